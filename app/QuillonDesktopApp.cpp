@@ -1,0 +1,39 @@
+#include "QuillonDesktopApp.h"
+
+#include "AppBundle.h"
+#include "AppConfiguration.h"
+#include "AppContainer.h"
+#include "AppTelemetry.h"
+#include "CrashReporting.h"
+#include "MainWindow.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+
+namespace quillon {
+
+QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle)
+{
+    configureCrashReporting(bundle);
+    AppConfiguration configuration = AppConfiguration::load(bundle);
+    configureAnalytics(configuration.observability);
+    sendTelemetryEvent(AppTelemetryEvent::appOpened);
+    m_container = std::make_unique<AppContainer>(configuration);
+
+    const auto icon = bundle.pathForResource(QStringLiteral("dev.tovrel.quillon"), QStringLiteral("svg"));
+    QGuiApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("dev.tovrel.quillon"), icon ? QIcon(*icon) : QIcon()));
+}
+
+QuillonDesktopApp::~QuillonDesktopApp() = default;
+
+MainWindow& QuillonDesktopApp::showWindow()
+{
+    if (!m_window) {
+        m_window = std::make_unique<MainWindow>(*m_container);
+    }
+    m_window->show();
+    return *m_window;
+}
+
+} // namespace quillon

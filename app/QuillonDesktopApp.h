@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+
+namespace quillon {
+
+class AppBundle;
+class AppContainer;
+class MainWindow;
+
+// The application: creating it runs the whole start-up once, on the main thread, in a fixed
+// order (crash reporting, configuration, analytics, "app_opened", the container); then it
+// opens the one window over the container it keeps for the life of the process.
+class QuillonDesktopApp {
+public:
+    // Stops the program when the bundle's configuration is missing or invalid.
+    explicit QuillonDesktopApp(const AppBundle& bundle);
+    ~QuillonDesktopApp();
+
+    AppContainer& container() const { return *m_container; }
+
+    // Builds and shows the window; the app keeps it.
+    MainWindow& showWindow();
+
+private:
+    std::unique_ptr<AppContainer> m_container;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+} // namespace quillon

@@ -1,0 +1,21 @@
+#include "AppBundle.h"
+#include "QuillonDesktopApp.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+int main(int argc, char* argv[])
+{
+    // The sign-in sheet's web engine, loaded later, shares OpenGL contexts with the window.
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("dev.tovrel.quillon"));
+    // The light appearance looks the same on every desktop.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    quillon::QuillonDesktopApp app(quillon::AppBundle::main());
+    app.showWindow();
+    return QApplication::exec();
+}

@@ -1,0 +1,40 @@
+# quillon_add_test(<name> SOURCES <files...> LIBS <targets...> [KEYRING] [TIMEOUT <s>])
+#
+# One QtTest executable per class or feature. Every test runs through
+# tests/support/run-test, which gives it a throw-away HOME and XDG folders and the
+# offscreen platform; KEYRING tests also get a private D-Bus session with a fresh
+# gnome-keyring, so no test touches the user's files or keyring.
+set(QUILLON_TEST_RUNNER ${CMAKE_CURRENT_LIST_DIR}/../tests/support/run-test)
+
+function(quillon_add_test name)
+    cmake_parse_arguments(ARG "KEYRING" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    set(mode plain)
+    if(ARG_KEYRING)
+        set(mode keyring)
+    endif()
+    add_test(NAME ${name} COMMAND ${QUILLON_TEST_RUNNER} ${mode} $<TARGET_FILE:${name}>)
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+        ENVIRONMENT "QUILLON_BUILD_DIR=${CMAKE_BINARY_DIR};QUILLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
+
+# quillon_add_benchmark(<name> SOURCES <files...> LIBS <targets...>)
+# Benchmarks are plain executables that print their figures; the `benchmarks` target runs them all.
+if(NOT TARGET benchmarks)
+    add_custom_target(benchmarks COMMENT "Running the benchmarks")
+endif()
+function(quillon_add_benchmark name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+    add_custom_target(run_${name}
+        COMMAND ${QUILLON_TEST_RUNNER} plain $<TARGET_FILE:${name}>
+        DEPENDS ${name} USES_TERMINAL)
+    add_dependencies(benchmarks run_${name})
+endfunction()

@@ -1,0 +1,47 @@
+#include "AppBundle.h"
+
+#include "PropertyList.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace quillon {
+
+AppBundle::AppBundle(QString resourceDirectory)
+    : m_resourceDirectory(std::move(resourceDirectory))
+{
+}
+
+AppBundle AppBundle::main()
+{
+    return AppBundle(QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                     QStringLiteral("/../share/quillon")));
+}
+
+std::optional<QString> AppBundle::pathForResource(const QString& name,
+                                                  const QString& extension) const
+{
+    const QString path = QDir(m_resourceDirectory).filePath(name + u'.' + extension);
+    if (!QFileInfo(path).isFile()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+QVariantMap AppBundle::infoDictionary() const
+{
+    const auto path = pathForResource(QStringLiteral("Info"), QStringLiteral("plist"));
+    if (!path) {
+        return {};
+    }
+    QFile file(*path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const auto root = plist::parse(file.readAll());
+    return root && root->typeId() == QMetaType::QVariantMap ? root->toMap() : QVariantMap();
+}
+
+} // namespace quillon

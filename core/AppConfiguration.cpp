@@ -1,0 +1,187 @@
+#include "AppConfiguration.h"
+
+#include "AppBundle.h"
+#include "PropertyList.h"
+
+#include <QFile>
+#include <QVariantMap>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace quillon {
+namespace {
+
+// Typed reads from a decoded dictionary; the first problem is kept as the description.
+class Section {
+public:
+    Section(QVariantMap map, QString path, QString* error)
+        : m_map(std::move(map))
+        , m_path(std::move(path))
+        , m_error(error)
+    {
+    }
+
+    bool failed() const { return !m_error->isEmpty(); }
+
+    const QVariant* find(const QString& key)
+    {
+        if (failed()) {
+            return nullptr;
+        }
+        const auto it = m_map.constFind(key);
+        if (it == m_map.constEnd()) {
+            fail(QStringLiteral("No value associated with key \"%1\".").arg(pathOf(key)));
+            return nullptr;
+        }
+        return &*it;
+    }
+
+    QString text(const QString& key)
+    {
+        const QVariant* value = find(key);
+        if (value && value->typeId() != QMetaType::QString) {
+            mismatch(key, QStringLiteral("text"), *value);
+            return {};
+        }
+        return value ? value->toString() : QString();
+    }
+
+    double number(const QString& key)
+    {
+        const QVariant* value = find(key);
+        if (!value) {
+            return 0;
+        }
+        if (value->typeId() != QMetaType::Double && value->typeId() != QMetaType::LongLong) {
+            mismatch(key, QStringLiteral("a number"), *value);
+            return 0;
+        }
+        return value->toDouble();
+    }
+
+    std::optional<Section> section(const QString& key, bool required = true)
+    {
+        if (!required && !failed() && !m_map.contains(key)) {
+            return std::nullopt;
+        }
+        const QVariant* value = find(key);
+        if (!value) {
+            return std::nullopt;
+        }
+        if (value->typeId() != QMetaType::QVariantMap) {
+            mismatch(key, QStringLiteral("a dictionary"), *value);
+            return std::nullopt;
+        }
+        return Section(value->toMap(), pathOf(key), m_error);
+    }
+
+    void fail(const QString& description)
+    {
+        if (!failed()) {
+            *m_error = description;
+        }
+    }
+
+    QString pathOf(const QString& key) const
+    {
+        return m_path.isEmpty() ? key : m_path + u'.' + key;
+    }
+
+private:
+    void mismatch(const QString& key, const QString& expected, const QVariant& found)
+    {
+        fail(QStringLiteral("Expected %1 for the key \"%2\" but found %3.")
+                 .arg(expected, pathOf(key), plist::describeType(found)));
+    }
+
+    QVariantMap m_map;
+    QString m_path;
+    QString* m_error;
+};
+
+} // namespace
+
+std::optional<AppConfiguration> AppConfiguration::decode(const QByteArray& bytes, QString* error)
+{
+    QString problem;
+    auto finish = [&]() -> std::optional<AppConfiguration> {
+        if (error) {
+            *error = problem;
+        }
+        return std::nullopt;
+    };
+
+    const auto root = plist::parse(bytes, &problem);
+    if (!root) {
+        return finish();
+    }
+    if (root->typeId() != QMetaType::QVariantMap) {
+        problem = QStringLiteral("Expected a dictionary at the top level but found %1.")
+                      .arg(plist::describeType(*root));
+        return finish();
+    }
+
+    AppConfiguration configuration;
+    Section top(root->toMap(), QString(), &problem);
+    if (auto api = top.section(QStringLiteral("api"))) {
+        const QString text = api->text(QStringLiteral("baseURL"));
+        const QUrl url(text, QUrl::StrictMode);
+        if (!api->failed() && (text.isEmpty() || !url.isValid())) {
+            api->fail(QStringLiteral("Data corrupted at \"api.baseURL\": Invalid baseURL"));
+        }
+        configuration.api.baseURL = url;
+    }
+    if (auto linkedIn = top.section(QStringLiteral("linkedIn"))) {
+        configuration.linkedIn.callbackURLScheme = linkedIn->text(QStringLiteral("callbackURLScheme"));
+    }
+    if (auto storage = top.section(QStringLiteral("storage"))) {
+        configuration.storage.draftsKey = storage->text(QStringLiteral("draftsKey"));
+        configuration.storage.linkedInTokenKey = storage->text(QStringLiteral("linkedInTokenKey"));
+    }
+    if (auto observability = top.section(QStringLiteral("observability"), false)) {
+        Observability& o = configuration.observability;
+        o.sentryDSN = observability->text(QStringLiteral("sentryDSN"));
+        o.sentryEnvironment = observability->text(QStringLiteral("sentryEnvironment"));
+        o.sentryTracesSampleRate = observability->number(QStringLiteral("sentryTracesSampleRate"));
+        o.signalpostAppID = observability->text(QStringLiteral("signalpostAppID"));
+        o.signalpostNamespace = observability->text(QStringLiteral("signalpostNamespace"));
+    }
+    if (top.failed()) {
+        return finish();
+    }
+    return configuration;
+}
+
+AppConfiguration AppConfiguration::load(const AppBundle& bundle)
+{
+    const auto path = bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"));
+    if (!path) {
+        fatalStop(QStringLiteral("Missing AppConfiguration.plist"));
+    }
+    QFile file(*path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fatalStop(QStringLiteral("Invalid AppConfiguration.plist: ") + file.errorString());
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        fatalStop(QStringLiteral("Invalid AppConfiguration.plist: ") + file.errorString());
+    }
+    QString error;
+    auto configuration = decode(bytes, &error);
+    if (!configuration) {
+        fatalStop(QStringLiteral("Invalid AppConfiguration.plist: ") + error);
+    }
+    return *configuration;
+}
+
+void fatalStop(const QString& message)
+{
+    QString line = message;
+    line.replace(u'\n', u' ').replace(u'\r', u' ');
+    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    std::fflush(stderr);
+    std::exit(EXIT_FAILURE);
+}
+
+} // namespace quillon

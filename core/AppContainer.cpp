@@ -1,0 +1,53 @@
+#include "AppContainer.h"
+
+#include "AppTelemetry.h"
+#include "AuthTokenStore.h"
+#include "DraftStore.h"
+#include "FeedbackService.h"
+#include "LinkedInAuthService.h"
+#include "LinkedInPostService.h"
+#include "LinkedInSessionStore.h"
+#include "SecretServiceKeychain.h"
+#include "UserDefaults.h"
+#include "UserDefaultsDraftRepository.h"
+
+#include <QSettings>
+
+namespace quillon {
+
+namespace {
+const QString keychainService = QStringLiteral("dev.tovrel.quillon.linkedin");
+}
+
+AppContainer::AppContainer(AppConfiguration configuration)
+    : AppContainer(std::move(configuration), standardUserDefaults(),
+                   std::make_shared<SecretServiceKeychain>())
+{
+}
+
+AppContainer::AppContainer(AppConfiguration configuration, std::shared_ptr<QSettings> defaults,
+                           std::shared_ptr<KeychainBackend> keychain)
+{
+    auto repository = std::make_shared<UserDefaultsDraftRepository>(
+        configuration.storage.draftsKey, std::move(defaults));
+    auto tokenStore = std::make_shared<AuthTokenStore>(configuration.storage.linkedInTokenKey,
+                                                       keychainService, std::move(keychain));
+    m_configuration = std::move(configuration);
+    m_draftRepository = repository;
+    m_tokenStore = tokenStore;
+    m_authService = std::make_unique<LinkedInAuthService>(
+        m_configuration.api.baseURL, m_configuration.linkedIn.callbackURLScheme, m_tokenStore);
+    m_postService = std::make_unique<LinkedInPostService>(m_configuration.api.baseURL);
+    m_feedbackService = std::make_unique<FeedbackService>(m_configuration.api.baseURL);
+    m_draftStore = std::make_unique<DraftStore>(m_draftRepository, &AppContainer::sendTelemetry);
+    m_linkedInSessionStore = std::make_unique<LinkedInSessionStore>(m_tokenStore);
+}
+
+AppContainer::~AppContainer() = default;
+
+void AppContainer::sendTelemetry(AppTelemetryEvent event)
+{
+    sendTelemetryEvent(event);
+}
+
+} // namespace quillon

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "AppConfiguration.h"
+#include "AppTelemetryEvent.h"
+
+#include <memory>
+
+class QSettings;
+
+namespace quillon {
+
+class DraftStore;
+class LinkedInSessionStore;
+class LinkedInAuthService;
+class LinkedInPostService;
+class FeedbackService;
+class DraftRepository;
+class LinkedInTokenStore;
+class KeychainBackend;
+
+// The composition root: builds every store, repository and backend client once, in a fixed
+// order, and keeps them for the life of the process.
+class AppContainer {
+public:
+    // The real defaults store and Secret Service keychain.
+    explicit AppContainer(AppConfiguration configuration);
+    AppContainer(AppConfiguration configuration, std::shared_ptr<QSettings> defaults,
+                 std::shared_ptr<KeychainBackend> keychain);
+    ~AppContainer();
+    AppContainer(const AppContainer&) = delete;
+    AppContainer& operator=(const AppContainer&) = delete;
+
+    // The drafts store's event sink: sends the event when analytics are configured.
+    static void sendTelemetry(AppTelemetryEvent event);
+
+    DraftStore& draftStore() const { return *m_draftStore; }
+    LinkedInSessionStore& linkedInSessionStore() const { return *m_linkedInSessionStore; }
+    LinkedInAuthService& authService() const { return *m_authService; }
+    LinkedInPostService& postService() const { return *m_postService; }
+    FeedbackService& feedbackService() const { return *m_feedbackService; }
+    const std::shared_ptr<DraftRepository>& draftRepository() const { return m_draftRepository; }
+    const std::shared_ptr<LinkedInTokenStore>& tokenStore() const { return m_tokenStore; }
+    const AppConfiguration& configuration() const { return m_configuration; }
+
+private:
+    std::unique_ptr<DraftStore> m_draftStore;
+    std::unique_ptr<LinkedInSessionStore> m_linkedInSessionStore;
+    std::unique_ptr<LinkedInAuthService> m_authService;
+    std::unique_ptr<LinkedInPostService> m_postService;
+    std::unique_ptr<FeedbackService> m_feedbackService;
+    std::shared_ptr<DraftRepository> m_draftRepository;
+    std::shared_ptr<LinkedInTokenStore> m_tokenStore;
+    AppConfiguration m_configuration;
+};
+
+} // namespace quillon

@@ -1,0 +1,172 @@
+#include "DraftStore.h"
+
+#include "DraftRepository.h"
+#include "UnicodeText.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+
+namespace quillon {
+
+DraftStore::DraftStore(std::shared_ptr<DraftRepository> repository, Telemetry telemetry,
+                       QObject* parent)
+    : QObject(parent)
+    , m_editorText(initialEditorText())
+    , m_draftRepository(std::move(repository))
+    , m_telemetry(std::move(telemetry))
+{
+    m_drafts = m_draftRepository->loadDrafts(std::nullopt);
+}
+
+DraftStore::~DraftStore() = default;
+
+void DraftStore::setEditorText(const QString& text)
+{
+    // Code-unit comparison: canonically equal but different text is still an edit.
+    if (m_editorText == text) {
+        return;
+    }
+    m_editorText = text;
+    Q_EMIT editorTextChanged(m_editorText);
+}
+
+void DraftStore::setStatusMessage(const std::optional<QString>& message)
+{
+    if (m_statusMessage == message) {
+        return;
+    }
+    m_statusMessage = message;
+    Q_EMIT statusMessageChanged();
+}
+
+void DraftStore::setDrafts(QList<Draft> drafts)
+{
+    m_drafts = std::move(drafts);
+    Q_EMIT draftsChanged();
+}
+
+void DraftStore::setOwner(const std::optional<QString>& memberID)
+{
+    if (memberID == m_ownerID) {
+        return;
+    }
+    m_ownerID = memberID;
+    setDrafts(m_draftRepository->loadDrafts(m_ownerID));
+    resetEditor();
+}
+
+void DraftStore::resetEditor()
+{
+    setEditorText(initialEditorText());
+    m_editingDraftID.reset();
+    setStatusMessage(std::nullopt);
+}
+
+void DraftStore::saveDraft()
+{
+    const QString body = unicode::trimmedWhitespaceAndNewlines(m_editorText);
+    if (body.isEmpty()) {
+        setStatusMessage(QStringLiteral("Draft is empty"));
+        return;
+    }
+    std::optional<bool> changed = updateEditingDraft(body);
+    if (!changed) {
+        changed = insertNewDraft(body);
+    }
+    if (*changed) {
+        if (m_drafts.size() > maxDrafts) {
+            m_drafts.resize(maxDrafts);
+        }
+        Q_EMIT draftsChanged();
+        m_draftRepository->saveDrafts(m_drafts, m_ownerID);
+        if (m_telemetry) {
+            m_telemetry(AppTelemetryEvent::draftSaved);
+        }
+    }
+    setStatusMessage(QStringLiteral("Draft saved"));
+}
+
+std::optional<bool> DraftStore::updateEditingDraft(const QString& body)
+{
+    if (!m_editingDraftID) {
+        return std::nullopt;
+    }
+    const auto it = std::find_if(m_drafts.begin(), m_drafts.end(),
+                                 [this](const Draft& d) { return d.id == *m_editingDraftID; });
+    if (it == m_drafts.end()) {
+        return std::nullopt;
+    }
+    if (unicode::canonicallyEqual(it->body, body)) {
+        return false;
+    }
+    it->body = body;
+    it->updatedAt = QDateTime::currentDateTimeUtc();
+    return true;
+}
+
+bool DraftStore::insertNewDraft(const QString& body)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const Draft draft{QUuid::createUuid(), body, now, now};
+    m_drafts.prepend(draft);
+    m_editingDraftID = draft.id;
+    return true;
+}
+
+void DraftStore::newPost()
+{
+    if (m_editingDraftID) {
+        saveDraft();
+    }
+    setEditorText(QString());
+    m_editingDraftID.reset();
+    setStatusMessage(std::nullopt);
+}
+
+void DraftStore::openDraft(const Draft& draft)
+{
+    setEditorText(draft.body);
+    m_editingDraftID = draft.id;
+}
+
+void DraftStore::deleteDraft(const QUuid& id)
+{
+    QList<Draft> kept = m_drafts;
+    kept.removeIf([&id](const Draft& d) { return d.id == id; });
+    if (kept.size() != m_drafts.size()) {
+        setDrafts(std::move(kept));
+    }
+    if (m_editingDraftID == id) {
+        m_editingDraftID.reset();
+    }
+    m_draftRepository->saveDrafts(m_drafts, m_ownerID);
+}
+
+void DraftStore::dropEditingDraft()
+{
+    if (!m_editingDraftID) {
+        return;
+    }
+    const QUuid id = *m_editingDraftID;
+    m_editingDraftID.reset();
+    QList<Draft> kept = m_drafts;
+    kept.removeIf([&id](const Draft& d) { return d.id == id; });
+    if (kept.size() != m_drafts.size()) {
+        setDrafts(std::move(kept));
+        m_draftRepository->saveDrafts(m_drafts, m_ownerID);
+    }
+}
+
+void DraftStore::clearAllLocal(const std::optional<QString>& ownerID)
+{
+    if (ownerID) {
+        m_draftRepository->deleteDrafts(ownerID);
+    }
+    m_draftRepository->deleteDrafts(std::nullopt);
+    m_ownerID.reset();
+    setDrafts({});
+    resetEditor();
+}
+
+} // namespace quillon

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "AppTelemetryEvent.h"
+#include "Draft.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUuid>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace quillon {
+
+class DraftRepository;
+
+// The observable model behind the editor and the drafts list: the text being edited, the
+// draft it belongs to, the current owner's saved drafts (newest created first, at most
+// maxDrafts) and a one-line status. Main thread only. Typing changes only editorText;
+// drafts are persisted by explicit operations.
+class DraftStore : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString editorText READ editorText WRITE setEditorText NOTIFY editorTextChanged)
+    Q_PROPERTY(QList<quillon::Draft> drafts READ drafts NOTIFY draftsChanged)
+    Q_PROPERTY(std::optional<QString> statusMessage READ statusMessage WRITE setStatusMessage NOTIFY statusMessageChanged)
+
+public:
+    using Telemetry = std::function<void(AppTelemetryEvent)>;
+
+    static constexpr int maxDrafts = 15;
+    static QString initialEditorText() { return QStringLiteral("Write a LinkedIn post..."); }
+
+    DraftStore(std::shared_ptr<DraftRepository> repository, Telemetry telemetry,
+               QObject* parent = nullptr);
+    ~DraftStore() override;
+
+    const QString& editorText() const { return m_editorText; }
+    void setEditorText(const QString& text);
+    const QList<Draft>& drafts() const { return m_drafts; }
+    const std::optional<QString>& statusMessage() const { return m_statusMessage; }
+    void setStatusMessage(const std::optional<QString>& message);
+    const std::optional<QUuid>& editingDraftID() const { return m_editingDraftID; }
+    const std::optional<QString>& ownerID() const { return m_ownerID; }
+    DraftRepository& draftRepository() const { return *m_draftRepository; }
+
+    // Loads the member's drafts and resets the editor, unless `memberID` is the current owner.
+    void setOwner(const std::optional<QString>& memberID);
+    void resetEditor();
+    void saveDraft();
+    void newPost();
+    void openDraft(const Draft& draft);
+    void deleteDraft(const QUuid& id);
+    void dropEditingDraft();
+    void clearAllLocal(const std::optional<QString>& ownerID);
+
+Q_SIGNALS:
+    void editorTextChanged(const QString& text);
+    void draftsChanged();
+    void statusMessageChanged();
+
+private:
+    std::optional<bool> updateEditingDraft(const QString& body);
+    bool insertNewDraft(const QString& body);
+    void setDrafts(QList<Draft> drafts);
+
+    QString m_editorText;
+    QList<Draft> m_drafts;
+    std::optional<QString> m_statusMessage;
+    std::optional<QUuid> m_editingDraftID;
+    std::optional<QString> m_ownerID;
+    const std::shared_ptr<DraftRepository> m_draftRepository;
+    const Telemetry m_telemetry;
+};
+
+} // namespace quillon

@@ -1,0 +1,168 @@
+#include "JsonCoding.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+#include <limits>
+
+namespace quillon::json {
+
+QString formatDate(const QDateTime& date)
+{
+    return date.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
+}
+
+std::optional<QDateTime> parseDate(QStringView text)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:(Z)|([+-])(\d{2}):(\d{2}))$)"));
+    const QRegularExpressionMatch m = pattern.match(text);
+    if (!m.hasMatch()) {
+        return std::nullopt;
+    }
+    auto number = [&m](int group) { return m.capturedView(group).toInt(); };
+    const QDate day(number(1), number(2), number(3));
+    const QTime time(number(4), number(5), number(6));
+    if (!day.isValid() || !time.isValid()) {
+        return std::nullopt;
+    }
+    int offsetSeconds = 0;
+    if (!m.capturedView(8).isEmpty()) {
+        const int hours = number(9);
+        const int minutes = number(10);
+        if (hours > 23 || minutes > 59) {
+            return std::nullopt;
+        }
+        offsetSeconds = (hours * 60 + minutes) * 60 * (m.capturedView(8) == u"-" ? -1 : 1);
+    }
+    return QDateTime(day, time, QTimeZone(offsetSeconds)).toUTC();
+}
+
+Decoder::Decoder(QJsonObject object, QString path)
+    : m_object(std::move(object))
+    , m_path(std::move(path))
+{
+}
+
+Decoder Decoder::fromBytes(const QByteArray& bytes)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    Decoder decoder{QJsonObject()};
+    if (parseError.error != QJsonParseError::NoError) {
+        decoder.fail(QStringLiteral("The data is not valid JSON: %1 at offset %2.")
+                         .arg(parseError.errorString())
+                         .arg(parseError.offset));
+    } else if (!document.isObject()) {
+        decoder.fail(QStringLiteral("Expected a JSON object at the top level."));
+    } else {
+        decoder.m_object = document.object();
+    }
+    return decoder;
+}
+
+QString Decoder::pathOf(const QString& key) const
+{
+    return m_path.isEmpty() ? key : m_path + u'.' + key;
+}
+
+void Decoder::fail(const QString& description)
+{
+    if (!m_error) {
+        m_error = description;
+    }
+}
+
+void Decoder::absorb(const Decoder& nested)
+{
+    if (!nested.ok()) {
+        fail(nested.error());
+    }
+}
+
+std::optional<QJsonValue> Decoder::present(const QString& key, bool required)
+{
+    if (!ok()) {
+        return std::nullopt;
+    }
+    const auto it = m_object.constFind(key);
+    if (it == m_object.constEnd() || it->isNull() || it->isUndefined()) {
+        if (required) {
+            fail(QStringLiteral("No value for the key \"%1\".").arg(pathOf(key)));
+        }
+        return std::nullopt;
+    }
+    return *it;
+}
+
+QString Decoder::string(const QString& key)
+{
+    const auto value = present(key, true);
+    if (!value) {
+        return {};
+    }
+    if (!value->isString()) {
+        fail(QStringLiteral("Expected text for the key \"%1\".").arg(pathOf(key)));
+        return {};
+    }
+    return value->toString();
+}
+
+std::optional<QString> Decoder::optionalString(const QString& key)
+{
+    const auto value = present(key, false);
+    if (!value) {
+        return std::nullopt;
+    }
+    if (!value->isString()) {
+        fail(QStringLiteral("Expected text for the key \"%1\".").arg(pathOf(key)));
+        return std::nullopt;
+    }
+    return value->toString();
+}
+
+std::optional<qint64> Decoder::optionalInt64(const QString& key)
+{
+    const auto value = present(key, false);
+    if (!value) {
+        return std::nullopt;
+    }
+    constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
+    const qint64 integer = value->isDouble() ? value->toInteger(sentinel) : sentinel;
+    if (integer == sentinel && !(value->isDouble() && value->toDouble() == double(sentinel))) {
+        fail(QStringLiteral("Expected a whole number for the key \"%1\".").arg(pathOf(key)));
+        return std::nullopt;
+    }
+    return integer;
+}
+
+QDateTime Decoder::date(const QString& key)
+{
+    const auto value = present(key, true);
+    if (!value) {
+        return {};
+    }
+    const auto date = value->isString() ? parseDate(value->toString()) : std::nullopt;
+    if (!date) {
+        fail(QStringLiteral("Expected an ISO 8601 date for the key \"%1\".").arg(pathOf(key)));
+        return {};
+    }
+    return *date;
+}
+
+Decoder Decoder::object(const QString& key)
+{
+    const auto value = present(key, true);
+    if (value && !value->isObject()) {
+        fail(QStringLiteral("Expected an object for the key \"%1\".").arg(pathOf(key)));
+    }
+    Decoder nested(value && value->isObject() ? value->toObject() : QJsonObject(), pathOf(key));
+    if (!ok()) {
+        nested.fail(error());
+    }
+    return nested;
+}
+
+} // namespace quillon::json

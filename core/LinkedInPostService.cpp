@@ -1,0 +1,10 @@
+#include "LinkedInPostService.h"
+
+namespace quillon {
+
+LinkedInPostService::LinkedInPostService(QUrl apiBaseURL)
+    : m_apiBaseURL(std::move(apiBaseURL))
+{
+}
+
+} // namespace quillon

@@ -1,0 +1,48 @@
+#include "LinkedInProfile.h"
+
+#include "JsonCoding.h"
+#include "UnicodeText.h"
+
+namespace quillon {
+
+std::optional<QString> LinkedInProfile::displayHeadline() const
+{
+    for (const auto& candidate : {localizedHeadline, headline}) {
+        if (candidate) {
+            QString trimmed = unicode::trimmedWhitespaceAndNewlines(*candidate);
+            if (!trimmed.isEmpty()) {
+                return trimmed;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+QJsonObject LinkedInProfile::toJson() const
+{
+    QJsonObject object{{QStringLiteral("memberId"), memberID}, {QStringLiteral("name"), name}};
+    auto put = [&object](const char* key, const std::optional<QString>& value) {
+        if (value) {
+            object.insert(QLatin1String(key), *value);
+        }
+    };
+    put("pictureUrl", pictureURL);
+    put("email", email);
+    put("headline", headline);
+    put("localizedHeadline", localizedHeadline);
+    return object;
+}
+
+LinkedInProfile LinkedInProfile::fromJson(json::Decoder& decoder)
+{
+    LinkedInProfile profile;
+    profile.memberID = decoder.string(QStringLiteral("memberId"));
+    profile.name = decoder.string(QStringLiteral("name"));
+    profile.pictureURL = decoder.optionalString(QStringLiteral("pictureUrl"));
+    profile.email = decoder.optionalString(QStringLiteral("email"));
+    profile.headline = decoder.optionalString(QStringLiteral("headline"));
+    profile.localizedHeadline = decoder.optionalString(QStringLiteral("localizedHeadline"));
+    return profile;
+}
+
+} // namespace quillon

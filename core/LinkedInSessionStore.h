@@ -1,0 +1,60 @@
+#pragma once
+
+#include "LinkedInToken.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace quillon {
+
+class LinkedInTokenStore;
+
+// The observable connection state every screen shares: the connected member's token (none
+// when signed out) and the last account outcome. Main thread only; changes are written
+// through to the token store.
+class LinkedInSessionStore : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(std::optional<quillon::LinkedInToken> token READ token NOTIFY tokenChanged)
+    Q_PROPERTY(std::optional<QString> statusMessage READ statusMessage WRITE setStatusMessage NOTIFY statusMessageChanged)
+
+public:
+    struct PostingCredentials {
+        QString accessToken;
+        QString memberID;
+    };
+
+    explicit LinkedInSessionStore(std::shared_ptr<LinkedInTokenStore> tokenStore,
+                                  QObject* parent = nullptr);
+    ~LinkedInSessionStore() override;
+
+    const std::optional<LinkedInToken>& token() const { return m_token; }
+    const std::optional<QString>& statusMessage() const { return m_statusMessage; }
+    void setStatusMessage(const std::optional<QString>& message);
+    LinkedInTokenStore& tokenStore() const { return *m_tokenStore; }
+
+    // A token with a non-empty access token and member ID; nothing is trimmed.
+    bool isConnected() const;
+    std::optional<PostingCredentials> postingCredentials() const;
+    // The connected member's ID, none when there is no token.
+    std::optional<QString> memberID() const;
+
+    void save(const LinkedInToken& token);
+    void signOut();
+    void forgetAccount();
+
+Q_SIGNALS:
+    void tokenChanged();
+    void statusMessageChanged();
+
+private:
+    void setToken(std::optional<LinkedInToken> token);
+
+    std::optional<LinkedInToken> m_token;
+    std::optional<QString> m_statusMessage;
+    const std::shared_ptr<LinkedInTokenStore> m_tokenStore;
+};
+
+} // namespace quillon
