@@ -19,19 +19,17 @@ namespace {
 const QString keychainService = QStringLiteral("dev.tovrel.quillon.linkedin");
 }
 
-AppContainer::AppContainer(AppConfiguration configuration)
-    : AppContainer(std::move(configuration), standardUserDefaults(),
-                   std::make_shared<SecretServiceKeychain>())
+PlatformServices PlatformServices::system()
 {
+    return {standardUserDefaults(), std::make_shared<SecretServiceKeychain>()};
 }
 
-AppContainer::AppContainer(AppConfiguration configuration, std::shared_ptr<QSettings> defaults,
-                           std::shared_ptr<KeychainBackend> keychain)
+AppContainer::AppContainer(AppConfiguration configuration, PlatformServices platform)
 {
     auto repository = std::make_shared<UserDefaultsDraftRepository>(
-        configuration.storage.draftsKey, std::move(defaults));
+        configuration.storage.draftsKey, std::move(platform.defaults));
     auto tokenStore = std::make_shared<AuthTokenStore>(configuration.storage.linkedInTokenKey,
-                                                       keychainService, std::move(keychain));
+                                                       keychainService, std::move(platform.keychain));
     m_configuration = std::move(configuration);
     m_draftRepository = repository;
     m_tokenStore = tokenStore;

@@ -18,14 +18,21 @@ class DraftRepository;
 class LinkedInTokenStore;
 class KeychainBackend;
 
+// The platform services the container builds on; each has one real implementation.
+struct PlatformServices {
+    std::shared_ptr<QSettings> defaults;
+    std::shared_ptr<KeychainBackend> keychain;
+
+    // The standard defaults store and the Secret Service keychain.
+    static PlatformServices system();
+};
+
 // The composition root: builds every store, repository and backend client once, in a fixed
 // order, and keeps them for the life of the process.
 class AppContainer {
 public:
-    // The real defaults store and Secret Service keychain.
-    explicit AppContainer(AppConfiguration configuration);
-    AppContainer(AppConfiguration configuration, std::shared_ptr<QSettings> defaults,
-                 std::shared_ptr<KeychainBackend> keychain);
+    explicit AppContainer(AppConfiguration configuration,
+                          PlatformServices platform = PlatformServices::system());
     ~AppContainer();
     AppContainer(const AppContainer&) = delete;
     AppContainer& operator=(const AppContainer&) = delete;
