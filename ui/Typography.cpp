@@ -1,0 +1,39 @@
+#include "Typography.h"
+
+#include <QGuiApplication>
+
+namespace quillon {
+
+TextStyleSpec textStyleSpec(TextStyle style)
+{
+    switch (style) {
+    case TextStyle::caption:
+        return {10, QFont::Normal};
+    case TextStyle::subheadline:
+        return {11, QFont::Normal};
+    case TextStyle::body:
+        return {13, QFont::Normal};
+    case TextStyle::headline:
+        return {13, QFont::Bold};
+    case TextStyle::title3:
+        return {15, QFont::Normal};
+    case TextStyle::title2:
+        return {17, QFont::Normal};
+    }
+    return {13, QFont::Normal};
+}
+
+QFont font(TextStyle style)
+{
+    return font(style, textStyleSpec(style).weight);
+}
+
+QFont font(TextStyle style, QFont::Weight weight)
+{
+    QFont result = QGuiApplication::font();
+    result.setPixelSize(textStyleSpec(style).pixelSize);
+    result.setWeight(weight);
+    return result;
+}
+
+} // namespace quillon
