@@ -1,0 +1,137 @@
+#include "AppBundle.h"
+#include "AppContainer.h"
+#include "AppTelemetry.h"
+#include "AuthTokenStore.h"
+#include "DraftStore.h"
+#include "LinkedInAuthService.h"
+#include "LinkedInSessionStore.h"
+#include "MainWindow.h"
+#include "QuillonDesktopApp.h"
+#include "SecretServiceKeychain.h"
+#include "UserDefaults.h"
+#include "UserDefaultsDraftRepository.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+using namespace quillon;
+
+namespace {
+
+const QByteArray validConfiguration = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>api</key><dict><key>baseURL</key><string>http://127.0.0.1:9/</string></dict>
+<key>linkedIn</key><dict><key>callbackURLScheme</key><string>quillon</string></dict>
+<key>storage</key><dict><key>draftsKey</key><string>test.drafts</string><key>linkedInTokenKey</key><string>test.token</string></dict>
+</dict></plist>
+)";
+
+// A copy of the built program in a bundle of its own: <dir>/bin/quillon, <dir>/share/quillon/.
+struct Bundle {
+    QTemporaryDir dir;
+
+    Bundle()
+    {
+        QDir(dir.path()).mkpath(u"bin"_qs);
+        QDir(dir.path()).mkpath(u"share/quillon"_qs);
+        const QString built = qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon"_qs;
+        QFile::copy(built, program());
+    }
+    QString program() const { return dir.filePath(u"bin/quillon"_qs); }
+    QString resources() const { return dir.filePath(u"share/quillon"_qs); }
+    void writeConfiguration(const QByteArray& bytes) const
+    {
+        QFile file(resources() + u"/AppConfiguration.plist"_qs);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+    }
+};
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void invalidConfigurationStopsTheProgram_data()
+    {
+        QTest::addColumn<std::optional<QByteArray>>("configuration");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << std::optional<QByteArray>() << u"Missing AppConfiguration.plist\n"_qs;
+        QTest::newRow("corrupt") << std::optional<QByteArray>("<plist><dict><key>api")
+                                 << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
+        QTest::newRow("truncated binary") << std::optional<QByteArray>(QByteArray("bplist00\xd3\x01\x05", 11))
+                                          << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
+        QTest::newRow("missing key") << std::optional<QByteArray>(QByteArray(validConfiguration).replace("<key>draftsKey</key><string>test.drafts</string>", ""))
+                                     << u"Invalid AppConfiguration.plist: No value associated with key \"storage.draftsKey\".\n"_qs;
+    }
+
+    void invalidConfigurationStopsTheProgram()
+    {
+        QFETCH(std::optional<QByteArray>, configuration);
+        QFETCH(QString, message);
+        Bundle bundle;
+        QVERIFY(QFileInfo(bundle.program()).isExecutable());
+        if (configuration) {
+            bundle.writeConfiguration(*configuration);
+        }
+        QProcess process;
+        process.start(bundle.program());
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QVERIFY(process.exitCode() != 0);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()), message);
+    }
+
+    void startUpBuildsOneSharedContainerAndOpensTheWindow()
+    {
+        QTemporaryDir resources;
+        QFile file(resources.filePath(u"AppConfiguration.plist"_qs));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(validConfiguration);
+        file.close();
+
+        // A connected member from an earlier launch, with drafts of their own.
+        LinkedInToken token;
+        token.accessToken = u"access"_qs;
+        token.profile.memberID = u"member-7"_qs;
+        token.profile.name = u"Grace"_qs;
+        token.connectedAt = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
+        AuthTokenStore(u"test.token"_qs, u"dev.tovrel.quillon.linkedin"_qs, std::make_shared<SecretServiceKeychain>()).save(token);
+        UserDefaultsDraftRepository repository(u"test.drafts"_qs, standardUserDefaults());
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        repository.saveDrafts({{QUuid::createUuid(), u"member draft"_qs, now, now}}, u"member-7"_qs);
+
+        QuillonDesktopApp app{AppBundle(resources.path())};
+        AppContainer& container = app.container();
+        QVERIFY(!isTelemetryConfigured());
+        QCOMPARE(container.configuration().storage.draftsKey, u"test.drafts"_qs);
+        QCOMPARE(&container.authService().tokenStore(), container.tokenStore().get());
+        QCOMPARE(&container.linkedInSessionStore().tokenStore(), container.tokenStore().get());
+        QCOMPARE(&container.draftStore().draftRepository(), container.draftRepository().get());
+        QCOMPARE(container.linkedInSessionStore().token(), std::optional<LinkedInToken>(token));
+        // Before the window shows, the signed-out list is loaded.
+        QCOMPARE(container.draftStore().ownerID(), std::nullopt);
+        QVERIFY(container.draftStore().drafts().isEmpty());
+
+        MainWindow& window = app.showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), QSize(900, 650));
+        QCOMPARE(window.minimumSize(), QSize(720, 500));
+        QCOMPARE(container.draftStore().ownerID(), std::optional<QString>(u"member-7"_qs));
+        QCOMPARE(container.draftStore().drafts().size(), 1);
+        QCOMPARE(container.draftStore().editorText(), u"Write a LinkedIn post..."_qs);
+
+        // A sign-out elsewhere switches the drafts back to the signed-out list.
+        container.linkedInSessionStore().signOut();
+        QCOMPARE(container.draftStore().ownerID(), std::nullopt);
+        QVERIFY(container.draftStore().drafts().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,270 @@
+#include "DraftStore.h"
+#include "UserDefaultsDraftRepository.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quillon;
+
+namespace {
+
+// A store over the real repository on a throw-away defaults file, recording its events.
+struct Fixture {
+    QTemporaryDir dir;
+    std::shared_ptr<QSettings> defaults =
+        std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat);
+    std::shared_ptr<UserDefaultsDraftRepository> repository =
+        std::make_shared<UserDefaultsDraftRepository>(u"drafts"_qs, defaults);
+    QList<AppTelemetryEvent> events;
+    DraftStore store{repository, [this](AppTelemetryEvent e) { events.append(e); }};
+
+    void write(const QString& text)
+    {
+        store.setEditorText(text);
+        store.saveDraft();
+    }
+    QStringList bodies() const
+    {
+        QStringList result;
+        for (const Draft& d : store.drafts()) {
+            result.append(d.body);
+        }
+        return result;
+    }
+    QStringList storedBodies(const std::optional<QString>& owner) const
+    {
+        QStringList result;
+        for (const Draft& d : repository->loadDrafts(owner)) {
+            result.append(d.body);
+        }
+        return result;
+    }
+};
+
+} // namespace
+
+class TestDraftStore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsWithInitialTextAndSignedOutDrafts()
+    {
+        Fixture f;
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        f.repository->saveDrafts({{QUuid::createUuid(), u"kept"_qs, now, now}}, std::nullopt);
+        DraftStore store(f.repository, {});
+        QCOMPARE(store.editorText(), u"Write a LinkedIn post..."_qs);
+        QCOMPARE(store.drafts().size(), 1);
+        QCOMPARE(store.ownerID(), std::nullopt);
+        QCOMPARE(store.statusMessage(), std::nullopt);
+    }
+
+    void savingTrimsAndSendsOneEvent()
+    {
+        Fixture f;
+        f.write(u"  word \n"_qs);
+        QCOMPARE(f.bodies(), QStringList{u"word"_qs});
+        QCOMPARE(f.storedBodies(std::nullopt), QStringList{u"word"_qs});
+        QCOMPARE(f.store.editorText(), u"  word \n"_qs);
+        QCOMPARE(f.store.statusMessage(), std::optional<QString>(u"Draft saved"_qs));
+        QCOMPARE(f.events, QList<AppTelemetryEvent>{AppTelemetryEvent::draftSaved});
+
+        // Unchanged: the status again, nothing stored, no event.
+        f.store.setStatusMessage(std::nullopt);
+        f.store.saveDraft();
+        QCOMPARE(f.store.statusMessage(), std::optional<QString>(u"Draft saved"_qs));
+        QCOMPARE(f.bodies().size(), 1);
+        QCOMPARE(f.events.size(), 1);
+    }
+
+    void canonicallyEqualTextIsNoChange()
+    {
+        Fixture f;
+        f.write(u"caf\u00e9"_qs);
+        f.write(u"cafe\u0301"_qs);
+        QCOMPARE(f.events.size(), 1);
+        QCOMPARE(f.bodies(), QStringList{u"caf\u00e9"_qs});
+    }
+
+    void emptyTextIsNotSaved()
+    {
+        Fixture f;
+        f.write(u" \n\t"_qs);
+        QCOMPARE(f.store.statusMessage(), std::optional<QString>(u"Draft is empty"_qs));
+        QVERIFY(f.store.drafts().isEmpty());
+        QVERIFY(!f.defaults->contains(u"drafts.signed-out"_qs));
+        QVERIFY(f.events.isEmpty());
+    }
+
+    void initialTextIsSavedAsItIs()
+    {
+        Fixture f;
+        f.store.saveDraft();
+        QCOMPARE(f.bodies(), QStringList{u"Write a LinkedIn post..."_qs});
+    }
+
+    void editingAnOpenedDraftKeepsItsPlace()
+    {
+        Fixture f;
+        f.write(u"first"_qs);
+        f.store.newPost();
+        f.write(u"second"_qs);
+        f.store.newPost();
+        QCOMPARE(f.bodies(), QStringList({u"second"_qs, u"first"_qs}));
+
+        const Draft first = f.store.drafts().at(1);
+        f.store.openDraft(first);
+        QCOMPARE(f.store.editorText(), u"first"_qs);
+        const QDateTime before = QDateTime::currentDateTimeUtc();
+        f.write(u"first, edited"_qs);
+        QCOMPARE(f.bodies(), QStringList({u"second"_qs, u"first, edited"_qs}));
+        const Draft edited = f.store.drafts().at(1);
+        QCOMPARE(edited.id, first.id);
+        QCOMPARE(edited.createdAt, first.createdAt);
+        QVERIFY(edited.updatedAt >= before);
+        QCOMPARE(f.storedBodies(std::nullopt), QStringList({u"second"_qs, u"first, edited"_qs}));
+    }
+
+    void sixteenthDraftDropsTheOldest()
+    {
+        Fixture f;
+        for (int i = 1; i <= 16; ++i) {
+            f.write(QString::number(i));
+            f.store.newPost();
+        }
+        QCOMPARE(f.store.drafts().size(), 15);
+        QCOMPARE(f.bodies().first(), u"16"_qs);
+        QCOMPARE(f.bodies().last(), u"2"_qs);
+        QCOMPARE(f.storedBodies(std::nullopt).size(), 15);
+    }
+
+    void newPostStoresChangesOfAnOpenedDraftOnly()
+    {
+        Fixture f;
+        f.write(u"draft"_qs);
+        f.store.setEditorText(u"draft, changed"_qs);
+        f.store.newPost();
+        QCOMPARE(f.bodies(), QStringList{u"draft, changed"_qs});
+        QCOMPARE(f.store.editorText(), QString());
+        QCOMPARE(f.store.editingDraftID(), std::nullopt);
+        QCOMPARE(f.store.statusMessage(), std::nullopt);
+
+        // No opened draft: nothing is stored.
+        f.store.setEditorText(u"unsaved"_qs);
+        f.store.newPost();
+        QCOMPARE(f.bodies(), QStringList{u"draft, changed"_qs});
+    }
+
+    void deletingTheOpenedDraftLeavesItsText()
+    {
+        Fixture f;
+        f.write(u"old"_qs);
+        f.store.newPost();
+        f.write(u"doomed"_qs);
+        const QUuid id = *f.store.editingDraftID();
+        f.store.setStatusMessage(u"status"_qs);
+        f.store.deleteDraft(id);
+        QCOMPARE(f.bodies(), QStringList{u"old"_qs});
+        QCOMPARE(f.storedBodies(std::nullopt), QStringList{u"old"_qs});
+        QCOMPARE(f.store.editorText(), u"doomed"_qs);
+        QCOMPARE(f.store.statusMessage(), std::optional<QString>(u"status"_qs));
+        QCOMPARE(f.store.editingDraftID(), std::nullopt);
+
+        f.store.saveDraft();
+        QCOMPARE(f.bodies(), QStringList({u"doomed"_qs, u"old"_qs}));
+    }
+
+    void dropEditingDraftRemovesOnlyTheBoundDraft()
+    {
+        Fixture f;
+        f.write(u"posted"_qs);
+        f.store.dropEditingDraft();
+        QVERIFY(f.store.drafts().isEmpty());
+        QCOMPARE(f.storedBodies(std::nullopt), QStringList());
+        QCOMPARE(f.store.editorText(), u"posted"_qs);
+
+        f.write(u"kept"_qs);
+        f.store.newPost();
+        QSignalSpy changes(&f.store, &DraftStore::draftsChanged);
+        f.store.dropEditingDraft();
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(f.bodies(), QStringList{u"kept"_qs});
+    }
+
+    void ownersHaveSeparateLists()
+    {
+        Fixture f;
+        f.write(u"signed out"_qs);
+        QSignalSpy texts(&f.store, &DraftStore::editorTextChanged);
+
+        f.store.setOwner(u"member-1"_qs);
+        QVERIFY(f.store.drafts().isEmpty());
+        QCOMPARE(f.store.editorText(), u"Write a LinkedIn post..."_qs);
+        QCOMPARE(f.store.statusMessage(), std::nullopt);
+        f.write(u"member"_qs);
+        QCOMPARE(f.storedBodies(u"member-1"_qs), QStringList{u"member"_qs});
+        QVERIFY(f.defaults->value(u"drafts.member-1"_qs).typeId() == QMetaType::QByteArray);
+
+        // The current owner again: nothing reloads, nothing resets.
+        f.store.setEditorText(u"typing"_qs);
+        f.store.setOwner(u"member-1"_qs);
+        QCOMPARE(f.store.editorText(), u"typing"_qs);
+        QCOMPARE(f.store.statusMessage(), std::optional<QString>(u"Draft saved"_qs));
+
+        f.store.setOwner(std::nullopt);
+        QCOMPARE(f.bodies(), QStringList{u"signed out"_qs});
+    }
+
+    void clearAllLocalRemovesBothEntries()
+    {
+        Fixture f;
+        f.write(u"signed out"_qs);
+        f.store.setOwner(u"m"_qs);
+        f.write(u"member"_qs);
+        f.store.clearAllLocal(u"m"_qs);
+        QVERIFY(!f.defaults->contains(u"drafts.m"_qs));
+        QVERIFY(!f.defaults->contains(u"drafts.signed-out"_qs));
+        QVERIFY(f.store.drafts().isEmpty());
+        QCOMPARE(f.store.ownerID(), std::nullopt);
+        QCOMPARE(f.store.editorText(), u"Write a LinkedIn post..."_qs);
+    }
+
+    void unreadableStoredDraftsLoadEmptyAndAreOverwritten_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::newRow("not JSON") << QVariant(QByteArray("{oops"));
+        QTest::newRow("an object") << QVariant(QByteArray(R"({"id":"x"})"));
+        QTest::newRow("drafts missing a key") << QVariant(QByteArray(R"([{"body":"b"}])"));
+        QTest::newRow("text instead of bytes") << QVariant(u"[]"_qs);
+        QTest::newRow("a number") << QVariant(42);
+    }
+
+    void unreadableStoredDraftsLoadEmptyAndAreOverwritten()
+    {
+        QFETCH(QVariant, stored);
+        Fixture f;
+        f.defaults->setValue(u"drafts.signed-out"_qs, stored);
+        f.defaults->sync();
+        DraftStore store(f.repository, {});
+        QVERIFY(store.drafts().isEmpty());
+        store.setEditorText(u"fresh"_qs);
+        store.saveDraft();
+        QCOMPARE(f.storedBodies(std::nullopt), QStringList{u"fresh"_qs});
+    }
+
+    void draftsSurviveANewDefaultsObject()
+    {
+        Fixture f;
+        f.write(u"persisted \U0001F680"_qs);
+        // Another process (or the next launch) reads the file itself.
+        QSettings reread(f.dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat);
+        const auto drafts = Draft::listFromJson(reread.value(u"drafts.signed-out"_qs).toByteArray());
+        QVERIFY(drafts);
+        QCOMPARE(drafts->first().body, u"persisted \U0001F680"_qs);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDraftStore)
+#include "tst_draftstore.moc"
