@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QColor>
+#include <QPushButton>
+
+namespace quillon {
+
+// The full-width action button every screen uses ("Post to LinkedIn", "Save draft", ...):
+// headline text in ink, 14 px above and below the label, a fill clipped to a rounded
+// rectangle of radius 8 that drops to opacity 0.7 while pressed, and optionally a 1 px border
+// of ink at 0.2 of which only the inner half shows. PrimaryButton and SecondaryButton are the
+// two looks.
+class ActionButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    static constexpr int verticalPadding = 14;
+    static constexpr qreal cornerRadius = 8;
+    static constexpr qreal pressedOpacity = 0.7;
+    static constexpr qreal borderOpacity = 0.2;
+    static constexpr qreal borderWidth = 1;
+
+    QColor fillColor() const { return m_fill; }
+    bool hasBorder() const { return m_hasBorder; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    ActionButton(const QString& text, QColor fill, bool hasBorder, QWidget* parent);
+
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const QColor m_fill;
+    const bool m_hasBorder;
+};
+
+} // namespace quillon

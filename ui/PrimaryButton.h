@@ -1,0 +1,17 @@
+#pragma once
+
+#include "ActionButton.h"
+#include "Theme.h"
+
+namespace quillon {
+
+// The main action of a screen: lime fill, no border.
+class PrimaryButton : public ActionButton {
+    Q_OBJECT
+
+public:
+    explicit PrimaryButton(const QString& text = {}, QWidget* parent = nullptr)
+        : ActionButton(text, Theme::lime(), false, parent) {}
+};
+
+} // namespace quillon

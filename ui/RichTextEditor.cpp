@@ -1,0 +1,181 @@
+#include "RichTextEditor.h"
+
+#include "DraftStore.h"
+#include "FormatTransforms.h"
+#include "Theme.h"
+#include "Typography.h"
+#include "UnicodeText.h"
+
+#include <QMimeData>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextOption>
+
+namespace quillon {
+namespace {
+
+// The document keeps every line break as a block separator (U+2029); the text counts it as
+// "\n", one code unit either way, so document positions and text positions are the same.
+QString fromDocumentText(QString text) {
+    return text.replace(QChar::ParagraphSeparator, u'\n');
+}
+
+} // namespace
+
+RichTextEditor::RichTextEditor(QWidget* parent)
+    : QPlainTextEdit(parent) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFrameShape(QFrame::NoFrame);
+    setAttribute(Qt::WA_MacShowFocusRect, false);
+    setBackgroundVisible(false);
+    viewport()->setAutoFillBackground(false);
+    setViewportMargins(0, 0, 0, 0);
+    document()->setDocumentMargin(0);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Words longer than the line still wrap, as there is no horizontal scrolling.
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+
+    setFont(quillon::font(TextStyle::body));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Text, Theme::inkNSColor());
+    setPalette(palette);
+
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_isApplyingCommand && !m_isSettingText) {
+            userDidEdit();
+        }
+    });
+}
+
+void RichTextEditor::bindText(DraftStore& store) {
+    disconnect(m_storeConnection);
+    m_store = &store;
+    m_storeConnection =
+        connect(&store, &DraftStore::editorTextChanged, this, &RichTextEditor::setText);
+    setText(store.editorText());
+}
+
+QString RichTextEditor::text() const {
+    return fromDocumentText(document()->toRawText());
+}
+
+void RichTextEditor::setText(const QString& text) {
+    if (unicode::canonicallyEqual(this->text(), text)) {
+        return;
+    }
+    m_isSettingText = true;
+    setPlainText(text);
+    m_isSettingText = false;
+}
+
+void RichTextEditor::setCommand(std::optional<EditorFormatCommand> command) {
+    if (command == m_command) {
+        return;
+    }
+    m_command = command;
+    Q_EMIT commandChanged(m_command);
+    if (!m_command) {
+        return;
+    }
+    m_isApplyingCommand = true;
+    apply(*m_command);
+    m_isApplyingCommand = false;
+    // Queued after the deferred text write, so the binding holds the new text before the
+    // command reads none.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_command) {
+                m_command.reset();
+                Q_EMIT commandChanged(m_command);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void RichTextEditor::setOnFirstEdit(std::function<void()> onFirstEdit) {
+    m_onFirstEdit = std::move(onFirstEdit);
+}
+
+void RichTextEditor::apply(EditorFormatCommand command) {
+    const QTextCursor selection = textCursor();
+    const TextRange selected{selection.selectionStart(),
+                             selection.selectionEnd() - selection.selectionStart()};
+    const std::optional<FormatEdit> edit = formatting::makeFormatEdit(command, text(), selected);
+    if (!edit) {
+        return;
+    }
+    // Straight through the document: the change signal it raises is not a user edit here.
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.setPosition(int(edit->range.location));
+    cursor.setPosition(int(edit->range.end()), QTextCursor::KeepAnchor);
+    cursor.insertText(edit->replacement);
+    cursor.endEditBlock();
+
+    QTextCursor newSelection(document());
+    newSelection.setPosition(int(edit->selection.location));
+    newSelection.setPosition(int(edit->selection.end()), QTextCursor::KeepAnchor);
+    setTextCursor(newSelection);
+    pushText(text());
+}
+
+void RichTextEditor::userDidEdit() {
+    if (!m_didTrackFirstEdit) {
+        m_didTrackFirstEdit = true;
+        if (m_onFirstEdit) {
+            m_onFirstEdit();
+        }
+    }
+    pushText(text());
+}
+
+void RichTextEditor::pushText(const QString& text) {
+    if (!m_store) {
+        return;
+    }
+    if (!m_isApplyingCommand) {
+        m_store->setEditorText(text);
+        return;
+    }
+    // Bound to the store, not to this editor, so the write still lands if the editor is
+    // gone by then.
+    QMetaObject::invokeMethod(
+        m_store.data(),
+        [store = m_store, text] {
+            if (store) {
+                store->setEditorText(text);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+bool RichTextEditor::canInsertFromMimeData(const QMimeData* source) const {
+    return source->hasText() || source->hasHtml();
+}
+
+void RichTextEditor::insertFromMimeData(const QMimeData* source) {
+    // Only characters come in: styled runs, images and other data are dropped.
+    QString characters;
+    if (source->hasText()) {
+        characters = source->text();
+    } else if (source->hasHtml()) {
+        characters = fromDocumentText(QTextDocumentFragment::fromHtml(source->html()).toRawText());
+    } else {
+        return;
+    }
+    insertPlainText(characters);
+    ensureCursorVisible();
+}
+
+QMimeData* RichTextEditor::createMimeDataFromSelection() const {
+    // The default copy turns no-break spaces into spaces; the characters are the formatting.
+    auto* data = new QMimeData;
+    data->setText(fromDocumentText(textCursor().selectedText()));
+    return data;
+}
+
+} // namespace quillon
