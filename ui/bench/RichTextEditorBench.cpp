@@ -1,0 +1,124 @@
+// Times one keystroke and one formatting command in the editor holding a 100,000-character
+// post, each with the repaint that follows. Goal: each within one 16 ms frame.
+#include "DraftStore.h"
+#include "EditorFormatCommand.h"
+#include "RichTextEditor.h"
+#include "UserDefaultsDraftRepository.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextStream>
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+using namespace quillon;
+
+namespace {
+
+// Paragraphs of words, accents and emoji, cut to exactly `length` code units.
+QString longPost(qsizetype length) {
+    const QString paragraph = QString::fromUtf16(
+        u"We shipped the new onboarding flow this week \U0001F680 and the caf\u00e9 team "
+        u"measured a 23% lift in activation. Re\u0301sume\u0301 of what we learned: keep the "
+        u"first screen short, ask for one thing at a time, and celebrate the first win "
+        u"\U0001F44D\U0001F3FD. Thanks to everyone in \U0001F1E9\U0001F1EA and beyond!\n");
+    QString text;
+    while (text.size() < length) {
+        text.append(paragraph);
+    }
+    text.truncate(length);
+    if (text.back().isHighSurrogate()) {
+        text.back() = u'.';
+    }
+    return text;
+}
+
+struct Figure {
+    double medianMs;
+    double worstMs;
+};
+
+Figure measure(const std::function<void()>& work, int runs) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.back()};
+}
+
+void placeCaret(RichTextEditor& editor, int position, int length = 0) {
+    QTextCursor cursor(editor.document());
+    cursor.setPosition(position);
+    cursor.setPosition(position + length, QTextCursor::KeepAnchor);
+    editor.setTextCursor(cursor);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    auto defaults = std::make_shared<QSettings>(dir.filePath(QStringLiteral("defaults.ini")),
+                                                QSettings::IniFormat);
+    DraftStore store(
+        std::make_shared<UserDefaultsDraftRepository>(QStringLiteral("drafts"), defaults),
+        [](AppTelemetryEvent) {});
+    store.setEditorText(longPost(100'000));
+
+    RichTextEditor editor;
+    editor.bindText(store);
+    editor.resize(640, 480);
+    editor.show();
+    (void)QTest::qWaitForWindowExposed(&editor);
+    editor.setFocus();
+    QCoreApplication::processEvents();
+
+    const int runs = 31;
+    const int middle = 50'000;
+    QTextStream out(stdout);
+    out << "Editor holding a post of " << editor.text().size()
+        << " UTF-16 code units; each figure includes the repaint; goal < 16 ms\n";
+    const auto report = [&](const char* name, Figure f) {
+        out << QStringLiteral("  %1: median %2 ms, worst %3 ms\n")
+                   .arg(QString::fromLatin1(name).leftJustified(40))
+                   .arg(f.medianMs, 0, 'f', 2)
+                   .arg(f.worstMs, 0, 'f', 2);
+        out.flush();
+    };
+
+    placeCaret(editor, middle);
+    report("keystroke in the middle", measure(
+                                          [&] {
+                                              QTest::keyClick(&editor, Qt::Key_A);
+                                              editor.repaint();
+                                          },
+                                          runs));
+
+    const auto runCommand = [&](EditorFormatCommand command, int at, int length) {
+        placeCaret(editor, at, length);
+        editor.setCommand(command);
+        while (editor.command()) {
+            QCoreApplication::processEvents();
+        }
+        editor.repaint();
+    };
+    report("bold over a 40-unit selection",
+           measure([&] { runCommand(EditorFormatCommand::bold, middle, 40); }, runs));
+    report("strikethrough over a 40-unit selection",
+           measure([&] { runCommand(EditorFormatCommand::strikethrough, middle, 40); }, runs));
+    report("bullets on the caret's line",
+           measure([&] { runCommand(EditorFormatCommand::bullets, middle, 0); }, runs));
+    report(
+        "bold over the whole post",
+        measure([&] { runCommand(EditorFormatCommand::bold, 0, int(editor.text().size())); }, 3));
+    return 0;
+}
