@@ -1,5 +1,4 @@
 #include "ActionButton.h"
-
 #include "PrimaryButton.h"
 #include "SecondaryButton.h"
 #include "Typography.h"
@@ -54,7 +53,7 @@ bool near(const QColor& actual, const QColor& expected) {
 
 } // namespace
 
-class ActionButtonTest : public QObject {
+class TestActionButton : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -64,13 +63,13 @@ private Q_SLOTS:
     void paints();
 };
 
-void ActionButtonTest::fillsTheWidthWithPaddedHeadline_data() {
+void TestActionButton::fillsTheWidthWithPaddedHeadline_data() {
     QTest::addColumn<Kind>("kind");
     QTest::newRow("primary") << Kind::primary;
     QTest::newRow("secondary") << Kind::secondary;
 }
 
-void ActionButtonTest::fillsTheWidthWithPaddedHeadline() {
+void TestActionButton::fillsTheWidthWithPaddedHeadline() {
     QFETCH(Kind, kind);
     Page page(kind);
     QVERIFY(QTest::qWaitForWindowExposed(&page.widget));
@@ -79,7 +78,7 @@ void ActionButtonTest::fillsTheWidthWithPaddedHeadline() {
     QCOMPARE(page.button->height(), QFontMetrics(page.button->font()).height() + 28);
 }
 
-void ActionButtonTest::paints_data() {
+void TestActionButton::paints_data() {
     QTest::addColumn<Kind>("kind");
     QTest::addColumn<bool>("pressed");
     QTest::addColumn<QColor>("fill");
@@ -97,7 +96,7 @@ void ActionButtonTest::paints_data() {
         << Kind::secondary << true << QColor(179, 178, 173) << QColor(163, 162, 157);
 }
 
-void ActionButtonTest::paints() {
+void TestActionButton::paints() {
     QFETCH(Kind, kind);
     QFETCH(bool, pressed);
     QFETCH(QColor, fill);
@@ -126,5 +125,5 @@ void ActionButtonTest::paints() {
     }
 }
 
-QTEST_MAIN(ActionButtonTest)
-#include "ActionButtonTest.moc"
+QTEST_MAIN(TestActionButton)
+#include "tst_actionbutton.moc"

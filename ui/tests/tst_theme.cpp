@@ -5,7 +5,7 @@
 using quillon::Theme::withOpacity;
 namespace Theme = quillon::Theme;
 
-class ThemeTest : public QObject {
+class TestTheme : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -14,7 +14,7 @@ private Q_SLOTS:
     void secondaryInkIsInkAtOpacity();
 };
 
-void ThemeTest::colours_data() {
+void TestTheme::colours_data() {
     QTest::addColumn<QColor>("colour");
     QTest::addColumn<double>("red");
     QTest::addColumn<double>("green");
@@ -31,7 +31,7 @@ void ThemeTest::colours_data() {
     QTest::newRow("rgb") << Theme::rgb(0.25, 0.5, 0.75) << 0.25 << 0.5 << 0.75 << 1.0;
 }
 
-void ThemeTest::colours() {
+void TestTheme::colours() {
     QFETCH(QColor, colour);
     QFETCH(double, red);
     QFETCH(double, green);
@@ -46,9 +46,9 @@ void ThemeTest::colours() {
     QVERIFY(qAbs(colour.alphaF() - opacity) <= step);
 }
 
-void ThemeTest::secondaryInkIsInkAtOpacity() {
+void TestTheme::secondaryInkIsInkAtOpacity() {
     QCOMPARE(Theme::secondaryInk(), withOpacity(Theme::ink(), 0.58));
 }
 
-QTEST_APPLESS_MAIN(ThemeTest)
-#include "ThemeTest.moc"
+QTEST_APPLESS_MAIN(TestTheme)
+#include "tst_theme.moc"

@@ -1,7 +1,6 @@
-#include "FormatTransforms.h"
-
 #include "EditorFormatCommand.h"
 #include "FormatEdit.h"
+#include "FormatTransforms.h"
 
 #include <QTest>
 #include <optional>
@@ -53,7 +52,7 @@ char* toString(const TextRange& range) {
 }
 } // namespace quillon
 
-class FormatTransformsTest : public QObject {
+class TestFormatTransforms : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -71,7 +70,7 @@ private Q_SLOTS:
     void everySelectionGivesWellFormedText();
 };
 
-void FormatTransformsTest::styledLetters_data() {
+void TestFormatTransforms::styledLetters_data() {
     QTest::addColumn<EditorFormatCommand>("command");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
@@ -104,14 +103,14 @@ void FormatTransformsTest::styledLetters_data() {
         << bold << u"\u041F\u0440\u0438 \u4E2D\n\t"_s << u"\u041F\u0440\u0438 \u4E2D\n\t"_s;
 }
 
-void FormatTransformsTest::styledLetters() {
+void TestFormatTransforms::styledLetters() {
     QFETCH(EditorFormatCommand, command);
     QFETCH(QString, text);
     QFETCH(QString, expected);
     verifyWholeTextEdit(command, text, expected);
 }
 
-void FormatTransformsTest::combiningMarks_data() {
+void TestFormatTransforms::combiningMarks_data() {
     QTest::addColumn<EditorFormatCommand>("command");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
@@ -142,14 +141,14 @@ void FormatTransformsTest::combiningMarks_data() {
         << EditorFormatCommand::underline << u"a\u0336"_s << u"a\u0336\u0332"_s;
 }
 
-void FormatTransformsTest::combiningMarks() {
+void TestFormatTransforms::combiningMarks() {
     QFETCH(EditorFormatCommand, command);
     QFETCH(QString, text);
     QFETCH(QString, expected);
     verifyWholeTextEdit(command, text, expected);
 }
 
-void FormatTransformsTest::clear_data() {
+void TestFormatTransforms::clear_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
@@ -170,13 +169,13 @@ void FormatTransformsTest::clear_data() {
     QTest::newRow("lone surrogate kept") << u"a\xD800z"_s << u"a\xD800z"_s;
 }
 
-void FormatTransformsTest::clear() {
+void TestFormatTransforms::clear() {
     QFETCH(QString, text);
     QFETCH(QString, expected);
     verifyWholeTextEdit(EditorFormatCommand::clear, text, expected);
 }
 
-void FormatTransformsTest::lineRange_data() {
+void TestFormatTransforms::lineRange_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qsizetype>("location");
     QTest::addColumn<qsizetype>("length");
@@ -215,7 +214,7 @@ void FormatTransformsTest::lineRange_data() {
         << u"ab\ncd"_s << qsizetype(9) << qsizetype(4) << qsizetype(3) << qsizetype(2);
 }
 
-void FormatTransformsTest::lineRange() {
+void TestFormatTransforms::lineRange() {
     QFETCH(QString, text);
     QFETCH(qsizetype, location);
     QFETCH(qsizetype, length);
@@ -225,7 +224,7 @@ void FormatTransformsTest::lineRange() {
              (TextRange{expectedLocation, expectedLength}));
 }
 
-void FormatTransformsTest::edit_data() {
+void TestFormatTransforms::edit_data() {
     QTest::addColumn<EditorFormatCommand>("command");
     QTest::addColumn<QString>("text");
     QTest::addColumn<TextRange>("selection");
@@ -318,7 +317,7 @@ void FormatTransformsTest::edit_data() {
     QTest::newRow("negative length") << C::italic << u"abc"_s << TextRange{1, -2} << none;
 }
 
-void FormatTransformsTest::edit() {
+void TestFormatTransforms::edit() {
     QFETCH(EditorFormatCommand, command);
     QFETCH(QString, text);
     QFETCH(TextRange, selection);
@@ -332,7 +331,7 @@ void FormatTransformsTest::edit() {
     }
 }
 
-void FormatTransformsTest::everySelectionGivesWellFormedText_data() {
+void TestFormatTransforms::everySelectionGivesWellFormedText_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("mixed") << u"a\U0001F600\r\n\u00E9e\u0301\U0001F1E9\U0001F1EA\n\u2028`"
                               u"\U0001D5D4\U0001F468\u200D\U0001F469"_s;
@@ -340,7 +339,7 @@ void FormatTransformsTest::everySelectionGivesWellFormedText_data() {
     QTest::newRow("breaks only") << u"\n\r\n\n"_s;
 }
 
-void FormatTransformsTest::everySelectionGivesWellFormedText() {
+void TestFormatTransforms::everySelectionGivesWellFormedText() {
     QFETCH(QString, text);
     const qsizetype size = text.size();
     for (const EditorFormatCommand command : allCommands) {
@@ -367,5 +366,5 @@ void FormatTransformsTest::everySelectionGivesWellFormedText() {
     }
 }
 
-QTEST_APPLESS_MAIN(FormatTransformsTest)
-#include "FormatTransformsTest.moc"
+QTEST_APPLESS_MAIN(TestFormatTransforms)
+#include "tst_formattransforms.moc"

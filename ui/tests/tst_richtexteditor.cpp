@@ -1,7 +1,6 @@
-#include "RichTextEditor.h"
-
 #include "DraftStore.h"
 #include "EditorFormatCommand.h"
+#include "RichTextEditor.h"
 #include "Theme.h"
 #include "Typography.h"
 #include "UserDefaultsDraftRepository.h"
@@ -40,7 +39,7 @@ QPair<int, int> selection(const RichTextEditor& editor) {
 
 } // namespace
 
-class RichTextEditorTest : public QObject {
+class TestRichTextEditor : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -64,7 +63,7 @@ private:
     int m_firstEdits = 0;
 };
 
-void RichTextEditorTest::init() {
+void TestRichTextEditor::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     auto defaults =
         std::make_shared<QSettings>(m_dir->filePath(u"defaults.ini"_s), QSettings::IniFormat);
@@ -80,12 +79,12 @@ void RichTextEditorTest::init() {
     QVERIFY(QTest::qWaitForWindowExposed(m_editor.get()));
 }
 
-void RichTextEditorTest::cleanup() {
+void TestRichTextEditor::cleanup() {
     m_editor.reset();
     m_store.reset();
 }
 
-void RichTextEditorTest::lookOfTheText() {
+void TestRichTextEditor::lookOfTheText() {
     QCOMPARE(m_editor->text(), DraftStore::initialEditorText());
     QCOMPARE(m_editor->font(), quillon::font(quillon::TextStyle::body));
     QCOMPARE(m_editor->palette().color(QPalette::Text), quillon::Theme::inkNSColor());
@@ -93,7 +92,7 @@ void RichTextEditorTest::lookOfTheText() {
     QCOMPARE(m_editor->document()->documentMargin(), 0.0);
 }
 
-void RichTextEditorTest::typingWritesAtOnceAndCountsTheFirstEditOnce() {
+void TestRichTextEditor::typingWritesAtOnceAndCountsTheFirstEditOnce() {
     m_store->setEditorText(QString());
     m_editor->setFocus();
     QTest::keyClicks(m_editor.get(), u"H"_s);
@@ -117,7 +116,7 @@ void RichTextEditorTest::typingWritesAtOnceAndCountsTheFirstEditOnce() {
     QCOMPARE(m_firstEdits, 1);
 }
 
-void RichTextEditorTest::command_data() {
+void TestRichTextEditor::command_data() {
     QTest::addColumn<EditorFormatCommand>("command");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("location");
@@ -143,7 +142,7 @@ void RichTextEditorTest::command_data() {
         << EditorFormatCommand::bold << u"Hello"_s << 2 << 0 << u"Hello"_s << 2 << 0;
 }
 
-void RichTextEditorTest::command() {
+void TestRichTextEditor::command() {
     QFETCH(EditorFormatCommand, command);
     QFETCH(QString, text);
     QFETCH(int, location);
@@ -184,7 +183,7 @@ void RichTextEditorTest::command() {
     QCOMPARE(m_firstEdits, 0);
 }
 
-void RichTextEditorTest::commandSetTwiceBeforeItClearsAppliesOnce() {
+void TestRichTextEditor::commandSetTwiceBeforeItClearsAppliesOnce() {
     m_store->setEditorText(u"ab"_s);
     m_editor->setCommand(EditorFormatCommand::bullets);
     m_editor->setCommand(EditorFormatCommand::bullets);
@@ -197,7 +196,7 @@ void RichTextEditorTest::commandSetTwiceBeforeItClearsAppliesOnce() {
     QCOMPARE(m_store->editorText(), u"- - ab"_s);
 }
 
-void RichTextEditorTest::formattedTextReachesTheStoreAfterTheEditorIsGone() {
+void TestRichTextEditor::formattedTextReachesTheStoreAfterTheEditorIsGone() {
     m_store->setEditorText(u"ab"_s);
     select(*m_editor, 0, 2);
     m_editor->setCommand(EditorFormatCommand::code);
@@ -205,7 +204,7 @@ void RichTextEditorTest::formattedTextReachesTheStoreAfterTheEditorIsGone() {
     QTRY_COMPARE(m_store->editorText(), u"`ab`"_s);
 }
 
-void RichTextEditorTest::textFromOutside() {
+void TestRichTextEditor::textFromOutside() {
     m_store->setEditorText(u"caf\u00E9 latte"_s);
     QCOMPARE(m_editor->text(), u"caf\u00E9 latte"_s);
     select(*m_editor, 1, 3);
@@ -222,7 +221,7 @@ void RichTextEditorTest::textFromOutside() {
     QCOMPARE(m_firstEdits, 0);
 }
 
-void RichTextEditorTest::pasteKeepsOnlyCharacters_data() {
+void TestRichTextEditor::pasteKeepsOnlyCharacters_data() {
     QTest::addColumn<QString>("html");
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QString>("expected");
@@ -233,7 +232,7 @@ void RichTextEditorTest::pasteKeepsOnlyCharacters_data() {
     QTest::newRow("styled text alone") << styled << QString() << u"Big red"_s;
 }
 
-void RichTextEditorTest::pasteKeepsOnlyCharacters() {
+void TestRichTextEditor::pasteKeepsOnlyCharacters() {
     QFETCH(QString, html);
     QFETCH(QString, plain);
     QFETCH(QString, expected);
@@ -266,7 +265,7 @@ void RichTextEditorTest::pasteKeepsOnlyCharacters() {
     }
 }
 
-void RichTextEditorTest::copyKeepsCharacters() {
+void TestRichTextEditor::copyKeepsCharacters() {
     m_store->setEditorText(u"a\u00A0b\u2028c\nd"_s);
     m_editor->selectAll();
     m_editor->copy();
@@ -278,5 +277,5 @@ void RichTextEditorTest::copyKeepsCharacters() {
     QVERIFY(!m_editor->canPaste());
 }
 
-QTEST_MAIN(RichTextEditorTest)
-#include "RichTextEditorTest.moc"
+QTEST_MAIN(TestRichTextEditor)
+#include "tst_richtexteditor.moc"
