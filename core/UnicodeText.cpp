@@ -1,7 +1,7 @@
 #include "UnicodeText.h"
 
 #include <unicode/brkiter.h>
-#include <unicode/normalizer2.h>
+#include <unicode/unorm2.h>
 #include <unicode/uchar.h>
 #include <unicode/utext.h>
 
@@ -34,13 +34,10 @@ bool isWhitespaceOrNewline(char32_t c)
 
 } // namespace
 
-QList<qsizetype> graphemeBoundaries(QStringView text)
+void forEachGraphemeBoundary(QStringView text, const std::function<void(qsizetype)>& visit)
 {
-    QList<qsizetype> boundaries;
-    boundaries.reserve(text.size() / 2 + 2);
-    boundaries.append(0);
     if (text.isEmpty()) {
-        return boundaries;
+        return;
     }
     icu::BreakIterator* it = characterIterator();
     UErrorCode status = U_ZERO_ERROR;
@@ -51,14 +48,14 @@ QList<qsizetype> graphemeBoundaries(QStringView text)
         utext_close(ut);
         for (qsizetype i = 1; i <= text.size(); ++i) {
             if (i == text.size() || !text[i].isLowSurrogate() || !text[i - 1].isHighSurrogate()) {
-                boundaries.append(i);
+                visit(i);
             }
         }
-        return boundaries;
+        return;
     }
     it->setText(ut, status);
     for (int32_t b = it->next(); b != icu::BreakIterator::DONE; b = it->next()) {
-        boundaries.append(b);
+        visit(b);
     }
     // Leave the iterator holding no pointer into `text`.
     static const UChar empty[1] = {0};
@@ -66,6 +63,14 @@ QList<qsizetype> graphemeBoundaries(QStringView text)
     it->setText(none, status);
     utext_close(none);
     utext_close(ut);
+}
+
+QList<qsizetype> graphemeBoundaries(QStringView text)
+{
+    QList<qsizetype> boundaries;
+    boundaries.reserve(text.size() / 2 + 2);
+    boundaries.append(0);
+    forEachGraphemeBoundary(text, [&](qsizetype boundary) { boundaries.append(boundary); });
     return boundaries;
 }
 
@@ -92,17 +97,29 @@ QString leftGraphemes(QStringView text, qsizetype count)
 QString nfd(QStringView text)
 {
     UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* normalizer = icu::Normalizer2::getNFDInstance(status);
+    const UNormalizer2* normalizer = unorm2_getNFDInstance(&status);
     if (U_FAILURE(status)) {
         return text.toString().normalized(QString::NormalizationForm_D);
     }
-    const icu::UnicodeString source(false, reinterpret_cast<const UChar*>(text.utf16()),
-                                    static_cast<int32_t>(text.size()));
-    const icu::UnicodeString result = normalizer->normalize(source, status);
+    // Written straight into the result, sized up front: for a text of megabytes, growing and
+    // copying buffers would cost more than the normalisation itself.
+    const auto source = reinterpret_cast<const UChar*>(text.utf16());
+    const auto sourceLength = static_cast<int32_t>(text.size());
+    QString result(text.size() + text.size() / 4 + 16, Qt::Uninitialized);
+    int32_t length = unorm2_normalize(normalizer, source, sourceLength,
+                                      reinterpret_cast<UChar*>(result.data()),
+                                      static_cast<int32_t>(result.size()), &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+        status = U_ZERO_ERROR;
+        result.resize(length);
+        length = unorm2_normalize(normalizer, source, sourceLength,
+                                  reinterpret_cast<UChar*>(result.data()), length, &status);
+    }
     if (U_FAILURE(status)) {
         return text.toString().normalized(QString::NormalizationForm_D);
     }
-    return QString(reinterpret_cast<const QChar*>(result.getBuffer()), result.length());
+    result.truncate(length);
+    return result;
 }
 
 bool canonicallyEqual(QStringView a, QStringView b)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+
 // Unicode text services the app needs beyond QString, backed by ICU: extended grapheme
 // clusters (Unicode Standard Annex #29) and canonical decomposition. All positions are
 // UTF-16 code units, like QString's.
@@ -12,6 +14,10 @@ namespace quillon::unicode {
 // Offsets of every grapheme-cluster boundary in `text`, from 0 to text.size() inclusive.
 // An empty text gives {0}.
 QList<qsizetype> graphemeBoundaries(QStringView text);
+
+// Calls `visit` with the end of every grapheme cluster of `text`, in order, without building a
+// list (for texts of megabytes). `visit` must not call back into these functions.
+void forEachGraphemeBoundary(QStringView text, const std::function<void(qsizetype)>& visit);
 
 // The grapheme clusters of `text`, in order, as views into it.
 QList<QStringView> graphemeClusters(QStringView text);

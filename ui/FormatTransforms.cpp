@@ -87,15 +87,39 @@ qsizetype terminatorLength(QStringView line) {
     return !line.isEmpty() && isLineTerminator(line.back().unicode()) ? 1 : 0;
 }
 
-QString clearedText(QStringView text) {
-    QString withoutFences;
-    withoutFences.reserve(text.size());
-    for (const QChar c : text) {
-        if (c != codeFence) {
-            withoutFences.append(c);
+// Drops the strike and underline marks and maps styled letters back, in place: the text only
+// shrinks, so every write lands at or before the unit being read.
+void makePlain(QString& text) {
+    char16_t* const units = reinterpret_cast<char16_t*>(text.data());
+    const qsizetype size = text.size();
+    char16_t* out = units;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = units[i];
+        if (unit == strikethroughMark || unit == underlineMark) {
+            continue;
         }
+        if (isHigh(unit) && i + 1 < size && isLow(units[i + 1])) {
+            const char32_t scalar = QChar::surrogateToUcs4(unit, units[i + 1]);
+            ++i;
+            out = writeScalar(out, plainScalar(scalar).value_or(scalar));
+            continue;
+        }
+        *out++ = unit;
     }
-    return plainText(unicode::nfd(withoutFences));
+    text.truncate(out - units);
+}
+
+QString clearedText(QStringView text) {
+    QString plain;
+    if (text.contains(QChar(codeFence))) {
+        QString withoutFences = text.toString();
+        withoutFences.remove(QChar(codeFence));
+        plain = unicode::nfd(withoutFences);
+    } else {
+        plain = unicode::nfd(text);
+    }
+    makePlain(plain);
+    return plain;
 }
 
 QString transformed(EditorFormatCommand command, QStringView selected) {
@@ -154,12 +178,13 @@ QString styledText(QStringView text, char32_t capitalBase, char32_t smallBase,
 }
 
 QString appendingCombiningMark(QStringView text, char32_t mark) {
-    const QList<qsizetype> bounds = unicode::graphemeBoundaries(text);
-    StringWriter out(text.size() + (bounds.size() - 1) * unitsOf(mark));
-    for (qsizetype i = 1; i < bounds.size(); ++i) {
-        out.put(text.sliced(bounds[i - 1], bounds[i] - bounds[i - 1]));
+    StringWriter out(text.size() * (1 + unitsOf(mark)));
+    qsizetype start = 0;
+    unicode::forEachGraphemeBoundary(text, [&](qsizetype end) {
+        out.put(text.sliced(start, end - start));
         out.put(mark);
-    }
+        start = end;
+    });
     return out.take();
 }
 
@@ -182,22 +207,9 @@ std::optional<char32_t> plainScalar(char32_t scalar) {
 }
 
 QString plainText(QStringView decomposed) {
-    StringWriter out(decomposed.size());
-    const qsizetype size = decomposed.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t unit = decomposed[i].unicode();
-        if (unit == strikethroughMark || unit == underlineMark) {
-            continue;
-        }
-        if (isHigh(unit) && i + 1 < size && isLow(decomposed[i + 1].unicode())) {
-            const char32_t scalar = QChar::surrogateToUcs4(unit, decomposed[i + 1].unicode());
-            ++i;
-            out.put(plainScalar(scalar).value_or(scalar));
-            continue;
-        }
-        out.put(char32_t(unit));
-    }
-    return out.take();
+    QString plain = decomposed.toString();
+    makePlain(plain);
+    return plain;
 }
 
 QString bulletLines(const QList<QStringView>& lines) {

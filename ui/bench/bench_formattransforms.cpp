@@ -75,11 +75,12 @@ int main() {
             const auto edit = formatting::makeFormatEdit(c.command, *c.input, {0, c.input->size()});
             produced = edit->replacement.size();
         });
-        out << QStringLiteral("  %1: median %2 ms, best %3 ms, worst %4 ms (%5 units out)\n")
+        out << QStringLiteral("  %1: median %2 ms, best %3 ms, worst %4 ms (%5 units in, %6 out)\n")
                    .arg(QString::fromLatin1(c.name).leftJustified(20))
                    .arg(f.medianMs, 0, 'f', 2)
                    .arg(f.bestMs, 0, 'f', 2)
                    .arg(f.worstMs, 0, 'f', 2)
+                   .arg(c.input->size())
                    .arg(produced);
     }
     return 0;

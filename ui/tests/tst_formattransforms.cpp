@@ -162,6 +162,9 @@ void TestFormatTransforms::clear_data() {
     QTest::newRow("backticks inside") << u"a`b``c"_s << u"abc"_s;
     QTest::newRow("precomposed accent decomposes") << u"caf\u00E9"_s << u"cafe\u0301"_s;
     QTest::newRow("hangul decomposes") << u"\uD55C"_s << u"\u1112\u1161\u11AB"_s;
+    // Three times longer than the text: more than a first guess at the decomposed size.
+    QTest::newRow("long hangul decomposes")
+        << u"\uD55C"_s.repeated(40) << u"\u1112\u1161\u11AB"_s.repeated(40);
     QTest::newRow("serif bold stays") << u"\U0001D400"_s << u"\U0001D400"_s;
     QTest::newRow("neighbours of the ranges stay") << u"\U0001D5D3\U0001D63C\U0001D7EB\U0001D7F6"_s
                                                    << u"\U0001D5D3\U0001D63C\U0001D7EB\U0001D7F6"_s;
