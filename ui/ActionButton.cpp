@@ -15,7 +15,6 @@ ActionButton::ActionButton(const QString& text, QColor fill, bool hasBorder, QWi
     setFont(quillon::font(TextStyle::headline));
     // Fills the width it is offered; the height is the label's plus the padding.
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    setAttribute(Qt::WA_Hover);
 }
 
 QSize ActionButton::sizeHint() const {
