@@ -1,0 +1,208 @@
+#include "SignalManager.h"
+
+#include "DefaultSignalPayload.h"
+#include "SignalCache.h"
+#include "SignalSendWorker.h"
+#include "Signalpost.h"
+#include "TelemetryManagerConfiguration.h"
+#include "UserIdentifierHashing.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QThread>
+#include <QThreadPool>
+#include <QUuid>
+#include <algorithm>
+#include <cmath>
+
+namespace signalpost {
+namespace {
+
+using Level = LogHandler::LogLevel;
+
+QString newUserIdentifier() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+QString describe(const SignalPostBody& body) {
+    return QString::fromUtf8(body.toJson(SignalPostBody::DateForm::wire).value_or(QByteArray()));
+}
+
+} // namespace
+
+SignalManager::SignalManager(std::shared_ptr<TelemetryManagerConfiguration> configuration,
+                             Mode mode)
+    : m_configuration(std::move(configuration)) {
+    if (mode == Mode::detached) {
+        return;
+    }
+    m_timerThread = new QThread();
+    m_timerThread->setObjectName(QStringLiteral("com.signalpost.SignalTimer"));
+    const auto cacheLog =
+        m_configuration->swiftUIPreviewMode() ? std::nullopt : m_configuration->logHandler();
+    m_signalCache = std::make_shared<SignalCache>(cacheLog, m_configuration->cacheLimit());
+
+    m_worker = new SignalSendWorker(m_configuration, m_signalCache);
+    m_worker->moveToThread(m_timerThread);
+    m_timerThread->start();
+
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        // Direct: the save runs on the main thread as it quits, not on some thread's loop.
+        std::weak_ptr<SignalCache> cache = m_signalCache;
+        auto configuration = m_configuration;
+        m_terminateConnection = QObject::connect(
+            app, &QCoreApplication::aboutToQuit, app,
+            [cache, configuration] {
+                log(configuration->logHandler(), Level::debug,
+                    QStringLiteral("appWillTerminate()"));
+                if (auto alive = cache.lock()) {
+                    alive->backupToDisk();
+                }
+            },
+            Qt::DirectConnection);
+    }
+    m_worker->startSending();
+}
+
+SignalManager::~SignalManager() {
+    QObject::disconnect(m_terminateConnection);
+    if (!m_timerThread) {
+        return;
+    }
+    // The worker is deleted on its own thread, with its timer and HTTP client, before the
+    // thread ends; replies still in flight are abandoned with it.
+    QMetaObject::invokeMethod(m_worker, &QObject::deleteLater, Qt::QueuedConnection);
+    m_timerThread->quit();
+    if (QThread::currentThread() == m_timerThread) {
+        // Cannot wait for the thread we run on; let it clean up after itself.
+        QObject::connect(m_timerThread, &QThread::finished, m_timerThread, &QObject::deleteLater);
+        return;
+    }
+    m_timerThread->wait();
+    delete m_timerThread;
+}
+
+void SignalManager::processSignal(
+    const QString& name, const QMap<QString, QString>& parameters, std::optional<double> floatValue,
+    const std::optional<QString>& customUserID,
+    const std::shared_ptr<TelemetryManagerConfiguration>& configuration) {
+    // Taken now, at the moment of the signal, on the caller's (the main) thread.
+    const QString defaultUser = defaultUserIdentifier();
+    const QMap<QString, QString> defaultPayload = DefaultSignalPayload::parameters();
+    if (!m_signalCache) {
+        return;
+    }
+
+    QThreadPool::globalInstance()->start([cache = m_signalCache, configuration, name, parameters,
+                                          floatValue, customUserID, defaultUser, defaultPayload] {
+        QMap<QString, QString> enriched;
+        for (const auto& enricher : configuration->metadataEnrichers()) {
+            if (!enricher) {
+                continue;
+            }
+            const QMap<QString, QString> extra = enricher->enrich(name, customUserID, floatValue);
+            enriched.insert(extra);
+        }
+        SignalPostBody body;
+        body.payload = defaultPayload;
+        body.payload.insert(enriched);
+        body.payload.insert(parameters);
+        body.receivedAt = QDateTime::currentDateTimeUtc();
+        body.clientUser =
+            sha256HexDigest(customUserID.value_or(defaultUser), configuration->salt());
+        body.appID = configuration->telemetryAppID();
+        body.sessionID = configuration->sessionID().toString(QUuid::WithoutBraces).toUpper();
+        body.type = name;
+        const auto handler = configuration->logHandler();
+        if (floatValue && !std::isfinite(*floatValue)) {
+            // JSON has no such number: kept, it would fail every batch and the cache file.
+            log(handler, Level::error,
+                QStringLiteral("Dropping the float value of signal '%1': not a finite number")
+                    .arg(name));
+        } else {
+            body.floatValue = floatValue;
+        }
+        body.isTestMode =
+            configuration->testMode() ? QStringLiteral("true") : QStringLiteral("false");
+        log(handler, Level::debug, QStringLiteral("Process signal: ") + describe(body));
+        cache->push(body);
+    });
+}
+
+void SignalManager::sendNextBatch() {
+    if (m_worker) {
+        m_worker->attempt();
+    }
+}
+
+QString SignalManager::defaultUserIdentifier() const {
+    if (const auto user = m_configuration->defaultUser()) {
+        return *user;
+    }
+    const std::unique_ptr<QSettings> suite = Signalpost::defaultsSuite();
+    if (!suite) {
+        return newUserIdentifier();
+    }
+    const QString key = QStringLiteral("defaultUserIdentifier");
+    const QString stored = suite->value(key).toString();
+    if (!stored.isEmpty()) {
+        return stored;
+    }
+    const QString identifier = newUserIdentifier();
+    suite->setValue(key, identifier);
+    return identifier;
+}
+
+void SignalManager::appWillTerminate() {
+    log(m_configuration->logHandler(), Level::debug, QStringLiteral("appWillTerminate()"));
+    if (m_signalCache) {
+        m_signalCache->backupToDisk();
+    }
+}
+
+int SignalManager::consecutiveFailures() const {
+    return m_worker ? m_worker->consecutiveFailures() : 0;
+}
+
+SignalManager::Classification SignalManager::classifyResponse(int httpStatus) {
+    if (httpStatus >= 200 && httpStatus <= 299) {
+        return {Outcome::success, QString()};
+    }
+    const char* text = nullptr;
+    switch (httpStatus) {
+    case 400:
+        text = "Bad Request (400)";
+        break;
+    case 401:
+        text = "Unauthorized (401)";
+        break;
+    case 403:
+        text = "Forbidden (403)";
+        break;
+    case 404:
+        text = "Not Found (404)";
+        break;
+    case 413:
+        text = "Payload Too Large (413)";
+        break;
+    case 422:
+        text = "Unprocessable Entity (422)";
+        break;
+    case 501:
+        text = "Not Implemented (501)";
+        break;
+    case 505:
+        text = "HTTP Version Not Supported (505)";
+        break;
+    default:
+        return {Outcome::temporaryFailure, QString()};
+    }
+    return {Outcome::rejected, QString::fromLatin1(text)};
+}
+
+double SignalManager::sendTimerDelay(double transmitInterval, double maxBackoffInterval,
+                                     int consecutiveFailures) {
+    return std::min(transmitInterval * std::pow(2.0, consecutiveFailures), maxBackoffInterval);
+}
+
+} // namespace signalpost

@@ -1,0 +1,244 @@
+#include "SignalPostBody.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QLocale>
+#include <QTimeZone>
+#include <cmath>
+
+namespace signalpost {
+namespace {
+
+// Seconds between 1970-01-01 and 2001-01-01, both UTC.
+constexpr qint64 referenceDateEpochMSecs = 978307200000LL;
+
+void appendString(QByteArray& out, const QString& text) {
+    out += '"';
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                static const char hex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += hex[(c >> 4) & 0xF];
+                out += hex[c & 0xF];
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+}
+
+void appendNumber(QByteArray& out, double value) {
+    out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+std::optional<QString> stringMember(const QJsonObject& object, QLatin1String key) {
+    const QJsonValue value = object.value(key);
+    if (!value.isString()) {
+        return std::nullopt;
+    }
+    return value.toString();
+}
+
+} // namespace
+
+QString SignalPostBody::wireDate(const QDateTime& date) {
+    static const QLocale enUS(QLocale::English, QLocale::UnitedStates);
+    return enUS.toString(date.toUTC(), QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
+           QStringLiteral("+0000");
+}
+
+double SignalPostBody::secondsSinceReferenceDate(const QDateTime& date) {
+    return static_cast<double>(date.toMSecsSinceEpoch() - referenceDateEpochMSecs) / 1000.0;
+}
+
+QDateTime SignalPostBody::dateFromReferenceSeconds(double seconds) {
+    return QDateTime::fromMSecsSinceEpoch(qRound64(seconds * 1000.0) + referenceDateEpochMSecs,
+                                          QTimeZone::utc());
+}
+
+std::optional<QByteArray> SignalPostBody::toJson(DateForm form) const {
+    if (floatValue && !std::isfinite(*floatValue)) {
+        return std::nullopt;
+    }
+    QByteArray out;
+    out.reserve(256 + payload.size() * 48);
+    out += "{\"receivedAt\":";
+    if (form == DateForm::wire) {
+        appendString(out, wireDate(receivedAt));
+    } else {
+        appendNumber(out, secondsSinceReferenceDate(receivedAt));
+    }
+    out += ",\"appID\":";
+    appendString(out, appID);
+    out += ",\"clientUser\":";
+    appendString(out, clientUser);
+    out += ",\"sessionID\":";
+    appendString(out, sessionID);
+    out += ",\"type\":";
+    appendString(out, type);
+    if (floatValue) {
+        out += ",\"floatValue\":";
+        appendNumber(out, *floatValue);
+    }
+    out += ",\"payload\":{";
+    bool first = true;
+    for (auto it = payload.cbegin(); it != payload.cend(); ++it) {
+        if (!first) {
+            out += ',';
+        }
+        first = false;
+        appendString(out, it.key());
+        out += ':';
+        appendString(out, it.value());
+    }
+    out += "},\"isTestMode\":";
+    appendString(out, isTestMode);
+    out += '}';
+    return out;
+}
+
+std::optional<SignalPostBody> SignalPostBody::fromJson(const QJsonObject& object, DateForm form) {
+    SignalPostBody body;
+    const QJsonValue receivedAt = object.value(QLatin1String("receivedAt"));
+    if (form == DateForm::wire) {
+        if (!receivedAt.isString()) {
+            return std::nullopt;
+        }
+        const QString text = receivedAt.toString();
+        if (!text.endsWith(QLatin1String("+0000"))) {
+            return std::nullopt;
+        }
+        body.receivedAt =
+            QDateTime::fromString(text.chopped(5), QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
+        body.receivedAt.setTimeZone(QTimeZone::utc());
+        if (!body.receivedAt.isValid()) {
+            return std::nullopt;
+        }
+    } else {
+        if (!receivedAt.isDouble() || !std::isfinite(receivedAt.toDouble())) {
+            return std::nullopt;
+        }
+        body.receivedAt = dateFromReferenceSeconds(receivedAt.toDouble());
+    }
+
+    const auto appID = stringMember(object, QLatin1String("appID"));
+    const auto clientUser = stringMember(object, QLatin1String("clientUser"));
+    const auto sessionID = stringMember(object, QLatin1String("sessionID"));
+    const auto type = stringMember(object, QLatin1String("type"));
+    const auto isTestMode = stringMember(object, QLatin1String("isTestMode"));
+    if (!appID || !clientUser || !sessionID || !type || !isTestMode) {
+        return std::nullopt;
+    }
+    body.appID = *appID;
+    body.clientUser = *clientUser;
+    body.sessionID = *sessionID;
+    body.type = *type;
+    body.isTestMode = *isTestMode;
+
+    const QJsonValue floatValue = object.value(QLatin1String("floatValue"));
+    if (floatValue.isDouble()) {
+        body.floatValue = floatValue.toDouble();
+    } else if (!floatValue.isUndefined() && !floatValue.isNull()) {
+        return std::nullopt;
+    }
+
+    const QJsonValue payload = object.value(QLatin1String("payload"));
+    if (!payload.isObject()) {
+        return std::nullopt;
+    }
+    const QJsonObject payloadObject = payload.toObject();
+    for (auto it = payloadObject.constBegin(); it != payloadObject.constEnd(); ++it) {
+        if (!it.value().isString()) {
+            return std::nullopt;
+        }
+        body.payload.insert(it.key(), it.value().toString());
+    }
+    return body;
+}
+
+std::optional<QByteArray> SignalPostBody::encodeArray(const QList<SignalPostBody>& bodies,
+                                                      DateForm form) {
+    QByteArray out;
+    out += '[';
+    for (qsizetype i = 0; i < bodies.size(); ++i) {
+        const auto json = bodies.at(i).toJson(form);
+        if (!json) {
+            return std::nullopt;
+        }
+        if (i > 0) {
+            out += ',';
+        }
+        out += *json;
+    }
+    out += ']';
+    return out;
+}
+
+std::optional<QList<SignalPostBody>> SignalPostBody::decodeArray(const QByteArray& data,
+                                                                 DateForm form) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray()) {
+        return std::nullopt;
+    }
+    const QJsonArray array = document.array();
+    QList<SignalPostBody> bodies;
+    bodies.reserve(array.size());
+    for (const QJsonValue& element : array) {
+        if (!element.isObject()) {
+            return std::nullopt;
+        }
+        auto body = fromJson(element.toObject(), form);
+        if (!body) {
+            return std::nullopt;
+        }
+        bodies.append(std::move(*body));
+    }
+    return bodies;
+}
+
+std::optional<QUrl> SignalPostBody::signalURL(const QUrl& baseURL,
+                                              const std::optional<QString>& ingestNamespace) {
+    QString text = baseURL.toString(QUrl::FullyEncoded);
+    if (!text.endsWith(QLatin1Char('/'))) {
+        text += QLatin1Char('/');
+    }
+    if (ingestNamespace && !ingestNamespace->isEmpty()) {
+        text += QStringLiteral("v2/namespace/") + *ingestNamespace + QLatin1Char('/');
+    } else {
+        text += QStringLiteral("v2/");
+    }
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid()) {
+        return std::nullopt;
+    }
+    return url;
+}
+
+} // namespace signalpost

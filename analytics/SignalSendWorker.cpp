@@ -1,0 +1,188 @@
+#include "SignalSendWorker.h"
+
+#include "SignalCache.h"
+#include "SignalManager.h"
+#include "TelemetryManagerConfiguration.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStringDecoder>
+#include <QTimer>
+#include <cmath>
+#include <limits>
+
+namespace signalpost {
+namespace {
+
+using Level = LogHandler::LogLevel;
+
+std::optional<QString> utf8Text(const QByteArray& data) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(data);
+    if (decoder.hasError()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+int delayMSecs(double seconds) {
+    // NaN or negative settings would otherwise become an undefined integer conversion.
+    if (!(seconds > 0)) {
+        return 0;
+    }
+    const double msecs = seconds * 1000.0;
+    if (msecs >= static_cast<double>(std::numeric_limits<int>::max())) {
+        return std::numeric_limits<int>::max();
+    }
+    return static_cast<int>(std::llround(msecs));
+}
+
+} // namespace
+
+SignalSendWorker::SignalSendWorker(std::shared_ptr<TelemetryManagerConfiguration> configuration,
+                                   std::shared_ptr<SignalCache> cache)
+    : m_configuration(std::move(configuration))
+    , m_cache(std::move(cache))
+    , m_sendTimer(new QTimer(this)) {
+    m_sendTimer->setSingleShot(true);
+    m_sendTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_sendTimer, &QTimer::timeout, this, &SignalSendWorker::attempt);
+}
+
+SignalSendWorker::~SignalSendWorker() = default;
+
+void SignalSendWorker::log(Level level, const QString& message) const {
+    signalpost::log(m_configuration->logHandler(), level, message);
+}
+
+void SignalSendWorker::startSending() {
+    attempt();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_consecutiveFailures = 0;
+            m_failuresSeen = 0;
+            scheduleSendTimer();
+        },
+        Qt::QueuedConnection);
+}
+
+void SignalSendWorker::attempt() {
+    log(Level::debug, QStringLiteral("Current signal cache count: %1").arg(m_cache->count()));
+    // The pop is exclusive, so overlapping attempts never send the same body twice.
+    const QList<SignalPostBody> batch = m_cache->pop();
+    if (batch.isEmpty()) {
+        batchSucceeded();
+        return;
+    }
+    log(Level::info, QStringLiteral("Sending %1 signals leaving a cache of %2 signals")
+                         .arg(batch.size())
+                         .arg(m_cache->count()));
+    const auto data = SignalPostBody::encodeArray(batch, SignalPostBody::DateForm::wire);
+    if (!data) {
+        log(Level::error, QStringLiteral("Failed to encode signal batch: ") +
+                              QStringLiteral("a float value is not a finite number"));
+        batchFailed(batch);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, batch, data = *data] { send(batch, data); }, Qt::QueuedConnection);
+}
+
+QNetworkAccessManager* SignalSendWorker::network() {
+    if (!m_network) {
+        m_network = new QNetworkAccessManager(this);
+    }
+    return m_network;
+}
+
+void SignalSendWorker::send(const QList<SignalPostBody>& batch, const QByteArray& data) {
+    const auto ingestNamespace = m_configuration->ingestNamespace();
+    const auto url = SignalPostBody::signalURL(m_configuration->apiBaseURL(), ingestNamespace);
+    if (!url) {
+        log(Level::error, QStringLiteral("Unable to construct signal API URL for namespace ") +
+                              ingestNamespace.value_or(QStringLiteral("nil")));
+        log(Level::error, QStringLiteral("Invalid endpoint URL"));
+        batchFailed(batch);
+        return;
+    }
+
+    QNetworkRequest request(*url);
+    request.setTransferTimeout(SignalManager::requestTimeoutMSecs);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    if (const auto text = utf8Text(data)) {
+        log(Level::debug, *text);
+    }
+    QNetworkReply* reply = network()->post(request, data);
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, batch] { handleReply(reply, batch); });
+}
+
+void SignalSendWorker::handleReply(QNetworkReply* reply, const QList<SignalPostBody>& batch) {
+    reply->deleteLater();
+    const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // Qt reports 4xx and 5xx answers as errors too; only a missing status means that no HTTP
+    // answer arrived.
+    if (!statusAttribute.isValid() && reply->error() != QNetworkReply::NoError) {
+        log(Level::error, reply->errorString());
+        batchFailed(batch);
+        return;
+    }
+    const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
+    const SignalManager::Classification classification = SignalManager::classifyResponse(status);
+    switch (classification.outcome) {
+    case SignalManager::Outcome::success:
+        if (const auto text = utf8Text(reply->readAll())) {
+            log(Level::debug, *text);
+        }
+        batchSucceeded();
+        return;
+    case SignalManager::Outcome::rejected:
+        log(Level::error, QStringLiteral("Dropping %1 signal(s): rejected by server %2")
+                              .arg(batch.size())
+                              .arg(classification.text));
+        batchSucceeded();
+        return;
+    case SignalManager::Outcome::temporaryFailure:
+        log(Level::debug,
+            QStringLiteral("Failed to send events (status %1), will try again later").arg(status));
+        batchFailed(batch);
+        return;
+    }
+}
+
+void SignalSendWorker::batchSucceeded() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            ++m_sendCompletions;
+            m_consecutiveFailures = 0;
+            m_failuresSeen = 0;
+            scheduleSendTimer();
+        },
+        Qt::QueuedConnection);
+}
+
+void SignalSendWorker::batchFailed(const QList<SignalPostBody>& batch) {
+    m_cache->push(batch);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            ++m_sendCompletions;
+            ++m_consecutiveFailures;
+            m_failuresSeen = m_consecutiveFailures;
+            scheduleSendTimer();
+        },
+        Qt::QueuedConnection);
+}
+
+void SignalSendWorker::scheduleSendTimer() {
+    const double delay =
+        SignalManager::sendTimerDelay(m_configuration->transmitInterval(),
+                                      m_configuration->maxBackoffInterval(), m_consecutiveFailures);
+    // start() replaces a pending timer, so at most one is ever armed.
+    m_sendTimer->start(delayMSecs(delay));
+}
+
+} // namespace signalpost
