@@ -225,6 +225,10 @@ std::optional<QList<SignalPostBody>> SignalPostBody::decodeArray(const QByteArra
 
 std::optional<QUrl> SignalPostBody::signalURL(const QUrl& baseURL,
                                               const std::optional<QString>& ingestNamespace) {
+    // An invalid base would print as "" and leave a relative "/v2/" that only fails later.
+    if (!baseURL.isValid() || baseURL.isRelative()) {
+        return std::nullopt;
+    }
     QString text = baseURL.toString(QUrl::FullyEncoded);
     if (!text.endsWith(QLatin1Char('/'))) {
         text += QLatin1Char('/');
