@@ -81,15 +81,24 @@ void SignalCache::loadFromDisk() {
     if (!file.open(QIODevice::ReadOnly)) {
         return;
     }
-    const QByteArray data = file.readAll();
-    const bool readFailed = file.error() != QFileDevice::NoError;
+    // Mapped rather than read: a full cache file is tens of megabytes, and the decoded bodies
+    // copy what they keep. Safe because the file is only ever replaced by a rename (QSaveFile),
+    // never truncated under a reader.
+    std::optional<QList<SignalPostBody>> bodies;
+    const qint64 size = file.size();
+    if (uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
+        bodies =
+            SignalPostBody::decodeArray(QByteArrayView(reinterpret_cast<const char*>(mapped), size),
+                                        SignalPostBody::DateForm::referenceDate);
+        file.unmap(mapped);
+    } else {
+        const QByteArray data = file.readAll();
+        if (file.error() == QFileDevice::NoError) {
+            bodies = SignalPostBody::decodeArray(data, SignalPostBody::DateForm::referenceDate);
+        }
+    }
     file.close();
     QFile::remove(path);
-    if (readFailed) {
-        return;
-    }
-
-    auto bodies = SignalPostBody::decodeArray(data, SignalPostBody::DateForm::referenceDate);
     if (!bodies) {
         return;
     }

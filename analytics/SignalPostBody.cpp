@@ -1,8 +1,7 @@
 #include "SignalPostBody.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonValue>
+#include "SignalBodyReader.h"
+
 #include <QLocale>
 #include <QTimeZone>
 #include <cmath>
@@ -57,14 +56,6 @@ void appendNumber(QByteArray& out, double value) {
     out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-std::optional<QString> stringMember(const QJsonObject& object, QLatin1String key) {
-    const QJsonValue value = object.value(key);
-    if (!value.isString()) {
-        return std::nullopt;
-    }
-    return value.toString();
-}
-
 } // namespace
 
 QString SignalPostBody::wireDate(const QDateTime& date) {
@@ -78,8 +69,9 @@ double SignalPostBody::secondsSinceReferenceDate(const QDateTime& date) {
 }
 
 QDateTime SignalPostBody::dateFromReferenceSeconds(double seconds) {
+    // Qt::UTC rather than a QTimeZone: this runs for every body of the cache file.
     return QDateTime::fromMSecsSinceEpoch(qRound64(seconds * 1000.0) + referenceDateEpochMSecs,
-                                          QTimeZone::utc());
+                                          Qt::UTC);
 }
 
 std::optional<QByteArray> SignalPostBody::toJson(DateForm form) const {
@@ -123,65 +115,6 @@ std::optional<QByteArray> SignalPostBody::toJson(DateForm form) const {
     return out;
 }
 
-std::optional<SignalPostBody> SignalPostBody::fromJson(const QJsonObject& object, DateForm form) {
-    SignalPostBody body;
-    const QJsonValue receivedAt = object.value(QLatin1String("receivedAt"));
-    if (form == DateForm::wire) {
-        if (!receivedAt.isString()) {
-            return std::nullopt;
-        }
-        const QString text = receivedAt.toString();
-        if (!text.endsWith(QLatin1String("+0000"))) {
-            return std::nullopt;
-        }
-        body.receivedAt =
-            QDateTime::fromString(text.chopped(5), QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
-        body.receivedAt.setTimeZone(QTimeZone::utc());
-        if (!body.receivedAt.isValid()) {
-            return std::nullopt;
-        }
-    } else {
-        if (!receivedAt.isDouble() || !std::isfinite(receivedAt.toDouble())) {
-            return std::nullopt;
-        }
-        body.receivedAt = dateFromReferenceSeconds(receivedAt.toDouble());
-    }
-
-    const auto appID = stringMember(object, QLatin1String("appID"));
-    const auto clientUser = stringMember(object, QLatin1String("clientUser"));
-    const auto sessionID = stringMember(object, QLatin1String("sessionID"));
-    const auto type = stringMember(object, QLatin1String("type"));
-    const auto isTestMode = stringMember(object, QLatin1String("isTestMode"));
-    if (!appID || !clientUser || !sessionID || !type || !isTestMode) {
-        return std::nullopt;
-    }
-    body.appID = *appID;
-    body.clientUser = *clientUser;
-    body.sessionID = *sessionID;
-    body.type = *type;
-    body.isTestMode = *isTestMode;
-
-    const QJsonValue floatValue = object.value(QLatin1String("floatValue"));
-    if (floatValue.isDouble()) {
-        body.floatValue = floatValue.toDouble();
-    } else if (!floatValue.isUndefined() && !floatValue.isNull()) {
-        return std::nullopt;
-    }
-
-    const QJsonValue payload = object.value(QLatin1String("payload"));
-    if (!payload.isObject()) {
-        return std::nullopt;
-    }
-    const QJsonObject payloadObject = payload.toObject();
-    for (auto it = payloadObject.constBegin(); it != payloadObject.constEnd(); ++it) {
-        if (!it.value().isString()) {
-            return std::nullopt;
-        }
-        body.payload.insert(it.key(), it.value().toString());
-    }
-    return body;
-}
-
 std::optional<QByteArray> SignalPostBody::encodeArray(const QList<SignalPostBody>& bodies,
                                                       DateForm form) {
     QByteArray out;
@@ -200,27 +133,9 @@ std::optional<QByteArray> SignalPostBody::encodeArray(const QList<SignalPostBody
     return out;
 }
 
-std::optional<QList<SignalPostBody>> SignalPostBody::decodeArray(const QByteArray& data,
+std::optional<QList<SignalPostBody>> SignalPostBody::decodeArray(QByteArrayView data,
                                                                  DateForm form) {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray()) {
-        return std::nullopt;
-    }
-    const QJsonArray array = document.array();
-    QList<SignalPostBody> bodies;
-    bodies.reserve(array.size());
-    for (const QJsonValue& element : array) {
-        if (!element.isObject()) {
-            return std::nullopt;
-        }
-        auto body = fromJson(element.toObject(), form);
-        if (!body) {
-            return std::nullopt;
-        }
-        bodies.append(std::move(*body));
-    }
-    return bodies;
+    return SignalBodyReader(data, form).readArray();
 }
 
 std::optional<QUrl> SignalPostBody::signalURL(const QUrl& baseURL,

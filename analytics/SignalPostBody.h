@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
-#include <QJsonObject>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -33,13 +33,12 @@ struct SignalPostBody {
     // Members in declaration order, "floatValue" left out when absent. Fails (no value) for
     // a float value JSON cannot hold (NaN, infinity).
     std::optional<QByteArray> toJson(DateForm form) const;
-    static std::optional<SignalPostBody> fromJson(const QJsonObject& object, DateForm form);
 
     // A JSON array of bodies, in list order.
     static std::optional<QByteArray> encodeArray(const QList<SignalPostBody>& bodies,
                                                  DateForm form);
-    // Strict: one bad element fails the whole array.
-    static std::optional<QList<SignalPostBody>> decodeArray(const QByteArray& data, DateForm form);
+    // Strict: one bad element fails the whole array; members may come in any order.
+    static std::optional<QList<SignalPostBody>> decodeArray(QByteArrayView data, DateForm form);
 
     static QString wireDate(const QDateTime& date);
     static double secondsSinceReferenceDate(const QDateTime& date);

@@ -1,0 +1,522 @@
+#include "SignalBodyReader.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+namespace signalpost {
+namespace {
+
+// Deeper nesting only occurs in hostile files; refusing it keeps the recursion bounded.
+constexpr int maximumSkipDepth = 64;
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+void appendUtf8(QByteArray& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+} // namespace
+
+SignalBodyReader::SignalBodyReader(QByteArrayView data, SignalPostBody::DateForm form)
+    : m_pos(data.data())
+    , m_end(data.data() + data.size())
+    , m_form(form) {}
+
+std::optional<QList<SignalPostBody>> SignalBodyReader::readArray() {
+    QList<SignalPostBody> bodies;
+    skipWhitespace();
+    if (!consume('[')) {
+        return std::nullopt;
+    }
+    skipWhitespace();
+    if (!consume(']')) {
+        do {
+            skipWhitespace();
+            SignalPostBody body;
+            if (!readBody(body)) {
+                return std::nullopt;
+            }
+            bodies.append(std::move(body));
+            skipWhitespace();
+        } while (consume(','));
+        if (!consume(']')) {
+            return std::nullopt;
+        }
+    }
+    skipWhitespace();
+    if (!atEnd()) {
+        return std::nullopt;
+    }
+    return bodies;
+}
+
+bool SignalBodyReader::readBody(SignalPostBody& body) {
+    if (!consume('{')) {
+        return false;
+    }
+    bool seen[8] = {};
+    skipWhitespace();
+    if (!consume('}')) {
+        do {
+            skipWhitespace();
+            QByteArrayView key;
+            bool escaped = false;
+            if (!readRawString(key, escaped)) {
+                return false;
+            }
+            skipWhitespace();
+            if (!consume(':')) {
+                return false;
+            }
+            skipWhitespace();
+
+            // An escaped key is already unescaped in `key`; compare it all the same.
+            Member member = Member::other;
+            {
+                if (key == "receivedAt") {
+                    member = Member::receivedAt;
+                } else if (key == "appID") {
+                    member = Member::appID;
+                } else if (key == "clientUser") {
+                    member = Member::clientUser;
+                } else if (key == "sessionID") {
+                    member = Member::sessionID;
+                } else if (key == "type") {
+                    member = Member::type;
+                } else if (key == "floatValue") {
+                    member = Member::floatValue;
+                } else if (key == "payload") {
+                    member = Member::payload;
+                } else if (key == "isTestMode") {
+                    member = Member::isTestMode;
+                }
+            }
+
+            bool ok = true;
+            switch (member) {
+            case Member::receivedAt:
+                if (m_form == SignalPostBody::DateForm::referenceDate) {
+                    double seconds = 0;
+                    ok = readNumber(seconds);
+                    body.receivedAt = SignalPostBody::dateFromReferenceSeconds(seconds);
+                } else {
+                    QString text;
+                    ok = readString(text) && text.endsWith(QLatin1String("+0000"));
+                    if (ok) {
+                        body.receivedAt = QDateTime::fromString(
+                            text.chopped(5), QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
+                        body.receivedAt.setTimeZone(QTimeZone::utc());
+                        ok = body.receivedAt.isValid();
+                    }
+                }
+                break;
+            case Member::appID:
+                ok = readString(body.appID);
+                break;
+            case Member::clientUser:
+                ok = readString(body.clientUser);
+                break;
+            case Member::sessionID:
+                ok = readString(body.sessionID);
+                break;
+            case Member::type:
+                ok = readString(body.type);
+                break;
+            case Member::floatValue:
+                if (!atEnd() && *m_pos == 'n') {
+                    ok = skipLiteral("null");
+                    body.floatValue.reset();
+                } else {
+                    double value = 0;
+                    ok = readNumber(value);
+                    body.floatValue = value;
+                }
+                break;
+            case Member::payload:
+                body.payload.clear();
+                ok = readPayload(body.payload);
+                break;
+            case Member::isTestMode:
+                ok = readString(body.isTestMode);
+                break;
+            case Member::other:
+                ok = skipValue(0);
+                break;
+            }
+            if (!ok) {
+                return false;
+            }
+            if (member != Member::other) {
+                seen[static_cast<int>(member)] = true;
+            }
+            skipWhitespace();
+        } while (consume(','));
+        if (!consume('}')) {
+            return false;
+        }
+    }
+    const Member required[] = {Member::receivedAt, Member::appID, Member::clientUser,
+                               Member::sessionID,  Member::type,  Member::payload,
+                               Member::isTestMode};
+    for (const Member member : required) {
+        if (!seen[static_cast<int>(member)]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SignalBodyReader::readPayload(QMap<QString, QString>& payload) {
+    if (atEnd() || *m_pos != '{') {
+        return false;
+    }
+    // Bodies of one session and hour mostly carry the same payload text: equal texts share one
+    // map, which saves the parse and most of the memory.
+    const QByteArrayView text = payloadText();
+    if (!text.isEmpty()) {
+        const auto shared = m_sharedPayloads.constFind(text);
+        if (shared != m_sharedPayloads.constEnd()) {
+            payload = shared.value();
+            m_pos = text.data() + text.size();
+            return true;
+        }
+    }
+    ++m_pos;
+    skipWhitespace();
+    if (consume('}')) {
+        return true;
+    }
+    // QMap's hinted insert walks from the start each time; std::map's is constant time when
+    // the hint is right, and payloads are written in key order.
+    std::map<QString, QString> entries;
+    do {
+        skipWhitespace();
+        QString key;
+        QString value;
+        if (!readString(key)) {
+            return false;
+        }
+        skipWhitespace();
+        if (!consume(':')) {
+            return false;
+        }
+        skipWhitespace();
+        if (!readString(value)) {
+            return false;
+        }
+        entries.insert_or_assign(entries.end(), std::move(key), std::move(value));
+        skipWhitespace();
+    } while (consume(','));
+    if (!consume('}')) {
+        return false;
+    }
+    payload = QMap<QString, QString>(std::move(entries));
+    if (!text.isEmpty()) {
+        m_sharedPayloads.insert(text, payload);
+    }
+    return true;
+}
+
+QByteArrayView SignalBodyReader::payloadText() const {
+    // From '{' to its '}', over texts only; anything nested is left to the full parse.
+    const char* p = m_pos + 1;
+    while (p < m_end) {
+        const char c = *p++;
+        if (c == '}') {
+            return QByteArrayView(m_pos, p - m_pos);
+        }
+        if (c == '{' || c == '[') {
+            return {};
+        }
+        if (c == '"') {
+            while (p < m_end && *p != '"') {
+                p += (*p == '\\' && p + 1 < m_end) ? 2 : 1;
+            }
+            if (p == m_end) {
+                return {};
+            }
+            ++p;
+        }
+    }
+    return {};
+}
+
+bool SignalBodyReader::readString(QString& text) {
+    QByteArrayView raw;
+    bool escaped = false;
+    if (!readRawString(raw, escaped)) {
+        return false;
+    }
+    if (escaped) {
+        text = QString::fromUtf8(m_unescaped);
+        return true;
+    }
+    auto it = m_shared.constFind(raw);
+    if (it == m_shared.constEnd()) {
+        it = m_shared.insert(raw, QString::fromUtf8(raw));
+    }
+    text = it.value();
+    return true;
+}
+
+bool SignalBodyReader::readRawString(QByteArrayView& raw, bool& escaped) {
+    if (!consume('"')) {
+        return false;
+    }
+    const char* start = m_pos;
+    while (m_pos < m_end && *m_pos != '"' && *m_pos != '\\' &&
+           static_cast<unsigned char>(*m_pos) >= 0x20) {
+        ++m_pos;
+    }
+    if (atEnd() || static_cast<unsigned char>(*m_pos) < 0x20) {
+        return false;
+    }
+    if (*m_pos == '"') {
+        raw = QByteArrayView(start, m_pos - start);
+        escaped = false;
+        ++m_pos;
+        return true;
+    }
+
+    escaped = true;
+    m_unescaped = QByteArray(start, m_pos - start);
+    while (true) {
+        if (atEnd()) {
+            return false;
+        }
+        const char c = *m_pos++;
+        if (c == '"') {
+            raw = QByteArrayView(m_unescaped);
+            return true;
+        }
+        if (static_cast<unsigned char>(c) < 0x20) {
+            return false;
+        }
+        if (c != '\\') {
+            m_unescaped += c;
+            continue;
+        }
+        if (atEnd()) {
+            return false;
+        }
+        const char e = *m_pos++;
+        switch (e) {
+        case '"':
+        case '\\':
+        case '/':
+            m_unescaped += e;
+            break;
+        case 'b':
+            m_unescaped += '\b';
+            break;
+        case 'f':
+            m_unescaped += '\f';
+            break;
+        case 'n':
+            m_unescaped += '\n';
+            break;
+        case 'r':
+            m_unescaped += '\r';
+            break;
+        case 't':
+            m_unescaped += '\t';
+            break;
+        case 'u': {
+            auto readHex4 = [this](char32_t& unit) {
+                if (m_end - m_pos < 4) {
+                    return false;
+                }
+                unit = 0;
+                for (int i = 0; i < 4; ++i) {
+                    const int digit = hexValue(m_pos[i]);
+                    if (digit < 0) {
+                        return false;
+                    }
+                    unit = unit * 16 + static_cast<char32_t>(digit);
+                }
+                m_pos += 4;
+                return true;
+            };
+            char32_t unit = 0;
+            if (!readHex4(unit)) {
+                return false;
+            }
+            if (unit >= 0xD800 && unit <= 0xDBFF && m_end - m_pos >= 6 && m_pos[0] == '\\' &&
+                m_pos[1] == 'u') {
+                const char* save = m_pos;
+                m_pos += 2;
+                char32_t low = 0;
+                if (readHex4(low) && low >= 0xDC00 && low <= 0xDFFF) {
+                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                } else {
+                    m_pos = save;
+                }
+            }
+            // A surrogate left unpaired has no UTF-8 form.
+            appendUtf8(m_unescaped, (unit >= 0xD800 && unit <= 0xDFFF) ? U'\uFFFD' : unit);
+            break;
+        }
+        default:
+            return false;
+        }
+    }
+}
+
+bool SignalBodyReader::readNumber(double& value) {
+    // JSON's grammar is narrower than from_chars': no leading '+', no bare '.', no hex, no inf.
+    const char* start = m_pos;
+    const char* p = m_pos;
+    if (p < m_end && *p == '-') {
+        ++p;
+    }
+    if (p >= m_end) {
+        return false;
+    }
+    if (*p == '0') {
+        ++p;
+    } else if (isDigit(*p)) {
+        while (p < m_end && isDigit(*p)) {
+            ++p;
+        }
+    } else {
+        return false;
+    }
+    if (p < m_end && *p == '.') {
+        ++p;
+        if (p >= m_end || !isDigit(*p)) {
+            return false;
+        }
+        while (p < m_end && isDigit(*p)) {
+            ++p;
+        }
+    }
+    if (p < m_end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < m_end && (*p == '+' || *p == '-')) {
+            ++p;
+        }
+        if (p >= m_end || !isDigit(*p)) {
+            return false;
+        }
+        while (p < m_end && isDigit(*p)) {
+            ++p;
+        }
+    }
+    const auto result = std::from_chars(start, p, value);
+    if (result.ec != std::errc() || result.ptr != p || !std::isfinite(value)) {
+        return false;
+    }
+    m_pos = p;
+    return true;
+}
+
+bool SignalBodyReader::skipValue(int depth) {
+    if (depth > maximumSkipDepth || atEnd()) {
+        return false;
+    }
+    switch (*m_pos) {
+    case '"': {
+        QByteArrayView raw;
+        bool escaped = false;
+        return readRawString(raw, escaped);
+    }
+    case '{':
+    case '[': {
+        const char close = *m_pos == '{' ? '}' : ']';
+        const bool object = close == '}';
+        ++m_pos;
+        skipWhitespace();
+        if (consume(close)) {
+            return true;
+        }
+        do {
+            skipWhitespace();
+            if (object) {
+                QByteArrayView raw;
+                bool escaped = false;
+                if (!readRawString(raw, escaped)) {
+                    return false;
+                }
+                skipWhitespace();
+                if (!consume(':')) {
+                    return false;
+                }
+                skipWhitespace();
+            }
+            if (!skipValue(depth + 1)) {
+                return false;
+            }
+            skipWhitespace();
+        } while (consume(','));
+        return consume(close);
+    }
+    case 't':
+        return skipLiteral("true");
+    case 'f':
+        return skipLiteral("false");
+    case 'n':
+        return skipLiteral("null");
+    default: {
+        double ignored = 0;
+        return readNumber(ignored);
+    }
+    }
+}
+
+bool SignalBodyReader::skipLiteral(const char* literal) {
+    const auto length = static_cast<qsizetype>(std::strlen(literal));
+    if (m_end - m_pos < length || std::memcmp(m_pos, literal, static_cast<size_t>(length)) != 0) {
+        return false;
+    }
+    m_pos += length;
+    return true;
+}
+
+bool SignalBodyReader::consume(char c) {
+    if (m_pos < m_end && *m_pos == c) {
+        ++m_pos;
+        return true;
+    }
+    return false;
+}
+
+void SignalBodyReader::skipWhitespace() {
+    while (m_pos < m_end && (*m_pos == ' ' || *m_pos == '\n' || *m_pos == '\r' || *m_pos == '\t')) {
+        ++m_pos;
+    }
+}
+
+} // namespace signalpost

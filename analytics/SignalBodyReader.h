@@ -1,0 +1,58 @@
+#pragma once
+
+#include "SignalPostBody.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <optional>
+
+namespace signalpost {
+
+// Reads a JSON array of signal bodies in one strict pass. The cache file is read at every
+// launch and may hold 10,000 bodies whose keys and most values repeat, so equal texts share
+// one string and payloads are built in the order they are written.
+class SignalBodyReader {
+public:
+    SignalBodyReader(QByteArrayView data, SignalPostBody::DateForm form);
+
+    // None when the data is not exactly one JSON array of complete, well-typed bodies.
+    std::optional<QList<SignalPostBody>> readArray();
+
+private:
+    enum class Member {
+        receivedAt,
+        appID,
+        clientUser,
+        sessionID,
+        type,
+        floatValue,
+        payload,
+        isTestMode,
+        other
+    };
+
+    bool readBody(SignalPostBody& body);
+    bool readPayload(QMap<QString, QString>& payload);
+    QByteArrayView payloadText() const;
+    bool readString(QString& text);
+    bool readRawString(QByteArrayView& raw, bool& escaped);
+    bool readNumber(double& value);
+    bool skipValue(int depth);
+    bool skipLiteral(const char* literal);
+    bool consume(char c);
+    void skipWhitespace();
+    bool atEnd() const { return m_pos >= m_end; }
+
+    const char* m_pos;
+    const char* m_end;
+    SignalPostBody::DateForm m_form;
+    QHash<QByteArrayView, QString> m_shared;
+    QHash<QByteArrayView, QMap<QString, QString>> m_sharedPayloads;
+    QByteArray m_unescaped;
+};
+
+} // namespace signalpost
