@@ -7,6 +7,8 @@
 #include "CrashReporting.h"
 #include "MainWindow.h"
 
+#include <MainBundle.h>
+
 #include <QGuiApplication>
 #include <QIcon>
 
@@ -16,6 +18,8 @@ QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle)
 {
     configureCrashReporting(bundle);
     AppConfiguration configuration = AppConfiguration::load(bundle);
+    // The analytics client reports the app's version and build from the bundle's Info.plist.
+    signalpost::MainBundle::setInfoDictionary(bundle.infoDictionary());
     configureAnalytics(configuration.observability);
     sendTelemetryEvent(AppTelemetryEvent::appOpened);
     m_container = std::make_unique<AppContainer>(configuration);

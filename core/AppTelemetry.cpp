@@ -2,33 +2,44 @@
 
 #include "UnicodeText.h"
 
+#include <QUuid>
+#include <Signalpost.h>
+#include <TelemetryManagerConfiguration.h>
 #include <atomic>
+#include <memory>
 
 namespace quillon {
 namespace {
 std::atomic<bool> telemetryConfigured{false};
 } // namespace
 
-bool isTelemetryConfigured()
-{
+bool isTelemetryConfigured() {
     return telemetryConfigured.load(std::memory_order_acquire);
 }
 
-void configureAnalytics(const AppConfiguration::Observability& observability)
-{
+void configureAnalytics(const AppConfiguration::Observability& observability) {
     const QString appID = unicode::trimmedWhitespaceAndNewlines(observability.signalpostAppID);
     if (appID.isEmpty()) {
         return;
     }
-    // The analytics client is not part of the build yet; until it is, analytics stay off.
+    const QString trimmedNamespace =
+        unicode::trimmedWhitespaceAndNewlines(observability.signalpostNamespace);
+    auto configuration = std::make_shared<signalpost::TelemetryManagerConfiguration>(
+        appID, std::nullopt, std::nullopt,
+        trimmedNamespace.isEmpty() ? std::nullopt : std::optional<QString>(trimmedNamespace));
+    // A new identity on every launch; nothing ties two launches together.
+    configuration->setDefaultUser(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    configuration->setSendNewSessionBeganSignal(false);
+    configuration->setSessionStatsEnabled(false);
+    signalpost::Signalpost::initialize(std::move(configuration));
+    telemetryConfigured.store(true, std::memory_order_release);
 }
 
-void sendTelemetryEvent(AppTelemetryEvent event)
-{
+void sendTelemetryEvent(AppTelemetryEvent event) {
     if (!isTelemetryConfigured()) {
         return;
     }
-    Q_UNUSED(event);
+    signalpost::Signalpost::signal(rawValue(event), {}, std::nullopt, std::nullopt);
 }
 
 } // namespace quillon

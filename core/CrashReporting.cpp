@@ -1,33 +1,85 @@
 #include "CrashReporting.h"
 
 #include "AppBundle.h"
+#include "EnvelopeCrashReporter.h"
 #include "UnicodeText.h"
 
-namespace quillon {
+#include <memory>
 
-void configureCrashReporting(const AppBundle& bundle)
+namespace quillon {
+namespace {
+
+struct CrashReportingKeys {
+    QString dsn;
+    QString environment;
+    double tracesSampleRate;
+};
+
+CrashReportingKeys readKeys(const QVariantMap& info)
 {
-    const QVariantMap info = bundle.infoDictionary();
     const QVariant dsn = info.value(QStringLiteral("SentryDSN"));
     const QVariant environment = info.value(QStringLiteral("SentryEnvironment"));
     const QVariant rate = info.value(QStringLiteral("SentryTracesSampleRate"));
     const bool rateIsNumber =
         rate.typeId() == QMetaType::Double || rate.typeId() == QMetaType::LongLong;
-    startCrashReporting(dsn.typeId() == QMetaType::QString ? dsn.toString() : QString(),
-                        environment.typeId() == QMetaType::QString ? environment.toString()
-                                                                   : QStringLiteral("production"),
-                        rateIsNumber ? rate.toDouble() : 0.1);
+    return {dsn.typeId() == QMetaType::QString ? dsn.toString() : QString(),
+            environment.typeId() == QMetaType::QString ? environment.toString()
+                                                       : QStringLiteral("production"),
+            rateIsNumber ? rate.toDouble() : 0.1};
+}
+
+} // namespace
+
+CrashReporter& processCrashReporter(const QVariantMap& infoDictionary)
+{
+    static EnvelopeCrashReporter reporter(EnvelopeCrashReporter::defaultFolder(),
+                                          EnvelopeCrashReporter::releaseName(infoDictionary));
+    return reporter;
+}
+
+void configureCrashReporting(const AppBundle& bundle)
+{
+    const QVariantMap info = bundle.infoDictionary();
+    const CrashReportingKeys keys = readKeys(info);
+    // The reporter and its release are made only when there is something to start.
+    if (unicode::trimmedWhitespaceAndNewlines(keys.dsn).isEmpty()) {
+        return;
+    }
+    startCrashReporting(processCrashReporter(info), keys.dsn, keys.environment,
+                        keys.tracesSampleRate);
+}
+
+void configureCrashReporting(const AppBundle& bundle, CrashReporter& reporter)
+{
+    const CrashReportingKeys keys = readKeys(bundle.infoDictionary());
+    startCrashReporting(reporter, keys.dsn, keys.environment, keys.tracesSampleRate);
 }
 
 void startCrashReporting(const QString& dsn, const QString& environment, double tracesSampleRate)
+{
+    if (unicode::trimmedWhitespaceAndNewlines(dsn).isEmpty()) {
+        return;
+    }
+    startCrashReporting(processCrashReporter(AppBundle::main().infoDictionary()), dsn,
+                        environment, tracesSampleRate);
+}
+
+void startCrashReporting(CrashReporter& reporter, const QString& dsn, const QString& environment,
+                         double tracesSampleRate)
 {
     const QString trimmed = unicode::trimmedWhitespaceAndNewlines(dsn);
     if (trimmed.isEmpty()) {
         return;
     }
-    // The reporter itself is not part of the build yet.
-    Q_UNUSED(environment);
-    Q_UNUSED(tracesSampleRate);
+    reporter.start([&](CrashReporterOptions& options) {
+        options.dsn = trimmed;
+        options.environment = environment;
+        options.sendDefaultPii = false;
+        options.enableCrashHandler = true;
+        options.enableAppHangTracking = true;
+        options.enableAutoPerformanceTracing = true;
+        options.tracesSampleRate = tracesSampleRate;
+    });
 }
 
 } // namespace quillon

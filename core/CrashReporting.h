@@ -1,16 +1,28 @@
 #pragma once
 
 #include <QString>
+#include <QVariantMap>
 
 namespace quillon {
 
 class AppBundle;
+class CrashReporter;
 
 // Starts crash reporting from the bundle's "SentryDSN", "SentryEnvironment" and
-// "SentryTracesSampleRate" keys (missing: empty, "production", 0.1). Never fails.
+// "SentryTracesSampleRate" keys (missing or of another type: empty, "production", 0.1), on the
+// process's reporter or on `reporter`. Never fails.
 void configureCrashReporting(const AppBundle& bundle);
+void configureCrashReporting(const AppBundle& bundle, CrashReporter& reporter);
 
-// Trims the DSN; an empty one starts nothing.
+// Trims the DSN; an empty one starts nothing. Otherwise starts the reporter with the DSN, the
+// environment as given, no personal data, the crash handler, app-hang tracking, automatic
+// performance tracing and the traces sample rate.
 void startCrashReporting(const QString& dsn, const QString& environment, double tracesSampleRate);
+void startCrashReporting(CrashReporter& reporter, const QString& dsn, const QString& environment,
+                         double tracesSampleRate);
+
+// The process's one reporter: our envelope reporter over the user's cache folder, its release
+// named from `infoDictionary` when it is first asked for.
+CrashReporter& processCrashReporter(const QVariantMap& infoDictionary);
 
 } // namespace quillon

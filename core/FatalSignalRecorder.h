@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace quillon {
+
+// Catches the fatal signals (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP) and writes one
+// Sentry event envelope for the crash into a folder, then lets the process die as it would
+// have. The handler uses async-signal-safe calls only: everything it writes but the signal,
+// the time and the frame addresses is rendered when it is installed. Signal handlers belong
+// to the process, so there is one recorder per process.
+class FatalSignalRecorder {
+public:
+    FatalSignalRecorder() = delete;
+
+    // False when one is installed already.
+    static bool install(const QString& folder, const QString& dsn, const QString& environment,
+                        const QString& release);
+    // Puts back the handlers that were there before.
+    static void uninstall();
+    static bool isInstalled();
+};
+
+} // namespace quillon

@@ -1,0 +1,42 @@
+#include "SentryEnvelope.h"
+
+#include <QJsonDocument>
+#include <QUuid>
+
+namespace quillon::envelope {
+
+QByteArray eventEnvelope(const QString& eventID, const QString& dsn, const QJsonObject& event,
+                         const QDateTime& sentAt) {
+    const QJsonObject header{{QStringLiteral("event_id"), eventID},
+                             {QStringLiteral("dsn"), dsn},
+                             {QStringLiteral("sent_at"), timestampText(sentAt)}};
+    const QByteArray payload = QJsonDocument(event).toJson(QJsonDocument::Compact);
+    const QJsonObject item{{QStringLiteral("type"), QStringLiteral("event")},
+                           {QStringLiteral("length"), payload.size()}};
+    return QJsonDocument(header).toJson(QJsonDocument::Compact) + '\n' +
+           QJsonDocument(item).toJson(QJsonDocument::Compact) + '\n' + payload + '\n';
+}
+
+std::optional<QByteArray> withSentAt(const QByteArray& envelope, const QDateTime& sentAt) {
+    const qsizetype end = envelope.indexOf('\n');
+    const QByteArray line = end < 0 ? envelope : envelope.left(end);
+    QJsonParseError error;
+    const QJsonDocument header = QJsonDocument::fromJson(line, &error);
+    if (error.error != QJsonParseError::NoError || !header.isObject()) {
+        return std::nullopt;
+    }
+    QJsonObject object = header.object();
+    object.insert(QStringLiteral("sent_at"), timestampText(sentAt));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) +
+           (end < 0 ? QByteArray() : envelope.mid(end));
+}
+
+QString timestampText(const QDateTime& moment) {
+    return moment.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QString newEventID() {
+    return QUuid::createUuid().toString(QUuid::Id128);
+}
+
+} // namespace quillon::envelope
