@@ -1,0 +1,157 @@
+#include "AppBundle.h"
+#include "AppTelemetry.h"
+#include "MainWindow.h"
+#include "QuillonDesktopApp.h"
+
+#include <IngestStandIn.h>
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <Signalpost.h>
+#include <TelemetryManager.h>
+#include <TelemetryManagerConfiguration.h>
+
+using namespace quillon;
+using signalpost::testsupport::IngestStandIn;
+
+namespace {
+
+const QByteArray configuration = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>api</key><dict><key>baseURL</key><string>http://127.0.0.1:9/</string></dict>
+<key>linkedIn</key><dict><key>callbackURLScheme</key><string>quillon</string></dict>
+<key>storage</key><dict><key>draftsKey</key><string>test.drafts</string><key>linkedInTokenKey</key><string>test.token</string></dict>
+<key>observability</key><dict>
+<key>sentryDSN</key><string></string><key>sentryEnvironment</key><string>production</string>
+<key>sentryTracesSampleRate</key><real>0.1</real>
+<key>signalpostAppID</key><string> app-quillon-start </string><key>signalpostNamespace</key><string></string>
+</dict></dict></plist>
+)";
+
+const QByteArray info = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>CFBundleIdentifier</key><string>dev.tovrel.quillon</string>
+<key>CFBundleShortVersionString</key><string>2.5</string>
+<key>CFBundleVersion</key><string>41</string>
+</dict></plist>
+)";
+
+void write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+// The real start-up with an analytics app ID: its own process, since the analytics-ready flag
+// is set once per process.
+class StartupAnalyticsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startUpDeliversAppOpenedWithTheDefaultPayload() {
+        IngestStandIn ingest;
+        QTemporaryDir resources;
+        write(resources.filePath(u"AppConfiguration.plist"_qs), configuration);
+        write(resources.filePath(u"Info.plist"_qs), info);
+
+        QuillonDesktopApp app{AppBundle(resources.path())};
+        QVERIFY(isTelemetryConfigured());
+        // The client reads its ingest address at every send attempt.
+        signalpost::TelemetryManager::current()->configuration()->setApiBaseURL(ingest.baseURL());
+        MainWindow& window = app.showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+        QThreadPool::globalInstance()->waitForDone();
+        signalpost::Signalpost::requestImmediateSync();
+        QTRY_COMPARE(ingest.allBodies().size(), 1);
+
+        QCOMPARE(ingest.requests().first().path, u"/v2/"_qs);
+        const QJsonObject body = ingest.allBodies().first().toObject();
+        QCOMPARE(body.value("type").toString(), u"app_opened"_qs);
+        QCOMPARE(body.value("appID").toString(), u"app-quillon-start"_qs);
+        const QJsonObject payload = body.value("payload").toObject();
+        QStringList keys = payload.keys();
+        // Present where the desktop's accessibility settings can be read.
+        keys.removeAll(u"Signalpost.Accessibility.isReduceMotionEnabled"_qs);
+        keys.removeAll(u"Signalpost.Accessibility.isInvertColorsEnabled"_qs);
+        const QStringList expected{"Signalpost.Acquisition.firstSessionDate",
+                                   "Signalpost.AppInfo.buildNumber",
+                                   "Signalpost.AppInfo.version",
+                                   "Signalpost.AppInfo.versionAndBuildNumber",
+                                   "Signalpost.Calendar.dayOfMonth",
+                                   "Signalpost.Calendar.dayOfWeek",
+                                   "Signalpost.Calendar.dayOfYear",
+                                   "Signalpost.Calendar.hourOfDay",
+                                   "Signalpost.Calendar.isWeekend",
+                                   "Signalpost.Calendar.monthOfYear",
+                                   "Signalpost.Calendar.quarterOfYear",
+                                   "Signalpost.Calendar.weekOfYear",
+                                   "Signalpost.Device.architecture",
+                                   "Signalpost.Device.modelName",
+                                   "Signalpost.Device.operatingSystem",
+                                   "Signalpost.Device.orientation",
+                                   "Signalpost.Device.platform",
+                                   "Signalpost.Device.screenResolutionHeight",
+                                   "Signalpost.Device.screenResolutionWidth",
+                                   "Signalpost.Device.screenScaleFactor",
+                                   "Signalpost.Device.systemMajorMinorVersion",
+                                   "Signalpost.Device.systemMajorVersion",
+                                   "Signalpost.Device.systemVersion",
+                                   "Signalpost.Device.timeZone",
+                                   "Signalpost.Retention.averageSessionSeconds",
+                                   "Signalpost.Retention.distinctDaysUsed",
+                                   "Signalpost.Retention.distinctDaysUsedLastMonth",
+                                   "Signalpost.Retention.totalSessionsCount",
+                                   "Signalpost.RunContext.isAppStore",
+                                   "Signalpost.RunContext.isDebug",
+                                   "Signalpost.RunContext.isSimulator",
+                                   "Signalpost.RunContext.isTestFlight",
+                                   "Signalpost.RunContext.language",
+                                   "Signalpost.RunContext.locale",
+                                   "Signalpost.RunContext.targetEnvironment",
+                                   "Signalpost.SDK.name",
+                                   "Signalpost.SDK.nameAndVersion",
+                                   "Signalpost.SDK.version",
+                                   "Signalpost.UserPreference.colorScheme",
+                                   "Signalpost.UserPreference.language",
+                                   "Signalpost.UserPreference.layoutDirection",
+                                   "Signalpost.UserPreference.region",
+                                   "appLanguage",
+                                   "appVersion",
+                                   "architecture",
+                                   "buildNumber",
+                                   "isAppStore",
+                                   "isDebug",
+                                   "isSimulator",
+                                   "isTestFlight",
+                                   "locale",
+                                   "majorMinorSystemVersion",
+                                   "majorSystemVersion",
+                                   "modelName",
+                                   "operatingSystem",
+                                   "platform",
+                                   "preferredLanguage",
+                                   "region",
+                                   "systemVersion",
+                                   "targetEnvironment",
+                                   "telemetryClientVersion"};
+        QCOMPARE(keys, expected);
+        QCOMPARE(payload.value("platform").toString(), u"Linux"_qs);
+        QCOMPARE(payload.value("Signalpost.AppInfo.versionAndBuildNumber").toString(),
+                 u"2.5 (build 41)"_qs);
+        QCOMPARE(payload.value("Signalpost.Retention.distinctDaysUsed").toString(), u"1"_qs);
+        QCOMPARE(payload.value("Signalpost.UserPreference.layoutDirection").toString(),
+                 u"leftToRight"_qs);
+        // Closes the client's connection before the stand-in stops.
+        signalpost::Signalpost::terminate();
+    }
+};
+
+QTEST_MAIN(StartupAnalyticsTest)
+#include "tst_startupanalytics.moc"
