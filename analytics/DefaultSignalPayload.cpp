@@ -212,7 +212,8 @@ QMap<QString, QString> DefaultSignalPayload::parameters(const PlatformFacts& fac
         {QStringLiteral("Signalpost.RunContext.locale"), facts.localeIdentifier},
         {QStringLiteral("Signalpost.RunContext.targetEnvironment"), native},
         {QStringLiteral("Signalpost.SDK.name"), QStringLiteral("NativeSDK")},
-        {QStringLiteral("Signalpost.SDK.nameAndVersion"), QStringLiteral("NativeSDK ") + sdkVersion},
+        {QStringLiteral("Signalpost.SDK.nameAndVersion"),
+         QStringLiteral("NativeSDK ") + sdkVersion},
         {QStringLiteral("Signalpost.SDK.version"), sdkVersion},
         {QStringLiteral("Signalpost.UserPreference.colorScheme"), colorScheme},
         {QStringLiteral("Signalpost.UserPreference.language"), preferredLanguage},
@@ -231,7 +232,8 @@ QMap<QString, QString> DefaultSignalPayload::parameters(const PlatformFacts& fac
 
     const QVariant extension = facts.infoDictionary.value(QStringLiteral("NSExtension"));
     if (extension.typeId() == QMetaType::QVariantMap) {
-        const QVariant point = extension.toMap().value(QStringLiteral("NSExtensionPointIdentifier"));
+        const QVariant point =
+            extension.toMap().value(QStringLiteral("NSExtensionPointIdentifier"));
         if (point.typeId() == QMetaType::QString) {
             p.insert(QStringLiteral("extensionIdentifier"), point.toString());
             p.insert(QStringLiteral("Signalpost.RunContext.extensionIdentifier"), point.toString());
@@ -250,8 +252,7 @@ QMap<QString, QString> DefaultSignalPayload::parameters(const PlatformFacts& fac
     p.insert(QStringLiteral("Signalpost.Acquisition.firstSessionDate"), firstSessionDate);
     p.insert(QStringLiteral("Signalpost.Retention.averageSessionSeconds"),
              QString::number(sessions.averageSessionSeconds()));
-    p.insert(QStringLiteral("Signalpost.Retention.distinctDaysUsed"),
-             QString::number(days.size()));
+    p.insert(QStringLiteral("Signalpost.Retention.distinctDaysUsed"), QString::number(days.size()));
     p.insert(QStringLiteral("Signalpost.Retention.distinctDaysUsedLastMonth"),
              QString::number(SessionManager::countDaysSince(cutOff, days)));
     p.insert(QStringLiteral("Signalpost.Retention.totalSessionsCount"),

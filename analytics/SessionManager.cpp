@@ -164,9 +164,9 @@ void SessionManager::startNewSession() {
     if (first) {
         const QString today = dayText(now());
         persist([today](QSettings& settings) { settings.setValue(firstSessionDateKey, today); });
-        Signalpost::internalSignal(QStringLiteral("Signalpost.Acquisition.newInstallDetected"),
-                                   {{QStringLiteral("Signalpost.Acquisition.firstSessionDate"),
-                                     today}});
+        Signalpost::internalSignal(
+            QStringLiteral("Signalpost.Acquisition.newInstallDetected"),
+            {{QStringLiteral("Signalpost.Acquisition.firstSessionDate"), today}});
     }
     m_currentSessionStartedAtMSecs = now().toMSecsSinceEpoch();
     m_currentSessionDuration = 0;

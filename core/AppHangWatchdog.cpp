@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-
 #include <condition_variable>
 #include <mutex>
 
@@ -16,15 +15,14 @@ struct AppHangWatchdog::State {
 };
 
 AppHangWatchdog::AppHangWatchdog(std::chrono::milliseconds timeout, HangHandler onHang)
-    : m_state(std::make_shared<State>())
-{
+    : m_state(std::make_shared<State>()) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
         return;
     }
     // Pings often enough that a hang is seen soon after the timeout, and no more often.
-    const auto interval = std::min<std::chrono::milliseconds>(timeout / 4,
-                                                              std::chrono::milliseconds(500));
+    const auto interval =
+        std::min<std::chrono::milliseconds>(timeout / 4, std::chrono::milliseconds(500));
     m_thread = std::thread([state = m_state, app, timeout, interval, onHang = std::move(onHang)] {
         unsigned long long ping = 0;
         std::unique_lock lock(state->mutex);
@@ -54,8 +52,7 @@ AppHangWatchdog::AppHangWatchdog(std::chrono::milliseconds timeout, HangHandler 
     });
 }
 
-AppHangWatchdog::~AppHangWatchdog()
-{
+AppHangWatchdog::~AppHangWatchdog() {
     {
         std::lock_guard lock(m_state->mutex);
         m_state->stopping = true;

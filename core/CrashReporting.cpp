@@ -15,8 +15,7 @@ struct CrashReportingKeys {
     double tracesSampleRate;
 };
 
-CrashReportingKeys readKeys(const QVariantMap& info)
-{
+CrashReportingKeys readKeys(const QVariantMap& info) {
     const QVariant dsn = info.value(QStringLiteral("SentryDSN"));
     const QVariant environment = info.value(QStringLiteral("SentryEnvironment"));
     const QVariant rate = info.value(QStringLiteral("SentryTracesSampleRate"));
@@ -30,15 +29,13 @@ CrashReportingKeys readKeys(const QVariantMap& info)
 
 } // namespace
 
-CrashReporter& processCrashReporter(const QVariantMap& infoDictionary)
-{
+CrashReporter& processCrashReporter(const QVariantMap& infoDictionary) {
     static EnvelopeCrashReporter reporter(EnvelopeCrashReporter::defaultFolder(),
                                           EnvelopeCrashReporter::releaseName(infoDictionary));
     return reporter;
 }
 
-void configureCrashReporting(const AppBundle& bundle)
-{
+void configureCrashReporting(const AppBundle& bundle) {
     const QVariantMap info = bundle.infoDictionary();
     const CrashReportingKeys keys = readKeys(info);
     // The reporter and its release are made only when there is something to start.
@@ -49,24 +46,21 @@ void configureCrashReporting(const AppBundle& bundle)
                         keys.tracesSampleRate);
 }
 
-void configureCrashReporting(const AppBundle& bundle, CrashReporter& reporter)
-{
+void configureCrashReporting(const AppBundle& bundle, CrashReporter& reporter) {
     const CrashReportingKeys keys = readKeys(bundle.infoDictionary());
     startCrashReporting(reporter, keys.dsn, keys.environment, keys.tracesSampleRate);
 }
 
-void startCrashReporting(const QString& dsn, const QString& environment, double tracesSampleRate)
-{
+void startCrashReporting(const QString& dsn, const QString& environment, double tracesSampleRate) {
     if (unicode::trimmedWhitespaceAndNewlines(dsn).isEmpty()) {
         return;
     }
-    startCrashReporting(processCrashReporter(AppBundle::main().infoDictionary()), dsn,
-                        environment, tracesSampleRate);
+    startCrashReporting(processCrashReporter(AppBundle::main().infoDictionary()), dsn, environment,
+                        tracesSampleRate);
 }
 
 void startCrashReporting(CrashReporter& reporter, const QString& dsn, const QString& environment,
-                         double tracesSampleRate)
-{
+                         double tracesSampleRate) {
     const QString trimmed = unicode::trimmedWhitespaceAndNewlines(dsn);
     if (trimmed.isEmpty()) {
         return;

@@ -15,7 +15,6 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
-
 #include <cstdio>
 
 namespace quillon {
@@ -24,26 +23,21 @@ EnvelopeCrashReporter::EnvelopeCrashReporter(QString folder, QString release,
                                              std::chrono::milliseconds appHangTimeout)
     : m_folder(std::move(folder))
     , m_release(std::move(release))
-    , m_appHangTimeout(appHangTimeout)
-{
-}
+    , m_appHangTimeout(appHangTimeout) {}
 
-EnvelopeCrashReporter::~EnvelopeCrashReporter()
-{
+EnvelopeCrashReporter::~EnvelopeCrashReporter() {
     shutDown();
     if (m_ownsSignalHandlers) {
         FatalSignalRecorder::uninstall();
     }
 }
 
-QString EnvelopeCrashReporter::defaultFolder()
-{
+QString EnvelopeCrashReporter::defaultFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
            QStringLiteral("/quillon/crash-reports");
 }
 
-QString EnvelopeCrashReporter::releaseName(const QVariantMap& info)
-{
+QString EnvelopeCrashReporter::releaseName(const QVariantMap& info) {
     const auto text = [&](const char* key) {
         const QVariant value = info.value(QString::fromLatin1(key));
         return value.typeId() == QMetaType::QString ? value.toString() : QString();
@@ -56,8 +50,7 @@ QString EnvelopeCrashReporter::releaseName(const QVariantMap& info)
     return release;
 }
 
-void EnvelopeCrashReporter::start(const std::function<void(CrashReporterOptions&)>& configure)
-{
+void EnvelopeCrashReporter::start(const std::function<void(CrashReporterOptions&)>& configure) {
     if (m_dsn) {
         return;
     }
@@ -92,8 +85,7 @@ void EnvelopeCrashReporter::start(const std::function<void(CrashReporterOptions&
     QTimer::singleShot(0, m_context.get(), [this] { scheduleUpload(); });
 }
 
-void EnvelopeCrashReporter::scheduleUpload()
-{
+void EnvelopeCrashReporter::scheduleUpload() {
     if (!m_dsn) {
         return;
     }
@@ -109,8 +101,7 @@ void EnvelopeCrashReporter::scheduleUpload()
     QMetaObject::invokeMethod(m_uploader, &EnvelopeUploader::uploadPending, Qt::QueuedConnection);
 }
 
-void EnvelopeCrashReporter::reportHang(std::chrono::milliseconds timeout)
-{
+void EnvelopeCrashReporter::reportHang(std::chrono::milliseconds timeout) {
     // Runs on the watchdog's thread while the main thread is stuck, so it must not need it.
     const QString eventID = envelope::newEventID();
     const QDateTime now = QDateTime::currentDateTimeUtc();
@@ -145,8 +136,7 @@ void EnvelopeCrashReporter::reportHang(std::chrono::milliseconds timeout)
         m_context.get(), [this] { scheduleUpload(); }, Qt::QueuedConnection);
 }
 
-void EnvelopeCrashReporter::shutDown()
-{
+void EnvelopeCrashReporter::shutDown() {
     m_watchdog.reset();
     if (m_uploadThread) {
         m_uploadThread->quit();

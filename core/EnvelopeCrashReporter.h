@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
-
 #include <chrono>
 #include <memory>
 #include <optional>

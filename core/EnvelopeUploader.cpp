@@ -9,7 +9,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-
 #include <memory>
 #include <qcoro/qcoronetworkreply.h>
 
@@ -18,8 +17,7 @@ namespace {
 
 enum class Outcome { delivered, dropped, keep };
 
-Outcome classify(int status)
-{
+Outcome classify(int status) {
     if (status >= 200 && status <= 299) {
         return Outcome::delivered;
     }
@@ -35,14 +33,11 @@ Outcome classify(int status)
 EnvelopeUploader::EnvelopeUploader(QString folder, SentryDsn dsn, QObject* parent)
     : QObject(parent)
     , m_folder(std::move(folder))
-    , m_dsn(std::move(dsn))
-{
-}
+    , m_dsn(std::move(dsn)) {}
 
 EnvelopeUploader::~EnvelopeUploader() = default;
 
-void EnvelopeUploader::uploadPending()
-{
+void EnvelopeUploader::uploadPending() {
     if (m_running) {
         m_again = true;
         return;
@@ -50,16 +45,15 @@ void EnvelopeUploader::uploadPending()
     run();
 }
 
-QCoro::Task<> EnvelopeUploader::run()
-{
+QCoro::Task<> EnvelopeUploader::run() {
     m_running = true;
     if (!m_network) {
         m_network = new QNetworkAccessManager(this);
     }
     do {
         m_again = false;
-        const QFileInfoList files =
-            QDir(m_folder).entryInfoList({QStringLiteral("*.envelope")}, QDir::Files, QDir::Time | QDir::Reversed);
+        const QFileInfoList files = QDir(m_folder).entryInfoList(
+            {QStringLiteral("*.envelope")}, QDir::Files, QDir::Time | QDir::Reversed);
         for (const QFileInfo& info : files) {
             QFile file(info.filePath());
             if (!file.open(QIODevice::ReadOnly)) {

@@ -7,7 +7,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
-
 #include <array>
 #include <atomic>
 #include <csignal>
@@ -222,8 +221,8 @@ void recordCrash(const FatalSignal& fatal, void* context) {
     file.bytes(event.data(), event.size());
     file.text("\n");
 
-    const int fd = open(rendered->temporaryPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                        0600);
+    const int fd =
+        open(rendered->temporaryPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
         return;
     }
@@ -278,9 +277,9 @@ bool FatalSignalRecorder::install(const QString& folder, const QString& dsn,
     r->headerStart = "{\"event_id\":\"" + eventID.toStdString() + "\",\"dsn\":" + jsonText(dsn) +
                      ",\"sent_at\":\"";
     r->eventStart = "{\"event_id\":\"" + eventID.toStdString() + "\",\"timestamp\":";
-    r->eventMiddle = ",\"platform\":\"native\",\"level\":\"fatal\",\"environment\":" +
-                     jsonText(environment) + ",\"release\":" + jsonText(release) +
-                     ",\"exception\":{\"values\":[{\"type\":\"";
+    r->eventMiddle =
+        ",\"platform\":\"native\",\"level\":\"fatal\",\"environment\":" + jsonText(environment) +
+        ",\"release\":" + jsonText(release) + ",\"exception\":{\"values\":[{\"type\":\"";
     rendered = r;
 
     // The unwinder loads its library on first use, which allocates: do it now, not in the

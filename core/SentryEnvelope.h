@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
-
 #include <optional>
 
 // Sentry envelopes: a header line, then one item header line and its payload per item.

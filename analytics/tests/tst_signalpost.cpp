@@ -1,3 +1,4 @@
+#include "DefaultSignalPayload.h"
 #include "IngestStandIn.h"
 #include "LogRecorder.h"
 #include "SignalCache.h"
@@ -36,8 +37,13 @@ QMap<QString, QJsonObject> bodiesByType(const QJsonArray& array) {
     return byType;
 }
 
+// The payload less the default parameters every signal carries.
 QJsonObject payloadOf(const QJsonObject& body) {
-    return body.value("payload").toObject();
+    QJsonObject payload = body.value("payload").toObject();
+    for (const QString& key : signalpost::DefaultSignalPayload::parameters().keys()) {
+        payload.remove(key);
+    }
+    return payload;
 }
 
 // Runs the main-thread hop and the body builders of the signals sent so far.
@@ -113,6 +119,8 @@ void SignalpostTest::appEventIsSentWithoutWarning() {
     QCOMPARE(body.value("appID").toString(), QStringLiteral("app-quillon-test"));
     QCOMPARE(body.value("clientUser").toString(), signalpost::sha256HexDigest("tester", "salt"));
     QCOMPARE(payloadOf(body), QJsonObject());
+    QCOMPARE(body.value("payload").toObject().value("platform").toString(),
+             QStringLiteral("Linux"));
     QVERIFY(m_log.linesStartingWith("ERROR").isEmpty());
 }
 
