@@ -240,14 +240,16 @@ QMap<QString, QString> DefaultSignalPayload::parameters(const PlatformFacts& fac
         }
     }
 
+    // Opened once for the three figures kept in it.
+    const std::unique_ptr<QSettings> defaults = sessions.store();
     QString firstSessionDate = dateText(facts.now.date());
-    if (const auto defaults = sessions.store()) {
+    if (defaults) {
         const QVariant stored = defaults->value(QStringLiteral("firstSessionDate"));
         if (stored.typeId() == QMetaType::QString) {
             firstSessionDate = stored.toString();
         }
     }
-    const QStringList days = sessions.distinctDaysUsed();
+    const QStringList days = SessionManager::distinctDaysUsed(defaults.get());
     const QString cutOff = dateText(facts.now.toUTC().addSecs(-2592000).date());
     p.insert(QStringLiteral("Signalpost.Acquisition.firstSessionDate"), firstSessionDate);
     p.insert(QStringLiteral("Signalpost.Retention.averageSessionSeconds"),
@@ -256,7 +258,7 @@ QMap<QString, QString> DefaultSignalPayload::parameters(const PlatformFacts& fac
     p.insert(QStringLiteral("Signalpost.Retention.distinctDaysUsedLastMonth"),
              QString::number(SessionManager::countDaysSince(cutOff, days)));
     p.insert(QStringLiteral("Signalpost.Retention.totalSessionsCount"),
-             QString::number(sessions.totalSessionsCount()));
+             QString::number(sessions.totalSessionsCount(defaults.get())));
 
     const QList<SessionManager::StoredSession> recent = sessions.recentSessions();
     if (recent.size() >= 2) {

@@ -263,8 +263,11 @@ QList<SessionManager::StoredSession> SessionManager::recentSessions() const {
 }
 
 qint64 SessionManager::totalSessionsCount() const {
+    return totalSessionsCount(store().get());
+}
+
+qint64 SessionManager::totalSessionsCount(const QSettings* defaults) const {
     const qint64 stored = recentSessions().size();
-    const auto defaults = store();
     return stored + (defaults ? readInteger(defaults->value(deletedSessionsCountKey)) : 0);
 }
 
@@ -285,7 +288,10 @@ qint64 SessionManager::averageSessionSeconds() const {
 }
 
 QStringList SessionManager::distinctDaysUsed() const {
-    const auto defaults = store();
+    return distinctDaysUsed(store().get());
+}
+
+QStringList SessionManager::distinctDaysUsed(const QSettings* defaults) {
     return defaults ? readTextList(defaults->value(distinctDaysUsedKey)) : QStringList();
 }
 

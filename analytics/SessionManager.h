@@ -55,10 +55,13 @@ public:
 
     // Oldest first, the current session last once stored.
     QList<StoredSession> recentSessions() const;
+    // Each figure opens the store; the forms taking it read an open one (none: no store).
     qint64 totalSessionsCount() const;
+    qint64 totalSessionsCount(const QSettings* store) const;
     // -1 with no session; the one duration with one; else the mean of all but the newest.
     qint64 averageSessionSeconds() const;
     QStringList distinctDaysUsed() const;
+    static QStringList distinctDaysUsed(const QSettings* store);
     // How many of `days` ("yyyy-MM-dd") compare at or after `cutOff`.
     static qint64 countDaysSince(const QString& cutOff, const QStringList& days);
 

@@ -29,7 +29,7 @@ constexpr int signalCount = 10000;
 
 enum class Payload { none, fullIdentical, fullDistinct };
 
-// Stands in for the full default payload (about 60 entries), merged where it will be: while
+// 60 more entries on top of the default payload, merged where enrichers are: while
 // the body is built on the thread pool. Distinct payloads differ in one counter.
 class FullPayload : public SignalEnricher {
 public:
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QDir().mkpath(QFileInfo(SignalCache::defaultCacheFilePath()).absolutePath());
 
-    runSignals("Signals with one parameter, no default payload yet:", Payload::none);
+    runSignals("Signals with one parameter and the default payload:", Payload::none);
     runCacheLoad();
     runSignals("Signals with a full-size payload of 60 entries, all alike:",
                Payload::fullIdentical);
