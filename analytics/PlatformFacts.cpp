@@ -70,7 +70,9 @@ PlatformFacts PlatformFacts::current() {
     facts.infoDictionary = MainBundle::infoDictionary();
     facts.kernelRelease = currentKernelRelease();
     facts.architecture = QSysInfo::buildCpuArchitecture();
-    facts.modelName = deviceModelName();
+    // The hardware does not change while the program runs.
+    static const QString modelName = deviceModelName();
+    facts.modelName = modelName;
 
     const QLocale locale = QLocale::system();
     facts.localeIdentifier = locale.name();
