@@ -21,7 +21,7 @@ const QString keychainService = QStringLiteral("dev.tovrel.quillon.linkedin");
 
 PlatformServices PlatformServices::system()
 {
-    return {standardUserDefaults(), std::make_shared<SecretServiceKeychain>()};
+    return {standardUserDefaults(), std::make_shared<SecretServiceKeychain>(), {}};
 }
 
 AppContainer::AppContainer(AppConfiguration configuration, PlatformServices platform)
@@ -34,7 +34,8 @@ AppContainer::AppContainer(AppConfiguration configuration, PlatformServices plat
     m_draftRepository = repository;
     m_tokenStore = tokenStore;
     m_authService = std::make_unique<LinkedInAuthService>(
-        m_configuration.api.baseURL, m_configuration.linkedIn.callbackURLScheme, m_tokenStore);
+        m_configuration.api.baseURL, m_configuration.linkedIn.callbackURLScheme, m_tokenStore,
+        std::move(platform.webAuthenticationSessions));
     m_postService = std::make_unique<LinkedInPostService>(m_configuration.api.baseURL);
     m_feedbackService = std::make_unique<FeedbackService>(m_configuration.api.baseURL);
     m_draftStore = std::make_unique<DraftStore>(m_draftRepository, &AppContainer::sendTelemetry);

@@ -2,6 +2,7 @@
 
 #include "AppConfiguration.h"
 #include "AppTelemetryEvent.h"
+#include "WebAuthenticationSession.h"
 
 #include <memory>
 
@@ -22,8 +23,11 @@ class KeychainBackend;
 struct PlatformServices {
     std::shared_ptr<QSettings> defaults;
     std::shared_ptr<KeychainBackend> keychain;
+    // The sign-in sheets of the connection client; the app layer hands in the web engine's.
+    // Empty means no sheet can be shown.
+    WebAuthenticationSessionFactory webAuthenticationSessions;
 
-    // The standard defaults store and the Secret Service keychain.
+    // The standard defaults store and the Secret Service keychain; no sign-in sheet.
     static PlatformServices system();
 };
 

@@ -165,4 +165,12 @@ Decoder Decoder::object(const QString& key)
     return nested;
 }
 
+std::optional<Decoder> Decoder::optionalObject(const QString& key)
+{
+    if (!present(key, false)) {
+        return std::nullopt;
+    }
+    return object(key);
+}
+
 } // namespace quillon::json

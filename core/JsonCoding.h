@@ -30,6 +30,8 @@ public:
     QDateTime date(const QString& key);
     // A nested object, decoded with a decoder that reports errors into this one.
     Decoder object(const QString& key);
+    // A nested object that may be missing or null.
+    std::optional<Decoder> optionalObject(const QString& key);
 
     bool ok() const { return !m_error.has_value(); }
     QString error() const { return m_error.value_or(QString()); }

@@ -1,0 +1,11 @@
+#include "NetworkError.h"
+
+namespace quillon {
+
+NetworkError::NetworkError(QNetworkReply::NetworkError code, QString description)
+    : ServiceError(std::move(description))
+    , m_code(code)
+{
+}
+
+} // namespace quillon

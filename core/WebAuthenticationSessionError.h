@@ -1,0 +1,26 @@
+#pragma once
+
+#include "ServiceError.h"
+
+namespace quillon {
+
+// How a sign-in sheet can end other than with a callback URL. The connection client turns
+// `canceledLogin` into its own "cancelled" error and passes every other one on unchanged.
+class WebAuthenticationSessionError : public ServiceError {
+public:
+    enum class Code {
+        // The person closed the sheet.
+        canceledLogin = 1,
+        // The page's renderer stopped before the sign-in ended.
+        webContentTerminated = 2,
+    };
+
+    explicit WebAuthenticationSessionError(Code code);
+
+    Code code() const { return m_code; }
+
+private:
+    Code m_code;
+};
+
+} // namespace quillon

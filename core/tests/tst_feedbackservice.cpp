@@ -1,0 +1,161 @@
+#include "FeedbackError.h"
+#include "FeedbackService.h"
+#include "ScriptedServer.h"
+#include "TaskOutcome.h"
+#include "TestBackend.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace quillon;
+using namespace quillon::testsupport;
+using Answer = ScriptedServer::Answer;
+
+Q_DECLARE_METATYPE(ScriptedServer::Answer)
+Q_DECLARE_METATYPE(std::optional<quillon::FeedbackSenderIdentity>)
+Q_DECLARE_METATYPE(QList<quillon::FeedbackImageAttachment>)
+
+namespace {
+
+QJsonObject parsed(const std::string& body)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
+}
+
+FeedbackImageAttachment attachment(const char* filename, const char* content)
+{
+    return {QUuid::createUuid(), QString::fromLatin1(filename), QByteArray(content)};
+}
+
+} // namespace
+
+class TestFeedbackService : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void attachmentFromImageData()
+    {
+        const FeedbackImageAttachment a = FeedbackImageAttachment::fromImageData(3, QByteArray("\x89PNG\r\n", 6));
+        QCOMPARE(a.filename, u"feedback-3.jpg"_qs);
+        QCOMPARE(a.content, QByteArray("iVBORw0K"));
+        QVERIFY(!a.id.isNull());
+        QVERIFY(FeedbackImageAttachment::fromImageData(3, QByteArray()).id != a.id);
+    }
+
+    void emptyMessageSendsNothing_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("empty") << u"Title"_qs << QString();
+        QTest::newRow("blank") << QString() << u" \n\t \r\n"_qs;
+    }
+
+    void emptyMessageSendsNothing()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, message);
+        TestBackend backend;
+        FeedbackService service(backend.baseURL());
+
+        const auto outcome = awaitOutcome(service.send(title, message, std::nullopt, {}));
+        QCOMPARE(outcome.description(), u"Feedback message is empty."_qs);
+        QCOMPARE(outcome.errorAs<FeedbackError>()->kind(), FeedbackError::Kind::emptyMessage);
+        QVERIFY(backend->received().empty());
+    }
+
+    void requestBody_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<std::optional<FeedbackSenderIdentity>>("identity");
+        QTest::addColumn<QList<FeedbackImageAttachment>>("attachments");
+        QTest::addColumn<QByteArray>("expected");
+
+        QTest::newRow("signed out, no title, no images")
+            << QString() << std::optional<FeedbackSenderIdentity>() << QList<FeedbackImageAttachment>()
+            << QByteArray(R"({"name":"","linkedInId":"","email":"","title":"","message":"Lovely.","attachments":[]})");
+        QTest::newRow("sender without e-mail")
+            << u"  Idea \n"_qs << std::optional<FeedbackSenderIdentity>({u"Ada"_qs, u"m-1"_qs, std::nullopt})
+            << QList<FeedbackImageAttachment>()
+            << QByteArray(R"({"name":"Ada","linkedInId":"m-1","email":"","title":"Idea","message":"Lovely.","attachments":[]})");
+        QTest::newRow("sender with e-mail, two images in order")
+            << u"Bug"_qs
+            << std::optional<FeedbackSenderIdentity>({u"Ada"_qs, u"m-1"_qs, u"ada@example.com"_qs})
+            << QList<FeedbackImageAttachment>{attachment("feedback-2.jpg", "Ymk="), attachment("feedback-1.jpg", "YQ==")}
+            << QByteArray(R"({"name":"Ada","linkedInId":"m-1","email":"ada@example.com","title":"Bug","message":"Lovely.",)"
+                          R"("attachments":[{"filename":"feedback-2.jpg","content":"Ymk="},{"filename":"feedback-1.jpg","content":"YQ=="}]})");
+    }
+
+    void requestBody()
+    {
+        QFETCH(QString, title);
+        QFETCH(std::optional<FeedbackSenderIdentity>, identity);
+        QFETCH(QList<FeedbackImageAttachment>, attachments);
+        QFETCH(QByteArray, expected);
+        TestBackend backend;
+        FeedbackService service(backend.baseURL());
+
+        const auto outcome = awaitOutcome(service.send(title, u"\n Lovely. \n"_qs, identity, attachments));
+        QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
+        const auto requests = backend->received("/api/feedback");
+        QCOMPARE(requests.size(), std::size_t(1));
+        QCOMPARE(requests[0].method, std::string("POST"));
+        QCOMPARE(requests[0].header("Content-Type"), std::optional<std::string>("application/json"));
+        QCOMPARE(parsed(requests[0].body), QJsonDocument::fromJson(expected).object());
+    }
+
+    void imagesArriveByteForByte()
+    {
+        TestBackend backend;
+        FeedbackService service(backend.baseURL());
+        QByteArray image(3 * 1024 * 1024 + 1, Qt::Uninitialized);
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(image.data()), image.size() / 4);
+
+        const auto outcome = awaitOutcome(service.send(QString(), u"See attached"_qs, std::nullopt,
+                                                       {FeedbackImageAttachment::fromImageData(1, image)}));
+        QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
+        const QJsonObject body = parsed(backend->received("/api/feedback").at(0).body);
+        const QJsonObject sent = body.value(u"attachments"_qs).toArray().at(0).toObject();
+        QCOMPARE(sent.keys(), (QStringList{u"content"_qs, u"filename"_qs}));
+        QCOMPARE(QByteArray::fromBase64(sent.value(u"content"_qs).toString().toLatin1()), image);
+    }
+
+    void answers_data()
+    {
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<bool>("succeeds");
+        QTest::addColumn<QString>("error");
+
+        QTest::newRow("200, any body") << Answer::text(200, "<html>") << true << QString();
+        QTest::newRow("299") << Answer::json(299, "{}") << true << QString();
+        QTest::newRow("300") << Answer::json(300, "{}") << false << u"Feedback send failed."_qs;
+        QTest::newRow("413 with a record")
+            << Answer::json(413, R"({"error":"too_large","errorDescription":"Images are too large."})")
+            << false << u"Images are too large."_qs;
+        QTest::newRow("422, error only") << Answer::json(422, R"({"error":"invalid"})") << false << u"invalid"_qs;
+        QTest::newRow("500 not JSON") << Answer::text(500, "Internal Server Error") << false
+                                      << u"Feedback send failed."_qs;
+        QTest::newRow("connection dropped") << Answer::dropConnection() << false << u"Connection closed"_qs;
+    }
+
+    void answers()
+    {
+        QFETCH(Answer, answer);
+        QFETCH(bool, succeeds);
+        QFETCH(QString, error);
+        ScriptedServer server;
+        server.script("/api/feedback", {answer});
+        FeedbackService service(server.baseURL());
+
+        const auto outcome = awaitOutcome(service.send(u"t"_qs, u"m"_qs, std::nullopt, {}));
+        QVERIFY(outcome.finished);
+        QCOMPARE(outcome.succeeded(), succeeds);
+        QCOMPARE(outcome.description(), error);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFeedbackService)
+#include "tst_feedbackservice.moc"
