@@ -6,6 +6,7 @@
 #include "AppTelemetry.h"
 #include "CrashReporting.h"
 #include "MainWindow.h"
+#include "WebEngineAuthenticationSession.h"
 
 #include <MainBundle.h>
 
@@ -22,7 +23,9 @@ QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle)
     signalpost::MainBundle::setInfoDictionary(bundle.infoDictionary());
     configureAnalytics(configuration.observability);
     sendTelemetryEvent(AppTelemetryEvent::appOpened);
-    m_container = std::make_unique<AppContainer>(configuration);
+    PlatformServices platform = PlatformServices::system();
+    platform.webAuthenticationSessions = WebEngineAuthenticationSession::factory();
+    m_container = std::make_unique<AppContainer>(configuration, std::move(platform));
 
     const auto icon = bundle.pathForResource(QStringLiteral("dev.tovrel.quillon"), QStringLiteral("svg"));
     QGuiApplication::setWindowIcon(

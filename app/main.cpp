@@ -1,11 +1,40 @@
 #include "AppBundle.h"
+#include "AppConfiguration.h"
 #include "QuillonDesktopApp.h"
+#include "WebEngineAuthenticationSession.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStyleFactory>
+
+namespace {
+
+// The web engine takes URL schemes only before the application object exists, so the sign-in
+// callback scheme is read ahead here; the start-up reads and checks the configuration again in
+// its own order and stops the program there when it is broken.
+void registerSignInCallbackScheme()
+{
+    const QFileInfo executable(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
+    const quillon::AppBundle bundle(QDir::cleanPath(executable.path() + QStringLiteral("/../share/quillon")));
+    const auto path = bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"));
+    QFile file(path.value_or(QString()));
+    if (!path || !file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    QString error;
+    if (const auto configuration = quillon::AppConfiguration::decode(file.readAll(), &error)) {
+        quillon::WebEngineAuthenticationSession::registerCallbackScheme(
+            configuration->linkedIn.callbackURLScheme);
+    }
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    registerSignInCallbackScheme();
     // The sign-in sheet's web engine, loaded later, shares OpenGL contexts with the window.
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);

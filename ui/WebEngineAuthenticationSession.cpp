@@ -1,0 +1,162 @@
+#include "WebEngineAuthenticationSession.h"
+
+#include "CallbackSchemeHandler.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineView>
+
+namespace quillon {
+
+namespace {
+
+// The profile non-private sheets share, stored under the app's data folder.
+const QString sharedProfileName = QStringLiteral("signin");
+
+} // namespace
+
+WebEngineAuthenticationSession::WebEngineAuthenticationSession(QUrl url, QString callbackURLScheme,
+                                                               CompletionHandler completion)
+    : WebAuthenticationSession(std::move(url), std::move(callbackURLScheme), std::move(completion))
+{
+}
+
+WebEngineAuthenticationSession::~WebEngineAuthenticationSession()
+{
+    complete(std::nullopt,
+             WebAuthenticationSessionError(WebAuthenticationSessionError::Code::canceledLogin));
+    tearDown(true);
+}
+
+QDialog* WebEngineAuthenticationSession::dialog() const
+{
+    return m_dialog;
+}
+
+QWebEngineView* WebEngineAuthenticationSession::view() const
+{
+    return m_view;
+}
+
+void WebEngineAuthenticationSession::registerCallbackScheme(const QString& scheme)
+{
+    QWebEngineUrlScheme callback(scheme.toUtf8());
+    // Path syntax keeps the URL as the page wrote it; nothing is loaded from it anyway.
+    callback.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    QWebEngineUrlScheme::registerScheme(callback);
+}
+
+WebAuthenticationSessionFactory WebEngineAuthenticationSession::factory()
+{
+    return [](QUrl url, QString callbackURLScheme, CompletionHandler completion) {
+        return std::make_unique<WebEngineAuthenticationSession>(
+            std::move(url), std::move(callbackURLScheme), std::move(completion));
+    };
+}
+
+QWidget* WebEngineAuthenticationSession::presentationAnchor()
+{
+    if (QWidget* active = QApplication::activeWindow()) {
+        return active;
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isWindow() && window->isVisible() && !qobject_cast<QDialog*>(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+bool WebEngineAuthenticationSession::start()
+{
+    if (m_started || !qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+        !QGuiApplication::primaryScreen() ||
+        QWebEngineUrlScheme::schemeByName(callbackURLScheme().toUtf8()).name().isEmpty()) {
+        return false;
+    }
+    m_started = true;
+
+    m_profile = prefersEphemeralWebBrowserSession() ? new QWebEngineProfile()
+                                                    : new QWebEngineProfile(sharedProfileName);
+    auto* handler = new CallbackSchemeHandler(m_profile);
+    m_profile->installUrlSchemeHandler(callbackURLScheme().toUtf8(), handler);
+    connect(handler, &CallbackSchemeHandler::callbackReached, this,
+            [this](const QUrl& callbackURL) { finish(callbackURL, std::nullopt); });
+
+    QWidget* anchor = presentationAnchor();
+    m_dialog = new QDialog(anchor);
+    m_dialog->setObjectName(QStringLiteral("webAuthenticationSheet"));
+    m_dialog->setWindowModality(anchor ? Qt::WindowModal : Qt::ApplicationModal);
+    m_dialog->setWindowTitle(url().host());
+    m_dialog->resize(480, 640);
+    auto* layout = new QVBoxLayout(m_dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_view = new QWebEngineView(m_dialog);
+    auto* page = new QWebEnginePage(m_profile, m_view);
+    m_view->setPage(page);
+    layout->addWidget(m_view);
+
+    connect(m_dialog, &QDialog::finished, this, [this] {
+        finish(std::nullopt,
+               WebAuthenticationSessionError(WebAuthenticationSessionError::Code::canceledLogin));
+    });
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status) {
+                if (status != QWebEnginePage::NormalTerminationStatus) {
+                    finish(std::nullopt, WebAuthenticationSessionError(
+                                             WebAuthenticationSessionError::Code::webContentTerminated));
+                }
+            });
+    connect(page, &QWebEnginePage::urlChanged, m_dialog,
+            [dialog = m_dialog.data()](const QUrl& pageURL) { dialog->setWindowTitle(pageURL.host()); });
+
+    m_view->load(url());
+    m_dialog->open();
+    return true;
+}
+
+void WebEngineAuthenticationSession::cancel()
+{
+    finish(std::nullopt,
+           WebAuthenticationSessionError(WebAuthenticationSessionError::Code::canceledLogin));
+}
+
+void WebEngineAuthenticationSession::finish(std::optional<QUrl> callbackURL,
+                                            std::optional<WebAuthenticationSessionError> error)
+{
+    if (isCompleted()) {
+        return;
+    }
+    complete(std::move(callbackURL), std::move(error));
+    // Called from the page's own signals: the web engine objects go once they have returned.
+    tearDown(false);
+}
+
+void WebEngineAuthenticationSession::tearDown(bool now)
+{
+    QPointer<QWebEngineProfile> profile = m_profile;
+    if (m_dialog) {
+        m_dialog->disconnect(this);
+        m_dialog->hide();
+    }
+    // The page goes before its profile: a profile outliving none of its pages is what the
+    // web engine expects.
+    if (now) {
+        delete m_dialog.data();
+        delete profile.data();
+        return;
+    }
+    if (m_dialog) {
+        connect(m_dialog, &QObject::destroyed, profile, &QObject::deleteLater);
+        m_dialog->deleteLater();
+    } else if (profile) {
+        profile->deleteLater();
+    }
+}
+
+} // namespace quillon

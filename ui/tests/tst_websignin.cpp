@@ -1,0 +1,166 @@
+#include "AuthTokenStore.h"
+#include "LinkedInAuthService.h"
+#include "SecretServiceKeychain.h"
+#include "TaskOutcome.h"
+#include "TestBackend.h"
+#include "WebEngineAuthenticationSession.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include <unistd.h>
+
+using namespace quillon;
+using namespace quillon::testsupport;
+
+namespace {
+
+// Children of this process whose name says they are the web engine's.
+int webEngineProcesses()
+{
+    int count = 0;
+    const QString parent = QString::number(getpid());
+    for (const QString& pid : QDir(u"/proc"_qs).entryList(QDir::Dirs)) {
+        QFile stat(u"/proc/"_qs + pid + u"/stat"_qs);
+        if (!stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        // "pid (comm) state ppid ...": the name may hold spaces, so split after its ")".
+        const QString line = QString::fromLocal8Bit(stat.readAll());
+        const QString name = line.section(u'(', 1).section(u')', 0, -2);
+        const QStringList rest = line.section(u')', -1).split(u' ', Qt::SkipEmptyParts);
+        if (rest.size() > 1 && rest[1] == parent && name.contains(u"QtWebEngine"_qs)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+class TestWebSignIn : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<AuthTokenStore> store;
+
+    std::unique_ptr<LinkedInAuthService> service(const TestBackend& backend)
+    {
+        return std::make_unique<LinkedInAuthService>(backend.baseURL(), u"quillon"_qs, store,
+                                                     WebEngineAuthenticationSession::factory());
+    }
+
+    static WebEngineAuthenticationSession* sheetOf(LinkedInAuthService& auth)
+    {
+        return dynamic_cast<WebEngineAuthenticationSession*>(auth.session());
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        store = std::make_shared<AuthTokenStore>(u"linkedin.token"_qs, u"dev.tovrel.quillon.linkedin"_qs,
+                                                 std::make_shared<SecretServiceKeychain>());
+        store->deleteAll();
+    }
+
+    void signsInOnTheStandInPageToASavedToken()
+    {
+        TestBackend backend(std::chrono::seconds(2));
+        auto auth = service(backend);
+        // Building the client starts nothing of the web engine.
+        QCOMPARE(webEngineProcesses(), 0);
+
+        QWidget window;
+        window.resize(900, 650);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        auto connecting = auth->connect();
+        QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->view());
+        WebEngineAuthenticationSession* sheet = sheetOf(*auth);
+        QVERIFY(sheet->dialog()->isVisible());
+        QCOMPARE(sheet->dialog()->parentWidget(), &window);
+        QCOMPARE(sheet->dialog()->windowModality(), Qt::WindowModal);
+        QVERIFY(!sheet->view()->page()->profile()->isOffTheRecord());
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs, 30000);
+        QVERIFY(webEngineProcesses() > 0);
+
+        // The person picks the second demo member and signs in.
+        sheet->view()->page()->runJavaScript(uR"(
+            const member = document.getElementById('member');
+            member.selectedIndex = 1;
+            member.onchange();
+            document.getElementById('pictureUrl').value = 'https://pictures.example/grace.jpg';
+            document.getElementById('allow').click();)"_qs);
+
+        const auto outcome = awaitOutcome(std::move(connecting));
+        QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
+        QCOMPARE(outcome.value->profile.name, u"Grace Hopper"_qs);
+        QCOMPARE(outcome.value->profile.memberID, u"demo-grace"_qs);
+        QCOMPARE(outcome.value->profile.headline, std::optional<QString>(u"Compiler pioneer and rear admiral"_qs));
+        QCOMPARE(outcome.value->profile.pictureURL, std::optional<QString>(u"https://pictures.example/grace.jpg"_qs));
+        QCOMPARE(store->load(), outcome.value);
+        // The sheet closes with the callback; the page reached the scheme, not the backend.
+        QTRY_VERIFY(!sheet->view());
+        QVERIFY(backend->received("/api/linkedin/callback").size() == 1);
+    }
+
+    void closingThePrivateSheetCancels()
+    {
+        TestBackend backend(std::chrono::seconds(2));
+        auto auth = service(backend);
+        auth->setRequiresEphemeralSignIn(true);
+
+        auto connecting = auth->connect();
+        QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->view());
+        WebEngineAuthenticationSession* sheet = sheetOf(*auth);
+        QVERIFY(sheet->view()->page()->profile()->isOffTheRecord());
+        // No window of the app is open: the sheet is a window of its own.
+        QCOMPARE(sheet->dialog()->parentWidget(), nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs, 30000);
+
+        sheet->dialog()->reject();
+        const auto outcome = awaitOutcome(std::move(connecting));
+        QCOMPARE(outcome.description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(store->load(), std::nullopt);
+        QVERIFY(backend->received("/api/linkedin/cli/result").empty());
+
+        // The private session was for that one sheet.
+        auto again = auth->connect();
+        QTRY_VERIFY(sheetOf(*auth) != sheet && sheetOf(*auth) && sheetOf(*auth)->view());
+        QVERIFY(!sheetOf(*auth)->view()->page()->profile()->isOffTheRecord());
+        sheetOf(*auth)->cancel();
+        QCOMPARE(awaitOutcome(std::move(again)).description(), u"LinkedIn authorization was cancelled."_qs);
+    }
+
+    void declinedOnThePageEndsWithTheBackendsMessage()
+    {
+        TestBackend backend(std::chrono::seconds(2));
+        auto auth = service(backend);
+
+        auto connecting = auth->connect();
+        QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->view());
+        QWebEngineView* view = sheetOf(*auth)->view();
+        QTRY_COMPARE_WITH_TIMEOUT(view->title(), u"Sign in to LinkedIn (stand-in)"_qs, 30000);
+        view->page()->runJavaScript(u"document.getElementById('decline').click();"_qs);
+
+        QCOMPARE(awaitOutcome(std::move(connecting)).description(), u"The member declined to sign in."_qs);
+        QCOMPARE(store->load(), std::nullopt);
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    WebEngineAuthenticationSession::registerCallbackScheme(u"quillon"_qs);
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    TestWebSignIn test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_websignin.moc"
