@@ -9,10 +9,8 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QUuid>
-
-#include <httplib.h>
-
 #include <cstdio>
+#include <httplib.h>
 
 namespace quillon::standin {
 
@@ -22,54 +20,59 @@ constexpr std::size_t keptRequests = 64;
 
 enum class Phase { pending, done, failed };
 
-QString qs(const std::string& text)
-{
+QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-void answerJson(httplib::Response& response, int status, const QJsonObject& object)
-{
+void answerJson(httplib::Response& response, int status, const QJsonObject& object) {
     response.status = status;
     response.set_content(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString(),
                          "application/json");
 }
 
 void answerError(httplib::Response& response, int status, const char* error,
-                 const QString& description)
-{
+                 const QString& description) {
     answerJson(response, status,
                {{QStringLiteral("error"), QLatin1String(error)},
                 {QStringLiteral("errorDescription"), description}});
 }
 
-std::string escapeHtml(const std::string& text)
-{
+std::string escapeHtml(const std::string& text) {
     std::string escaped;
     escaped.reserve(text.size());
     for (const char c : text) {
         switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '\'': escaped += "&#39;"; break;
-        default: escaped += c;
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        case '\'':
+            escaped += "&#39;";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
 }
 
-std::string param(const httplib::Request& request, const char* name)
-{
+std::string param(const httplib::Request& request, const char* name) {
     return request.has_param(name) ? request.get_param_value(name) : std::string();
 }
 
 // The body as one JSON object; none for anything else.
-std::optional<QJsonObject> jsonObject(const std::string& body)
-{
+std::optional<QJsonObject> jsonObject(const std::string& body) {
     QJsonParseError error;
-    const QJsonDocument document =
-        QJsonDocument::fromJson(QByteArray::fromRawData(body.data(), qsizetype(body.size())), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(
+        QByteArray::fromRawData(body.data(), qsizetype(body.size())), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         return std::nullopt;
     }
@@ -81,8 +84,7 @@ std::optional<QJsonObject> jsonObject(const std::string& body)
 // itself is not const: httplib owns it and hands it out by const reference.
 constexpr const char* setAsideContentType = "X-Stand-In-Content-Type";
 
-void keepMultipartBodyRaw(const httplib::Request& constRequest)
-{
+void keepMultipartBodyRaw(const httplib::Request& constRequest) {
     auto& request = const_cast<httplib::Request&>(constRequest);
     const std::string type = request.get_header_value("Content-Type");
     if (QString::fromStdString(type).startsWith(u"multipart/", Qt::CaseInsensitive)) {
@@ -92,14 +94,12 @@ void keepMultipartBodyRaw(const httplib::Request& constRequest)
     }
 }
 
-std::string contentType(const httplib::Request& request)
-{
+std::string contentType(const httplib::Request& request) {
     return request.has_header(setAsideContentType) ? request.get_header_value(setAsideContentType)
                                                    : request.get_header_value("Content-Type");
 }
 
-void restoreContentType(std::multimap<std::string, std::string>& headers)
-{
+void restoreContentType(std::multimap<std::string, std::string>& headers) {
     const auto setAside = headers.find(setAsideContentType);
     if (setAside == headers.end()) {
         return;
@@ -112,8 +112,7 @@ void restoreContentType(std::multimap<std::string, std::string>& headers)
 
 // The fields of a multipart/form-data body, by name; none when the body is not one.
 std::optional<std::map<std::string, std::string>> multipartFields(const std::string& contentType,
-                                                                  const std::string& body)
-{
+                                                                  const std::string& body) {
     const QString type = qs(contentType);
     if (!type.startsWith(u"multipart/form-data", Qt::CaseInsensitive)) {
         return std::nullopt;
@@ -156,13 +155,13 @@ std::optional<std::map<std::string, std::string>> multipartFields(const std::str
         if (!match.hasMatch()) {
             return std::nullopt;
         }
-        fields[match.captured(1).toStdString()] = body.substr(headersEnd + 4, next - headersEnd - 4);
+        fields[match.captured(1).toStdString()] =
+            body.substr(headersEnd + 4, next - headersEnd - 4);
         position = next + 2 + delimiter.size();
     }
 }
 
-std::string clipped(const QString& text, qsizetype length = 60)
-{
+std::string clipped(const QString& text, qsizetype length = 60) {
     QString line = text;
     line.replace(u'\n', u' ');
     return (line.size() > length ? line.left(length) + u'…' : line).toStdString();
@@ -197,8 +196,7 @@ struct StandInBackend::SignIn {
     QString errorDescription;
 };
 
-std::optional<std::string> StandInBackend::ReceivedRequest::header(const std::string& name) const
-{
+std::optional<std::string> StandInBackend::ReceivedRequest::header(const std::string& name) const {
     for (const auto& [key, value] : headers) {
         if (QString::fromStdString(key).compare(qs(name), Qt::CaseInsensitive) == 0) {
             return value;
@@ -207,8 +205,8 @@ std::optional<std::string> StandInBackend::ReceivedRequest::header(const std::st
     return std::nullopt;
 }
 
-std::optional<std::string> StandInBackend::ReceivedRequest::queryValue(const std::string& name) const
-{
+std::optional<std::string>
+StandInBackend::ReceivedRequest::queryValue(const std::string& name) const {
     for (const auto& [key, value] : query) {
         if (key == name) {
             return value;
@@ -218,14 +216,11 @@ std::optional<std::string> StandInBackend::ReceivedRequest::queryValue(const std
 }
 
 StandInBackend::StandInBackend()
-    : StandInBackend(Options())
-{
-}
+    : StandInBackend(Options()) {}
 
 StandInBackend::StandInBackend(Options options)
     : m_options(std::move(options))
-    , m_server(std::make_unique<httplib::Server>())
-{
+    , m_server(std::make_unique<httplib::Server>()) {
     // Held polls take a worker each; leave room for the other requests beside them.
     m_server->new_task_queue = [] { return new httplib::ThreadPool(16); };
     m_server->set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
@@ -241,36 +236,38 @@ StandInBackend::StandInBackend(Options options)
     route("POST", "/api/linkedin/disconnect", &StandInBackend::disconnect);
     route("POST", "/api/account/delete", &StandInBackend::deleteAccount);
     route("POST", "/api/feedback", &StandInBackend::feedback);
-    m_server->Get("/", [this](const httplib::Request& q, httplib::Response& r) { controlPage(q, r); });
-    m_server->Post("/_standin/failures",
-                   [this](const httplib::Request& q, httplib::Response& r) { controlFailures(q, r); });
-    m_server->Post("/_standin/pending-forever",
-                   [this](const httplib::Request& q, httplib::Response& r) { controlPending(q, r); });
+    m_server->Get("/",
+                  [this](const httplib::Request& q, httplib::Response& r) { controlPage(q, r); });
+    m_server->Post("/_standin/failures", [this](const httplib::Request& q, httplib::Response& r) {
+        controlFailures(q, r);
+    });
+    m_server->Post(
+        "/_standin/pending-forever",
+        [this](const httplib::Request& q, httplib::Response& r) { controlPending(q, r); });
     route("GET", ".*", &StandInBackend::notFound);
     route("POST", ".*", &StandInBackend::notFound);
 }
 
-StandInBackend::~StandInBackend()
-{
+StandInBackend::~StandInBackend() {
     stop();
 }
 
-void StandInBackend::route(const char* method, const std::string& path, Handler handler)
-{
+void StandInBackend::route(const char* method, const std::string& path, Handler handler) {
     if (std::string_view(method) == "GET") {
-        m_server->Get(path, [this, handler](const httplib::Request& request, httplib::Response& response) {
-            serve(request, request.body, handler, response);
-        });
+        m_server->Get(
+            path, [this, handler](const httplib::Request& request, httplib::Response& response) {
+                serve(request, request.body, handler, response);
+            });
         return;
     }
-    m_server->Post(path, [this, handler](const httplib::Request& request, httplib::Response& response) {
-        serve(request, request.body, handler, response);
-    });
+    m_server->Post(path,
+                   [this, handler](const httplib::Request& request, httplib::Response& response) {
+                       serve(request, request.body, handler, response);
+                   });
 }
 
 void StandInBackend::serve(const httplib::Request& request, const std::string& body,
-                           Handler handler, httplib::Response& response)
-{
+                           Handler handler, httplib::Response& response) {
     record(request, body);
     if (const auto failure = failureFor(request.path)) {
         response.status = failure->status;
@@ -294,21 +291,18 @@ void StandInBackend::serve(const httplib::Request& request, const std::string& b
           std::to_string(response.status < 0 ? 200 : response.status));
 }
 
-int StandInBackend::bind(const std::string& host, int port)
-{
+int StandInBackend::bind(const std::string& host, int port) {
     if (port == 0) {
         return m_server->bind_to_any_port(host);
     }
     return m_server->bind_to_port(host, port) ? port : -1;
 }
 
-bool StandInBackend::listen()
-{
+bool StandInBackend::listen() {
     return m_server->listen_after_bind();
 }
 
-void StandInBackend::stop()
-{
+void StandInBackend::stop() {
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
@@ -317,31 +311,26 @@ void StandInBackend::stop()
     m_server->stop();
 }
 
-bool StandInBackend::isRunning() const
-{
+bool StandInBackend::isRunning() const {
     return m_server->is_running();
 }
 
-void StandInBackend::setFailure(const std::string& endpoint, Failure failure)
-{
+void StandInBackend::setFailure(const std::string& endpoint, Failure failure) {
     const std::lock_guard lock(m_mutex);
     m_failures[endpoint] = std::move(failure);
 }
 
-void StandInBackend::clearFailure(const std::string& endpoint)
-{
+void StandInBackend::clearFailure(const std::string& endpoint) {
     const std::lock_guard lock(m_mutex);
     m_failures.erase(endpoint);
 }
 
-void StandInBackend::clearFailures()
-{
+void StandInBackend::clearFailures() {
     const std::lock_guard lock(m_mutex);
     m_failures.clear();
 }
 
-void StandInBackend::setPendingForever(bool pendingForever)
-{
+void StandInBackend::setPendingForever(bool pendingForever) {
     {
         const std::lock_guard lock(m_mutex);
         m_pendingForever = pendingForever;
@@ -349,14 +338,13 @@ void StandInBackend::setPendingForever(bool pendingForever)
     m_changed.notify_all();
 }
 
-std::vector<StandInBackend::ReceivedRequest> StandInBackend::received() const
-{
+std::vector<StandInBackend::ReceivedRequest> StandInBackend::received() const {
     const std::lock_guard lock(m_mutex);
     return {m_received.begin(), m_received.end()};
 }
 
-std::vector<StandInBackend::ReceivedRequest> StandInBackend::received(const std::string& path) const
-{
+std::vector<StandInBackend::ReceivedRequest>
+StandInBackend::received(const std::string& path) const {
     std::vector<ReceivedRequest> matching;
     for (ReceivedRequest& request : received()) {
         if (request.path == path) {
@@ -366,14 +354,12 @@ std::vector<StandInBackend::ReceivedRequest> StandInBackend::received(const std:
     return matching;
 }
 
-void StandInBackend::clearReceived()
-{
+void StandInBackend::clearReceived() {
     const std::lock_guard lock(m_mutex);
     m_received.clear();
 }
 
-void StandInBackend::record(const httplib::Request& request, const std::string& body)
-{
+void StandInBackend::record(const httplib::Request& request, const std::string& body) {
     ReceivedRequest received;
     received.method = request.method;
     received.path = request.path;
@@ -394,15 +380,13 @@ void StandInBackend::record(const httplib::Request& request, const std::string& 
     }
 }
 
-std::optional<StandInBackend::Failure> StandInBackend::failureFor(const std::string& path) const
-{
+std::optional<StandInBackend::Failure> StandInBackend::failureFor(const std::string& path) const {
     const std::lock_guard lock(m_mutex);
     const auto it = m_failures.find(path);
     return it == m_failures.end() ? std::nullopt : std::optional<Failure>(it->second);
 }
 
-void StandInBackend::print(const std::string& line) const
-{
+void StandInBackend::print(const std::string& line) const {
     if (!m_options.printRequests) {
         return;
     }
@@ -412,9 +396,8 @@ void StandInBackend::print(const std::string& line) const
     std::fflush(stdout);
 }
 
-void StandInBackend::start(const httplib::Request& request, const std::string& body,
-                    httplib::Response& response)
-{
+void StandInBackend::start(const httplib::Request& request, const std::string&,
+                           httplib::Response& response) {
     const QString state = QUuid::createUuid().toString(QUuid::Id128);
     const QString base = QStringLiteral("http://") + qs(request.get_header_value("Host"));
     {
@@ -429,9 +412,8 @@ void StandInBackend::start(const httplib::Request& request, const std::string& b
                  base + QStringLiteral("/api/linkedin/cli/result?state=") + state}});
 }
 
-void StandInBackend::signInPage(const httplib::Request& request, const std::string& body,
-                    httplib::Response& response)
-{
+void StandInBackend::signInPage(const httplib::Request& request, const std::string&,
+                                httplib::Response& response) {
     const std::string state = param(request, "state");
     bool known = false;
     {
@@ -492,9 +474,8 @@ void StandInBackend::signInPage(const httplib::Request& request, const std::stri
     response.set_content(page, "text/html; charset=utf-8");
 }
 
-void StandInBackend::callback(const httplib::Request& request, const std::string& body,
-                    httplib::Response& response)
-{
+void StandInBackend::callback(const httplib::Request& request, const std::string&,
+                              httplib::Response& response) {
     const std::string state = param(request, "state");
     std::shared_ptr<SignIn> signIn;
     {
@@ -535,14 +516,14 @@ void StandInBackend::callback(const httplib::Request& request, const std::string
             signIn->phase = Phase::done;
             signIn->token = {
                 {QStringLiteral("accessToken"),
-                 QStringLiteral("standin-%1").arg(QRandomGenerator::global()->generate64(), 16, 16,
-                                                  QLatin1Char('0'))},
+                 QStringLiteral("standin-%1")
+                     .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'))},
                 {QStringLiteral("tokenType"), QStringLiteral("Bearer")},
                 {QStringLiteral("scope"), QStringLiteral("openid profile email w_member_social")},
                 {QStringLiteral("expiresIn"), 5183999},
                 {QStringLiteral("profile"), profile},
-                {QStringLiteral("connectedAt"),
-                 QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"))},
+                {QStringLiteral("connectedAt"), QDateTime::currentDateTimeUtc().toString(
+                                                    QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"))},
             };
         }
     }
@@ -553,19 +534,17 @@ void StandInBackend::callback(const httplib::Request& request, const std::string
                                httplib::detail::encode_query_param(state);
     response.set_content(std::string("<!doctype html><meta charset=utf-8>"
                                      "<meta http-equiv=refresh content=\"0;url=") +
-                             escapeHtml(target) + "\">" + pageStyle +
-                             "<main><h2>" + (declined ? "Sign-in declined" : "Signed in") +
-                             "</h2><p><a href=\"" + escapeHtml(target) +
-                             "\">Return to Quillon</a></p></main>",
+                             escapeHtml(target) + "\">" + pageStyle + "<main><h2>" +
+                             (declined ? "Sign-in declined" : "Signed in") + "</h2><p><a href=\"" +
+                             escapeHtml(target) + "\">Return to Quillon</a></p></main>",
                          "text/html; charset=utf-8");
 }
 
-void StandInBackend::result(const httplib::Request& request, const std::string& body,
-                    httplib::Response& response)
-{
+void StandInBackend::result(const httplib::Request& request, const std::string&,
+                            httplib::Response& response) {
     const std::string state = param(request, "state");
-    const auto wait = std::chrono::seconds(std::clamp(
-        QString::fromStdString(param(request, "wait")).toInt(), 0, 60));
+    const auto wait = std::chrono::seconds(
+        std::clamp(QString::fromStdString(param(request, "wait")).toInt(), 0, 60));
     const auto deadline = std::chrono::steady_clock::now() +
                           std::min<std::chrono::milliseconds>(wait, m_options.maximumPollHold);
 
@@ -602,8 +581,7 @@ void StandInBackend::result(const httplib::Request& request, const std::string& 
 }
 
 void StandInBackend::post(const httplib::Request& request, const std::string& body,
-                    httplib::Response& response)
-{
+                          httplib::Response& response) {
     const auto fields = multipartFields(contentType(request), body);
     if (!fields) {
         answerError(response, 400, "invalid_request",
@@ -627,15 +605,14 @@ void StandInBackend::post(const httplib::Request& request, const std::string& bo
         const std::lock_guard lock(m_mutex);
         number = ++m_posts;
     }
-    print("kept, not published: post " + std::to_string(number) + " by " +
-          memberId.toStdString() + ": " + clipped(commentary));
+    print("kept, not published: post " + std::to_string(number) + " by " + memberId.toStdString() +
+          ": " + clipped(commentary));
     answerJson(response, 201,
                {{QStringLiteral("id"), QStringLiteral("urn:li:share:standin-%1").arg(number)}});
 }
 
-void StandInBackend::disconnect(const httplib::Request& request, const std::string& body,
-                    httplib::Response& response)
-{
+void StandInBackend::disconnect(const httplib::Request&, const std::string& body,
+                                httplib::Response& response) {
     const auto json = jsonObject(body);
     if (!json || !json->value(QStringLiteral("linkedInId")).isString()) {
         answerError(response, 400, "invalid_request",
@@ -646,9 +623,8 @@ void StandInBackend::disconnect(const httplib::Request& request, const std::stri
     answerJson(response, 200, {{QStringLiteral("ok"), true}});
 }
 
-void StandInBackend::deleteAccount(const httplib::Request& request, const std::string& body,
-                    httplib::Response& response)
-{
+void StandInBackend::deleteAccount(const httplib::Request&, const std::string& body,
+                                   httplib::Response& response) {
     const auto json = jsonObject(body);
     if (!json || !json->value(QStringLiteral("linkedInId")).isString()) {
         answerError(response, 400, "invalid_request",
@@ -660,9 +636,8 @@ void StandInBackend::deleteAccount(const httplib::Request& request, const std::s
     answerJson(response, 200, {{QStringLiteral("ok"), true}});
 }
 
-void StandInBackend::feedback(const httplib::Request& request, const std::string& body,
-                    httplib::Response& response)
-{
+void StandInBackend::feedback(const httplib::Request&, const std::string& body,
+                              httplib::Response& response) {
     const auto json = jsonObject(body);
     bool wellFormed = json.has_value();
     for (const char* key : {"name", "linkedInId", "email", "title", "message"}) {
@@ -688,7 +663,8 @@ void StandInBackend::feedback(const httplib::Request& request, const std::string
             content.isString()
                 ? QByteArray::fromBase64Encoding(content.toString().toLatin1(),
                                                  QByteArray::AbortOnBase64DecodingErrors)
-                : QByteArray::FromBase64Result{{}, QByteArray::Base64DecodingStatus::IllegalInputLength};
+                : QByteArray::FromBase64Result{
+                      {}, QByteArray::Base64DecodingStatus::IllegalInputLength};
         if (!value.isObject() || !filename.isString() || !decoded) {
             answerError(response, 400, "invalid_request",
                         QStringLiteral("Every attachment needs a filename and Base64 content."));
@@ -703,13 +679,12 @@ void StandInBackend::feedback(const httplib::Request& request, const std::string
     answerJson(response, 200, {{QStringLiteral("ok"), true}});
 }
 
-void StandInBackend::notFound(const httplib::Request&, const std::string&, httplib::Response& response)
-{
+void StandInBackend::notFound(const httplib::Request&, const std::string&,
+                              httplib::Response& response) {
     answerError(response, 404, "not_found", QStringLiteral("No such endpoint."));
 }
 
-void StandInBackend::controlPage(const httplib::Request&, httplib::Response& response)
-{
+void StandInBackend::controlPage(const httplib::Request&, httplib::Response& response) {
     std::string failures;
     std::string requests;
     bool pendingForever = false;
@@ -755,8 +730,7 @@ void StandInBackend::controlPage(const httplib::Request&, httplib::Response& res
         "text/html; charset=utf-8");
 }
 
-void StandInBackend::controlFailures(const httplib::Request& request, httplib::Response& response)
-{
+void StandInBackend::controlFailures(const httplib::Request& request, httplib::Response& response) {
     if (param(request, "action") == "clear") {
         clearFailures();
     } else {
@@ -780,8 +754,7 @@ void StandInBackend::controlFailures(const httplib::Request& request, httplib::R
     response.set_redirect("/", 303);
 }
 
-void StandInBackend::controlPending(const httplib::Request& request, httplib::Response& response)
-{
+void StandInBackend::controlPending(const httplib::Request& request, httplib::Response& response) {
     setPendingForever(param(request, "enabled") == "true");
     response.set_redirect("/", 303);
 }

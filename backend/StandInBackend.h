@@ -96,26 +96,26 @@ private:
     void print(const std::string& line) const;
 
     void start(const httplib::Request& request, const std::string& body,
-            httplib::Response& response);
+               httplib::Response& response);
     void signInPage(const httplib::Request& request, const std::string& body,
-            httplib::Response& response);
+                    httplib::Response& response);
     void callback(const httplib::Request& request, const std::string& body,
-            httplib::Response& response);
+                  httplib::Response& response);
     void result(const httplib::Request& request, const std::string& body,
-            httplib::Response& response);
+                httplib::Response& response);
     void post(const httplib::Request& request, const std::string& body,
-            httplib::Response& response);
+              httplib::Response& response);
     void disconnect(const httplib::Request& request, const std::string& body,
-            httplib::Response& response);
+                    httplib::Response& response);
     void deleteAccount(const httplib::Request& request, const std::string& body,
-            httplib::Response& response);
+                       httplib::Response& response);
     void feedback(const httplib::Request& request, const std::string& body,
-            httplib::Response& response);
+                  httplib::Response& response);
     void controlPage(const httplib::Request& request, httplib::Response& response);
     void controlFailures(const httplib::Request& request, httplib::Response& response);
     void controlPending(const httplib::Request& request, httplib::Response& response);
     void notFound(const httplib::Request& request, const std::string& body,
-            httplib::Response& response);
+                  httplib::Response& response);
 
     const Options m_options;
     const std::unique_ptr<httplib::Server> m_server;

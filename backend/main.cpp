@@ -3,15 +3,12 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-
 #include <csignal>
 #include <cstdio>
+#include <pthread.h>
 #include <thread>
 
-#include <pthread.h>
-
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillon-backend"));
 
@@ -72,7 +69,8 @@ int main(int argc, char* argv[])
                      qPrintable(parser.value(host)), qPrintable(parser.value(port)));
         return 1;
     }
-    std::printf("quillon-backend: listening on http://%s:%d\n", qPrintable(parser.value(host)), bound);
+    std::printf("quillon-backend: listening on http://%s:%d\n", qPrintable(parser.value(host)),
+                bound);
     std::fflush(stdout);
 
     // SIGINT and SIGTERM are taken by a thread of their own, where stopping may lock.

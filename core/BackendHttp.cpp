@@ -3,12 +3,10 @@
 #include "JsonCoding.h"
 #include "NetworkError.h"
 
+#include <QCoroNetworkReply>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
-
-#include <QCoroNetworkReply>
-
 #include <memory>
 
 namespace quillon::http {
@@ -20,8 +18,7 @@ struct DeleteLater {
 };
 
 // Qt reports most 4xx and 5xx statuses as reply errors too; those are answers, not failures.
-bool errorComesFromStatus(QNetworkReply::NetworkError error)
-{
+bool errorComesFromStatus(QNetworkReply::NetworkError error) {
     switch (error) {
     case QNetworkReply::ContentAccessDenied:
     case QNetworkReply::ContentOperationNotPermittedError:
@@ -44,8 +41,7 @@ bool errorComesFromStatus(QNetworkReply::NetworkError error)
 
 } // namespace
 
-QUrl endpointURL(const QUrl& base, QStringView endpointPath)
-{
+QUrl endpointURL(const QUrl& base, QStringView endpointPath) {
     QString path = base.path(QUrl::FullyEncoded);
     while (path.endsWith(u'/')) {
         path.chop(1);
@@ -59,26 +55,23 @@ QUrl endpointURL(const QUrl& base, QStringView endpointPath)
     return url;
 }
 
-QNetworkRequest plainRequest(const QUrl& url, std::chrono::milliseconds timeout)
-{
+QNetworkRequest plainRequest(const QUrl& url, std::chrono::milliseconds timeout) {
     QNetworkRequest request(url);
     request.setTransferTimeout(int(timeout.count()));
     return request;
 }
 
 QNetworkRequest postRequest(const QUrl& url, const QByteArray& contentType,
-                            std::chrono::milliseconds timeout)
-{
+                            std::chrono::milliseconds timeout) {
     QNetworkRequest request = plainRequest(url, timeout);
     request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     return request;
 }
 
 QCoro::Task<Answer> send(QNetworkAccessManager& network, QNetworkRequest request,
-                         std::optional<QByteArray> body)
-{
-    const std::unique_ptr<QNetworkReply, DeleteLater> reply(
-        body ? network.post(request, *body) : network.get(request));
+                         std::optional<QByteArray> body) {
+    const std::unique_ptr<QNetworkReply, DeleteLater> reply(body ? network.post(request, *body)
+                                                                 : network.get(request));
     auto tooLarge = std::make_shared<bool>(false);
     QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(),
                      [r = QPointer<QNetworkReply>(reply.get()), tooLarge] {
@@ -110,8 +103,7 @@ QCoro::Task<Answer> send(QNetworkAccessManager& network, QNetworkRequest request
     co_return Answer{status.toInt(), reply->readAll(), false};
 }
 
-std::optional<QString> errorRecordMessage(const QByteArray& body)
-{
+std::optional<QString> errorRecordMessage(const QByteArray& body) {
     json::Decoder decoder = json::Decoder::fromBytes(body);
     const QString error = decoder.string(QStringLiteral("error"));
     const std::optional<QString> description =

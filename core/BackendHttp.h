@@ -1,13 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoroTask>
 #include <QNetworkRequest>
 #include <QString>
 #include <QStringView>
 #include <QUrl>
-
-#include <QCoroTask>
-
 #include <chrono>
 #include <optional>
 

@@ -1,18 +1,26 @@
 #include "FeedbackImageAttachment.h"
 
+#include <QtConcurrent/QtConcurrentRun>
+
 namespace quillon {
 
 FeedbackImageAttachment FeedbackImageAttachment::fromImageData(int position,
-                                                               const QByteArray& imageData)
-{
+                                                               const QByteArray& imageData) {
     return {QUuid::createUuid(), QStringLiteral("feedback-%1.jpg").arg(position),
             imageData.toBase64()};
 }
 
-QJsonObject FeedbackImageAttachment::toJson() const
-{
-    return {{QStringLiteral("filename"), filename},
-            {QStringLiteral("content"), QLatin1StringView(content)}};
+QFuture<QList<FeedbackImageAttachment>>
+FeedbackImageAttachment::fromImagesInBackground(QList<std::optional<QByteArray>> images) {
+    return QtConcurrent::run([images = std::move(images)] {
+        QList<FeedbackImageAttachment> attachments;
+        for (qsizetype i = 0; i < images.size(); ++i) {
+            if (images[i]) {
+                attachments.append(fromImageData(int(i + 1), *images[i]));
+            }
+        }
+        return attachments;
+    });
 }
 
 } // namespace quillon

@@ -1,15 +1,16 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonObject>
+#include <QFuture>
+#include <QList>
 #include <QString>
 #include <QUuid>
+#include <optional>
 
 namespace quillon {
 
-// One picked image sent with feedback. JSON keys "filename" and "content"; `id` is never
-// sent. The Base64 text is ASCII and kept as bytes, so five large images are not doubled in
-// memory as UTF-16.
+// One picked image sent with feedback, as {"filename", "content"}; `id` is never sent. The Base64
+// text is ASCII and kept as bytes, so five large images are not doubled in memory as UTF-16.
 struct FeedbackImageAttachment {
     QUuid id;
     QString filename;
@@ -19,9 +20,14 @@ struct FeedbackImageAttachment {
     // line breaks, under a fresh id. `position` counts from 1.
     static FeedbackImageAttachment fromImageData(int position, const QByteArray& imageData);
 
-    QJsonObject toJson() const;
+    // The attachments of the picked images, on the thread pool (Base64 of large images takes
+    // several frames): numbered by their position in `images`, so an image without data leaves
+    // a gap.
+    static QFuture<QList<FeedbackImageAttachment>>
+    fromImagesInBackground(QList<std::optional<QByteArray>> images);
 
-    friend bool operator==(const FeedbackImageAttachment&, const FeedbackImageAttachment&) = default;
+    friend bool operator==(const FeedbackImageAttachment&,
+                           const FeedbackImageAttachment&) = default;
 };
 
 } // namespace quillon

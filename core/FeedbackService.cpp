@@ -4,48 +4,81 @@
 #include "FeedbackError.h"
 #include "UnicodeText.h"
 
+#include <QCoroFuture>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QtConcurrent/QtConcurrentRun>
-
-#include <QCoroFuture>
+#include <algorithm>
 
 namespace quillon {
 
 FeedbackService::FeedbackService(QUrl apiBaseURL, std::chrono::milliseconds timeout)
     : m_apiBaseURL(std::move(apiBaseURL))
     , m_timeout(timeout)
-    , m_network(std::make_unique<QNetworkAccessManager>())
-{
-}
+    , m_network(std::make_unique<QNetworkAccessManager>()) {}
 
 FeedbackService::~FeedbackService() = default;
 
+namespace {
+
+// One JSON text value, escaped by Qt's writer.
+QByteArray jsonString(const QString& text) {
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+bool isBase64Text(const QByteArray& content) {
+    return std::all_of(content.begin(), content.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '+' || c == '/' || c == '=';
+    });
+}
+
+} // namespace
+
 QByteArray FeedbackService::encodeRequest(const QString& title, const QString& message,
                                           const std::optional<FeedbackSenderIdentity>& identity,
-                                          const QList<FeedbackImageAttachment>& attachments)
-{
-    QJsonArray encodedAttachments;
-    for (const FeedbackImageAttachment& attachment : attachments) {
-        encodedAttachments.append(attachment.toJson());
-    }
-    const QJsonObject request{
+                                          const QList<FeedbackImageAttachment>& attachments) {
+    const QJsonObject texts{
         {QStringLiteral("name"), identity ? identity->name : QString()},
         {QStringLiteral("linkedInId"), identity ? identity->linkedInID : QString()},
         {QStringLiteral("email"), identity ? identity->email.value_or(QString()) : QString()},
         {QStringLiteral("title"), unicode::trimmedWhitespaceAndNewlines(title)},
         {QStringLiteral("message"), unicode::trimmedWhitespaceAndNewlines(message)},
-        {QStringLiteral("attachments"), encodedAttachments},
     };
-    return QJsonDocument(request).toJson(QJsonDocument::Compact);
+    // The images go straight into the body: through QJsonObject each one would be held twice
+    // more, once as UTF-16, which for five large images is hundreds of megabytes.
+    qsizetype size = 64;
+    for (const FeedbackImageAttachment& attachment : attachments) {
+        size += attachment.content.size() + attachment.filename.size() + 32;
+    }
+    QByteArray body = QJsonDocument(texts).toJson(QJsonDocument::Compact);
+    body.reserve(body.size() + size);
+    body.chop(1);
+    body += ",\"attachments\":[";
+    for (qsizetype i = 0; i < attachments.size(); ++i) {
+        const FeedbackImageAttachment& attachment = attachments[i];
+        body += i == 0 ? "{\"filename\":" : ",{\"filename\":";
+        body += jsonString(attachment.filename);
+        body += ",\"content\":";
+        if (isBase64Text(attachment.content)) {
+            body += '"';
+            body += attachment.content;
+            body += '"';
+        } else {
+            body += jsonString(QString::fromLatin1(attachment.content));
+        }
+        body += '}';
+    }
+    body += "]}";
+    return body;
 }
 
 QCoro::Task<> FeedbackService::send(QString title, QString message,
                                     std::optional<FeedbackSenderIdentity> identity,
-                                    QList<FeedbackImageAttachment> attachments)
-{
+                                    QList<FeedbackImageAttachment> attachments) {
     if (unicode::trimmedWhitespaceAndNewlines(message).isEmpty()) {
         throw FeedbackError::emptyMessage();
     }
@@ -53,9 +86,9 @@ QCoro::Task<> FeedbackService::send(QString title, QString message,
         http::endpointURL(m_apiBaseURL, u"/api/feedback"), "application/json", m_timeout);
     // Every awaited operation is made first and then awaited: GCC 12 can destroy temporaries
     // of a co_await expression twice.
-    const QFuture<QByteArray> encoding = QtConcurrent::run(
-        [title = std::move(title), message = std::move(message), identity = std::move(identity),
-         attachments = std::move(attachments)] {
+    const QFuture<QByteArray> encoding =
+        QtConcurrent::run([title = std::move(title), message = std::move(message),
+                           identity = std::move(identity), attachments = std::move(attachments)] {
             return encodeRequest(title, message, identity, attachments);
         });
     const QByteArray body = co_await encoding;

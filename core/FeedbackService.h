@@ -3,12 +3,10 @@
 #include "FeedbackImageAttachment.h"
 #include "FeedbackSenderIdentity.h"
 
+#include <QCoroTask>
 #include <QList>
 #include <QString>
 #include <QUrl>
-
-#include <QCoroTask>
-
 #include <chrono>
 #include <memory>
 #include <optional>

@@ -4,32 +4,25 @@ namespace quillon {
 
 LinkedInAuthError::LinkedInAuthError(Kind kind, QString description)
     : ServiceError(std::move(description))
-    , m_kind(kind)
-{
-}
+    , m_kind(kind) {}
 
-LinkedInAuthError LinkedInAuthError::server(QString message)
-{
+LinkedInAuthError LinkedInAuthError::server(QString message) {
     return {Kind::server, std::move(message)};
 }
 
-LinkedInAuthError LinkedInAuthError::invalidStartURL()
-{
+LinkedInAuthError LinkedInAuthError::invalidStartURL() {
     return {Kind::invalidStartURL, QStringLiteral("LinkedIn authorization URL is invalid.")};
 }
 
-LinkedInAuthError LinkedInAuthError::missingWindow()
-{
+LinkedInAuthError LinkedInAuthError::missingWindow() {
     return {Kind::missingWindow, QStringLiteral("Cannot open LinkedIn authorization.")};
 }
 
-LinkedInAuthError LinkedInAuthError::cancelled()
-{
+LinkedInAuthError LinkedInAuthError::cancelled() {
     return {Kind::cancelled, QStringLiteral("LinkedIn authorization was cancelled.")};
 }
 
-LinkedInAuthError LinkedInAuthError::timedOut()
-{
+LinkedInAuthError LinkedInAuthError::timedOut() {
     return {Kind::timedOut, QStringLiteral("LinkedIn authorization timed out.")};
 }
 

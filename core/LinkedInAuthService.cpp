@@ -6,14 +6,13 @@
 #include "LinkedInAuthError.h"
 #include "LinkedInTokenStore.h"
 
+#include <QCoroFuture>
 #include <QFuture>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QPromise>
 #include <QUrlQuery>
-
-#include <QCoroFuture>
 
 namespace quillon {
 
@@ -27,8 +26,7 @@ struct ResultEnvelope {
     std::optional<QString> error;
     std::optional<QString> errorDescription;
 
-    static ResultEnvelope decode(const QByteArray& bytes)
-    {
+    static ResultEnvelope decode(const QByteArray& bytes) {
         json::Decoder decoder = json::Decoder::fromBytes(bytes);
         ResultEnvelope envelope;
         envelope.status = decoder.string(QStringLiteral("status"));
@@ -48,13 +46,11 @@ struct ResultEnvelope {
 };
 
 // QUrlQuery takes "%xx" as already encoded and leaves "+", which servers read as a space.
-QString queryValue(QString text)
-{
+QString queryValue(QString text) {
     return text.replace(u'%', QStringLiteral("%25")).replace(u'+', QStringLiteral("%2B"));
 }
 
-std::optional<QUrl> urlValue(const QString& text)
-{
+std::optional<QUrl> urlValue(const QString& text) {
     const QUrl url(text, QUrl::StrictMode);
     if (text.isEmpty() || !url.isValid()) {
         return std::nullopt;
@@ -65,8 +61,7 @@ std::optional<QUrl> urlValue(const QString& text)
 } // namespace
 
 std::optional<LinkedInAuthService::StartResponse>
-LinkedInAuthService::StartResponse::fromJsonBytes(const QByteArray& bytes, QString* error)
-{
+LinkedInAuthService::StartResponse::fromJsonBytes(const QByteArray& bytes, QString* error) {
     json::Decoder decoder = json::Decoder::fromBytes(bytes);
     StartResponse start;
     const QString authURL = decoder.string(QStringLiteral("authUrl"));
@@ -104,14 +99,11 @@ LinkedInAuthService::LinkedInAuthService(QUrl apiBaseURL, QString callbackURLSch
     , m_tokenStore(std::move(tokenStore))
     , m_sessionFactory(std::move(sessionFactory))
     , m_timeout(timeout)
-    , m_network(std::make_unique<QNetworkAccessManager>())
-{
-}
+    , m_network(std::make_unique<QNetworkAccessManager>()) {}
 
 LinkedInAuthService::~LinkedInAuthService() = default;
 
-void LinkedInAuthService::validateHTTPResponse(int status, const QByteArray& body)
-{
+void LinkedInAuthService::validateHTTPResponse(int status, const QByteArray& body) {
     if (status >= 200 && status <= 299) {
         return;
     }
@@ -119,8 +111,7 @@ void LinkedInAuthService::validateHTTPResponse(int status, const QByteArray& bod
         QStringLiteral("Request failed with status %1.").arg(status)));
 }
 
-QCoro::Task<LinkedInToken> LinkedInAuthService::connect()
-{
+QCoro::Task<LinkedInToken> LinkedInAuthService::connect() {
     // Every step is made first and then awaited: GCC 12 can destroy temporaries of a co_await
     // expression twice.
     const QCoro::Task<StartResponse> starting = fetchStart();
@@ -137,27 +128,23 @@ QCoro::Task<LinkedInToken> LinkedInAuthService::connect()
     co_return token;
 }
 
-QCoro::Task<LinkedInAuthService::StartResponse> LinkedInAuthService::fetchStart()
-{
+QCoro::Task<LinkedInAuthService::StartResponse> LinkedInAuthService::fetchStart() {
     const QCoro::Task<http::Answer> sending = http::send(
         *m_network,
         http::plainRequest(http::endpointURL(m_apiBaseURL, u"/api/linkedin/cli/start"), m_timeout));
     const http::Answer answer = co_await sending;
     validateHTTPResponse(answer.status, answer.body);
     QString error;
-    std::optional<StartResponse> start = answer.bodyTooLarge
-                                             ? std::nullopt
-                                             : StartResponse::fromJsonBytes(answer.body, &error);
+    std::optional<StartResponse> start =
+        answer.bodyTooLarge ? std::nullopt : StartResponse::fromJsonBytes(answer.body, &error);
     if (!start) {
-        throw JsonDecodingError(answer.bodyTooLarge
-                                    ? QStringLiteral("The answer is too large to be read.")
-                                    : error);
+        throw JsonDecodingError(
+            answer.bodyTooLarge ? QStringLiteral("The answer is too large to be read.") : error);
     }
     co_return *start;
 }
 
-QCoro::Task<std::optional<QUrl>> LinkedInAuthService::openAuthorization(QUrl authURL)
-{
+QCoro::Task<std::optional<QUrl>> LinkedInAuthService::openAuthorization(QUrl authURL) {
     // The sheet would show whatever it is given; only a web page is a sign-in page.
     if (authURL.scheme() != u"https" && authURL.scheme() != u"http") {
         throw LinkedInAuthError::invalidStartURL();
@@ -206,8 +193,7 @@ QCoro::Task<std::optional<QUrl>> LinkedInAuthService::openAuthorization(QUrl aut
     co_return (*outcome)->callbackURL;
 }
 
-QCoro::Task<> LinkedInAuthService::forwardCallbackIfNeeded(QUrl callbackURL)
-{
+QCoro::Task<> LinkedInAuthService::forwardCallbackIfNeeded(QUrl callbackURL) {
     if (callbackURL.host() != m_apiBaseURL.host() ||
         callbackURL.path() != u"/api/linkedin/callback") {
         co_return;
@@ -218,8 +204,7 @@ QCoro::Task<> LinkedInAuthService::forwardCallbackIfNeeded(QUrl callbackURL)
     validateHTTPResponse(answer.status, answer.body);
 }
 
-QCoro::Task<LinkedInToken> LinkedInAuthService::pollResult(QString state)
-{
+QCoro::Task<LinkedInToken> LinkedInAuthService::pollResult(QString state) {
     int pending = 0;
     for (;;) {
         QUrl url = http::endpointURL(m_apiBaseURL, u"/api/linkedin/cli/result");
@@ -257,29 +242,26 @@ QCoro::Task<LinkedInToken> LinkedInAuthService::pollResult(QString state)
             throw LinkedInAuthError::server(envelope.errorDescription.value_or(
                 envelope.error.value_or(QStringLiteral("LinkedIn authorization failed."))));
         }
-        throw LinkedInAuthError::server(QStringLiteral("Unexpected LinkedIn authorization status."));
+        throw LinkedInAuthError::server(
+            QStringLiteral("Unexpected LinkedIn authorization status."));
     }
 }
 
-QCoro::Task<> LinkedInAuthService::disconnect(QString linkedInID)
-{
+QCoro::Task<> LinkedInAuthService::disconnect(QString linkedInID) {
     const QCoro::Task<> posting = postMemberID(u"/api/linkedin/disconnect", std::move(linkedInID));
     co_await posting;
 }
 
-QCoro::Task<> LinkedInAuthService::deleteAccount(QString linkedInID)
-{
+QCoro::Task<> LinkedInAuthService::deleteAccount(QString linkedInID) {
     const QCoro::Task<> posting = postMemberID(u"/api/account/delete", std::move(linkedInID));
     co_await posting;
 }
 
-QCoro::Task<> LinkedInAuthService::postMemberID(QStringView endpointPath, QString linkedInID)
-{
-    const QNetworkRequest request = http::postRequest(
-        http::endpointURL(m_apiBaseURL, endpointPath), "application/json", m_timeout);
-    const QByteArray body =
-        QJsonDocument(QJsonObject{{QStringLiteral("linkedInId"), linkedInID}})
-            .toJson(QJsonDocument::Compact);
+QCoro::Task<> LinkedInAuthService::postMemberID(QStringView endpointPath, QString linkedInID) {
+    const QNetworkRequest request = http::postRequest(http::endpointURL(m_apiBaseURL, endpointPath),
+                                                      "application/json", m_timeout);
+    const QByteArray body = QJsonDocument(QJsonObject{{QStringLiteral("linkedInId"), linkedInID}})
+                                .toJson(QJsonDocument::Compact);
     const QCoro::Task<http::Answer> sending = http::send(*m_network, request, body);
     const http::Answer answer = co_await sending;
     validateHTTPResponse(answer.status, answer.body);

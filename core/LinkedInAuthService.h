@@ -3,12 +3,10 @@
 #include "LinkedInToken.h"
 #include "WebAuthenticationSession.h"
 
+#include <QCoroTask>
 #include <QObject>
 #include <QString>
 #include <QUrl>
-
-#include <QCoroTask>
-
 #include <chrono>
 #include <memory>
 #include <optional>

@@ -4,22 +4,17 @@ namespace quillon {
 
 LinkedInPostError::LinkedInPostError(Kind kind, QString description)
     : ServiceError(std::move(description))
-    , m_kind(kind)
-{
-}
+    , m_kind(kind) {}
 
-LinkedInPostError LinkedInPostError::server(QString message)
-{
+LinkedInPostError LinkedInPostError::server(QString message) {
     return {Kind::server, std::move(message)};
 }
 
-LinkedInPostError LinkedInPostError::emptyPost()
-{
+LinkedInPostError LinkedInPostError::emptyPost() {
     return {Kind::emptyPost, QStringLiteral("Post is empty.")};
 }
 
-LinkedInPostError LinkedInPostError::missingAuth()
-{
+LinkedInPostError LinkedInPostError::missingAuth() {
     return {Kind::missingAuth, QStringLiteral("Connect LinkedIn first.")};
 }
 

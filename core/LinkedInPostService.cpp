@@ -12,20 +12,17 @@ namespace quillon {
 LinkedInPostService::LinkedInPostService(QUrl apiBaseURL, std::chrono::milliseconds timeout)
     : m_apiBaseURL(std::move(apiBaseURL))
     , m_timeout(timeout)
-    , m_network(std::make_unique<QNetworkAccessManager>())
-{
-}
+    , m_network(std::make_unique<QNetworkAccessManager>()) {}
 
 LinkedInPostService::~LinkedInPostService() = default;
 
-QString LinkedInPostService::makeBoundary()
-{
-    return QStringLiteral("Boundary-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+QString LinkedInPostService::makeBoundary() {
+    return QStringLiteral("Boundary-") +
+           QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }
 
 QByteArray LinkedInPostService::makeMultipartBody(const QList<std::pair<QString, QString>>& fields,
-                                                  const QString& boundary)
-{
+                                                  const QString& boundary) {
     const QByteArray delimiter = "--" + boundary.toUtf8();
     QByteArray body;
     for (const auto& [name, value] : fields) {
@@ -38,8 +35,7 @@ QByteArray LinkedInPostService::makeMultipartBody(const QList<std::pair<QString,
 }
 
 QCoro::Task<> LinkedInPostService::publish(QString text, std::optional<QString> accessToken,
-                                           std::optional<QString> memberID)
-{
+                                           std::optional<QString> memberID) {
     const QString commentary = unicode::trimmedWhitespaceAndNewlines(text);
     if (commentary.isEmpty()) {
         throw LinkedInPostError::emptyPost();
@@ -48,9 +44,9 @@ QCoro::Task<> LinkedInPostService::publish(QString text, std::optional<QString> 
         throw LinkedInPostError::missingAuth();
     }
     const QString boundary = makeBoundary();
-    const QNetworkRequest request = http::postRequest(
-        http::endpointURL(m_apiBaseURL, u"/api/linkedin/post"),
-        "multipart/form-data; boundary=" + boundary.toUtf8(), m_timeout);
+    const QNetworkRequest request =
+        http::postRequest(http::endpointURL(m_apiBaseURL, u"/api/linkedin/post"),
+                          "multipart/form-data; boundary=" + boundary.toUtf8(), m_timeout);
     const QByteArray body = makeMultipartBody({{QStringLiteral("accessToken"), *accessToken},
                                                {QStringLiteral("memberId"), *memberID},
                                                {QStringLiteral("commentary"), commentary}},

@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoroTask>
 #include <QList>
 #include <QString>
 #include <QUrl>
-
-#include <QCoroTask>
-
 #include <chrono>
 #include <memory>
 #include <optional>

@@ -4,8 +4,6 @@ namespace quillon {
 
 NetworkError::NetworkError(QNetworkReply::NetworkError code, QString description)
     : ServiceError(std::move(description))
-    , m_code(code)
-{
-}
+    , m_code(code) {}
 
 } // namespace quillon

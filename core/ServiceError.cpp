@@ -4,8 +4,6 @@ namespace quillon {
 
 ServiceError::ServiceError(QString description)
     : m_description(std::move(description))
-    , m_utf8(m_description.toUtf8())
-{
-}
+    , m_utf8(m_description.toUtf8()) {}
 
 } // namespace quillon

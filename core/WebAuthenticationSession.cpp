@@ -6,15 +6,12 @@ WebAuthenticationSession::WebAuthenticationSession(QUrl url, QString callbackURL
                                                    CompletionHandler completion)
     : m_url(std::move(url))
     , m_callbackURLScheme(std::move(callbackURLScheme))
-    , m_completion(std::move(completion))
-{
-}
+    , m_completion(std::move(completion)) {}
 
 WebAuthenticationSession::~WebAuthenticationSession() = default;
 
 void WebAuthenticationSession::complete(std::optional<QUrl> callbackURL,
-                                        std::optional<WebAuthenticationSessionError> error)
-{
+                                        std::optional<WebAuthenticationSessionError> error) {
     if (!m_completion) {
         return;
     }

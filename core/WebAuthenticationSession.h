@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QUrl>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,8 +15,8 @@ namespace quillon {
 // called at most once, on the thread that started the sheet; never when `start()` fails.
 class WebAuthenticationSession {
 public:
-    using CompletionHandler = std::function<void(std::optional<QUrl> callbackURL,
-                                                 std::optional<WebAuthenticationSessionError> error)>;
+    using CompletionHandler = std::function<void(
+        std::optional<QUrl> callbackURL, std::optional<WebAuthenticationSessionError> error)>;
 
     WebAuthenticationSession(QUrl url, QString callbackURLScheme, CompletionHandler completion);
     virtual ~WebAuthenticationSession();

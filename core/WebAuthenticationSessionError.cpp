@@ -4,8 +4,7 @@ namespace quillon {
 
 namespace {
 
-QString describe(WebAuthenticationSessionError::Code code)
-{
+QString describe(WebAuthenticationSessionError::Code code) {
     switch (code) {
     case WebAuthenticationSessionError::Code::canceledLogin:
         return QStringLiteral("The sign-in was cancelled.");
@@ -19,8 +18,6 @@ QString describe(WebAuthenticationSessionError::Code code)
 
 WebAuthenticationSessionError::WebAuthenticationSessionError(Code code)
     : ServiceError(describe(code))
-    , m_code(code)
-{
-}
+    , m_code(code) {}
 
 } // namespace quillon

@@ -4,8 +4,7 @@
 
 namespace quillon {
 
-void CallbackSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job)
-{
+void CallbackSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     const QUrl url = job->requestUrl();
     job->fail(QWebEngineUrlRequestJob::RequestAborted);
     Q_EMIT callbackReached(url);

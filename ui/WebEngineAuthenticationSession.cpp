@@ -22,45 +22,38 @@ const QString sharedProfileName = QStringLiteral("signin");
 
 WebEngineAuthenticationSession::WebEngineAuthenticationSession(QUrl url, QString callbackURLScheme,
                                                                CompletionHandler completion)
-    : WebAuthenticationSession(std::move(url), std::move(callbackURLScheme), std::move(completion))
-{
-}
+    : WebAuthenticationSession(std::move(url), std::move(callbackURLScheme),
+                               std::move(completion)) {}
 
-WebEngineAuthenticationSession::~WebEngineAuthenticationSession()
-{
+WebEngineAuthenticationSession::~WebEngineAuthenticationSession() {
     complete(std::nullopt,
              WebAuthenticationSessionError(WebAuthenticationSessionError::Code::canceledLogin));
     tearDown(true);
 }
 
-QDialog* WebEngineAuthenticationSession::dialog() const
-{
+QDialog* WebEngineAuthenticationSession::dialog() const {
     return m_dialog;
 }
 
-QWebEngineView* WebEngineAuthenticationSession::view() const
-{
+QWebEngineView* WebEngineAuthenticationSession::view() const {
     return m_view;
 }
 
-void WebEngineAuthenticationSession::registerCallbackScheme(const QString& scheme)
-{
+void WebEngineAuthenticationSession::registerCallbackScheme(const QString& scheme) {
     QWebEngineUrlScheme callback(scheme.toUtf8());
     // Path syntax keeps the URL as the page wrote it; nothing is loaded from it anyway.
     callback.setSyntax(QWebEngineUrlScheme::Syntax::Path);
     QWebEngineUrlScheme::registerScheme(callback);
 }
 
-WebAuthenticationSessionFactory WebEngineAuthenticationSession::factory()
-{
+WebAuthenticationSessionFactory WebEngineAuthenticationSession::factory() {
     return [](QUrl url, QString callbackURLScheme, CompletionHandler completion) {
         return std::make_unique<WebEngineAuthenticationSession>(
             std::move(url), std::move(callbackURLScheme), std::move(completion));
     };
 }
 
-QWidget* WebEngineAuthenticationSession::presentationAnchor()
-{
+QWidget* WebEngineAuthenticationSession::presentationAnchor() {
     if (QWidget* active = QApplication::activeWindow()) {
         return active;
     }
@@ -72,8 +65,7 @@ QWidget* WebEngineAuthenticationSession::presentationAnchor()
     return nullptr;
 }
 
-bool WebEngineAuthenticationSession::start()
-{
+bool WebEngineAuthenticationSession::start() {
     if (m_started || !qobject_cast<QApplication*>(QCoreApplication::instance()) ||
         !QGuiApplication::primaryScreen() ||
         QWebEngineUrlScheme::schemeByName(callbackURLScheme().toUtf8()).name().isEmpty()) {
@@ -108,27 +100,28 @@ bool WebEngineAuthenticationSession::start()
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status) {
                 if (status != QWebEnginePage::NormalTerminationStatus) {
-                    finish(std::nullopt, WebAuthenticationSessionError(
-                                             WebAuthenticationSessionError::Code::webContentTerminated));
+                    finish(std::nullopt,
+                           WebAuthenticationSessionError(
+                               WebAuthenticationSessionError::Code::webContentTerminated));
                 }
             });
     connect(page, &QWebEnginePage::urlChanged, m_dialog,
-            [dialog = m_dialog.data()](const QUrl& pageURL) { dialog->setWindowTitle(pageURL.host()); });
+            [dialog = m_dialog.data()](const QUrl& pageURL) {
+                dialog->setWindowTitle(pageURL.host());
+            });
 
     m_view->load(url());
     m_dialog->open();
     return true;
 }
 
-void WebEngineAuthenticationSession::cancel()
-{
+void WebEngineAuthenticationSession::cancel() {
     finish(std::nullopt,
            WebAuthenticationSessionError(WebAuthenticationSessionError::Code::canceledLogin));
 }
 
 void WebEngineAuthenticationSession::finish(std::optional<QUrl> callbackURL,
-                                            std::optional<WebAuthenticationSessionError> error)
-{
+                                            std::optional<WebAuthenticationSessionError> error) {
     if (isCompleted()) {
         return;
     }
@@ -137,8 +130,7 @@ void WebEngineAuthenticationSession::finish(std::optional<QUrl> callbackURL,
     tearDown(false);
 }
 
-void WebEngineAuthenticationSession::tearDown(bool now)
-{
+void WebEngineAuthenticationSession::tearDown(bool now) {
     QPointer<QWebEngineProfile> profile = m_profile;
     if (m_dialog) {
         m_dialog->disconnect(this);

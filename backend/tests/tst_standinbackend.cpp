@@ -5,26 +5,24 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
-
-#include <httplib.h>
-
 #include <future>
+#include <httplib.h>
 
 using namespace quillon;
 using namespace quillon::testsupport;
 
 namespace {
 
-QJsonObject json(const httplib::Result& result)
-{
-    return result ? QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object() : QJsonObject();
+QJsonObject json(const httplib::Result& result) {
+    return result ? QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object()
+                  : QJsonObject();
 }
 
-std::string multipart(const std::vector<std::pair<std::string, std::string>>& fields)
-{
+std::string multipart(const std::vector<std::pair<std::string, std::string>>& fields) {
     std::string body;
     for (const auto& [name, value] : fields) {
-        body += "--B\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+        body +=
+            "--B\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
     }
     return body + "--B--\r\n";
 }
@@ -35,8 +33,7 @@ class TestStandInBackend : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void signInConversation()
-    {
+    void signInConversation() {
         TestBackend backend(std::chrono::seconds(5));
         httplib::Client client("127.0.0.1", backend.port());
 
@@ -44,7 +41,8 @@ private Q_SLOTS:
         const std::string state = start.value(u"state"_qs).toString().toStdString();
         QVERIFY(!state.empty());
         const QString base = backend.baseURL().toString();
-        QCOMPARE(start.value(u"authUrl"_qs).toString(), base + u"/signin?state="_qs + QString::fromStdString(state));
+        QCOMPARE(start.value(u"authUrl"_qs).toString(),
+                 base + u"/signin?state="_qs + QString::fromStdString(state));
         QCOMPARE(start.value(u"redirectUri"_qs).toString(), base + u"/api/linkedin/callback"_qs);
         const auto page = client.Get(("/signin?state=" + state).c_str());
         QVERIFY(page && page->status == 200);
@@ -55,14 +53,17 @@ private Q_SLOTS:
             httplib::Client poller("127.0.0.1", backend.port());
             return json(poller.Get(("/api/linkedin/cli/result?wait=2&state=" + state).c_str()));
         });
-        const httplib::Params form{{"state", state}, {"name", "Ada"}, {"memberId", "m-1"}, {"headline", ""}};
+        const httplib::Params form{
+            {"state", state}, {"name", "Ada"}, {"memberId", "m-1"}, {"headline", ""}};
         const auto callback = client.Get("/api/linkedin/callback", form, httplib::Headers());
         QVERIFY(callback && callback->status == 200);
-        QVERIFY(callback->body.find("url=quillon://linkedin/callback?state=" + state) != std::string::npos);
+        QVERIFY(callback->body.find("url=quillon://linkedin/callback?state=" + state) !=
+                std::string::npos);
         const QJsonObject result = poll.get();
         QCOMPARE(result.value(u"status"_qs).toString(), u"done"_qs);
         const QJsonObject token = result.value(u"token"_qs).toObject();
-        QCOMPARE(token.value(u"profile"_qs).toObject(), QJsonObject({{u"memberId"_qs, u"m-1"_qs}, {u"name"_qs, u"Ada"_qs}}));
+        QCOMPARE(token.value(u"profile"_qs).toObject(),
+                 QJsonObject({{u"memberId"_qs, u"m-1"_qs}, {u"name"_qs, u"Ada"_qs}}));
         QVERIFY(token.value(u"accessToken"_qs).toString().startsWith(u"standin-"_qs));
 
         // The outcome is handed out once.
@@ -71,30 +72,35 @@ private Q_SLOTS:
         QCOMPARE(json(again).value(u"error"_qs).toString(), u"unknown_state"_qs);
     }
 
-    void postFieldsInAnyOrder_data()
-    {
+    void postFieldsInAnyOrder_data() {
         QTest::addColumn<std::string>("body");
         QTest::addColumn<std::string>("contentType");
         QTest::addColumn<int>("status");
 
         const std::string form = "multipart/form-data; boundary=B";
         QTest::newRow("usual order")
-            << multipart({{"accessToken", "t"}, {"memberId", "m"}, {"commentary", "Hi"}}) << form << 201;
-        QTest::newRow("reversed") << multipart({{"commentary", "Hi"}, {"memberId", "m"}, {"accessToken", "t"}})
+            << multipart({{"accessToken", "t"}, {"memberId", "m"}, {"commentary", "Hi"}}) << form
+            << 201;
+        QTest::newRow("reversed") << multipart({{"commentary", "Hi"},
+                                                {"memberId", "m"},
+                                                {"accessToken", "t"}})
                                   << form << 201;
-        QTest::newRow("quoted boundary") << multipart({{"memberId", "m"}, {"commentary", "Hi"}, {"accessToken", "t"}})
-                                         << std::string("multipart/form-data; boundary=\"B\"") << 201;
-        QTest::newRow("a field missing") << multipart({{"accessToken", "t"}, {"commentary", "Hi"}}) << form << 400;
+        QTest::newRow("quoted boundary")
+            << multipart({{"memberId", "m"}, {"commentary", "Hi"}, {"accessToken", "t"}})
+            << std::string("multipart/form-data; boundary=\"B\"") << 201;
+        QTest::newRow("a field missing")
+            << multipart({{"accessToken", "t"}, {"commentary", "Hi"}}) << form << 400;
         QTest::newRow("empty commentary")
-            << multipart({{"accessToken", "t"}, {"memberId", "m"}, {"commentary", " "}}) << form << 400;
+            << multipart({{"accessToken", "t"}, {"memberId", "m"}, {"commentary", " "}}) << form
+            << 400;
         QTest::newRow("not multipart") << std::string("accessToken=t&memberId=m&commentary=Hi")
                                        << std::string("application/x-www-form-urlencoded") << 400;
-        QTest::newRow("no closing delimiter") << std::string("--B\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nx")
-                                              << form << 400;
+        QTest::newRow("no closing delimiter")
+            << std::string("--B\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nx") << form
+            << 400;
     }
 
-    void postFieldsInAnyOrder()
-    {
+    void postFieldsInAnyOrder() {
         QFETCH(std::string, body);
         QFETCH(std::string, contentType);
         QFETCH(int, status);
@@ -110,29 +116,35 @@ private Q_SLOTS:
         QCOMPARE(backend->received("/api/linkedin/post").at(0).body, body);
     }
 
-    void requestsItRefuses_data()
-    {
+    void requestsItRefuses_data() {
         QTest::addColumn<std::string>("path");
         QTest::addColumn<std::string>("body");
         QTest::addColumn<int>("status");
 
-        QTest::newRow("disconnect without linkedInId") << std::string("/api/linkedin/disconnect") << std::string("{}") << 400;
-        QTest::newRow("delete with a number") << std::string("/api/account/delete") << std::string(R"({"linkedInId":7})") << 400;
+        QTest::newRow("disconnect without linkedInId")
+            << std::string("/api/linkedin/disconnect") << std::string("{}") << 400;
+        QTest::newRow("delete with a number")
+            << std::string("/api/account/delete") << std::string(R"({"linkedInId":7})") << 400;
         QTest::newRow("feedback without a message")
             << std::string("/api/feedback")
-            << std::string(R"({"name":"","linkedInId":"","email":"","title":"","message":" ","attachments":[]})") << 400;
+            << std::string(
+                   R"({"name":"","linkedInId":"","email":"","title":"","message":" ","attachments":[]})")
+            << 400;
         QTest::newRow("feedback with broken Base64")
             << std::string("/api/feedback")
-            << std::string(R"({"name":"","linkedInId":"","email":"","title":"","message":"m","attachments":[{"filename":"a.jpg","content":"no!"}]})")
+            << std::string(
+                   R"({"name":"","linkedInId":"","email":"","title":"","message":"m","attachments":[{"filename":"a.jpg","content":"no!"}]})")
             << 400;
-        QTest::newRow("feedback") << std::string("/api/feedback")
-                                  << std::string(R"({"name":"","linkedInId":"","email":"","title":"","message":"m","attachments":[{"filename":"a.jpg","content":"YQ=="}]})")
-                                  << 200;
-        QTest::newRow("unknown endpoint") << std::string("/api/nothing") << std::string("{}") << 404;
+        QTest::newRow("feedback")
+            << std::string("/api/feedback")
+            << std::string(
+                   R"({"name":"","linkedInId":"","email":"","title":"","message":"m","attachments":[{"filename":"a.jpg","content":"YQ=="}]})")
+            << 200;
+        QTest::newRow("unknown endpoint")
+            << std::string("/api/nothing") << std::string("{}") << 404;
     }
 
-    void requestsItRefuses()
-    {
+    void requestsItRefuses() {
         QFETCH(std::string, path);
         QFETCH(std::string, body);
         QFETCH(int, status);
@@ -147,14 +159,15 @@ private Q_SLOTS:
         }
     }
 
-    void failuresSetWhileRunning()
-    {
+    void failuresSetWhileRunning() {
         TestBackend backend;
         httplib::Client client("127.0.0.1", backend.port());
 
-        const auto set = client.Post("/_standin/failures",
-                                     httplib::Params{{"endpoint", "/api/feedback"}, {"status", "503"},
-                                                     {"error", "down"}, {"errorDescription", ""}});
+        const auto set =
+            client.Post("/_standin/failures", httplib::Params{{"endpoint", "/api/feedback"},
+                                                              {"status", "503"},
+                                                              {"error", "down"},
+                                                              {"errorDescription", ""}});
         QCOMPARE(set->status, 303);
         const auto failed = client.Post("/api/feedback", "{}", "application/json");
         QCOMPARE(failed->status, 503);
@@ -164,29 +177,36 @@ private Q_SLOTS:
         QCOMPARE(client.Post("/api/feedback", "{}", "application/json")->status, 400);
     }
 
-    void theProgram()
-    {
-        BackendProcess process({u"--quiet"_qs, u"--fail"_qs, u"/api/linkedin/disconnect=502:bad_gateway:LinkedIn: down"_qs});
+    void theProgram() {
+        BackendProcess process({u"--quiet"_qs, u"--fail"_qs,
+                                u"/api/linkedin/disconnect=502:bad_gateway:LinkedIn: down"_qs});
         QVERIFY(process.isListening());
         httplib::Client client("127.0.0.1", process.baseURL().port());
 
         QCOMPARE(client.Get("/api/linkedin/cli/start")->status, 200);
-        const auto refused = client.Post("/api/linkedin/disconnect", R"({"linkedInId":"m"})", "application/json");
+        const auto refused =
+            client.Post("/api/linkedin/disconnect", R"({"linkedInId":"m"})", "application/json");
         QCOMPARE(refused->status, 502);
-        QCOMPARE(json(refused), QJsonObject({{u"error"_qs, u"bad_gateway"_qs}, {u"errorDescription"_qs, u"LinkedIn: down"_qs}}));
+        QCOMPARE(json(refused), QJsonObject({{u"error"_qs, u"bad_gateway"_qs},
+                                             {u"errorDescription"_qs, u"LinkedIn: down"_qs}}));
         QCOMPARE(process.terminate(), 0);
     }
 
-    void theProgramPrintsWhatItKeeps()
-    {
+    void theProgramPrintsWhatItKeeps() {
         BackendProcess process;
         QVERIFY(process.isListening());
         httplib::Client client("127.0.0.1", process.baseURL().port());
-        QCOMPARE(client.Post("/api/linkedin/post", multipart({{"accessToken", "t"}, {"memberId", "m-9"}, {"commentary", "Hello there"}}),
-                             "multipart/form-data; boundary=B")->status,
+        QCOMPARE(client
+                     .Post("/api/linkedin/post",
+                           multipart({{"accessToken", "t"},
+                                      {"memberId", "m-9"},
+                                      {"commentary", "Hello there"}}),
+                           "multipart/form-data; boundary=B")
+                     ->status,
                  201);
         QCOMPARE(process.terminate(), 0);
-        QVERIFY2(process.output().contains(u"kept, not published: post 1 by m-9: Hello there"_qs), qPrintable(process.output()));
+        QVERIFY2(process.output().contains(u"kept, not published: post 1 by m-9: Hello there"_qs),
+                 qPrintable(process.output()));
     }
 };
 

@@ -4,9 +4,11 @@
 #include "TaskOutcome.h"
 #include "TestBackend.h"
 
+#include <QCoroFuture>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonParseError>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -20,13 +22,11 @@ Q_DECLARE_METATYPE(QList<quillon::FeedbackImageAttachment>)
 
 namespace {
 
-QJsonObject parsed(const std::string& body)
-{
+QJsonObject parsed(const std::string& body) {
     return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
 }
 
-FeedbackImageAttachment attachment(const char* filename, const char* content)
-{
+FeedbackImageAttachment attachment(const char* filename, const char* content) {
     return {QUuid::createUuid(), QString::fromLatin1(filename), QByteArray(content)};
 }
 
@@ -36,17 +36,51 @@ class TestFeedbackService : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void attachmentFromImageData()
-    {
-        const FeedbackImageAttachment a = FeedbackImageAttachment::fromImageData(3, QByteArray("\x89PNG\r\n", 6));
+    void attachmentFromImageData() {
+        const FeedbackImageAttachment a =
+            FeedbackImageAttachment::fromImageData(3, QByteArray("\x89PNG\r\n", 6));
         QCOMPARE(a.filename, u"feedback-3.jpg"_qs);
         QCOMPARE(a.content, QByteArray("iVBORw0K"));
         QVERIFY(!a.id.isNull());
         QVERIFY(FeedbackImageAttachment::fromImageData(3, QByteArray()).id != a.id);
     }
 
-    void emptyMessageSendsNothing_data()
-    {
+    void attachmentsFromImagesKeepTheirPositions() {
+        const auto outcome = awaitOutcome([](QList<std::optional<QByteArray>> images)
+                                              -> QCoro::Task<QList<FeedbackImageAttachment>> {
+            const QFuture<QList<FeedbackImageAttachment>> encoding =
+                FeedbackImageAttachment::fromImagesInBackground(std::move(images));
+            co_return co_await encoding;
+        }({QByteArray("a"), std::nullopt, QByteArray("bc")}));
+        QVERIFY(outcome.succeeded());
+        QCOMPARE(outcome.value->size(), 2);
+        QCOMPARE(outcome.value->at(0).filename, u"feedback-1.jpg"_qs);
+        QCOMPARE(outcome.value->at(0).content, QByteArray("YQ=="));
+        QCOMPARE(outcome.value->at(1).filename, u"feedback-3.jpg"_qs);
+        QCOMPARE(outcome.value->at(1).content, QByteArray("YmM="));
+    }
+
+    void textsAreEscaped() {
+        // Content that is no Base64 cannot come from the form, but must still give valid JSON.
+        const QByteArray body = FeedbackService::encodeRequest(
+            u"He said \"hi\"\n"_qs, u"Tab\there, back\\slash, 𝗯𝗼𝗹𝗱"_qs,
+            FeedbackSenderIdentity{u"Zoë"_qs, u"m/1"_qs, u"a@b"_qs},
+            {attachment("a\"b.jpg", "not \"Base64\"\\")});
+        QJsonParseError error;
+        const QJsonDocument parsedBody = QJsonDocument::fromJson(body, &error);
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(parsedBody.object(),
+                 QJsonObject({{u"name"_qs, u"Zoë"_qs},
+                              {u"linkedInId"_qs, u"m/1"_qs},
+                              {u"email"_qs, u"a@b"_qs},
+                              {u"title"_qs, u"He said \"hi\""_qs},
+                              {u"message"_qs, u"Tab\there, back\\slash, 𝗯𝗼𝗹𝗱"_qs},
+                              {u"attachments"_qs,
+                               QJsonArray{QJsonObject{{u"filename"_qs, u"a\"b.jpg"_qs},
+                                                      {u"content"_qs, u"not \"Base64\"\\"_qs}}}}}));
+    }
+
+    void emptyMessageSendsNothing_data() {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("message");
 
@@ -54,8 +88,7 @@ private Q_SLOTS:
         QTest::newRow("blank") << QString() << u" \n\t \r\n"_qs;
     }
 
-    void emptyMessageSendsNothing()
-    {
+    void emptyMessageSendsNothing() {
         QFETCH(QString, title);
         QFETCH(QString, message);
         TestBackend backend;
@@ -67,30 +100,34 @@ private Q_SLOTS:
         QVERIFY(backend->received().empty());
     }
 
-    void requestBody_data()
-    {
+    void requestBody_data() {
         QTest::addColumn<QString>("title");
         QTest::addColumn<std::optional<FeedbackSenderIdentity>>("identity");
         QTest::addColumn<QList<FeedbackImageAttachment>>("attachments");
         QTest::addColumn<QByteArray>("expected");
 
         QTest::newRow("signed out, no title, no images")
-            << QString() << std::optional<FeedbackSenderIdentity>() << QList<FeedbackImageAttachment>()
-            << QByteArray(R"({"name":"","linkedInId":"","email":"","title":"","message":"Lovely.","attachments":[]})");
-        QTest::newRow("sender without e-mail")
-            << u"  Idea \n"_qs << std::optional<FeedbackSenderIdentity>({u"Ada"_qs, u"m-1"_qs, std::nullopt})
+            << QString() << std::optional<FeedbackSenderIdentity>()
             << QList<FeedbackImageAttachment>()
-            << QByteArray(R"({"name":"Ada","linkedInId":"m-1","email":"","title":"Idea","message":"Lovely.","attachments":[]})");
+            << QByteArray(
+                   R"({"name":"","linkedInId":"","email":"","title":"","message":"Lovely.","attachments":[]})");
+        QTest::newRow("sender without e-mail")
+            << u"  Idea \n"_qs
+            << std::optional<FeedbackSenderIdentity>({u"Ada"_qs, u"m-1"_qs, std::nullopt})
+            << QList<FeedbackImageAttachment>()
+            << QByteArray(
+                   R"({"name":"Ada","linkedInId":"m-1","email":"","title":"Idea","message":"Lovely.","attachments":[]})");
         QTest::newRow("sender with e-mail, two images in order")
             << u"Bug"_qs
             << std::optional<FeedbackSenderIdentity>({u"Ada"_qs, u"m-1"_qs, u"ada@example.com"_qs})
-            << QList<FeedbackImageAttachment>{attachment("feedback-2.jpg", "Ymk="), attachment("feedback-1.jpg", "YQ==")}
-            << QByteArray(R"({"name":"Ada","linkedInId":"m-1","email":"ada@example.com","title":"Bug","message":"Lovely.",)"
-                          R"("attachments":[{"filename":"feedback-2.jpg","content":"Ymk="},{"filename":"feedback-1.jpg","content":"YQ=="}]})");
+            << QList<FeedbackImageAttachment>{attachment("feedback-2.jpg", "Ymk="),
+                                              attachment("feedback-1.jpg", "YQ==")}
+            << QByteArray(
+                   R"({"name":"Ada","linkedInId":"m-1","email":"ada@example.com","title":"Bug","message":"Lovely.",)"
+                   R"("attachments":[{"filename":"feedback-2.jpg","content":"Ymk="},{"filename":"feedback-1.jpg","content":"YQ=="}]})");
     }
 
-    void requestBody()
-    {
+    void requestBody() {
         QFETCH(QString, title);
         QFETCH(std::optional<FeedbackSenderIdentity>, identity);
         QFETCH(QList<FeedbackImageAttachment>, attachments);
@@ -98,24 +135,26 @@ private Q_SLOTS:
         TestBackend backend;
         FeedbackService service(backend.baseURL());
 
-        const auto outcome = awaitOutcome(service.send(title, u"\n Lovely. \n"_qs, identity, attachments));
+        const auto outcome =
+            awaitOutcome(service.send(title, u"\n Lovely. \n"_qs, identity, attachments));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
         const auto requests = backend->received("/api/feedback");
         QCOMPARE(requests.size(), std::size_t(1));
         QCOMPARE(requests[0].method, std::string("POST"));
-        QCOMPARE(requests[0].header("Content-Type"), std::optional<std::string>("application/json"));
+        QCOMPARE(requests[0].header("Content-Type"),
+                 std::optional<std::string>("application/json"));
         QCOMPARE(parsed(requests[0].body), QJsonDocument::fromJson(expected).object());
     }
 
-    void imagesArriveByteForByte()
-    {
+    void imagesArriveByteForByte() {
         TestBackend backend;
         FeedbackService service(backend.baseURL());
         QByteArray image(3 * 1024 * 1024 + 1, Qt::Uninitialized);
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(image.data()), image.size() / 4);
 
-        const auto outcome = awaitOutcome(service.send(QString(), u"See attached"_qs, std::nullopt,
-                                                       {FeedbackImageAttachment::fromImageData(1, image)}));
+        const auto outcome =
+            awaitOutcome(service.send(QString(), u"See attached"_qs, std::nullopt,
+                                      {FeedbackImageAttachment::fromImageData(1, image)}));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
         const QJsonObject body = parsed(backend->received("/api/feedback").at(0).body);
         const QJsonObject sent = body.value(u"attachments"_qs).toArray().at(0).toObject();
@@ -123,8 +162,7 @@ private Q_SLOTS:
         QCOMPARE(QByteArray::fromBase64(sent.value(u"content"_qs).toString().toLatin1()), image);
     }
 
-    void answers_data()
-    {
+    void answers_data() {
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<bool>("succeeds");
         QTest::addColumn<QString>("error");
@@ -133,16 +171,18 @@ private Q_SLOTS:
         QTest::newRow("299") << Answer::json(299, "{}") << true << QString();
         QTest::newRow("300") << Answer::json(300, "{}") << false << u"Feedback send failed."_qs;
         QTest::newRow("413 with a record")
-            << Answer::json(413, R"({"error":"too_large","errorDescription":"Images are too large."})")
+            << Answer::json(413,
+                            R"({"error":"too_large","errorDescription":"Images are too large."})")
             << false << u"Images are too large."_qs;
-        QTest::newRow("422, error only") << Answer::json(422, R"({"error":"invalid"})") << false << u"invalid"_qs;
-        QTest::newRow("500 not JSON") << Answer::text(500, "Internal Server Error") << false
-                                      << u"Feedback send failed."_qs;
-        QTest::newRow("connection dropped") << Answer::dropConnection() << false << u"Connection closed"_qs;
+        QTest::newRow("422, error only")
+            << Answer::json(422, R"({"error":"invalid"})") << false << u"invalid"_qs;
+        QTest::newRow("500 not JSON")
+            << Answer::text(500, "Internal Server Error") << false << u"Feedback send failed."_qs;
+        QTest::newRow("connection dropped")
+            << Answer::dropConnection() << false << u"Connection closed"_qs;
     }
 
-    void answers()
-    {
+    void answers() {
         QFETCH(Answer, answer);
         QFETCH(bool, succeeds);
         QFETCH(QString, error);

@@ -14,7 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
-
 #include <httplib.h>
 
 using namespace quillon;
@@ -31,13 +30,11 @@ class CountingTokenStore final : public LinkedInTokenStore {
 public:
     CountingTokenStore()
         : m_store(QStringLiteral("linkedin.token"), QStringLiteral("dev.tovrel.quillon.linkedin"),
-                  std::make_shared<SecretServiceKeychain>())
-    {
+                  std::make_shared<SecretServiceKeychain>()) {
         m_store.deleteAll();
     }
     std::optional<LinkedInToken> load() override { return m_store.load(); }
-    void save(const LinkedInToken& token) override
-    {
+    void save(const LinkedInToken& token) override {
         ++saves;
         m_store.save(token);
     }
@@ -73,13 +70,10 @@ public:
                   std::vector<SheetRecord>& records)
         : WebAuthenticationSession(std::move(url), std::move(scheme), std::move(completion))
         , m_script(std::move(script))
-        , m_records(records)
-    {
-    }
+        , m_records(records) {}
     ~ScriptedSheet() override { *m_alive = false; }
 
-    bool start() override
-    {
+    bool start() override {
         m_records.push_back({url(), callbackURLScheme(), prefersEphemeralWebBrowserSession()});
         if (m_script.ending == SheetScript::Ending::cannotStart) {
             return false;
@@ -94,11 +88,13 @@ public:
         });
         return true;
     }
-    void cancel() override { complete(std::nullopt, WebAuthenticationSessionError(WebAuthenticationSessionError::Code::canceledLogin)); }
+    void cancel() override {
+        complete(std::nullopt,
+                 WebAuthenticationSessionError(WebAuthenticationSessionError::Code::canceledLogin));
+    }
 
 private:
-    void signIn(const QString& memberID)
-    {
+    void signIn(const QString& memberID) {
         const QString state = QUrlQuery(url()).queryItemValue(QStringLiteral("state"));
         httplib::Client browser(url().host().toStdString(), url().port());
         const auto page = browser.Get(("/signin?state=" + state).toStdString());
@@ -111,8 +107,7 @@ private:
         QVERIFY(callback && callback->status == 200);
     }
 
-    void end()
-    {
+    void end() {
         using Ending = SheetScript::Ending;
         switch (m_script.ending) {
         case Ending::callbackURL:
@@ -139,8 +134,7 @@ private:
 };
 
 // Built rather than written out: moc misreads raw strings that hold "//".
-std::string startJson(const char* authURL, const QJsonValue& state, const char* redirectURI)
-{
+std::string startJson(const char* authURL, const QJsonValue& state, const char* redirectURI) {
     return QJsonDocument(QJsonObject{{u"authUrl"_qs, QLatin1String(authURL)},
                                      {u"state"_qs, state},
                                      {u"redirectUri"_qs, QLatin1String(redirectURI)},
@@ -152,22 +146,20 @@ std::string startJson(const char* authURL, const QJsonValue& state, const char* 
 const std::string startAnswer = startJson("https://signin.invalid/auth?state=s-1", u"s-1"_qs,
                                           "https://backend.invalid/api/linkedin/callback");
 
-const std::string tokenJson = R"({"accessToken":"access-1","tokenType":"Bearer","expiresIn":60,)"
-                              R"("profile":{"memberId":"member-1","name":"Ada"},"connectedAt":"2026-12-10T09:41:03Z"})";
+const std::string tokenJson =
+    R"({"accessToken":"access-1","tokenType":"Bearer","expiresIn":60,)"
+    R"("profile":{"memberId":"member-1","name":"Ada"},"connectedAt":"2026-12-10T09:41:03Z"})";
 
-std::string done()
-{
+std::string done() {
     return R"({"status":"done","token":)" + tokenJson + "}";
 }
 
-std::vector<Answer> repeated(int count, const Answer& answer)
-{
+std::vector<Answer> repeated(int count, const Answer& answer) {
     return std::vector<Answer>(std::size_t(count), answer);
 }
 
 int count(const std::vector<standin::StandInBackend::ReceivedRequest>& requests,
-          const std::string& path)
-{
+          const std::string& path) {
     return int(std::count_if(requests.begin(), requests.end(),
                              [&path](const auto& request) { return request.path == path; }));
 }
@@ -180,8 +172,7 @@ class TestLinkedInAuthService : public QObject {
     std::shared_ptr<CountingTokenStore> store;
     std::vector<SheetRecord> sheets;
 
-    std::unique_ptr<LinkedInAuthService> service(const QUrl& base, SheetScript script)
-    {
+    std::unique_ptr<LinkedInAuthService> service(const QUrl& base, SheetScript script) {
         return std::make_unique<LinkedInAuthService>(
             base, QStringLiteral("quillon"), store,
             [this, script](QUrl url, QString scheme,
@@ -192,14 +183,12 @@ class TestLinkedInAuthService : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
+    void init() {
         store = std::make_shared<CountingTokenStore>();
         sheets.clear();
     }
 
-    void connectsThroughTheStandInAndSavesTheTokenOnce()
-    {
+    void connectsThroughTheStandInAndSavesTheTokenOnce() {
         TestBackend backend;
         auto auth = service(backend.baseURL(), {SheetScript::Ending::callbackURL,
                                                 QUrl(QStringLiteral("quillon://linkedin/callback")),
@@ -235,8 +224,7 @@ private Q_SLOTS:
         }
     }
 
-    void forwardsOnlyCallbacksMeantForTheBackend_data()
-    {
+    void forwardsOnlyCallbacksMeantForTheBackend_data() {
         QTest::addColumn<QString>("callbackURL");
         QTest::addColumn<bool>("forwarded");
 
@@ -249,12 +237,11 @@ private Q_SLOTS:
             << u"http://127.0.0.1:%1/api/linkedin/callbacks?state=%2&from=sheet"_qs << false;
         QTest::newRow("backend host, path below the callback")
             << u"http://127.0.0.1:%1/api/linkedin/callback/x?state=%2&from=sheet"_qs << false;
-        QTest::newRow("callback scheme") << u"quillon://linkedin/callback?port=%1&state=%2&from=sheet"_qs
-                                         << false;
+        QTest::newRow("callback scheme")
+            << u"quillon://linkedin/callback?port=%1&state=%2&from=sheet"_qs << false;
     }
 
-    void forwardsOnlyCallbacksMeantForTheBackend()
-    {
+    void forwardsOnlyCallbacksMeantForTheBackend() {
         QFETCH(QString, callbackURL);
         QFETCH(bool, forwarded);
         TestBackend backend;
@@ -288,34 +275,34 @@ private Q_SLOTS:
         }
     }
 
-    void sheetOutcomes_data()
-    {
+    void sheetOutcomes_data() {
         QTest::addColumn<int>("ending");
         QTest::addColumn<bool>("withFactory");
         QTest::addColumn<QString>("error");
 
-        QTest::newRow("ends without a URL") << int(SheetScript::Ending::nothing) << true << QString();
-        QTest::newRow("closed by the person")
-            << int(SheetScript::Ending::cancel) << true << u"LinkedIn authorization was cancelled."_qs;
-        QTest::newRow("cannot be shown")
-            << int(SheetScript::Ending::cannotStart) << true << u"Cannot open LinkedIn authorization."_qs;
-        QTest::newRow("no sheets at all")
-            << int(SheetScript::Ending::nothing) << false << u"Cannot open LinkedIn authorization."_qs;
-        QTest::newRow("the page stops")
-            << int(SheetScript::Ending::error) << true << u"The sign-in page stopped unexpectedly."_qs;
+        QTest::newRow("ends without a URL")
+            << int(SheetScript::Ending::nothing) << true << QString();
+        QTest::newRow("closed by the person") << int(SheetScript::Ending::cancel) << true
+                                              << u"LinkedIn authorization was cancelled."_qs;
+        QTest::newRow("cannot be shown") << int(SheetScript::Ending::cannotStart) << true
+                                         << u"Cannot open LinkedIn authorization."_qs;
+        QTest::newRow("no sheets at all") << int(SheetScript::Ending::nothing) << false
+                                          << u"Cannot open LinkedIn authorization."_qs;
+        QTest::newRow("the page stops") << int(SheetScript::Ending::error) << true
+                                        << u"The sign-in page stopped unexpectedly."_qs;
     }
 
-    void sheetOutcomes()
-    {
+    void sheetOutcomes() {
         QFETCH(int, ending);
         QFETCH(bool, withFactory);
         QFETCH(QString, error);
         ScriptedServer server;
         server.script("/api/linkedin/cli/start", {Answer::json(200, startAnswer)});
         server.script("/api/linkedin/cli/result", {Answer::json(200, done())});
-        auto auth = withFactory
-                        ? service(server.baseURL(), {SheetScript::Ending(ending), {}, std::nullopt})
-                        : std::make_unique<LinkedInAuthService>(server.baseURL(), u"quillon"_qs, store);
+        auto auth =
+            withFactory
+                ? service(server.baseURL(), {SheetScript::Ending(ending), {}, std::nullopt})
+                : std::make_unique<LinkedInAuthService>(server.baseURL(), u"quillon"_qs, store);
 
         const auto outcome = awaitOutcome(auth->connect());
         QVERIFY(outcome.finished);
@@ -334,16 +321,17 @@ private Q_SLOTS:
         }
     }
 
-    void ephemeralSignInIsUsedUpByOneSheet()
-    {
+    void ephemeralSignInIsUsedUpByOneSheet() {
         ScriptedServer server;
         server.script("/api/linkedin/cli/start", {Answer::json(200, startAnswer)});
         auto auth = service(server.baseURL(), {SheetScript::Ending::cancel, {}, std::nullopt});
         auth->setRequiresEphemeralSignIn(true);
 
-        QCOMPARE(awaitOutcome(auth->connect()).description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(awaitOutcome(auth->connect()).description(),
+                 u"LinkedIn authorization was cancelled."_qs);
         QVERIFY(!auth->requiresEphemeralSignIn());
-        QCOMPARE(awaitOutcome(auth->connect()).description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(awaitOutcome(auth->connect()).description(),
+                 u"LinkedIn authorization was cancelled."_qs);
 
         QCOMPARE(sheets.size(), std::size_t(2));
         QVERIFY(sheets[0].ephemeral);
@@ -351,20 +339,24 @@ private Q_SLOTS:
         QCOMPARE(sheets[0].url, QUrl(u"https://signin.invalid/auth?state=s-1"_qs));
     }
 
-    void startAnswers_data()
-    {
+    void startAnswers_data() {
         QTest::addColumn<std::vector<Answer>>("answers");
         QTest::addColumn<QString>("error");
 
         auto without = [](const char* key) {
-            QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(startAnswer)).object();
+            QJsonObject object =
+                QJsonDocument::fromJson(QByteArray::fromStdString(startAnswer)).object();
             object.remove(QLatin1String(key));
             return Answer::json(200, QJsonDocument(object).toJson().toStdString());
         };
-        QTest::newRow("no authUrl") << std::vector{without("authUrl")} << u"No value for the key \"authUrl\"."_qs;
-        QTest::newRow("no state") << std::vector{without("state")} << u"No value for the key \"state\"."_qs;
-        QTest::newRow("no redirectUri") << std::vector{without("redirectUri")} << u"No value for the key \"redirectUri\"."_qs;
-        QTest::newRow("no pollUrl") << std::vector{without("pollUrl")} << u"No value for the key \"pollUrl\"."_qs;
+        QTest::newRow("no authUrl")
+            << std::vector{without("authUrl")} << u"No value for the key \"authUrl\"."_qs;
+        QTest::newRow("no state") << std::vector{without("state")}
+                                  << u"No value for the key \"state\"."_qs;
+        QTest::newRow("no redirectUri")
+            << std::vector{without("redirectUri")} << u"No value for the key \"redirectUri\"."_qs;
+        QTest::newRow("no pollUrl")
+            << std::vector{without("pollUrl")} << u"No value for the key \"pollUrl\"."_qs;
         QTest::newRow("authUrl not a URL")
             << std::vector{Answer::json(200, startJson("http://exa mple/", u"s"_qs, "https://b/"))}
             << u"Expected a URL for the key \"authUrl\"."_qs;
@@ -372,7 +364,8 @@ private Q_SLOTS:
             << std::vector{Answer::json(200, startJson("https://a/", u"s"_qs, ""))}
             << u"Expected a URL for the key \"redirectUri\"."_qs;
         QTest::newRow("authUrl not a web page")
-            << std::vector{Answer::json(200, startJson("file:///etc/passwd", u"s"_qs, "https://b/"))}
+            << std::vector{Answer::json(200,
+                                        startJson("file:///etc/passwd", u"s"_qs, "https://b/"))}
             << u"LinkedIn authorization URL is invalid."_qs;
         QTest::newRow("state of the wrong type")
             << std::vector{Answer::json(200, startJson("https://a/", 7, "https://b/"))}
@@ -388,8 +381,7 @@ private Q_SLOTS:
             << u"Request failed with status 500."_qs;
     }
 
-    void startAnswers()
-    {
+    void startAnswers() {
         QFETCH(std::vector<Answer>, answers);
         QFETCH(QString, error);
         ScriptedServer server;
@@ -404,8 +396,7 @@ private Q_SLOTS:
         QCOMPARE(store->saves, 0);
     }
 
-    void pollAnswers_data()
-    {
+    void pollAnswers_data() {
         QTest::addColumn<std::vector<Answer>>("answers");
         QTest::addColumn<bool>("succeeds");
         QTest::addColumn<QString>("error");
@@ -418,61 +409,59 @@ private Q_SLOTS:
         };
         QTest::newRow("44 pending, then done")
             << then(repeated(44, pending), Answer::json(200, done())) << true << QString() << 45;
-        QTest::newRow("45 pending")
-            << then(repeated(45, pending), Answer::json(200, done()))
-            << false << u"LinkedIn authorization timed out."_qs << 45;
+        QTest::newRow("45 pending") << then(repeated(45, pending), Answer::json(200, done()))
+                                    << false << u"LinkedIn authorization timed out."_qs << 45;
         QTest::newRow("done, status 299")
             << std::vector{Answer::json(299, done())} << true << QString() << 1;
         QTest::newRow("done without a token")
-            << std::vector{Answer::json(200, R"({"status":"done"})")}
-            << false << u"LinkedIn token is missing."_qs << 1;
+            << std::vector{Answer::json(200, R"({"status":"done"})")} << false
+            << u"LinkedIn token is missing."_qs << 1;
         QTest::newRow("done with a null token")
-            << std::vector{Answer::json(200, R"({"status":"done","token":null})")}
-            << false << u"LinkedIn token is missing."_qs << 1;
+            << std::vector{Answer::json(200, R"({"status":"done","token":null})")} << false
+            << u"LinkedIn token is missing."_qs << 1;
         QTest::newRow("done with a broken token")
             << std::vector{Answer::json(200, R"({"status":"done","token":{"accessToken":"a"}})")}
             << false << u"No value for the key \"token.profile\"."_qs << 1;
         QTest::newRow("error with both texts")
-            << std::vector{Answer::json(200, R"({"status":"error","error":"e","errorDescription":"Declined."})")}
+            << std::vector{Answer::json(
+                   200, R"({"status":"error","error":"e","errorDescription":"Declined."})")}
             << false << u"Declined."_qs << 1;
         QTest::newRow("error with only its error")
             << std::vector{Answer::json(200, R"({"status":"error","error":"access_denied"})")}
             << false << u"access_denied"_qs << 1;
         QTest::newRow("error with neither text")
-            << std::vector{Answer::json(200, R"({"status":"error","httpStatus":401,"upstreamBody":"x"})")}
+            << std::vector{Answer::json(
+                   200, R"({"status":"error","httpStatus":401,"upstreamBody":"x"})")}
             << false << u"LinkedIn authorization failed."_qs << 1;
         QTest::newRow("status in another case")
             << std::vector{Answer::json(200, R"({"status":"Done","token":)" + tokenJson + "}")}
             << false << u"Unexpected LinkedIn authorization status."_qs << 1;
         QTest::newRow("pending, then an unknown status")
-            << std::vector{pending, Answer::json(200, R"({"status":"waiting"})")}
-            << false << u"Unexpected LinkedIn authorization status."_qs << 2;
-        QTest::newRow("no status")
-            << std::vector{Answer::json(200, R"({"token":null})")}
-            << false << u"No value for the key \"status\"."_qs << 1;
+            << std::vector{pending, Answer::json(200, R"({"status":"waiting"})")} << false
+            << u"Unexpected LinkedIn authorization status."_qs << 2;
+        QTest::newRow("no status") << std::vector{Answer::json(200, R"({"token":null})")} << false
+                                   << u"No value for the key \"status\"."_qs << 1;
         QTest::newRow("httpStatus of the wrong type")
-            << std::vector{Answer::json(200, R"({"status":"pending","httpStatus":"401"})")}
-            << false << u"Expected a whole number for the key \"httpStatus\"."_qs << 1;
+            << std::vector{Answer::json(200, R"({"status":"pending","httpStatus":"401"})")} << false
+            << u"Expected a whole number for the key \"httpStatus\"."_qs << 1;
         QTest::newRow("404 with an error record")
-            << std::vector{Answer::json(404, R"({"error":"unknown_state"})")}
-            << false << u"unknown_state"_qs << 1;
+            << std::vector{Answer::json(404, R"({"error":"unknown_state"})")} << false
+            << u"unknown_state"_qs << 1;
         QTest::newRow("404 without an error record")
-            << std::vector{Answer::json(404, R"({"errorDescription":"Gone."})")}
-            << false << u"Request failed with status 404."_qs << 1;
+            << std::vector{Answer::json(404, R"({"errorDescription":"Gone."})")} << false
+            << u"Request failed with status 404."_qs << 1;
         QTest::newRow("409 with an empty description")
             << std::vector{Answer::json(409, R"({"error":"conflict","errorDescription":""})")}
             << false << QString() << 1;
-        QTest::newRow("status 199")
-            << std::vector{Answer::json(199, done())} << false << u"Request failed with status 199."_qs << 1;
-        QTest::newRow("status 300")
-            << std::vector{Answer::json(300, done())} << false << u"Request failed with status 300."_qs << 1;
-        QTest::newRow("huge body")
-            << std::vector{Answer::huge(200, 64 * 1024 * 1024)}
-            << false << u"The answer is too large to be read."_qs << 1;
+        QTest::newRow("status 199") << std::vector{Answer::json(199, done())} << false
+                                    << u"Request failed with status 199."_qs << 1;
+        QTest::newRow("status 300") << std::vector{Answer::json(300, done())} << false
+                                    << u"Request failed with status 300."_qs << 1;
+        QTest::newRow("huge body") << std::vector{Answer::huge(200, 64 * 1024 * 1024)} << false
+                                   << u"The answer is too large to be read."_qs << 1;
     }
 
-    void pollAnswers()
-    {
+    void pollAnswers() {
         QFETCH(std::vector<Answer>, answers);
         QFETCH(bool, succeeds);
         QFETCH(QString, error);
@@ -493,8 +482,7 @@ private Q_SLOTS:
         }
     }
 
-    void pollCarriesTheStateEncoded()
-    {
+    void pollCarriesTheStateEncoded() {
         ScriptedServer server;
         server.script("/api/linkedin/cli/result", {Answer::json(200, done())});
         auto auth = service(server.baseURL(), {});
@@ -504,8 +492,7 @@ private Q_SLOTS:
                  std::string("/api/linkedin/cli/result?state=a%2Bb%20c%26d%3D%252F/%C3%A9&wait=2"));
     }
 
-    void baseURLKeepsItsOwnPath()
-    {
+    void baseURLKeepsItsOwnPath() {
         ScriptedServer server;
         const std::string start = startJson("https://signin.invalid/", u"s-1"_qs, "https://b/");
         server.script("/backend/api/linkedin/cli/start", {Answer::json(200, start)});
@@ -526,8 +513,7 @@ private Q_SLOTS:
                                                   "/backend/api/linkedin/disconnect"}));
     }
 
-    void memberRequests_data()
-    {
+    void memberRequests_data() {
         QTest::addColumn<bool>("deletion");
         QTest::addColumn<QString>("memberID");
         QTest::addColumn<QString>("path");
@@ -537,8 +523,7 @@ private Q_SLOTS:
         QTest::newRow("delete, empty member ID") << true << QString() << u"/api/account/delete"_qs;
     }
 
-    void memberRequests()
-    {
+    void memberRequests() {
         QFETCH(bool, deletion);
         QFETCH(QString, memberID);
         QFETCH(QString, path);
@@ -546,13 +531,15 @@ private Q_SLOTS:
         auto auth = service(backend.baseURL(), {});
         auth->setRequiresEphemeralSignIn(true);
 
-        const auto outcome = awaitOutcome(deletion ? auth->deleteAccount(memberID) : auth->disconnect(memberID));
+        const auto outcome =
+            awaitOutcome(deletion ? auth->deleteAccount(memberID) : auth->disconnect(memberID));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
         const auto requests = backend->received();
         QCOMPARE(requests.size(), std::size_t(1));
         QCOMPARE(requests[0].method, std::string("POST"));
         QCOMPARE(QString::fromStdString(requests[0].path), path);
-        QCOMPARE(requests[0].header("Content-Type"), std::optional<std::string>("application/json"));
+        QCOMPARE(requests[0].header("Content-Type"),
+                 std::optional<std::string>("application/json"));
         QVERIFY(!requests[0].header("Authorization"));
         QCOMPARE(QJsonDocument::fromJson(QByteArray::fromStdString(requests[0].body)).object(),
                  QJsonObject({{u"linkedInId"_qs, memberID}}));
@@ -561,15 +548,14 @@ private Q_SLOTS:
         QCOMPARE(store->saves, 0);
     }
 
-    void refusedMemberRequests_data()
-    {
+    void refusedMemberRequests_data() {
         QTest::addColumn<std::optional<std::string>>("error");
         QTest::addColumn<std::optional<std::string>>("errorDescription");
         QTest::addColumn<QString>("message");
 
         QTest::newRow("record with a description")
-            << std::optional<std::string>("not_found") << std::optional<std::string>("No such member.")
-            << u"No such member."_qs;
+            << std::optional<std::string>("not_found")
+            << std::optional<std::string>("No such member.") << u"No such member."_qs;
         QTest::newRow("record without a description")
             << std::optional<std::string>("not_found") << std::optional<std::string>()
             << u"not_found"_qs;
@@ -577,8 +563,7 @@ private Q_SLOTS:
                                    << u"Request failed with status 502."_qs;
     }
 
-    void refusedMemberRequests()
-    {
+    void refusedMemberRequests() {
         QFETCH(std::optional<std::string>, error);
         QFETCH(std::optional<std::string>, errorDescription);
         QFETCH(QString, message);
@@ -591,37 +576,38 @@ private Q_SLOTS:
         QCOMPARE(outcome.errorAs<LinkedInAuthError>()->kind(), LinkedInAuthError::Kind::server);
     }
 
-    void failuresOfTheConversationWithTheStandIn_data()
-    {
+    void failuresOfTheConversationWithTheStandIn_data() {
         QTest::addColumn<std::string>("endpoint");
         QTest::addColumn<bool>("forward");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("start") << std::string("/api/linkedin/cli/start") << false << u"Start failed."_qs;
-        QTest::newRow("forwarded callback") << std::string("/api/linkedin/callback") << true << u"Callback failed."_qs;
-        QTest::newRow("result") << std::string("/api/linkedin/cli/result") << false << u"Result failed."_qs;
+        QTest::newRow("start") << std::string("/api/linkedin/cli/start") << false
+                               << u"Start failed."_qs;
+        QTest::newRow("forwarded callback")
+            << std::string("/api/linkedin/callback") << true << u"Callback failed."_qs;
+        QTest::newRow("result") << std::string("/api/linkedin/cli/result") << false
+                                << u"Result failed."_qs;
     }
 
-    void failuresOfTheConversationWithTheStandIn()
-    {
+    void failuresOfTheConversationWithTheStandIn() {
         QFETCH(std::string, endpoint);
         QFETCH(bool, forward);
         QFETCH(QString, message);
         TestBackend backend;
         backend->setFailure(endpoint, {400, "bad", message.toStdString()});
         // The backend's own callback is forwarded; a sheet ending with nothing goes on to poll.
-        auto auth = service(backend.baseURL(),
-                            {forward ? SheetScript::Ending::callbackURL : SheetScript::Ending::nothing,
-                             QUrl(u"http://127.0.0.1:%1/api/linkedin/callback?state=x"_qs.arg(backend.port())),
-                             std::nullopt});
+        auto auth = service(
+            backend.baseURL(),
+            {forward ? SheetScript::Ending::callbackURL : SheetScript::Ending::nothing,
+             QUrl(u"http://127.0.0.1:%1/api/linkedin/callback?state=x"_qs.arg(backend.port())),
+             std::nullopt});
 
         const auto outcome = awaitOutcome(auth->connect());
         QCOMPARE(outcome.description(), message);
         QCOMPARE(store->saves, 0);
     }
 
-    void pendingForeverEndsAfterTheLastPoll()
-    {
+    void pendingForeverEndsAfterTheLastPoll() {
         TestBackend backend;
         backend->setPendingForever(true);
         auto auth = service(backend.baseURL(), {SheetScript::Ending::nothing, {}, u"member-1"_qs});
@@ -633,18 +619,16 @@ private Q_SLOTS:
         QCOMPARE(store->saves, 0);
     }
 
-    void networkFailuresPassThrough_data()
-    {
+    void networkFailuresPassThrough_data() {
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<int>("code");
 
-        QTest::newRow("connection dropped") << Answer::dropConnection()
-                                            << int(QNetworkReply::RemoteHostClosedError);
+        QTest::newRow("connection dropped")
+            << Answer::dropConnection() << int(QNetworkReply::RemoteHostClosedError);
         QTest::newRow("no answer in time") << Answer::hang() << int(QNetworkReply::TimeoutError);
     }
 
-    void networkFailuresPassThrough()
-    {
+    void networkFailuresPassThrough() {
         QFETCH(Answer, answer);
         QFETCH(int, code);
         ScriptedServer server;

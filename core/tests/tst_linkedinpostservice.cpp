@@ -20,13 +20,14 @@ class TestLinkedInPostService : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void multipartBody_data()
-    {
+    void multipartBody_data() {
         QTest::addColumn<Fields>("fields");
         QTest::addColumn<QByteArray>("body");
 
         QTest::newRow("three fields")
-            << Fields{{u"accessToken"_qs, u"tok"_qs}, {u"memberId"_qs, u"m-1"_qs}, {u"commentary"_qs, u"Hello"_qs}}
+            << Fields{{u"accessToken"_qs, u"tok"_qs},
+                      {u"memberId"_qs, u"m-1"_qs},
+                      {u"commentary"_qs, u"Hello"_qs}}
             << QByteArray("--Boundary-X\r\n"
                           "Content-Disposition: form-data; name=\"accessToken\"\r\n\r\n"
                           "tok\r\n"
@@ -43,29 +44,29 @@ private Q_SLOTS:
                           "Content-Disposition: form-data; name=\"na\"me\"\r\n\r\n"
                           "say \"hi\"\r\nbye\n\r\n"
                           "--Boundary-X--\r\n");
-        QTest::newRow("UTF-8")
-            << Fields{{u"commentary"_qs, u"𝗕𝗼𝗹𝗱 café"_qs}}
+        QTest::newRow("UTF-8") << Fields{{u"commentary"_qs, u"𝗕𝗼𝗹𝗱 café"_qs}}
+                               << QByteArray(
+                                      "--Boundary-X\r\n"
+                                      "Content-Disposition: form-data; name=\"commentary\"\r\n\r\n"
+                                      "\xF0\x9D\x97\x95\xF0\x9D\x97\xBC\xF0\x9D\x97\xB9\xF0\x9D\x97"
+                                      "\xB1 caf\xC3\xA9\r\n"
+                                      "--Boundary-X--\r\n");
+        QTest::newRow("empty value")
+            << Fields{{u"a"_qs, QString()}}
             << QByteArray("--Boundary-X\r\n"
-                          "Content-Disposition: form-data; name=\"commentary\"\r\n\r\n"
-                          "\xF0\x9D\x97\x95\xF0\x9D\x97\xBC\xF0\x9D\x97\xB9\xF0\x9D\x97\xB1 caf\xC3\xA9\r\n"
+                          "Content-Disposition: form-data; name=\"a\"\r\n\r\n"
+                          "\r\n"
                           "--Boundary-X--\r\n");
-        QTest::newRow("empty value") << Fields{{u"a"_qs, QString()}}
-                                     << QByteArray("--Boundary-X\r\n"
-                                                   "Content-Disposition: form-data; name=\"a\"\r\n\r\n"
-                                                   "\r\n"
-                                                   "--Boundary-X--\r\n");
         QTest::newRow("no fields") << Fields{} << QByteArray("--Boundary-X--\r\n");
     }
 
-    void multipartBody()
-    {
+    void multipartBody() {
         QFETCH(Fields, fields);
         QFETCH(QByteArray, body);
         QCOMPARE(LinkedInPostService::makeMultipartBody(fields, u"Boundary-X"_qs), body);
     }
 
-    void refusedBeforeAnythingIsSent_data()
-    {
+    void refusedBeforeAnythingIsSent_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<std::optional<QString>>("accessToken");
         QTest::addColumn<std::optional<QString>>("memberID");
@@ -75,17 +76,21 @@ private Q_SLOTS:
         const std::optional<QString> token(u"tok"_qs);
         const std::optional<QString> member(u"m-1"_qs);
         const std::optional<QString> empty{QString()};
-        QTest::newRow("blank text, no credentials") << u" \n\t\u2028 "_qs << none << none << u"Post is empty."_qs;
-        QTest::newRow("blank text, credentials") << u"\r\n"_qs << token << member << u"Post is empty."_qs;
+        QTest::newRow("blank text, no credentials")
+            << u" \n\t\u2028 "_qs << none << none << u"Post is empty."_qs;
+        QTest::newRow("blank text, credentials")
+            << u"\r\n"_qs << token << member << u"Post is empty."_qs;
         QTest::newRow("empty text") << QString() << token << member << u"Post is empty."_qs;
-        QTest::newRow("no access token") << u"Hi"_qs << none << member << u"Connect LinkedIn first."_qs;
-        QTest::newRow("empty access token") << u"Hi"_qs << empty << member << u"Connect LinkedIn first."_qs;
+        QTest::newRow("no access token")
+            << u"Hi"_qs << none << member << u"Connect LinkedIn first."_qs;
+        QTest::newRow("empty access token")
+            << u"Hi"_qs << empty << member << u"Connect LinkedIn first."_qs;
         QTest::newRow("no member ID") << u"Hi"_qs << token << none << u"Connect LinkedIn first."_qs;
-        QTest::newRow("empty member ID") << u"Hi"_qs << token << empty << u"Connect LinkedIn first."_qs;
+        QTest::newRow("empty member ID")
+            << u"Hi"_qs << token << empty << u"Connect LinkedIn first."_qs;
     }
 
-    void refusedBeforeAnythingIsSent()
-    {
+    void refusedBeforeAnythingIsSent() {
         QFETCH(QString, text);
         QFETCH(std::optional<QString>, accessToken);
         QFETCH(std::optional<QString>, memberID);
@@ -99,41 +104,48 @@ private Q_SLOTS:
         QVERIFY(backend->received().empty());
     }
 
-    void publishesTheTrimmedTextToTheStandIn()
-    {
+    void publishesTheTrimmedTextToTheStandIn() {
         TestBackend backend;
         LinkedInPostService service(backend.baseURL());
 
-        const auto outcome = awaitOutcome(
-            service.publish(u"\n  First line\n\n  second \"quoted\"\t \n"_qs, u" tok "_qs, u"m-1"_qs));
+        const auto outcome = awaitOutcome(service.publish(
+            u"\n  First line\n\n  second \"quoted\"\t \n"_qs, u" tok "_qs, u"m-1"_qs));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
 
         const auto posts = backend->received("/api/linkedin/post");
         QCOMPARE(posts.size(), std::size_t(1));
         const auto& post = posts[0];
         QCOMPARE(post.method, std::string("POST"));
-        const QString contentType = QString::fromStdString(post.header("Content-Type").value_or(""));
-        const auto match = QRegularExpression(
-            u"^multipart/form-data; boundary=(Boundary-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"_qs)
-                               .match(contentType);
+        const QString contentType =
+            QString::fromStdString(post.header("Content-Type").value_or(""));
+        const auto match =
+            QRegularExpression(
+                u"^multipart/form-data; boundary=(Boundary-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"_qs)
+                .match(contentType);
         QVERIFY2(match.hasMatch(), qPrintable(contentType));
         const std::string boundary = match.captured(1).toStdString();
-        QCOMPARE(post.body, "--" + boundary + "\r\n"
-                            "Content-Disposition: form-data; name=\"accessToken\"\r\n\r\n"
-                            " tok \r\n"
-                            "--" + boundary + "\r\n"
-                            "Content-Disposition: form-data; name=\"memberId\"\r\n\r\n"
-                            "m-1\r\n"
-                            "--" + boundary + "\r\n"
-                            "Content-Disposition: form-data; name=\"commentary\"\r\n\r\n"
-                            "First line\n\n  second \"quoted\"\r\n"
-                            "--" + boundary + "--\r\n");
-        QCOMPARE(post.formFields.at("commentary"), std::string("First line\n\n  second \"quoted\""));
+        QCOMPARE(post.body, "--" + boundary +
+                                "\r\n"
+                                "Content-Disposition: form-data; name=\"accessToken\"\r\n\r\n"
+                                " tok \r\n"
+                                "--" +
+                                boundary +
+                                "\r\n"
+                                "Content-Disposition: form-data; name=\"memberId\"\r\n\r\n"
+                                "m-1\r\n"
+                                "--" +
+                                boundary +
+                                "\r\n"
+                                "Content-Disposition: form-data; name=\"commentary\"\r\n\r\n"
+                                "First line\n\n  second \"quoted\"\r\n"
+                                "--" +
+                                boundary + "--\r\n");
+        QCOMPARE(post.formFields.at("commentary"),
+                 std::string("First line\n\n  second \"quoted\""));
         QVERIFY(!post.header("Authorization"));
     }
 
-    void everyPostHasAFreshBoundary()
-    {
+    void everyPostHasAFreshBoundary() {
         TestBackend backend;
         LinkedInPostService service(backend.baseURL());
         QVERIFY(awaitOutcome(service.publish(u"Same"_qs, u"t"_qs, u"m"_qs)).succeeded());
@@ -144,8 +156,7 @@ private Q_SLOTS:
         QVERIFY(posts[0].header("Content-Type") != posts[1].header("Content-Type"));
     }
 
-    void answers_data()
-    {
+    void answers_data() {
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<bool>("succeeds");
         QTest::addColumn<QString>("error");
@@ -156,22 +167,26 @@ private Q_SLOTS:
         QTest::newRow("299") << Answer::json(299, "{}") << true << QString();
         QTest::newRow("300") << Answer::json(300, R"({"error":"moved"})") << false << u"moved"_qs;
         QTest::newRow("400 with a description")
-            << Answer::json(400, R"({"error":"invalid","errorDescription":"Text too long."})") << false
-            << u"Text too long."_qs;
+            << Answer::json(400, R"({"error":"invalid","errorDescription":"Text too long."})")
+            << false << u"Text too long."_qs;
         QTest::newRow("400, empty description")
-            << Answer::json(400, R"({"error":"invalid","errorDescription":""})") << false << QString();
+            << Answer::json(400, R"({"error":"invalid","errorDescription":""})") << false
+            << QString();
         QTest::newRow("400, description but no error")
             << Answer::json(400, R"({"errorDescription":"Text too long."})") << false
             << u"LinkedIn post failed."_qs;
-        QTest::newRow("500 not JSON") << Answer::text(500, "<h1>oops</h1>") << false << u"LinkedIn post failed."_qs;
-        QTest::newRow("500, huge body") << Answer::huge(500, 64 * 1024 * 1024) << false << u"LinkedIn post failed."_qs;
+        QTest::newRow("500 not JSON")
+            << Answer::text(500, "<h1>oops</h1>") << false << u"LinkedIn post failed."_qs;
+        QTest::newRow("500, huge body")
+            << Answer::huge(500, 64 * 1024 * 1024) << false << u"LinkedIn post failed."_qs;
         QTest::newRow("201, huge body") << Answer::huge(201, 64 * 1024 * 1024) << true << QString();
-        QTest::newRow("connection dropped") << Answer::dropConnection() << false << u"Connection closed"_qs;
-        QTest::newRow("no answer in time") << Answer::hang() << false << u"The request timed out."_qs;
+        QTest::newRow("connection dropped")
+            << Answer::dropConnection() << false << u"Connection closed"_qs;
+        QTest::newRow("no answer in time")
+            << Answer::hang() << false << u"The request timed out."_qs;
     }
 
-    void answers()
-    {
+    void answers() {
         QFETCH(Answer, answer);
         QFETCH(bool, succeeds);
         QFETCH(QString, error);
@@ -185,8 +200,7 @@ private Q_SLOTS:
         QCOMPARE(outcome.description(), error);
     }
 
-    void refusalsOfTheStandIn()
-    {
+    void refusalsOfTheStandIn() {
         TestBackend backend;
         backend->setFailure("/api/linkedin/post", {502, "upstream", "LinkedIn is unavailable."});
         LinkedInPostService service(backend.baseURL());
@@ -196,8 +210,7 @@ private Q_SLOTS:
         QCOMPARE(outcome.errorAs<LinkedInPostError>()->kind(), LinkedInPostError::Kind::server);
     }
 
-    void baseURLKeepsItsOwnPath()
-    {
+    void baseURLKeepsItsOwnPath() {
         ScriptedServer server;
         server.script("/v2/api/linkedin/post", {Answer::json(201, "{}")});
         QUrl base = server.baseURL();

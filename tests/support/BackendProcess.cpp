@@ -1,16 +1,18 @@
 #include "BackendProcess.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace quillon::testsupport {
 
-QString BackendProcess::builtProgram()
-{
-    return qEnvironmentVariable("QUILLON_BUILD_DIR") + QStringLiteral("/bin/quillon-backend");
+QString BackendProcess::builtProgram() {
+    // Tests are told the build folder; benchmarks sit in its bench/ folder.
+    const QString build = qEnvironmentVariable(
+        "QUILLON_BUILD_DIR", QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    return build + QStringLiteral("/bin/quillon-backend");
 }
 
-BackendProcess::BackendProcess(QStringList arguments, QString program)
-{
+BackendProcess::BackendProcess(QStringList arguments, QString program) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(program.isEmpty() ? builtProgram() : program,
                     QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
@@ -29,20 +31,17 @@ BackendProcess::BackendProcess(QStringList arguments, QString program)
     }
 }
 
-BackendProcess::~BackendProcess()
-{
+BackendProcess::~BackendProcess() {
     if (m_process.state() != QProcess::NotRunning) {
         terminate();
     }
 }
 
-QUrl BackendProcess::baseURL() const
-{
+QUrl BackendProcess::baseURL() const {
     return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
 }
 
-int BackendProcess::terminate()
-{
+int BackendProcess::terminate() {
     m_process.terminate();
     if (!m_process.waitForFinished(10000)) {
         m_process.kill();
@@ -52,8 +51,7 @@ int BackendProcess::terminate()
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
-QString BackendProcess::output()
-{
+QString BackendProcess::output() {
     m_output += m_process.readAllStandardOutput();
     return QString::fromUtf8(m_output);
 }

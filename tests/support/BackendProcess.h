@@ -24,7 +24,8 @@ public:
     // Standard output so far.
     QString output();
 
-    // The built program: $QUILLON_BUILD_DIR/bin/quillon-backend.
+    // The built program: bin/quillon-backend in $QUILLON_BUILD_DIR, else beside the folder of
+    // the running program.
     static QString builtProgram();
 
 private:

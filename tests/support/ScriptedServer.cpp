@@ -1,49 +1,41 @@
 #include "ScriptedServer.h"
 
-#include <httplib.h>
-
 #include <QString>
-
+#include <httplib.h>
 #include <stdexcept>
 
 namespace quillon::testsupport {
 
-ScriptedServer::Answer ScriptedServer::Answer::json(int status, std::string body)
-{
+ScriptedServer::Answer ScriptedServer::Answer::json(int status, std::string body) {
     return {Kind::normal, status, std::move(body), "application/json", 0, {}};
 }
 
-ScriptedServer::Answer ScriptedServer::Answer::text(int status, std::string body)
-{
+ScriptedServer::Answer ScriptedServer::Answer::text(int status, std::string body) {
     return {Kind::normal, status, std::move(body), "text/plain", 0, {}};
 }
 
-ScriptedServer::Answer ScriptedServer::Answer::dropConnection()
-{
+ScriptedServer::Answer ScriptedServer::Answer::dropConnection() {
     return {Kind::dropConnection, 200, {}, "application/json", 0, {}};
 }
 
-ScriptedServer::Answer ScriptedServer::Answer::hang()
-{
+ScriptedServer::Answer ScriptedServer::Answer::hang() {
     return {Kind::hang, 200, {}, "application/json", 0, {}};
 }
 
-ScriptedServer::Answer ScriptedServer::Answer::huge(int status, std::size_t size)
-{
+ScriptedServer::Answer ScriptedServer::Answer::huge(int status, std::size_t size) {
     return {Kind::huge, status, {}, "application/json", size, {}};
 }
 
-ScriptedServer::Answer ScriptedServer::Answer::redirect(int status, std::string location)
-{
+ScriptedServer::Answer ScriptedServer::Answer::redirect(int status, std::string location) {
     Answer answer = text(status, {});
     answer.headers.emplace_back("Location", std::move(location));
     return answer;
 }
 
-std::optional<std::string> ScriptedServer::Request::header(const std::string& name) const
-{
+std::optional<std::string> ScriptedServer::Request::header(const std::string& name) const {
     for (const auto& [key, value] : headers) {
-        if (QString::fromStdString(key).compare(QString::fromStdString(name), Qt::CaseInsensitive) == 0) {
+        if (QString::fromStdString(key).compare(QString::fromStdString(name),
+                                                Qt::CaseInsensitive) == 0) {
             return value;
         }
     }
@@ -51,11 +43,13 @@ std::optional<std::string> ScriptedServer::Request::header(const std::string& na
 }
 
 ScriptedServer::ScriptedServer()
-    : m_server(std::make_unique<httplib::Server>())
-{
+    : m_server(std::make_unique<httplib::Server>()) {
     auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-        Request recorded{request.method, request.path, request.target,
-                         {request.headers.begin(), request.headers.end()}, request.body};
+        Request recorded{request.method,
+                         request.path,
+                         request.target,
+                         {request.headers.begin(), request.headers.end()},
+                         request.body};
         {
             const std::lock_guard lock(m_mutex);
             m_requests.push_back(recorded);
@@ -75,8 +69,7 @@ ScriptedServer::ScriptedServer()
     }
 }
 
-ScriptedServer::~ScriptedServer()
-{
+ScriptedServer::~ScriptedServer() {
     {
         const std::lock_guard lock(m_mutex);
         m_stopped = true;
@@ -86,26 +79,22 @@ ScriptedServer::~ScriptedServer()
     m_thread.join();
 }
 
-QUrl ScriptedServer::baseURL() const
-{
+QUrl ScriptedServer::baseURL() const {
     return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
 }
 
-void ScriptedServer::script(const std::string& path, std::vector<Answer> answers)
-{
+void ScriptedServer::script(const std::string& path, std::vector<Answer> answers) {
     const std::lock_guard lock(m_mutex);
     m_scripts[path] = std::move(answers);
     m_served[path] = 0;
 }
 
-std::vector<ScriptedServer::Request> ScriptedServer::requests() const
-{
+std::vector<ScriptedServer::Request> ScriptedServer::requests() const {
     const std::lock_guard lock(m_mutex);
     return m_requests;
 }
 
-std::vector<ScriptedServer::Request> ScriptedServer::requests(const std::string& path) const
-{
+std::vector<ScriptedServer::Request> ScriptedServer::requests(const std::string& path) const {
     std::vector<Request> matching;
     for (Request& request : requests()) {
         if (request.path == path) {
@@ -115,8 +104,7 @@ std::vector<ScriptedServer::Request> ScriptedServer::requests(const std::string&
     return matching;
 }
 
-ScriptedServer::Answer ScriptedServer::next(const std::string& path)
-{
+ScriptedServer::Answer ScriptedServer::next(const std::string& path) {
     const std::lock_guard lock(m_mutex);
     const auto it = m_scripts.find(path);
     if (it == m_scripts.end() || it->second.empty()) {
@@ -128,8 +116,7 @@ ScriptedServer::Answer ScriptedServer::next(const std::string& path)
     return answer;
 }
 
-void ScriptedServer::respond(const Request& request, void* opaque)
-{
+void ScriptedServer::respond(const Request& request, void* opaque) {
     auto& response = *static_cast<httplib::Response*>(opaque);
     const Answer answer = next(request.path);
     response.status = answer.status;

@@ -1,12 +1,11 @@
 #pragma once
 
 #include <QUrl>
-
 #include <condition_variable>
 #include <map>
-#include <optional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>

@@ -6,7 +6,6 @@
 #include <QEventLoop>
 #include <QString>
 #include <QTimer>
-
 #include <chrono>
 #include <exception>
 #include <optional>
@@ -23,8 +22,7 @@ template <typename T> struct TaskOutcome {
     bool succeeded() const { return finished && !error; }
 
     // The description of a ServiceError, what() of any other exception, empty when none.
-    QString description() const
-    {
+    QString description() const {
         if (!error) {
             return {};
         }
@@ -39,8 +37,7 @@ template <typename T> struct TaskOutcome {
     }
 
     // The thrown exception when it is an `E`.
-    template <typename E> std::optional<E> errorAs() const
-    {
+    template <typename E> std::optional<E> errorAs() const {
         if (!error) {
             return std::nullopt;
         }
@@ -59,9 +56,9 @@ struct Nothing {};
 namespace detail {
 
 template <typename T>
-QCoro::Task<> capture(QCoro::Task<T> task, TaskOutcome<std::conditional_t<std::is_void_v<T>, Nothing, T>>& outcome,
-                      QEventLoop& loop, bool& done)
-{
+QCoro::Task<> capture(QCoro::Task<T> task,
+                      TaskOutcome<std::conditional_t<std::is_void_v<T>, Nothing, T>>& outcome,
+                      QEventLoop& loop, bool& done) {
     try {
         if constexpr (std::is_void_v<T>) {
             co_await task;
@@ -82,8 +79,7 @@ QCoro::Task<> capture(QCoro::Task<T> task, TaskOutcome<std::conditional_t<std::i
 // Runs the event loop until `task` ends (or the safety limit passes) and returns how it ended.
 template <typename T>
 TaskOutcome<std::conditional_t<std::is_void_v<T>, Nothing, T>>
-awaitOutcome(QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::seconds(120))
-{
+awaitOutcome(QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::seconds(120)) {
     TaskOutcome<std::conditional_t<std::is_void_v<T>, Nothing, T>> outcome;
     QEventLoop loop;
     bool done = false;

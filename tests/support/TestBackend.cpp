@@ -6,8 +6,7 @@ namespace quillon::testsupport {
 
 namespace {
 
-standin::StandInBackend::Options options(std::chrono::milliseconds hold, std::string scheme)
-{
+standin::StandInBackend::Options options(std::chrono::milliseconds hold, std::string scheme) {
     standin::StandInBackend::Options options;
     options.maximumPollHold = hold;
     options.callbackScheme = std::move(scheme);
@@ -18,8 +17,7 @@ standin::StandInBackend::Options options(std::chrono::milliseconds hold, std::st
 } // namespace
 
 TestBackend::TestBackend(std::chrono::milliseconds maximumPollHold, std::string callbackScheme)
-    : m_backend(options(maximumPollHold, std::move(callbackScheme)))
-{
+    : m_backend(options(maximumPollHold, std::move(callbackScheme))) {
     m_port = m_backend.bind("127.0.0.1", 0);
     if (m_port < 0) {
         throw std::runtime_error("the stand-in backend cannot bind a loopback port");
@@ -31,14 +29,12 @@ TestBackend::TestBackend(std::chrono::milliseconds maximumPollHold, std::string 
     }
 }
 
-TestBackend::~TestBackend()
-{
+TestBackend::~TestBackend() {
     m_backend.stop();
     m_thread.join();
 }
 
-QUrl TestBackend::baseURL() const
-{
+QUrl TestBackend::baseURL() const {
     return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
 }
 

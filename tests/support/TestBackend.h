@@ -3,7 +3,6 @@
 #include "StandInBackend.h"
 
 #include <QUrl>
-
 #include <thread>
 
 namespace quillon::testsupport {

@@ -13,7 +13,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
-
 #include <unistd.h>
 
 using namespace quillon;
@@ -22,8 +21,7 @@ using namespace quillon::testsupport;
 namespace {
 
 // Children of this process whose name says they are the web engine's.
-int webEngineProcesses()
-{
+int webEngineProcesses() {
     int count = 0;
     const QString parent = QString::number(getpid());
     for (const QString& pid : QDir(u"/proc"_qs).entryList(QDir::Dirs)) {
@@ -49,27 +47,24 @@ class TestWebSignIn : public QObject {
 
     std::shared_ptr<AuthTokenStore> store;
 
-    std::unique_ptr<LinkedInAuthService> service(const TestBackend& backend)
-    {
+    std::unique_ptr<LinkedInAuthService> service(const TestBackend& backend) {
         return std::make_unique<LinkedInAuthService>(backend.baseURL(), u"quillon"_qs, store,
                                                      WebEngineAuthenticationSession::factory());
     }
 
-    static WebEngineAuthenticationSession* sheetOf(LinkedInAuthService& auth)
-    {
+    static WebEngineAuthenticationSession* sheetOf(LinkedInAuthService& auth) {
         return dynamic_cast<WebEngineAuthenticationSession*>(auth.session());
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        store = std::make_shared<AuthTokenStore>(u"linkedin.token"_qs, u"dev.tovrel.quillon.linkedin"_qs,
+    void init() {
+        store = std::make_shared<AuthTokenStore>(u"linkedin.token"_qs,
+                                                 u"dev.tovrel.quillon.linkedin"_qs,
                                                  std::make_shared<SecretServiceKeychain>());
         store->deleteAll();
     }
 
-    void signsInOnTheStandInPageToASavedToken()
-    {
+    void signsInOnTheStandInPageToASavedToken() {
         TestBackend backend(std::chrono::seconds(2));
         auto auth = service(backend);
         // Building the client starts nothing of the web engine.
@@ -87,7 +82,8 @@ private Q_SLOTS:
         QCOMPARE(sheet->dialog()->parentWidget(), &window);
         QCOMPARE(sheet->dialog()->windowModality(), Qt::WindowModal);
         QVERIFY(!sheet->view()->page()->profile()->isOffTheRecord());
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
+                                  30000);
         QVERIFY(webEngineProcesses() > 0);
 
         // The person picks the second demo member and signs in.
@@ -102,16 +98,17 @@ private Q_SLOTS:
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
         QCOMPARE(outcome.value->profile.name, u"Grace Hopper"_qs);
         QCOMPARE(outcome.value->profile.memberID, u"demo-grace"_qs);
-        QCOMPARE(outcome.value->profile.headline, std::optional<QString>(u"Compiler pioneer and rear admiral"_qs));
-        QCOMPARE(outcome.value->profile.pictureURL, std::optional<QString>(u"https://pictures.example/grace.jpg"_qs));
+        QCOMPARE(outcome.value->profile.headline,
+                 std::optional<QString>(u"Compiler pioneer and rear admiral"_qs));
+        QCOMPARE(outcome.value->profile.pictureURL,
+                 std::optional<QString>(u"https://pictures.example/grace.jpg"_qs));
         QCOMPARE(store->load(), outcome.value);
         // The sheet closes with the callback; the page reached the scheme, not the backend.
         QTRY_VERIFY(!sheet->view());
         QVERIFY(backend->received("/api/linkedin/callback").size() == 1);
     }
 
-    void closingThePrivateSheetCancels()
-    {
+    void closingThePrivateSheetCancels() {
         TestBackend backend(std::chrono::seconds(2));
         auto auth = service(backend);
         auth->setRequiresEphemeralSignIn(true);
@@ -122,7 +119,8 @@ private Q_SLOTS:
         QVERIFY(sheet->view()->page()->profile()->isOffTheRecord());
         // No window of the app is open: the sheet is a window of its own.
         QCOMPARE(sheet->dialog()->parentWidget(), nullptr);
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
+                                  30000);
 
         sheet->dialog()->reject();
         const auto outcome = awaitOutcome(std::move(connecting));
@@ -135,11 +133,11 @@ private Q_SLOTS:
         QTRY_VERIFY(sheetOf(*auth) != sheet && sheetOf(*auth) && sheetOf(*auth)->view());
         QVERIFY(!sheetOf(*auth)->view()->page()->profile()->isOffTheRecord());
         sheetOf(*auth)->cancel();
-        QCOMPARE(awaitOutcome(std::move(again)).description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(awaitOutcome(std::move(again)).description(),
+                 u"LinkedIn authorization was cancelled."_qs);
     }
 
-    void declinedOnThePageEndsWithTheBackendsMessage()
-    {
+    void declinedOnThePageEndsWithTheBackendsMessage() {
         TestBackend backend(std::chrono::seconds(2));
         auto auth = service(backend);
 
@@ -149,13 +147,13 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(view->title(), u"Sign in to LinkedIn (stand-in)"_qs, 30000);
         view->page()->runJavaScript(u"document.getElementById('decline').click();"_qs);
 
-        QCOMPARE(awaitOutcome(std::move(connecting)).description(), u"The member declined to sign in."_qs);
+        QCOMPARE(awaitOutcome(std::move(connecting)).description(),
+                 u"The member declined to sign in."_qs);
         QCOMPARE(store->load(), std::nullopt);
     }
 };
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     WebEngineAuthenticationSession::registerCallbackScheme(u"quillon"_qs);
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);

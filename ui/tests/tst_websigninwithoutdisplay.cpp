@@ -28,8 +28,7 @@ class TestWebSignInWithoutDisplay : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void sheetCannotStart()
-    {
+    void sheetCannotStart() {
         bool completed = false;
         WebEngineAuthenticationSession sheet(QUrl(u"https://signin.invalid/"_qs), u"quillon"_qs,
                                              [&completed](auto, auto) { completed = true; });
@@ -37,8 +36,7 @@ private Q_SLOTS:
         QVERIFY(!completed);
     }
 
-    void connectReportsTheMissingWindow()
-    {
+    void connectReportsTheMissingWindow() {
         TestBackend backend;
         auto store = std::make_shared<NoTokenStore>();
         LinkedInAuthService auth(backend.baseURL(), u"quillon"_qs, store,
