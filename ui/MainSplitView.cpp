@@ -1,31 +1,113 @@
 #include "MainSplitView.h"
 
 #include "DraftStore.h"
+#include "DraftsView.h"
+#include "FeedbackButton.h"
+#include "Insight.h"
+#include "InsightsView.h"
 #include "LinkedInSessionStore.h"
+#include "PostToast.h"
+#include "Surface.h"
+#include "Symbols.h"
+#include "Theme.h"
+#include "Typography.h"
 
-#include <QLabel>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QResizeEvent>
 #include <QShowEvent>
+#include <QSplitter>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quillon {
+namespace {
+
+struct SidebarRow {
+    MainSplitView::Section section;
+    QString title;
+    Symbol symbol;
+};
+
+const SidebarRow sidebarRows[] = {
+    {MainSplitView::Section::insights, u"Insights"_qs, Symbol::chartLineUptrend},
+    {MainSplitView::Section::drafts, u"Drafts"_qs, Symbol::docText},
+    {MainSplitView::Section::editor, u"Editor"_qs, Symbol::squareAndPencil},
+    {MainSplitView::Section::settings, u"Settings"_qs, Symbol::gearshape},
+};
+
+constexpr int sidebarWidth = 200;
+constexpr int sidebarIconSize = 18;
+
+int rowOf(MainSplitView::Section section) {
+    return int(section);
+}
+
+} // namespace
 
 MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
                              LinkedInAuthService& authService, LinkedInPostService& postService,
-                             FeedbackService& feedbackService, QWidget* parent)
+                             FeedbackService& feedbackService, TelemetrySink telemetry,
+                             QWidget* parent)
     : QWidget(parent)
     , m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
     , m_authService(authService)
     , m_postService(postService)
     , m_feedbackService(feedbackService)
-{
-    auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel(QStringLiteral("Quillon"), this);
-    label->setAlignment(Qt::AlignCenter);
-    layout->addWidget(label);
+    , m_telemetry(std::move(telemetry))
+    , m_splitter(new QSplitter(Qt::Horizontal, this))
+    , m_sidebar(new QListWidget(m_splitter))
+    , m_detail(new QWidget(m_splitter))
+    , m_feedbackButton(new FeedbackButton(this))
+    , m_toast(new PostToast(this)) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_splitter);
+
+    m_sidebar->setObjectName(u"sidebar"_qs);
+    m_sidebar->setAccessibleName(u"Sections"_qs);
+    m_sidebar->setFrameShape(QFrame::NoFrame);
+    m_sidebar->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_sidebar->setIconSize(QSize(sidebarIconSize, sidebarIconSize));
+    m_sidebar->setFont(quillon::font(TextStyle::body));
+    m_sidebar->setSpacing(2);
+    m_sidebar->setMinimumWidth(160);
+    for (const SidebarRow& row : sidebarRows) {
+        QIcon icon;
+        icon.addPixmap(
+            symbolPixmap(row.symbol, Theme::ink(), sidebarIconSize, devicePixelRatioF()));
+        auto* item = new QListWidgetItem(icon, row.title, m_sidebar);
+        item->setSizeHint(QSize(0, 30));
+    }
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({sidebarWidth, 700});
+
+    auto* detailLayout = new QVBoxLayout(m_detail);
+    detailLayout->setContentsMargins(0, 0, 0, 0);
+    m_pane = createPane(m_selection);
+    detailLayout->addWidget(m_pane);
+    syncSidebar();
+    connect(m_sidebar->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainSplitView::sidebarSelectionChanged);
+
+    connect(m_feedbackButton, &QAbstractButton::clicked, this, &MainSplitView::openFeedback);
+    connect(m_feedbackButton, &FeedbackButton::dragChanged, this,
+            [this](QPointF translation) { dragFeedbackButton(translation, contentSize()); });
+    connect(m_feedbackButton, &FeedbackButton::dragEnded, this,
+            &MainSplitView::endFeedbackButtonDrag);
+    m_feedbackButton->raise();
+    m_toast->raise();
 
     connect(&m_sessionStore, &LinkedInSessionStore::tokenChanged, this, [this] {
         const std::optional<QString> memberID = m_sessionStore.memberID();
+        // Only changes after the window was shown count; the first value is the show's.
         if (m_shown && memberID != m_lastMemberID) {
             m_lastMemberID = memberID;
             memberIDChanged(memberID);
@@ -33,25 +115,190 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
     });
 }
 
-void MainSplitView::showEvent(QShowEvent* event)
-{
+MainSplitView::~MainSplitView() = default;
+
+QWidget* MainSplitView::createPane(Section section) {
+    switch (section) {
+    case Section::insights:
+        return new InsightsView(insightsCatalog(), m_telemetry);
+    case Section::drafts:
+        return new DraftsView(m_draftStore, [this] { openDraftInEditor(); });
+    case Section::settings: {
+        auto* pane = new Surface(Theme::background());
+        pane->setObjectName(u"settingsPane"_qs);
+        return pane;
+    }
+    case Section::editor:
+        break;
+    }
+    auto* pane = new Surface(Theme::background());
+    pane->setObjectName(u"editorPane"_qs);
+    return pane;
+}
+
+void MainSplitView::setSelection(Section section) {
+    if (section != m_selection) {
+        m_selection = section;
+        // Like a pane shown afresh: a new view with fresh view state. Work the old one
+        // started (a post) does not depend on it.
+        QWidget* old = m_pane;
+        m_pane = createPane(section);
+        m_detail->layout()->replaceWidget(old, m_pane);
+        old->hide();
+        old->deleteLater();
+        m_feedbackButton->raise();
+        m_toast->raise();
+        Q_EMIT selectionChanged(section);
+    }
+    syncSidebar();
+}
+
+void MainSplitView::syncSidebar() {
+    m_syncingSidebar = true;
+    m_sidebar->setCurrentRow(rowOf(m_selection), QItemSelectionModel::ClearAndSelect);
+    m_syncingSidebar = false;
+}
+
+void MainSplitView::sidebarSelectionChanged() {
+    if (m_syncingSidebar) {
+        return;
+    }
+    const QList<QListWidgetItem*> selected = m_sidebar->selectedItems();
+    if (selected.isEmpty()) {
+        selectSection(std::nullopt);
+        return;
+    }
+    selectSection(Section(m_sidebar->row(selected.first())));
+}
+
+void MainSplitView::selectSection(std::optional<Section> section) {
+    if (!section) {
+        // The list asked to deselect: the section stays, and so does its highlight.
+        syncSidebar();
+        return;
+    }
+    if (*section == Section::editor && !m_opensDraftInEditor) {
+        m_draftStore.resetEditor();
+    }
+    m_opensDraftInEditor = false;
+    setSelection(*section);
+}
+
+void MainSplitView::openDraftInEditor() {
+    m_opensDraftInEditor = true;
+    setSelection(Section::editor);
+}
+
+void MainSplitView::postSucceeded() {
+    setSelection(Section::insights);
+    if (!m_showsPostToast) {
+        m_showsPostToast = true;
+        Q_EMIT showsPostToastChanged(true);
+    }
+    m_toast->present();
+    // Every success hides the toast after its own delay; none cancels an earlier one.
+    QTimer::singleShot(m_postToastDuration, this, &MainSplitView::hidePostToast);
+}
+
+void MainSplitView::hidePostToast() {
+    m_toast->dismiss();
+    if (m_showsPostToast) {
+        m_showsPostToast = false;
+        Q_EMIT showsPostToastChanged(false);
+    }
+}
+
+void MainSplitView::setPostToastDuration(std::chrono::milliseconds duration) {
+    m_postToastDuration = duration;
+}
+
+void MainSplitView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
         m_shown = true;
         m_lastMemberID = m_sessionStore.memberID();
         syncDraftOwner();
     }
+    placeFeedbackButton();
 }
 
-void MainSplitView::syncDraftOwner()
-{
+void MainSplitView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeFeedbackButton();
+    m_toast->place();
+}
+
+void MainSplitView::syncDraftOwner() {
     m_draftStore.setOwner(m_sessionStore.memberID());
 }
 
-void MainSplitView::memberIDChanged(const std::optional<QString>& memberID)
-{
+void MainSplitView::memberIDChanged(const std::optional<QString>& memberID) {
     // Compared with the store's owner, not with the previous ID: setOwner does exactly that.
     m_draftStore.setOwner(memberID);
+}
+
+void MainSplitView::openFeedback() {
+    setShowsFeedback(true);
+    if (!m_feedbackSheet) {
+        auto* sheet = new QDialog(this);
+        sheet->setObjectName(u"feedbackSheet"_qs);
+        sheet->setWindowTitle(u"Send feedback"_qs);
+        sheet->setWindowModality(Qt::WindowModal);
+        sheet->setAttribute(Qt::WA_DeleteOnClose);
+        sheet->resize(460, 320);
+        auto* layout = new QVBoxLayout(sheet);
+        layout->addStretch(1);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, sheet);
+        connect(buttons, &QDialogButtonBox::rejected, sheet, &QDialog::reject);
+        layout->addWidget(buttons);
+        connect(sheet, &QDialog::finished, this, [this] { setShowsFeedback(false); });
+        m_feedbackSheet = sheet;
+        sheet->open();
+    }
+    if (m_telemetry) {
+        m_telemetry(AppTelemetryEvent::feedbackOpened);
+    }
+}
+
+void MainSplitView::setShowsFeedback(bool shown) {
+    if (m_showsFeedback == shown) {
+        return;
+    }
+    m_showsFeedback = shown;
+    Q_EMIT showsFeedbackChanged(shown);
+}
+
+QSizeF MainSplitView::contentSize() const {
+    return QSizeF(size());
+}
+
+QPointF MainSplitView::defaultFeedbackButtonCenter(const QSizeF& contentSize) {
+    return {44, std::max(0.82 * contentSize.height(), 92.0)};
+}
+
+QPointF MainSplitView::clampFeedbackButtonCenter(const QPointF& center, const QSizeF& contentSize) {
+    // Not qBound: in an area smaller than two insets the upper limit wins, below 34.
+    const auto clamp = [](qreal value, qreal extent) {
+        return std::min(std::max(value, feedbackButtonEdgeInset), extent - feedbackButtonEdgeInset);
+    };
+    return {clamp(center.x(), contentSize.width()), clamp(center.y(), contentSize.height())};
+}
+
+void MainSplitView::dragFeedbackButton(const QPointF& translation, const QSizeF& contentSize) {
+    const QPointF start = m_feedbackButtonDragStart.value_or(
+        m_feedbackButtonPosition.value_or(defaultFeedbackButtonCenter(contentSize)));
+    m_feedbackButtonDragStart = start;
+    m_feedbackButtonPosition = clampFeedbackButtonCenter(start + translation, contentSize);
+    placeFeedbackButton();
+}
+
+void MainSplitView::endFeedbackButtonDrag() {
+    m_feedbackButtonDragStart.reset();
+}
+
+void MainSplitView::placeFeedbackButton() {
+    m_feedbackButton->setCenter(
+        m_feedbackButtonPosition.value_or(defaultFeedbackButtonCenter(contentSize())));
 }
 
 } // namespace quillon

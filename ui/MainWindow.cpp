@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AppContainer.h"
+#include "AppTelemetry.h"
 #include "MainSplitView.h"
 #include "Theme.h"
 
@@ -10,8 +11,7 @@ MainWindow::MainWindow(AppContainer& container, QWidget* parent)
     : QMainWindow(parent)
     , m_root(new MainSplitView(container.draftStore(), container.linkedInSessionStore(),
                                container.authService(), container.postService(),
-                               container.feedbackService(), this))
-{
+                               container.feedbackService(), sendTelemetryEvent, this)) {
     setPalette(Theme::lightPalette());
     setCentralWidget(m_root);
     setMinimumSize(720, 500);

@@ -1,0 +1,146 @@
+#include "DraftsView.h"
+
+#include "ContentButton.h"
+#include "DateTimeText.h"
+#include "DraftStore.h"
+#include "ElidedLabel.h"
+#include "EmptyStateView.h"
+#include "GlyphButton.h"
+#include "Metrics.h"
+#include "ScrollPane.h"
+#include "Surface.h"
+#include "Theme.h"
+#include "Typography.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace quillon {
+namespace {
+
+template <typename W> W* styled(W* widget, const QFont& font, const QColor& color) {
+    widget->setFont(font);
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, color);
+    widget->setPalette(p);
+    return widget;
+}
+
+QWidget* divider() {
+    auto* holder = new QWidget;
+    holder->setObjectName(u"draftDivider"_qs);
+    auto* layout = new QHBoxLayout(holder);
+    layout->setContentsMargins(Metrics::defaultPadding, 0, Metrics::defaultPadding, 0);
+    auto* line = new Surface(Theme::withOpacity(Theme::ink(), Metrics::hairlineOpacity));
+    line->setFixedHeight(1);
+    layout->addWidget(line);
+    return holder;
+}
+
+} // namespace
+
+DraftsView::DraftsView(DraftStore& draftStore, std::function<void()> onOpenDraft, QWidget* parent)
+    : QWidget(parent)
+    , m_draftStore(draftStore)
+    , m_onOpenDraft(std::move(onOpenDraft))
+    , m_pane(new ScrollPane(16, this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_pane);
+
+    m_pane->column()->addWidget(styled(new QLabel(u"Saved locally. Max 15 drafts."_qs),
+                                       quillon::font(TextStyle::caption), Theme::secondaryInk()));
+    m_pane->column()->addWidget(styled(
+        new QLabel(u"Drafts"_qs), quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
+    rebuild();
+    connect(&m_draftStore, &DraftStore::draftsChanged, this, &DraftsView::rebuild);
+}
+
+void DraftsView::rebuild() {
+    if (m_list) {
+        // The click that got here may still be running inside the old list.
+        m_list->hide();
+        m_list->deleteLater();
+    }
+    const QList<Draft>& drafts = m_draftStore.drafts();
+    if (drafts.isEmpty()) {
+        auto* empty = new EmptyStateView(Symbol::docText, u"No drafts"_qs,
+                                         u"Saved drafts will appear here."_qs);
+        empty->setObjectName(u"draftsEmptyState"_qs);
+        m_list = empty;
+    } else {
+        auto* card = new Surface(Theme::card());
+        card->setObjectName(u"draftsCard"_qs);
+        card->setCornerRadius(Metrics::cornerRadius);
+        auto* column = new QVBoxLayout(card);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(0);
+        const QUuid lastID = drafts.last().id;
+        for (const Draft& draft : drafts) {
+            column->addWidget(row(draft));
+            if (draft.id != lastID) {
+                column->addWidget(divider());
+            }
+        }
+        m_list = card;
+    }
+    m_pane->column()->addWidget(m_list);
+}
+
+QWidget* DraftsView::row(const Draft& draft) {
+    auto* rowWidget = new QWidget;
+    rowWidget->setObjectName(u"draftRow"_qs);
+    auto* layout = new QHBoxLayout(rowWidget);
+    layout->setContentsMargins(Metrics::defaultPadding, 0, Metrics::defaultPadding, 0);
+    layout->setSpacing(12);
+    layout->setAlignment(Qt::AlignTop);
+
+    auto* label = new QWidget;
+    auto* labelColumn = new QVBoxLayout(label);
+    labelColumn->setContentsMargins(0, 6, 0, 6);
+    labelColumn->setSpacing(6);
+    auto* title =
+        styled(new QLabel(draft.title()), quillon::font(TextStyle::headline), Theme::ink());
+    title->setObjectName(u"draftTitle"_qs);
+    title->setWordWrap(true);
+    title->setTextFormat(Qt::PlainText);
+    auto* body = styled(new ElidedLabel(draft.body, 3), quillon::font(TextStyle::subheadline),
+                        Theme::secondaryInk());
+    body->setObjectName(u"draftBody"_qs);
+    auto* date = styled(new QLabel(abbreviatedDateTime(draft.updatedAt)),
+                        quillon::font(TextStyle::caption), Theme::secondaryInk());
+    date->setObjectName(u"draftDate"_qs);
+    labelColumn->addWidget(title);
+    labelColumn->addWidget(body);
+    labelColumn->addWidget(date);
+
+    auto* open = new ContentButton;
+    open->setObjectName(u"openDraftButton"_qs);
+    open->setContent(label);
+    open->setAccessibleName(draft.title());
+    connect(open, &QAbstractButton::clicked, this, [this, draft] { openDraft(draft); });
+
+    auto* remove = new GlyphButton(Symbol::xmark, 13, 32, Theme::secondaryInk());
+    remove->setObjectName(u"deleteDraftButton"_qs);
+    remove->setAccessibleName(u"Delete draft"_qs);
+    remove->setToolTip(u"Delete draft"_qs);
+    connect(remove, &QAbstractButton::clicked, this, [this, draft] { deleteDraft(draft); });
+
+    layout->addWidget(open, 1, Qt::AlignTop);
+    layout->addWidget(remove, 0, Qt::AlignTop);
+    return rowWidget;
+}
+
+void DraftsView::openDraft(const Draft& draft) {
+    m_draftStore.openDraft(draft);
+    if (m_onOpenDraft) {
+        m_onOpenDraft();
+    }
+}
+
+void DraftsView::deleteDraft(const Draft& draft) {
+    m_draftStore.deleteDraft(draft.id);
+}
+
+} // namespace quillon

@@ -1,0 +1,91 @@
+#include "InsightsView.h"
+
+#include "ContentButton.h"
+#include "Metrics.h"
+#include "ScrollPane.h"
+#include "Theme.h"
+#include "Typography.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace quillon {
+namespace {
+
+QLabel* label(const QString& text, const QFont& font, const QColor& color) {
+    auto* result = new QLabel(text);
+    result->setTextFormat(Qt::PlainText);
+    result->setFont(font);
+    QPalette p = result->palette();
+    p.setColor(QPalette::WindowText, color);
+    result->setPalette(p);
+    return result;
+}
+
+} // namespace
+
+InsightsView::InsightsView(QList<Insight> insights, TelemetrySink telemetry, QWidget* parent)
+    : QWidget(parent)
+    , m_insights(std::move(insights))
+    , m_telemetry(std::move(telemetry)) {
+    auto* pane = new ScrollPane(16, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pane);
+
+    pane->column()->addWidget(label(tr("Public LinkedIn signals"),
+                                    quillon::font(TextStyle::caption), Theme::secondaryInk()));
+    auto* heading = label(tr("People turn their lived work into visible opportunity."),
+                          quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink());
+    heading->setWordWrap(true);
+    pane->column()->addWidget(heading);
+    for (const Insight& insight : m_insights) {
+        pane->column()->addWidget(card(insight));
+    }
+}
+
+QWidget* InsightsView::card(const Insight& insight) {
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
+                               Metrics::defaultPadding, Metrics::defaultPadding);
+    column->setSpacing(6);
+    column->addWidget(label(insight.topline, quillon::font(TextStyle::caption, QFont::DemiBold),
+                            Theme::accent()));
+    auto* titleRow = new QHBoxLayout;
+    titleRow->setSpacing(10);
+    titleRow->addWidget(label(insight.title, quillon::font(TextStyle::headline), Theme::ink()), 0,
+                        Qt::AlignBaseline);
+    titleRow->addStretch(1);
+    column->addLayout(titleRow);
+    auto* summary =
+        label(insight.summary, quillon::font(TextStyle::subheadline), Theme::secondaryInk());
+    summary->setWordWrap(true);
+    summary->setAlignment(Qt::AlignLeading | Qt::AlignTop);
+    column->addWidget(summary);
+
+    auto* button = new ContentButton;
+    button->setObjectName(u"insightCard"_qs);
+    button->setContent(content);
+    button->setBackground(Theme::card(), Metrics::cornerRadius);
+    button->setAccessibleName(insight.title);
+    button->setToolTip(insight.url);
+    connect(button, &QAbstractButton::clicked, this, [this, insight] { openInsight(insight); });
+    return button;
+}
+
+void InsightsView::openInsight(const Insight& insight) {
+    const QUrl url(insight.url, QUrl::StrictMode);
+    if (insight.url.isEmpty() || !url.isValid()) {
+        return;
+    }
+    // The event counts pages the browser really opened.
+    if (QDesktopServices::openUrl(url) && m_telemetry) {
+        m_telemetry(AppTelemetryEvent::insightOpened);
+    }
+}
+
+} // namespace quillon

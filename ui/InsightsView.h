@@ -1,0 +1,30 @@
+#pragma once
+
+#include "AppTelemetry.h"
+#include "Insight.h"
+#include "TelemetrySink.h"
+
+#include <QWidget>
+
+namespace quillon {
+
+// The Insights pane: a static page of success stories, one card each, opening the person's
+// LinkedIn post in the browser.
+class InsightsView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit InsightsView(QList<Insight> insights, TelemetrySink telemetry = sendTelemetryEvent,
+                          QWidget* parent = nullptr);
+
+    const QList<Insight>& insights() const { return m_insights; }
+    void openInsight(const Insight& insight);
+
+private:
+    QWidget* card(const Insight& insight);
+
+    const QList<Insight> m_insights;
+    const TelemetrySink m_telemetry;
+};
+
+} // namespace quillon

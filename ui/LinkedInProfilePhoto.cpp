@@ -1,0 +1,143 @@
+#include "LinkedInProfilePhoto.h"
+
+#include "SharedNetworkAccess.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPainter>
+#include <QPainterPath>
+#include <QShowEvent>
+#include <QUrl>
+#include <cmath>
+
+namespace quillon {
+
+LinkedInProfilePhoto::LinkedInProfilePhoto(qreal size, QWidget* parent,
+                                           QNetworkAccessManager* network)
+    : QWidget(parent)
+    , m_size(size)
+    , m_network(network ? network : &sharedNetworkAccess()) {
+    const int side = int(std::ceil(size));
+    setFixedSize(side, side);
+}
+
+LinkedInProfilePhoto::~LinkedInProfilePhoto() {
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+        m_reply->deleteLater();
+    }
+}
+
+QColor LinkedInProfilePhoto::placeholderColor() {
+    return QColor::fromRgbF(0.039f, 0.4f, 0.761f, 1.0f);
+}
+
+qreal LinkedInProfilePhoto::placeholderFontSize(qreal size) {
+    return std::max<qreal>(10, 0.42 * size);
+}
+
+QNetworkRequest LinkedInProfilePhoto::pictureRequest(const QUrl& url) {
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+    request.setTransferTimeout(timeoutMilliseconds);
+    request.setHeader(QNetworkRequest::UserAgentHeader, u"Quillon/1.0"_qs);
+    return request;
+}
+
+QSize LinkedInProfilePhoto::sizeHint() const {
+    return size();
+}
+
+void LinkedInProfilePhoto::setPictureURL(const std::optional<QString>& pictureURL) {
+    if (m_pictureURL == pictureURL && m_loadedOnce) {
+        return;
+    }
+    m_pictureURL = pictureURL;
+    loadPicture();
+}
+
+void LinkedInProfilePhoto::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A picture set before the view was ever shown is fetched now.
+    if (!event->spontaneous() && !m_loadedOnce) {
+        loadPicture();
+    }
+}
+
+void LinkedInProfilePhoto::loadPicture() {
+    m_loadedOnce = true;
+    if (m_reply) {
+        // A cancelled download counts as failed and clears the picture.
+        QNetworkReply* running = m_reply;
+        m_reply = nullptr;
+        running->disconnect(this);
+        running->abort();
+        running->deleteLater();
+        setPicture({});
+    }
+    if (!m_pictureURL) {
+        setPicture({});
+        return;
+    }
+    const QUrl url(*m_pictureURL, QUrl::StrictMode);
+    if (m_pictureURL->isEmpty() || !url.isValid() || url.isRelative()) {
+        setPicture({});
+        return;
+    }
+    QNetworkReply* reply = m_network->get(pictureRequest(url));
+    m_reply = reply;
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { finishLoading(reply); });
+}
+
+void LinkedInProfilePhoto::finishLoading(QNetworkReply* reply) {
+    reply->deleteLater();
+    if (m_reply == reply) {
+        m_reply = nullptr;
+    }
+    QImage image;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (reply->error() == QNetworkReply::NoError && status.isValid()) {
+        const int code = status.toInt();
+        if (code >= 200 && code <= 299) {
+            image.loadFromData(reply->readAll());
+        }
+    }
+    setPicture(std::move(image));
+    Q_EMIT loadFinished();
+}
+
+void LinkedInProfilePhoto::setPicture(QImage picture) {
+    m_picture = std::move(picture);
+    update();
+}
+
+void LinkedInProfilePhoto::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF circle(0, 0, m_size, m_size);
+    QPainterPath clip;
+    clip.addEllipse(circle);
+    painter.setClipPath(clip);
+
+    painter.fillPath(clip, placeholderColor());
+    QFont inFont = font();
+    inFont.setPixelSize(qMax(1, qRound(placeholderFontSize(m_size))));
+    inFont.setBold(true);
+    painter.setFont(inFont);
+    painter.setPen(Qt::white);
+    painter.drawText(circle, Qt::AlignCenter, u"in"_qs);
+
+    if (!m_picture.isNull()) {
+        // Fill the circle and cut the overflow rather than letter-box the picture.
+        const QSizeF scaled =
+            QSizeF(m_picture.size()).scaled(circle.size(), Qt::KeepAspectRatioByExpanding);
+        const QRectF target(circle.center().x() - scaled.width() / 2,
+                            circle.center().y() - scaled.height() / 2, scaled.width(),
+                            scaled.height());
+        painter.drawImage(target, m_picture);
+    }
+}
+
+} // namespace quillon

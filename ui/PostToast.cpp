@@ -1,0 +1,109 @@
+#include "PostToast.h"
+
+#include "Theme.h"
+#include "Typography.h"
+
+#include <QFontMetrics>
+#include <QGraphicsDropShadowEffect>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPropertyAnimation>
+
+namespace quillon {
+namespace {
+constexpr int topPadding = 12;
+constexpr int horizontalPadding = 14;
+constexpr int verticalPadding = 10;
+constexpr qreal shadowOpacity = 0.12;
+} // namespace
+
+PostToast::PostToast(QWidget* parent)
+    : QWidget(parent)
+    , m_text(u"Posted to LinkedIn"_qs)
+    , m_shadow(new QGraphicsDropShadowEffect(this)) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFont(quillon::font(TextStyle::subheadline, QFont::DemiBold));
+    // One widget, one effect: the fade is painted, so the shadow can be the graphics effect.
+    m_shadow->setColor(Theme::withOpacity(Theme::ink(), 0));
+    m_shadow->setBlurRadius(18);
+    m_shadow->setOffset(0, 8);
+    setGraphicsEffect(m_shadow);
+    resize(sizeHint());
+    hide();
+}
+
+QSize PostToast::sizeHint() const {
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(m_text) + 2 * horizontalPadding,
+            metrics.height() + 2 * verticalPadding};
+}
+
+void PostToast::present() {
+    if (m_presented) {
+        return;
+    }
+    m_presented = true;
+    resize(sizeHint());
+    place();
+    show();
+    raise();
+    animateTo(1, enterMilliseconds);
+}
+
+void PostToast::dismiss() {
+    if (!m_presented) {
+        return;
+    }
+    m_presented = false;
+    animateTo(0, leaveMilliseconds);
+}
+
+void PostToast::animateTo(qreal target, int milliseconds) {
+    if (m_animation) {
+        m_animation->stop();
+        m_animation->deleteLater();
+    }
+    // One curve drives both the fade and the move from the top edge.
+    m_animation = new QPropertyAnimation(this, "progress", this);
+    m_animation->setStartValue(m_progress);
+    m_animation->setEndValue(target);
+    m_animation->setDuration(milliseconds);
+    m_animation->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(m_animation, &QAbstractAnimation::finished, this, [this] {
+        if (!m_presented) {
+            hide();
+        }
+    });
+    m_animation->start();
+}
+
+void PostToast::setProgress(qreal progress) {
+    m_progress = progress;
+    m_shadow->setColor(Theme::withOpacity(Theme::ink(), shadowOpacity * progress));
+    place();
+    update();
+}
+
+void PostToast::place() {
+    if (!parentWidget()) {
+        return;
+    }
+    const int x = (parentWidget()->width() - width()) / 2;
+    const int rest = topPadding;
+    const int y = rest - qRound((1 - m_progress) * (rest + height()));
+    move(x, y);
+}
+
+void PostToast::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(m_progress);
+    const QRectF bounds = rect();
+    QPainterPath capsule;
+    capsule.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
+    painter.fillPath(capsule, Theme::withOpacity(Theme::card(), 0.96));
+    painter.setPen(Theme::ink());
+    painter.drawText(bounds, Qt::AlignCenter, m_text);
+}
+
+} // namespace quillon

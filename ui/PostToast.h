@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+
+class QGraphicsDropShadowEffect;
+class QPropertyAnimation;
+
+namespace quillon {
+
+// The short-lived "Posted to LinkedIn" capsule at the top centre of the window. It fades in
+// while moving down from the top edge, and leaves the same way.
+class PostToast : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(qreal progress READ progress WRITE setProgress)
+
+public:
+    static constexpr int enterMilliseconds = 200;
+    static constexpr int leaveMilliseconds = 400;
+
+    explicit PostToast(QWidget* parent);
+
+    QString text() const { return m_text; }
+    // True from present() until dismiss(); the leaving animation runs after it turned false.
+    bool isPresented() const { return m_presented; }
+    void present();
+    void dismiss();
+
+    // Centres the toast horizontally in its parent; called when the parent's size changes.
+    void place();
+
+    // 0 is gone above the top edge and transparent, 1 in place and opaque.
+    qreal progress() const { return m_progress; }
+    void setProgress(qreal progress);
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void animateTo(qreal target, int milliseconds);
+
+    const QString m_text;
+    QGraphicsDropShadowEffect* m_shadow;
+    QPropertyAnimation* m_animation = nullptr;
+    qreal m_progress = 0;
+    bool m_presented = false;
+};
+
+} // namespace quillon

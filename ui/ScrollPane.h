@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QScrollArea>
+
+class QVBoxLayout;
+
+namespace quillon {
+
+// The frame of a pane: a vertical scroll view on the page background whose content is one
+// full-width column with the standard padding, filled from the top.
+class ScrollPane : public QScrollArea {
+    Q_OBJECT
+
+public:
+    explicit ScrollPane(int spacing, QWidget* parent = nullptr);
+
+    QWidget* content() const { return m_content; }
+    QVBoxLayout* column() const { return m_column; }
+
+private:
+    QWidget* m_content;
+    QVBoxLayout* m_column;
+};
+
+} // namespace quillon

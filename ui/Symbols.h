@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+
+namespace quillon {
+
+// The symbols the screens draw, named after what they show.
+enum class Symbol {
+    chartLineUptrend,
+    docText,
+    squareAndPencil,
+    gearshape,
+    ladybug,
+    xmark,
+    chevronLeft,
+    listBullet,
+    listNumber,
+};
+
+// The symbol from the desktop's icon theme, with Breeze as the fallback theme; a null icon
+// when no installed theme has it.
+QIcon symbolIcon(Symbol symbol);
+
+// The symbol drawn in one colour at `pixelSize`, for `devicePixelRatio`. When no theme has
+// it, a text glyph of the same meaning stands in.
+QPixmap symbolPixmap(Symbol symbol, const QColor& color, int pixelSize,
+                     qreal devicePixelRatio = 1.0);
+
+} // namespace quillon

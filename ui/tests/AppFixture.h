@@ -1,0 +1,78 @@
+#pragma once
+
+#include "AppConfiguration.h"
+#include "AppContainer.h"
+#include "DraftStore.h"
+#include "LinkedInSessionStore.h"
+#include "LinkedInToken.h"
+#include "SecretServiceKeychain.h"
+#include "UserDefaultsDraftRepository.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+namespace quillon::testing {
+
+inline AppConfiguration configurationFor(const QUrl& baseURL) {
+    AppConfiguration configuration;
+    configuration.api.baseURL = baseURL;
+    configuration.linkedIn.callbackURLScheme = u"quillon-test"_qs;
+    configuration.storage.draftsKey = u"drafts"_qs;
+    configuration.storage.linkedInTokenKey = u"linkedin.token"_qs;
+    return configuration;
+}
+
+// The app's own container over a throw-away defaults file and the session's keychain (none
+// outside KEYRING tests: writes are then dropped, which the stores tolerate).
+struct AppFixture {
+    explicit AppFixture(const QUrl& baseURL = QUrl(u"http://127.0.0.1:9/"_qs))
+        : defaults(
+              std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat))
+        , container(configurationFor(baseURL),
+                    PlatformServices{defaults, std::make_shared<SecretServiceKeychain>(
+                                                   std::chrono::seconds(5))}) {}
+
+    DraftStore& drafts() const { return container.draftStore(); }
+    LinkedInSessionStore& session() const { return container.linkedInSessionStore(); }
+    DraftRepository& repository() const { return *container.draftRepository(); }
+
+    // Stores a draft for `owner` directly in the defaults, as an earlier run would have.
+    Draft storeDraft(const std::optional<QString>& owner, const QString& body) {
+        const QDateTime when = QDateTime(QDate(2026, 12, 10), QTime(10, 23), Qt::UTC);
+        const Draft draft{QUuid::createUuid(), body, when, when};
+        QList<Draft> list = repository().loadDrafts(owner);
+        list.prepend(draft);
+        repository().saveDrafts(list, owner);
+        return draft;
+    }
+
+    QTemporaryDir dir;
+    std::shared_ptr<QSettings> defaults;
+    AppContainer container;
+};
+
+inline LinkedInToken tokenFor(const QString& memberID, const QString& name = u"Ada Demo"_qs,
+                              std::optional<QString> headline = std::nullopt,
+                              std::optional<QString> pictureURL = std::nullopt) {
+    LinkedInToken token;
+    token.accessToken = u"access-"_qs + memberID;
+    token.profile.memberID = memberID;
+    token.profile.name = name;
+    token.profile.headline = std::move(headline);
+    token.profile.pictureURL = std::move(pictureURL);
+    token.connectedAt = QDateTime(QDate(2026, 12, 1), QTime(9, 0), Qt::UTC);
+    return token;
+}
+
+inline QStringList bodies(const QList<Draft>& drafts) {
+    QStringList result;
+    for (const Draft& draft : drafts) {
+        result.append(draft.body);
+    }
+    return result;
+}
+
+} // namespace quillon::testing

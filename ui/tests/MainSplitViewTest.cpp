@@ -1,0 +1,336 @@
+#include "MainSplitView.h"
+
+#include "AppFixture.h"
+#include "DraftsView.h"
+#include "FeedbackButton.h"
+#include "InsightsView.h"
+#include "PostToast.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace quillon;
+using namespace quillon::testing;
+using Section = MainSplitView::Section;
+
+namespace {
+
+// The window's root over the app's own container, recording the events it sends.
+struct Window {
+    AppFixture app;
+    QList<AppTelemetryEvent> events;
+    MainSplitView view{app.drafts(),
+                       app.session(),
+                       app.container.authService(),
+                       app.container.postService(),
+                       app.container.feedbackService(),
+                       [this](AppTelemetryEvent e) { events.append(e); }};
+
+    void show() {
+        view.resize(900, 650);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+    }
+
+    // A click on the sidebar row, the way a user chooses a section.
+    void clickSidebar(Section section, Qt::KeyboardModifiers modifiers = {}) {
+        QListWidget* list = view.sidebar();
+        const QRect rect = list->visualItemRect(list->item(int(section)));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, rect.center());
+    }
+};
+
+} // namespace
+
+class MainSplitViewTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsOnTheEditorWithoutResettingIt() {
+        Window w;
+        w.app.drafts().setEditorText(u"typed before the window"_qs);
+        w.show();
+        QCOMPARE(w.view.selection(), Section::editor);
+        QCOMPARE(w.view.sidebar()->currentRow(), 2);
+        QVERIFY(w.view.sidebar()->item(2)->isSelected());
+        QCOMPARE(w.view.currentPane()->objectName(), u"editorPane"_qs);
+        // Signed out and already owned by nobody: showing changed nothing.
+        QCOMPARE(w.app.drafts().editorText(), u"typed before the window"_qs);
+    }
+
+    void sidebarRowsInOrder() {
+        Window w;
+        QStringList titles;
+        for (int row = 0; row < w.view.sidebar()->count(); ++row) {
+            titles.append(w.view.sidebar()->item(row)->text());
+            QVERIFY(!w.view.sidebar()->item(row)->icon().isNull());
+        }
+        QCOMPARE(titles, QStringList({u"Insights"_qs, u"Drafts"_qs, u"Editor"_qs, u"Settings"_qs}));
+    }
+
+    void choosingEditorStartsAFreshPost() {
+        Window w;
+        w.show();
+        w.clickSidebar(Section::drafts);
+        QCOMPARE(w.view.selection(), Section::drafts);
+        QVERIFY(qobject_cast<DraftsView*>(w.view.currentPane()));
+        w.app.drafts().setEditorText(u"half a thought"_qs);
+        w.app.drafts().setStatusMessage(u"Draft saved"_qs);
+
+        w.clickSidebar(Section::editor);
+        QCOMPARE(w.view.selection(), Section::editor);
+        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
+        QCOMPARE(w.app.drafts().statusMessage(), std::nullopt);
+    }
+
+    void anOpenedDraftSurvivesOneEditorChoice() {
+        Window w;
+        w.app.drafts().setEditorText(u"opened body"_qs);
+        w.app.drafts().saveDraft();
+        const Draft stored = w.app.drafts().drafts().first();
+        w.app.drafts().resetEditor();
+        w.show();
+        w.clickSidebar(Section::drafts);
+        auto* drafts = qobject_cast<DraftsView*>(w.view.currentPane());
+        QVERIFY(drafts);
+        auto* open = drafts->findChild<QAbstractButton*>(u"openDraftButton"_qs);
+        QVERIFY(open);
+        QTest::mouseClick(open, Qt::LeftButton);
+        QCOMPARE(w.view.selection(), Section::editor);
+        QVERIFY(w.view.opensDraftInEditor());
+        QCOMPARE(w.app.drafts().editorText(), u"opened body"_qs);
+        QCOMPARE(w.app.drafts().editingDraftID(), std::optional<QUuid>(stored.id));
+
+        // The sidebar choosing Editor now keeps the opened draft...
+        w.view.selectSection(Section::editor);
+        QCOMPARE(w.app.drafts().editorText(), u"opened body"_qs);
+        QVERIFY(!w.view.opensDraftInEditor());
+        // ...but only once.
+        w.clickSidebar(Section::insights);
+        w.clickSidebar(Section::editor);
+        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
+        QCOMPARE(w.app.drafts().editingDraftID(), std::nullopt);
+    }
+
+    void aRequestToDeselectIsIgnored() {
+        Window w;
+        w.show();
+        w.clickSidebar(Section::drafts);
+        QWidget* pane = w.view.currentPane();
+        QSignalSpy changes(&w.view, &MainSplitView::selectionChanged);
+        // Control-click on the selected row is how the list asks to deselect.
+        w.clickSidebar(Section::drafts, Qt::ControlModifier);
+        QCOMPARE(w.view.selection(), Section::drafts);
+        QCOMPARE(w.view.currentPane(), pane);
+        QVERIFY(w.view.sidebar()->item(int(Section::drafts))->isSelected());
+        w.view.selectSection(std::nullopt);
+        QCOMPARE(w.view.selection(), Section::drafts);
+        QCOMPARE(changes.count(), 0);
+    }
+
+    void theOwnerFollowsTheConnectedMember() {
+        Window w;
+        w.app.storeDraft(u"m1"_qs, u"draft of m1"_qs);
+        w.app.storeDraft(u"m2"_qs, u"draft of m2"_qs);
+        w.app.storeDraft(std::nullopt, u"signed-out draft"_qs);
+        w.app.session().save(tokenFor(u"m1"_qs));
+        // Nothing happens before the window is shown.
+        QCOMPARE(w.app.drafts().ownerID(), std::nullopt);
+
+        w.show();
+        QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(u"m1"_qs));
+        QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"draft of m1"_qs});
+
+        // A new token for the same member is no change of member.
+        w.app.drafts().setEditorText(u"still writing"_qs);
+        w.app.session().save(tokenFor(u"m1"_qs, u"Renamed"_qs));
+        QCOMPARE(w.app.drafts().editorText(), u"still writing"_qs);
+
+        w.app.session().save(tokenFor(u"m2"_qs));
+        QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(u"m2"_qs));
+        QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"draft of m2"_qs});
+        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
+
+        w.app.drafts().setEditorText(u"before signing out"_qs);
+        w.app.session().signOut();
+        QCOMPARE(w.app.drafts().ownerID(), std::nullopt);
+        QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"signed-out draft"_qs});
+        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
+    }
+
+    void aMemberChangeToTheStoresOwnerReloadsNothing() {
+        Window w;
+        w.show();
+        // The store already belongs to m1 although the session had nobody.
+        w.app.drafts().setOwner(u"m1"_qs);
+        w.app.drafts().setEditorText(u"kept"_qs);
+        w.app.storeDraft(u"m1"_qs, u"written behind the store's back"_qs);
+        w.app.session().save(tokenFor(u"m1"_qs));
+        QCOMPARE(w.app.drafts().editorText(), u"kept"_qs);
+        QVERIFY(w.app.drafts().drafts().isEmpty());
+    }
+
+    void postSuccessShowsInsightsAndTheToast() {
+        Window w;
+        w.show();
+        QSignalSpy toast(&w.view, &MainSplitView::showsPostToastChanged);
+        w.view.postSucceeded();
+        QCOMPARE(w.view.selection(), Section::insights);
+        QVERIFY(qobject_cast<InsightsView*>(w.view.currentPane()));
+        QCOMPARE(w.view.sidebar()->currentRow(), int(Section::insights));
+        QVERIFY(w.view.showsPostToast());
+        QVERIFY(w.view.postToast()->isVisible());
+        QCOMPARE(w.view.postToast()->text(), u"Posted to LinkedIn"_qs);
+        QCOMPARE(toast.count(), 1);
+        // Centred at the top.
+        const QRect toastRect = w.view.postToast()->geometry();
+        QVERIFY(qAbs(toastRect.center().x() - w.view.width() / 2) <= 1);
+    }
+
+    void twoSuccessesHideTheToastAfterTheFirstOnesDelay() {
+        Window w;
+        w.show();
+        constexpr auto duration = std::chrono::milliseconds(400);
+        w.view.setPostToastDuration(duration);
+
+        w.view.postSucceeded();
+        QTimer halfway;
+        halfway.setSingleShot(true);
+        QSignalSpy halfwayPassed(&halfway, &QTimer::timeout);
+        halfway.start(duration / 2);
+        QVERIFY(halfwayPassed.wait());
+
+        // A mark the second success's own hiding would come after, the first one's before.
+        QSignalSpy toast(&w.view, &MainSplitView::showsPostToastChanged);
+        QTimer mark;
+        mark.setSingleShot(true);
+        QSignalSpy markPassed(&mark, &QTimer::timeout);
+        mark.start(duration - std::chrono::milliseconds(100));
+        w.view.postSucceeded();
+        // Started after the second success's delay, so it runs out after it.
+        QTimer secondDelay;
+        secondDelay.setSingleShot(true);
+        QSignalSpy secondDelayPassed(&secondDelay, &QTimer::timeout);
+        secondDelay.start(duration);
+
+        int marksWhenHidden = -1;
+        connect(&w.view, &MainSplitView::showsPostToastChanged, this, [&](bool shown) {
+            if (!shown) {
+                marksWhenHidden = int(markPassed.count());
+            }
+        });
+        QTRY_VERIFY(!w.view.showsPostToast());
+        QCOMPARE(marksWhenHidden, 0);
+        // The leaving animation ends with the toast gone.
+        QTRY_VERIFY(!w.view.postToast()->isVisible());
+        // The second success's delay runs out later and changes nothing.
+        QVERIFY(!secondDelayPassed.isEmpty() || secondDelayPassed.wait());
+        QCOMPARE(toast.count(), 1);
+        QVERIFY(!w.view.postToast()->isVisible());
+    }
+
+    void defaultFeedbackButtonPlace_data() {
+        QTest::addColumn<QSizeF>("content");
+        QTest::addColumn<QPointF>("center");
+        QTest::newRow("low area: y floor of 92") << QSizeF(400, 100) << QPointF(44, 92);
+        QTest::newRow("tall area: 0.82 of the height") << QSizeF(400, 1000) << QPointF(44, 820);
+        QTest::newRow("window default") << QSizeF(900, 650) << QPointF(44, 533);
+    }
+    void defaultFeedbackButtonPlace() {
+        QFETCH(QSizeF, content);
+        QFETCH(QPointF, center);
+        QCOMPARE(MainSplitView::defaultFeedbackButtonCenter(content), center);
+    }
+
+    void draggingClampsToTheContentArea_data() {
+        QTest::addColumn<QSizeF>("content");
+        QTest::addColumn<QPointF>("translation");
+        QTest::addColumn<QPointF>("center");
+        // From the default place (44, 0.82 H) of each area.
+        QTest::newRow("inside") << QSizeF(900, 650) << QPointF(100, -200) << QPointF(144, 333);
+        QTest::newRow("past the left and top")
+            << QSizeF(900, 650) << QPointF(-100, -1000) << QPointF(34, 34);
+        QTest::newRow("past the right and bottom")
+            << QSizeF(900, 650) << QPointF(2000, 500) << QPointF(866, 616);
+        QTest::newRow("area below twice the inset")
+            << QSizeF(60, 50) << QPointF(0, 0) << QPointF(26, 16);
+    }
+    void draggingClampsToTheContentArea() {
+        QFETCH(QSizeF, content);
+        QFETCH(QPointF, translation);
+        QFETCH(QPointF, center);
+        Window w;
+        w.view.dragFeedbackButton(translation, content);
+        QCOMPARE(w.view.feedbackButtonPosition(), std::optional<QPointF>(center));
+    }
+
+    void aDragStartsFromWhereThePreviousOneEnded() {
+        Window w;
+        const QSizeF area(900, 650);
+        w.view.dragFeedbackButton(QPointF(10, 0), area);
+        w.view.dragFeedbackButton(QPointF(30, -40), area);
+        QCOMPARE(w.view.feedbackButtonPosition(), std::optional<QPointF>(QPointF(74, 493)));
+        w.view.endFeedbackButtonDrag();
+        w.view.dragFeedbackButton(QPointF(6, 7), area);
+        QCOMPARE(w.view.feedbackButtonPosition(), std::optional<QPointF>(QPointF(80, 500)));
+    }
+
+    void theButtonSitsAtItsDefaultPlace() {
+        Window w;
+        w.show();
+        FeedbackButton* button = w.view.feedbackButton();
+        QCOMPARE(button->center(), QPointF(44, 533));
+        QCOMPARE(button->accessibleName(), u"Send feedback"_qs);
+        w.view.resize(900, 100);
+        QCOMPARE(button->center(), QPointF(44, 92));
+    }
+
+    void aShortPressIsATapAndALongMoveADrag() {
+        Window w;
+        w.show();
+        FeedbackButton* button = w.view.feedbackButton();
+        const QPoint middle(button->width() / 2, button->height() / 2);
+
+        // Moving 6 points is below the threshold: a tap, the button stays put.
+        QTest::mousePress(button, Qt::LeftButton, {}, middle);
+        QTest::mouseMove(button, middle + QPoint(6, 0));
+        QTest::mouseRelease(button, Qt::LeftButton, {}, middle + QPoint(6, 0));
+        QCOMPARE(w.view.feedbackButtonPosition(), std::nullopt);
+        QVERIFY(w.view.showsFeedback());
+        QTRY_VERIFY(w.view.feedbackSheet() && w.view.feedbackSheet()->isVisible());
+        QCOMPARE(w.events, QList<AppTelemetryEvent>{AppTelemetryEvent::feedbackOpened});
+
+        auto* close =
+            w.view.feedbackSheet()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close);
+        QVERIFY(close);
+        QTest::mouseClick(close, Qt::LeftButton);
+        QVERIFY(!w.view.showsFeedback());
+
+        // Moving 40 by 30 is a drag: no sheet, the button follows the pointer. Positions are
+        // mapped at each event because the button moves under the pointer.
+        const auto at = [&](QPoint inView) { return button->mapFrom(&w.view, inView); };
+        QTest::mousePress(button, Qt::LeftButton, {}, at(QPoint(44, 533)));
+        QTest::mouseMove(button, at(QPoint(64, 518)));
+        QCOMPARE(button->center(), QPointF(64, 518));
+        QTest::mouseMove(button, at(QPoint(84, 503)));
+        const QPoint target = at(QPoint(84, 503));
+        QTest::mouseRelease(button, Qt::LeftButton, {}, target);
+        QCOMPARE(w.view.feedbackButtonPosition(), std::optional<QPointF>(QPointF(84, 503)));
+        QCOMPARE(button->center(), QPointF(84, 503));
+        QVERIFY(!w.view.showsFeedback());
+        QCOMPARE(w.events.size(), 1);
+
+        // The place survives pane changes and the sheet.
+        w.clickSidebar(Section::insights);
+        w.view.openFeedback();
+        QCOMPARE(button->center(), QPointF(84, 503));
+    }
+};
+
+QTEST_MAIN(MainSplitViewTest)
+#include "MainSplitViewTest.moc"
