@@ -2,6 +2,7 @@
 
 #include "SharedNetworkAccess.h"
 
+#include <QAbstractNetworkCache>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPainter>
@@ -37,9 +38,12 @@ qreal LinkedInProfilePhoto::placeholderFontSize(qreal size) {
     return std::max<qreal>(10, 0.42 * size);
 }
 
-QNetworkRequest LinkedInProfilePhoto::pictureRequest(const QUrl& url) {
+QNetworkRequest LinkedInProfilePhoto::pictureRequest(const QUrl& url, bool cached) {
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+    // PreferCache alone goes back to the server once an entry is stale; a picture that was
+    // downloaded once is good enough whatever its age.
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         cached ? QNetworkRequest::AlwaysCache : QNetworkRequest::PreferCache);
     request.setTransferTimeout(timeoutMilliseconds);
     request.setHeader(QNetworkRequest::UserAgentHeader, u"Quillon/1.0"_qs);
     return request;
@@ -85,7 +89,9 @@ void LinkedInProfilePhoto::loadPicture() {
         setPicture({});
         return;
     }
-    QNetworkReply* reply = m_network->get(pictureRequest(url));
+    QAbstractNetworkCache* cache = m_network->cache();
+    const bool cached = cache && cache->metaData(url).isValid();
+    QNetworkReply* reply = m_network->get(pictureRequest(url, cached));
     m_reply = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finishLoading(reply); });
 }

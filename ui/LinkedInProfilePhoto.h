@@ -29,8 +29,9 @@ public:
     static QColor placeholderColor();
     // max(10, 0.42 x size): the "in" stays readable in small circles.
     static qreal placeholderFontSize(qreal size);
-    // The picture's GET: cached data whatever its age, else the network; 12 s; our user agent.
-    static QNetworkRequest pictureRequest(const QUrl& url);
+    // The picture's GET: 12 s, our user agent, and the cache alone when it holds the picture,
+    // whatever its age (`cached`), else the network.
+    static QNetworkRequest pictureRequest(const QUrl& url, bool cached);
 
     qreal diameter() const { return m_size; }
     const std::optional<QString>& pictureURL() const { return m_pictureURL; }

@@ -22,6 +22,8 @@ public:
     }
 
     void start() {
+        // One request per connection: no idle connection holds up the stop.
+        http.set_keep_alive_max_count(1);
         m_port = http.bind_to_any_port("127.0.0.1");
         // Already listening: connections made before the accept loop runs wait in the backlog.
         m_thread = std::thread([this] { http.listen_after_bind(); });

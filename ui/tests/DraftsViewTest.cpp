@@ -1,0 +1,210 @@
+#include "DraftsView.h"
+
+#include "AppFixture.h"
+#include "DateTimeText.h"
+#include "ElidedLabel.h"
+#include "EmptyStateView.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLayout>
+#include <QTest>
+
+using namespace quillon;
+using namespace quillon::testing;
+
+namespace {
+
+// The pane over the app's store, counting how often it asked the window to show the editor.
+struct Pane {
+    AppFixture app;
+    int opened = 0;
+    DraftsView view{app.drafts(), [this] { ++opened; }};
+
+    Pane() { view.resize(640, 800); }
+
+    // Saves each body as a draft of its own through the store, oldest first.
+    void save(const QStringList& texts) {
+        for (const QString& text : texts) {
+            app.drafts().setEditorText(text);
+            app.drafts().saveDraft();
+            app.drafts().resetEditor();
+        }
+    }
+    QList<QWidget*> rows() const { return view.findChildren<QWidget*>(u"draftRow"_qs); }
+    QList<QWidget*> visible(const QString& name) const {
+        QList<QWidget*> result;
+        for (QWidget* w : view.findChildren<QWidget*>(name)) {
+            if (!w->isHidden() && w->parentWidget() && !w->parentWidget()->isHidden()) {
+                result.append(w);
+            }
+        }
+        return result;
+    }
+    QStringList titles() const {
+        QStringList result;
+        for (QWidget* row : visible(u"draftRow"_qs)) {
+            result.append(row->findChild<QLabel*>(u"draftTitle"_qs)->text());
+        }
+        return result;
+    }
+};
+
+} // namespace
+
+class DraftsViewTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        qputenv("TZ", "UTC");
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+
+    void withoutDraftsShowsTheEmptyState() {
+        Pane p;
+        p.view.show();
+        const QList<QWidget*> empty = p.visible(u"draftsEmptyState"_qs);
+        QCOMPARE(empty.size(), 1);
+        auto* state = qobject_cast<EmptyStateView*>(empty.first());
+        QCOMPARE(state->title(), u"No drafts"_qs);
+        QCOMPARE(state->description(), u"Saved drafts will appear here."_qs);
+        QVERIFY(p.visible(u"draftsCard"_qs).isEmpty());
+        QStringList texts;
+        for (QLabel* label : p.view.findChildren<QLabel*>()) {
+            texts.append(label->text());
+        }
+        QVERIFY(texts.contains(u"Saved locally. Max 15 drafts."_qs));
+        QVERIFY(texts.contains(u"Drafts"_qs));
+    }
+
+    void dividersOnlyBetweenRows_data() {
+        QTest::addColumn<QStringList>("saved");
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<int>("dividers");
+        QTest::newRow("one draft") << QStringList{u"only"_qs} << QStringList{u"only"_qs} << 0;
+        QTest::newRow("three drafts, newest first")
+            << QStringList{u"first"_qs, u"second"_qs, u"third"_qs}
+            << QStringList{u"third"_qs, u"second"_qs, u"first"_qs} << 2;
+    }
+    void dividersOnlyBetweenRows() {
+        QFETCH(QStringList, saved);
+        QFETCH(QStringList, titles);
+        QFETCH(int, dividers);
+        Pane p;
+        p.save(saved);
+        p.view.show();
+        QCOMPARE(p.visible(u"draftsCard"_qs).size(), 1);
+        QVERIFY(p.visible(u"draftsEmptyState"_qs).isEmpty());
+        QCOMPARE(p.titles(), titles);
+        QCOMPARE(p.visible(u"draftDivider"_qs).size(), dividers);
+        // The card ends with a row, never with a divider.
+        QWidget* card = p.visible(u"draftsCard"_qs).first();
+        QLayout* column = card->layout();
+        QCOMPARE(column->itemAt(column->count() - 1)->widget()->objectName(), u"draftRow"_qs);
+    }
+
+    void aRowShowsTitleThreeLinesOfBodyAndDate() {
+        Pane p;
+        // 72 characters: the longest title that is not cut.
+        const QString longTitle =
+            u"A first line that runs on well past where a narrow card wraps it, twice."_qs;
+        QCOMPARE(longTitle.size(), 72);
+        const QString body =
+            u"\n  "_qs + longTitle + u"\nline two\nline three\nline four\nline five"_qs;
+        const QDateTime when(QDate(2026, 12, 10), QTime(10, 23), Qt::UTC);
+        const Draft draft{QUuid::createUuid(), body, when, when};
+        p.app.repository().saveDrafts({draft}, std::nullopt);
+        p.app.drafts().setOwner(u"elsewhere"_qs);
+        p.app.drafts().setOwner(std::nullopt);
+        p.view.resize(360, 800);
+        p.view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p.view));
+
+        QWidget* row = p.visible(u"draftRow"_qs).first();
+        auto* title = row->findChild<QLabel*>(u"draftTitle"_qs);
+        QCOMPARE(title->text(), longTitle);
+        QVERIFY(title->wordWrap());
+        auto* bodyLabel = row->findChild<ElidedLabel*>(u"draftBody"_qs);
+        const QStringList lines = bodyLabel->visibleLines(bodyLabel->width());
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines.last().endsWith(u'\u2026'));
+        QCOMPARE(row->findChild<QLabel*>(u"draftDate"_qs)->text(),
+                 u"Dec 10, 2026, 10:23\u202FAM"_qs);
+    }
+
+    void abbreviatedDateFollowsTheLocale_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("American English") << QLocale(QLocale::English, QLocale::UnitedStates)
+                                          << u"Dec 10, 2026, 10:23\u202FAM"_qs;
+        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany)
+                                << u"10.12.2026, 10:23"_qs;
+        QTest::newRow("British English")
+            << QLocale(QLocale::English, QLocale::UnitedKingdom) << u"10 Dec 2026, 10:23"_qs;
+    }
+    void abbreviatedDateFollowsTheLocale() {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        QCOMPARE(
+            abbreviatedDateTime(QDateTime(QDate(2026, 12, 10), QTime(10, 23), Qt::UTC), locale),
+            text);
+    }
+
+    void clickingBesideShortTextOpensTheDraft() {
+        Pane p;
+        p.save({u"short"_qs, u"other"_qs});
+        p.app.drafts().setStatusMessage(u"Draft saved"_qs);
+        p.view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p.view));
+        const Draft target = p.app.drafts().drafts().at(1);
+
+        auto* open =
+            p.visible(u"draftRow"_qs).at(1)->findChild<QAbstractButton*>(u"openDraftButton"_qs);
+        // Far right of the text column, where no text is.
+        QTest::mouseClick(open, Qt::LeftButton, {}, QPoint(open->width() - 3, open->height() / 2));
+        QCOMPARE(p.opened, 1);
+        QCOMPARE(p.app.drafts().editorText(), u"short"_qs);
+        QCOMPARE(p.app.drafts().editingDraftID(), std::optional<QUuid>(target.id));
+        QCOMPARE(p.app.drafts().statusMessage(), std::optional<QString>(u"Draft saved"_qs));
+    }
+
+    void deletingTheOpenDraftUnlinksTheEditor() {
+        Pane p;
+        p.save({u"keep me"_qs, u"delete me"_qs});
+        p.view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p.view));
+        p.view.openDraft(p.app.drafts().drafts().first());
+        QCOMPARE(p.app.drafts().editorText(), u"delete me"_qs);
+
+        QWidget* row = p.visible(u"draftRow"_qs).first();
+        auto* remove = row->findChild<QAbstractButton*>(u"deleteDraftButton"_qs);
+        QCOMPARE(remove->accessibleName(), u"Delete draft"_qs);
+        QCOMPARE(remove->size(), QSize(32, 32));
+        QTest::mouseClick(remove, Qt::LeftButton);
+
+        QCOMPARE(bodies(p.app.drafts().drafts()), QStringList{u"keep me"_qs});
+        QCOMPARE(bodies(p.app.repository().loadDrafts(std::nullopt)), QStringList{u"keep me"_qs});
+        QTRY_COMPARE(p.titles(), QStringList{u"keep me"_qs});
+        QCOMPARE(p.visible(u"draftDivider"_qs).size(), 0);
+        // The text stays as a new, unsaved post: saving it makes a new draft.
+        QCOMPARE(p.app.drafts().editorText(), u"delete me"_qs);
+        QCOMPARE(p.app.drafts().editingDraftID(), std::nullopt);
+        p.app.drafts().saveDraft();
+        QCOMPARE(bodies(p.app.drafts().drafts()), QStringList({u"delete me"_qs, u"keep me"_qs}));
+    }
+
+    void deletingTheLastDraftShowsTheEmptyState() {
+        Pane p;
+        p.save({u"alone"_qs});
+        p.view.show();
+        QTest::mouseClick(
+            p.visible(u"draftRow"_qs).first()->findChild<QAbstractButton*>(u"deleteDraftButton"_qs),
+            Qt::LeftButton);
+        QTRY_COMPARE(p.visible(u"draftsEmptyState"_qs).size(), 1);
+        QVERIFY(p.visible(u"draftsCard"_qs).isEmpty());
+    }
+};
+
+QTEST_MAIN(DraftsViewTest)
+#include "DraftsViewTest.moc"

@@ -1,0 +1,131 @@
+#include "InsightsView.h"
+
+#include "ContentButton.h"
+#include "Insight.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+#include <QUrl>
+
+using namespace quillon;
+
+// Takes the place of the browser: records what it was asked to open.
+class Browser : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+class InsightsViewTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { QDesktopServices::unsetUrlHandler(u"https"_qs); }
+
+    void theCatalogHoldsTheSixStories_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("topline");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("1")
+            << 0 << u"$2M revenue"_qs
+            << u"Daily LinkedIn posts helped build $2M revenue and a coaching business."_qs;
+        QTest::newRow("2")
+            << 1 << u"$100K+ MRR pipeline"_qs
+            << u"Founder-led LinkedIn posts created $100K+ in measurable MRR pipeline."_qs;
+        QTest::newRow("3")
+            << 2 << u"600+ leads"_qs
+            << u"Consistent LinkedIn content produced 600+ leads without ads or cold outreach."_qs;
+        QTest::newRow("4")
+            << 3 << u"2x in 60 days"_qs
+            << u"Buyer-focused LinkedIn content helped a client double revenue in 60 days."_qs;
+        QTest::newRow("5")
+            << 4 << u"3x client income"_qs
+            << u"Profile and post clarity helped turn LinkedIn into 3x client income."_qs;
+        QTest::newRow("6")
+            << 5 << u"7 inbound leads/week"_qs
+            << u"Clear positioning helped turn LinkedIn into 7 inbound leads per week."_qs;
+    }
+    void theCatalogHoldsTheSixStories() {
+        QFETCH(int, index);
+        QFETCH(QString, topline);
+        QFETCH(QString, summary);
+        const QList<Insight>& catalog = insightsCatalog();
+        QCOMPARE(catalog.size(), 6);
+        QCOMPARE(catalog[index].topline, topline);
+        QCOMPARE(catalog[index].summary, summary);
+        QVERIFY(!catalog[index].title.isEmpty());
+        static const QRegularExpression form(
+            u"^https://www\\.linkedin\\.com/feed/update/urn%3Ali%3Aactivity%3A[0-9]{19}/$"_qs);
+        QVERIFY2(form.match(catalog[index].url).hasMatch(), qPrintable(catalog[index].url));
+    }
+
+    void addressesAreDistinct() {
+        QSet<QString> urls;
+        for (const Insight& insight : insightsCatalog()) {
+            urls.insert(insight.url);
+        }
+        QCOMPARE(urls.size(), 6);
+    }
+
+    void cardsKeepTheCatalogOrder() {
+        InsightsView view(insightsCatalog(), {});
+        QStringList toplines;
+        for (ContentButton* card : view.findChildren<ContentButton*>(u"insightCard"_qs)) {
+            toplines.append(card->findChildren<QLabel*>().first()->text());
+        }
+        QCOMPARE(toplines, QStringList({u"$2M revenue"_qs, u"$100K+ MRR pipeline"_qs,
+                                        u"600+ leads"_qs, u"2x in 60 days"_qs,
+                                        u"3x client income"_qs, u"7 inbound leads/week"_qs}));
+    }
+
+    void clickingACardOpensItsPostAndCountsOnce() {
+        Browser browser;
+        QDesktopServices::setUrlHandler(u"https"_qs, &browser, "open");
+        QList<AppTelemetryEvent> events;
+        InsightsView view(insightsCatalog(), [&](AppTelemetryEvent e) { events.append(e); });
+        view.resize(700, 900);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        ContentButton* third = view.findChildren<ContentButton*>(u"insightCard"_qs).at(2);
+        QTest::mouseClick(third, Qt::LeftButton, {}, QPoint(third->width() - 4, 4));
+        QCOMPARE(browser.opened, QList<QUrl>{QUrl(insightsCatalog()[2].url)});
+        QCOMPARE(events, QList<AppTelemetryEvent>{AppTelemetryEvent::insightOpened});
+    }
+
+    void nothingCountsWhenTheBrowserDidNotOpen() {
+        // Without a handler the offscreen platform reports that it opened nothing.
+        QList<AppTelemetryEvent> events;
+        InsightsView view(insightsCatalog(), [&](AppTelemetryEvent e) { events.append(e); });
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"does not support"_qs));
+        view.openInsight(insightsCatalog()[0]);
+        QVERIFY(events.isEmpty());
+    }
+
+    void anInvalidAddressOpensNothing_data() {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("space in the host") << u"https://www.linked in.com/feed/"_qs;
+        QTest::newRow("bad percent escape") << u"https://www.linkedin.com/feed/%zz/"_qs;
+    }
+    void anInvalidAddressOpensNothing() {
+        QFETCH(QString, url);
+        Browser browser;
+        QDesktopServices::setUrlHandler(u"https"_qs, &browser, "open");
+        QList<AppTelemetryEvent> events;
+        const Insight broken{u"t"_qs, u"Someone"_qs, u"s"_qs, url};
+        InsightsView view({broken}, [&](AppTelemetryEvent e) { events.append(e); });
+        view.openInsight(broken);
+        QVERIFY(browser.opened.isEmpty());
+        QVERIFY(events.isEmpty());
+    }
+};
+
+QTEST_MAIN(InsightsViewTest)
+#include "InsightsViewTest.moc"
