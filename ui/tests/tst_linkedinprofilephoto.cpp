@@ -105,7 +105,7 @@ const QPoint leftSide(7, 24);
 
 } // namespace
 
-class LinkedInProfilePhotoTest : public QObject {
+class TestLinkedInProfilePhoto : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -280,5 +280,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(LinkedInProfilePhotoTest)
-#include "LinkedInProfilePhotoTest.moc"
+QTEST_MAIN(TestLinkedInProfilePhoto)
+#include "tst_linkedinprofilephoto.moc"

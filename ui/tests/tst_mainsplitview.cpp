@@ -47,7 +47,7 @@ struct Window {
 
 } // namespace
 
-class MainSplitViewTest : public QObject {
+class TestMainSplitView : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -332,5 +332,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(MainSplitViewTest)
-#include "MainSplitViewTest.moc"
+QTEST_MAIN(TestMainSplitView)
+#include "tst_mainsplitview.moc"

@@ -52,7 +52,7 @@ struct Pane {
 
 } // namespace
 
-class DraftsViewTest : public QObject {
+class TestDraftsView : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -206,5 +206,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(DraftsViewTest)
-#include "DraftsViewTest.moc"
+QTEST_MAIN(TestDraftsView)
+#include "tst_draftsview.moc"

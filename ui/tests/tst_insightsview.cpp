@@ -23,7 +23,7 @@ public Q_SLOTS:
     void open(const QUrl& url) { opened.append(url); }
 };
 
-class InsightsViewTest : public QObject {
+class TestInsightsView : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -127,5 +127,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(InsightsViewTest)
-#include "InsightsViewTest.moc"
+QTEST_MAIN(TestInsightsView)
+#include "tst_insightsview.moc"
