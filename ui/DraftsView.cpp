@@ -9,6 +9,7 @@
 #include "Metrics.h"
 #include "ScrollPane.h"
 #include "Surface.h"
+#include "TextLabel.h"
 #include "Theme.h"
 #include "Typography.h"
 
@@ -18,14 +19,6 @@
 
 namespace quillon {
 namespace {
-
-template <typename W> W* styled(W* widget, const QFont& font, const QColor& color) {
-    widget->setFont(font);
-    QPalette p = widget->palette();
-    p.setColor(QPalette::WindowText, color);
-    widget->setPalette(p);
-    return widget;
-}
 
 QWidget* divider() {
     auto* holder = new QWidget;
@@ -49,10 +42,11 @@ DraftsView::DraftsView(DraftStore& draftStore, std::function<void()> onOpenDraft
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pane);
 
-    m_pane->column()->addWidget(styled(new QLabel(u"Saved locally. Max 15 drafts."_qs),
-                                       quillon::font(TextStyle::caption), Theme::secondaryInk()));
-    m_pane->column()->addWidget(styled(
-        new QLabel(u"Drafts"_qs), quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
+    m_pane->column()->addWidget(textLabel(u"Saved locally. Max 15 drafts."_qs,
+                                          quillon::font(TextStyle::caption),
+                                          Theme::secondaryInk()));
+    m_pane->column()->addWidget(
+        textLabel(u"Drafts"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
     rebuild();
     connect(&m_draftStore, &DraftStore::draftsChanged, this, &DraftsView::rebuild);
 }
@@ -100,16 +94,14 @@ QWidget* DraftsView::row(const Draft& draft) {
     auto* labelColumn = new QVBoxLayout(label);
     labelColumn->setContentsMargins(0, 6, 0, 6);
     labelColumn->setSpacing(6);
-    auto* title =
-        styled(new QLabel(draft.title()), quillon::font(TextStyle::headline), Theme::ink());
+    auto* title = textLabel(draft.title(), quillon::font(TextStyle::headline), Theme::ink());
     title->setObjectName(u"draftTitle"_qs);
     title->setWordWrap(true);
-    title->setTextFormat(Qt::PlainText);
-    auto* body = styled(new ElidedLabel(draft.body, 3), quillon::font(TextStyle::subheadline),
-                        Theme::secondaryInk());
+    auto* body = new ElidedLabel(draft.body, 3);
+    setTextStyle(body, quillon::font(TextStyle::subheadline), Theme::secondaryInk());
     body->setObjectName(u"draftBody"_qs);
-    auto* date = styled(new QLabel(abbreviatedDateTime(draft.updatedAt)),
-                        quillon::font(TextStyle::caption), Theme::secondaryInk());
+    auto* date = textLabel(abbreviatedDateTime(draft.updatedAt), quillon::font(TextStyle::caption),
+                           Theme::secondaryInk());
     date->setObjectName(u"draftDate"_qs);
     labelColumn->addWidget(title);
     labelColumn->addWidget(body);

@@ -1,5 +1,6 @@
 #include "EmptyStateView.h"
 
+#include "TextLabel.h"
 #include "Theme.h"
 #include "Typography.h"
 
@@ -9,29 +10,19 @@
 namespace quillon {
 namespace {
 constexpr int symbolSize = 44;
-
-void colour(QLabel* label, const QColor& color) {
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, color);
-    label->setPalette(p);
-}
 } // namespace
 
 EmptyStateView::EmptyStateView(Symbol symbol, const QString& title, const QString& description,
                                QWidget* parent)
     : QWidget(parent)
-    , m_title(new QLabel(title, this))
-    , m_description(new QLabel(description, this)) {
+    , m_title(textLabel(title, quillon::font(TextStyle::title3, QFont::Bold), Theme::ink()))
+    , m_description(textLabel(description, quillon::font(TextStyle::body), Theme::secondaryInk())) {
     auto* image = new QLabel(this);
     image->setPixmap(symbolPixmap(symbol, Theme::secondaryInk(), symbolSize, devicePixelRatioF()));
     image->setAlignment(Qt::AlignCenter);
 
-    m_title->setFont(quillon::font(TextStyle::title3, QFont::Bold));
-    colour(m_title, Theme::ink());
     m_title->setAlignment(Qt::AlignCenter);
 
-    m_description->setFont(quillon::font(TextStyle::body));
-    colour(m_description, Theme::secondaryInk());
     m_description->setAlignment(Qt::AlignCenter);
     m_description->setWordWrap(true);
 

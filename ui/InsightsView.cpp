@@ -3,6 +3,7 @@
 #include "ContentButton.h"
 #include "Metrics.h"
 #include "ScrollPane.h"
+#include "TextLabel.h"
 #include "Theme.h"
 #include "Typography.h"
 
@@ -13,20 +14,6 @@
 #include <QVBoxLayout>
 
 namespace quillon {
-namespace {
-
-QLabel* label(const QString& text, const QFont& font, const QColor& color) {
-    auto* result = new QLabel(text);
-    result->setTextFormat(Qt::PlainText);
-    result->setFont(font);
-    QPalette p = result->palette();
-    p.setColor(QPalette::WindowText, color);
-    result->setPalette(p);
-    return result;
-}
-
-} // namespace
-
 InsightsView::InsightsView(QList<Insight> insights, TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
     , m_insights(std::move(insights))
@@ -36,10 +23,10 @@ InsightsView::InsightsView(QList<Insight> insights, TelemetrySink telemetry, QWi
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(pane);
 
-    pane->column()->addWidget(label(tr("Public LinkedIn signals"),
-                                    quillon::font(TextStyle::caption), Theme::secondaryInk()));
-    auto* heading = label(tr("People turn their lived work into visible opportunity."),
-                          quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink());
+    pane->column()->addWidget(textLabel(tr("Public LinkedIn signals"),
+                                        quillon::font(TextStyle::caption), Theme::secondaryInk()));
+    auto* heading = textLabel(tr("People turn their lived work into visible opportunity."),
+                              quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink());
     heading->setWordWrap(true);
     pane->column()->addWidget(heading);
     for (const Insight& insight : m_insights) {
@@ -53,16 +40,16 @@ QWidget* InsightsView::card(const Insight& insight) {
     column->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
                                Metrics::defaultPadding, Metrics::defaultPadding);
     column->setSpacing(6);
-    column->addWidget(label(insight.topline, quillon::font(TextStyle::caption, QFont::DemiBold),
-                            Theme::accent()));
+    column->addWidget(textLabel(insight.topline, quillon::font(TextStyle::caption, QFont::DemiBold),
+                                Theme::accent()));
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(10);
-    titleRow->addWidget(label(insight.title, quillon::font(TextStyle::headline), Theme::ink()), 0,
-                        Qt::AlignBaseline);
+    titleRow->addWidget(textLabel(insight.title, quillon::font(TextStyle::headline), Theme::ink()),
+                        0, Qt::AlignBaseline);
     titleRow->addStretch(1);
     column->addLayout(titleRow);
     auto* summary =
-        label(insight.summary, quillon::font(TextStyle::subheadline), Theme::secondaryInk());
+        textLabel(insight.summary, quillon::font(TextStyle::subheadline), Theme::secondaryInk());
     summary->setWordWrap(true);
     summary->setAlignment(Qt::AlignLeading | Qt::AlignTop);
     column->addWidget(summary);

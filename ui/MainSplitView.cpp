@@ -2,6 +2,7 @@
 
 #include "DraftStore.h"
 #include "DraftsView.h"
+#include "EditorView.h"
 #include "FeedbackButton.h"
 #include "Insight.h"
 #include "InsightsView.h"
@@ -131,9 +132,21 @@ QWidget* MainSplitView::createPane(Section section) {
     case Section::editor:
         break;
     }
-    auto* pane = new Surface(Theme::background());
-    pane->setObjectName(u"editorPane"_qs);
-    return pane;
+    // The post outlives the pane, so it reaches the window only while the window exists.
+    const QPointer<MainSplitView> self(this);
+    return new EditorView(
+        m_draftStore, m_sessionStore, m_authService, m_postService,
+        [self] {
+            if (self) {
+                self->setSelection(Section::drafts);
+            }
+        },
+        [self] {
+            if (self) {
+                self->postSucceeded();
+            }
+        },
+        m_telemetry);
 }
 
 void MainSplitView::setSelection(Section section) {

@@ -15,27 +15,26 @@ struct SymbolNames {
 };
 
 SymbolNames namesFor(Symbol symbol) {
+    // Symbolic names first (GNOME-style themes), then Breeze's, which backs every theme.
     switch (symbol) {
     case Symbol::chartLineUptrend:
         return {{u"office-chart-line"_qs, u"view-statistics"_qs}, u"\u2197"_qs};
     case Symbol::docText:
-        return {{u"text-x-generic"_qs, u"text-x-generic-symbolic"_qs, u"x-office-document"_qs},
-                u"\u2263"_qs};
+        return {{u"text-x-generic-symbolic"_qs, u"text-x-generic"_qs}, u"\u2263"_qs};
     case Symbol::squareAndPencil:
-        return {{u"document-edit"_qs, u"document-edit-symbolic"_qs}, u"\u270E"_qs};
+        return {{u"document-edit-symbolic"_qs, u"document-edit"_qs}, u"\u270E"_qs};
     case Symbol::gearshape:
-        return {{u"configure"_qs, u"emblem-system-symbolic"_qs, u"preferences-system"_qs},
-                u"\u2699"_qs};
+        return {{u"emblem-system-symbolic"_qs, u"configure"_qs}, u"\u2699"_qs};
     case Symbol::ladybug:
         return {{u"bug-symbolic"_qs, u"tools-report-bug"_qs}, u"!"_qs};
     case Symbol::xmark:
-        return {{u"window-close"_qs, u"window-close-symbolic"_qs}, u"\u00D7"_qs};
+        return {{u"window-close-symbolic"_qs, u"edit-delete-remove"_qs}, u"\u00D7"_qs};
     case Symbol::chevronLeft:
-        return {{u"go-previous"_qs, u"go-previous-symbolic"_qs}, u"\u2039"_qs};
+        return {{u"go-previous-symbolic"_qs, u"go-previous"_qs}, u"\u2039"_qs};
     case Symbol::listBullet:
-        return {{u"format-list-unordered"_qs, u"view-list-bullet-symbolic"_qs}, u"\u2022"_qs};
+        return {{u"view-list-bullet-symbolic"_qs, u"format-list-unordered"_qs}, u"\u2022"_qs};
     case Symbol::listNumber:
-        return {{u"format-list-ordered"_qs, u"view-list-ordered-symbolic"_qs}, u"1."_qs};
+        return {{u"view-list-ordered-symbolic"_qs, u"format-list-ordered"_qs}, u"1."_qs};
     }
     return {};
 }
@@ -87,7 +86,27 @@ QPixmap symbolPixmap(Symbol symbol, const QColor& color, int pixelSize, qreal de
     painter.setRenderHint(QPainter::Antialiasing);
     const QIcon icon = symbolIcon(symbol);
     if (!icon.isNull()) {
-        icon.paint(&painter, QRect(0, 0, side, side));
+        // Themes ship fixed sizes: the smallest one at least as large as asked, else the
+        // largest, scaled to fit, where QIcon would only centre a smaller picture.
+        QSize best;
+        QSize largest;
+        for (const QSize& available : icon.availableSizes()) {
+            if (available.width() >= side &&
+                (!best.isValid() || available.width() < best.width())) {
+                best = available;
+            }
+            if (available.width() > largest.width()) {
+                largest = available;
+            }
+        }
+        if (!best.isValid()) {
+            best = largest;
+        }
+        QPixmap source = icon.pixmap(best.isValid() ? best : QSize(side, side));
+        if (source.size() != QSize(side, side)) {
+            source = source.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        }
+        painter.drawPixmap((side - source.width()) / 2, (side - source.height()) / 2, source);
     } else {
         QFont glyphFont;
         glyphFont.setPixelSize(side);

@@ -1,9 +1,9 @@
-#include "DraftsView.h"
-
 #include "AppFixture.h"
 #include "DateTimeText.h"
+#include "DraftsView.h"
 #include "ElidedLabel.h"
 #include "EmptyStateView.h"
+#include "Theme.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -129,8 +129,10 @@ private Q_SLOTS:
         const QStringList lines = bodyLabel->visibleLines(bodyLabel->width());
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines.last().endsWith(u'\u2026'));
-        QCOMPARE(row->findChild<QLabel*>(u"draftDate"_qs)->text(),
-                 u"Dec 10, 2026, 10:23\u202FAM"_qs);
+        auto* date = row->findChild<QLabel*>(u"draftDate"_qs);
+        QCOMPARE(date->text(), u"Dec 10, 2026, 10:23\u202FAM"_qs);
+        QCOMPARE(date->palette().color(date->foregroundRole()), Theme::secondaryInk());
+        QCOMPARE(bodyLabel->palette().color(bodyLabel->foregroundRole()), Theme::secondaryInk());
     }
 
     void abbreviatedDateFollowsTheLocale_data() {

@@ -1,7 +1,7 @@
-#include "InsightsView.h"
-
 #include "ContentButton.h"
 #include "Insight.h"
+#include "InsightsView.h"
+#include "Theme.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -78,7 +78,10 @@ private Q_SLOTS:
         InsightsView view(insightsCatalog(), {});
         QStringList toplines;
         for (ContentButton* card : view.findChildren<ContentButton*>(u"insightCard"_qs)) {
-            toplines.append(card->findChildren<QLabel*>().first()->text());
+            QLabel* topline = card->findChildren<QLabel*>().first();
+            toplines.append(topline->text());
+            // Inside a button a label would otherwise draw in the button's text colour.
+            QCOMPARE(topline->palette().color(topline->foregroundRole()), Theme::accent());
         }
         QCOMPARE(toplines, QStringList({u"$2M revenue"_qs, u"$100K+ MRR pipeline"_qs,
                                         u"600+ leads"_qs, u"2x in 60 days"_qs,

@@ -1,0 +1,373 @@
+#include "EditorView.h"
+
+#include "DraftStore.h"
+#include "LinkedInAuthService.h"
+#include "LinkedInPostService.h"
+#include "LinkedInProfilePhoto.h"
+#include "LinkedInSessionStore.h"
+#include "Metrics.h"
+#include "PrimaryButton.h"
+#include "RichTextEditor.h"
+#include "ScrollPane.h"
+#include "SecondaryButton.h"
+#include "Surface.h"
+#include "Symbols.h"
+#include "TextLabel.h"
+#include "Theme.h"
+#include "Typography.h"
+#include "UnicodeText.h"
+
+#include <QDesktopServices>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace quillon {
+namespace {
+
+// The toolbar's text buttons draw their titles in `color`.
+QToolButton* textButton(const QString& title, const QFont& font, const QColor& color) {
+    auto* button = new QToolButton;
+    button->setText(title);
+    button->setFont(font);
+    QPalette p = button->palette();
+    p.setColor(QPalette::ButtonText, color);
+    button->setPalette(p);
+    return button;
+}
+
+QToolButton* symbolButton(Symbol symbol, int symbolSize, int frame, const QColor& color) {
+    auto* button = new QToolButton;
+    button->setAutoRaise(true);
+    button->setFixedSize(frame, frame);
+    QIcon icon;
+    icon.addPixmap(symbolPixmap(symbol, color, symbolSize, 2.0));
+    button->setIcon(icon);
+    button->setIconSize(QSize(symbolSize, symbolSize));
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+struct ToolbarText {
+    EditorFormatCommand command;
+    QString title;
+    QString name;
+};
+
+} // namespace
+
+EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
+                       LinkedInAuthService& authService, LinkedInPostService& postService,
+                       std::function<void()> onShowDrafts, std::function<void()> onPostSucceeded,
+                       TelemetrySink telemetry, QWidget* parent)
+    : QWidget(parent)
+    , m_draftStore(draftStore)
+    , m_sessionStore(sessionStore)
+    , m_authService(authService)
+    , m_postService(postService)
+    , m_onShowDrafts(std::move(onShowDrafts))
+    , m_onPostSucceeded(std::move(onPostSucceeded))
+    , m_telemetry(std::move(telemetry)) {
+    auto* pane = new ScrollPane(16);
+    QVBoxLayout* column = pane->column();
+    column->addWidget(
+        textLabel(u"Saved locally"_qs, quillon::font(TextStyle::caption), Theme::secondaryInk()));
+    column->addWidget(header());
+    column->addWidget(editorCard());
+    column->addWidget(preview());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(pane, 1);
+    // Outside the scroll view, so it stays in sight while the content scrolls.
+    layout->addWidget(bottomBar());
+
+    connect(&m_draftStore, &DraftStore::editorTextChanged, this, &EditorView::refreshText);
+    connect(&m_sessionStore, &LinkedInSessionStore::tokenChanged, this,
+            &EditorView::refreshProfile);
+    refreshText();
+    refreshProfile();
+}
+
+EditorView::~EditorView() = default;
+
+QWidget* EditorView::header() {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(10);
+    auto* back = symbolButton(Symbol::chevronLeft, 17, 28, Theme::ink());
+    back->setObjectName(u"backToDraftsButton"_qs);
+    back->setAccessibleName(u"Back to drafts"_qs);
+    back->setToolTip(u"Back to drafts"_qs);
+    connect(back, &QToolButton::clicked, this, [this] {
+        if (m_onShowDrafts) {
+            m_onShowDrafts();
+        }
+    });
+    layout->addWidget(back);
+    layout->addWidget(textLabel(u"Write your post"_qs,
+                                quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
+    layout->addStretch(1);
+    return row;
+}
+
+QWidget* EditorView::editorCard() {
+    auto* card = new Surface(Theme::card());
+    card->setObjectName(u"editorCard"_qs);
+    card->setCornerRadius(Metrics::cornerRadius);
+    auto* column = new QVBoxLayout(card);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* strip = new Surface(Qt::white);
+    strip->setObjectName(u"formatStrip"_qs);
+    strip->setCornerRadius(Metrics::cornerRadius, Surface::Corners::top);
+    strip->setEdgeLine(Surface::Edge::bottom,
+                       Theme::withOpacity(Theme::ink(), Metrics::hairlineOpacity));
+    strip->setFixedHeight(44);
+    auto* stripLayout = new QHBoxLayout(strip);
+    stripLayout->setContentsMargins(0, 0, 0, 1);
+    auto* scroller = new QScrollArea;
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(formatToolbar());
+    // The strip's white shows through; setWidget() had made the row paint its own.
+    scroller->viewport()->setAutoFillBackground(false);
+    scroller->widget()->setAutoFillBackground(false);
+    stripLayout->addWidget(scroller);
+    column->addWidget(strip);
+
+    auto* area = new QWidget;
+    auto* overlay = new QGridLayout(area);
+    overlay->setContentsMargins(0, 0, 0, 0);
+    m_editor = new RichTextEditor;
+    m_editor->setObjectName(u"postEditor"_qs);
+    m_editor->setMinimumHeight(260);
+    m_editor->bindText(m_draftStore);
+    m_editor->setOnFirstEdit([this] { trackFirstEdit(); });
+    auto* editorHolder = new QWidget;
+    auto* holderLayout = new QVBoxLayout(editorHolder);
+    // The trailing room keeps the text clear of the clear button.
+    holderLayout->setContentsMargins(12, 12, 12 + 36, 12);
+    holderLayout->addWidget(m_editor);
+    overlay->addWidget(editorHolder, 0, 0);
+
+    m_clearButton = symbolButton(Symbol::xmark, 14, 32, Theme::ink());
+    m_clearButton->setObjectName(u"clearPostButton"_qs);
+    m_clearButton->setAccessibleName(u"Clear post text"_qs);
+    m_clearButton->setToolTip(u"Clear post text"_qs);
+    QSizePolicy keepsPlace = m_clearButton->sizePolicy();
+    keepsPlace.setRetainSizeWhenHidden(true);
+    m_clearButton->setSizePolicy(keepsPlace);
+    connect(m_clearButton, &QToolButton::clicked, this, &EditorView::clearPost);
+    auto* clearHolder = new QWidget;
+    auto* clearLayout = new QVBoxLayout(clearHolder);
+    clearLayout->setContentsMargins(0, 8, 8, 0);
+    clearLayout->addWidget(m_clearButton);
+    overlay->addWidget(clearHolder, 0, 0, Qt::AlignTop | Qt::AlignRight);
+    column->addWidget(area);
+    return card;
+}
+
+QWidget* EditorView::formatToolbar() {
+    auto* row = new QWidget;
+    row->setAutoFillBackground(false);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(8, 0, 8, 0);
+    layout->setSpacing(0);
+    const QColor ink = Theme::withOpacity(Theme::ink(), 0.72);
+
+    const ToolbarText texts[] = {
+        {EditorFormatCommand::bold, u"B"_qs, u"formatBold"_qs},
+        {EditorFormatCommand::italic, u"I"_qs, u"formatItalic"_qs},
+        {EditorFormatCommand::strikethrough, u"S"_qs, u"formatStrikethrough"_qs},
+        {EditorFormatCommand::underline, u"U"_qs, u"formatUnderline"_qs},
+        {EditorFormatCommand::code, u"<>"_qs, u"formatCode"_qs},
+        {EditorFormatCommand::clear, u"T/"_qs, u"formatClear"_qs},
+    };
+    for (const ToolbarText& text : texts) {
+        QFont buttonFont = quillon::font(TextStyle::body, QFont::Medium);
+        buttonFont.setPixelSize(18);
+        switch (text.command) {
+        case EditorFormatCommand::bold:
+            buttonFont.setWeight(QFont::Bold);
+            break;
+        case EditorFormatCommand::italic:
+            buttonFont.setItalic(true);
+            break;
+        case EditorFormatCommand::strikethrough:
+            buttonFont.setStrikeOut(true);
+            break;
+        case EditorFormatCommand::underline:
+            buttonFont.setUnderline(true);
+            break;
+        default:
+            break;
+        }
+        auto* button = textButton(text.title, buttonFont, ink);
+        button->setAutoRaise(true);
+        button->setObjectName(text.name);
+        button->setFixedSize(44, 44);
+        button->setCursor(Qt::PointingHandCursor);
+        const EditorFormatCommand command = text.command;
+        connect(button, &QToolButton::clicked, this,
+                [this, command] { m_editor->setCommand(command); });
+        layout->addWidget(button);
+    }
+
+    auto* divider = new QWidget;
+    auto* dividerLayout = new QHBoxLayout(divider);
+    dividerLayout->setContentsMargins(10, 0, 10, 0);
+    auto* line = new Surface(Theme::withOpacity(Theme::ink(), Metrics::hairlineOpacity));
+    line->setFixedSize(1, 24);
+    dividerLayout->addWidget(line);
+    layout->addWidget(divider);
+
+    const std::pair<EditorFormatCommand, Symbol> symbols[] = {
+        {EditorFormatCommand::bullets, Symbol::listBullet},
+        {EditorFormatCommand::numbered, Symbol::listNumber},
+    };
+    for (const auto& [command, symbol] : symbols) {
+        auto* button = symbolButton(symbol, 18, 44, ink);
+        button->setObjectName(command == EditorFormatCommand::bullets ? u"formatBullets"_qs
+                                                                      : u"formatNumbered"_qs);
+        connect(button, &QToolButton::clicked, this,
+                [this, c = command] { m_editor->setCommand(c); });
+        layout->addWidget(button);
+    }
+    layout->addStretch(1);
+    return row;
+}
+
+QWidget* EditorView::preview() {
+    auto* card = new Surface(Qt::white);
+    card->setObjectName(u"preview"_qs);
+    card->setCornerRadius(Metrics::cornerRadius);
+    card->setStroke(Theme::withOpacity(Theme::ink(), Metrics::hairlineOpacity));
+    m_previewColumn = new QVBoxLayout(card);
+    m_previewColumn->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
+                                        Metrics::defaultPadding, Metrics::defaultPadding);
+    m_previewColumn->setSpacing(12);
+    m_previewText = textLabel(QString(), quillon::font(TextStyle::body), Theme::ink());
+    m_previewText->setObjectName(u"previewText"_qs);
+    m_previewText->setWordWrap(true);
+    m_previewText->setAlignment(Qt::AlignLeading | Qt::AlignTop);
+    m_previewText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_previewColumn->addWidget(m_previewText);
+    return card;
+}
+
+QWidget* EditorView::bottomBar() {
+    auto* bar = new Surface(Theme::background());
+    bar->setObjectName(u"bottomBar"_qs);
+    bar->setEdgeLine(Surface::Edge::top,
+                     Theme::withOpacity(Theme::ink(), Metrics::hairlineOpacity));
+    auto* column = new QVBoxLayout(bar);
+    column->setContentsMargins(Metrics::defaultPadding, 12, Metrics::defaultPadding, 8);
+    column->setSpacing(10);
+    m_saveButton = new SecondaryButton(u"Save draft"_qs);
+    m_saveButton->setObjectName(u"saveDraftButton"_qs);
+    connect(m_saveButton, &QPushButton::clicked, this, &EditorView::saveDraft);
+    m_postButton = new PrimaryButton(u"Post to LinkedIn"_qs);
+    m_postButton->setObjectName(u"postButton"_qs);
+    connect(m_postButton, &QPushButton::clicked, this, &EditorView::post);
+    column->addWidget(m_saveButton);
+    column->addWidget(m_postButton);
+    return bar;
+}
+
+void EditorView::refreshText() {
+    const bool hasText = hasPostText();
+    m_clearButton->setEnabled(hasText);
+    m_clearButton->setVisible(hasText);
+    m_previewText->setText(previewText());
+}
+
+void EditorView::refreshProfile() {
+    if (m_profileLine) {
+        m_profileLine->hide();
+        m_profileLine->deleteLater();
+    }
+    const std::optional<LinkedInToken>& token = m_sessionStore.token();
+    if (!token) {
+        m_profileLine = textLabel(u"Connect LinkedIn to preview your profile."_qs,
+                                  quillon::font(TextStyle::subheadline), Theme::secondaryInk());
+    } else {
+        auto* row = new QWidget;
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(10);
+        auto* photo = new LinkedInProfilePhoto(48);
+        photo->setObjectName(u"previewPhoto"_qs);
+        photo->setPictureURL(token->profile.pictureURL);
+        layout->addWidget(photo);
+        auto* names = new QVBoxLayout;
+        names->setSpacing(2);
+        auto* name =
+            textLabel(token->profile.name, quillon::font(TextStyle::headline), Theme::ink());
+        name->setObjectName(u"previewName"_qs);
+        auto* headline = textLabel(token->profile.displayHeadline().value_or(u"Now"_qs),
+                                   quillon::font(TextStyle::subheadline), Theme::secondaryInk());
+        headline->setObjectName(u"previewHeadline"_qs);
+        names->addWidget(name);
+        names->addWidget(headline);
+        layout->addLayout(names, 1);
+        m_profileLine = row;
+    }
+    m_profileLine->setObjectName(
+        m_profileLine->objectName().isEmpty() ? u"previewProfile"_qs : m_profileLine->objectName());
+    m_previewColumn->insertWidget(0, m_profileLine);
+}
+
+std::optional<EditorFormatCommand> EditorView::formatCommand() const {
+    return m_editor->command();
+}
+
+bool EditorView::hasPostText() const {
+    return !unicode::trimmedWhitespaceAndNewlines(m_draftStore.editorText()).isEmpty();
+}
+
+QString EditorView::previewText() const {
+    return hasPostText() ? m_draftStore.editorText() : u"Preview appears here."_qs;
+}
+
+void EditorView::trackFirstEdit() {
+    if (m_telemetry) {
+        m_telemetry(AppTelemetryEvent::editorStarted);
+    }
+}
+
+void EditorView::clearPost() {
+    m_draftStore.newPost();
+}
+
+void EditorView::saveDraft() {
+    m_draftStore.saveDraft();
+}
+
+void EditorView::setPosting(bool posting) {
+    if (m_isPosting == posting) {
+        return;
+    }
+    m_isPosting = posting;
+    m_postButton->setText(posting ? u"Posting..."_qs : u"Post to LinkedIn"_qs);
+    m_postButton->setEnabled(!posting);
+    Q_EMIT isPostingChanged(posting);
+}
+
+void EditorView::post() {
+    // The post flow arrives with the backend clients.
+}
+
+QUrl EditorView::recentActivityURL() {
+    return QUrl(u"https://www.linkedin.com/in/me/recent-activity/all/"_qs);
+}
+
+} // namespace quillon

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "AppTelemetry.h"
+#include "EditorFormatCommand.h"
+#include "TelemetrySink.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QToolButton;
+class QVBoxLayout;
+
+namespace quillon {
+
+class DraftStore;
+class LinkedInAuthService;
+class LinkedInPostService;
+class LinkedInSessionStore;
+class PrimaryButton;
+class RichTextEditor;
+class SecondaryButton;
+
+// The Editor pane: the post being written with its format toolbar, a live preview under the
+// member's name, and the bottom bar that saves it as a draft or posts it to LinkedIn,
+// connecting the account first when needed. A post runs to its end even when the pane goes.
+class EditorView : public QWidget {
+    Q_OBJECT
+
+public:
+    EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
+               LinkedInAuthService& authService, LinkedInPostService& postService,
+               std::function<void()> onShowDrafts, std::function<void()> onPostSucceeded,
+               TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
+    ~EditorView() override;
+
+    bool isPosting() const { return m_isPosting; }
+    std::optional<EditorFormatCommand> formatCommand() const;
+    // The text trimmed of white space and line breaks is not empty.
+    bool hasPostText() const;
+    // The text exactly as typed, or "Preview appears here." when there is none.
+    QString previewText() const;
+
+    RichTextEditor* editor() const { return m_editor; }
+
+    void trackFirstEdit();
+    void clearPost();
+    void saveDraft();
+    void post();
+
+    // The signed-in member's own recent activity on LinkedIn.
+    static QUrl recentActivityURL();
+
+Q_SIGNALS:
+    void isPostingChanged(bool posting);
+
+private:
+    QWidget* header();
+    QWidget* editorCard();
+    QWidget* formatToolbar();
+    QWidget* preview();
+    QWidget* bottomBar();
+    void refreshText();
+    void refreshProfile();
+    void setPosting(bool posting);
+
+    DraftStore& m_draftStore;
+    LinkedInSessionStore& m_sessionStore;
+    LinkedInAuthService& m_authService;
+    LinkedInPostService& m_postService;
+    const std::function<void()> m_onShowDrafts;
+    const std::function<void()> m_onPostSucceeded;
+    const TelemetrySink m_telemetry;
+    bool m_isPosting = false;
+
+    RichTextEditor* m_editor = nullptr;
+    QToolButton* m_clearButton = nullptr;
+    QWidget* m_profileLine = nullptr;
+    QVBoxLayout* m_previewColumn = nullptr;
+    QLabel* m_previewText = nullptr;
+    SecondaryButton* m_saveButton = nullptr;
+    PrimaryButton* m_postButton = nullptr;
+};
+
+} // namespace quillon
