@@ -80,6 +80,8 @@ void DraftsView::rebuild() {
         m_list = card;
     }
     m_pane->column()->addWidget(m_list);
+    // At once, not on the layout's next turn: the old list is already hidden.
+    m_list->show();
 }
 
 QWidget* DraftsView::row(const Draft& draft) {

@@ -321,9 +321,10 @@ void EditorView::refreshProfile() {
         layout->addLayout(names, 1);
         m_profileLine = row;
     }
-    m_profileLine->setObjectName(
-        m_profileLine->objectName().isEmpty() ? u"previewProfile"_qs : m_profileLine->objectName());
+    m_profileLine->setObjectName(u"previewProfile"_qs);
     m_previewColumn->insertWidget(0, m_profileLine);
+    // At once, not on the layout's next turn: the old line is already hidden.
+    m_profileLine->show();
 }
 
 std::optional<EditorFormatCommand> EditorView::formatCommand() const {

@@ -106,8 +106,16 @@ private Q_SLOTS:
         QCOMPARE(w.app.drafts().editorText(), u"opened body"_qs);
         QCOMPARE(w.app.drafts().editingDraftID(), std::optional<QUuid>(stored.id));
 
-        // The sidebar choosing Editor now keeps the opened draft...
-        w.view.selectSection(Section::editor);
+        // Back to the drafts with the editor's own button, then Editor in the sidebar: the
+        // opened draft stays...
+        auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
+        QVERIFY(editor);
+        QTest::mouseClick(editor->findChild<QAbstractButton*>(u"backToDraftsButton"_qs),
+                          Qt::LeftButton);
+        QCOMPARE(w.view.selection(), Section::drafts);
+        QVERIFY(w.view.opensDraftInEditor());
+        w.clickSidebar(Section::editor);
+        QCOMPARE(w.view.selection(), Section::editor);
         QCOMPARE(w.app.drafts().editorText(), u"opened body"_qs);
         QVERIFY(!w.view.opensDraftInEditor());
         // ...but only once.
