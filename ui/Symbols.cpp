@@ -28,7 +28,7 @@ SymbolNames namesFor(Symbol symbol) {
     case Symbol::ladybug:
         return {{u"bug-symbolic"_qs, u"tools-report-bug"_qs}, u"!"_qs};
     case Symbol::xmark:
-        return {{u"window-close-symbolic"_qs, u"edit-delete-remove"_qs}, u"\u00D7"_qs};
+        return {{u"edit-delete-remove"_qs, u"window-close-symbolic"_qs}, u"\u00D7"_qs};
     case Symbol::chevronLeft:
         return {{u"go-previous-symbolic"_qs, u"go-previous"_qs}, u"\u2039"_qs};
     case Symbol::listBullet:
