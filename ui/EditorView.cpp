@@ -10,6 +10,7 @@
 #include "RichTextEditor.h"
 #include "ScrollPane.h"
 #include "SecondaryButton.h"
+#include "ServiceError.h"
 #include "Surface.h"
 #include "Symbols.h"
 #include "TextLabel.h"
@@ -364,7 +365,99 @@ void EditorView::setPosting(bool posting) {
 }
 
 void EditorView::post() {
-    // The post flow arrives with the backend clients.
+    if (m_isPosting) {
+        return;
+    }
+    if (m_telemetry) {
+        m_telemetry(AppTelemetryEvent::postStarted);
+    }
+    setPosting(true);
+    // Taken now: connecting first changes the drafts owner, which resets the editor to the
+    // new member's fresh post before the text would be read.
+    const QString text = m_draftStore.editorText();
+    // Not awaited: the task runs on, on this thread, after the click has returned.
+    runPost({m_draftStore, m_sessionStore, m_authService, m_postService, m_onPostSucceeded,
+             m_telemetry, this, text});
+}
+
+void EditorView::PostContext::send(AppTelemetryEvent event) const {
+    if (telemetry) {
+        telemetry(event);
+    }
+}
+
+QCoro::Task<> EditorView::runPost(PostContext context) {
+    // A failure ends the post wherever it happens; connecting and publishing end alike.
+    std::optional<QString> failure;
+    // Every awaited task is a named object: GCC 12 destroys temporaries of a co_await
+    // expression twice when the awaited task throws.
+    try {
+        QCoro::Task<> connecting = connectIfNeeded(context);
+        co_await std::move(connecting);
+        QCoro::Task<> publishing = publish(context);
+        co_await std::move(publishing);
+    } catch (const ServiceError& error) {
+        failure = error.description();
+    } catch (const std::exception& error) {
+        failure = QString::fromUtf8(error.what());
+    }
+    if (failure) {
+        postDidFail(context, *failure);
+    } else {
+        postDidSucceed(context);
+    }
+}
+
+QCoro::Task<> EditorView::connectIfNeeded(const PostContext& context) {
+    if (context.sessionStore.isConnected()) {
+        co_return;
+    }
+    context.send(AppTelemetryEvent::linkedInConnectStarted);
+    QCoro::Task<LinkedInToken> connecting = context.authService.connect();
+    const LinkedInToken token = co_await std::move(connecting);
+    context.sessionStore.save(token);
+    context.send(AppTelemetryEvent::linkedInConnected);
+}
+
+QCoro::Task<> EditorView::publish(const PostContext& context) {
+    // Untrimmed: the client trims it and refuses an empty post.
+    const QString& text = context.text;
+    std::optional<QString> accessToken;
+    std::optional<QString> memberID;
+    if (const auto credentials = context.sessionStore.postingCredentials()) {
+        accessToken = credentials->accessToken;
+        memberID = credentials->memberID;
+    }
+    QCoro::Task<> publishing = context.postService.publish(text, accessToken, memberID);
+    co_await std::move(publishing);
+}
+
+void EditorView::postDidSucceed(const PostContext& context) {
+    context.draftStore.dropEditingDraft();
+    context.draftStore.setStatusMessage(u"Posted to LinkedIn"_qs);
+    if (context.view) {
+        context.view->setPosting(false);
+    }
+    context.send(AppTelemetryEvent::postSucceeded);
+    if (context.onPostSucceeded) {
+        context.onPostSucceeded();
+    }
+    openRecentActivity();
+}
+
+void EditorView::postDidFail(const PostContext& context, const QString& description) {
+    context.draftStore.setStatusMessage(description);
+    if (context.view) {
+        context.view->setPosting(false);
+    }
+    context.send(AppTelemetryEvent::postFailed);
+}
+
+void EditorView::openRecentActivity() {
+    const QUrl url = recentActivityURL();
+    if (url.isValid()) {
+        QDesktopServices::openUrl(url);
+    }
 }
 
 QUrl EditorView::recentActivityURL() {

@@ -4,6 +4,7 @@
 #include "EditorFormatCommand.h"
 #include "TelemetrySink.h"
 
+#include <QCoroTask>
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
@@ -49,6 +50,7 @@ public:
     void trackFirstEdit();
     void clearPost();
     void saveDraft();
+    // Starts the post and returns at once; a second one cannot start while it runs.
     void post();
 
     // The signed-in member's own recent activity on LinkedIn.
@@ -58,6 +60,28 @@ Q_SIGNALS:
     void isPostingChanged(bool posting);
 
 private:
+    // What a running post needs; a copy, so the post ends well after the pane is gone.
+    struct PostContext {
+        DraftStore& draftStore;
+        LinkedInSessionStore& sessionStore;
+        LinkedInAuthService& authService;
+        LinkedInPostService& postService;
+        std::function<void()> onPostSucceeded;
+        TelemetrySink telemetry;
+        QPointer<EditorView> view;
+        // The text as written when the post started.
+        QString text;
+
+        void send(AppTelemetryEvent event) const;
+    };
+
+    static QCoro::Task<> runPost(PostContext context);
+    static QCoro::Task<> connectIfNeeded(const PostContext& context);
+    static QCoro::Task<> publish(const PostContext& context);
+    static void postDidSucceed(const PostContext& context);
+    static void postDidFail(const PostContext& context, const QString& description);
+    static void openRecentActivity();
+
     QWidget* header();
     QWidget* editorCard();
     QWidget* formatToolbar();

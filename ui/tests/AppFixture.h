@@ -2,6 +2,7 @@
 
 #include "AppConfiguration.h"
 #include "AppContainer.h"
+#include "AuthTokenStore.h"
 #include "DraftStore.h"
 #include "LinkedInSessionStore.h"
 #include "LinkedInToken.h"
@@ -19,7 +20,7 @@ namespace quillon::testing {
 inline AppConfiguration configurationFor(const QUrl& baseURL) {
     AppConfiguration configuration;
     configuration.api.baseURL = baseURL;
-    configuration.linkedIn.callbackURLScheme = u"quillon-test"_qs;
+    configuration.linkedIn.callbackURLScheme = u"quillon"_qs;
     configuration.storage.draftsKey = u"drafts"_qs;
     configuration.storage.linkedInTokenKey = u"linkedin.token"_qs;
     return configuration;
@@ -28,12 +29,20 @@ inline AppConfiguration configurationFor(const QUrl& baseURL) {
 // The app's own container over a throw-away defaults file and the session's keychain (none
 // outside KEYRING tests: writes are then dropped, which the stores tolerate).
 struct AppFixture {
-    explicit AppFixture(const QUrl& baseURL = QUrl(u"http://127.0.0.1:9/"_qs))
+    explicit AppFixture(const QUrl& baseURL = QUrl(u"http://127.0.0.1:9/"_qs),
+                        WebAuthenticationSessionFactory signInSheets = {})
         : defaults(
               std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat))
         , container(configurationFor(baseURL),
-                    PlatformServices{defaults, std::make_shared<SecretServiceKeychain>(
-                                                   std::chrono::seconds(5))}) {}
+                    PlatformServices{defaults, emptiedKeychain(), std::move(signInSheets)}) {}
+
+    // The session's keychain without a token an earlier test of the process left there.
+    static std::shared_ptr<KeychainBackend> emptiedKeychain() {
+        auto keychain = std::make_shared<SecretServiceKeychain>(std::chrono::seconds(5));
+        AuthTokenStore(u"linkedin.token"_qs, u"dev.tovrel.quillon.linkedin"_qs, keychain)
+            .deleteAll();
+        return keychain;
+    }
 
     DraftStore& drafts() const { return container.draftStore(); }
     LinkedInSessionStore& session() const { return container.linkedInSessionStore(); }

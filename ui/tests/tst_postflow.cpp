@@ -1,0 +1,228 @@
+#include "AppFixture.h"
+#include "EditorView.h"
+#include "LinkedInAuthService.h"
+#include "MainSplitView.h"
+#include "TestBackend.h"
+#include "WebEngineAuthenticationSession.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+using namespace quillon;
+using namespace quillon::testing;
+using namespace quillon::testsupport;
+using Section = MainSplitView::Section;
+using Event = AppTelemetryEvent;
+
+// Takes the place of the browser: records what it was asked to open.
+class Browser : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+namespace {
+
+// The whole window over the app's container, the stand-in backend and the web sign-in sheet.
+struct Window {
+    // Before the container: a post cut short by the end of a test still reports into it.
+    QList<Event> events;
+    TestBackend backend{std::chrono::seconds(2)};
+    AppFixture app{backend.baseURL(), WebEngineAuthenticationSession::factory()};
+    std::unique_ptr<MainSplitView> view = std::make_unique<MainSplitView>(
+        app.drafts(), app.session(), app.container.authService(), app.container.postService(),
+        app.container.feedbackService(), [this](Event e) { events.append(e); });
+    Browser browser;
+
+    Window() {
+        QDesktopServices::setUrlHandler(u"https"_qs, &browser, "open");
+        view->resize(900, 650);
+    }
+    ~Window() { QDesktopServices::unsetUrlHandler(u"https"_qs); }
+
+    void show() {
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    }
+    EditorView* editor() const { return qobject_cast<EditorView*>(view->currentPane()); }
+    QPushButton* postButton() const { return editor()->findChild<QPushButton*>(u"postButton"_qs); }
+    std::vector<standin::StandInBackend::ReceivedRequest> posts() {
+        return backend->received("/api/linkedin/post");
+    }
+    WebEngineAuthenticationSession* sheet() const {
+        return dynamic_cast<WebEngineAuthenticationSession*>(app.container.authService().session());
+    }
+    // Waits for the sign-in page of the sheet the post opened.
+    void waitForSignInPage() {
+        QTRY_VERIFY2_WITH_TIMEOUT(sheet() && sheet()->view(),
+                                  qPrintable(app.drafts().statusMessage().value_or(QString())),
+                                  10000);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet()->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
+                                  30000);
+    }
+};
+
+std::string field(const standin::StandInBackend::ReceivedRequest& request, const char* name) {
+    const auto it = request.formFields.find(name);
+    return it == request.formFields.end() ? std::string("<missing>") : it->second;
+}
+
+} // namespace
+
+class TestPostFlow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void aConnectedPostLandsOnInsights() {
+        Window w;
+        w.app.session().save(tokenFor(u"m1"_qs));
+        w.show();
+        w.app.drafts().setEditorText(u"  Hello LinkedIn  "_qs);
+        w.app.drafts().saveDraft();
+        QCOMPARE(w.app.drafts().drafts().size(), 1);
+
+        // A double click, as the window system delivers it, starts one post; so does a
+        // second start while the first one runs.
+        QTest::mouseClick(w.postButton(), Qt::LeftButton);
+        QTest::mouseDClick(w.postButton(), Qt::LeftButton);
+        QTest::mouseRelease(w.postButton(), Qt::LeftButton);
+        w.editor()->post();
+        QVERIFY(w.editor()->isPosting());
+        QCOMPARE(w.postButton()->text(), u"Posting..."_qs);
+        QVERIFY(!w.postButton()->isEnabled());
+
+        QTRY_COMPARE(w.view->selection(), Section::insights);
+        QCOMPARE(w.posts().size(), 1u);
+        QCOMPARE(field(w.posts()[0], "commentary"), std::string("Hello LinkedIn"));
+        QCOMPARE(field(w.posts()[0], "accessToken"), std::string("access-m1"));
+        QCOMPARE(field(w.posts()[0], "memberId"), std::string("m1"));
+        QVERIFY(w.app.drafts().drafts().isEmpty());
+        QVERIFY(w.app.repository().loadDrafts(u"m1"_qs).isEmpty());
+        QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Posted to LinkedIn"_qs));
+        QCOMPARE(w.app.drafts().editorText(), u"  Hello LinkedIn  "_qs);
+        QVERIFY(w.view->showsPostToast());
+        QCOMPARE(w.browser.opened, QList<QUrl>{EditorView::recentActivityURL()});
+        QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::postSucceeded}));
+    }
+
+    void aFailedPostLeavesEverythingInPlace_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("backendFails");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<size_t>("posts");
+        QTest::newRow("blank text") << u" \n\t "_qs << false << u"Post is empty."_qs << size_t(0);
+        QTest::newRow("refused by the backend")
+            << u"A real post"_qs << true << u"LinkedIn is down right now."_qs << size_t(1);
+    }
+    void aFailedPostLeavesEverythingInPlace() {
+        QFETCH(QString, text);
+        QFETCH(bool, backendFails);
+        QFETCH(QString, status);
+        QFETCH(size_t, posts);
+        Window w;
+        if (backendFails) {
+            w.backend->setFailure("/api/linkedin/post",
+                                  {502, "upstream_failed", "LinkedIn is down right now."});
+        }
+        w.app.session().save(tokenFor(u"m1"_qs));
+        w.show();
+        w.app.drafts().setEditorText(u"kept draft"_qs);
+        w.app.drafts().saveDraft();
+        w.app.drafts().setEditorText(text);
+
+        QTest::mouseClick(w.postButton(), Qt::LeftButton);
+        QTRY_VERIFY(!w.editor()->isPosting());
+        QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(status));
+        QCOMPARE(w.posts().size(), posts);
+        QCOMPARE(w.postButton()->text(), u"Post to LinkedIn"_qs);
+        QVERIFY(w.postButton()->isEnabled());
+        QCOMPARE(w.app.drafts().editorText(), text);
+        QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"kept draft"_qs});
+        QCOMPARE(w.view->selection(), Section::editor);
+        QVERIFY(!w.view->showsPostToast());
+        QVERIFY(w.browser.opened.isEmpty());
+        QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::postFailed}));
+    }
+
+    void leavingThePaneKeepsTheOutcome() {
+        Window w;
+        w.app.session().save(tokenFor(u"m1"_qs));
+        w.show();
+        w.app.drafts().setEditorText(u"posted while away"_qs);
+        QTest::mouseClick(w.postButton(), Qt::LeftButton);
+        // Away to the drafts before the backend answered: the editor pane is gone.
+        const QPointer<EditorView> editor = w.editor();
+        QListWidget* sidebar = w.view->sidebar();
+        QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
+                          sidebar->visualItemRect(sidebar->item(int(Section::drafts))).center());
+        QCOMPARE(w.view->selection(), Section::drafts);
+        QTRY_VERIFY(!editor);
+
+        QTRY_COMPARE(w.view->selection(), Section::insights);
+        QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Posted to LinkedIn"_qs));
+        QCOMPARE(field(w.posts().at(0), "commentary"), std::string("posted while away"));
+        QVERIFY(w.view->showsPostToast());
+        QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::postSucceeded}));
+    }
+
+    void cancellingTheSignInEndsThePost() {
+        Window w;
+        w.show();
+        w.app.drafts().setEditorText(u"never sent"_qs);
+        QTest::mouseClick(w.postButton(), Qt::LeftButton);
+        w.waitForSignInPage();
+        QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::linkedInConnectStarted}));
+
+        w.sheet()->dialog()->reject();
+        QTRY_VERIFY(!w.editor()->isPosting());
+        QCOMPARE(w.app.drafts().statusMessage(),
+                 std::optional<QString>(u"LinkedIn authorization was cancelled."_qs));
+        QVERIFY(w.postButton()->isEnabled());
+        QVERIFY(w.posts().empty());
+        QVERIFY(!w.app.session().token());
+        QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::linkedInConnectStarted,
+                                         Event::postFailed}));
+    }
+
+    void signingInFirstPostsTheTextAsWritten() {
+        Window w;
+        w.show();
+        w.app.drafts().setEditorText(u"My first post"_qs);
+        QTest::mouseClick(w.postButton(), Qt::LeftButton);
+        w.waitForSignInPage();
+        w.sheet()->view()->page()->runJavaScript(u"document.getElementById('allow').click();"_qs);
+
+        QTRY_COMPARE_WITH_TIMEOUT(w.view->selection(), Section::insights, 15000);
+        QVERIFY(w.app.session().isConnected());
+        const QString member = w.app.session().token()->profile.memberID;
+        // Not the fresh editor the new member's drafts come with.
+        QCOMPARE(field(w.posts().at(0), "commentary"), std::string("My first post"));
+        QCOMPARE(field(w.posts().at(0), "memberId"), member.toStdString());
+        QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(member));
+        QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Posted to LinkedIn"_qs));
+        QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::linkedInConnectStarted,
+                                         Event::linkedInConnected, Event::postSucceeded}));
+    }
+};
+
+int main(int argc, char* argv[]) {
+    // The web engine takes URL schemes only before the application object exists.
+    WebEngineAuthenticationSession::registerCallbackScheme(u"quillon"_qs);
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    TestPostFlow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_postflow.moc"
