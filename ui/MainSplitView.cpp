@@ -257,6 +257,8 @@ void MainSplitView::openFeedback() {
         sheet->setObjectName(u"feedbackSheet"_qs);
         sheet->setWindowTitle(u"Send feedback"_qs);
         sheet->setWindowModality(Qt::WindowModal);
+        // A window of its own does not inherit the main window's light palette.
+        sheet->setPalette(Theme::lightPalette());
         sheet->setAttribute(Qt::WA_DeleteOnClose);
         sheet->resize(460, 320);
         auto* layout = new QVBoxLayout(sheet);
