@@ -17,7 +17,6 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QPushButton>
 #include <QResizeEvent>
 #include <QShowEvent>
 #include <QSplitter>
@@ -83,6 +82,7 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
         icon.addPixmap(
             symbolPixmap(row.symbol, Theme::ink(), sidebarIconSize, devicePixelRatioF()));
         auto* item = new QListWidgetItem(icon, row.title, m_sidebar);
+        item->setData(Qt::UserRole, int(row.section));
         item->setSizeHint(QSize(0, 30));
     }
     m_splitter->setChildrenCollapsible(false);
@@ -181,7 +181,7 @@ void MainSplitView::sidebarSelectionChanged() {
         selectSection(std::nullopt);
         return;
     }
-    selectSection(Section(m_sidebar->row(selected.first())));
+    selectSection(Section(selected.first()->data(Qt::UserRole).toInt()));
 }
 
 void MainSplitView::selectSection(std::optional<Section> section) {
