@@ -9,14 +9,12 @@
 #include "WebEngineAuthenticationSession.h"
 
 #include <MainBundle.h>
-
 #include <QGuiApplication>
 #include <QIcon>
 
 namespace quillon {
 
-QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle)
-{
+QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle) {
     configureCrashReporting(bundle);
     AppConfiguration configuration = AppConfiguration::load(bundle);
     // The analytics client reports the app's version and build from the bundle's Info.plist.
@@ -27,15 +25,15 @@ QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle)
     platform.webAuthenticationSessions = WebEngineAuthenticationSession::factory();
     m_container = std::make_unique<AppContainer>(configuration, std::move(platform));
 
-    const auto icon = bundle.pathForResource(QStringLiteral("dev.tovrel.quillon"), QStringLiteral("svg"));
+    const auto icon =
+        bundle.pathForResource(QStringLiteral("dev.tovrel.quillon"), QStringLiteral("svg"));
     QGuiApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("dev.tovrel.quillon"), icon ? QIcon(*icon) : QIcon()));
 }
 
 QuillonDesktopApp::~QuillonDesktopApp() = default;
 
-MainWindow& QuillonDesktopApp::showWindow()
-{
+MainWindow& QuillonDesktopApp::showWindow() {
     if (!m_window) {
         m_window = std::make_unique<MainWindow>(*m_container);
     }

@@ -14,11 +14,12 @@ namespace {
 // The web engine takes URL schemes only before the application object exists, so the sign-in
 // callback scheme is read ahead here; the start-up reads and checks the configuration again in
 // its own order and stops the program there when it is broken.
-void registerSignInCallbackScheme()
-{
+void registerSignInCallbackScheme() {
     const QFileInfo executable(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
-    const quillon::AppBundle bundle(QDir::cleanPath(executable.path() + QStringLiteral("/../share/quillon")));
-    const auto path = bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"));
+    const quillon::AppBundle bundle(
+        QDir::cleanPath(executable.path() + QStringLiteral("/../share/quillon")));
+    const auto path =
+        bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"));
     QFile file(path.value_or(QString()));
     if (!path || !file.open(QIODevice::ReadOnly)) {
         return;
@@ -32,8 +33,7 @@ void registerSignInCallbackScheme()
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     registerSignInCallbackScheme();
     // The sign-in sheet's web engine, loaded later, shares OpenGL contexts with the window.
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

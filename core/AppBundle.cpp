@@ -10,19 +10,15 @@
 namespace quillon {
 
 AppBundle::AppBundle(QString resourceDirectory)
-    : m_resourceDirectory(std::move(resourceDirectory))
-{
-}
+    : m_resourceDirectory(std::move(resourceDirectory)) {}
 
-AppBundle AppBundle::main()
-{
+AppBundle AppBundle::main() {
     return AppBundle(QDir::cleanPath(QCoreApplication::applicationDirPath() +
                                      QStringLiteral("/../share/quillon")));
 }
 
 std::optional<QString> AppBundle::pathForResource(const QString& name,
-                                                  const QString& extension) const
-{
+                                                  const QString& extension) const {
     const QString path = QDir(m_resourceDirectory).filePath(name + u'.' + extension);
     if (!QFileInfo(path).isFile()) {
         return std::nullopt;
@@ -30,8 +26,7 @@ std::optional<QString> AppBundle::pathForResource(const QString& name,
     return path;
 }
 
-QVariantMap AppBundle::infoDictionary() const
-{
+QVariantMap AppBundle::infoDictionary() const {
     const auto path = pathForResource(QStringLiteral("Info"), QStringLiteral("plist"));
     if (!path) {
         return {};

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QVariantMap>
-
 #include <optional>
 
 namespace quillon {

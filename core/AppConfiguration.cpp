@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QVariantMap>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -18,14 +17,11 @@ public:
     Section(QVariantMap map, QString path, QString* error)
         : m_map(std::move(map))
         , m_path(std::move(path))
-        , m_error(error)
-    {
-    }
+        , m_error(error) {}
 
     bool failed() const { return !m_error->isEmpty(); }
 
-    const QVariant* find(const QString& key)
-    {
+    const QVariant* find(const QString& key) {
         if (failed()) {
             return nullptr;
         }
@@ -37,8 +33,7 @@ public:
         return &*it;
     }
 
-    QString text(const QString& key)
-    {
+    QString text(const QString& key) {
         const QVariant* value = find(key);
         if (value && value->typeId() != QMetaType::QString) {
             mismatch(key, QStringLiteral("text"), *value);
@@ -47,8 +42,7 @@ public:
         return value ? value->toString() : QString();
     }
 
-    double number(const QString& key)
-    {
+    double number(const QString& key) {
         const QVariant* value = find(key);
         if (!value) {
             return 0;
@@ -60,8 +54,7 @@ public:
         return value->toDouble();
     }
 
-    std::optional<Section> section(const QString& key, bool required = true)
-    {
+    std::optional<Section> section(const QString& key, bool required = true) {
         if (!required && !failed() && !m_map.contains(key)) {
             return std::nullopt;
         }
@@ -76,21 +69,18 @@ public:
         return Section(value->toMap(), pathOf(key), m_error);
     }
 
-    void fail(const QString& description)
-    {
+    void fail(const QString& description) {
         if (!failed()) {
             *m_error = description;
         }
     }
 
-    QString pathOf(const QString& key) const
-    {
+    QString pathOf(const QString& key) const {
         return m_path.isEmpty() ? key : m_path + u'.' + key;
     }
 
 private:
-    void mismatch(const QString& key, const QString& expected, const QVariant& found)
-    {
+    void mismatch(const QString& key, const QString& expected, const QVariant& found) {
         fail(QStringLiteral("Expected %1 for the key \"%2\" but found %3.")
                  .arg(expected, pathOf(key), plist::describeType(found)));
     }
@@ -102,8 +92,7 @@ private:
 
 } // namespace
 
-std::optional<AppConfiguration> AppConfiguration::decode(const QByteArray& bytes, QString* error)
-{
+std::optional<AppConfiguration> AppConfiguration::decode(const QByteArray& bytes, QString* error) {
     QString problem;
     auto finish = [&]() -> std::optional<AppConfiguration> {
         if (error) {
@@ -133,7 +122,8 @@ std::optional<AppConfiguration> AppConfiguration::decode(const QByteArray& bytes
         configuration.api.baseURL = url;
     }
     if (auto linkedIn = top.section(QStringLiteral("linkedIn"))) {
-        configuration.linkedIn.callbackURLScheme = linkedIn->text(QStringLiteral("callbackURLScheme"));
+        configuration.linkedIn.callbackURLScheme =
+            linkedIn->text(QStringLiteral("callbackURLScheme"));
     }
     if (auto storage = top.section(QStringLiteral("storage"))) {
         configuration.storage.draftsKey = storage->text(QStringLiteral("draftsKey"));
@@ -153,9 +143,9 @@ std::optional<AppConfiguration> AppConfiguration::decode(const QByteArray& bytes
     return configuration;
 }
 
-AppConfiguration AppConfiguration::load(const AppBundle& bundle)
-{
-    const auto path = bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"));
+AppConfiguration AppConfiguration::load(const AppBundle& bundle) {
+    const auto path =
+        bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"));
     if (!path) {
         fatalStop(QStringLiteral("Missing AppConfiguration.plist"));
     }
@@ -175,8 +165,7 @@ AppConfiguration AppConfiguration::load(const AppBundle& bundle)
     return *configuration;
 }
 
-void fatalStop(const QString& message)
-{
+void fatalStop(const QString& message) {
     QString line = message;
     line.replace(u'\n', u' ').replace(u'\r', u' ');
     std::fprintf(stderr, "%s\n", line.toUtf8().constData());

@@ -19,17 +19,15 @@ namespace {
 const QString keychainService = QStringLiteral("dev.tovrel.quillon.linkedin");
 }
 
-PlatformServices PlatformServices::system()
-{
+PlatformServices PlatformServices::system() {
     return {standardUserDefaults(), std::make_shared<SecretServiceKeychain>(), {}};
 }
 
-AppContainer::AppContainer(AppConfiguration configuration, PlatformServices platform)
-{
-    auto repository = std::make_shared<UserDefaultsDraftRepository>(
-        configuration.storage.draftsKey, std::move(platform.defaults));
-    auto tokenStore = std::make_shared<AuthTokenStore>(configuration.storage.linkedInTokenKey,
-                                                       keychainService, std::move(platform.keychain));
+AppContainer::AppContainer(AppConfiguration configuration, PlatformServices platform) {
+    auto repository = std::make_shared<UserDefaultsDraftRepository>(configuration.storage.draftsKey,
+                                                                    std::move(platform.defaults));
+    auto tokenStore = std::make_shared<AuthTokenStore>(
+        configuration.storage.linkedInTokenKey, keychainService, std::move(platform.keychain));
     m_configuration = std::move(configuration);
     m_draftRepository = repository;
     m_tokenStore = tokenStore;
@@ -44,8 +42,7 @@ AppContainer::AppContainer(AppConfiguration configuration, PlatformServices plat
 
 AppContainer::~AppContainer() = default;
 
-void AppContainer::sendTelemetry(AppTelemetryEvent event)
-{
+void AppContainer::sendTelemetry(AppTelemetryEvent event) {
     sendTelemetryEvent(event);
 }
 

@@ -23,8 +23,7 @@ constexpr std::array<std::pair<AppTelemetryEvent, const char16_t*>, 12> rawValue
 
 } // namespace
 
-QString rawValue(AppTelemetryEvent event)
-{
+QString rawValue(AppTelemetryEvent event) {
     for (const auto& [candidate, raw] : rawValues) {
         if (candidate == event) {
             return QString::fromUtf16(raw);
@@ -33,8 +32,7 @@ QString rawValue(AppTelemetryEvent event)
     return {};
 }
 
-std::optional<AppTelemetryEvent> appTelemetryEventFromRawValue(QStringView raw)
-{
+std::optional<AppTelemetryEvent> appTelemetryEventFromRawValue(QStringView raw) {
     for (const auto& [event, text] : rawValues) {
         if (raw == QStringView(text)) {
             return event;

@@ -8,8 +8,7 @@
 
 namespace quillon {
 
-QString Draft::title() const
-{
+QString Draft::title() const {
     constexpr qsizetype maxTitleLength = 72;
     const QStringView text(body);
     auto titleFrom = [](QStringView line) {
@@ -34,8 +33,7 @@ QString Draft::title() const
     return QStringLiteral("Untitled draft");
 }
 
-QJsonObject Draft::toJson() const
-{
+QJsonObject Draft::toJson() const {
     return QJsonObject{
         {QStringLiteral("id"), id.toString(QUuid::WithoutBraces).toUpper()},
         {QStringLiteral("body"), body},
@@ -44,12 +42,12 @@ QJsonObject Draft::toJson() const
     };
 }
 
-Draft Draft::fromJson(json::Decoder& decoder)
-{
+Draft Draft::fromJson(json::Decoder& decoder) {
     Draft draft;
     const QString id = decoder.string(QStringLiteral("id"));
     draft.id = QUuid::fromString(id);
-    if (decoder.ok() && (id.size() != 36 || (draft.id.isNull() && id != QUuid().toString(QUuid::WithoutBraces)))) {
+    if (decoder.ok() &&
+        (id.size() != 36 || (draft.id.isNull() && id != QUuid().toString(QUuid::WithoutBraces)))) {
         decoder.fail(QStringLiteral("Expected a UUID for the key \"id\"."));
     }
     draft.body = decoder.string(QStringLiteral("body"));
@@ -58,8 +56,7 @@ Draft Draft::fromJson(json::Decoder& decoder)
     return draft;
 }
 
-std::optional<QList<Draft>> Draft::listFromJson(const QByteArray& bytes)
-{
+std::optional<QList<Draft>> Draft::listFromJson(const QByteArray& bytes) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isArray()) {
@@ -82,8 +79,7 @@ std::optional<QList<Draft>> Draft::listFromJson(const QByteArray& bytes)
     return drafts;
 }
 
-QByteArray Draft::listToJson(const QList<Draft>& drafts)
-{
+QByteArray Draft::listToJson(const QList<Draft>& drafts) {
     QJsonArray array;
     for (const Draft& draft : drafts) {
         array.append(draft.toJson());

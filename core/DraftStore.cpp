@@ -4,7 +4,6 @@
 #include "UnicodeText.h"
 
 #include <QDateTime>
-
 #include <algorithm>
 
 namespace quillon {
@@ -14,15 +13,13 @@ DraftStore::DraftStore(std::shared_ptr<DraftRepository> repository, Telemetry te
     : QObject(parent)
     , m_editorText(initialEditorText())
     , m_draftRepository(std::move(repository))
-    , m_telemetry(std::move(telemetry))
-{
+    , m_telemetry(std::move(telemetry)) {
     m_drafts = m_draftRepository->loadDrafts(std::nullopt);
 }
 
 DraftStore::~DraftStore() = default;
 
-void DraftStore::setEditorText(const QString& text)
-{
+void DraftStore::setEditorText(const QString& text) {
     // Code-unit comparison: canonically equal but different text is still an edit.
     if (m_editorText == text) {
         return;
@@ -31,8 +28,7 @@ void DraftStore::setEditorText(const QString& text)
     Q_EMIT editorTextChanged(m_editorText);
 }
 
-void DraftStore::setStatusMessage(const std::optional<QString>& message)
-{
+void DraftStore::setStatusMessage(const std::optional<QString>& message) {
     if (m_statusMessage == message) {
         return;
     }
@@ -40,14 +36,12 @@ void DraftStore::setStatusMessage(const std::optional<QString>& message)
     Q_EMIT statusMessageChanged();
 }
 
-void DraftStore::setDrafts(QList<Draft> drafts)
-{
+void DraftStore::setDrafts(QList<Draft> drafts) {
     m_drafts = std::move(drafts);
     Q_EMIT draftsChanged();
 }
 
-void DraftStore::setOwner(const std::optional<QString>& memberID)
-{
+void DraftStore::setOwner(const std::optional<QString>& memberID) {
     if (memberID == m_ownerID) {
         return;
     }
@@ -56,15 +50,13 @@ void DraftStore::setOwner(const std::optional<QString>& memberID)
     resetEditor();
 }
 
-void DraftStore::resetEditor()
-{
+void DraftStore::resetEditor() {
     setEditorText(initialEditorText());
     m_editingDraftID.reset();
     setStatusMessage(std::nullopt);
 }
 
-void DraftStore::saveDraft()
-{
+void DraftStore::saveDraft() {
     const QString body = unicode::trimmedWhitespaceAndNewlines(m_editorText);
     if (body.isEmpty()) {
         setStatusMessage(QStringLiteral("Draft is empty"));
@@ -87,8 +79,7 @@ void DraftStore::saveDraft()
     setStatusMessage(QStringLiteral("Draft saved"));
 }
 
-std::optional<bool> DraftStore::updateEditingDraft(const QString& body)
-{
+std::optional<bool> DraftStore::updateEditingDraft(const QString& body) {
     if (!m_editingDraftID) {
         return std::nullopt;
     }
@@ -105,8 +96,7 @@ std::optional<bool> DraftStore::updateEditingDraft(const QString& body)
     return true;
 }
 
-bool DraftStore::insertNewDraft(const QString& body)
-{
+bool DraftStore::insertNewDraft(const QString& body) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const Draft draft{QUuid::createUuid(), body, now, now};
     m_drafts.prepend(draft);
@@ -114,8 +104,7 @@ bool DraftStore::insertNewDraft(const QString& body)
     return true;
 }
 
-void DraftStore::newPost()
-{
+void DraftStore::newPost() {
     if (m_editingDraftID) {
         saveDraft();
     }
@@ -124,14 +113,12 @@ void DraftStore::newPost()
     setStatusMessage(std::nullopt);
 }
 
-void DraftStore::openDraft(const Draft& draft)
-{
+void DraftStore::openDraft(const Draft& draft) {
     setEditorText(draft.body);
     m_editingDraftID = draft.id;
 }
 
-void DraftStore::deleteDraft(const QUuid& id)
-{
+void DraftStore::deleteDraft(const QUuid& id) {
     QList<Draft> kept = m_drafts;
     kept.removeIf([&id](const Draft& d) { return d.id == id; });
     if (kept.size() != m_drafts.size()) {
@@ -143,8 +130,7 @@ void DraftStore::deleteDraft(const QUuid& id)
     m_draftRepository->saveDrafts(m_drafts, m_ownerID);
 }
 
-void DraftStore::dropEditingDraft()
-{
+void DraftStore::dropEditingDraft() {
     if (!m_editingDraftID) {
         return;
     }
@@ -158,8 +144,7 @@ void DraftStore::dropEditingDraft()
     }
 }
 
-void DraftStore::clearAllLocal(const std::optional<QString>& ownerID)
-{
+void DraftStore::clearAllLocal(const std::optional<QString>& ownerID) {
     if (ownerID) {
         m_draftRepository->deleteDrafts(ownerID);
     }

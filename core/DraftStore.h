@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QString>
 #include <QUuid>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,7 +23,8 @@ class DraftStore : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString editorText READ editorText WRITE setEditorText NOTIFY editorTextChanged)
     Q_PROPERTY(QList<quillon::Draft> drafts READ drafts NOTIFY draftsChanged)
-    Q_PROPERTY(std::optional<QString> statusMessage READ statusMessage WRITE setStatusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(std::optional<QString> statusMessage READ statusMessage WRITE setStatusMessage NOTIFY
+                   statusMessageChanged)
 
 public:
     using Telemetry = std::function<void(AppTelemetryEvent)>;

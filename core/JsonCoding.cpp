@@ -4,18 +4,15 @@
 #include <QJsonParseError>
 #include <QRegularExpression>
 #include <QTimeZone>
-
 #include <limits>
 
 namespace quillon::json {
 
-QString formatDate(const QDateTime& date)
-{
+QString formatDate(const QDateTime& date) {
     return date.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
 }
 
-std::optional<QDateTime> parseDate(QStringView text)
-{
+std::optional<QDateTime> parseDate(QStringView text) {
     static const QRegularExpression pattern(QStringLiteral(
         R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:(Z)|([+-])(\d{2}):(\d{2}))$)"));
     const QRegularExpressionMatch m = pattern.match(text);
@@ -42,12 +39,9 @@ std::optional<QDateTime> parseDate(QStringView text)
 
 Decoder::Decoder(QJsonObject object, QString path)
     : m_object(std::move(object))
-    , m_path(std::move(path))
-{
-}
+    , m_path(std::move(path)) {}
 
-Decoder Decoder::fromBytes(const QByteArray& bytes)
-{
+Decoder Decoder::fromBytes(const QByteArray& bytes) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     Decoder decoder{QJsonObject()};
@@ -63,27 +57,23 @@ Decoder Decoder::fromBytes(const QByteArray& bytes)
     return decoder;
 }
 
-QString Decoder::pathOf(const QString& key) const
-{
+QString Decoder::pathOf(const QString& key) const {
     return m_path.isEmpty() ? key : m_path + u'.' + key;
 }
 
-void Decoder::fail(const QString& description)
-{
+void Decoder::fail(const QString& description) {
     if (!m_error) {
         m_error = description;
     }
 }
 
-void Decoder::absorb(const Decoder& nested)
-{
+void Decoder::absorb(const Decoder& nested) {
     if (!nested.ok()) {
         fail(nested.error());
     }
 }
 
-std::optional<QJsonValue> Decoder::present(const QString& key, bool required)
-{
+std::optional<QJsonValue> Decoder::present(const QString& key, bool required) {
     if (!ok()) {
         return std::nullopt;
     }
@@ -97,8 +87,7 @@ std::optional<QJsonValue> Decoder::present(const QString& key, bool required)
     return *it;
 }
 
-QString Decoder::string(const QString& key)
-{
+QString Decoder::string(const QString& key) {
     const auto value = present(key, true);
     if (!value) {
         return {};
@@ -110,8 +99,7 @@ QString Decoder::string(const QString& key)
     return value->toString();
 }
 
-std::optional<QString> Decoder::optionalString(const QString& key)
-{
+std::optional<QString> Decoder::optionalString(const QString& key) {
     const auto value = present(key, false);
     if (!value) {
         return std::nullopt;
@@ -123,8 +111,7 @@ std::optional<QString> Decoder::optionalString(const QString& key)
     return value->toString();
 }
 
-std::optional<qint64> Decoder::optionalInt64(const QString& key)
-{
+std::optional<qint64> Decoder::optionalInt64(const QString& key) {
     const auto value = present(key, false);
     if (!value) {
         return std::nullopt;
@@ -138,8 +125,7 @@ std::optional<qint64> Decoder::optionalInt64(const QString& key)
     return integer;
 }
 
-QDateTime Decoder::date(const QString& key)
-{
+QDateTime Decoder::date(const QString& key) {
     const auto value = present(key, true);
     if (!value) {
         return {};
@@ -152,8 +138,7 @@ QDateTime Decoder::date(const QString& key)
     return *date;
 }
 
-Decoder Decoder::object(const QString& key)
-{
+Decoder Decoder::object(const QString& key) {
     const auto value = present(key, true);
     if (value && !value->isObject()) {
         fail(QStringLiteral("Expected an object for the key \"%1\".").arg(pathOf(key)));
@@ -165,8 +150,7 @@ Decoder Decoder::object(const QString& key)
     return nested;
 }
 
-std::optional<Decoder> Decoder::optionalObject(const QString& key)
-{
+std::optional<Decoder> Decoder::optionalObject(const QString& key) {
     if (!present(key, false)) {
         return std::nullopt;
     }

@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
-
 #include <optional>
 
 // Strict JSON decoding shared by the records: required and optional keys with checked types,

@@ -5,8 +5,7 @@
 
 namespace quillon {
 
-std::optional<QString> LinkedInProfile::displayHeadline() const
-{
+std::optional<QString> LinkedInProfile::displayHeadline() const {
     for (const auto& candidate : {localizedHeadline, headline}) {
         if (candidate) {
             QString trimmed = unicode::trimmedWhitespaceAndNewlines(*candidate);
@@ -18,8 +17,7 @@ std::optional<QString> LinkedInProfile::displayHeadline() const
     return std::nullopt;
 }
 
-QJsonObject LinkedInProfile::toJson() const
-{
+QJsonObject LinkedInProfile::toJson() const {
     QJsonObject object{{QStringLiteral("memberId"), memberID}, {QStringLiteral("name"), name}};
     auto put = [&object](const char* key, const std::optional<QString>& value) {
         if (value) {
@@ -33,8 +31,7 @@ QJsonObject LinkedInProfile::toJson() const
     return object;
 }
 
-LinkedInProfile LinkedInProfile::fromJson(json::Decoder& decoder)
-{
+LinkedInProfile LinkedInProfile::fromJson(json::Decoder& decoder) {
     LinkedInProfile profile;
     profile.memberID = decoder.string(QStringLiteral("memberId"));
     profile.name = decoder.string(QStringLiteral("name"));

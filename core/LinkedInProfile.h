@@ -2,7 +2,6 @@
 
 #include <QJsonObject>
 #include <QString>
-
 #include <optional>
 
 namespace quillon {

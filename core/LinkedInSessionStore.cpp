@@ -7,15 +7,13 @@ namespace quillon {
 LinkedInSessionStore::LinkedInSessionStore(std::shared_ptr<LinkedInTokenStore> tokenStore,
                                            QObject* parent)
     : QObject(parent)
-    , m_tokenStore(std::move(tokenStore))
-{
+    , m_tokenStore(std::move(tokenStore)) {
     m_token = m_tokenStore->load();
 }
 
 LinkedInSessionStore::~LinkedInSessionStore() = default;
 
-void LinkedInSessionStore::setToken(std::optional<LinkedInToken> token)
-{
+void LinkedInSessionStore::setToken(std::optional<LinkedInToken> token) {
     if (m_token == token) {
         return;
     }
@@ -23,8 +21,7 @@ void LinkedInSessionStore::setToken(std::optional<LinkedInToken> token)
     Q_EMIT tokenChanged();
 }
 
-void LinkedInSessionStore::setStatusMessage(const std::optional<QString>& message)
-{
+void LinkedInSessionStore::setStatusMessage(const std::optional<QString>& message) {
     if (m_statusMessage == message) {
         return;
     }
@@ -32,40 +29,34 @@ void LinkedInSessionStore::setStatusMessage(const std::optional<QString>& messag
     Q_EMIT statusMessageChanged();
 }
 
-bool LinkedInSessionStore::isConnected() const
-{
+bool LinkedInSessionStore::isConnected() const {
     return m_token && !m_token->accessToken.isEmpty() && !m_token->profile.memberID.isEmpty();
 }
 
 std::optional<LinkedInSessionStore::PostingCredentials>
-LinkedInSessionStore::postingCredentials() const
-{
+LinkedInSessionStore::postingCredentials() const {
     if (!m_token) {
         return std::nullopt;
     }
     return PostingCredentials{m_token->accessToken, m_token->profile.memberID};
 }
 
-std::optional<QString> LinkedInSessionStore::memberID() const
-{
+std::optional<QString> LinkedInSessionStore::memberID() const {
     return m_token ? std::optional<QString>(m_token->profile.memberID) : std::nullopt;
 }
 
-void LinkedInSessionStore::save(const LinkedInToken& token)
-{
+void LinkedInSessionStore::save(const LinkedInToken& token) {
     setToken(token);
     setStatusMessage(std::nullopt);
     m_tokenStore->save(token);
 }
 
-void LinkedInSessionStore::signOut()
-{
+void LinkedInSessionStore::signOut() {
     setToken(std::nullopt);
     m_tokenStore->deleteToken();
 }
 
-void LinkedInSessionStore::forgetAccount()
-{
+void LinkedInSessionStore::forgetAccount() {
     setToken(std::nullopt);
     m_tokenStore->deleteAll();
 }

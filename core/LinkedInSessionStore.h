@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QString>
-
 #include <memory>
 #include <optional>
 
@@ -18,7 +17,8 @@ class LinkedInTokenStore;
 class LinkedInSessionStore : public QObject {
     Q_OBJECT
     Q_PROPERTY(std::optional<quillon::LinkedInToken> token READ token NOTIFY tokenChanged)
-    Q_PROPERTY(std::optional<QString> statusMessage READ statusMessage WRITE setStatusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(std::optional<QString> statusMessage READ statusMessage WRITE setStatusMessage NOTIFY
+                   statusMessageChanged)
 
 public:
     struct PostingCredentials {

@@ -6,8 +6,7 @@
 
 namespace quillon {
 
-QJsonObject LinkedInToken::toJson() const
-{
+QJsonObject LinkedInToken::toJson() const {
     QJsonObject object{{QStringLiteral("accessToken"), accessToken}};
     auto put = [&object](const char* key, const std::optional<QString>& value) {
         if (value) {
@@ -25,13 +24,11 @@ QJsonObject LinkedInToken::toJson() const
     return object;
 }
 
-QByteArray LinkedInToken::toJsonBytes() const
-{
+QByteArray LinkedInToken::toJsonBytes() const {
     return QJsonDocument(toJson()).toJson(QJsonDocument::Compact);
 }
 
-LinkedInToken LinkedInToken::fromJson(json::Decoder& decoder)
-{
+LinkedInToken LinkedInToken::fromJson(json::Decoder& decoder) {
     LinkedInToken token;
     token.accessToken = decoder.string(QStringLiteral("accessToken"));
     token.idToken = decoder.optionalString(QStringLiteral("idToken"));
@@ -45,8 +42,7 @@ LinkedInToken LinkedInToken::fromJson(json::Decoder& decoder)
     return token;
 }
 
-std::optional<LinkedInToken> LinkedInToken::fromJsonBytes(const QByteArray& bytes, QString* error)
-{
+std::optional<LinkedInToken> LinkedInToken::fromJsonBytes(const QByteArray& bytes, QString* error) {
     json::Decoder decoder = json::Decoder::fromBytes(bytes);
     LinkedInToken token = fromJson(decoder);
     if (!decoder.ok()) {

@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
-
 #include <optional>
 
 namespace quillon {

@@ -4,12 +4,10 @@
 #include <QTimeZone>
 #include <QVariantList>
 #include <QVariantMap>
-
-#include <plist/plist.h>
-
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <plist/plist.h>
 
 namespace quillon::plist {
 namespace {
@@ -19,8 +17,7 @@ struct PlistFree {
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
 
-QString takeString(char* raw)
-{
+QString takeString(char* raw) {
     QString s = raw ? QString::fromUtf8(raw) : QString();
     std::free(raw);
     return s;
@@ -29,8 +26,7 @@ QString takeString(char* raw)
 // Deeply nested input must not exhaust the stack.
 constexpr int maxDepth = 256;
 
-std::optional<QVariant> convert(plist_t node, int depth)
-{
+std::optional<QVariant> convert(plist_t node, int depth) {
     if (depth > maxDepth) {
         return std::nullopt;
     }
@@ -120,8 +116,7 @@ std::optional<QVariant> convert(plist_t node, int depth)
 
 } // namespace
 
-std::optional<QVariant> parse(const QByteArray& bytes, QString* error)
-{
+std::optional<QVariant> parse(const QByteArray& bytes, QString* error) {
     auto fail = [error](const QString& why) -> std::optional<QVariant> {
         if (error) {
             *error = why;
@@ -130,23 +125,25 @@ std::optional<QVariant> parse(const QByteArray& bytes, QString* error)
     };
     if (bytes.isEmpty() ||
         bytes.size() > static_cast<qsizetype>(std::numeric_limits<uint32_t>::max())) {
-        return fail(QStringLiteral("The data couldn't be read because it isn't in the correct format."));
+        return fail(
+            QStringLiteral("The data couldn't be read because it isn't in the correct format."));
     }
     plist_t root = nullptr;
     plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
     PlistPtr owner(root);
     if (!root) {
-        return fail(QStringLiteral("The data couldn't be read because it isn't in the correct format."));
+        return fail(
+            QStringLiteral("The data couldn't be read because it isn't in the correct format."));
     }
     auto value = convert(root, 0);
     if (!value) {
-        return fail(QStringLiteral("The data couldn't be read because it holds a value of an unknown kind."));
+        return fail(QStringLiteral(
+            "The data couldn't be read because it holds a value of an unknown kind."));
     }
     return value;
 }
 
-QString describeType(const QVariant& value)
-{
+QString describeType(const QVariant& value) {
     switch (value.typeId()) {
     case QMetaType::QVariantMap:
         return QStringLiteral("a dictionary");

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
-
 #include <optional>
 
 // Property lists (XML or binary) read with libplist into Qt values that keep their type:

@@ -1,10 +1,8 @@
 #include "SecretServiceKeychain.h"
 
-#include <libsecret/secret.h>
-
 #include <QList>
-
 #include <condition_variable>
+#include <libsecret/secret.h>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -13,8 +11,7 @@
 namespace quillon {
 namespace {
 
-const SecretSchema* schema()
-{
+const SecretSchema* schema() {
     static const SecretSchema genericPassword = {
         "dev.tovrel.quillon.GenericPassword",
         SECRET_SCHEMA_NONE,
@@ -24,7 +21,14 @@ const SecretSchema* schema()
             {"synchronizable", SECRET_SCHEMA_ATTRIBUTE_STRING},
             {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
         },
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr};
     return &genericPassword;
 }
 
@@ -36,8 +40,7 @@ struct Attributes {
     Attributes(const KeychainBackend::Query& query, Sync sync)
         : service(query.service.toUtf8())
         , account(query.account.toUtf8())
-        , table(g_hash_table_new(g_str_hash, g_str_equal))
-    {
+        , table(g_hash_table_new(g_str_hash, g_str_equal)) {
         g_hash_table_insert(table, const_cast<char*>("service"), service.data());
         g_hash_table_insert(table, const_cast<char*>("account"), account.data());
         if (sync != Sync::any) {
@@ -54,8 +57,7 @@ struct Attributes {
     GHashTable* table;
 };
 
-Status statusOf(GError* error)
-{
+Status statusOf(GError* error) {
     if (error == nullptr) {
         return Status::success;
     }
@@ -65,8 +67,7 @@ Status statusOf(GError* error)
 }
 
 Status lookup(const KeychainBackend::Query& query, Sync sync, QByteArray* data,
-              GCancellable* cancellable)
-{
+              GCancellable* cancellable) {
     Attributes attributes(query, sync);
     GError* error = nullptr;
     SecretValue* value =
@@ -87,8 +88,7 @@ Status lookup(const KeychainBackend::Query& query, Sync sync, QByteArray* data,
 }
 
 Status store(const KeychainBackend::Query& query, Sync sync, const QByteArray& data,
-             GCancellable* cancellable)
-{
+             GCancellable* cancellable) {
     Attributes attributes(query, sync);
     SecretValue* value = secret_value_new(data.constData(), data.size(), "application/json");
     const QByteArray label = query.service.toUtf8();
@@ -100,23 +100,19 @@ Status store(const KeychainBackend::Query& query, Sync sync, const QByteArray& d
 }
 
 // The concrete flag values a query matches.
-QList<Sync> flagsOf(Sync sync)
-{
+QList<Sync> flagsOf(Sync sync) {
     return sync == Sync::any ? QList<Sync>{Sync::no, Sync::yes} : QList<Sync>{sync};
 }
 
 } // namespace
 
 SecretServiceKeychain::SecretServiceKeychain(std::chrono::milliseconds timeout)
-    : m_timeout(timeout)
-{
-}
+    : m_timeout(timeout) {}
 
 // Runs `call(cancellable)` on a worker thread and waits at most m_timeout for it. On time-out
 // the call is cancelled and left to finish on its own; its result is dropped.
 template <typename Result, typename Call>
-Result SecretServiceKeychain::bounded(Result unavailable, Call&& call)
-{
+Result SecretServiceKeychain::bounded(Result unavailable, Call&& call) {
     if (m_unavailable.load()) {
         return unavailable;
     }
@@ -144,8 +140,7 @@ Result SecretServiceKeychain::bounded(Result unavailable, Call&& call)
     return std::move(*shared->result);
 }
 
-Status SecretServiceKeychain::copyMatching(const Query& query, QByteArray* data)
-{
+Status SecretServiceKeychain::copyMatching(const Query& query, QByteArray* data) {
     using Found = std::pair<Status, QByteArray>;
     const Found found = bounded(Found{Status::notAvailable, {}}, [query](GCancellable* c) {
         Found result{Status::itemNotFound, {}};
@@ -163,8 +158,7 @@ Status SecretServiceKeychain::copyMatching(const Query& query, QByteArray* data)
     return found.first;
 }
 
-Status SecretServiceKeychain::update(const Query& query, const QByteArray& data)
-{
+Status SecretServiceKeychain::update(const Query& query, const QByteArray& data) {
     return bounded(Status::notAvailable, [query, data](GCancellable* c) {
         Status status = Status::itemNotFound;
         for (const Sync flag : flagsOf(query.synchronizable)) {
@@ -182,8 +176,7 @@ Status SecretServiceKeychain::update(const Query& query, const QByteArray& data)
     });
 }
 
-Status SecretServiceKeychain::add(const Query& query, const QByteArray& data)
-{
+Status SecretServiceKeychain::add(const Query& query, const QByteArray& data) {
     const Sync flag = query.synchronizable == Sync::yes ? Sync::yes : Sync::no;
     return bounded(Status::notAvailable, [query, data, flag](GCancellable* c) {
         const Status found = lookup(query, flag, nullptr, c);
@@ -194,13 +187,11 @@ Status SecretServiceKeychain::add(const Query& query, const QByteArray& data)
     });
 }
 
-Status SecretServiceKeychain::remove(const Query& query)
-{
+Status SecretServiceKeychain::remove(const Query& query) {
     return bounded(Status::notAvailable, [query](GCancellable* c) {
         Attributes attributes(query, query.synchronizable);
         GError* error = nullptr;
-        const gboolean removed =
-            secret_password_clearv_sync(schema(), attributes.table, c, &error);
+        const gboolean removed = secret_password_clearv_sync(schema(), attributes.table, c, &error);
         if (error != nullptr) {
             return statusOf(error);
         }

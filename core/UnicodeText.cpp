@@ -1,18 +1,16 @@
 #include "UnicodeText.h"
 
-#include <unicode/brkiter.h>
-#include <unicode/unorm2.h>
-#include <unicode/uchar.h>
-#include <unicode/utext.h>
-
 #include <memory>
+#include <unicode/brkiter.h>
+#include <unicode/uchar.h>
+#include <unicode/unorm2.h>
+#include <unicode/utext.h>
 
 namespace quillon::unicode {
 namespace {
 
 // Creating a character break iterator loads ICU's rules; one per thread is reused.
-icu::BreakIterator* characterIterator()
-{
+icu::BreakIterator* characterIterator() {
     thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
         UErrorCode status = U_ZERO_ERROR;
         std::unique_ptr<icu::BreakIterator> it(
@@ -22,8 +20,7 @@ icu::BreakIterator* characterIterator()
     return iterator.get();
 }
 
-bool isWhitespaceOrNewline(char32_t c)
-{
+bool isWhitespaceOrNewline(char32_t c) {
     if ((c >= 0x09 && c <= 0x0D) || c == 0x85) {
         return true;
     }
@@ -34,15 +31,14 @@ bool isWhitespaceOrNewline(char32_t c)
 
 } // namespace
 
-void forEachGraphemeBoundary(QStringView text, const std::function<void(qsizetype)>& visit)
-{
+void forEachGraphemeBoundary(QStringView text, const std::function<void(qsizetype)>& visit) {
     if (text.isEmpty()) {
         return;
     }
     icu::BreakIterator* it = characterIterator();
     UErrorCode status = U_ZERO_ERROR;
-    UText* ut = utext_openUChars(nullptr, reinterpret_cast<const UChar*>(text.utf16()),
-                                 text.size(), &status);
+    UText* ut = utext_openUChars(nullptr, reinterpret_cast<const UChar*>(text.utf16()), text.size(),
+                                 &status);
     if (it == nullptr || U_FAILURE(status)) {
         // Without ICU's rules, code points are the best approximation left.
         utext_close(ut);
@@ -65,8 +61,7 @@ void forEachGraphemeBoundary(QStringView text, const std::function<void(qsizetyp
     utext_close(ut);
 }
 
-QList<qsizetype> graphemeBoundaries(QStringView text)
-{
+QList<qsizetype> graphemeBoundaries(QStringView text) {
     QList<qsizetype> boundaries;
     boundaries.reserve(text.size() / 2 + 2);
     boundaries.append(0);
@@ -74,8 +69,7 @@ QList<qsizetype> graphemeBoundaries(QStringView text)
     return boundaries;
 }
 
-QList<QStringView> graphemeClusters(QStringView text)
-{
+QList<QStringView> graphemeClusters(QStringView text) {
     const QList<qsizetype> bounds = graphemeBoundaries(text);
     QList<QStringView> clusters;
     clusters.reserve(bounds.size() - 1);
@@ -85,8 +79,7 @@ QList<QStringView> graphemeClusters(QStringView text)
     return clusters;
 }
 
-QString leftGraphemes(QStringView text, qsizetype count)
-{
+QString leftGraphemes(QStringView text, qsizetype count) {
     const QList<qsizetype> bounds = graphemeBoundaries(text);
     if (count + 1 >= bounds.size()) {
         return text.toString();
@@ -94,8 +87,7 @@ QString leftGraphemes(QStringView text, qsizetype count)
     return text.first(bounds[count]).toString();
 }
 
-QString nfd(QStringView text)
-{
+QString nfd(QStringView text) {
     UErrorCode status = U_ZERO_ERROR;
     const UNormalizer2* normalizer = unorm2_getNFDInstance(&status);
     if (U_FAILURE(status)) {
@@ -106,9 +98,9 @@ QString nfd(QStringView text)
     const auto source = reinterpret_cast<const UChar*>(text.utf16());
     const auto sourceLength = static_cast<int32_t>(text.size());
     QString result(text.size() + text.size() / 4 + 16, Qt::Uninitialized);
-    int32_t length = unorm2_normalize(normalizer, source, sourceLength,
-                                      reinterpret_cast<UChar*>(result.data()),
-                                      static_cast<int32_t>(result.size()), &status);
+    int32_t length =
+        unorm2_normalize(normalizer, source, sourceLength, reinterpret_cast<UChar*>(result.data()),
+                         static_cast<int32_t>(result.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         status = U_ZERO_ERROR;
         result.resize(length);
@@ -122,13 +114,11 @@ QString nfd(QStringView text)
     return result;
 }
 
-bool canonicallyEqual(QStringView a, QStringView b)
-{
+bool canonicallyEqual(QStringView a, QStringView b) {
     return a == b || nfd(a) == nfd(b);
 }
 
-QString trimmedWhitespaceAndNewlines(QStringView text)
-{
+QString trimmedWhitespaceAndNewlines(QStringView text) {
     // Every character of that set lies in the Basic Multilingual Plane.
     qsizetype begin = 0;
     qsizetype end = text.size();

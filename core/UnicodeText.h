@@ -3,7 +3,6 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
-
 #include <functional>
 
 // Unicode text services the app needs beyond QString, backed by ICU: extended grapheme

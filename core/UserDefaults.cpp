@@ -4,8 +4,7 @@
 
 namespace quillon {
 
-std::shared_ptr<QSettings> standardUserDefaults()
-{
+std::shared_ptr<QSettings> standardUserDefaults() {
     return std::make_shared<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                        QStringLiteral("quillon"), QStringLiteral("quillon"));
 }

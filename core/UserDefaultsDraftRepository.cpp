@@ -7,17 +7,13 @@ namespace quillon {
 UserDefaultsDraftRepository::UserDefaultsDraftRepository(QString key,
                                                          std::shared_ptr<QSettings> defaults)
     : m_key(std::move(key))
-    , m_defaults(std::move(defaults))
-{
-}
+    , m_defaults(std::move(defaults)) {}
 
-QString UserDefaultsDraftRepository::entryKey(const std::optional<QString>& ownerID) const
-{
+QString UserDefaultsDraftRepository::entryKey(const std::optional<QString>& ownerID) const {
     return m_key + u'.' + ownerID.value_or(QStringLiteral("signed-out"));
 }
 
-QList<Draft> UserDefaultsDraftRepository::loadDrafts(const std::optional<QString>& ownerID)
-{
+QList<Draft> UserDefaultsDraftRepository::loadDrafts(const std::optional<QString>& ownerID) {
     const QVariant value = m_defaults->value(entryKey(ownerID));
     if (value.typeId() != QMetaType::QByteArray) {
         return {};
@@ -26,15 +22,13 @@ QList<Draft> UserDefaultsDraftRepository::loadDrafts(const std::optional<QString
 }
 
 void UserDefaultsDraftRepository::saveDrafts(const QList<Draft>& drafts,
-                                             const std::optional<QString>& ownerID)
-{
+                                             const std::optional<QString>& ownerID) {
     m_defaults->setValue(entryKey(ownerID), Draft::listToJson(drafts));
     // Drafts are the user's work: written through at once, not at some later flush.
     m_defaults->sync();
 }
 
-void UserDefaultsDraftRepository::deleteDrafts(const std::optional<QString>& ownerID)
-{
+void UserDefaultsDraftRepository::deleteDrafts(const std::optional<QString>& ownerID) {
     m_defaults->remove(entryKey(ownerID));
     m_defaults->sync();
 }

@@ -2,63 +2,53 @@
 
 namespace quillon::Theme {
 
-QColor rgb(double red, double green, double blue)
-{
+QColor rgb(double red, double green, double blue) {
     return QColor::fromRgbF(float(red), float(green), float(blue), 1.0f);
 }
 
-QColor withOpacity(const QColor& color, double opacity)
-{
+QColor withOpacity(const QColor& color, double opacity) {
     QColor result = color;
     result.setAlphaF(float(opacity));
     return result;
 }
 
 // Function-local statics: created on first use, safely against concurrent first use.
-const QColor& ink()
-{
+const QColor& ink() {
     static const QColor color = rgb(0.067, 0.071, 0.059);
     return color;
 }
 
-const QColor& secondaryInk()
-{
+const QColor& secondaryInk() {
     static const QColor color = withOpacity(ink(), 0.58);
     return color;
 }
 
-const QColor& background()
-{
+const QColor& background() {
     static const QColor color = rgb(0.949, 0.941, 0.91);
     return color;
 }
 
-const QColor& card()
-{
+const QColor& card() {
     static const QColor color = rgb(1, 0.992, 0.969);
     return color;
 }
 
-const QColor& accent()
-{
+const QColor& accent() {
     static const QColor color = rgb(1, 0.373, 0.239);
     return color;
 }
 
-const QColor& lime()
-{
+const QColor& lime() {
     static const QColor color = rgb(0.788, 0.973, 0.416);
     return color;
 }
 
-const QColor& inkNSColor()
-{
+const QColor& inkNSColor() {
     static const QColor color = QColor::fromRgbF(0.067f, 0.071f, 0.059f, 1.0f);
     return color;
 }
 
-QPalette lightPalette()
-{
+QPalette lightPalette() {
     QPalette palette(QColor(0xf6, 0xf6, 0xf4), background());
     palette.setColor(QPalette::Window, background());
     palette.setColor(QPalette::WindowText, ink());

@@ -4,8 +4,7 @@
 
 namespace quillon {
 
-TextStyleSpec textStyleSpec(TextStyle style)
-{
+TextStyleSpec textStyleSpec(TextStyle style) {
     switch (style) {
     case TextStyle::caption:
         return {10, QFont::Normal};
@@ -23,13 +22,11 @@ TextStyleSpec textStyleSpec(TextStyle style)
     return {13, QFont::Normal};
 }
 
-QFont font(TextStyle style)
-{
+QFont font(TextStyle style) {
     return font(style, textStyleSpec(style).weight);
 }
 
-QFont font(TextStyle style, QFont::Weight weight)
-{
+QFont font(TextStyle style, QFont::Weight weight) {
     QFont result = QGuiApplication::font();
     result.setPixelSize(textStyleSpec(style).pixelSize);
     result.setWeight(weight);

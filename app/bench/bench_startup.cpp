@@ -8,21 +8,18 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
-
 #include <cstdio>
 
 namespace {
 
-bool mapped(const char* library)
-{
+bool mapped(const char* library) {
     QFile maps(QStringLiteral("/proc/self/maps"));
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
 }
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QElapsedTimer total;
     total.start();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -43,8 +40,10 @@ int main(int argc, char* argv[])
     std::printf("start-up: QApplication created          %8.2f ms\n", applicationReady / 1e6);
     std::printf("start-up: configuration to container    %8.2f ms\n", containerReady / 1e6);
     std::printf("start-up: configuration to shown window %8.2f ms\n", shown / 1e6);
-    std::printf("start-up: process start to shown window %8.2f ms (since main)\n", total.nsecsElapsed() / 1e6);
+    std::printf("start-up: process start to shown window %8.2f ms (since main)\n",
+                total.nsecsElapsed() / 1e6);
     // Mapping the library is cheap; what must not happen before the window is its start.
-    std::printf("start-up: web engine library mapped     %s\n", mapped("libQt6WebEngineCore") ? "yes" : "no");
+    std::printf("start-up: web engine library mapped     %s\n",
+                mapped("libQt6WebEngineCore") ? "yes" : "no");
     return 0;
 }

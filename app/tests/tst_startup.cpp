@@ -34,8 +34,7 @@ const QByteArray validConfiguration = R"(<?xml version="1.0" encoding="UTF-8"?>
 struct Bundle {
     QTemporaryDir dir;
 
-    Bundle()
-    {
+    Bundle() {
         QDir(dir.path()).mkpath(u"bin"_qs);
         QDir(dir.path()).mkpath(u"share/quillon"_qs);
         const QString built = qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon"_qs;
@@ -43,8 +42,7 @@ struct Bundle {
     }
     QString program() const { return dir.filePath(u"bin/quillon"_qs); }
     QString resources() const { return dir.filePath(u"share/quillon"_qs); }
-    void writeConfiguration(const QByteArray& bytes) const
-    {
+    void writeConfiguration(const QByteArray& bytes) const {
         QFile file(resources() + u"/AppConfiguration.plist"_qs);
         file.open(QIODevice::WriteOnly);
         file.write(bytes);
@@ -57,21 +55,25 @@ class TestStartup : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void invalidConfigurationStopsTheProgram_data()
-    {
+    void invalidConfigurationStopsTheProgram_data() {
         QTest::addColumn<std::optional<QByteArray>>("configuration");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << std::optional<QByteArray>() << u"Missing AppConfiguration.plist\n"_qs;
-        QTest::newRow("corrupt") << std::optional<QByteArray>("<plist><dict><key>api")
-                                 << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
-        QTest::newRow("truncated binary") << std::optional<QByteArray>(QByteArray("bplist00\xd3\x01\x05", 11))
-                                          << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
-        QTest::newRow("missing key") << std::optional<QByteArray>(QByteArray(validConfiguration).replace("<key>draftsKey</key><string>test.drafts</string>", ""))
-                                     << u"Invalid AppConfiguration.plist: No value associated with key \"storage.draftsKey\".\n"_qs;
+        QTest::newRow("missing") << std::optional<QByteArray>()
+                                 << u"Missing AppConfiguration.plist\n"_qs;
+        QTest::newRow("corrupt")
+            << std::optional<QByteArray>("<plist><dict><key>api")
+            << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
+        QTest::newRow("truncated binary")
+            << std::optional<QByteArray>(QByteArray("bplist00\xd3\x01\x05", 11))
+            << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
+        QTest::newRow("missing key")
+            << std::optional<QByteArray>(
+                   QByteArray(validConfiguration)
+                       .replace("<key>draftsKey</key><string>test.drafts</string>", ""))
+            << u"Invalid AppConfiguration.plist: No value associated with key \"storage.draftsKey\".\n"_qs;
     }
 
-    void invalidConfigurationStopsTheProgram()
-    {
+    void invalidConfigurationStopsTheProgram() {
         QFETCH(std::optional<QByteArray>, configuration);
         QFETCH(QString, message);
         Bundle bundle;
@@ -87,8 +89,7 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()), message);
     }
 
-    void startUpBuildsOneSharedContainerAndOpensTheWindow()
-    {
+    void startUpBuildsOneSharedContainerAndOpensTheWindow() {
         QTemporaryDir resources;
         QFile file(resources.filePath(u"AppConfiguration.plist"_qs));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -101,10 +102,13 @@ private Q_SLOTS:
         token.profile.memberID = u"member-7"_qs;
         token.profile.name = u"Grace"_qs;
         token.connectedAt = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
-        AuthTokenStore(u"test.token"_qs, u"dev.tovrel.quillon.linkedin"_qs, std::make_shared<SecretServiceKeychain>()).save(token);
+        AuthTokenStore(u"test.token"_qs, u"dev.tovrel.quillon.linkedin"_qs,
+                       std::make_shared<SecretServiceKeychain>())
+            .save(token);
         UserDefaultsDraftRepository repository(u"test.drafts"_qs, standardUserDefaults());
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        repository.saveDrafts({{QUuid::createUuid(), u"member draft"_qs, now, now}}, u"member-7"_qs);
+        repository.saveDrafts({{QUuid::createUuid(), u"member draft"_qs, now, now}},
+                              u"member-7"_qs);
 
         QuillonDesktopApp app{AppBundle(resources.path())};
         AppContainer& container = app.container();

@@ -8,8 +8,7 @@ using quillon::AppConfiguration;
 
 namespace {
 
-QByteArray plist(const QByteArray& body)
-{
+QByteArray plist(const QByteArray& body) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
@@ -17,13 +16,14 @@ QByteArray plist(const QByteArray& body)
            body + "</dict></plist>\n";
 }
 
-const QByteArray required = "<key>api</key><dict><key>baseURL</key><string>https://api.example.com/v1</string></dict>"
-                            "<key>linkedIn</key><dict><key>callbackURLScheme</key><string>quillon</string></dict>"
-                            "<key>storage</key><dict><key>draftsKey</key><string>drafts</string>"
-                            "<key>linkedInTokenKey</key><string>token</string></dict>";
+const QByteArray required =
+    "<key>api</key><dict><key>baseURL</key><string>https://api.example.com/v1</string></dict>"
+    "<key>linkedIn</key><dict><key>callbackURLScheme</key><string>quillon</string></dict>"
+    "<key>storage</key><dict><key>draftsKey</key><string>drafts</string>"
+    "<key>linkedInTokenKey</key><string>token</string></dict>";
 
-QByteArray observability(const QByteArray& leaveOut = {}, const QByteArray& rate = "<real>0.5</real>")
-{
+QByteArray observability(const QByteArray& leaveOut = {},
+                         const QByteArray& rate = "<real>0.5</real>") {
     QByteArray keys;
     const QList<std::pair<QByteArray, QByteArray>> entries = {
         {"sentryDSN", "<string>https://key@sentry.example.com/1</string>"},
@@ -46,16 +46,17 @@ class TestAppConfiguration : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void decodesEverySection()
-    {
+    void decodesEverySection() {
         QString error;
-        const auto configuration = AppConfiguration::decode(plist(required + observability()), &error);
+        const auto configuration =
+            AppConfiguration::decode(plist(required + observability()), &error);
         QVERIFY2(configuration, qPrintable(error));
         QCOMPARE(configuration->api.baseURL, QUrl(QStringLiteral("https://api.example.com/v1")));
         QCOMPARE(configuration->linkedIn.callbackURLScheme, QStringLiteral("quillon"));
         QCOMPARE(configuration->storage.draftsKey, QStringLiteral("drafts"));
         QCOMPARE(configuration->storage.linkedInTokenKey, QStringLiteral("token"));
-        QCOMPARE(configuration->observability.sentryDSN, QStringLiteral("https://key@sentry.example.com/1"));
+        QCOMPARE(configuration->observability.sentryDSN,
+                 QStringLiteral("https://key@sentry.example.com/1"));
         QCOMPARE(configuration->observability.sentryEnvironment, QStringLiteral("staging"));
         QCOMPARE(configuration->observability.sentryTracesSampleRate, 0.5);
         // Values are taken as written; trimming is the reader's business.
@@ -63,8 +64,7 @@ private Q_SLOTS:
         QCOMPARE(configuration->observability.signalpostNamespace, QStringLiteral("quillon"));
     }
 
-    void absentObservabilityTakesDefaults()
-    {
+    void absentObservabilityTakesDefaults() {
         QString error;
         const auto configuration = AppConfiguration::decode(plist(required), &error);
         QVERIFY2(configuration, qPrintable(error));
@@ -75,17 +75,15 @@ private Q_SLOTS:
         QCOMPARE(configuration->observability.signalpostNamespace, QString());
     }
 
-    void integerSampleRateIsANumber()
-    {
+    void integerSampleRateIsANumber() {
         QString error;
-        const auto configuration =
-            AppConfiguration::decode(plist(required + observability({}, "<integer>1</integer>")), &error);
+        const auto configuration = AppConfiguration::decode(
+            plist(required + observability({}, "<integer>1</integer>")), &error);
         QVERIFY2(configuration, qPrintable(error));
         QCOMPARE(configuration->observability.sentryTracesSampleRate, 1.0);
     }
 
-    void binaryPropertyListDecodes()
-    {
+    void binaryPropertyListDecodes() {
         // The same content as `required`, converted with plistutil -f bin.
         QFile file(QFINDTESTDATA("fixtures/AppConfiguration.binary.plist"));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -96,31 +94,35 @@ private Q_SLOTS:
         QCOMPARE(configuration->storage.linkedInTokenKey, QStringLiteral("token"));
     }
 
-    void rejectsInvalidResources_data()
-    {
+    void rejectsInvalidResources_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("description");
 
-        const QByteArray noURL = "<key>linkedIn</key><dict><key>callbackURLScheme</key><string>q</string></dict>"
-                                 "<key>storage</key><dict><key>draftsKey</key><string>d</string>"
-                                 "<key>linkedInTokenKey</key><string>t</string></dict>";
+        const QByteArray noURL =
+            "<key>linkedIn</key><dict><key>callbackURLScheme</key><string>q</string></dict>"
+            "<key>storage</key><dict><key>draftsKey</key><string>d</string>"
+            "<key>linkedInTokenKey</key><string>t</string></dict>";
         QTest::newRow("observability without sentryDSN")
             << plist(required + observability("sentryDSN"))
             << QStringLiteral("No value associated with key \"observability.sentryDSN\".");
         QTest::newRow("sample rate as text")
             << plist(required + observability({}, "<string>0.5</string>"))
-            << QStringLiteral("Expected a number for the key \"observability.sentryTracesSampleRate\" but found text.");
+            << QStringLiteral("Expected a number for the key "
+                              "\"observability.sentryTracesSampleRate\" but found text.");
         QTest::newRow("empty baseURL")
             << plist("<key>api</key><dict><key>baseURL</key><string></string></dict>" + noURL)
             << QStringLiteral("Data corrupted at \"api.baseURL\": Invalid baseURL");
         QTest::newRow("baseURL that does not parse")
-            << plist("<key>api</key><dict><key>baseURL</key><string>http://exa mple.com</string></dict>" + noURL)
+            << plist("<key>api</key><dict><key>baseURL</key><string>http://exa "
+                     "mple.com</string></dict>" +
+                     noURL)
             << QStringLiteral("Data corrupted at \"api.baseURL\": Invalid baseURL");
         QTest::newRow("baseURL as a number")
             << plist("<key>api</key><dict><key>baseURL</key><integer>7</integer></dict>" + noURL)
             << QStringLiteral("Expected text for the key \"api.baseURL\" but found a number.");
         QTest::newRow("missing section")
-            << plist("<key>api</key><dict><key>baseURL</key><string>https://a.example</string></dict>")
+            << plist("<key>api</key><dict><key>baseURL</key><string>https://a.example</string></"
+                     "dict>")
             << QStringLiteral("No value associated with key \"linkedIn\".");
         QTest::newRow("section of the wrong type")
             << plist(required.left(required.indexOf("<key>linkedIn</key>")) +
@@ -130,16 +132,18 @@ private Q_SLOTS:
         QTest::newRow("root is an array")
             << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>")
             << QStringLiteral("Expected a dictionary at the top level but found an array.");
-        QTest::newRow("truncated XML") << plist(required).left(120)
-                                       << QStringLiteral("The data couldn't be read because it isn't in the correct format.");
-        QTest::newRow("empty file") << QByteArray()
-                                    << QStringLiteral("The data couldn't be read because it isn't in the correct format.");
-        QTest::newRow("not a property list") << QByteArray("{\"api\": {}}")
-                                             << QStringLiteral("The data couldn't be read because it isn't in the correct format.");
+        QTest::newRow("truncated XML")
+            << plist(required).left(120)
+            << QStringLiteral("The data couldn't be read because it isn't in the correct format.");
+        QTest::newRow("empty file")
+            << QByteArray()
+            << QStringLiteral("The data couldn't be read because it isn't in the correct format.");
+        QTest::newRow("not a property list")
+            << QByteArray("{\"api\": {}}")
+            << QStringLiteral("The data couldn't be read because it isn't in the correct format.");
     }
 
-    void rejectsInvalidResources()
-    {
+    void rejectsInvalidResources() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, description);
         QString error;
@@ -147,8 +151,7 @@ private Q_SLOTS:
         QCOMPARE(error, description);
     }
 
-    void survivesDamagedBinaryPropertyLists()
-    {
+    void survivesDamagedBinaryPropertyLists() {
         QFile file(QFINDTESTDATA("fixtures/AppConfiguration.binary.plist"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray good = file.readAll();
@@ -168,22 +171,25 @@ private Q_SLOTS:
         }
     }
 
-    void bundleFindsResourceAndInfoDictionary()
-    {
+    void bundleFindsResourceAndInfoDictionary() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const quillon::AppBundle bundle(dir.path());
-        QVERIFY(!bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist")));
+        QVERIFY(
+            !bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist")));
         QVERIFY(bundle.infoDictionary().isEmpty());
 
         QFile info(dir.filePath(QStringLiteral("Info.plist")));
         QVERIFY(info.open(QIODevice::WriteOnly));
-        info.write(plist("<key>SentryTracesSampleRate</key><real>0.25</real><key>CFBundleVersion</key><string>7</string>"));
+        info.write(plist("<key>SentryTracesSampleRate</key><real>0.25</real><key>CFBundleVersion</"
+                         "key><string>7</string>"));
         info.close();
         const QVariantMap dictionary = bundle.infoDictionary();
-        QCOMPARE(dictionary.value(QStringLiteral("SentryTracesSampleRate")).typeId(), int(QMetaType::Double));
+        QCOMPARE(dictionary.value(QStringLiteral("SentryTracesSampleRate")).typeId(),
+                 int(QMetaType::Double));
         QCOMPARE(dictionary.value(QStringLiteral("SentryTracesSampleRate")).toDouble(), 0.25);
-        QCOMPARE(dictionary.value(QStringLiteral("CFBundleVersion")).toString(), QStringLiteral("7"));
+        QCOMPARE(dictionary.value(QStringLiteral("CFBundleVersion")).toString(),
+                 QStringLiteral("7"));
     }
 };
 

@@ -4,7 +4,6 @@
 
 #include <QTest>
 #include <QTimeZone>
-
 #include <libsecret/secret.h>
 
 using namespace quillon;
@@ -14,8 +13,7 @@ namespace {
 const QString service = u"dev.tovrel.quillon.linkedin"_qs;
 const QString account = u"linkedin.token"_qs;
 
-LinkedInToken token(const QString& access, const QString& memberID = u"member-1"_qs)
-{
+LinkedInToken token(const QString& access, const QString& memberID = u"member-1"_qs) {
     LinkedInToken t;
     t.accessToken = access;
     t.profile.memberID = memberID;
@@ -25,13 +23,15 @@ LinkedInToken token(const QString& access, const QString& memberID = u"member-1"
 }
 
 // Items in the keyring with this service and account, whatever their other attributes.
-int itemsInKeyring()
-{
+int itemsInKeyring() {
     GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
-    g_hash_table_insert(attributes, const_cast<char*>("service"), const_cast<char*>("dev.tovrel.quillon.linkedin"));
-    g_hash_table_insert(attributes, const_cast<char*>("account"), const_cast<char*>("linkedin.token"));
+    g_hash_table_insert(attributes, const_cast<char*>("service"),
+                        const_cast<char*>("dev.tovrel.quillon.linkedin"));
+    g_hash_table_insert(attributes, const_cast<char*>("account"),
+                        const_cast<char*>("linkedin.token"));
     GError* error = nullptr;
-    GList* items = secret_password_searchv_sync(nullptr, attributes, SECRET_SEARCH_ALL, nullptr, &error);
+    GList* items =
+        secret_password_searchv_sync(nullptr, attributes, SECRET_SEARCH_ALL, nullptr, &error);
     g_hash_table_unref(attributes);
     if (error) {
         qWarning("search failed: %s", error->message);
@@ -52,16 +52,14 @@ class TestAuthTokenStore : public QObject {
     std::unique_ptr<AuthTokenStore> store;
 
 private Q_SLOTS:
-    void init()
-    {
+    void init() {
         keychain = std::make_shared<SecretServiceKeychain>();
         store = std::make_unique<AuthTokenStore>(account, service, keychain);
         store->deleteAll();
         QCOMPARE(itemsInKeyring(), 0);
     }
 
-    void saveAddsThenUpdatesInPlace()
-    {
+    void saveAddsThenUpdatesInPlace() {
         QCOMPARE(store->load(), std::nullopt);
         QCOMPARE(keychain->update(store->baseQuery(), "x"), KeychainBackend::Status::itemNotFound);
 
@@ -78,9 +76,9 @@ private Q_SLOTS:
         QCOMPARE(again.load(), std::optional<LinkedInToken>(token(u"second"_qs)));
     }
 
-    void itemThatIsNotATokenReadsAsNoneAndIsOverwritten()
-    {
-        QCOMPARE(keychain->add(store->baseQuery(), "not a token"), KeychainBackend::Status::success);
+    void itemThatIsNotATokenReadsAsNoneAndIsOverwritten() {
+        QCOMPARE(keychain->add(store->baseQuery(), "not a token"),
+                 KeychainBackend::Status::success);
         QCOMPARE(store->load(), std::nullopt);
         LinkedInSessionStore session(std::make_shared<AuthTokenStore>(account, service, keychain));
         QVERIFY(!session.token());
@@ -90,11 +88,11 @@ private Q_SLOTS:
         QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"fresh"_qs)));
     }
 
-    void deleteAllWidensToSynchronizableCopies()
-    {
+    void deleteAllWidensToSynchronizableCopies() {
         KeychainBackend::Query synchronizable = store->baseQuery();
         synchronizable.synchronizable = KeychainBackend::Synchronizable::yes;
-        QCOMPARE(keychain->add(synchronizable, token(u"synced"_qs).toJsonBytes()), KeychainBackend::Status::success);
+        QCOMPARE(keychain->add(synchronizable, token(u"synced"_qs).toJsonBytes()),
+                 KeychainBackend::Status::success);
         store->save(token(u"local"_qs));
         QCOMPARE(itemsInKeyring(), 2);
 
@@ -108,8 +106,7 @@ private Q_SLOTS:
         QCOMPARE(itemsInKeyring(), 0);
     }
 
-    void sessionStoreFollowsTheKeychain()
-    {
+    void sessionStoreFollowsTheKeychain() {
         auto tokenStore = std::make_shared<AuthTokenStore>(account, service, keychain);
         {
             LinkedInSessionStore session(tokenStore);
@@ -126,12 +123,12 @@ private Q_SLOTS:
             session.signOut();
             QVERIFY(!session.token());
         }
-        LinkedInSessionStore afterRestart(std::make_shared<AuthTokenStore>(account, service, keychain));
+        LinkedInSessionStore afterRestart(
+            std::make_shared<AuthTokenStore>(account, service, keychain));
         QVERIFY(!afterRestart.token());
     }
 
-    void connectionNeedsAccessTokenAndMemberID_data()
-    {
+    void connectionNeedsAccessTokenAndMemberID_data() {
         QTest::addColumn<QString>("access");
         QTest::addColumn<QString>("memberID");
         QTest::addColumn<bool>("connected");
@@ -141,8 +138,7 @@ private Q_SLOTS:
         QTest::newRow("spaces count") << u" "_qs << u" "_qs << true;
     }
 
-    void connectionNeedsAccessTokenAndMemberID()
-    {
+    void connectionNeedsAccessTokenAndMemberID() {
         QFETCH(QString, access);
         QFETCH(QString, memberID);
         QFETCH(bool, connected);
@@ -155,8 +151,7 @@ private Q_SLOTS:
         QCOMPARE(session.postingCredentials()->memberID, memberID);
     }
 
-    void forgetAccountDeletesEveryCopy()
-    {
+    void forgetAccountDeletesEveryCopy() {
         KeychainBackend::Query synchronizable = store->baseQuery();
         synchronizable.synchronizable = KeychainBackend::Synchronizable::yes;
         keychain->add(synchronizable, token(u"synced"_qs).toJsonBytes());

@@ -20,21 +20,18 @@ struct Fixture {
     QList<AppTelemetryEvent> events;
     DraftStore store{repository, [this](AppTelemetryEvent e) { events.append(e); }};
 
-    void write(const QString& text)
-    {
+    void write(const QString& text) {
         store.setEditorText(text);
         store.saveDraft();
     }
-    QStringList bodies() const
-    {
+    QStringList bodies() const {
         QStringList result;
         for (const Draft& d : store.drafts()) {
             result.append(d.body);
         }
         return result;
     }
-    QStringList storedBodies(const std::optional<QString>& owner) const
-    {
+    QStringList storedBodies(const std::optional<QString>& owner) const {
         QStringList result;
         for (const Draft& d : repository->loadDrafts(owner)) {
             result.append(d.body);
@@ -49,8 +46,7 @@ class TestDraftStore : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void startsWithInitialTextAndSignedOutDrafts()
-    {
+    void startsWithInitialTextAndSignedOutDrafts() {
         Fixture f;
         const QDateTime now = QDateTime::currentDateTimeUtc();
         f.repository->saveDrafts({{QUuid::createUuid(), u"kept"_qs, now, now}}, std::nullopt);
@@ -61,8 +57,7 @@ private Q_SLOTS:
         QCOMPARE(store.statusMessage(), std::nullopt);
     }
 
-    void savingTrimsAndSendsOneEvent()
-    {
+    void savingTrimsAndSendsOneEvent() {
         Fixture f;
         f.write(u"  word \n"_qs);
         QCOMPARE(f.bodies(), QStringList{u"word"_qs});
@@ -79,8 +74,7 @@ private Q_SLOTS:
         QCOMPARE(f.events.size(), 1);
     }
 
-    void canonicallyEqualTextIsNoChange()
-    {
+    void canonicallyEqualTextIsNoChange() {
         Fixture f;
         f.write(u"caf\u00e9"_qs);
         f.write(u"cafe\u0301"_qs);
@@ -88,8 +82,7 @@ private Q_SLOTS:
         QCOMPARE(f.bodies(), QStringList{u"caf\u00e9"_qs});
     }
 
-    void emptyTextIsNotSaved()
-    {
+    void emptyTextIsNotSaved() {
         Fixture f;
         f.write(u" \n\t"_qs);
         QCOMPARE(f.store.statusMessage(), std::optional<QString>(u"Draft is empty"_qs));
@@ -98,15 +91,13 @@ private Q_SLOTS:
         QVERIFY(f.events.isEmpty());
     }
 
-    void initialTextIsSavedAsItIs()
-    {
+    void initialTextIsSavedAsItIs() {
         Fixture f;
         f.store.saveDraft();
         QCOMPARE(f.bodies(), QStringList{u"Write a LinkedIn post..."_qs});
     }
 
-    void editingAnOpenedDraftKeepsItsPlace()
-    {
+    void editingAnOpenedDraftKeepsItsPlace() {
         Fixture f;
         f.write(u"first"_qs);
         f.store.newPost();
@@ -127,8 +118,7 @@ private Q_SLOTS:
         QCOMPARE(f.storedBodies(std::nullopt), QStringList({u"second"_qs, u"first, edited"_qs}));
     }
 
-    void sixteenthDraftDropsTheOldest()
-    {
+    void sixteenthDraftDropsTheOldest() {
         Fixture f;
         for (int i = 1; i <= 16; ++i) {
             f.write(QString::number(i));
@@ -140,8 +130,7 @@ private Q_SLOTS:
         QCOMPARE(f.storedBodies(std::nullopt).size(), 15);
     }
 
-    void newPostStoresChangesOfAnOpenedDraftOnly()
-    {
+    void newPostStoresChangesOfAnOpenedDraftOnly() {
         Fixture f;
         f.write(u"draft"_qs);
         f.store.setEditorText(u"draft, changed"_qs);
@@ -157,8 +146,7 @@ private Q_SLOTS:
         QCOMPARE(f.bodies(), QStringList{u"draft, changed"_qs});
     }
 
-    void deletingTheOpenedDraftLeavesItsText()
-    {
+    void deletingTheOpenedDraftLeavesItsText() {
         Fixture f;
         f.write(u"old"_qs);
         f.store.newPost();
@@ -176,8 +164,7 @@ private Q_SLOTS:
         QCOMPARE(f.bodies(), QStringList({u"doomed"_qs, u"old"_qs}));
     }
 
-    void dropEditingDraftRemovesOnlyTheBoundDraft()
-    {
+    void dropEditingDraftRemovesOnlyTheBoundDraft() {
         Fixture f;
         f.write(u"posted"_qs);
         f.store.dropEditingDraft();
@@ -193,8 +180,7 @@ private Q_SLOTS:
         QCOMPARE(f.bodies(), QStringList{u"kept"_qs});
     }
 
-    void ownersHaveSeparateLists()
-    {
+    void ownersHaveSeparateLists() {
         Fixture f;
         f.write(u"signed out"_qs);
         QSignalSpy texts(&f.store, &DraftStore::editorTextChanged);
@@ -217,8 +203,7 @@ private Q_SLOTS:
         QCOMPARE(f.bodies(), QStringList{u"signed out"_qs});
     }
 
-    void clearAllLocalRemovesBothEntries()
-    {
+    void clearAllLocalRemovesBothEntries() {
         Fixture f;
         f.write(u"signed out"_qs);
         f.store.setOwner(u"m"_qs);
@@ -231,8 +216,7 @@ private Q_SLOTS:
         QCOMPARE(f.store.editorText(), u"Write a LinkedIn post..."_qs);
     }
 
-    void unreadableStoredDraftsLoadEmptyAndAreOverwritten_data()
-    {
+    void unreadableStoredDraftsLoadEmptyAndAreOverwritten_data() {
         QTest::addColumn<QVariant>("stored");
         QTest::newRow("not JSON") << QVariant(QByteArray("{oops"));
         QTest::newRow("an object") << QVariant(QByteArray(R"({"id":"x"})"));
@@ -241,8 +225,7 @@ private Q_SLOTS:
         QTest::newRow("a number") << QVariant(42);
     }
 
-    void unreadableStoredDraftsLoadEmptyAndAreOverwritten()
-    {
+    void unreadableStoredDraftsLoadEmptyAndAreOverwritten() {
         QFETCH(QVariant, stored);
         Fixture f;
         f.defaults->setValue(u"drafts.signed-out"_qs, stored);
@@ -254,13 +237,13 @@ private Q_SLOTS:
         QCOMPARE(f.storedBodies(std::nullopt), QStringList{u"fresh"_qs});
     }
 
-    void draftsSurviveANewDefaultsObject()
-    {
+    void draftsSurviveANewDefaultsObject() {
         Fixture f;
         f.write(u"persisted \U0001F680"_qs);
         // Another process (or the next launch) reads the file itself.
         QSettings reread(f.dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat);
-        const auto drafts = Draft::listFromJson(reread.value(u"drafts.signed-out"_qs).toByteArray());
+        const auto drafts =
+            Draft::listFromJson(reread.value(u"drafts.signed-out"_qs).toByteArray());
         QVERIFY(drafts);
         QCOMPARE(drafts->first().body, u"persisted \U0001F680"_qs);
     }

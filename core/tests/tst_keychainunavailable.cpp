@@ -11,11 +11,11 @@ class TestKeychainUnavailable : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void everyOperationDegradesToSignedOut()
-    {
+    void everyOperationDegradesToSignedOut() {
         QVERIFY(qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"));
         auto keychain = std::make_shared<SecretServiceKeychain>();
-        QCOMPARE(keychain->copyMatching({u"s"_qs, u"a"_qs}, nullptr), KeychainBackend::Status::notAvailable);
+        QCOMPARE(keychain->copyMatching({u"s"_qs, u"a"_qs}, nullptr),
+                 KeychainBackend::Status::notAvailable);
 
         auto tokenStore = std::make_shared<AuthTokenStore>(u"a"_qs, u"s"_qs, keychain);
         LinkedInSessionStore session(tokenStore);

@@ -11,8 +11,7 @@ using namespace quillon;
 
 namespace {
 
-LinkedInProfile profile(std::optional<QString> headline, std::optional<QString> localized)
-{
+LinkedInProfile profile(std::optional<QString> headline, std::optional<QString> localized) {
     LinkedInProfile p;
     p.memberID = QStringLiteral("m-1");
     p.name = QStringLiteral("Ada");
@@ -21,8 +20,7 @@ LinkedInProfile profile(std::optional<QString> headline, std::optional<QString> 
     return p;
 }
 
-QDateTime utc(const char* text)
-{
+QDateTime utc(const char* text) {
     return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
 }
 
@@ -32,14 +30,14 @@ class TestRecords : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void draftTitle_data()
-    {
+    void draftTitle_data() {
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("title");
 
         const QString hundred(100, u'a');
         // A family emoji of seven code points (eleven UTF-16 units) is one character.
-        const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466");
+        const QString family =
+            QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466");
         QString seventyTwo;
         QString seventyThree;
         for (int i = 0; i < 73; ++i) {
@@ -48,49 +46,53 @@ private Q_SLOTS:
         seventyThree.prepend(seventyTwo);
 
         QTest::newRow("empty") << QString() << QStringLiteral("Untitled draft");
-        QTest::newRow("only line feeds") << QStringLiteral("\n\n\n") << QStringLiteral("Untitled draft");
-        QTest::newRow("leading line feeds") << QStringLiteral("\n\nFirst line\nSecond") << QStringLiteral("First line");
-        QTest::newRow("trimmed") << QStringLiteral("  \tHello world \n") << QStringLiteral("Hello world");
+        QTest::newRow("only line feeds")
+            << QStringLiteral("\n\n\n") << QStringLiteral("Untitled draft");
+        QTest::newRow("leading line feeds")
+            << QStringLiteral("\n\nFirst line\nSecond") << QStringLiteral("First line");
+        QTest::newRow("trimmed") << QStringLiteral("  \tHello world \n")
+                                 << QStringLiteral("Hello world");
         QTest::newRow("spaces only line") << QStringLiteral("   \nSecond") << QString();
-        QTest::newRow("CR LF does not split") << QStringLiteral("One\r\nTwo") << QStringLiteral("One\r\nTwo");
+        QTest::newRow("CR LF does not split")
+            << QStringLiteral("One\r\nTwo") << QStringLiteral("One\r\nTwo");
         QTest::newRow("100 letters") << hundred << QString(72, u'a');
         QTest::newRow("72 mixed characters") << seventyTwo << seventyTwo;
         QTest::newRow("73 mixed characters") << seventyThree << seventyTwo;
         QTest::newRow("combining accent stays whole")
-            << QString(71, u'x') + QStringLiteral("e\u0301\u0301z") << QString(71, u'x') + QStringLiteral("e\u0301\u0301");
+            << QString(71, u'x') + QStringLiteral("e\u0301\u0301z")
+            << QString(71, u'x') + QStringLiteral("e\u0301\u0301");
     }
 
-    void draftTitle()
-    {
+    void draftTitle() {
         QFETCH(QString, body);
         QFETCH(QString, title);
-        const Draft draft{QUuid::createUuid(), body, QDateTime::currentDateTimeUtc(), QDateTime::currentDateTimeUtc()};
+        const Draft draft{QUuid::createUuid(), body, QDateTime::currentDateTimeUtc(),
+                          QDateTime::currentDateTimeUtc()};
         QCOMPARE(draft.title(), title);
     }
 
-    void displayHeadline_data()
-    {
+    void displayHeadline_data() {
         QTest::addColumn<std::optional<QString>>("headline");
         QTest::addColumn<std::optional<QString>>("localized");
         QTest::addColumn<std::optional<QString>>("expected");
         using Text = std::optional<QString>;
 
-        QTest::newRow("localized wins") << Text(u"Engineer"_qs) << Text(u" Ingenieur\n"_qs) << Text(u"Ingenieur"_qs);
-        QTest::newRow("blank localized falls back") << Text(u"Word "_qs) << Text(u"   "_qs) << Text(u"Word"_qs);
+        QTest::newRow("localized wins")
+            << Text(u"Engineer"_qs) << Text(u" Ingenieur\n"_qs) << Text(u"Ingenieur"_qs);
+        QTest::newRow("blank localized falls back")
+            << Text(u"Word "_qs) << Text(u"   "_qs) << Text(u"Word"_qs);
         QTest::newRow("both absent") << Text() << Text() << Text();
         QTest::newRow("both blank") << Text(u"\n"_qs) << Text(u""_qs) << Text();
     }
 
-    void displayHeadline()
-    {
+    void displayHeadline() {
         QFETCH(std::optional<QString>, headline);
         QFETCH(std::optional<QString>, localized);
         QFETCH(std::optional<QString>, expected);
         QCOMPARE(profile(headline, localized).displayHeadline(), expected);
     }
 
-    void tokenWithoutOptionalsRoundTrips()
-    {
+    void tokenWithoutOptionalsRoundTrips() {
         LinkedInToken token;
         token.accessToken = QStringLiteral("access");
         token.profile = profile(std::nullopt, std::nullopt);
@@ -99,7 +101,8 @@ private Q_SLOTS:
         const QByteArray bytes = token.toJsonBytes();
         const QJsonObject object = QJsonDocument::fromJson(bytes).object();
         QCOMPARE(object.keys(), QStringList({u"accessToken"_qs, u"connectedAt"_qs, u"profile"_qs}));
-        QCOMPARE(object.value(u"profile"_qs).toObject().keys(), QStringList({u"memberId"_qs, u"name"_qs}));
+        QCOMPARE(object.value(u"profile"_qs).toObject().keys(),
+                 QStringList({u"memberId"_qs, u"name"_qs}));
         QCOMPARE(object.value(u"connectedAt"_qs).toString(), u"2025-12-10T09:41:03Z"_qs);
 
         const auto back = LinkedInToken::fromJsonBytes(bytes);
@@ -109,9 +112,9 @@ private Q_SLOTS:
         QCOMPARE(*back, expected);
     }
 
-    void tokenWithEveryFieldRoundTrips()
-    {
-        const QByteArray json = R"({"accessToken":"a","idToken":"i","tokenType":"Bearer","scope":"w_member_social", "expiresIn":5184000,"profile":{"memberId":"m","name":"N","pictureUrl":"https://p.example/x.jpg", "email":"n@example.com","headline":"H","localizedHeadline":"L","extra":1}, "connectedAt":"2026-01-02T03:04:05+01:00","unknown":[1,2]})";
+    void tokenWithEveryFieldRoundTrips() {
+        const QByteArray json =
+            R"({"accessToken":"a","idToken":"i","tokenType":"Bearer","scope":"w_member_social", "expiresIn":5184000,"profile":{"memberId":"m","name":"N","pictureUrl":"https://p.example/x.jpg", "email":"n@example.com","headline":"H","localizedHeadline":"L","extra":1}, "connectedAt":"2026-01-02T03:04:05+01:00","unknown":[1,2]})";
         QString error;
         const auto token = LinkedInToken::fromJsonBytes(json, &error);
         QVERIFY2(token, qPrintable(error));
@@ -121,34 +124,50 @@ private Q_SLOTS:
         QCOMPARE(LinkedInToken::fromJsonBytes(token->toJsonBytes()), token);
     }
 
-    void unreadableTokens_data()
-    {
+    void unreadableTokens_data() {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("error");
         const QByteArray profile = R"("profile":{"memberId":"m","name":"N"})";
-        QTest::newRow("missing access token") << QByteArray("{" + profile + R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
-                                              << u"No value for the key \"accessToken\"."_qs;
-        QTest::newRow("null access token") << QByteArray(R"({"accessToken":null,)" + profile + R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
-                                           << u"No value for the key \"accessToken\"."_qs;
-        QTest::newRow("member id a number") << QByteArray(R"({"accessToken":"a","profile":{"memberId":7,"name":"N"},"connectedAt":"2026-01-02T03:04:05Z"})")
-                                            << u"Expected text for the key \"profile.memberId\"."_qs;
-        QTest::newRow("fractional seconds") << QByteArray(R"({"accessToken":"a",)" + profile + R"(,"connectedAt":"2026-01-02T03:04:05.123Z"})")
-                                            << u"Expected an ISO 8601 date for the key \"connectedAt\"."_qs;
-        QTest::newRow("date without zone") << QByteArray(R"({"accessToken":"a",)" + profile + R"(,"connectedAt":"2026-01-02T03:04:05"})")
-                                           << u"Expected an ISO 8601 date for the key \"connectedAt\"."_qs;
-        QTest::newRow("impossible date") << QByteArray(R"({"accessToken":"a",)" + profile + R"(,"connectedAt":"2026-02-30T03:04:05Z"})")
-                                         << u"Expected an ISO 8601 date for the key \"connectedAt\"."_qs;
-        QTest::newRow("fractional expiresIn") << QByteArray(R"({"accessToken":"a","expiresIn":1.5,)" + profile + R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
-                                              << u"Expected a whole number for the key \"expiresIn\"."_qs;
-        QTest::newRow("expiresIn as text") << QByteArray(R"({"accessToken":"a","expiresIn":"60",)" + profile + R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
-                                           << u"Expected a whole number for the key \"expiresIn\"."_qs;
-        QTest::newRow("profile not an object") << QByteArray(R"({"accessToken":"a","profile":[],"connectedAt":"2026-01-02T03:04:05Z"})")
-                                               << u"Expected an object for the key \"profile\"."_qs;
-        QTest::newRow("array at the top") << QByteArray("[]") << u"Expected a JSON object at the top level."_qs;
+        QTest::newRow("missing access token")
+            << QByteArray("{" + profile + R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
+            << u"No value for the key \"accessToken\"."_qs;
+        QTest::newRow("null access token")
+            << QByteArray(R"({"accessToken":null,)" + profile +
+                          R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
+            << u"No value for the key \"accessToken\"."_qs;
+        QTest::newRow("member id a number")
+            << QByteArray(
+                   R"({"accessToken":"a","profile":{"memberId":7,"name":"N"},"connectedAt":"2026-01-02T03:04:05Z"})")
+            << u"Expected text for the key \"profile.memberId\"."_qs;
+        QTest::newRow("fractional seconds")
+            << QByteArray(R"({"accessToken":"a",)" + profile +
+                          R"(,"connectedAt":"2026-01-02T03:04:05.123Z"})")
+            << u"Expected an ISO 8601 date for the key \"connectedAt\"."_qs;
+        QTest::newRow("date without zone")
+            << QByteArray(R"({"accessToken":"a",)" + profile +
+                          R"(,"connectedAt":"2026-01-02T03:04:05"})")
+            << u"Expected an ISO 8601 date for the key \"connectedAt\"."_qs;
+        QTest::newRow("impossible date")
+            << QByteArray(R"({"accessToken":"a",)" + profile +
+                          R"(,"connectedAt":"2026-02-30T03:04:05Z"})")
+            << u"Expected an ISO 8601 date for the key \"connectedAt\"."_qs;
+        QTest::newRow("fractional expiresIn")
+            << QByteArray(R"({"accessToken":"a","expiresIn":1.5,)" + profile +
+                          R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
+            << u"Expected a whole number for the key \"expiresIn\"."_qs;
+        QTest::newRow("expiresIn as text")
+            << QByteArray(R"({"accessToken":"a","expiresIn":"60",)" + profile +
+                          R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
+            << u"Expected a whole number for the key \"expiresIn\"."_qs;
+        QTest::newRow("profile not an object")
+            << QByteArray(
+                   R"({"accessToken":"a","profile":[],"connectedAt":"2026-01-02T03:04:05Z"})")
+            << u"Expected an object for the key \"profile\"."_qs;
+        QTest::newRow("array at the top")
+            << QByteArray("[]") << u"Expected a JSON object at the top level."_qs;
     }
 
-    void unreadableTokens()
-    {
+    void unreadableTokens() {
         QFETCH(QByteArray, json);
         QFETCH(QString, error);
         QString description;
@@ -156,24 +175,30 @@ private Q_SLOTS:
         QCOMPARE(description, error);
     }
 
-    void notJsonIsUnreadable()
-    {
+    void notJsonIsUnreadable() {
         QString description;
         QVERIFY(!LinkedInToken::fromJsonBytes("{\"accessToken\":", &description));
         QVERIFY(description.startsWith(u"The data is not valid JSON"_qs));
     }
 
-    void draftListCoding()
-    {
+    void draftListCoding() {
         const QUuid id = QUuid::fromString(u"6F9619FF-8B86-D011-B42D-00C04FC964FF"_qs);
-        const QList<Draft> drafts{{id, u"Body \U0001F600"_qs, utc("2026-01-02T03:04:05Z"), utc("2026-01-03T03:04:05Z")}};
+        const QList<Draft> drafts{
+            {id, u"Body \U0001F600"_qs, utc("2026-01-02T03:04:05Z"), utc("2026-01-03T03:04:05Z")}};
         const QByteArray bytes = Draft::listToJson(drafts);
-        QCOMPARE(bytes, QByteArray(R"([{"body":"Body )" "\xF0\x9F\x98\x80" R"(","createdAt":"2026-01-02T03:04:05Z","id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","updatedAt":"2026-01-03T03:04:05Z"}])"));
+        QCOMPARE(
+            bytes,
+            QByteArray(
+                R"([{"body":"Body )"
+                "\xF0\x9F\x98\x80"
+                R"(","createdAt":"2026-01-02T03:04:05Z","id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","updatedAt":"2026-01-03T03:04:05Z"}])"));
         QCOMPARE(Draft::listFromJson(bytes), std::optional<QList<Draft>>(drafts));
 
         QVERIFY(!Draft::listFromJson("{}"));
-        QVERIFY(!Draft::listFromJson(R"([{"id":"not-a-uuid","body":"b","createdAt":"2026-01-02T03:04:05Z","updatedAt":"2026-01-02T03:04:05Z"}])"));
-        QVERIFY(!Draft::listFromJson(R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","createdAt":"2026-01-02T03:04:05Z","updatedAt":"2026-01-02T03:04:05Z"}])"));
+        QVERIFY(!Draft::listFromJson(
+            R"([{"id":"not-a-uuid","body":"b","createdAt":"2026-01-02T03:04:05Z","updatedAt":"2026-01-02T03:04:05Z"}])"));
+        QVERIFY(!Draft::listFromJson(
+            R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","createdAt":"2026-01-02T03:04:05Z","updatedAt":"2026-01-02T03:04:05Z"}])"));
         QVERIFY(!Draft::listFromJson(R"([1])"));
         QCOMPARE(Draft::listFromJson("[]"), std::optional<QList<Draft>>(QList<Draft>()));
     }

@@ -1,5 +1,4 @@
 #include "LinkedInProfilePhoto.h"
-
 #include "LoopbackServer.h"
 
 #include <QBuffer>
