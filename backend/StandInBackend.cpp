@@ -79,6 +79,17 @@ std::optional<QJsonObject> jsonObject(const std::string& body) {
     return document.object();
 }
 
+// The member a disconnect or account deletion names; answers 400 and gives none otherwise.
+std::optional<std::string> linkedInIdOf(const std::string& body, httplib::Response& response) {
+    const auto json = jsonObject(body);
+    if (!json || !json->value(QStringLiteral("linkedInId")).isString()) {
+        answerError(response, 400, "invalid_request",
+                    QStringLiteral("The request needs a linkedInId."));
+        return std::nullopt;
+    }
+    return json->value(QStringLiteral("linkedInId")).toString().toStdString();
+}
+
 // httplib splits a multipart body into parts and drops the bytes; the stand-in must keep them
 // exactly as sent, so the type is set aside before httplib reads the body. The request object
 // itself is not const: httplib owns it and hands it out by const reference.
@@ -613,27 +624,18 @@ void StandInBackend::post(const httplib::Request& request, const std::string& bo
 
 void StandInBackend::disconnect(const httplib::Request&, const std::string& body,
                                 httplib::Response& response) {
-    const auto json = jsonObject(body);
-    if (!json || !json->value(QStringLiteral("linkedInId")).isString()) {
-        answerError(response, 400, "invalid_request",
-                    QStringLiteral("The request needs a linkedInId."));
-        return;
+    if (const auto memberId = linkedInIdOf(body, response)) {
+        print("disconnected " + *memberId);
+        answerJson(response, 200, {{QStringLiteral("ok"), true}});
     }
-    print("disconnected " + json->value(QStringLiteral("linkedInId")).toString().toStdString());
-    answerJson(response, 200, {{QStringLiteral("ok"), true}});
 }
 
 void StandInBackend::deleteAccount(const httplib::Request&, const std::string& body,
                                    httplib::Response& response) {
-    const auto json = jsonObject(body);
-    if (!json || !json->value(QStringLiteral("linkedInId")).isString()) {
-        answerError(response, 400, "invalid_request",
-                    QStringLiteral("The request needs a linkedInId."));
-        return;
+    if (const auto memberId = linkedInIdOf(body, response)) {
+        print("deleted the account of " + *memberId);
+        answerJson(response, 200, {{QStringLiteral("ok"), true}});
     }
-    print("deleted the account of " +
-          json->value(QStringLiteral("linkedInId")).toString().toStdString());
-    answerJson(response, 200, {{QStringLiteral("ok"), true}});
 }
 
 void StandInBackend::feedback(const httplib::Request&, const std::string& body,

@@ -2,14 +2,14 @@
 // 30 ms on the development machine.
 #include "EditorFormatCommand.h"
 #include "FormatTransforms.h"
+#include "Measure.h"
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QTextStream>
-#include <algorithm>
-#include <vector>
 
 using namespace quillon;
+using bench::Figure;
+using bench::measure;
 
 namespace {
 
@@ -28,24 +28,6 @@ QString mixedText() {
     }
     text.truncate(target - target % fragment.size());
     return text;
-}
-
-struct Figure {
-    double medianMs;
-    double bestMs;
-    double worstMs;
-};
-
-template <typename Work> Figure measure(Work work, int runs = 21) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.front(), times.back()};
 }
 
 } // namespace

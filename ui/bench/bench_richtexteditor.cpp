@@ -2,21 +2,20 @@
 // post, each with the repaint that follows. Goal: each within one 16 ms frame.
 #include "DraftStore.h"
 #include "EditorFormatCommand.h"
+#include "Measure.h"
 #include "RichTextEditor.h"
 #include "UserDefaultsDraftRepository.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextStream>
-#include <algorithm>
-#include <functional>
-#include <vector>
 
 using namespace quillon;
+using bench::Figure;
+using bench::measure;
 
 namespace {
 
@@ -36,23 +35,6 @@ QString longPost(qsizetype length) {
         text.back() = u'.';
     }
     return text;
-}
-
-struct Figure {
-    double medianMs;
-    double worstMs;
-};
-
-Figure measure(const std::function<void()>& work, int runs) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back()};
 }
 
 void placeCaret(RichTextEditor& editor, int position, int length = 0) {

@@ -1,6 +1,7 @@
 #include "ContentButton.h"
 #include "Insight.h"
 #include "InsightsView.h"
+#include "RecordingBrowser.h"
 #include "Theme.h"
 
 #include <QDesktopServices>
@@ -11,23 +12,12 @@
 #include <QUrl>
 
 using namespace quillon;
-
-// Takes the place of the browser: records what it was asked to open.
-class Browser : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public Q_SLOTS:
-    void open(const QUrl& url) { opened.append(url); }
-};
+using namespace quillon::testing;
 
 class TestInsightsView : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { QDesktopServices::unsetUrlHandler(u"https"_qs); }
 
     void theCatalogHoldsTheSixStories_data() {
         QTest::addColumn<int>("index");
@@ -89,8 +79,7 @@ private Q_SLOTS:
     }
 
     void clickingACardOpensItsPostAndCountsOnce() {
-        Browser browser;
-        QDesktopServices::setUrlHandler(u"https"_qs, &browser, "open");
+        RecordingBrowser browser;
         QList<AppTelemetryEvent> events;
         InsightsView view(insightsCatalog(), [&](AppTelemetryEvent e) { events.append(e); });
         view.resize(700, 900);
@@ -119,8 +108,7 @@ private Q_SLOTS:
     }
     void anInvalidAddressOpensNothing() {
         QFETCH(QString, url);
-        Browser browser;
-        QDesktopServices::setUrlHandler(u"https"_qs, &browser, "open");
+        RecordingBrowser browser;
         QList<AppTelemetryEvent> events;
         const Insight broken{u"t"_qs, u"Someone"_qs, u"s"_qs, url};
         InsightsView view({broken}, [&](AppTelemetryEvent e) { events.append(e); });

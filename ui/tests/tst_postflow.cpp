@@ -2,12 +2,12 @@
 #include "EditorView.h"
 #include "LinkedInAuthService.h"
 #include "MainSplitView.h"
+#include "RecordingBrowser.h"
 #include "TestBackend.h"
 #include "WebEngineAuthenticationSession.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QListWidget>
 #include <QPushButton>
@@ -21,17 +21,6 @@ using namespace quillon::testsupport;
 using Section = MainSplitView::Section;
 using Event = AppTelemetryEvent;
 
-// Takes the place of the browser: records what it was asked to open.
-class Browser : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public Q_SLOTS:
-    void open(const QUrl& url) { opened.append(url); }
-};
-
 namespace {
 
 // The whole window over the app's container, the stand-in backend and the web sign-in sheet.
@@ -43,13 +32,9 @@ struct Window {
     std::unique_ptr<MainSplitView> view = std::make_unique<MainSplitView>(
         app.drafts(), app.session(), app.container.authService(), app.container.postService(),
         app.container.feedbackService(), [this](Event e) { events.append(e); });
-    Browser browser;
+    RecordingBrowser browser;
 
-    Window() {
-        QDesktopServices::setUrlHandler(u"https"_qs, &browser, "open");
-        view->resize(900, 650);
-    }
-    ~Window() { QDesktopServices::unsetUrlHandler(u"https"_qs); }
+    Window() { view->resize(900, 650); }
 
     void show() {
         view->show();
