@@ -7,7 +7,6 @@
 #include <QNetworkReply>
 #include <QPainter>
 #include <QPainterPath>
-#include <QShowEvent>
 #include <QUrl>
 #include <cmath>
 
@@ -23,11 +22,7 @@ LinkedInProfilePhoto::LinkedInProfilePhoto(qreal size, QWidget* parent,
 }
 
 LinkedInProfilePhoto::~LinkedInProfilePhoto() {
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
+    abortDownload();
 }
 
 QColor LinkedInProfilePhoto::placeholderColor() {
@@ -54,38 +49,31 @@ QSize LinkedInProfilePhoto::sizeHint() const {
 }
 
 void LinkedInProfilePhoto::setPictureURL(const std::optional<QString>& pictureURL) {
-    if (m_pictureURL == pictureURL && m_loadedOnce) {
+    if (m_pictureURL == pictureURL) {
         return;
     }
     m_pictureURL = pictureURL;
     loadPicture();
 }
 
-void LinkedInProfilePhoto::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    // A picture set before the view was ever shown is fetched now.
-    if (!event->spontaneous() && !m_loadedOnce) {
-        loadPicture();
-    }
-}
-
-void LinkedInProfilePhoto::loadPicture() {
-    m_loadedOnce = true;
-    if (m_reply) {
-        // A cancelled download counts as failed and clears the picture.
-        QNetworkReply* running = m_reply;
+void LinkedInProfilePhoto::abortDownload() {
+    if (QNetworkReply* running = m_reply) {
         m_reply = nullptr;
         running->disconnect(this);
         running->abort();
         running->deleteLater();
+    }
+}
+
+void LinkedInProfilePhoto::loadPicture() {
+    if (m_reply) {
+        // A cancelled download counts as failed and clears the picture.
+        abortDownload();
         setPicture({});
     }
-    if (!m_pictureURL) {
-        setPicture({});
-        return;
-    }
-    const QUrl url(*m_pictureURL, QUrl::StrictMode);
-    if (m_pictureURL->isEmpty() || !url.isValid() || url.isRelative()) {
+    // An empty address makes an invalid URL.
+    const QUrl url = m_pictureURL ? QUrl(*m_pictureURL, QUrl::StrictMode) : QUrl();
+    if (!url.isValid() || url.isRelative()) {
         setPicture({});
         return;
     }

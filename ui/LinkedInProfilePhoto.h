@@ -49,10 +49,10 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void loadPicture();
+    void abortDownload();
     void finishLoading(QNetworkReply* reply);
     void setPicture(QImage picture);
 
@@ -61,7 +61,6 @@ private:
     std::optional<QString> m_pictureURL;
     QImage m_picture;
     QPointer<QNetworkReply> m_reply;
-    bool m_loadedOnce = false;
 };
 
 } // namespace quillon
