@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Metrics.h"
+
 #include <QColor>
 #include <QPushButton>
 
@@ -15,7 +17,7 @@ class ActionButton : public QPushButton {
 
 public:
     static constexpr int verticalPadding = 14;
-    static constexpr qreal cornerRadius = 8;
+    static constexpr qreal cornerRadius = Metrics::cornerRadius;
     static constexpr qreal pressedOpacity = 0.7;
     static constexpr qreal borderOpacity = 0.2;
     static constexpr qreal borderWidth = 1;

@@ -25,7 +25,7 @@ QWidget* divider() {
     holder->setObjectName(u"draftDivider"_qs);
     auto* layout = new QHBoxLayout(holder);
     layout->setContentsMargins(Metrics::defaultPadding, 0, Metrics::defaultPadding, 0);
-    auto* line = new Surface(Theme::withOpacity(Theme::ink(), Metrics::hairlineOpacity));
+    auto* line = new Surface(Theme::hairline());
     line->setFixedHeight(1);
     layout->addWidget(line);
     return holder;

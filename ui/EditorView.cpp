@@ -128,8 +128,7 @@ QWidget* EditorView::editorCard() {
     auto* strip = new Surface(Qt::white);
     strip->setObjectName(u"formatStrip"_qs);
     strip->setCornerRadius(Metrics::cornerRadius, Surface::Corners::top);
-    strip->setEdgeLine(Surface::Edge::bottom,
-                       Theme::withOpacity(Theme::ink(), Metrics::hairlineOpacity));
+    strip->setEdgeLine(Surface::Edge::bottom, Theme::hairline());
     strip->setFixedHeight(44);
     auto* stripLayout = new QHBoxLayout(strip);
     stripLayout->setContentsMargins(0, 0, 0, 1);
@@ -226,7 +225,7 @@ QWidget* EditorView::formatToolbar() {
     auto* divider = new QWidget;
     auto* dividerLayout = new QHBoxLayout(divider);
     dividerLayout->setContentsMargins(10, 0, 10, 0);
-    auto* line = new Surface(Theme::withOpacity(Theme::ink(), Metrics::hairlineOpacity));
+    auto* line = new Surface(Theme::hairline());
     line->setFixedSize(1, 24);
     dividerLayout->addWidget(line);
     layout->addWidget(divider);
@@ -251,7 +250,7 @@ QWidget* EditorView::preview() {
     auto* card = new Surface(Qt::white);
     card->setObjectName(u"preview"_qs);
     card->setCornerRadius(Metrics::cornerRadius);
-    card->setStroke(Theme::withOpacity(Theme::ink(), Metrics::hairlineOpacity));
+    card->setStroke(Theme::hairline());
     m_previewColumn = new QVBoxLayout(card);
     m_previewColumn->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
                                         Metrics::defaultPadding, Metrics::defaultPadding);
@@ -268,8 +267,7 @@ QWidget* EditorView::preview() {
 QWidget* EditorView::bottomBar() {
     auto* bar = new Surface(Theme::background());
     bar->setObjectName(u"bottomBar"_qs);
-    bar->setEdgeLine(Surface::Edge::top,
-                     Theme::withOpacity(Theme::ink(), Metrics::hairlineOpacity));
+    bar->setEdgeLine(Surface::Edge::top, Theme::hairline());
     auto* column = new QVBoxLayout(bar);
     column->setContentsMargins(Metrics::defaultPadding, 12, Metrics::defaultPadding, 8);
     column->setSpacing(10);

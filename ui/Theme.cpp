@@ -1,5 +1,7 @@
 #include "Theme.h"
 
+#include "Metrics.h"
+
 namespace quillon::Theme {
 
 QColor rgb(double red, double green, double blue) {
@@ -44,7 +46,11 @@ const QColor& lime() {
 }
 
 const QColor& inkNSColor() {
-    static const QColor color = QColor::fromRgbF(0.067f, 0.071f, 0.059f, 1.0f);
+    return ink();
+}
+
+const QColor& hairline() {
+    static const QColor color = withOpacity(ink(), Metrics::hairlineOpacity);
     return color;
 }
 

@@ -19,6 +19,8 @@ const QColor& accent();
 const QColor& lime();
 // The editor's text colour; the same components as ink().
 const QColor& inkNSColor();
+// Strokes and divider lines: ink() at Metrics::hairlineOpacity.
+const QColor& hairline();
 
 // `color` with its opacity set to `opacity`.
 QColor withOpacity(const QColor& color, double opacity);

@@ -28,6 +28,7 @@ void TestTheme::colours_data() {
     QTest::newRow("accent") << Theme::accent() << 1.0 << 0.373 << 0.239 << 1.0;
     QTest::newRow("lime") << Theme::lime() << 0.788 << 0.973 << 0.416 << 1.0;
     QTest::newRow("editor ink") << Theme::inkNSColor() << 0.067 << 0.071 << 0.059 << 1.0;
+    QTest::newRow("hairline") << Theme::hairline() << 0.067 << 0.071 << 0.059 << 0.12;
     QTest::newRow("rgb") << Theme::rgb(0.25, 0.5, 0.75) << 0.25 << 0.5 << 0.75 << 1.0;
 }
 
