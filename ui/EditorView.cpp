@@ -339,9 +339,7 @@ QString EditorView::previewText() const {
 }
 
 void EditorView::trackFirstEdit() {
-    if (m_telemetry) {
-        m_telemetry(AppTelemetryEvent::editorStarted);
-    }
+    report(m_telemetry, AppTelemetryEvent::editorStarted);
 }
 
 void EditorView::clearPost() {
@@ -366,9 +364,7 @@ void EditorView::post() {
     if (m_isPosting) {
         return;
     }
-    if (m_telemetry) {
-        m_telemetry(AppTelemetryEvent::postStarted);
-    }
+    report(m_telemetry, AppTelemetryEvent::postStarted);
     setPosting(true);
     // Taken now: connecting first changes the drafts owner, which resets the editor to the
     // new member's fresh post before the text would be read.
@@ -376,12 +372,6 @@ void EditorView::post() {
     // Not awaited: the task runs on, on this thread, after the click has returned.
     runPost({m_draftStore, m_sessionStore, m_authService, m_postService, m_onPostSucceeded,
              m_telemetry, this, text});
-}
-
-void EditorView::PostContext::send(AppTelemetryEvent event) const {
-    if (telemetry) {
-        telemetry(event);
-    }
 }
 
 QCoro::Task<> EditorView::runPost(PostContext context) {
@@ -410,11 +400,11 @@ QCoro::Task<> EditorView::connectIfNeeded(const PostContext& context) {
     if (context.sessionStore.isConnected()) {
         co_return;
     }
-    context.send(AppTelemetryEvent::linkedInConnectStarted);
+    report(context.telemetry, AppTelemetryEvent::linkedInConnectStarted);
     QCoro::Task<LinkedInToken> connecting = context.authService.connect();
     const LinkedInToken token = co_await std::move(connecting);
     context.sessionStore.save(token);
-    context.send(AppTelemetryEvent::linkedInConnected);
+    report(context.telemetry, AppTelemetryEvent::linkedInConnected);
 }
 
 QCoro::Task<> EditorView::publish(const PostContext& context) {
@@ -436,7 +426,7 @@ void EditorView::postDidSucceed(const PostContext& context) {
     if (context.view) {
         context.view->setPosting(false);
     }
-    context.send(AppTelemetryEvent::postSucceeded);
+    report(context.telemetry, AppTelemetryEvent::postSucceeded);
     if (context.onPostSucceeded) {
         context.onPostSucceeded();
     }
@@ -448,7 +438,7 @@ void EditorView::postDidFail(const PostContext& context, const QString& descript
     if (context.view) {
         context.view->setPosting(false);
     }
-    context.send(AppTelemetryEvent::postFailed);
+    report(context.telemetry, AppTelemetryEvent::postFailed);
 }
 
 void EditorView::openRecentActivity() {

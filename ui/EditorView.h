@@ -71,8 +71,6 @@ private:
         QPointer<EditorView> view;
         // The text as written when the post started.
         QString text;
-
-        void send(AppTelemetryEvent event) const;
     };
 
     static QCoro::Task<> runPost(PostContext context);

@@ -70,8 +70,8 @@ void InsightsView::openInsight(const Insight& insight) {
         return;
     }
     // The event counts pages the browser really opened.
-    if (QDesktopServices::openUrl(url) && m_telemetry) {
-        m_telemetry(AppTelemetryEvent::insightOpened);
+    if (QDesktopServices::openUrl(url)) {
+        report(m_telemetry, AppTelemetryEvent::insightOpened);
     }
 }
 

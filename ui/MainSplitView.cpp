@@ -270,9 +270,7 @@ void MainSplitView::openFeedback() {
         m_feedbackSheet = sheet;
         sheet->open();
     }
-    if (m_telemetry) {
-        m_telemetry(AppTelemetryEvent::feedbackOpened);
-    }
+    report(m_telemetry, AppTelemetryEvent::feedbackOpened);
 }
 
 void MainSplitView::setShowsFeedback(bool shown) {

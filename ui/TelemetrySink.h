@@ -10,4 +10,11 @@ namespace quillon {
 // nothing while analytics are off.
 using TelemetrySink = std::function<void(AppTelemetryEvent)>;
 
+// Hands `event` to `sink`; an empty sink (a test's) takes nothing.
+inline void report(const TelemetrySink& sink, AppTelemetryEvent event) {
+    if (sink) {
+        sink(event);
+    }
+}
+
 } // namespace quillon
