@@ -166,17 +166,21 @@ QCoro::Task<std::optional<QUrl>> LinkedInAuthService::openAuthorization(QUrl aut
     auto promise = std::make_shared<QPromise<void>>();
     promise->start();
     const QFuture<void> finished = promise->future();
-    auto completion = [outcome, promise](std::optional<QUrl> url,
-                                         std::optional<WebAuthenticationSessionError> error) {
-        if (promise->future().isFinished()) {
-            return;
-        }
-        *outcome = Outcome{std::move(url), std::move(error)};
-        promise->finish();
-    };
+    // Only the sheet's handler holds the promise: a sheet dropped unended drops it too, and a
+    // promise dropped unfinished finishes its future, so this coroutine is never left waiting.
+    WebAuthenticationSession::CompletionHandler completion =
+        [outcome, promise = std::move(promise)](
+            std::optional<QUrl> url, std::optional<WebAuthenticationSessionError> error) {
+            if (promise->future().isFinished()) {
+                return;
+            }
+            *outcome = Outcome{std::move(url), std::move(error)};
+            promise->finish();
+        };
 
     std::unique_ptr<WebAuthenticationSession> session =
-        m_sessionFactory ? m_sessionFactory(authURL, m_callbackURLScheme, completion) : nullptr;
+        m_sessionFactory ? m_sessionFactory(authURL, m_callbackURLScheme, std::move(completion))
+                         : nullptr;
     const bool ephemeral = m_requiresEphemeralSignIn;
     m_requiresEphemeralSignIn = false;
     if (!session) {
