@@ -51,14 +51,6 @@ void configureCrashReporting(const AppBundle& bundle, CrashReporter& reporter) {
     startCrashReporting(reporter, keys.dsn, keys.environment, keys.tracesSampleRate);
 }
 
-void startCrashReporting(const QString& dsn, const QString& environment, double tracesSampleRate) {
-    if (unicode::trimmedWhitespaceAndNewlines(dsn).isEmpty()) {
-        return;
-    }
-    startCrashReporting(processCrashReporter(AppBundle::main().infoDictionary()), dsn, environment,
-                        tracesSampleRate);
-}
-
 void startCrashReporting(CrashReporter& reporter, const QString& dsn, const QString& environment,
                          double tracesSampleRate) {
     const QString trimmed = unicode::trimmedWhitespaceAndNewlines(dsn);

@@ -17,7 +17,6 @@ void configureCrashReporting(const AppBundle& bundle, CrashReporter& reporter);
 // Trims the DSN; an empty one starts nothing. Otherwise starts the reporter with the DSN, the
 // environment as given, no personal data, the crash handler, app-hang tracking, automatic
 // performance tracing and the traces sample rate.
-void startCrashReporting(const QString& dsn, const QString& environment, double tracesSampleRate);
 void startCrashReporting(CrashReporter& reporter, const QString& dsn, const QString& environment,
                          double tracesSampleRate);
 

@@ -62,11 +62,11 @@ void DraftStore::saveDraft() {
         setStatusMessage(QStringLiteral("Draft is empty"));
         return;
     }
-    std::optional<bool> changed = updateEditingDraft(body);
-    if (!changed) {
-        changed = insertNewDraft(body);
+    const std::optional<bool> updated = updateEditingDraft(body);
+    if (!updated) {
+        insertNewDraft(body);
     }
-    if (*changed) {
+    if (updated.value_or(true)) {
         if (m_drafts.size() > maxDrafts) {
             m_drafts.resize(maxDrafts);
         }
@@ -96,12 +96,11 @@ std::optional<bool> DraftStore::updateEditingDraft(const QString& body) {
     return true;
 }
 
-bool DraftStore::insertNewDraft(const QString& body) {
+void DraftStore::insertNewDraft(const QString& body) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const Draft draft{QUuid::createUuid(), body, now, now};
     m_drafts.prepend(draft);
     m_editingDraftID = draft.id;
-    return true;
 }
 
 void DraftStore::newPost() {
@@ -118,12 +117,16 @@ void DraftStore::openDraft(const Draft& draft) {
     m_editingDraftID = draft.id;
 }
 
-void DraftStore::deleteDraft(const QUuid& id) {
-    QList<Draft> kept = m_drafts;
-    kept.removeIf([&id](const Draft& d) { return d.id == id; });
-    if (kept.size() != m_drafts.size()) {
-        setDrafts(std::move(kept));
+bool DraftStore::removeDraft(const QUuid& id) {
+    if (m_drafts.removeIf([&id](const Draft& d) { return d.id == id; }) == 0) {
+        return false;
     }
+    Q_EMIT draftsChanged();
+    return true;
+}
+
+void DraftStore::deleteDraft(const QUuid& id) {
+    removeDraft(id);
     if (m_editingDraftID == id) {
         m_editingDraftID.reset();
     }
@@ -136,10 +139,7 @@ void DraftStore::dropEditingDraft() {
     }
     const QUuid id = *m_editingDraftID;
     m_editingDraftID.reset();
-    QList<Draft> kept = m_drafts;
-    kept.removeIf([&id](const Draft& d) { return d.id == id; });
-    if (kept.size() != m_drafts.size()) {
-        setDrafts(std::move(kept));
+    if (removeDraft(id)) {
         m_draftRepository->saveDrafts(m_drafts, m_ownerID);
     }
 }

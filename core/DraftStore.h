@@ -61,8 +61,11 @@ Q_SIGNALS:
     void statusMessageChanged();
 
 private:
+    // Whether the open draft's body changed; none when no open draft is in the list.
     std::optional<bool> updateEditingDraft(const QString& body);
-    bool insertNewDraft(const QString& body);
+    void insertNewDraft(const QString& body);
+    // Emits draftsChanged when the draft was there; persists nothing.
+    bool removeDraft(const QUuid& id);
     void setDrafts(QList<Draft> drafts);
 
     QString m_editorText;

@@ -1,12 +1,10 @@
 #include "FatalSignalRecorder.h"
 
+#include "JsonCoding.h"
 #include "SentryEnvelope.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonValue>
 #include <array>
 #include <atomic>
 #include <csignal>
@@ -256,12 +254,6 @@ void handleFatalSignal(int number, siginfo_t*, void* context) {
     raise(number);
 }
 
-std::string jsonText(const QString& text) {
-    // QJsonDocument escapes a value only inside an array or object; strip the brackets.
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2).toStdString();
-}
-
 } // namespace
 
 bool FatalSignalRecorder::install(const QString& folder, const QString& dsn,
@@ -274,12 +266,13 @@ bool FatalSignalRecorder::install(const QString& folder, const QString& dsn,
     const QString path = QDir(folder).filePath(eventID + QStringLiteral(".envelope"));
     r->path = QFile::encodeName(path).toStdString();
     r->temporaryPath = r->path + ".tmp";
-    r->headerStart = "{\"event_id\":\"" + eventID.toStdString() + "\",\"dsn\":" + jsonText(dsn) +
-                     ",\"sent_at\":\"";
+    r->headerStart = "{\"event_id\":\"" + eventID.toStdString() +
+                     "\",\"dsn\":" + json::quoted(dsn).toStdString() + ",\"sent_at\":\"";
     r->eventStart = "{\"event_id\":\"" + eventID.toStdString() + "\",\"timestamp\":";
-    r->eventMiddle =
-        ",\"platform\":\"native\",\"level\":\"fatal\",\"environment\":" + jsonText(environment) +
-        ",\"release\":" + jsonText(release) + ",\"exception\":{\"values\":[{\"type\":\"";
+    r->eventMiddle = ",\"platform\":\"native\",\"level\":\"fatal\",\"environment\":" +
+                     json::quoted(environment).toStdString() +
+                     ",\"release\":" + json::quoted(release).toStdString() +
+                     ",\"exception\":{\"values\":[{\"type\":\"";
     rendered = r;
 
     // The unwinder loads its library on first use, which allocates: do it now, not in the

@@ -2,10 +2,10 @@
 
 #include "BackendHttp.h"
 #include "FeedbackError.h"
+#include "JsonCoding.h"
 #include "UnicodeText.h"
 
 #include <QCoroFuture>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -22,12 +22,6 @@ FeedbackService::FeedbackService(QUrl apiBaseURL, std::chrono::milliseconds time
 FeedbackService::~FeedbackService() = default;
 
 namespace {
-
-// One JSON text value, escaped by Qt's writer.
-QByteArray jsonString(const QString& text) {
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2);
-}
 
 bool isBase64Text(const QByteArray& content) {
     return std::all_of(content.begin(), content.end(), [](char c) {
@@ -61,14 +55,14 @@ QByteArray FeedbackService::encodeRequest(const QString& title, const QString& m
     for (qsizetype i = 0; i < attachments.size(); ++i) {
         const FeedbackImageAttachment& attachment = attachments[i];
         body += i == 0 ? "{\"filename\":" : ",{\"filename\":";
-        body += jsonString(attachment.filename);
+        body += json::quoted(attachment.filename);
         body += ",\"content\":";
         if (isBase64Text(attachment.content)) {
             body += '"';
             body += attachment.content;
             body += '"';
         } else {
-            body += jsonString(QString::fromLatin1(attachment.content));
+            body += json::quoted(QString::fromLatin1(attachment.content));
         }
         body += '}';
     }

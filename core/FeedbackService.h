@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackendHttp.h"
 #include "FeedbackImageAttachment.h"
 #include "FeedbackSenderIdentity.h"
 
@@ -21,7 +22,7 @@ namespace quillon {
 class FeedbackService {
 public:
     explicit FeedbackService(QUrl apiBaseURL,
-                             std::chrono::milliseconds timeout = std::chrono::seconds(60));
+                             std::chrono::milliseconds timeout = http::defaultTimeout);
     ~FeedbackService();
     FeedbackService(const FeedbackService&) = delete;
     FeedbackService& operator=(const FeedbackService&) = delete;

@@ -1,5 +1,6 @@
 #include "JsonCoding.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QRegularExpression>
@@ -35,6 +36,18 @@ std::optional<QDateTime> parseDate(QStringView text) {
         offsetSeconds = (hours * 60 + minutes) * 60 * (m.capturedView(8) == u"-" ? -1 : 1);
     }
     return QDateTime(day, time, QTimeZone(offsetSeconds)).toUTC();
+}
+
+QByteArray quoted(const QString& text) {
+    // Qt escapes a value only inside an array or object; the brackets are stripped.
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+void insertIfPresent(QJsonObject& object, const QString& key, const std::optional<QString>& value) {
+    if (value) {
+        object.insert(key, *value);
+    }
 }
 
 Decoder::Decoder(QJsonObject object, QString path)

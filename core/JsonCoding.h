@@ -16,6 +16,12 @@ QString formatDate(const QDateTime& date);
 // Internet date-time with "Z" or a "+hh:mm" offset and no fractional seconds; none otherwise.
 std::optional<QDateTime> parseDate(QStringView text);
 
+// `text` as one JSON string, quoted and escaped by Qt's writer, for bodies written by hand.
+QByteArray quoted(const QString& text);
+
+// Sets `key` only when there is a value: a record's optional keys are omitted, never null.
+void insertIfPresent(QJsonObject& object, const QString& key, const std::optional<QString>& value);
+
 class Decoder {
 public:
     explicit Decoder(QJsonObject object, QString path = {});

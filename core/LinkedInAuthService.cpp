@@ -50,6 +50,25 @@ QString queryValue(QString text) {
     return text.replace(u'%', QStringLiteral("%25")).replace(u'+', QStringLiteral("%2B"));
 }
 
+// Throws the backend's message, or "Request failed with status <code>.", for a status
+// outside 200 to 299.
+void requireAccepted(const http::Answer& answer) {
+    if (!answer.accepted()) {
+        throw LinkedInAuthError::server(
+            http::errorRecordMessage(answer.body)
+                .value_or(QStringLiteral("Request failed with status %1.").arg(answer.status)));
+    }
+}
+
+// The body of an accepted answer that is to be decoded.
+const QByteArray& acceptedBody(const http::Answer& answer) {
+    requireAccepted(answer);
+    if (answer.bodyTooLarge) {
+        throw JsonDecodingError(QStringLiteral("The answer is too large to be read."));
+    }
+    return answer.body;
+}
+
 std::optional<QUrl> urlValue(const QString& text) {
     const QUrl url(text, QUrl::StrictMode);
     if (text.isEmpty() || !url.isValid()) {
@@ -103,14 +122,6 @@ LinkedInAuthService::LinkedInAuthService(QUrl apiBaseURL, QString callbackURLSch
 
 LinkedInAuthService::~LinkedInAuthService() = default;
 
-void LinkedInAuthService::validateHTTPResponse(int status, const QByteArray& body) {
-    if (status >= 200 && status <= 299) {
-        return;
-    }
-    throw LinkedInAuthError::server(http::errorRecordMessage(body).value_or(
-        QStringLiteral("Request failed with status %1.").arg(status)));
-}
-
 QCoro::Task<LinkedInToken> LinkedInAuthService::connect() {
     // Every step is made first and then awaited: GCC 12 can destroy temporaries of a co_await
     // expression twice.
@@ -133,13 +144,10 @@ QCoro::Task<LinkedInAuthService::StartResponse> LinkedInAuthService::fetchStart(
         *m_network,
         http::plainRequest(http::endpointURL(m_apiBaseURL, u"/api/linkedin/cli/start"), m_timeout));
     const http::Answer answer = co_await sending;
-    validateHTTPResponse(answer.status, answer.body);
     QString error;
-    std::optional<StartResponse> start =
-        answer.bodyTooLarge ? std::nullopt : StartResponse::fromJsonBytes(answer.body, &error);
+    std::optional<StartResponse> start = StartResponse::fromJsonBytes(acceptedBody(answer), &error);
     if (!start) {
-        throw JsonDecodingError(
-            answer.bodyTooLarge ? QStringLiteral("The answer is too large to be read.") : error);
+        throw JsonDecodingError(error);
     }
     co_return *start;
 }
@@ -158,17 +166,21 @@ QCoro::Task<std::optional<QUrl>> LinkedInAuthService::openAuthorization(QUrl aut
     auto promise = std::make_shared<QPromise<void>>();
     promise->start();
     const QFuture<void> finished = promise->future();
-    auto completion = [outcome, promise](std::optional<QUrl> url,
-                                         std::optional<WebAuthenticationSessionError> error) {
-        if (promise->future().isFinished()) {
-            return;
-        }
-        *outcome = Outcome{std::move(url), std::move(error)};
-        promise->finish();
-    };
+    // Only the sheet's handler holds the promise: a sheet dropped unended drops it too, and a
+    // promise dropped unfinished finishes its future, so this coroutine is never left waiting.
+    WebAuthenticationSession::CompletionHandler completion =
+        [outcome, promise = std::move(promise)](
+            std::optional<QUrl> url, std::optional<WebAuthenticationSessionError> error) {
+            if (promise->future().isFinished()) {
+                return;
+            }
+            *outcome = Outcome{std::move(url), std::move(error)};
+            promise->finish();
+        };
 
     std::unique_ptr<WebAuthenticationSession> session =
-        m_sessionFactory ? m_sessionFactory(authURL, m_callbackURLScheme, completion) : nullptr;
+        m_sessionFactory ? m_sessionFactory(authURL, m_callbackURLScheme, std::move(completion))
+                         : nullptr;
     const bool ephemeral = m_requiresEphemeralSignIn;
     m_requiresEphemeralSignIn = false;
     if (!session) {
@@ -201,29 +213,25 @@ QCoro::Task<> LinkedInAuthService::forwardCallbackIfNeeded(QUrl callbackURL) {
     const QCoro::Task<http::Answer> sending =
         http::send(*m_network, http::plainRequest(callbackURL, m_timeout));
     const http::Answer answer = co_await sending;
-    validateHTTPResponse(answer.status, answer.body);
+    requireAccepted(answer);
 }
 
 QCoro::Task<LinkedInToken> LinkedInAuthService::pollResult(QString state) {
+    QUrl url = http::endpointURL(m_apiBaseURL, u"/api/linkedin/cli/result");
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("state"), queryValue(state));
+    query.addQueryItem(QStringLiteral("wait"), QStringLiteral("2"));
+    url.setQuery(query);
+    if (!url.isValid()) {
+        throw LinkedInAuthError::invalidStartURL();
+    }
+    const QNetworkRequest request = http::plainRequest(url, m_timeout);
+
     int pending = 0;
     for (;;) {
-        QUrl url = http::endpointURL(m_apiBaseURL, u"/api/linkedin/cli/result");
-        QUrlQuery query;
-        query.addQueryItem(QStringLiteral("state"), queryValue(state));
-        query.addQueryItem(QStringLiteral("wait"), QStringLiteral("2"));
-        url.setQuery(query);
-        if (!url.isValid()) {
-            throw LinkedInAuthError::invalidStartURL();
-        }
-
-        const QCoro::Task<http::Answer> sending =
-            http::send(*m_network, http::plainRequest(url, m_timeout));
+        const QCoro::Task<http::Answer> sending = http::send(*m_network, request);
         const http::Answer answer = co_await sending;
-        validateHTTPResponse(answer.status, answer.body);
-        if (answer.bodyTooLarge) {
-            throw JsonDecodingError(QStringLiteral("The answer is too large to be read."));
-        }
-        ResultEnvelope envelope = ResultEnvelope::decode(answer.body);
+        ResultEnvelope envelope = ResultEnvelope::decode(acceptedBody(answer));
 
         if (envelope.status == u"done") {
             if (!envelope.token) {
@@ -264,7 +272,7 @@ QCoro::Task<> LinkedInAuthService::postMemberID(QStringView endpointPath, QStrin
                                 .toJson(QJsonDocument::Compact);
     const QCoro::Task<http::Answer> sending = http::send(*m_network, request, body);
     const http::Answer answer = co_await sending;
-    validateHTTPResponse(answer.status, answer.body);
+    requireAccepted(answer);
 }
 
 } // namespace quillon

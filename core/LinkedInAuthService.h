@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackendHttp.h"
 #include "LinkedInToken.h"
 #include "WebAuthenticationSession.h"
 
@@ -41,7 +42,7 @@ public:
     LinkedInAuthService(QUrl apiBaseURL, QString callbackURLScheme,
                         std::shared_ptr<LinkedInTokenStore> tokenStore,
                         WebAuthenticationSessionFactory sessionFactory = {},
-                        std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                        std::chrono::milliseconds timeout = http::defaultTimeout,
                         QObject* parent = nullptr);
     ~LinkedInAuthService() override;
 
@@ -80,9 +81,6 @@ public:
 
 private:
     QCoro::Task<> postMemberID(QStringView endpointPath, QString linkedInID);
-    // Throws the backend's message, or "Request failed with status <code>.", for a status
-    // outside 200 to 299.
-    static void validateHTTPResponse(int status, const QByteArray& body);
 
     const QUrl m_apiBaseURL;
     const QString m_callbackURLScheme;

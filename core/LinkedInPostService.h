@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BackendHttp.h"
+
 #include <QByteArray>
 #include <QCoroTask>
 #include <QList>
@@ -21,7 +23,7 @@ namespace quillon {
 class LinkedInPostService {
 public:
     explicit LinkedInPostService(QUrl apiBaseURL,
-                                 std::chrono::milliseconds timeout = std::chrono::seconds(60));
+                                 std::chrono::milliseconds timeout = http::defaultTimeout);
     ~LinkedInPostService();
     LinkedInPostService(const LinkedInPostService&) = delete;
     LinkedInPostService& operator=(const LinkedInPostService&) = delete;

@@ -19,15 +19,10 @@ std::optional<QString> LinkedInProfile::displayHeadline() const {
 
 QJsonObject LinkedInProfile::toJson() const {
     QJsonObject object{{QStringLiteral("memberId"), memberID}, {QStringLiteral("name"), name}};
-    auto put = [&object](const char* key, const std::optional<QString>& value) {
-        if (value) {
-            object.insert(QLatin1String(key), *value);
-        }
-    };
-    put("pictureUrl", pictureURL);
-    put("email", email);
-    put("headline", headline);
-    put("localizedHeadline", localizedHeadline);
+    json::insertIfPresent(object, QStringLiteral("pictureUrl"), pictureURL);
+    json::insertIfPresent(object, QStringLiteral("email"), email);
+    json::insertIfPresent(object, QStringLiteral("headline"), headline);
+    json::insertIfPresent(object, QStringLiteral("localizedHeadline"), localizedHeadline);
     return object;
 }
 

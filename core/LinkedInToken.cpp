@@ -8,14 +8,9 @@ namespace quillon {
 
 QJsonObject LinkedInToken::toJson() const {
     QJsonObject object{{QStringLiteral("accessToken"), accessToken}};
-    auto put = [&object](const char* key, const std::optional<QString>& value) {
-        if (value) {
-            object.insert(QLatin1String(key), *value);
-        }
-    };
-    put("idToken", idToken);
-    put("tokenType", tokenType);
-    put("scope", scope);
+    json::insertIfPresent(object, QStringLiteral("idToken"), idToken);
+    json::insertIfPresent(object, QStringLiteral("tokenType"), tokenType);
+    json::insertIfPresent(object, QStringLiteral("scope"), scope);
     if (expiresIn) {
         object.insert(QStringLiteral("expiresIn"), *expiresIn);
     }

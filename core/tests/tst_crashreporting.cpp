@@ -2,6 +2,7 @@
 #include "CrashReporting.h"
 #include "EnvelopeCrashReporter.h"
 #include "EnvelopeUploader.h"
+#include "ScriptedServer.h"
 #include "SentryDsn.h"
 #include "SentryEnvelope.h"
 
@@ -18,9 +19,6 @@
 #include <QThread>
 #include <QTimeZone>
 #include <csignal>
-#include <httplib.h>
-#include <mutex>
-#include <thread>
 
 using namespace quillon;
 
@@ -37,44 +35,29 @@ public:
         QByteArray body;
     };
 
-    SentryStandIn() {
-        m_server.Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
-            std::lock_guard lock(m_mutex);
-            m_requests.append({QString::fromStdString(request.path),
-                               QByteArray::fromStdString(request.get_header_value("X-Sentry-Auth")),
-                               QByteArray::fromStdString(request.get_header_value("Content-Type")),
-                               QByteArray::fromStdString(request.body)});
-            response.status = m_status;
-            response.set_content("{}", "application/json");
-        });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    ~SentryStandIn() {
-        m_server.stop();
-        m_thread.join();
-    }
+    SentryStandIn() { answerWith(200); }
 
-    QString dsn() const { return QStringLiteral("http://publickey@127.0.0.1:%1/42").arg(m_port); }
+    QString dsn() const {
+        return QStringLiteral("http://publickey@127.0.0.1:%1/42").arg(m_server.baseURL().port());
+    }
     void answerWith(int status) {
-        std::lock_guard lock(m_mutex);
-        m_status = status;
+        m_server.script("/api/42/envelope/",
+                        {testsupport::ScriptedServer::Answer::json(status, "{}")});
     }
     QList<Request> requests() const {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
+        QList<Request> result;
+        for (const testsupport::ScriptedServer::Request& request : m_server.requests()) {
+            const auto header = [&request](const std::string& name) {
+                return QByteArray::fromStdString(request.header(name).value_or(std::string()));
+            };
+            result.append({QString::fromStdString(request.path), header("X-Sentry-Auth"),
+                           header("Content-Type"), QByteArray::fromStdString(request.body)});
+        }
+        return result;
     }
 
 private:
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
-    mutable std::mutex m_mutex;
-    int m_status = 200;
-    QList<Request> m_requests;
+    testsupport::ScriptedServer m_server;
 };
 
 QStringList envelopesIn(const QString& folder) {

@@ -49,7 +49,8 @@ private:
 
 // What the scripted sheet does once shown.
 struct SheetScript {
-    enum class Ending { callbackURL, nothing, cancel, error, cannotStart };
+    // stayOpen: shown until dropped, and a drop ends nothing.
+    enum class Ending { callbackURL, nothing, cancel, error, cannotStart, stayOpen };
     Ending ending = Ending::nothing;
     QUrl callbackURL;
     // Before it ends, the "person" signs in on the stand-in's page as this member.
@@ -77,6 +78,9 @@ public:
         m_records.push_back({url(), callbackURLScheme(), prefersEphemeralWebBrowserSession()});
         if (m_script.ending == SheetScript::Ending::cannotStart) {
             return false;
+        }
+        if (m_script.ending == SheetScript::Ending::stayOpen) {
+            return true;
         }
         if (m_script.signInAs) {
             signIn(*m_script.signInAs);
@@ -124,6 +128,7 @@ private:
                                        WebAuthenticationSessionError::Code::webContentTerminated));
             break;
         case Ending::cannotStart:
+        case Ending::stayOpen:
             break;
         }
     }
@@ -319,6 +324,30 @@ private Q_SLOTS:
         if (ending == int(SheetScript::Ending::error)) {
             QVERIFY(outcome.errorAs<WebAuthenticationSessionError>());
         }
+    }
+
+    void sheetDroppedBeforeItEndsCountsAsClosed() {
+        // The first sheet stays open; the second, closed by the person, takes its place.
+        auto auth = std::make_unique<LinkedInAuthService>(
+            QUrl(u"http://127.0.0.1:9"_qs), u"quillon"_qs, store,
+            [this](QUrl url, QString scheme,
+                   WebAuthenticationSession::CompletionHandler completion) {
+                const SheetScript script{sheets.empty() ? SheetScript::Ending::stayOpen
+                                                        : SheetScript::Ending::cancel,
+                                         {},
+                                         std::nullopt};
+                return std::make_unique<ScriptedSheet>(std::move(url), std::move(scheme),
+                                                       std::move(completion), script, sheets);
+            });
+        const QUrl authURL(u"https://signin.invalid/auth?state=s-1"_qs);
+        QCoro::Task<std::optional<QUrl>> first = auth->openAuthorization(authURL);
+        QCOMPARE(sheets.size(), std::size_t(1));
+
+        const auto second = awaitOutcome(auth->openAuthorization(authURL));
+        QCOMPARE(second.description(), u"LinkedIn authorization was cancelled."_qs);
+        const auto dropped = awaitOutcome(std::move(first));
+        QVERIFY(dropped.finished);
+        QCOMPARE(dropped.description(), u"LinkedIn authorization was cancelled."_qs);
     }
 
     void ephemeralSignInIsUsedUpByOneSheet() {
