@@ -38,30 +38,7 @@ void answerError(httplib::Response& response, int status, const char* error,
 }
 
 std::string escapeHtml(const std::string& text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        case '\'':
-            escaped += "&#39;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
+    return qs(text).toHtmlEscaped().toStdString();
 }
 
 std::string param(const httplib::Request& request, const char* name) {
