@@ -435,33 +435,28 @@ void StandInBackend::signInPage(const httplib::Request& request, httplib::Respon
 
 void StandInBackend::callback(const httplib::Request& request, httplib::Response& response) {
     const std::string state = param(request, "state");
-    std::shared_ptr<SignIn> signIn;
-    {
-        const std::lock_guard lock(m_mutex);
-        const auto it = m_signIns.find(state);
-        if (it != m_signIns.end() && it->second->phase == Phase::pending) {
-            signIn = it->second;
-        }
-    }
-    if (!signIn) {
-        answerError(response, 400, "unknown_state",
-                    QStringLiteral("This sign-in is unknown or has already ended."));
-        return;
-    }
     const QString name = qs(param(request, "name")).trimmed();
     const QString memberId = qs(param(request, "memberId")).trimmed();
     const bool declined = request.has_param("error");
-    if (!declined && (name.isEmpty() || memberId.isEmpty())) {
-        answerError(response, 400, "invalid_request",
-                    QStringLiteral("A demo member needs a name and a member ID."));
-        return;
-    }
     {
+        // One lock from the check to the outcome, so that a page sent twice ends the sign-in once.
         const std::lock_guard lock(m_mutex);
+        const auto it = m_signIns.find(state);
+        if (it == m_signIns.end() || it->second->phase != Phase::pending) {
+            answerError(response, 400, "unknown_state",
+                        QStringLiteral("This sign-in is unknown or has already ended."));
+            return;
+        }
+        if (!declined && (name.isEmpty() || memberId.isEmpty())) {
+            answerError(response, 400, "invalid_request",
+                        QStringLiteral("A demo member needs a name and a member ID."));
+            return;
+        }
+        SignIn& signIn = *it->second;
         if (declined) {
-            signIn->phase = Phase::failed;
-            signIn->error = qs(param(request, "error"));
-            signIn->errorDescription = QStringLiteral("The member declined to sign in.");
+            signIn.phase = Phase::failed;
+            signIn.error = qs(param(request, "error"));
+            signIn.errorDescription = QStringLiteral("The member declined to sign in.");
         } else {
             QJsonObject profile{{QStringLiteral("memberId"), memberId},
                                 {QStringLiteral("name"), name}};
@@ -471,8 +466,8 @@ void StandInBackend::callback(const httplib::Request& request, httplib::Response
                     profile.insert(QLatin1String(key), value);
                 }
             }
-            signIn->phase = Phase::done;
-            signIn->token = {
+            signIn.phase = Phase::done;
+            signIn.token = {
                 {QStringLiteral("accessToken"),
                  QStringLiteral("standin-%1")
                      .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'))},
