@@ -38,30 +38,7 @@ void answerError(httplib::Response& response, int status, const char* error,
 }
 
 std::string escapeHtml(const std::string& text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        case '\'':
-            escaped += "&#39;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
+    return qs(text).toHtmlEscaped().toStdString();
 }
 
 std::string param(const httplib::Request& request, const char* name) {
@@ -216,16 +193,6 @@ std::optional<std::string> StandInBackend::ReceivedRequest::header(const std::st
     return std::nullopt;
 }
 
-std::optional<std::string>
-StandInBackend::ReceivedRequest::queryValue(const std::string& name) const {
-    for (const auto& [key, value] : query) {
-        if (key == name) {
-            return value;
-        }
-    }
-    return std::nullopt;
-}
-
 StandInBackend::StandInBackend()
     : StandInBackend(Options()) {}
 
@@ -239,47 +206,38 @@ StandInBackend::StandInBackend(Options options)
         return httplib::Server::HandlerResponse::Unhandled;
     });
 
-    route("GET", "/api/linkedin/cli/start", &StandInBackend::start);
-    route("GET", "/signin", &StandInBackend::signInPage);
-    route("GET", "/api/linkedin/callback", &StandInBackend::callback);
-    route("GET", "/api/linkedin/cli/result", &StandInBackend::result);
-    route("POST", "/api/linkedin/post", &StandInBackend::post);
-    route("POST", "/api/linkedin/disconnect", &StandInBackend::disconnect);
-    route("POST", "/api/account/delete", &StandInBackend::deleteAccount);
-    route("POST", "/api/feedback", &StandInBackend::feedback);
-    m_server->Get("/",
-                  [this](const httplib::Request& q, httplib::Response& r) { controlPage(q, r); });
-    m_server->Post("/_standin/failures", [this](const httplib::Request& q, httplib::Response& r) {
-        controlFailures(q, r);
-    });
-    m_server->Post(
-        "/_standin/pending-forever",
-        [this](const httplib::Request& q, httplib::Response& r) { controlPending(q, r); });
-    route("GET", ".*", &StandInBackend::notFound);
-    route("POST", ".*", &StandInBackend::notFound);
+    const auto served = [this](Handler handler) {
+        return [this, handler](const httplib::Request& request, httplib::Response& response) {
+            serve(request, handler, response);
+        };
+    };
+    const auto control = [this](Handler handler) {
+        return [this, handler](const httplib::Request& request, httplib::Response& response) {
+            (this->*handler)(request, response);
+        };
+    };
+    m_server->Get("/api/linkedin/cli/start", served(&StandInBackend::start));
+    m_server->Get("/signin", served(&StandInBackend::signInPage));
+    m_server->Get("/api/linkedin/callback", served(&StandInBackend::callback));
+    m_server->Get("/api/linkedin/cli/result", served(&StandInBackend::result));
+    m_server->Post("/api/linkedin/post", served(&StandInBackend::post));
+    m_server->Post("/api/linkedin/disconnect", served(&StandInBackend::disconnect));
+    m_server->Post("/api/account/delete", served(&StandInBackend::deleteAccount));
+    m_server->Post("/api/feedback", served(&StandInBackend::feedback));
+    m_server->Get("/", control(&StandInBackend::controlPage));
+    m_server->Post("/_standin/failures", control(&StandInBackend::controlFailures));
+    m_server->Post("/_standin/pending-forever", control(&StandInBackend::controlPending));
+    m_server->Get(".*", served(&StandInBackend::notFound));
+    m_server->Post(".*", served(&StandInBackend::notFound));
 }
 
 StandInBackend::~StandInBackend() {
     stop();
 }
 
-void StandInBackend::route(const char* method, const std::string& path, Handler handler) {
-    if (std::string_view(method) == "GET") {
-        m_server->Get(
-            path, [this, handler](const httplib::Request& request, httplib::Response& response) {
-                serve(request, request.body, handler, response);
-            });
-        return;
-    }
-    m_server->Post(path,
-                   [this, handler](const httplib::Request& request, httplib::Response& response) {
-                       serve(request, request.body, handler, response);
-                   });
-}
-
-void StandInBackend::serve(const httplib::Request& request, const std::string& body,
-                           Handler handler, httplib::Response& response) {
-    record(request, body);
+void StandInBackend::serve(const httplib::Request& request, Handler handler,
+                           httplib::Response& response) {
+    record(request);
     if (const auto failure = failureFor(request.path)) {
         response.status = failure->status;
         if (failure->error || failure->errorDescription) {
@@ -295,7 +253,7 @@ void StandInBackend::serve(const httplib::Request& request, const std::string& b
             response.set_content("Simulated failure", "text/plain");
         }
     } else {
-        (this->*handler)(request, body, response);
+        (this->*handler)(request, response);
     }
     // httplib fills in 200 after the handler when none was set.
     print(request.method + ' ' + request.path + " -> " +
@@ -329,11 +287,6 @@ bool StandInBackend::isRunning() const {
 void StandInBackend::setFailure(const std::string& endpoint, Failure failure) {
     const std::lock_guard lock(m_mutex);
     m_failures[endpoint] = std::move(failure);
-}
-
-void StandInBackend::clearFailure(const std::string& endpoint) {
-    const std::lock_guard lock(m_mutex);
-    m_failures.erase(endpoint);
 }
 
 void StandInBackend::clearFailures() {
@@ -370,18 +323,15 @@ void StandInBackend::clearReceived() {
     m_received.clear();
 }
 
-void StandInBackend::record(const httplib::Request& request, const std::string& body) {
+void StandInBackend::record(const httplib::Request& request) {
     ReceivedRequest received;
     received.method = request.method;
     received.path = request.path;
     received.target = request.target;
-    for (const auto& [key, value] : request.params) {
-        received.query.emplace_back(key, value);
-    }
     received.headers = {request.headers.begin(), request.headers.end()};
     restoreContentType(received.headers);
-    received.body = body;
-    if (const auto fields = multipartFields(contentType(request), body)) {
+    received.body = request.body;
+    if (const auto fields = multipartFields(contentType(request), request.body)) {
         received.formFields = *fields;
     }
     const std::lock_guard lock(m_mutex);
@@ -407,8 +357,7 @@ void StandInBackend::print(const std::string& line) const {
     std::fflush(stdout);
 }
 
-void StandInBackend::start(const httplib::Request& request, const std::string&,
-                           httplib::Response& response) {
+void StandInBackend::start(const httplib::Request& request, httplib::Response& response) {
     const QString state = QUuid::createUuid().toString(QUuid::Id128);
     const QString base = QStringLiteral("http://") + qs(request.get_header_value("Host"));
     {
@@ -423,8 +372,7 @@ void StandInBackend::start(const httplib::Request& request, const std::string&,
                  base + QStringLiteral("/api/linkedin/cli/result?state=") + state}});
 }
 
-void StandInBackend::signInPage(const httplib::Request& request, const std::string&,
-                                httplib::Response& response) {
+void StandInBackend::signInPage(const httplib::Request& request, httplib::Response& response) {
     const std::string state = param(request, "state");
     bool known = false;
     {
@@ -485,36 +433,30 @@ void StandInBackend::signInPage(const httplib::Request& request, const std::stri
     response.set_content(page, "text/html; charset=utf-8");
 }
 
-void StandInBackend::callback(const httplib::Request& request, const std::string&,
-                              httplib::Response& response) {
+void StandInBackend::callback(const httplib::Request& request, httplib::Response& response) {
     const std::string state = param(request, "state");
-    std::shared_ptr<SignIn> signIn;
-    {
-        const std::lock_guard lock(m_mutex);
-        const auto it = m_signIns.find(state);
-        if (it != m_signIns.end() && it->second->phase == Phase::pending) {
-            signIn = it->second;
-        }
-    }
-    if (!signIn) {
-        answerError(response, 400, "unknown_state",
-                    QStringLiteral("This sign-in is unknown or has already ended."));
-        return;
-    }
     const QString name = qs(param(request, "name")).trimmed();
     const QString memberId = qs(param(request, "memberId")).trimmed();
     const bool declined = request.has_param("error");
-    if (!declined && (name.isEmpty() || memberId.isEmpty())) {
-        answerError(response, 400, "invalid_request",
-                    QStringLiteral("A demo member needs a name and a member ID."));
-        return;
-    }
     {
+        // One lock from the check to the outcome, so that a page sent twice ends the sign-in once.
         const std::lock_guard lock(m_mutex);
+        const auto it = m_signIns.find(state);
+        if (it == m_signIns.end() || it->second->phase != Phase::pending) {
+            answerError(response, 400, "unknown_state",
+                        QStringLiteral("This sign-in is unknown or has already ended."));
+            return;
+        }
+        if (!declined && (name.isEmpty() || memberId.isEmpty())) {
+            answerError(response, 400, "invalid_request",
+                        QStringLiteral("A demo member needs a name and a member ID."));
+            return;
+        }
+        SignIn& signIn = *it->second;
         if (declined) {
-            signIn->phase = Phase::failed;
-            signIn->error = qs(param(request, "error"));
-            signIn->errorDescription = QStringLiteral("The member declined to sign in.");
+            signIn.phase = Phase::failed;
+            signIn.error = qs(param(request, "error"));
+            signIn.errorDescription = QStringLiteral("The member declined to sign in.");
         } else {
             QJsonObject profile{{QStringLiteral("memberId"), memberId},
                                 {QStringLiteral("name"), name}};
@@ -524,8 +466,8 @@ void StandInBackend::callback(const httplib::Request& request, const std::string
                     profile.insert(QLatin1String(key), value);
                 }
             }
-            signIn->phase = Phase::done;
-            signIn->token = {
+            signIn.phase = Phase::done;
+            signIn.token = {
                 {QStringLiteral("accessToken"),
                  QStringLiteral("standin-%1")
                      .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'))},
@@ -551,8 +493,7 @@ void StandInBackend::callback(const httplib::Request& request, const std::string
                          "text/html; charset=utf-8");
 }
 
-void StandInBackend::result(const httplib::Request& request, const std::string&,
-                            httplib::Response& response) {
+void StandInBackend::result(const httplib::Request& request, httplib::Response& response) {
     const std::string state = param(request, "state");
     const auto wait = std::chrono::seconds(
         std::clamp(QString::fromStdString(param(request, "wait")).toInt(), 0, 60));
@@ -591,9 +532,8 @@ void StandInBackend::result(const httplib::Request& request, const std::string&,
     }
 }
 
-void StandInBackend::post(const httplib::Request& request, const std::string& body,
-                          httplib::Response& response) {
-    const auto fields = multipartFields(contentType(request), body);
+void StandInBackend::post(const httplib::Request& request, httplib::Response& response) {
+    const auto fields = multipartFields(contentType(request), request.body);
     if (!fields) {
         answerError(response, 400, "invalid_request",
                     QStringLiteral("The post must be sent as multipart form data."));
@@ -622,25 +562,22 @@ void StandInBackend::post(const httplib::Request& request, const std::string& bo
                {{QStringLiteral("id"), QStringLiteral("urn:li:share:standin-%1").arg(number)}});
 }
 
-void StandInBackend::disconnect(const httplib::Request&, const std::string& body,
-                                httplib::Response& response) {
-    if (const auto memberId = linkedInIdOf(body, response)) {
+void StandInBackend::disconnect(const httplib::Request& request, httplib::Response& response) {
+    if (const auto memberId = linkedInIdOf(request.body, response)) {
         print("disconnected " + *memberId);
         answerJson(response, 200, {{QStringLiteral("ok"), true}});
     }
 }
 
-void StandInBackend::deleteAccount(const httplib::Request&, const std::string& body,
-                                   httplib::Response& response) {
-    if (const auto memberId = linkedInIdOf(body, response)) {
+void StandInBackend::deleteAccount(const httplib::Request& request, httplib::Response& response) {
+    if (const auto memberId = linkedInIdOf(request.body, response)) {
         print("deleted the account of " + *memberId);
         answerJson(response, 200, {{QStringLiteral("ok"), true}});
     }
 }
 
-void StandInBackend::feedback(const httplib::Request&, const std::string& body,
-                              httplib::Response& response) {
-    const auto json = jsonObject(body);
+void StandInBackend::feedback(const httplib::Request& request, httplib::Response& response) {
+    const auto json = jsonObject(request.body);
     bool wellFormed = json.has_value();
     for (const char* key : {"name", "linkedInId", "email", "title", "message"}) {
         wellFormed = wellFormed && json->value(QLatin1String(key)).isString();
@@ -681,8 +618,7 @@ void StandInBackend::feedback(const httplib::Request&, const std::string& body,
     answerJson(response, 200, {{QStringLiteral("ok"), true}});
 }
 
-void StandInBackend::notFound(const httplib::Request&, const std::string&,
-                              httplib::Response& response) {
+void StandInBackend::notFound(const httplib::Request&, httplib::Response& response) {
     answerError(response, 404, "not_found", QStringLiteral("No such endpoint."));
 }
 

@@ -46,15 +46,12 @@ public:
         std::string path;
         // Path and query as sent, still encoded.
         std::string target;
-        // Decoded query parameters (and fields of a URL-encoded body), sorted by name.
-        std::vector<std::pair<std::string, std::string>> query;
         std::multimap<std::string, std::string> headers;
         std::string body;
         // The fields of a multipart body.
         std::map<std::string, std::string> formFields;
 
         std::optional<std::string> header(const std::string& name) const;
-        std::optional<std::string> queryValue(const std::string& name) const;
     };
 
     StandInBackend();
@@ -73,7 +70,6 @@ public:
 
     // Answers `endpoint` (a path such as "/api/linkedin/post") with `failure` until cleared.
     void setFailure(const std::string& endpoint, Failure failure);
-    void clearFailure(const std::string& endpoint);
     void clearFailures();
     // Every poll answers "pending", however the sign-in went.
     void setPendingForever(bool pendingForever);
@@ -85,37 +81,27 @@ public:
 
 private:
     struct SignIn;
-    using Handler = void (StandInBackend::*)(const httplib::Request&, const std::string& body,
-                                             httplib::Response&);
+    using Handler = void (StandInBackend::*)(const httplib::Request&, httplib::Response&);
 
-    void route(const char* method, const std::string& path, Handler handler);
-    void serve(const httplib::Request& request, const std::string& body, Handler handler,
-               httplib::Response& response);
-    void record(const httplib::Request& request, const std::string& body);
+    void serve(const httplib::Request& request, Handler handler, httplib::Response& response);
+    void record(const httplib::Request& request);
     std::optional<Failure> failureFor(const std::string& path) const;
     void print(const std::string& line) const;
 
-    void start(const httplib::Request& request, const std::string& body,
-               httplib::Response& response);
-    void signInPage(const httplib::Request& request, const std::string& body,
-                    httplib::Response& response);
-    void callback(const httplib::Request& request, const std::string& body,
-                  httplib::Response& response);
-    void result(const httplib::Request& request, const std::string& body,
-                httplib::Response& response);
-    void post(const httplib::Request& request, const std::string& body,
-              httplib::Response& response);
-    void disconnect(const httplib::Request& request, const std::string& body,
-                    httplib::Response& response);
-    void deleteAccount(const httplib::Request& request, const std::string& body,
-                       httplib::Response& response);
-    void feedback(const httplib::Request& request, const std::string& body,
-                  httplib::Response& response);
+    // The backend's endpoints, served through serve().
+    void start(const httplib::Request& request, httplib::Response& response);
+    void signInPage(const httplib::Request& request, httplib::Response& response);
+    void callback(const httplib::Request& request, httplib::Response& response);
+    void result(const httplib::Request& request, httplib::Response& response);
+    void post(const httplib::Request& request, httplib::Response& response);
+    void disconnect(const httplib::Request& request, httplib::Response& response);
+    void deleteAccount(const httplib::Request& request, httplib::Response& response);
+    void feedback(const httplib::Request& request, httplib::Response& response);
+    void notFound(const httplib::Request& request, httplib::Response& response);
+    // The tester's control page: neither recorded nor made to fail.
     void controlPage(const httplib::Request& request, httplib::Response& response);
     void controlFailures(const httplib::Request& request, httplib::Response& response);
     void controlPending(const httplib::Request& request, httplib::Response& response);
-    void notFound(const httplib::Request& request, const std::string& body,
-                  httplib::Response& response);
 
     const Options m_options;
     const std::unique_ptr<httplib::Server> m_server;

@@ -72,6 +72,43 @@ private Q_SLOTS:
         QCOMPARE(json(again).value(u"error"_qs).toString(), u"unknown_state"_qs);
     }
 
+    void aSignInEndsOnceHoweverOftenThePageIsSent() {
+        TestBackend backend;
+        httplib::Client client("127.0.0.1", backend.port());
+        // The sign-in page sent several times at once, as a double click does; the sends race for
+        // a short window, hence the many rounds.
+        constexpr int sends = 4;
+        for (int round = 0; round < 200; ++round) {
+            const std::string state = json(client.Get("/api/linkedin/cli/start"))
+                                          .value(u"state"_qs)
+                                          .toString()
+                                          .toStdString();
+            std::promise<void> go;
+            const std::shared_future<void> started = go.get_future().share();
+            std::vector<std::future<int>> answers;
+            for (int send = 0; send < sends; ++send) {
+                answers.push_back(std::async(std::launch::async, [&, send] {
+                    httplib::Client sender("127.0.0.1", backend.port());
+                    const httplib::Params form{{"state", state},
+                                               {"name", "Ada"},
+                                               {"memberId", "m-" + std::to_string(send)}};
+                    started.wait();
+                    const auto answer =
+                        sender.Get("/api/linkedin/callback", form, httplib::Headers());
+                    return answer ? answer->status : -1;
+                }));
+            }
+            go.set_value();
+            int signedIn = 0;
+            for (auto& answer : answers) {
+                const int status = answer.get();
+                QVERIFY2(status == 200 || status == 400, qPrintable(QString::number(status)));
+                signedIn += status == 200;
+            }
+            QCOMPARE(signedIn, 1);
+        }
+    }
+
     void postFieldsInAnyOrder_data() {
         QTest::addColumn<std::string>("body");
         QTest::addColumn<std::string>("contentType");

@@ -5,16 +5,20 @@
 
 namespace quillon::testsupport {
 
-QString BackendProcess::builtProgram() {
+namespace {
+
+QString builtProgram() {
     // Tests are told the build folder; benchmarks sit in its bench/ folder.
     const QString build = qEnvironmentVariable(
         "QUILLON_BUILD_DIR", QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
     return build + QStringLiteral("/bin/quillon-backend");
 }
 
-BackendProcess::BackendProcess(QStringList arguments, QString program) {
+} // namespace
+
+BackendProcess::BackendProcess(QStringList arguments) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program.isEmpty() ? builtProgram() : program,
+    m_process.start(builtProgram(),
                     QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
     if (!m_process.waitForStarted(10000)) {
         return;

@@ -10,8 +10,9 @@ namespace quillon::testsupport {
 // the program itself and for measurements that must not count the backend's memory.
 class BackendProcess {
 public:
-    // Runs `program` (the built quillon-backend when empty) with "--port 0" and `arguments`.
-    explicit BackendProcess(QStringList arguments = {}, QString program = {});
+    // Runs the built program with "--port 0" and `arguments`: bin/quillon-backend in
+    // $QUILLON_BUILD_DIR, else beside the folder of the running program.
+    explicit BackendProcess(QStringList arguments = {});
     ~BackendProcess();
     BackendProcess(const BackendProcess&) = delete;
     BackendProcess& operator=(const BackendProcess&) = delete;
@@ -23,10 +24,6 @@ public:
     int terminate();
     // Standard output so far.
     QString output();
-
-    // The built program: bin/quillon-backend in $QUILLON_BUILD_DIR, else beside the folder of
-    // the running program.
-    static QString builtProgram();
 
 private:
     QProcess m_process;

@@ -8,7 +8,9 @@
 #include <QTimer>
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <optional>
+#include <type_traits>
 
 namespace quillon::testsupport {
 
@@ -53,12 +55,21 @@ template <typename T> struct TaskOutcome {
 
 struct Nothing {};
 
+template <typename T>
+using TaskOutcomeOf = TaskOutcome<std::conditional_t<std::is_void_v<T>, Nothing, T>>;
+
 namespace detail {
 
+// Shared with the capturing coroutine, which outlives awaitOutcome() when the limit passes and
+// may still end later.
+template <typename T> struct Awaiting {
+    TaskOutcomeOf<T> outcome;
+    QEventLoop loop;
+};
+
 template <typename T>
-QCoro::Task<> capture(QCoro::Task<T> task,
-                      TaskOutcome<std::conditional_t<std::is_void_v<T>, Nothing, T>>& outcome,
-                      QEventLoop& loop, bool& done) {
+QCoro::Task<> capture(QCoro::Task<T> task, std::shared_ptr<Awaiting<T>> awaiting) {
+    TaskOutcomeOf<T>& outcome = awaiting->outcome;
     try {
         if constexpr (std::is_void_v<T>) {
             co_await task;
@@ -70,25 +81,22 @@ QCoro::Task<> capture(QCoro::Task<T> task,
         outcome.error = std::current_exception();
     }
     outcome.finished = true;
-    done = true;
-    loop.quit();
+    awaiting->loop.quit();
 }
 
 } // namespace detail
 
 // Runs the event loop until `task` ends (or the safety limit passes) and returns how it ended.
 template <typename T>
-TaskOutcome<std::conditional_t<std::is_void_v<T>, Nothing, T>>
-awaitOutcome(QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::seconds(120)) {
-    TaskOutcome<std::conditional_t<std::is_void_v<T>, Nothing, T>> outcome;
-    QEventLoop loop;
-    bool done = false;
-    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
-    auto running = detail::capture(std::move(task), outcome, loop, done);
-    if (!done) {
-        loop.exec();
+TaskOutcomeOf<T> awaitOutcome(QCoro::Task<T> task,
+                              std::chrono::milliseconds limit = std::chrono::seconds(120)) {
+    const auto awaiting = std::make_shared<detail::Awaiting<T>>();
+    QTimer::singleShot(limit, &awaiting->loop, &QEventLoop::quit);
+    auto running = detail::capture(std::move(task), awaiting);
+    if (!awaiting->outcome.finished) {
+        awaiting->loop.exec();
     }
-    return outcome;
+    return std::move(awaiting->outcome);
 }
 
 } // namespace quillon::testsupport

@@ -17,7 +17,6 @@ public:
     TestBackend(const TestBackend&) = delete;
     TestBackend& operator=(const TestBackend&) = delete;
 
-    standin::StandInBackend& backend() { return m_backend; }
     standin::StandInBackend* operator->() { return &m_backend; }
     int port() const { return m_port; }
     QUrl baseURL() const;
