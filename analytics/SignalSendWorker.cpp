@@ -58,14 +58,7 @@ void SignalSendWorker::log(Level level, const QString& message) const {
 
 void SignalSendWorker::startSending() {
     attempt();
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_consecutiveFailures = 0;
-            m_failuresSeen = 0;
-            scheduleSendTimer();
-        },
-        Qt::QueuedConnection);
+    recordOutcome(false);
 }
 
 void SignalSendWorker::attempt() {
@@ -153,25 +146,20 @@ void SignalSendWorker::handleReply(QNetworkReply* reply, const QList<SignalPostB
 }
 
 void SignalSendWorker::batchSucceeded() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            ++m_sendCompletions;
-            m_consecutiveFailures = 0;
-            m_failuresSeen = 0;
-            scheduleSendTimer();
-        },
-        Qt::QueuedConnection);
+    recordOutcome(false);
 }
 
 void SignalSendWorker::batchFailed(const QList<SignalPostBody>& batch) {
     m_cache->push(batch);
+    recordOutcome(true);
+}
+
+void SignalSendWorker::recordOutcome(bool failed) {
+    // On the timer thread, the count's only writer, whichever thread the attempt ran on.
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            ++m_sendCompletions;
-            ++m_consecutiveFailures;
-            m_failuresSeen = m_consecutiveFailures;
+        [this, failed] {
+            m_consecutiveFailures = failed ? m_consecutiveFailures + 1 : 0;
             scheduleSendTimer();
         },
         Qt::QueuedConnection);
