@@ -28,6 +28,14 @@ QString describe(const SignalPostBody& body) {
     return QString::fromUtf8(body.toJson(SignalPostBody::DateForm::wire).value_or(QByteArray()));
 }
 
+// What the application's quit does to the cache; none when the manager has gone already.
+void saveCache(const TelemetryManagerConfiguration& configuration, SignalCache* cache) {
+    log(configuration.logHandler(), Level::debug, QStringLiteral("appWillTerminate()"));
+    if (cache) {
+        cache->backupToDisk();
+    }
+}
+
 } // namespace
 
 SignalManager::SignalManager(std::shared_ptr<TelemetryManagerConfiguration> configuration,
@@ -52,13 +60,7 @@ SignalManager::SignalManager(std::shared_ptr<TelemetryManagerConfiguration> conf
         auto configuration = m_configuration;
         m_terminateConnection = QObject::connect(
             app, &QCoreApplication::aboutToQuit, app,
-            [cache, configuration] {
-                log(configuration->logHandler(), Level::debug,
-                    QStringLiteral("appWillTerminate()"));
-                if (auto alive = cache.lock()) {
-                    alive->backupToDisk();
-                }
-            },
+            [cache, configuration] { saveCache(*configuration, cache.lock().get()); },
             Qt::DirectConnection);
     }
     m_worker->startSending();
@@ -154,10 +156,7 @@ QString SignalManager::defaultUserIdentifier() const {
 }
 
 void SignalManager::appWillTerminate() {
-    log(m_configuration->logHandler(), Level::debug, QStringLiteral("appWillTerminate()"));
-    if (m_signalCache) {
-        m_signalCache->backupToDisk();
-    }
+    saveCache(*m_configuration, m_signalCache.get());
 }
 
 int SignalManager::consecutiveFailures() const {
