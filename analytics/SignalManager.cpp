@@ -88,12 +88,14 @@ void SignalManager::processSignal(
     const QString& name, const QMap<QString, QString>& parameters, std::optional<double> floatValue,
     const std::optional<QString>& customUserID,
     const std::shared_ptr<TelemetryManagerConfiguration>& configuration) {
-    // Taken now, at the moment of the signal, on the caller's (the main) thread.
-    const QString defaultUser = defaultUserIdentifier();
-    const QMap<QString, QString> defaultPayload = DefaultSignalPayload::parameters();
+    // Detached, the signal is dropped: nothing to build, and nothing to read from the session
+    // statistics, which have no store before the client is initialised.
     if (!m_signalCache) {
         return;
     }
+    // Taken now, at the moment of the signal, on the caller's (the main) thread.
+    const QString defaultUser = defaultUserIdentifier();
+    const QMap<QString, QString> defaultPayload = DefaultSignalPayload::parameters();
 
     QThreadPool::globalInstance()->start([cache = m_signalCache, configuration, name, parameters,
                                           floatValue, customUserID, defaultUser, defaultPayload] {
