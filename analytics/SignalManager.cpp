@@ -128,7 +128,10 @@ void SignalManager::processSignal(
         }
         body.isTestMode =
             configuration->testMode() ? QStringLiteral("true") : QStringLiteral("false");
-        log(handler, Level::debug, QStringLiteral("Process signal: ") + describe(body));
+        // The whole body as JSON: built only when debug messages are kept.
+        if (wouldLog(handler, Level::debug)) {
+            log(handler, Level::debug, QStringLiteral("Process signal: ") + describe(body));
+        }
         cache->push(body);
     });
 }

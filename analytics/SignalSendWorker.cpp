@@ -56,6 +56,10 @@ void SignalSendWorker::log(Level level, const QString& message) const {
     signalpost::log(m_configuration->logHandler(), level, message);
 }
 
+bool SignalSendWorker::logsDebug() const {
+    return wouldLog(m_configuration->logHandler(), Level::debug);
+}
+
 void SignalSendWorker::startSending() {
     attempt();
     recordOutcome(false);
@@ -104,8 +108,11 @@ void SignalSendWorker::send(const QList<SignalPostBody>& batch, const QByteArray
     QNetworkRequest request(*url);
     request.setTransferTimeout(SignalManager::requestTimeoutMSecs);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    if (const auto text = utf8Text(data)) {
-        log(Level::debug, *text);
+    // A batch is up to 100 bodies: decoded only when debug messages are kept.
+    if (logsDebug()) {
+        if (const auto text = utf8Text(data)) {
+            log(Level::debug, *text);
+        }
     }
     QNetworkReply* reply = network()->post(request, data);
     connect(reply, &QNetworkReply::finished, this,
@@ -126,8 +133,10 @@ void SignalSendWorker::handleReply(QNetworkReply* reply, const QList<SignalPostB
     const SignalManager::Classification classification = SignalManager::classifyResponse(status);
     switch (classification.outcome) {
     case SignalManager::Outcome::success:
-        if (const auto text = utf8Text(reply->readAll())) {
-            log(Level::debug, *text);
+        if (logsDebug()) {
+            if (const auto text = utf8Text(reply->readAll())) {
+                log(Level::debug, *text);
+            }
         }
         batchSucceeded();
         return;

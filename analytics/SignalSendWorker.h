@@ -45,6 +45,7 @@ private:
     void scheduleSendTimer();
     QNetworkAccessManager* network();
     void log(LogHandler::LogLevel level, const QString& message) const;
+    bool logsDebug() const;
 
     std::shared_ptr<TelemetryManagerConfiguration> m_configuration;
     std::shared_ptr<SignalCache> m_cache;
