@@ -52,6 +52,10 @@ SignalManager::SignalManager(std::shared_ptr<TelemetryManagerConfiguration> conf
 
     m_worker = new SignalSendWorker(m_configuration, m_signalCache);
     m_worker->moveToThread(m_timerThread);
+    // Deleted on its own thread, with its timer and HTTP client, as the thread ends: the end
+    // deletes what is due, while a deletion merely posted is skipped if the thread is busy in a
+    // slot when asked to quit.
+    QObject::connect(m_timerThread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_timerThread->start();
 
     if (QCoreApplication* app = QCoreApplication::instance()) {
@@ -71,9 +75,7 @@ SignalManager::~SignalManager() {
     if (!m_timerThread) {
         return;
     }
-    // The worker is deleted on its own thread, with its timer and HTTP client, before the
-    // thread ends; replies still in flight are abandoned with it.
-    QMetaObject::invokeMethod(m_worker, &QObject::deleteLater, Qt::QueuedConnection);
+    // The worker goes as the thread ends; replies still in flight are abandoned with it.
     m_timerThread->quit();
     if (QThread::currentThread() == m_timerThread) {
         // Cannot wait for the thread we run on; let it clean up after itself.
