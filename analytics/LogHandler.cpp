@@ -10,8 +10,12 @@ LogHandler::LogHandler(LogLevel logLevel, Handler handler)
     : m_logLevel(logLevel)
     , m_handler(std::make_shared<const Handler>(std::move(handler))) {}
 
+bool LogHandler::accepts(LogLevel level) const {
+    return static_cast<int>(level) >= static_cast<int>(m_logLevel) && *m_handler;
+}
+
 void LogHandler::log(LogLevel level, const QString& message) const {
-    if (static_cast<int>(level) >= static_cast<int>(m_logLevel) && *m_handler) {
+    if (accepts(level)) {
         (*m_handler)(level, message);
     }
 }

@@ -20,7 +20,9 @@ public:
     void setLogLevel(LogLevel level) { m_logLevel = level; }
     const Handler& handler() const { return *m_handler; }
 
-    // Passes the message on when `level` is at least the handler's level.
+    // Whether a message at `level` reaches the handler function: at least the handler's level.
+    bool accepts(LogLevel level) const;
+    // Passes the message on when the handler accepts `level`.
     void log(LogLevel level, const QString& message) const;
 
     // The system log where there is one; the journal and syslog always stand in on Linux.
@@ -46,6 +48,11 @@ inline void log(const std::optional<LogHandler>& handler, LogHandler::LogLevel l
     if (handler) {
         handler->log(level, message);
     }
+}
+
+// For messages costly to build: whether `log` would pass one at `level` on.
+inline bool wouldLog(const std::optional<LogHandler>& handler, LogHandler::LogLevel level) {
+    return handler && handler->accepts(level);
 }
 
 } // namespace signalpost

@@ -28,6 +28,14 @@ QString describe(const SignalPostBody& body) {
     return QString::fromUtf8(body.toJson(SignalPostBody::DateForm::wire).value_or(QByteArray()));
 }
 
+// What the application's quit does to the cache; none when the manager has gone already.
+void saveCache(const TelemetryManagerConfiguration& configuration, SignalCache* cache) {
+    log(configuration.logHandler(), Level::debug, QStringLiteral("appWillTerminate()"));
+    if (cache) {
+        cache->backupToDisk();
+    }
+}
+
 } // namespace
 
 SignalManager::SignalManager(std::shared_ptr<TelemetryManagerConfiguration> configuration,
@@ -44,6 +52,10 @@ SignalManager::SignalManager(std::shared_ptr<TelemetryManagerConfiguration> conf
 
     m_worker = new SignalSendWorker(m_configuration, m_signalCache);
     m_worker->moveToThread(m_timerThread);
+    // Deleted on its own thread, with its timer and HTTP client, as the thread ends: the end
+    // deletes what is due, while a deletion merely posted is skipped if the thread is busy in a
+    // slot when asked to quit.
+    QObject::connect(m_timerThread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_timerThread->start();
 
     if (QCoreApplication* app = QCoreApplication::instance()) {
@@ -52,13 +64,7 @@ SignalManager::SignalManager(std::shared_ptr<TelemetryManagerConfiguration> conf
         auto configuration = m_configuration;
         m_terminateConnection = QObject::connect(
             app, &QCoreApplication::aboutToQuit, app,
-            [cache, configuration] {
-                log(configuration->logHandler(), Level::debug,
-                    QStringLiteral("appWillTerminate()"));
-                if (auto alive = cache.lock()) {
-                    alive->backupToDisk();
-                }
-            },
+            [cache, configuration] { saveCache(*configuration, cache.lock().get()); },
             Qt::DirectConnection);
     }
     m_worker->startSending();
@@ -69,9 +75,7 @@ SignalManager::~SignalManager() {
     if (!m_timerThread) {
         return;
     }
-    // The worker is deleted on its own thread, with its timer and HTTP client, before the
-    // thread ends; replies still in flight are abandoned with it.
-    QMetaObject::invokeMethod(m_worker, &QObject::deleteLater, Qt::QueuedConnection);
+    // The worker goes as the thread ends; replies still in flight are abandoned with it.
     m_timerThread->quit();
     if (QThread::currentThread() == m_timerThread) {
         // Cannot wait for the thread we run on; let it clean up after itself.
@@ -86,12 +90,14 @@ void SignalManager::processSignal(
     const QString& name, const QMap<QString, QString>& parameters, std::optional<double> floatValue,
     const std::optional<QString>& customUserID,
     const std::shared_ptr<TelemetryManagerConfiguration>& configuration) {
-    // Taken now, at the moment of the signal, on the caller's (the main) thread.
-    const QString defaultUser = defaultUserIdentifier();
-    const QMap<QString, QString> defaultPayload = DefaultSignalPayload::parameters();
+    // Detached, the signal is dropped: nothing to build, and nothing to read from the session
+    // statistics, which have no store before the client is initialised.
     if (!m_signalCache) {
         return;
     }
+    // Taken now, at the moment of the signal, on the caller's (the main) thread.
+    const QString defaultUser = defaultUserIdentifier();
+    const QMap<QString, QString> defaultPayload = DefaultSignalPayload::parameters();
 
     QThreadPool::globalInstance()->start([cache = m_signalCache, configuration, name, parameters,
                                           floatValue, customUserID, defaultUser, defaultPayload] {
@@ -124,7 +130,10 @@ void SignalManager::processSignal(
         }
         body.isTestMode =
             configuration->testMode() ? QStringLiteral("true") : QStringLiteral("false");
-        log(handler, Level::debug, QStringLiteral("Process signal: ") + describe(body));
+        // The whole body as JSON: built only when debug messages are kept.
+        if (wouldLog(handler, Level::debug)) {
+            log(handler, Level::debug, QStringLiteral("Process signal: ") + describe(body));
+        }
         cache->push(body);
     });
 }
@@ -154,10 +163,7 @@ QString SignalManager::defaultUserIdentifier() const {
 }
 
 void SignalManager::appWillTerminate() {
-    log(m_configuration->logHandler(), Level::debug, QStringLiteral("appWillTerminate()"));
-    if (m_signalCache) {
-        m_signalCache->backupToDisk();
-    }
+    saveCache(*m_configuration, m_signalCache.get());
 }
 
 int SignalManager::consecutiveFailures() const {

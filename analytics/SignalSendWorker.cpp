@@ -56,16 +56,13 @@ void SignalSendWorker::log(Level level, const QString& message) const {
     signalpost::log(m_configuration->logHandler(), level, message);
 }
 
+bool SignalSendWorker::logsDebug() const {
+    return wouldLog(m_configuration->logHandler(), Level::debug);
+}
+
 void SignalSendWorker::startSending() {
     attempt();
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_consecutiveFailures = 0;
-            m_failuresSeen = 0;
-            scheduleSendTimer();
-        },
-        Qt::QueuedConnection);
+    recordOutcome(false);
 }
 
 void SignalSendWorker::attempt() {
@@ -111,8 +108,11 @@ void SignalSendWorker::send(const QList<SignalPostBody>& batch, const QByteArray
     QNetworkRequest request(*url);
     request.setTransferTimeout(SignalManager::requestTimeoutMSecs);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    if (const auto text = utf8Text(data)) {
-        log(Level::debug, *text);
+    // A batch is up to 100 bodies: decoded only when debug messages are kept.
+    if (logsDebug()) {
+        if (const auto text = utf8Text(data)) {
+            log(Level::debug, *text);
+        }
     }
     QNetworkReply* reply = network()->post(request, data);
     connect(reply, &QNetworkReply::finished, this,
@@ -133,8 +133,10 @@ void SignalSendWorker::handleReply(QNetworkReply* reply, const QList<SignalPostB
     const SignalManager::Classification classification = SignalManager::classifyResponse(status);
     switch (classification.outcome) {
     case SignalManager::Outcome::success:
-        if (const auto text = utf8Text(reply->readAll())) {
-            log(Level::debug, *text);
+        if (logsDebug()) {
+            if (const auto text = utf8Text(reply->readAll())) {
+                log(Level::debug, *text);
+            }
         }
         batchSucceeded();
         return;
@@ -153,25 +155,20 @@ void SignalSendWorker::handleReply(QNetworkReply* reply, const QList<SignalPostB
 }
 
 void SignalSendWorker::batchSucceeded() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            ++m_sendCompletions;
-            m_consecutiveFailures = 0;
-            m_failuresSeen = 0;
-            scheduleSendTimer();
-        },
-        Qt::QueuedConnection);
+    recordOutcome(false);
 }
 
 void SignalSendWorker::batchFailed(const QList<SignalPostBody>& batch) {
     m_cache->push(batch);
+    recordOutcome(true);
+}
+
+void SignalSendWorker::recordOutcome(bool failed) {
+    // On the timer thread, the count's only writer, whichever thread the attempt ran on.
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            ++m_sendCompletions;
-            ++m_consecutiveFailures;
-            m_failuresSeen = m_consecutiveFailures;
+        [this, failed] {
+            m_consecutiveFailures = failed ? m_consecutiveFailures + 1 : 0;
             scheduleSendTimer();
         },
         Qt::QueuedConnection);

@@ -33,25 +33,26 @@ public:
     // The first attempt, then the first timer with the failure count reset.
     void startSending();
 
-    int consecutiveFailures() const { return m_failuresSeen.load(); }
+    int consecutiveFailures() const { return m_consecutiveFailures.load(); }
 
 private:
     void send(const QList<SignalPostBody>& batch, const QByteArray& data);
     void handleReply(QNetworkReply* reply, const QList<SignalPostBody>& batch);
     void batchSucceeded();
     void batchFailed(const QList<SignalPostBody>& batch);
+    // Resets or raises the failure count and arms the send timer.
+    void recordOutcome(bool failed);
     void scheduleSendTimer();
     QNetworkAccessManager* network();
     void log(LogHandler::LogLevel level, const QString& message) const;
+    bool logsDebug() const;
 
     std::shared_ptr<TelemetryManagerConfiguration> m_configuration;
     std::shared_ptr<SignalCache> m_cache;
     QTimer* m_sendTimer = nullptr;
     QNetworkAccessManager* m_network = nullptr;
-    int m_consecutiveFailures = 0;
-    int m_sendCompletions = 0;
-    // A copy of the count for readers on other threads.
-    std::atomic<int> m_failuresSeen{0};
+    // Written on the timer thread only; atomic for readers on other threads.
+    std::atomic<int> m_consecutiveFailures{0};
 };
 
 } // namespace signalpost

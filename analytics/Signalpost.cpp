@@ -44,60 +44,15 @@ void warnAboutKeys(const std::optional<LogHandler>& handler,
     }
 }
 
-void installManager(std::shared_ptr<TelemetryManager> manager) {
-    // The replaced manager, if this held the last reference, ends here outside the lock.
-    TelemetryManagerStorage::exchange(std::move(manager));
+bool isBlocked(const TelemetryManagerConfiguration& configuration) {
+    return configuration.swiftUIPreviewMode() || configuration.analyticsDisabled();
 }
 
-} // namespace
-
-void Signalpost::initialize(const TelemetryManagerConfiguration& configuration) {
-    initialize(std::make_shared<TelemetryManagerConfiguration>(configuration));
-}
-
-void Signalpost::initialize(std::shared_ptr<TelemetryManagerConfiguration> configuration) {
-    installManager(std::make_shared<TelemetryManager>(std::move(configuration)));
-}
-
-void Signalpost::terminate() {
-    installManager(nullptr);
-}
-
-void Signalpost::signal(const QString& name, const QMap<QString, QString>& parameters,
-                        std::optional<double> floatValue, std::optional<QString> customUserID) {
-    const auto configuration = TelemetryManager::current()->configuration();
-    if (configuration->swiftUIPreviewMode() || configuration->analyticsDisabled()) {
-        return;
-    }
-    const QString prefixedName = configuration->defaultSignalPrefix().value_or(QString()) + name;
-    const QMap<QString, QString> prefixedParameters =
-        applyDefaultPrefix(parameters, *configuration);
-
-    if (configuration->reservedParameterWarningsEnabled()) {
-        const auto handler = configuration->logHandler();
-        if (hasReservedPrefix(prefixedName)) {
-            log(handler, Level::error,
-                QStringLiteral("Sending signal with reserved prefix 'Signalpost.' will cause "
-                               "unexpected behavior. Please use another prefix instead."));
-        } else if (isReserved(prefixedName)) {
-            log(handler, Level::error,
-                QStringLiteral("Sending signal with reserved name '") + prefixedName +
-                    QStringLiteral("' will cause unexpected behavior. Please use another name "
-                                   "instead."));
-        }
-        warnAboutKeys(handler, prefixedParameters);
-    }
-    internalSignal(prefixedName, prefixedParameters, floatValue, std::move(customUserID));
-}
-
-void Signalpost::internalSignal(const QString& name, const QMap<QString, QString>& parameters,
-                                std::optional<double> floatValue,
-                                std::optional<QString> customUserID) {
-    auto manager = TelemetryManager::current();
-    auto configuration = manager->configuration();
-    if (configuration->swiftUIPreviewMode() || configuration->analyticsDisabled()) {
-        return;
-    }
+// The shared half of both signal paths, on the manager and configuration they looked up.
+void enqueue(std::shared_ptr<TelemetryManager> manager,
+             std::shared_ptr<TelemetryManagerConfiguration> configuration, const QString& name,
+             const QMap<QString, QString>& parameters, std::optional<double> floatValue,
+             std::optional<QString> customUserID) {
     const auto defaultParametersFunction = configuration->defaultParameters();
     const QMap<QString, QString> defaults = applyDefaultPrefix(
         defaultParametersFunction ? defaultParametersFunction() : QMap<QString, QString>(),
@@ -119,6 +74,66 @@ void Signalpost::internalSignal(const QString& name, const QMap<QString, QString
     } else {
         process();
     }
+}
+
+void installManager(std::shared_ptr<TelemetryManager> manager) {
+    // The replaced manager, if this held the last reference, ends here outside the lock.
+    TelemetryManagerStorage::exchange(std::move(manager));
+}
+
+} // namespace
+
+void Signalpost::initialize(const TelemetryManagerConfiguration& configuration) {
+    initialize(std::make_shared<TelemetryManagerConfiguration>(configuration));
+}
+
+void Signalpost::initialize(std::shared_ptr<TelemetryManagerConfiguration> configuration) {
+    installManager(std::make_shared<TelemetryManager>(std::move(configuration)));
+}
+
+void Signalpost::terminate() {
+    installManager(nullptr);
+}
+
+void Signalpost::signal(const QString& name, const QMap<QString, QString>& parameters,
+                        std::optional<double> floatValue, std::optional<QString> customUserID) {
+    auto manager = TelemetryManager::current();
+    auto configuration = manager->configuration();
+    if (isBlocked(*configuration)) {
+        return;
+    }
+    const QString prefixedName = configuration->defaultSignalPrefix().value_or(QString()) + name;
+    const QMap<QString, QString> prefixedParameters =
+        applyDefaultPrefix(parameters, *configuration);
+
+    if (configuration->reservedParameterWarningsEnabled()) {
+        const auto handler = configuration->logHandler();
+        if (hasReservedPrefix(prefixedName)) {
+            log(handler, Level::error,
+                QStringLiteral("Sending signal with reserved prefix 'Signalpost.' will cause "
+                               "unexpected behavior. Please use another prefix instead."));
+        } else if (isReserved(prefixedName)) {
+            log(handler, Level::error,
+                QStringLiteral("Sending signal with reserved name '") + prefixedName +
+                    QStringLiteral("' will cause unexpected behavior. Please use another name "
+                                   "instead."));
+        }
+        warnAboutKeys(handler, prefixedParameters);
+    }
+    enqueue(std::move(manager), std::move(configuration), prefixedName, prefixedParameters,
+            floatValue, std::move(customUserID));
+}
+
+void Signalpost::internalSignal(const QString& name, const QMap<QString, QString>& parameters,
+                                std::optional<double> floatValue,
+                                std::optional<QString> customUserID) {
+    auto manager = TelemetryManager::current();
+    auto configuration = manager->configuration();
+    if (isBlocked(*configuration)) {
+        return;
+    }
+    enqueue(std::move(manager), std::move(configuration), name, parameters, floatValue,
+            std::move(customUserID));
 }
 
 void Signalpost::requestImmediateSync() {

@@ -45,6 +45,9 @@ std::shared_ptr<TelemetryManager> TelemetryManager::current() {
         return stored;
     }
     auto configuration = std::make_shared<TelemetryManagerConfiguration>(QString());
+    // Its sessions would reach the shared statistics, built once per process: built now, they
+    // would have no suite to load the stored sessions from, and would write over them later.
+    configuration->setSessionStatsEnabled(false);
     auto standIn = std::make_shared<TelemetryManager>(configuration, Kind::standIn);
     if (configuration->swiftUIPreviewMode()) {
         TelemetryManagerStorage::exchange(standIn);

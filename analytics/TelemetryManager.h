@@ -29,7 +29,8 @@ public:
     TelemetryManager(const TelemetryManager&) = delete;
     TelemetryManager& operator=(const TelemetryManager&) = delete;
 
-    // The stored manager, else a stand-in over an empty app ID (stored only in preview mode).
+    // The stored manager, else a stand-in over an empty app ID with the session statistics off
+    // (stored only in preview mode).
     static std::shared_ptr<TelemetryManager> current();
 
     static void initialize(const TelemetryManagerConfiguration& configuration);

@@ -45,6 +45,7 @@ void LogHandlerTest::filtersByLevel() {
         QCOMPARE(level, messageLevel);
         received.append(message);
     });
+    QCOMPARE(handler.accepts(messageLevel), passed);
     handler.log(messageLevel, QStringLiteral("hello"));
     QCOMPARE(received, passed ? QStringList{QStringLiteral("hello")} : QStringList());
 }

@@ -15,9 +15,11 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QThread>
 #include <QThreadPool>
 #include <QTimeZone>
 #include <QTimer>
+#include <atomic>
 #include <limits>
 
 using signalpost::SignalCache;
@@ -131,6 +133,7 @@ private Q_SLOTS:
     void transportFailureKeepsBatch_data();
     void transportFailureKeepsBatch();
     void unansweredRequestDoesNotHoldUpShutdown();
+    void workerBusyAtShutdownIsDeletedAllTheSame();
     void buildsBodyFromSignal();
     void nonFiniteFloatValueIsLeftOut();
     void runningCacheKeepsItsLimit();
@@ -375,6 +378,26 @@ void SignalManagerTest::unansweredRequestDoesNotHoldUpShutdown() {
     m.reset();
     QCOMPARE(m_ingest->requestCount(), 1);
     m_ingest->holdAnswers(false);
+}
+
+void SignalManagerTest::workerBusyAtShutdownIsDeletedAllTheSame() {
+    using signalpost::LogHandler;
+    const auto c = configuration(m_ingest->baseURL(), 0.02);
+    // The first timed attempt logs on the timer thread; held there, the worker is still in
+    // its slot when the manager goes.
+    const auto busy = std::make_shared<std::atomic<bool>>(false);
+    QThread* const mainThread = QThread::currentThread();
+    c->setLogHandler(LogHandler(
+        LogHandler::LogLevel::debug, [busy, mainThread](LogHandler::LogLevel, const QString&) {
+            if (QThread::currentThread() != mainThread && !busy->exchange(true)) {
+                QThread::msleep(300);
+            }
+        }));
+    auto m = manager(c);
+    QTRY_VERIFY(busy->load());
+    m.reset();
+    // The worker was the configuration's last holder besides this test.
+    QCOMPARE(c.use_count(), 1);
 }
 
 void SignalManagerTest::buildsBodyFromSignal() {
