@@ -15,10 +15,11 @@
 namespace quillon {
 
 QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle) {
-    configureCrashReporting(bundle);
+    const QVariantMap info = bundle.infoDictionary();
+    configureCrashReporting(info);
     AppConfiguration configuration = AppConfiguration::load(bundle);
     // The analytics client reports the app's version and build from the bundle's Info.plist.
-    signalpost::MainBundle::setInfoDictionary(bundle.infoDictionary());
+    signalpost::MainBundle::setInfoDictionary(info);
     configureAnalytics(configuration.observability);
     sendTelemetryEvent(AppTelemetryEvent::appOpened);
     PlatformServices platform = PlatformServices::system();

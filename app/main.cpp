@@ -4,9 +4,7 @@
 #include "WebEngineAuthenticationSession.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStyleFactory>
 
 namespace {
@@ -15,11 +13,8 @@ namespace {
 // callback scheme is read ahead here; the start-up reads and checks the configuration again in
 // its own order and stops the program there when it is broken.
 void registerSignInCallbackScheme() {
-    const QFileInfo executable(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
-    const quillon::AppBundle bundle(
-        QDir::cleanPath(executable.path() + QStringLiteral("/../share/quillon")));
-    const auto path =
-        bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"));
+    const auto path = quillon::AppBundle::main().pathForResource(QStringLiteral("AppConfiguration"),
+                                                                 QStringLiteral("plist"));
     QFile file(path.value_or(QString()));
     if (!path || !file.open(QIODevice::ReadOnly)) {
         return;

@@ -2,7 +2,6 @@
 
 #include "PropertyList.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,8 +12,10 @@ AppBundle::AppBundle(QString resourceDirectory)
     : m_resourceDirectory(std::move(resourceDirectory)) {}
 
 AppBundle AppBundle::main() {
-    return AppBundle(QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                     QStringLiteral("/../share/quillon")));
+    // The kernel's link to the running program, which also works before the application
+    // object exists (the web engine's URL schemes must be registered then).
+    const QFileInfo executable(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
+    return AppBundle(QDir::cleanPath(executable.path() + QStringLiteral("/../share/quillon")));
 }
 
 std::optional<QString> AppBundle::pathForResource(const QString& name,

@@ -13,7 +13,7 @@ class AppBundle {
 public:
     explicit AppBundle(QString resourceDirectory);
 
-    // The bundle of the running program. Needs a QCoreApplication.
+    // The bundle of the running program.
     static AppBundle main();
 
     const QString& resourceDirectory() const { return m_resourceDirectory; }

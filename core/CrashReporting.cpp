@@ -35,14 +35,13 @@ CrashReporter& processCrashReporter(const QVariantMap& infoDictionary) {
     return reporter;
 }
 
-void configureCrashReporting(const AppBundle& bundle) {
-    const QVariantMap info = bundle.infoDictionary();
-    const CrashReportingKeys keys = readKeys(info);
+void configureCrashReporting(const QVariantMap& infoDictionary) {
+    const CrashReportingKeys keys = readKeys(infoDictionary);
     // The reporter and its release are made only when there is something to start.
     if (unicode::trimmedWhitespaceAndNewlines(keys.dsn).isEmpty()) {
         return;
     }
-    startCrashReporting(processCrashReporter(info), keys.dsn, keys.environment,
+    startCrashReporting(processCrashReporter(infoDictionary), keys.dsn, keys.environment,
                         keys.tracesSampleRate);
 }
 

@@ -8,10 +8,11 @@ namespace quillon {
 class AppBundle;
 class CrashReporter;
 
-// Starts crash reporting from the bundle's "SentryDSN", "SentryEnvironment" and
-// "SentryTracesSampleRate" keys (missing or of another type: empty, "production", 0.1), on the
-// process's reporter or on `reporter`. Never fails.
-void configureCrashReporting(const AppBundle& bundle);
+// Starts crash reporting from the Info.plist keys "SentryDSN", "SentryEnvironment" and
+// "SentryTracesSampleRate" (missing or of another type: empty, "production", 0.1), on the
+// process's reporter or on `reporter`. Never fails. The start-up hands in the dictionary it
+// has already read.
+void configureCrashReporting(const QVariantMap& infoDictionary);
 void configureCrashReporting(const AppBundle& bundle, CrashReporter& reporter);
 
 // Trims the DSN; an empty one starts nothing. Otherwise starts the reporter with the DSN, the
