@@ -8,7 +8,7 @@
 
 namespace quillon {
 
-DraftStore::DraftStore(std::shared_ptr<DraftRepository> repository, Telemetry telemetry,
+DraftStore::DraftStore(std::shared_ptr<DraftRepository> repository, TelemetrySink telemetry,
                        QObject* parent)
     : QObject(parent)
     , m_editorText(initialEditorText())
@@ -72,9 +72,7 @@ void DraftStore::saveDraft() {
         }
         Q_EMIT draftsChanged();
         m_draftRepository->saveDrafts(m_drafts, m_ownerID);
-        if (m_telemetry) {
-            m_telemetry(AppTelemetryEvent::draftSaved);
-        }
+        report(m_telemetry, AppTelemetryEvent::draftSaved);
     }
     setStatusMessage(QStringLiteral("Draft saved"));
 }

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "AppTelemetryEvent.h"
 #include "Draft.h"
+#include "TelemetrySink.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QUuid>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,12 +26,10 @@ class DraftStore : public QObject {
                    statusMessageChanged)
 
 public:
-    using Telemetry = std::function<void(AppTelemetryEvent)>;
-
     static constexpr int maxDrafts = 15;
     static QString initialEditorText() { return QStringLiteral("Write a LinkedIn post..."); }
 
-    DraftStore(std::shared_ptr<DraftRepository> repository, Telemetry telemetry,
+    DraftStore(std::shared_ptr<DraftRepository> repository, TelemetrySink telemetry,
                QObject* parent = nullptr);
     ~DraftStore() override;
 
@@ -74,7 +71,7 @@ private:
     std::optional<QUuid> m_editingDraftID;
     std::optional<QString> m_ownerID;
     const std::shared_ptr<DraftRepository> m_draftRepository;
-    const Telemetry m_telemetry;
+    const TelemetrySink m_telemetry;
 };
 
 } // namespace quillon

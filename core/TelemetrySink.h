@@ -6,8 +6,8 @@
 
 namespace quillon {
 
-// Where a screen hands its app events. The window passes sendTelemetryEvent, which sends
-// nothing while analytics are off.
+// Where a store or a screen hands its app events. The app passes sendTelemetryEvent, which
+// sends nothing while analytics are off.
 using TelemetrySink = std::function<void(AppTelemetryEvent)>;
 
 // Hands `event` to `sink`; an empty sink (a test's) takes nothing.
