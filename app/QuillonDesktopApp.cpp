@@ -1,14 +1,14 @@
-#include "QuillonDesktopApp.h"
+#include "app/QuillonDesktopApp.h"
 
-#include "AppBundle.h"
-#include "AppConfiguration.h"
-#include "AppContainer.h"
-#include "AppTelemetry.h"
-#include "CrashReporting.h"
-#include "MainWindow.h"
-#include "WebEngineAuthenticationSession.h"
+#include "analytics/payload/MainBundle.h"
+#include "core/app/AppBundle.h"
+#include "core/app/AppConfiguration.h"
+#include "core/app/AppContainer.h"
+#include "core/app/AppTelemetry.h"
+#include "crashreporting/CrashReporting.h"
+#include "ui/websignin/WebEngineAuthenticationSession.h"
+#include "ui/window/MainWindow.h"
 
-#include <MainBundle.h>
 #include <QGuiApplication>
 #include <QIcon>
 

@@ -1,7 +1,7 @@
-#include "AppBundle.h"
-#include "AppConfiguration.h"
-#include "QuillonDesktopApp.h"
-#include "WebEngineAuthenticationSession.h"
+#include "app/QuillonDesktopApp.h"
+#include "core/app/AppBundle.h"
+#include "core/app/AppConfiguration.h"
+#include "ui/websignin/WebEngineAuthenticationSession.h"
 
 #include <QApplication>
 #include <QFile>

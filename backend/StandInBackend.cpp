@@ -1,4 +1,4 @@
-#include "StandInBackend.h"
+#include "backend/StandInBackend.h"
 
 #include <QByteArray>
 #include <QDateTime>

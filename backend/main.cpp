@@ -1,5 +1,5 @@
 // quillon-backend: the stand-in backend for tests and local runs.
-#include "StandInBackend.h"
+#include "backend/StandInBackend.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

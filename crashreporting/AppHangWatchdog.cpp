@@ -1,4 +1,4 @@
-#include "AppHangWatchdog.h"
+#include "crashreporting/AppHangWatchdog.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

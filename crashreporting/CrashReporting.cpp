@@ -1,8 +1,6 @@
-#include "CrashReporting.h"
+#include "crashreporting/CrashReporting.h"
 
-#include "AppBundle.h"
-#include "EnvelopeCrashReporter.h"
-#include "UnicodeText.h"
+#include "crashreporting/EnvelopeCrashReporter.h"
 
 #include <memory>
 
@@ -38,21 +36,23 @@ CrashReporter& processCrashReporter(const QVariantMap& infoDictionary) {
 void configureCrashReporting(const QVariantMap& infoDictionary) {
     const CrashReportingKeys keys = readKeys(infoDictionary);
     // The reporter and its release are made only when there is something to start.
-    if (unicode::trimmedWhitespaceAndNewlines(keys.dsn).isEmpty()) {
+    if (keys.dsn.trimmed().isEmpty()) {
         return;
     }
     startCrashReporting(processCrashReporter(infoDictionary), keys.dsn, keys.environment,
                         keys.tracesSampleRate);
 }
 
-void configureCrashReporting(const AppBundle& bundle, CrashReporter& reporter) {
-    const CrashReportingKeys keys = readKeys(bundle.infoDictionary());
+void configureCrashReporting(const QVariantMap& infoDictionary, CrashReporter& reporter) {
+    const CrashReportingKeys keys = readKeys(infoDictionary);
     startCrashReporting(reporter, keys.dsn, keys.environment, keys.tracesSampleRate);
 }
 
 void startCrashReporting(CrashReporter& reporter, const QString& dsn, const QString& environment,
                          double tracesSampleRate) {
-    const QString trimmed = unicode::trimmedWhitespaceAndNewlines(dsn);
+    // QChar::isSpace is the Unicode separators plus U+0009-U+000D and U+0085: whitespace and
+    // newlines.
+    const QString trimmed = dsn.trimmed();
     if (trimmed.isEmpty()) {
         return;
     }

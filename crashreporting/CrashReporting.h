@@ -5,7 +5,6 @@
 
 namespace quillon {
 
-class AppBundle;
 class CrashReporter;
 
 // Starts crash reporting from the Info.plist keys "SentryDSN", "SentryEnvironment" and
@@ -13,7 +12,7 @@ class CrashReporter;
 // process's reporter or on `reporter`. Never fails. The start-up hands in the dictionary it
 // has already read.
 void configureCrashReporting(const QVariantMap& infoDictionary);
-void configureCrashReporting(const AppBundle& bundle, CrashReporter& reporter);
+void configureCrashReporting(const QVariantMap& infoDictionary, CrashReporter& reporter);
 
 // Trims the DSN; an empty one starts nothing. Otherwise starts the reporter with the DSN, the
 // environment as given, no personal data, the crash handler, app-hang tracking, automatic

@@ -1,9 +1,9 @@
-#include "EnvelopeCrashReporter.h"
+#include "crashreporting/EnvelopeCrashReporter.h"
 
-#include "AppHangWatchdog.h"
-#include "EnvelopeUploader.h"
-#include "FatalSignalRecorder.h"
-#include "SentryEnvelope.h"
+#include "crashreporting/AppHangWatchdog.h"
+#include "crashreporting/EnvelopeUploader.h"
+#include "crashreporting/FatalSignalRecorder.h"
+#include "crashreporting/SentryEnvelope.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CrashReporter.h"
-#include "SentryDsn.h"
+#include "crashreporting/CrashReporter.h"
+#include "crashreporting/SentryDsn.h"
 
 #include <QObject>
 #include <QString>

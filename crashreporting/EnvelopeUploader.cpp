@@ -1,6 +1,6 @@
-#include "EnvelopeUploader.h"
+#include "crashreporting/EnvelopeUploader.h"
 
-#include "SentryEnvelope.h"
+#include "crashreporting/SentryEnvelope.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SentryDsn.h"
+#include "crashreporting/SentryDsn.h"
 
 #include <QObject>
 #include <QString>

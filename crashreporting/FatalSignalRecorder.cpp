@@ -1,7 +1,6 @@
-#include "FatalSignalRecorder.h"
+#include "crashreporting/FatalSignalRecorder.h"
 
-#include "JsonCoding.h"
-#include "SentryEnvelope.h"
+#include "crashreporting/SentryEnvelope.h"
 
 #include <QDir>
 #include <QFile>
@@ -267,11 +266,11 @@ bool FatalSignalRecorder::install(const QString& folder, const QString& dsn,
     r->path = QFile::encodeName(path).toStdString();
     r->temporaryPath = r->path + ".tmp";
     r->headerStart = "{\"event_id\":\"" + eventID.toStdString() +
-                     "\",\"dsn\":" + json::quoted(dsn).toStdString() + ",\"sent_at\":\"";
+                     "\",\"dsn\":" + envelope::jsonString(dsn).toStdString() + ",\"sent_at\":\"";
     r->eventStart = "{\"event_id\":\"" + eventID.toStdString() + "\",\"timestamp\":";
     r->eventMiddle = ",\"platform\":\"native\",\"level\":\"fatal\",\"environment\":" +
-                     json::quoted(environment).toStdString() +
-                     ",\"release\":" + json::quoted(release).toStdString() +
+                     envelope::jsonString(environment).toStdString() +
+                     ",\"release\":" + envelope::jsonString(release).toStdString() +
                      ",\"exception\":{\"values\":[{\"type\":\"";
     rendered = r;
 

@@ -1,4 +1,4 @@
-#include "SentryDsn.h"
+#include "crashreporting/SentryDsn.h"
 
 namespace quillon {
 namespace {

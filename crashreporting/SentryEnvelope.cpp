@@ -1,5 +1,6 @@
-#include "SentryEnvelope.h"
+#include "crashreporting/SentryEnvelope.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QUuid>
 
@@ -33,6 +34,12 @@ std::optional<QByteArray> withSentAt(const QByteArray& envelope, const QDateTime
 
 QString timestampText(const QDateTime& moment) {
     return moment.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QByteArray jsonString(const QString& text) {
+    // Qt escapes a value only inside an array; the brackets are stripped.
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
 }
 
 QString newEventID() {

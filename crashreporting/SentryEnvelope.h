@@ -19,6 +19,9 @@ std::optional<QByteArray> withSentAt(const QByteArray& envelope, const QDateTime
 // RFC 3339 in UTC with milliseconds, as Sentry writes it.
 QString timestampText(const QDateTime& moment);
 
+// `text` as a JSON string literal, quotes included, for envelopes rendered ahead of time.
+QByteArray jsonString(const QString& text);
+
 // 32 lowercase hexadecimal digits.
 QString newEventID();
 

@@ -2,10 +2,10 @@
 // facts and the shared session statistics over an initialised client's defaults suite, with
 // a few stored sessions. Goal: under 200 us. Prints the figures; asserts nothing.
 
-#include "DefaultSignalPayload.h"
-#include "SessionManager.h"
-#include "Signalpost.h"
-#include "TelemetryManagerConfiguration.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/payload/DefaultSignalPayload.h"
+#include "analytics/payload/SessionManager.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

@@ -3,11 +3,11 @@
 // held by 10,000 queued bodies. Goals: under 20 us per call, 10,000 signals within 1 s, the
 // cache file within 100 ms.
 
-#include "SignalCache.h"
-#include "SignalManager.h"
-#include "Signalpost.h"
-#include "TelemetryManager.h"
-#include "TelemetryManagerConfiguration.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/TelemetryManager.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/pipeline/SignalCache.h"
+#include "analytics/pipeline/SignalManager.h"
 
 #include <QCoreApplication>
 #include <QDir>

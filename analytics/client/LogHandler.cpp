@@ -1,4 +1,4 @@
-#include "LogHandler.h"
+#include "analytics/client/LogHandler.h"
 
 #include <cstdio>
 #include <syslog.h>

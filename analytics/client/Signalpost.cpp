@@ -1,10 +1,10 @@
-#include "Signalpost.h"
+#include "analytics/client/Signalpost.h"
 
-#include "SignalManageable.h"
-#include "TelemetryManager.h"
-#include "TelemetryManagerConfiguration.h"
-#include "TelemetryManagerStorage.h"
-#include "UserIdentifierHashing.h"
+#include "analytics/client/TelemetryManager.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/client/TelemetryManagerStorage.h"
+#include "analytics/client/UserIdentifierHashing.h"
+#include "analytics/pipeline/SignalManageable.h"
 
 #include <QCoreApplication>
 #include <QSettings>

@@ -1,10 +1,10 @@
-#include "TelemetryManager.h"
+#include "analytics/client/TelemetryManager.h"
 
-#include "SignalManager.h"
-#include "Signalpost.h"
-#include "TelemetryManagerConfiguration.h"
-#include "TelemetryManagerStorage.h"
-#include "UserIdentifierHashing.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/client/TelemetryManagerStorage.h"
+#include "analytics/client/UserIdentifierHashing.h"
+#include "analytics/pipeline/SignalManager.h"
 
 #include <QCoreApplication>
 #include <QTimer>

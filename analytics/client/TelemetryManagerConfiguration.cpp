@@ -1,7 +1,7 @@
-#include "TelemetryManagerConfiguration.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
 
-#include "SessionManager.h"
-#include "Signalpost.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/payload/SessionManager.h"
 
 namespace signalpost {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LogHandler.h"
-#include "SignalEnricher.h"
+#include "analytics/client/LogHandler.h"
+#include "analytics/pipeline/SignalEnricher.h"
 
 #include <QList>
 #include <QMap>

@@ -1,6 +1,6 @@
-#include "TelemetryManagerStorage.h"
+#include "analytics/client/TelemetryManagerStorage.h"
 
-#include "TelemetryManager.h"
+#include "analytics/client/TelemetryManager.h"
 
 #include <QReadWriteLock>
 

@@ -1,6 +1,6 @@
-#include "UserIdentifierHashing.h"
+#include "analytics/client/UserIdentifierHashing.h"
 
-#include "TelemetryManagerConfiguration.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
 
 #include <QCryptographicHash>
 #include <QStringEncoder>

@@ -1,7 +1,7 @@
-#include "DefaultSignalPayload.h"
+#include "analytics/payload/DefaultSignalPayload.h"
 
-#include "PlatformFacts.h"
-#include "SessionManager.h"
+#include "analytics/payload/PlatformFacts.h"
+#include "analytics/payload/SessionManager.h"
 
 #include <QLocale>
 #include <QRegularExpression>

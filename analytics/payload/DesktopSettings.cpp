@@ -1,4 +1,4 @@
-#include "DesktopSettings.h"
+#include "analytics/payload/DesktopSettings.h"
 
 #include <QByteArray>
 #include <QList>

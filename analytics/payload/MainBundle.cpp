@@ -1,4 +1,4 @@
-#include "MainBundle.h"
+#include "analytics/payload/MainBundle.h"
 
 #include <QReadWriteLock>
 

@@ -1,6 +1,6 @@
-#include "PlatformFacts.h"
+#include "analytics/payload/PlatformFacts.h"
 
-#include "MainBundle.h"
+#include "analytics/payload/MainBundle.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DesktopSettings.h"
+#include "analytics/payload/DesktopSettings.h"
 
 #include <QDateTime>
 #include <QSizeF>

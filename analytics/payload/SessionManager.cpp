@@ -1,7 +1,7 @@
-#include "SessionManager.h"
+#include "analytics/payload/SessionManager.h"
 
-#include "Signalpost.h"
-#include "UserIdentifierHashing.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/UserIdentifierHashing.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

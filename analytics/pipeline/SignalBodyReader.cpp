@@ -1,4 +1,4 @@
-#include "SignalBodyReader.h"
+#include "analytics/pipeline/SignalBodyReader.h"
 
 #include <QDateTime>
 #include <QTimeZone>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SignalPostBody.h"
+#include "analytics/pipeline/SignalPostBody.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,4 +1,4 @@
-#include "SignalCache.h"
+#include "analytics/pipeline/SignalCache.h"
 
 #include <QDir>
 #include <QFile>

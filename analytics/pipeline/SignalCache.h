@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LogHandler.h"
-#include "SignalPostBody.h"
+#include "analytics/client/LogHandler.h"
+#include "analytics/pipeline/SignalPostBody.h"
 
 #include <QList>
 #include <QReadWriteLock>

@@ -1,11 +1,11 @@
-#include "SignalManager.h"
+#include "analytics/pipeline/SignalManager.h"
 
-#include "DefaultSignalPayload.h"
-#include "SignalCache.h"
-#include "SignalSendWorker.h"
-#include "Signalpost.h"
-#include "TelemetryManagerConfiguration.h"
-#include "UserIdentifierHashing.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/client/UserIdentifierHashing.h"
+#include "analytics/payload/DefaultSignalPayload.h"
+#include "analytics/pipeline/SignalCache.h"
+#include "analytics/pipeline/SignalSendWorker.h"
 
 #include <QCoreApplication>
 #include <QSettings>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SignalManageable.h"
+#include "analytics/pipeline/SignalManageable.h"
 
 #include <QMetaObject>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "SignalPostBody.h"
+#include "analytics/pipeline/SignalPostBody.h"
 
-#include "SignalBodyReader.h"
+#include "analytics/pipeline/SignalBodyReader.h"
 
 #include <QLocale>
 #include <QTimeZone>

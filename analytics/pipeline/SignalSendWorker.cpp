@@ -1,8 +1,8 @@
-#include "SignalSendWorker.h"
+#include "analytics/pipeline/SignalSendWorker.h"
 
-#include "SignalCache.h"
-#include "SignalManager.h"
-#include "TelemetryManagerConfiguration.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/pipeline/SignalCache.h"
+#include "analytics/pipeline/SignalManager.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LogHandler.h"
+#include "analytics/client/LogHandler.h"
 
 #include <QMutex>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "DefaultSignalPayload.h"
-#include "PlatformFacts.h"
-#include "SessionManager.h"
+#include "analytics/payload/DefaultSignalPayload.h"
+#include "analytics/payload/PlatformFacts.h"
+#include "analytics/payload/SessionManager.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "LogHandler.h"
+#include "analytics/client/LogHandler.h"
 
 #include <QTemporaryFile>
 #include <QTest>

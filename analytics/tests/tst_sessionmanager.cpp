@@ -1,8 +1,8 @@
-#include "IngestStandIn.h"
-#include "SessionManager.h"
-#include "SignalCache.h"
-#include "Signalpost.h"
-#include "TelemetryManagerConfiguration.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/payload/SessionManager.h"
+#include "analytics/pipeline/SignalCache.h"
+#include "tests/support/IngestStandIn.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "LogRecorder.h"
-#include "SignalCache.h"
+#include "analytics/pipeline/SignalCache.h"
+#include "analytics/tests/LogRecorder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "IngestStandIn.h"
-#include "LogRecorder.h"
-#include "SignalCache.h"
-#include "SignalManager.h"
-#include "TelemetryManagerConfiguration.h"
-#include "UserIdentifierHashing.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/client/UserIdentifierHashing.h"
+#include "analytics/pipeline/SignalCache.h"
+#include "analytics/pipeline/SignalManager.h"
+#include "analytics/tests/LogRecorder.h"
+#include "tests/support/IngestStandIn.h"
 
 #include <QCoreApplication>
 #include <QDir>

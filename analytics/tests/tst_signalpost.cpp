@@ -1,11 +1,11 @@
-#include "DefaultSignalPayload.h"
-#include "IngestStandIn.h"
-#include "LogRecorder.h"
-#include "SignalCache.h"
-#include "Signalpost.h"
-#include "TelemetryManager.h"
-#include "TelemetryManagerConfiguration.h"
-#include "UserIdentifierHashing.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/TelemetryManager.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/client/UserIdentifierHashing.h"
+#include "analytics/payload/DefaultSignalPayload.h"
+#include "analytics/pipeline/SignalCache.h"
+#include "analytics/tests/LogRecorder.h"
+#include "tests/support/IngestStandIn.h"
 
 #include <QCoreApplication>
 #include <QDir>

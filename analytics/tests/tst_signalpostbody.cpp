@@ -1,4 +1,4 @@
-#include "SignalPostBody.h"
+#include "analytics/pipeline/SignalPostBody.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "TelemetryManagerConfiguration.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "TelemetryManagerConfiguration.h"
-#include "UserIdentifierHashing.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/client/UserIdentifierHashing.h"
 
 #include <QTest>
 

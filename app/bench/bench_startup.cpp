@@ -1,8 +1,8 @@
 // Start-up to the shown window, in-process on the offscreen platform, with the bundle of the
 // build tree. Prints the figures; asserts nothing.
-#include "AppBundle.h"
-#include "MainWindow.h"
-#include "QuillonDesktopApp.h"
+#include "app/QuillonDesktopApp.h"
+#include "core/app/AppBundle.h"
+#include "ui/window/MainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,12 @@
-#include "AppBundle.h"
-#include "AppTelemetry.h"
-#include "MainWindow.h"
-#include "QuillonDesktopApp.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/TelemetryManager.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "app/QuillonDesktopApp.h"
+#include "core/app/AppBundle.h"
+#include "core/app/AppTelemetry.h"
+#include "tests/support/IngestStandIn.h"
+#include "ui/window/MainWindow.h"
 
-#include <IngestStandIn.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
@@ -11,9 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
-#include <Signalpost.h>
-#include <TelemetryManager.h>
-#include <TelemetryManagerConfiguration.h>
 
 using namespace quillon;
 using signalpost::testsupport::IngestStandIn;

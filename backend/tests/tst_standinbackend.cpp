@@ -1,5 +1,5 @@
-#include "BackendProcess.h"
-#include "TestBackend.h"
+#include "tests/support/BackendProcess.h"
+#include "tests/support/TestBackend.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

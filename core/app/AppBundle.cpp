@@ -1,6 +1,6 @@
-#include "AppBundle.h"
+#include "core/app/AppBundle.h"
 
-#include "PropertyList.h"
+#include "core/app/PropertyList.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "AppConfiguration.h"
+#include "core/app/AppConfiguration.h"
 
-#include "AppBundle.h"
-#include "PropertyList.h"
+#include "core/app/AppBundle.h"
+#include "core/app/PropertyList.h"
 
 #include <QFile>
 #include <QVariantMap>

@@ -1,15 +1,15 @@
-#include "AppContainer.h"
+#include "core/app/AppContainer.h"
 
-#include "AppTelemetry.h"
-#include "AuthTokenStore.h"
-#include "DraftStore.h"
-#include "FeedbackService.h"
-#include "LinkedInAuthService.h"
-#include "LinkedInPostService.h"
-#include "LinkedInSessionStore.h"
-#include "SecretServiceKeychain.h"
-#include "UserDefaults.h"
-#include "UserDefaultsDraftRepository.h"
+#include "core/app/AppTelemetry.h"
+#include "core/backend/FeedbackService.h"
+#include "core/backend/LinkedInAuthService.h"
+#include "core/backend/LinkedInPostService.h"
+#include "core/storage/AuthTokenStore.h"
+#include "core/storage/DraftStore.h"
+#include "core/storage/LinkedInSessionStore.h"
+#include "core/storage/SecretServiceKeychain.h"
+#include "core/storage/UserDefaults.h"
+#include "core/storage/UserDefaultsDraftRepository.h"
 
 #include <QSettings>
 

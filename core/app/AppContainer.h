@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppConfiguration.h"
-#include "AppTelemetryEvent.h"
-#include "WebAuthenticationSession.h"
+#include "core/app/AppConfiguration.h"
+#include "core/app/AppTelemetryEvent.h"
+#include "core/backend/WebAuthenticationSession.h"
 
 #include <memory>
 

@@ -1,10 +1,10 @@
-#include "AppTelemetry.h"
+#include "core/app/AppTelemetry.h"
 
-#include "UnicodeText.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "core/model/UnicodeText.h"
 
 #include <QUuid>
-#include <Signalpost.h>
-#include <TelemetryManagerConfiguration.h>
 #include <atomic>
 #include <memory>
 

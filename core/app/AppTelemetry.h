@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppConfiguration.h"
-#include "AppTelemetryEvent.h"
+#include "core/app/AppConfiguration.h"
+#include "core/app/AppTelemetryEvent.h"
 
 namespace quillon {
 

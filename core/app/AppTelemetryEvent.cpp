@@ -1,4 +1,4 @@
-#include "AppTelemetryEvent.h"
+#include "core/app/AppTelemetryEvent.h"
 
 #include <array>
 #include <utility>

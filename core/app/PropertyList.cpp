@@ -1,4 +1,4 @@
-#include "PropertyList.h"
+#include "core/app/PropertyList.h"
 
 #include <QDateTime>
 #include <QTimeZone>

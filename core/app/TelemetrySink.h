@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppTelemetryEvent.h"
+#include "core/app/AppTelemetryEvent.h"
 
 #include <functional>
 

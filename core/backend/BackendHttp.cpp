@@ -1,7 +1,7 @@
-#include "BackendHttp.h"
+#include "core/backend/BackendHttp.h"
 
-#include "JsonCoding.h"
-#include "NetworkError.h"
+#include "core/backend/NetworkError.h"
+#include "core/model/JsonCoding.h"
 
 #include <QCoroNetworkReply>
 #include <QNetworkAccessManager>

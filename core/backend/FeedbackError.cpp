@@ -1,4 +1,4 @@
-#include "FeedbackError.h"
+#include "core/backend/FeedbackError.h"
 
 namespace quillon {
 

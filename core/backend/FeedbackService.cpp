@@ -1,9 +1,9 @@
-#include "FeedbackService.h"
+#include "core/backend/FeedbackService.h"
 
-#include "BackendHttp.h"
-#include "FeedbackError.h"
-#include "JsonCoding.h"
-#include "UnicodeText.h"
+#include "core/backend/BackendHttp.h"
+#include "core/backend/FeedbackError.h"
+#include "core/model/JsonCoding.h"
+#include "core/model/UnicodeText.h"
 
 #include <QCoroFuture>
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BackendHttp.h"
-#include "FeedbackImageAttachment.h"
-#include "FeedbackSenderIdentity.h"
+#include "core/backend/BackendHttp.h"
+#include "core/model/FeedbackImageAttachment.h"
+#include "core/model/FeedbackSenderIdentity.h"
 
 #include <QCoroTask>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "LinkedInAuthError.h"
+#include "core/backend/LinkedInAuthError.h"
 
 namespace quillon {
 

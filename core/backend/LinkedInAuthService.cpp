@@ -1,10 +1,10 @@
-#include "LinkedInAuthService.h"
+#include "core/backend/LinkedInAuthService.h"
 
-#include "BackendHttp.h"
-#include "JsonCoding.h"
-#include "JsonDecodingError.h"
-#include "LinkedInAuthError.h"
-#include "LinkedInTokenStore.h"
+#include "core/backend/BackendHttp.h"
+#include "core/backend/LinkedInAuthError.h"
+#include "core/model/JsonCoding.h"
+#include "core/model/JsonDecodingError.h"
+#include "core/storage/LinkedInTokenStore.h"
 
 #include <QCoroFuture>
 #include <QFuture>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BackendHttp.h"
-#include "LinkedInToken.h"
-#include "WebAuthenticationSession.h"
+#include "core/backend/BackendHttp.h"
+#include "core/backend/WebAuthenticationSession.h"
+#include "core/model/LinkedInToken.h"
 
 #include <QCoroTask>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "LinkedInPostError.h"
+#include "core/backend/LinkedInPostError.h"
 
 namespace quillon {
 

@@ -1,8 +1,8 @@
-#include "LinkedInPostService.h"
+#include "core/backend/LinkedInPostService.h"
 
-#include "BackendHttp.h"
-#include "LinkedInPostError.h"
-#include "UnicodeText.h"
+#include "core/backend/BackendHttp.h"
+#include "core/backend/LinkedInPostError.h"
+#include "core/model/UnicodeText.h"
 
 #include <QNetworkAccessManager>
 #include <QUuid>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BackendHttp.h"
+#include "core/backend/BackendHttp.h"
 
 #include <QByteArray>
 #include <QCoroTask>

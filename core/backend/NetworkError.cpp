@@ -1,4 +1,4 @@
-#include "NetworkError.h"
+#include "core/backend/NetworkError.h"
 
 namespace quillon {
 

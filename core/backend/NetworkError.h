@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ServiceError.h"
+#include "core/backend/ServiceError.h"
 
 #include <QNetworkReply>
 

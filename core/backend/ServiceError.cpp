@@ -1,4 +1,4 @@
-#include "ServiceError.h"
+#include "core/backend/ServiceError.h"
 
 namespace quillon {
 

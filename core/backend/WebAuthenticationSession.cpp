@@ -1,4 +1,4 @@
-#include "WebAuthenticationSession.h"
+#include "core/backend/WebAuthenticationSession.h"
 
 namespace quillon {
 

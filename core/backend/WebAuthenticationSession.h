@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WebAuthenticationSessionError.h"
+#include "core/backend/WebAuthenticationSessionError.h"
 
 #include <QString>
 #include <QUrl>

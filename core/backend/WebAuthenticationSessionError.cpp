@@ -1,4 +1,4 @@
-#include "WebAuthenticationSessionError.h"
+#include "core/backend/WebAuthenticationSessionError.h"
 
 namespace quillon {
 

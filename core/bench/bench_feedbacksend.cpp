@@ -1,9 +1,9 @@
 // Builds and sends feedback with five images of 5 MB each to the stand-in backend (a child
 // process, so its memory is not counted) and prints how long the main thread was busy, its
 // longest stretch without returning to the event loop, and the peak memory. Asserts nothing.
-#include "BackendProcess.h"
-#include "FeedbackService.h"
-#include "TaskOutcome.h"
+#include "core/backend/FeedbackService.h"
+#include "tests/support/BackendProcess.h"
+#include "tests/support/TaskOutcome.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

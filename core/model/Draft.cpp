@@ -1,7 +1,7 @@
-#include "Draft.h"
+#include "core/model/Draft.h"
 
-#include "JsonCoding.h"
-#include "UnicodeText.h"
+#include "core/model/JsonCoding.h"
+#include "core/model/UnicodeText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "FeedbackImageAttachment.h"
+#include "core/model/FeedbackImageAttachment.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 

@@ -1,4 +1,4 @@
-#include "JsonCoding.h"
+#include "core/model/JsonCoding.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
-#include "LinkedInProfile.h"
+#include "core/model/LinkedInProfile.h"
 
-#include "JsonCoding.h"
-#include "UnicodeText.h"
+#include "core/model/JsonCoding.h"
+#include "core/model/UnicodeText.h"
 
 namespace quillon {
 

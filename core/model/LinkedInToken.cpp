@@ -1,6 +1,6 @@
-#include "LinkedInToken.h"
+#include "core/model/LinkedInToken.h"
 
-#include "JsonCoding.h"
+#include "core/model/JsonCoding.h"
 
 #include <QJsonDocument>
 

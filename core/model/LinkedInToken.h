@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LinkedInProfile.h"
+#include "core/model/LinkedInProfile.h"
 
 #include <QByteArray>
 #include <QDateTime>

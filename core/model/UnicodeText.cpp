@@ -1,4 +1,4 @@
-#include "UnicodeText.h"
+#include "core/model/UnicodeText.h"
 
 #include <memory>
 #include <unicode/brkiter.h>

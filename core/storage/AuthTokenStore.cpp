@@ -1,4 +1,4 @@
-#include "AuthTokenStore.h"
+#include "core/storage/AuthTokenStore.h"
 
 namespace quillon {
 

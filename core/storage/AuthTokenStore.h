@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KeychainBackend.h"
-#include "LinkedInTokenStore.h"
+#include "core/storage/KeychainBackend.h"
+#include "core/storage/LinkedInTokenStore.h"
 
 #include <memory>
 

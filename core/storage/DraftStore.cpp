@@ -1,7 +1,7 @@
-#include "DraftStore.h"
+#include "core/storage/DraftStore.h"
 
-#include "DraftRepository.h"
-#include "UnicodeText.h"
+#include "core/model/UnicodeText.h"
+#include "core/storage/DraftRepository.h"
 
 #include <QDateTime>
 #include <algorithm>

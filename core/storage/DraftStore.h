@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Draft.h"
-#include "TelemetrySink.h"
+#include "core/app/TelemetrySink.h"
+#include "core/model/Draft.h"
 
 #include <QList>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "LinkedInSessionStore.h"
+#include "core/storage/LinkedInSessionStore.h"
 
-#include "LinkedInTokenStore.h"
+#include "core/storage/LinkedInTokenStore.h"
 
 namespace quillon {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LinkedInToken.h"
+#include "core/model/LinkedInToken.h"
 
 #include <QObject>
 #include <QString>

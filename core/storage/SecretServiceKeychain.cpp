@@ -1,4 +1,4 @@
-#include "SecretServiceKeychain.h"
+#include "core/storage/SecretServiceKeychain.h"
 
 #include <QList>
 #include <condition_variable>

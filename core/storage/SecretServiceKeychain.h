@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KeychainBackend.h"
+#include "core/storage/KeychainBackend.h"
 
 #include <atomic>
 #include <chrono>

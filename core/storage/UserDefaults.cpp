@@ -1,4 +1,4 @@
-#include "UserDefaults.h"
+#include "core/storage/UserDefaults.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "UserDefaultsDraftRepository.h"
+#include "core/storage/UserDefaultsDraftRepository.h"
 
 #include <QSettings>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DraftRepository.h"
+#include "core/storage/DraftRepository.h"
 
 #include <memory>
 

@@ -1,5 +1,5 @@
-#include "AppBundle.h"
-#include "AppConfiguration.h"
+#include "core/app/AppBundle.h"
+#include "core/app/AppConfiguration.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,8 +1,13 @@
-#include "AppContainer.h"
-#include "AppTelemetry.h"
-#include "AppTelemetryEvent.h"
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/TelemetryManager.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/client/UserIdentifierHashing.h"
+#include "analytics/pipeline/SignalCache.h"
+#include "core/app/AppContainer.h"
+#include "core/app/AppTelemetry.h"
+#include "core/app/AppTelemetryEvent.h"
+#include "tests/support/IngestStandIn.h"
 
-#include <IngestStandIn.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
@@ -11,11 +16,6 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QUuid>
-#include <SignalCache.h>
-#include <Signalpost.h>
-#include <TelemetryManager.h>
-#include <TelemetryManagerConfiguration.h>
-#include <UserIdentifierHashing.h>
 
 using namespace quillon;
 using signalpost::Signalpost;

@@ -1,6 +1,6 @@
-#include "AuthTokenStore.h"
-#include "LinkedInSessionStore.h"
-#include "SecretServiceKeychain.h"
+#include "core/storage/AuthTokenStore.h"
+#include "core/storage/LinkedInSessionStore.h"
+#include "core/storage/SecretServiceKeychain.h"
 
 #include <QTest>
 #include <QTimeZone>

@@ -1,7 +1,7 @@
-#include "BackendHttp.h"
-#include "NetworkError.h"
-#include "ScriptedServer.h"
-#include "TaskOutcome.h"
+#include "core/backend/BackendHttp.h"
+#include "core/backend/NetworkError.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TaskOutcome.h"
 
 #include <QNetworkAccessManager>
 #include <QTcpServer>

@@ -1,5 +1,5 @@
-#include "DraftStore.h"
-#include "UserDefaultsDraftRepository.h"
+#include "core/storage/DraftStore.h"
+#include "core/storage/UserDefaultsDraftRepository.h"
 
 #include <QSettings>
 #include <QSignalSpy>

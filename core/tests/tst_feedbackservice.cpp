@@ -1,8 +1,8 @@
-#include "FeedbackError.h"
-#include "FeedbackService.h"
-#include "ScriptedServer.h"
-#include "TaskOutcome.h"
-#include "TestBackend.h"
+#include "core/backend/FeedbackError.h"
+#include "core/backend/FeedbackService.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TaskOutcome.h"
+#include "tests/support/TestBackend.h"
 
 #include <QCoroFuture>
 #include <QJsonArray>

@@ -1,13 +1,13 @@
-#include "AuthTokenStore.h"
-#include "JsonDecodingError.h"
-#include "LinkedInAuthError.h"
-#include "LinkedInAuthService.h"
-#include "NetworkError.h"
-#include "ScriptedServer.h"
-#include "SecretServiceKeychain.h"
-#include "TaskOutcome.h"
-#include "TestBackend.h"
-#include "WebAuthenticationSession.h"
+#include "core/backend/LinkedInAuthError.h"
+#include "core/backend/LinkedInAuthService.h"
+#include "core/backend/NetworkError.h"
+#include "core/backend/WebAuthenticationSession.h"
+#include "core/model/JsonDecodingError.h"
+#include "core/storage/AuthTokenStore.h"
+#include "core/storage/SecretServiceKeychain.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TaskOutcome.h"
+#include "tests/support/TestBackend.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

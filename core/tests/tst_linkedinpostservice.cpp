@@ -1,9 +1,9 @@
-#include "LinkedInPostError.h"
-#include "LinkedInPostService.h"
-#include "NetworkError.h"
-#include "ScriptedServer.h"
-#include "TaskOutcome.h"
-#include "TestBackend.h"
+#include "core/backend/LinkedInPostError.h"
+#include "core/backend/LinkedInPostService.h"
+#include "core/backend/NetworkError.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TaskOutcome.h"
+#include "tests/support/TestBackend.h"
 
 #include <QRegularExpression>
 #include <QTest>

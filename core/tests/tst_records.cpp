@@ -1,7 +1,7 @@
-#include "Draft.h"
-#include "JsonCoding.h"
-#include "LinkedInProfile.h"
-#include "LinkedInToken.h"
+#include "core/model/Draft.h"
+#include "core/model/JsonCoding.h"
+#include "core/model/LinkedInProfile.h"
+#include "core/model/LinkedInToken.h"
 
 #include <QJsonDocument>
 #include <QTest>

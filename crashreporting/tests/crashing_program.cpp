@@ -1,6 +1,6 @@
 // Starts the crash reporter, then crashes: crashing_program <folder> <dsn> segfault|abort.
-#include "CrashReporting.h"
-#include "EnvelopeCrashReporter.h"
+#include "crashreporting/CrashReporting.h"
+#include "crashreporting/EnvelopeCrashReporter.h"
 
 #include <QCoreApplication>
 #include <cstdlib>

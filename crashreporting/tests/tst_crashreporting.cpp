@@ -1,10 +1,10 @@
-#include "AppBundle.h"
-#include "CrashReporting.h"
-#include "EnvelopeCrashReporter.h"
-#include "EnvelopeUploader.h"
-#include "ScriptedServer.h"
-#include "SentryDsn.h"
-#include "SentryEnvelope.h"
+#include "core/app/AppBundle.h"
+#include "crashreporting/CrashReporting.h"
+#include "crashreporting/EnvelopeCrashReporter.h"
+#include "crashreporting/EnvelopeUploader.h"
+#include "crashreporting/SentryDsn.h"
+#include "crashreporting/SentryEnvelope.h"
+#include "tests/support/ScriptedServer.h"
 
 #include <QDir>
 #include <QFile>
@@ -193,7 +193,7 @@ void CrashReportingTest::startUpReadsTheInfoKeys() {
     QTemporaryDir bundle;
     writeFixture(bundle.path(), "Info.plist", infoPlist(entries).toUtf8());
     EnvelopeCrashReporter reporter(bundle.filePath("crashes"), "dev.tovrel.quillon@2.5+41");
-    configureCrashReporting(AppBundle(bundle.path()), reporter);
+    configureCrashReporting(AppBundle(bundle.path()).infoDictionary(), reporter);
     QCOMPARE(reporter.isStarted(), started);
     if (!started) {
         return;

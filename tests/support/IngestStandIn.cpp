@@ -1,4 +1,4 @@
-#include "IngestStandIn.h"
+#include "tests/support/IngestStandIn.h"
 
 #include <QJsonDocument>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "TestBackend.h"
+#include "tests/support/TestBackend.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StandInBackend.h"
+#include "backend/StandInBackend.h"
 
 #include <QUrl>
 #include <thread>

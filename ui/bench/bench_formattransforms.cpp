@@ -1,8 +1,8 @@
 // Times bold, strikethrough and clear over a 1 MiB selection of mixed text. Goal: each under
 // 30 ms on the development machine.
-#include "EditorFormatCommand.h"
-#include "FormatTransforms.h"
-#include "Measure.h"
+#include "ui/bench/Measure.h"
+#include "ui/editor/EditorFormatCommand.h"
+#include "ui/editor/FormatTransforms.h"
 
 #include <QString>
 #include <QTextStream>

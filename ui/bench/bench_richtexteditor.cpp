@@ -1,10 +1,10 @@
 // Times one keystroke and one formatting command in the editor holding a 100,000-character
 // post, each with the repaint that follows. Goal: each within one 16 ms frame.
-#include "DraftStore.h"
-#include "EditorFormatCommand.h"
-#include "Measure.h"
-#include "RichTextEditor.h"
-#include "UserDefaultsDraftRepository.h"
+#include "core/storage/DraftStore.h"
+#include "core/storage/UserDefaultsDraftRepository.h"
+#include "ui/bench/Measure.h"
+#include "ui/editor/EditorFormatCommand.h"
+#include "ui/editor/RichTextEditor.h"
 
 #include <QApplication>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "DateTimeText.h"
+#include "ui/drafts/DateTimeText.h"
 
 #include <QTimeZone>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Draft.h"
+#include "core/model/Draft.h"
 
 #include <QWidget>
 #include <functional>

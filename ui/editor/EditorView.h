@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppTelemetry.h"
-#include "EditorFormatCommand.h"
-#include "TelemetrySink.h"
+#include "core/app/AppTelemetry.h"
+#include "core/app/TelemetrySink.h"
+#include "ui/editor/EditorFormatCommand.h"
 
 #include <QCoroTask>
 #include <QPointer>

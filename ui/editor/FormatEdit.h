@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextRange.h"
+#include "ui/editor/TextRange.h"
 
 #include <QString>
 

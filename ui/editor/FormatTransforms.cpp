@@ -1,6 +1,6 @@
-#include "FormatTransforms.h"
+#include "ui/editor/FormatTransforms.h"
 
-#include "UnicodeText.h"
+#include "core/model/UnicodeText.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EditorFormatCommand.h"
-#include "FormatEdit.h"
+#include "ui/editor/EditorFormatCommand.h"
+#include "ui/editor/FormatEdit.h"
 
 #include <QList>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "RichTextEditor.h"
+#include "ui/editor/RichTextEditor.h"
 
-#include "DraftStore.h"
-#include "FormatTransforms.h"
-#include "Theme.h"
-#include "Typography.h"
-#include "UnicodeText.h"
+#include "core/model/UnicodeText.h"
+#include "core/storage/DraftStore.h"
+#include "ui/editor/FormatTransforms.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/Typography.h"
 
 #include <QMimeData>
 #include <QTextCursor>

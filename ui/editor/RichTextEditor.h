@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EditorFormatCommand.h"
+#include "ui/editor/EditorFormatCommand.h"
 
 #include <QMetaObject>
 #include <QPlainTextEdit>

@@ -1,4 +1,4 @@
-#include "Insight.h"
+#include "ui/insights/Insight.h"
 
 namespace quillon {
 namespace {

@@ -1,11 +1,11 @@
-#include "InsightsView.h"
+#include "ui/insights/InsightsView.h"
 
-#include "ContentButton.h"
-#include "Metrics.h"
-#include "ScrollPane.h"
-#include "TextLabel.h"
-#include "Theme.h"
-#include "Typography.h"
+#include "ui/kit/ContentButton.h"
+#include "ui/kit/Metrics.h"
+#include "ui/kit/ScrollPane.h"
+#include "ui/kit/TextLabel.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/Typography.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppTelemetry.h"
-#include "Insight.h"
-#include "TelemetrySink.h"
+#include "core/app/AppTelemetry.h"
+#include "core/app/TelemetrySink.h"
+#include "ui/insights/Insight.h"
 
 #include <QWidget>
 

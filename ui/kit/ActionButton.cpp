@@ -1,7 +1,7 @@
-#include "ActionButton.h"
+#include "ui/kit/ActionButton.h"
 
-#include "Theme.h"
-#include "Typography.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/Typography.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Metrics.h"
+#include "ui/kit/Metrics.h"
 
 #include <QColor>
 #include <QPushButton>

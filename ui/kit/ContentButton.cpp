@@ -1,4 +1,4 @@
-#include "ContentButton.h"
+#include "ui/kit/ContentButton.h"
 
 #include <QPainter>
 #include <QPainterPath>

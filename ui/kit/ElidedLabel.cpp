@@ -1,4 +1,4 @@
-#include "ElidedLabel.h"
+#include "ui/kit/ElidedLabel.h"
 
 #include <QEvent>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
-#include "EmptyStateView.h"
+#include "ui/kit/EmptyStateView.h"
 
-#include "TextLabel.h"
-#include "Theme.h"
-#include "Typography.h"
+#include "ui/kit/TextLabel.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/Typography.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -1,4 +1,4 @@
-#include "GlyphButton.h"
+#include "ui/kit/GlyphButton.h"
 
 #include <QPainter>
 #include <QStyle>

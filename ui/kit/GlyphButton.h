@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Symbols.h"
+#include "ui/kit/Symbols.h"
 
 #include <QAbstractButton>
 #include <QColor>

@@ -1,6 +1,6 @@
-#include "LinkedInProfilePhoto.h"
+#include "ui/kit/LinkedInProfilePhoto.h"
 
-#include "SharedNetworkAccess.h"
+#include "ui/kit/SharedNetworkAccess.h"
 
 #include <QAbstractNetworkCache>
 #include <QNetworkAccessManager>

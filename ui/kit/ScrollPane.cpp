@@ -1,7 +1,7 @@
-#include "ScrollPane.h"
+#include "ui/kit/ScrollPane.h"
 
-#include "Metrics.h"
-#include "Theme.h"
+#include "ui/kit/Metrics.h"
+#include "ui/kit/Theme.h"
 
 #include <QVBoxLayout>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ActionButton.h"
-#include "Theme.h"
+#include "ui/kit/ActionButton.h"
+#include "ui/kit/Theme.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "SharedNetworkAccess.h"
+#include "ui/kit/SharedNetworkAccess.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "Surface.h"
+#include "ui/kit/Surface.h"
 
 #include <QPainter>
 #include <QPainterPath>

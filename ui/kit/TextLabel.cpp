@@ -1,4 +1,4 @@
-#include "TextLabel.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QLabel>
 

@@ -1,6 +1,6 @@
-#include "Theme.h"
+#include "ui/kit/Theme.h"
 
-#include "Metrics.h"
+#include "ui/kit/Metrics.h"
 
 namespace quillon::Theme {
 

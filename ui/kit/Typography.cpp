@@ -1,4 +1,4 @@
-#include "Typography.h"
+#include "ui/kit/Typography.h"
 
 #include <QGuiApplication>
 

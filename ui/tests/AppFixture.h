@@ -1,13 +1,13 @@
 #pragma once
 
-#include "AppConfiguration.h"
-#include "AppContainer.h"
-#include "AuthTokenStore.h"
-#include "DraftStore.h"
-#include "LinkedInSessionStore.h"
-#include "LinkedInToken.h"
-#include "SecretServiceKeychain.h"
-#include "UserDefaultsDraftRepository.h"
+#include "core/app/AppConfiguration.h"
+#include "core/app/AppContainer.h"
+#include "core/model/LinkedInToken.h"
+#include "core/storage/AuthTokenStore.h"
+#include "core/storage/DraftStore.h"
+#include "core/storage/LinkedInSessionStore.h"
+#include "core/storage/SecretServiceKeychain.h"
+#include "core/storage/UserDefaultsDraftRepository.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
-#include "ActionButton.h"
-#include "PrimaryButton.h"
-#include "SecondaryButton.h"
-#include "Typography.h"
+#include "ui/kit/ActionButton.h"
+#include "ui/kit/PrimaryButton.h"
+#include "ui/kit/SecondaryButton.h"
+#include "ui/kit/Typography.h"
 
 #include <QApplication>
 #include <QImage>

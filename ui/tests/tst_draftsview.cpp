@@ -1,9 +1,9 @@
-#include "AppFixture.h"
-#include "DateTimeText.h"
-#include "DraftsView.h"
-#include "ElidedLabel.h"
-#include "EmptyStateView.h"
-#include "Theme.h"
+#include "ui/drafts/DateTimeText.h"
+#include "ui/drafts/DraftsView.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/EmptyStateView.h"
+#include "ui/kit/Theme.h"
+#include "ui/tests/AppFixture.h"
 
 #include <QAbstractButton>
 #include <QLabel>

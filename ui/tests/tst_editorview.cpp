@@ -1,7 +1,7 @@
-#include "AppFixture.h"
-#include "EditorView.h"
-#include "LinkedInProfilePhoto.h"
-#include "RichTextEditor.h"
+#include "ui/editor/EditorView.h"
+#include "ui/editor/RichTextEditor.h"
+#include "ui/kit/LinkedInProfilePhoto.h"
+#include "ui/tests/AppFixture.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,6 @@
-#include "EditorFormatCommand.h"
-#include "FormatEdit.h"
-#include "FormatTransforms.h"
+#include "ui/editor/EditorFormatCommand.h"
+#include "ui/editor/FormatEdit.h"
+#include "ui/editor/FormatTransforms.h"
 
 #include <QTest>
 #include <optional>

@@ -1,8 +1,8 @@
-#include "ContentButton.h"
-#include "Insight.h"
-#include "InsightsView.h"
-#include "RecordingBrowser.h"
-#include "Theme.h"
+#include "ui/insights/Insight.h"
+#include "ui/insights/InsightsView.h"
+#include "ui/kit/ContentButton.h"
+#include "ui/kit/Theme.h"
+#include "ui/tests/RecordingBrowser.h"
 
 #include <QDesktopServices>
 #include <QLabel>

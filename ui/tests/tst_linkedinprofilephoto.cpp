@@ -1,5 +1,5 @@
-#include "LinkedInProfilePhoto.h"
-#include "LoopbackServer.h"
+#include "ui/kit/LinkedInProfilePhoto.h"
+#include "ui/tests/LoopbackServer.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,10 +1,10 @@
-#include "AppFixture.h"
-#include "DraftsView.h"
-#include "EditorView.h"
-#include "FeedbackButton.h"
-#include "InsightsView.h"
-#include "MainSplitView.h"
-#include "PostToast.h"
+#include "ui/drafts/DraftsView.h"
+#include "ui/editor/EditorView.h"
+#include "ui/insights/InsightsView.h"
+#include "ui/tests/AppFixture.h"
+#include "ui/window/FeedbackButton.h"
+#include "ui/window/MainSplitView.h"
+#include "ui/window/PostToast.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

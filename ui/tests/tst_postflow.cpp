@@ -1,10 +1,10 @@
-#include "AppFixture.h"
-#include "EditorView.h"
-#include "LinkedInAuthService.h"
-#include "MainSplitView.h"
-#include "RecordingBrowser.h"
-#include "TestBackend.h"
-#include "WebEngineAuthenticationSession.h"
+#include "core/backend/LinkedInAuthService.h"
+#include "tests/support/TestBackend.h"
+#include "ui/editor/EditorView.h"
+#include "ui/tests/AppFixture.h"
+#include "ui/tests/RecordingBrowser.h"
+#include "ui/websignin/WebEngineAuthenticationSession.h"
+#include "ui/window/MainSplitView.h"
 
 #include <QAbstractButton>
 #include <QApplication>

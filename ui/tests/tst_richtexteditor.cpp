@@ -1,9 +1,9 @@
-#include "DraftStore.h"
-#include "EditorFormatCommand.h"
-#include "RichTextEditor.h"
-#include "Theme.h"
-#include "Typography.h"
-#include "UserDefaultsDraftRepository.h"
+#include "core/storage/DraftStore.h"
+#include "core/storage/UserDefaultsDraftRepository.h"
+#include "ui/editor/EditorFormatCommand.h"
+#include "ui/editor/RichTextEditor.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/Typography.h"
 
 #include <QApplication>
 #include <QClipboard>

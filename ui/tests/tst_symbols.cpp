@@ -1,4 +1,4 @@
-#include "Symbols.h"
+#include "ui/kit/Symbols.h"
 
 #include <QTest>
 

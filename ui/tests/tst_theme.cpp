@@ -1,4 +1,4 @@
-#include "Theme.h"
+#include "ui/kit/Theme.h"
 
 #include <QTest>
 

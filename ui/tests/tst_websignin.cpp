@@ -1,9 +1,9 @@
-#include "AuthTokenStore.h"
-#include "LinkedInAuthService.h"
-#include "SecretServiceKeychain.h"
-#include "TaskOutcome.h"
-#include "TestBackend.h"
-#include "WebEngineAuthenticationSession.h"
+#include "core/backend/LinkedInAuthService.h"
+#include "core/storage/AuthTokenStore.h"
+#include "core/storage/SecretServiceKeychain.h"
+#include "tests/support/TaskOutcome.h"
+#include "tests/support/TestBackend.h"
+#include "ui/websignin/WebEngineAuthenticationSession.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,8 +1,8 @@
-#include "LinkedInAuthService.h"
-#include "LinkedInTokenStore.h"
-#include "TaskOutcome.h"
-#include "TestBackend.h"
-#include "WebEngineAuthenticationSession.h"
+#include "core/backend/LinkedInAuthService.h"
+#include "core/storage/LinkedInTokenStore.h"
+#include "tests/support/TaskOutcome.h"
+#include "tests/support/TestBackend.h"
+#include "ui/websignin/WebEngineAuthenticationSession.h"
 
 #include <QTest>
 

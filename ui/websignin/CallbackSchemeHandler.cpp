@@ -1,4 +1,4 @@
-#include "CallbackSchemeHandler.h"
+#include "ui/websignin/CallbackSchemeHandler.h"
 
 #include <QWebEngineUrlRequestJob>
 

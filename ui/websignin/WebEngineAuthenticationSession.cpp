@@ -1,6 +1,6 @@
-#include "WebEngineAuthenticationSession.h"
+#include "ui/websignin/WebEngineAuthenticationSession.h"
 
-#include "CallbackSchemeHandler.h"
+#include "ui/websignin/CallbackSchemeHandler.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WebAuthenticationSession.h"
+#include "core/backend/WebAuthenticationSession.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "FeedbackButton.h"
+#include "ui/window/FeedbackButton.h"
 
-#include "Symbols.h"
-#include "Theme.h"
+#include "ui/kit/Symbols.h"
+#include "ui/kit/Theme.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppTelemetry.h"
-#include "TelemetrySink.h"
+#include "core/app/AppTelemetry.h"
+#include "core/app/TelemetrySink.h"
 
 #include <QDialog>
 #include <QPointF>

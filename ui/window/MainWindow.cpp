@@ -1,9 +1,9 @@
-#include "MainWindow.h"
+#include "ui/window/MainWindow.h"
 
-#include "AppContainer.h"
-#include "AppTelemetry.h"
-#include "MainSplitView.h"
-#include "Theme.h"
+#include "core/app/AppContainer.h"
+#include "core/app/AppTelemetry.h"
+#include "ui/kit/Theme.h"
+#include "ui/window/MainSplitView.h"
 
 namespace quillon {
 

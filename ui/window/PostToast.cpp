@@ -1,7 +1,7 @@
-#include "PostToast.h"
+#include "ui/window/PostToast.h"
 
-#include "Theme.h"
-#include "Typography.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/Typography.h"
 
 #include <QFontMetrics>
 #include <QGraphicsDropShadowEffect>

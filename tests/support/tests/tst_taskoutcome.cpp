@@ -1,4 +1,4 @@
-#include "TaskOutcome.h"
+#include "tests/support/TaskOutcome.h"
 
 #include <QCoroSignal>
 #include <QTest>
