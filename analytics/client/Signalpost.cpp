@@ -5,6 +5,12 @@
 #include "analytics/client/TelemetryManagerStorage.h"
 #include "analytics/client/UserIdentifierHashing.h"
 #include "analytics/pipeline/SignalManageable.h"
+#include "analytics/presets/IdentifiableError.h"
+#include "analytics/purchases/PurchaseParameters.h"
+#include "analytics/purchases/StoreTransaction.h"
+#include "analytics/purchases/TrialConversionTracker.h"
+#include "analytics/tracking/DurationSignalTracker.h"
+#include "analytics/tracking/NavigationStatus.h"
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -76,6 +82,13 @@ void enqueue(std::shared_ptr<TelemetryManager> manager,
     }
 }
 
+// The preset's own parameters under the caller's.
+QMap<QString, QString> merged(QMap<QString, QString> preset,
+                              const QMap<QString, QString>& parameters) {
+    preset.insert(parameters);
+    return preset;
+}
+
 void installManager(std::shared_ptr<TelemetryManager> manager) {
     // The replaced manager, if this held the last reference, ends here outside the lock.
     TelemetryManagerStorage::exchange(std::move(manager));
@@ -134,6 +147,171 @@ void Signalpost::internalSignal(const QString& name, const QMap<QString, QString
     }
     enqueue(std::move(manager), std::move(configuration), name, parameters, floatValue,
             std::move(customUserID));
+}
+
+void Signalpost::startDurationSignal(const QString& name, const QMap<QString, QString>& parameters,
+                                     bool includeBackgroundTime) {
+    DurationSignalTracker::shared().startTracking(name, parameters, includeBackgroundTime);
+}
+
+void Signalpost::cancelDurationSignal(const QString& name) {
+    DurationSignalTracker::shared().stopTracking(name);
+}
+
+void Signalpost::stopAndSendDurationSignal(const QString& name,
+                                           const QMap<QString, QString>& parameters,
+                                           std::optional<double> floatValue,
+                                           std::optional<QString> customUserID) {
+    const auto measurement = DurationSignalTracker::shared().stopTracking(name);
+    if (!measurement) {
+        return;
+    }
+    QMap<QString, QString> durationParameters{
+        {QStringLiteral("Signalpost.Signal.durationInSeconds"),
+         DurationSignalTracker::secondsText(measurement->seconds)}};
+    durationParameters.insert(measurement->parameters);
+    durationParameters.insert(parameters);
+    internalSignal(name, durationParameters, floatValue, std::move(customUserID));
+}
+
+void Signalpost::userAcquired(const QString& channel, const QMap<QString, QString>& parameters,
+                              std::optional<QString> customUserID) {
+    internalSignal(
+        QStringLiteral("Signalpost.Acquisition.userAcquired"),
+        merged({{QStringLiteral("Signalpost.Acquisition.channel"), channel}}, parameters),
+        std::nullopt, std::move(customUserID));
+}
+
+void Signalpost::leadStarted(const QString& leadID, const QMap<QString, QString>& parameters,
+                             std::optional<QString> customUserID) {
+    internalSignal(QStringLiteral("Signalpost.Acquisition.leadStarted"),
+                   merged({{QStringLiteral("Signalpost.Acquisition.leadID"), leadID}}, parameters),
+                   std::nullopt, std::move(customUserID));
+}
+
+void Signalpost::leadConverted(const QString& leadID, const QMap<QString, QString>& parameters,
+                               std::optional<QString> customUserID) {
+    internalSignal(QStringLiteral("Signalpost.Acquisition.leadConverted"),
+                   merged({{QStringLiteral("Signalpost.Acquisition.leadID"), leadID}}, parameters),
+                   std::nullopt, std::move(customUserID));
+}
+
+void Signalpost::onboardingCompleted(const QMap<QString, QString>& parameters,
+                                     std::optional<QString> customUserID) {
+    internalSignal(QStringLiteral("Signalpost.Activation.onboardingCompleted"), parameters,
+                   std::nullopt, std::move(customUserID));
+}
+
+void Signalpost::coreFeatureUsed(const QString& featureName,
+                                 const QMap<QString, QString>& parameters,
+                                 std::optional<QString> customUserID) {
+    internalSignal(
+        QStringLiteral("Signalpost.Activation.coreFeatureUsed"),
+        merged({{QStringLiteral("Signalpost.Activation.featureName"), featureName}}, parameters),
+        std::nullopt, std::move(customUserID));
+}
+
+void Signalpost::referralSent(int receiversCount, const std::optional<QString>& kind,
+                              const QMap<QString, QString>& parameters,
+                              std::optional<QString> customUserID) {
+    QMap<QString, QString> preset{
+        {QStringLiteral("Signalpost.Referral.receiversCount"), QString::number(receiversCount)}};
+    if (kind) {
+        preset.insert(QStringLiteral("Signalpost.Referral.kind"), *kind);
+    }
+    internalSignal(QStringLiteral("Signalpost.Referral.sent"), merged(preset, parameters),
+                   std::nullopt, std::move(customUserID));
+}
+
+void Signalpost::userRatingSubmitted(int rating, const std::optional<QString>& comment,
+                                     const QMap<QString, QString>& parameters,
+                                     std::optional<QString> customUserID) {
+    if (rating < 0 || rating > 10) {
+        log(TelemetryManager::current()->configuration()->logHandler(), Level::error,
+            QStringLiteral("Rating must be between 0 and 10"));
+        return;
+    }
+    QMap<QString, QString> preset{
+        {QStringLiteral("Signalpost.Referral.ratingValue"), QString::number(rating)}};
+    if (comment) {
+        preset.insert(QStringLiteral("Signalpost.Referral.ratingComment"), *comment);
+    }
+    internalSignal(QStringLiteral("Signalpost.Referral.userRatingSubmitted"),
+                   merged(preset, parameters), std::nullopt, std::move(customUserID));
+}
+
+void Signalpost::paywallShown(const QString& reason, const QMap<QString, QString>& parameters,
+                              std::optional<QString> customUserID) {
+    internalSignal(
+        QStringLiteral("Signalpost.Revenue.paywallShown"),
+        merged({{QStringLiteral("Signalpost.Revenue.paywallShowReason"), reason}}, parameters),
+        std::nullopt, std::move(customUserID));
+}
+
+void Signalpost::errorOccurred(const QString& id, std::optional<ErrorCategory> category,
+                               const std::optional<QString>& message,
+                               const QMap<QString, QString>& parameters,
+                               std::optional<double> floatValue,
+                               std::optional<QString> customUserID) {
+    QMap<QString, QString> preset{{QStringLiteral("Signalpost.Error.id"), id}};
+    if (category) {
+        preset.insert(QStringLiteral("Signalpost.Error.category"), rawValue(*category));
+    }
+    if (message) {
+        preset.insert(QStringLiteral("Signalpost.Error.message"), *message);
+    }
+    internalSignal(QStringLiteral("Signalpost.Error.occurred"), merged(preset, parameters),
+                   floatValue, std::move(customUserID));
+}
+
+void Signalpost::errorOccurred(const IdentifiableError& error, ErrorCategory category,
+                               const QMap<QString, QString>& parameters,
+                               std::optional<double> floatValue,
+                               std::optional<QString> customUserID) {
+    errorOccurred(error.id(), category, error.localizedDescription(), parameters, floatValue,
+                  std::move(customUserID));
+}
+
+void Signalpost::errorOccurred(const IdentifiableError& error, ErrorCategory category,
+                               const std::optional<QString>& message,
+                               const QMap<QString, QString>& parameters,
+                               std::optional<double> floatValue,
+                               std::optional<QString> customUserID) {
+    errorOccurred(error.id(), category, message, parameters, floatValue, std::move(customUserID));
+}
+
+void Signalpost::purchaseCompleted(const StoreTransaction& transaction,
+                                   const QMap<QString, QString>& parameters,
+                                   std::optional<QString> customUserID) {
+    const QMap<QString, QString> sent = merged(purchaseParameters(transaction), parameters);
+    if (!startsFreeTrial(transaction)) {
+        internalSignal(QStringLiteral("Signalpost.Purchase.completed"), sent,
+                       priceInUSD(transaction), std::move(customUserID));
+        return;
+    }
+    internalSignal(QStringLiteral("Signalpost.Purchase.freeTrialStarted"), sent, std::nullopt,
+                   std::move(customUserID));
+    TrialConversionTracker& tracker = TrialConversionTracker::shared();
+    tracker.recordTrial(transaction.productID, transaction.originalID);
+    tracker.startObservingTransactions();
+}
+
+void Signalpost::navigationPathChanged(const QString& from, const QString& to,
+                                       const std::optional<QString>& customUserID) {
+    NavigationStatus::shared().setPreviousNavigationPath(to);
+    internalSignal(
+        QStringLiteral("Signalpost.Navigation.pathChanged"),
+        {{QStringLiteral("Signalpost.Navigation.schemaVersion"), QStringLiteral("1")},
+         {QStringLiteral("Signalpost.Navigation.identifier"), from + QStringLiteral(" -> ") + to},
+         {QStringLiteral("Signalpost.Navigation.sourcePath"), from},
+         {QStringLiteral("Signalpost.Navigation.destinationPath"), to}},
+        std::nullopt, customUserID);
+}
+
+void Signalpost::navigationPathChanged(const QString& to,
+                                       const std::optional<QString>& customUserID) {
+    navigationPathChanged(NavigationStatus::shared().previousNavigationPath().value_or(QString()),
+                          to, customUserID);
 }
 
 void Signalpost::requestImmediateSync() {

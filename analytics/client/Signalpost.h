@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analytics/presets/ErrorCategory.h"
+
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -10,6 +12,8 @@ class QSettings;
 
 namespace signalpost {
 
+class IdentifiableError;
+struct StoreTransaction;
 class TelemetryManagerConfiguration;
 
 // The one door into the analytics client. The application initialises it once and sends its
@@ -34,6 +38,68 @@ public:
     static void internalSignal(const QString& name, const QMap<QString, QString>& parameters = {},
                                std::optional<double> floatValue = {},
                                std::optional<QString> customUserID = {});
+
+    // Timing under `name` in the shared duration tracker; a second start restarts it.
+    static void startDurationSignal(const QString& name,
+                                    const QMap<QString, QString>& parameters = {},
+                                    bool includeBackgroundTime = false);
+    static void cancelDurationSignal(const QString& name);
+    // Sends the signal with "Signalpost.Signal.durationInSeconds", under which the start's and
+    // then these parameters are merged; nothing when nothing was timed under `name`.
+    static void stopAndSendDurationSignal(const QString& name,
+                                          const QMap<QString, QString>& parameters = {},
+                                          std::optional<double> floatValue = {},
+                                          std::optional<QString> customUserID = {});
+
+    // Preset signals. Each sends one internal signal of its own name; the caller's parameters
+    // are merged over the preset's, the caller winning on the same key.
+    static void userAcquired(const QString& channel, const QMap<QString, QString>& parameters = {},
+                             std::optional<QString> customUserID = {});
+    static void leadStarted(const QString& leadID, const QMap<QString, QString>& parameters = {},
+                            std::optional<QString> customUserID = {});
+    static void leadConverted(const QString& leadID, const QMap<QString, QString>& parameters = {},
+                              std::optional<QString> customUserID = {});
+    static void onboardingCompleted(const QMap<QString, QString>& parameters = {},
+                                    std::optional<QString> customUserID = {});
+    static void coreFeatureUsed(const QString& featureName,
+                                const QMap<QString, QString>& parameters = {},
+                                std::optional<QString> customUserID = {});
+    static void referralSent(int receiversCount, const std::optional<QString>& kind = {},
+                             const QMap<QString, QString>& parameters = {},
+                             std::optional<QString> customUserID = {});
+    // Ratings outside 0 to 10 are not sent; the configured log handler is told so.
+    static void userRatingSubmitted(int rating, const std::optional<QString>& comment = {},
+                                    const QMap<QString, QString>& parameters = {},
+                                    std::optional<QString> customUserID = {});
+    static void paywallShown(const QString& reason, const QMap<QString, QString>& parameters = {},
+                             std::optional<QString> customUserID = {});
+    static void errorOccurred(const QString& id, std::optional<ErrorCategory> category = {},
+                              const std::optional<QString>& message = {},
+                              const QMap<QString, QString>& parameters = {},
+                              std::optional<double> floatValue = {},
+                              std::optional<QString> customUserID = {});
+    // The message is the error's localized description.
+    static void errorOccurred(const IdentifiableError& error, ErrorCategory category,
+                              const QMap<QString, QString>& parameters = {},
+                              std::optional<double> floatValue = {},
+                              std::optional<QString> customUserID = {});
+    static void errorOccurred(const IdentifiableError& error, ErrorCategory category,
+                              const std::optional<QString>& message,
+                              const QMap<QString, QString>& parameters = {},
+                              std::optional<double> floatValue = {},
+                              std::optional<QString> customUserID = {});
+
+    // "Signalpost.Purchase.completed" with the price in US dollars, or for a free trial
+    // "Signalpost.Purchase.freeTrialStarted", after which the trial tracker follows it.
+    static void purchaseCompleted(const StoreTransaction& transaction,
+                                  const QMap<QString, QString>& parameters = {},
+                                  std::optional<QString> customUserID = {});
+
+    // Both remember `to` as the source of the next report; the second starts from there.
+    static void navigationPathChanged(const QString& from, const QString& to,
+                                      const std::optional<QString>& customUserID = {});
+    static void navigationPathChanged(const QString& to,
+                                      const std::optional<QString>& customUserID = {});
 
     // An early send attempt 50 ms from now, at most once per transmit interval.
     static void requestImmediateSync();

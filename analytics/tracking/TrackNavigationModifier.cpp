@@ -1,0 +1,22 @@
+#include "analytics/tracking/TrackNavigationModifier.h"
+
+#include "analytics/client/Signalpost.h"
+
+#include <QEvent>
+
+namespace signalpost {
+
+TrackNavigationModifier::TrackNavigationModifier(QObject* watched, QString path)
+    : QObject(watched)
+    , m_path(std::move(path)) {
+    watched->installEventFilter(this);
+}
+
+bool TrackNavigationModifier::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parent() && event->type() == QEvent::Show) {
+        Signalpost::navigationPathChanged(m_path);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace signalpost
