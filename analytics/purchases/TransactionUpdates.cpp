@@ -3,10 +3,8 @@
 namespace signalpost {
 
 std::optional<VerificationResult> TransactionUpdates::Stream::next() {
-    QMutexLocker locker(&m_mutex);
-    while (!m_cancelled && m_pending.empty() && !m_ended) {
-        m_changed.wait(&m_mutex);
-    }
+    std::unique_lock locker(m_mutex);
+    m_changed.wait(locker, [this] { return m_cancelled || !m_pending.empty() || m_ended; });
     if (m_cancelled || m_pending.empty()) {
         return std::nullopt;
     }
@@ -16,30 +14,30 @@ std::optional<VerificationResult> TransactionUpdates::Stream::next() {
 }
 
 void TransactionUpdates::Stream::cancel() {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     m_cancelled = true;
     m_pending.clear();
-    m_changed.wakeAll();
+    m_changed.notify_all();
 }
 
 bool TransactionUpdates::Stream::isCancelled() const {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     return m_cancelled;
 }
 
 void TransactionUpdates::Stream::push(const VerificationResult& update) {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     if (m_cancelled || m_ended) {
         return;
     }
     m_pending.push_back(update);
-    m_changed.wakeAll();
+    m_changed.notify_all();
 }
 
 void TransactionUpdates::Stream::end() {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard locker(m_mutex);
     m_ended = true;
-    m_changed.wakeAll();
+    m_changed.notify_all();
 }
 
 TransactionUpdates& TransactionUpdates::shared() {

@@ -4,9 +4,10 @@
 
 #include <QList>
 #include <QMutex>
-#include <QWaitCondition>
+#include <condition_variable>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace signalpost {
@@ -30,8 +31,8 @@ public:
         void push(const VerificationResult& update);
         void end();
 
-        mutable QMutex m_mutex;
-        QWaitCondition m_changed;
+        mutable std::mutex m_mutex;
+        std::condition_variable m_changed;
         std::deque<VerificationResult> m_pending;
         bool m_ended = false;
         bool m_cancelled = false;

@@ -23,7 +23,6 @@ QByteArray rawTopLevelValue(const QByteArray& json, const QString& key) {
     int depth = 0;
     qsizetype stringStart = -1;
     QByteArray lastString;
-    bool expectingValueFor = false;
     qsizetype valueStart = -1;
     for (qsizetype i = 0; i < json.size(); ++i) {
         const char c = json.at(i);
@@ -58,8 +57,7 @@ QByteArray rawTopLevelValue(const QByteArray& json, const QString& key) {
         case ':':
             if (depth == 1) {
                 const QJsonArray decoded = QJsonDocument::fromJson('[' + lastString + ']').array();
-                expectingValueFor = decoded.size() == 1 && decoded.at(0).toString() == key;
-                if (expectingValueFor) {
+                if (decoded.size() == 1 && decoded.at(0).toString() == key) {
                     valueStart = i + 1;
                 }
             }
