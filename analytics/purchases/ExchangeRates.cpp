@@ -4,7 +4,7 @@ namespace signalpost {
 namespace {
 
 // Units per US dollar. AED, BHD, BMD, CHF, CNY, EUR, GBP (and GGP, IMP, JEP), IRR, JPY, KWD,
-// LBP, PAB, VND and XDR are fixed by contract. The other rows are FloatRates' published
+// LBP, PAB, VND and XDR are fixed values. The other rows are FloatRates' published
 // USD-based rates of 5 September 2022 (as shipped in GNU units' currency.units), inverted and
 // rounded to four places. Rows that publication lacks follow their pegs: BTN = INR,
 // FKP = SHP = GBP, FOK = DKK, KID = TVD = AUD, KYD = 1/1.2; SLL, SLE (SLL/1000) and ZWL are

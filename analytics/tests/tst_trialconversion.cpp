@@ -187,15 +187,19 @@ void TrialConversionTest::paidRenewalConvertsOnce() {
     startClient();
     startTrial(4242);
 
-    StoreTransaction stillInTrial = freeTrial(4242);
-    stillInTrial.currencyCode = QStringLiteral("USD");
-    StoreTransaction otherProduct = renewal(4242);
+    // Each update to be ignored names a country of its own, so that a conversion sent for it
+    // shows.
+    auto marked = [](StoreTransaction t, const QString& country) {
+        t.countryCode = country;
+        return t;
+    };
+    StoreTransaction otherProduct = marked(renewal(4242), "PRD");
     otherProduct.productID = QStringLiteral("pro.yearly");
     TransactionUpdates& updates = TransactionUpdates::shared();
-    updates.feed(VerificationResult::unverified(renewal(4242)));
+    updates.feed(VerificationResult::unverified(marked(renewal(4242), "UNV")));
     updates.feed(VerificationResult::verified(otherProduct));
-    updates.feed(VerificationResult::verified(renewal(4243)));
-    updates.feed(VerificationResult::verified(stillInTrial));
+    updates.feed(VerificationResult::verified(marked(renewal(4243), "OID")));
+    updates.feed(VerificationResult::verified(marked(freeTrial(4242), "TRI")));
     updates.feed(VerificationResult::verified(renewal(4242)));
     // Once converted, no longer followed.
     updates.feed(VerificationResult::verified(renewal(4242)));
