@@ -1,0 +1,102 @@
+// The test runner: whatever a test leaves behind, its folder and its processes, is gone when the
+// runner returns, and the test's exit status is the runner's.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+QString runner() {
+    return qEnvironmentVariable("QUILLON_SOURCE_DIR") + QStringLiteral("/tests/support/run-test");
+}
+
+// Prints its sandbox and every process carrying it, leaves a process running, then exits with
+// the status it is given.
+// clang-format off
+const char* const leavingBehind = R"sh(
+echo "sandbox=$(dirname "$HOME")"
+test -d "$HOME" && echo "home exists"
+sleep 600 >/dev/null 2>&1 &
+for entry in /proc/[0-9]*; do
+    if grep -qzxF "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" "$entry/environ" 2>/dev/null; then
+        echo "pid=${entry#/proc/} $(cat "$entry/comm" 2>/dev/null)"
+    fi
+done
+exit "$1"
+)sh";
+// clang-format on
+
+// Gone, or a zombie that only its reaper still has to collect.
+bool isRunning(const QString& pid) {
+    QFile stat(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close < 0 || line.mid(close + 2, 1) != "Z";
+}
+
+} // namespace
+
+class RunTestTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void leavesNothingBehind_data();
+    void leavesNothingBehind();
+};
+
+void RunTestTest::leavesNothingBehind_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("exitStatus");
+    // Left running by the program or its session, besides the one it started itself.
+    QTest::addColumn<QStringList>("leftRunning");
+    QTest::newRow("plain, passing") << "plain" << 0 << QStringList{"sleep"};
+    QTest::newRow("plain, failing") << "plain" << 3 << QStringList{"sleep"};
+    QTest::newRow("keyring, passing") << "keyring" << 0 << QStringList{"sleep", "gnome-keyring-d"};
+    QTest::newRow("keyring, failing") << "keyring" << 5 << QStringList{"sleep", "gnome-keyring-d"};
+}
+
+void RunTestTest::leavesNothingBehind() {
+    QFETCH(QString, mode);
+    QFETCH(int, exitStatus);
+    QFETCH(QStringList, leftRunning);
+
+    QProcess run;
+    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    run.start(runner(), {mode, QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                         QString::fromLatin1(leavingBehind), QStringLiteral("sh"),
+                         QString::number(exitStatus)});
+    QVERIFY2(run.waitForFinished(120000), qPrintable(run.errorString()));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.exitCode(), exitStatus);
+
+    const QString output = QString::fromUtf8(run.readAllStandardOutput());
+    const QString sandbox =
+        QRegularExpression(QStringLiteral("^sandbox=(.+)$"), QRegularExpression::MultilineOption)
+            .match(output)
+            .captured(1);
+    QVERIFY2(!sandbox.isEmpty(), qPrintable(output));
+    QVERIFY(output.contains(QStringLiteral("home exists")));
+    QVERIFY2(!QDir(sandbox).exists(), qPrintable(sandbox));
+
+    // Every process the program saw in its sandbox, itself included, has ended.
+    QStringList seen;
+    auto matches =
+        QRegularExpression(QStringLiteral("^pid=(\\d+) (.*)$"), QRegularExpression::MultilineOption)
+            .globalMatch(output);
+    while (matches.hasNext()) {
+        const auto match = matches.next();
+        seen.append(match.captured(2));
+        QVERIFY2(!isRunning(match.captured(1)), qPrintable(match.captured(0)));
+    }
+    for (const QString& command : leftRunning) {
+        QVERIFY2(seen.contains(command), qPrintable(output));
+    }
+}
+
+QTEST_GUILESS_MAIN(RunTestTest)
+#include "tst_runtest.moc"
