@@ -6,9 +6,9 @@
 namespace signalpost {
 
 QUrl TelemetryManagerConfiguration::defaultIngestBaseURL() {
-    // The service's real address is not known to this code base; the reserved .invalid
-    // domain keeps signals from reaching anyone else until it is filled in.
-    return QUrl(QStringLiteral("https://ingest.signalpost.invalid/"));
+    // A deployment's address, chosen when it is built; the build's placeholder is on the
+    // reserved .invalid domain, so no signal reaches anyone until a deployment sets it.
+    return QUrl(QStringLiteral(SIGNALPOST_INGEST_BASE_URL));
 }
 
 TelemetryManagerConfiguration::TelemetryManagerConfiguration(

@@ -12,6 +12,7 @@ private Q_SLOTS:
     void defaults();
     void constructorArguments_data();
     void constructorArguments();
+    void defaultIngestAddressIsTheBuildOption();
     void testMode();
     void previewModeFollowsEnvironment_data();
     void previewModeFollowsEnvironment();
@@ -77,6 +78,14 @@ void TelemetryManagerConfigurationTest::constructorArguments() {
     QCOMPARE(c.salt(), expectedSalt);
     QCOMPARE(c.apiBaseURL(), expectedBaseURL);
     QCOMPARE(c.ingestNamespace(), std::optional<QString>(QStringLiteral("team")));
+}
+
+void TelemetryManagerConfigurationTest::defaultIngestAddressIsTheBuildOption() {
+    // A deployment chooses the address when it builds; the code keeps no address of its own.
+    const QString configured = qEnvironmentVariable("QUILLON_INGEST_BASE_URL");
+    QVERIFY2(!configured.isEmpty(), "the build passes its ingest address to this test");
+    QCOMPARE(TelemetryManagerConfiguration::defaultIngestBaseURL(), QUrl(configured));
+    QCOMPARE(TelemetryManagerConfiguration(QStringLiteral("APP")).apiBaseURL(), QUrl(configured));
 }
 
 void TelemetryManagerConfigurationTest::testMode() {
