@@ -12,7 +12,6 @@
 #include "analytics/tracking/DurationSignalTracker.h"
 #include "analytics/tracking/NavigationStatus.h"
 
-#include <QCoreApplication>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QThread>
@@ -69,17 +68,9 @@ void enqueue(std::shared_ptr<TelemetryManager> manager,
     // public path when its switch is on.
     warnAboutKeys(configuration->logHandler(), defaults);
 
-    auto process = [manager = std::move(manager), configuration = std::move(configuration), name,
-                    merged = std::move(merged), floatValue,
-                    customUserID = std::move(customUserID)] {
-        manager->signalManager()->processSignal(name, merged, floatValue, customUserID,
-                                                configuration);
-    };
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(app, std::move(process), Qt::QueuedConnection);
-    } else {
-        process();
-    }
+    // The sender keeps the signal until it is processed on the main thread, so that a quit
+    // coming first still finds it.
+    manager->signalManager()->enqueueSignal(name, merged, floatValue, customUserID, configuration);
 }
 
 // The preset's own parameters under the caller's.
@@ -101,7 +92,12 @@ void Signalpost::initialize(const TelemetryManagerConfiguration& configuration) 
 }
 
 void Signalpost::initialize(std::shared_ptr<TelemetryManagerConfiguration> configuration) {
-    installManager(std::make_shared<TelemetryManager>(std::move(configuration)));
+    auto manager = std::make_shared<TelemetryManager>(std::move(configuration));
+    const auto successor = manager->signalManager();
+    // What the replaced manager still holds goes on with its successor.
+    if (const auto previous = TelemetryManagerStorage::exchange(std::move(manager))) {
+        previous->signalManager()->handOn(successor);
+    }
 }
 
 void Signalpost::terminate() {

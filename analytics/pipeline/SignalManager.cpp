@@ -4,6 +4,7 @@
 #include "analytics/client/TelemetryManagerConfiguration.h"
 #include "analytics/client/UserIdentifierHashing.h"
 #include "analytics/payload/DefaultSignalPayload.h"
+#include "analytics/pipeline/PendingSignalWork.h"
 #include "analytics/pipeline/SignalCache.h"
 #include "analytics/pipeline/SignalSendWorker.h"
 
@@ -28,79 +29,45 @@ QString describe(const SignalPostBody& body) {
     return QString::fromUtf8(body.toJson(SignalPostBody::DateForm::wire).value_or(QByteArray()));
 }
 
-// What the application's quit does to the cache; none when the manager has gone already.
-void saveCache(const TelemetryManagerConfiguration& configuration, SignalCache* cache) {
-    log(configuration.logHandler(), Level::debug, QStringLiteral("appWillTerminate()"));
-    if (cache) {
-        cache->backupToDisk();
+QString storedUserIdentifier(const TelemetryManagerConfiguration& configuration) {
+    if (const auto user = configuration.defaultUser()) {
+        return *user;
     }
+    const std::unique_ptr<QSettings> suite = Signalpost::defaultsSuite();
+    if (!suite) {
+        return newUserIdentifier();
+    }
+    const QString key = QStringLiteral("defaultUserIdentifier");
+    const QString stored = suite->value(key).toString();
+    if (!stored.isEmpty()) {
+        return stored;
+    }
+    const QString identifier = newUserIdentifier();
+    suite->setValue(key, identifier);
+    return identifier;
 }
 
-} // namespace
+// What building a body needs of its sender, held by value so that a step outlives no pointer.
+struct BodyBuilder {
+    std::shared_ptr<TelemetryManagerConfiguration> managerConfiguration;
+    std::shared_ptr<SignalCache> cache;
+    PendingSignalWork* pending; // runs the step that uses it
 
-SignalManager::SignalManager(std::shared_ptr<TelemetryManagerConfiguration> configuration,
-                             Mode mode)
-    : m_configuration(std::move(configuration)) {
-    if (mode == Mode::detached) {
-        return;
-    }
-    m_timerThread = new QThread();
-    m_timerThread->setObjectName(QStringLiteral("com.signalpost.SignalTimer"));
-    const auto cacheLog =
-        m_configuration->swiftUIPreviewMode() ? std::nullopt : m_configuration->logHandler();
-    m_signalCache = std::make_shared<SignalCache>(cacheLog, m_configuration->cacheLimit());
+    void operator()(const QString& name, const QMap<QString, QString>& parameters,
+                    std::optional<double> floatValue, const std::optional<QString>& customUserID,
+                    const std::shared_ptr<TelemetryManagerConfiguration>& configuration) const;
+};
 
-    m_worker = new SignalSendWorker(m_configuration, m_signalCache);
-    m_worker->moveToThread(m_timerThread);
-    // Deleted on its own thread, with its timer and HTTP client, as the thread ends: the end
-    // deletes what is due, while a deletion merely posted is skipped if the thread is busy in a
-    // slot when asked to quit.
-    QObject::connect(m_timerThread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_timerThread->start();
-
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        // Direct: the save runs on the main thread as it quits, not on some thread's loop.
-        std::weak_ptr<SignalCache> cache = m_signalCache;
-        auto configuration = m_configuration;
-        m_terminateConnection = QObject::connect(
-            app, &QCoreApplication::aboutToQuit, app,
-            [cache, configuration] { saveCache(*configuration, cache.lock().get()); },
-            Qt::DirectConnection);
-    }
-    m_worker->startSending();
-}
-
-SignalManager::~SignalManager() {
-    QObject::disconnect(m_terminateConnection);
-    if (!m_timerThread) {
-        return;
-    }
-    // The worker goes as the thread ends; replies still in flight are abandoned with it.
-    m_timerThread->quit();
-    if (QThread::currentThread() == m_timerThread) {
-        // Cannot wait for the thread we run on; let it clean up after itself.
-        QObject::connect(m_timerThread, &QThread::finished, m_timerThread, &QObject::deleteLater);
-        return;
-    }
-    m_timerThread->wait();
-    delete m_timerThread;
-}
-
-void SignalManager::processSignal(
+void BodyBuilder::operator()(
     const QString& name, const QMap<QString, QString>& parameters, std::optional<double> floatValue,
     const std::optional<QString>& customUserID,
-    const std::shared_ptr<TelemetryManagerConfiguration>& configuration) {
-    // Detached, the signal is dropped: nothing to build, and nothing to read from the session
-    // statistics, which have no store before the client is initialised.
-    if (!m_signalCache) {
-        return;
-    }
+    const std::shared_ptr<TelemetryManagerConfiguration>& configuration) const {
     // Taken now, at the moment of the signal, on the caller's (the main) thread.
-    const QString defaultUser = defaultUserIdentifier();
+    const QString defaultUser = storedUserIdentifier(*managerConfiguration);
     const QMap<QString, QString> defaultPayload = DefaultSignalPayload::parameters();
 
-    QThreadPool::globalInstance()->start([cache = m_signalCache, configuration, name, parameters,
-                                          floatValue, customUserID, defaultUser, defaultPayload] {
+    pending->toPool([cache = cache, configuration, name, parameters, floatValue, customUserID,
+                     defaultUser, defaultPayload] {
         QMap<QString, QString> enriched;
         for (const auto& enricher : configuration->metadataEnrichers()) {
             if (!enricher) {
@@ -138,6 +105,87 @@ void SignalManager::processSignal(
     });
 }
 
+} // namespace
+
+SignalManager::SignalManager(std::shared_ptr<TelemetryManagerConfiguration> configuration,
+                             Mode mode)
+    : m_configuration(std::move(configuration)) {
+    if (mode == Mode::detached) {
+        return;
+    }
+    m_timerThread = new QThread();
+    m_timerThread->setObjectName(QStringLiteral("com.signalpost.SignalTimer"));
+    const auto cacheLog =
+        m_configuration->swiftUIPreviewMode() ? std::nullopt : m_configuration->logHandler();
+    m_signalCache = std::make_shared<SignalCache>(cacheLog, m_configuration->cacheLimit());
+    m_pending = std::make_shared<PendingSignalWork>();
+
+    m_worker = new SignalSendWorker(m_configuration, m_signalCache);
+    m_worker->moveToThread(m_timerThread);
+    // Deleted on its own thread, with its timer and HTTP client, as the thread ends: the end
+    // deletes what is due, while a deletion merely posted is skipped if the thread is busy in a
+    // slot when asked to quit.
+    QObject::connect(m_timerThread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_timerThread->start();
+
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        // Direct: the save runs on the main thread as it quits, not on some thread's loop; the
+        // destructor disconnects it before anything it uses goes.
+        m_terminateConnection = QObject::connect(
+            app, &QCoreApplication::aboutToQuit, app, [this] { appWillTerminate(); },
+            Qt::DirectConnection);
+    }
+    m_worker->startSending();
+}
+
+SignalManager::~SignalManager() {
+    QObject::disconnect(m_terminateConnection);
+    if (!m_timerThread) {
+        return;
+    }
+    // The worker goes as the thread ends; replies still in flight are abandoned with it.
+    m_timerThread->quit();
+    if (QThread::currentThread() == m_timerThread) {
+        // Cannot wait for the thread we run on; let it clean up after itself.
+        QObject::connect(m_timerThread, &QThread::finished, m_timerThread, &QObject::deleteLater);
+        return;
+    }
+    m_timerThread->wait();
+    delete m_timerThread;
+}
+
+void SignalManager::enqueueSignal(
+    const QString& name, const QMap<QString, QString>& parameters, std::optional<double> floatValue,
+    const std::optional<QString>& customUserID,
+    const std::shared_ptr<TelemetryManagerConfiguration>& configuration) {
+    // Detached, the signal is dropped: nothing to build, and nothing to read from the session
+    // statistics, which have no store before the client is initialised.
+    if (!m_signalCache) {
+        return;
+    }
+    QMutexLocker locker(&m_successorMutex);
+    if (const auto successor = m_successor.lock()) {
+        locker.unlock();
+        successor->enqueueSignal(name, parameters, floatValue, customUserID, configuration);
+        return;
+    }
+    m_pending->toMainThread([build = BodyBuilder{m_configuration, m_signalCache, m_pending.get()},
+                             name, parameters, floatValue, customUserID, configuration] {
+        build(name, parameters, floatValue, customUserID, configuration);
+    });
+}
+
+void SignalManager::processSignal(
+    const QString& name, const QMap<QString, QString>& parameters, std::optional<double> floatValue,
+    const std::optional<QString>& customUserID,
+    const std::shared_ptr<TelemetryManagerConfiguration>& configuration) {
+    if (!m_signalCache) {
+        return;
+    }
+    BodyBuilder{m_configuration, m_signalCache, m_pending.get()}(name, parameters, floatValue,
+                                                                 customUserID, configuration);
+}
+
 void SignalManager::sendNextBatch() {
     if (m_worker) {
         m_worker->attempt();
@@ -145,25 +193,51 @@ void SignalManager::sendNextBatch() {
 }
 
 QString SignalManager::defaultUserIdentifier() const {
-    if (const auto user = m_configuration->defaultUser()) {
-        return *user;
-    }
-    const std::unique_ptr<QSettings> suite = Signalpost::defaultsSuite();
-    if (!suite) {
-        return newUserIdentifier();
-    }
-    const QString key = QStringLiteral("defaultUserIdentifier");
-    const QString stored = suite->value(key).toString();
-    if (!stored.isEmpty()) {
-        return stored;
-    }
-    const QString identifier = newUserIdentifier();
-    suite->setValue(key, identifier);
-    return identifier;
+    return storedUserIdentifier(*m_configuration);
 }
 
 void SignalManager::appWillTerminate() {
-    saveCache(*m_configuration, m_signalCache.get());
+    log(m_configuration->logHandler(), Level::debug, QStringLiteral("appWillTerminate()"));
+    if (!m_signalCache) {
+        return;
+    }
+    // The event loop has ended: signals still on their way would never reach the cache, and a
+    // batch whose answer is outstanding lives nowhere else.
+    m_pending->finish();
+    m_worker->reclaimBatchesInFlight();
+    m_signalCache->backupToDisk();
+}
+
+void SignalManager::handOn(const std::shared_ptr<SignalManageable>& successor) {
+    if (!m_signalCache || !successor || successor.get() == this) {
+        return;
+    }
+    {
+        QMutexLocker locker(&m_successorMutex);
+        m_successor = successor;
+    }
+    // The successor saves at quit; this one must not write over its file.
+    QObject::disconnect(m_terminateConnection);
+    m_pending->finish();
+    m_worker->reclaimBatchesInFlight();
+    QList<SignalPostBody> queue;
+    for (QList<SignalPostBody> batch = m_signalCache->pop(); !batch.isEmpty();
+         batch = m_signalCache->pop()) {
+        queue.append(batch);
+    }
+    if (queue.isEmpty()) {
+        return;
+    }
+    log(m_configuration->logHandler(), Level::info,
+        QStringLiteral("Handing %1 signals on to the manager that replaces this one")
+            .arg(queue.size()));
+    successor->adopt(queue);
+}
+
+void SignalManager::adopt(const QList<SignalPostBody>& bodies) {
+    if (m_signalCache) {
+        m_signalCache->push(bodies);
+    }
 }
 
 int SignalManager::consecutiveFailures() const {

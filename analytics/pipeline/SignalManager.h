@@ -3,6 +3,7 @@
 #include "analytics/pipeline/SignalManageable.h"
 
 #include <QMetaObject>
+#include <QMutex>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@ class QThread;
 
 namespace signalpost {
 
+class PendingSignalWork;
 class SignalCache;
 class SignalSendWorker;
 class TelemetryManagerConfiguration;
@@ -44,6 +46,10 @@ public:
     SignalManager& operator=(const SignalManager&) = delete;
 
     void
+    enqueueSignal(const QString& name, const QMap<QString, QString>& parameters,
+                  std::optional<double> floatValue, const std::optional<QString>& customUserID,
+                  const std::shared_ptr<TelemetryManagerConfiguration>& configuration) override;
+    void
     processSignal(const QString& name, const QMap<QString, QString>& parameters,
                   std::optional<double> floatValue, const std::optional<QString>& customUserID,
                   const std::shared_ptr<TelemetryManagerConfiguration>& configuration) override;
@@ -51,8 +57,11 @@ public:
     // The configured default user, else the identifier kept in the defaults suite, else a new
     // one (kept when there is a suite).
     QString defaultUserIdentifier() const override;
+    void handOn(const std::shared_ptr<SignalManageable>& successor) override;
+    void adopt(const QList<SignalPostBody>& bodies) override;
 
-    // Saves the cache to disk; connected to QCoreApplication::aboutToQuit.
+    // Saves the cache to disk with every signal handed over and every batch in flight;
+    // connected to QCoreApplication::aboutToQuit.
     void appWillTerminate();
 
     // Failures since the last success, rejection or empty attempt.
@@ -66,6 +75,10 @@ public:
 private:
     std::shared_ptr<TelemetryManagerConfiguration> m_configuration;
     std::shared_ptr<SignalCache> m_signalCache;
+    std::shared_ptr<PendingSignalWork> m_pending;
+    // Set once this sender is replaced; guards the hand-over against signals arriving meanwhile.
+    QMutex m_successorMutex;
+    std::weak_ptr<SignalManageable> m_successor;
     QThread* m_timerThread = nullptr;
     SignalSendWorker* m_worker = nullptr;
     QMetaObject::Connection m_terminateConnection;

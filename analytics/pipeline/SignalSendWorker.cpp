@@ -68,7 +68,7 @@ void SignalSendWorker::startSending() {
 void SignalSendWorker::attempt() {
     log(Level::debug, QStringLiteral("Current signal cache count: %1").arg(m_cache->count()));
     // The pop is exclusive, so overlapping attempts never send the same body twice.
-    const QList<SignalPostBody> batch = m_cache->pop();
+    const auto [id, batch] = popBatch();
     if (batch.isEmpty()) {
         batchSucceeded();
         return;
@@ -80,11 +80,48 @@ void SignalSendWorker::attempt() {
     if (!data) {
         log(Level::error, QStringLiteral("Failed to encode signal batch: ") +
                               QStringLiteral("a float value is not a finite number"));
-        batchFailed(batch);
+        if (const auto taken = takeBatch(id)) {
+            batchFailed(*taken);
+        }
         return;
     }
     QMetaObject::invokeMethod(
-        this, [this, batch, data = *data] { send(batch, data); }, Qt::QueuedConnection);
+        this, [this, id = id, data = *data] { send(id, data); }, Qt::QueuedConnection);
+}
+
+std::pair<quint64, QList<SignalPostBody>> SignalSendWorker::popBatch() {
+    QMutexLocker locker(&m_inFlightMutex);
+    QList<SignalPostBody> batch = m_cache->pop();
+    const quint64 id = m_nextBatch++;
+    if (!batch.isEmpty()) {
+        m_inFlight.emplace(id, batch);
+    }
+    return {id, batch};
+}
+
+std::optional<QList<SignalPostBody>> SignalSendWorker::takeBatch(quint64 id) {
+    QMutexLocker locker(&m_inFlightMutex);
+    const auto found = m_inFlight.find(id);
+    if (found == m_inFlight.end()) {
+        return std::nullopt;
+    }
+    QList<SignalPostBody> batch = std::move(found->second);
+    m_inFlight.erase(found);
+    return batch;
+}
+
+bool SignalSendWorker::isInFlight(quint64 id) {
+    QMutexLocker locker(&m_inFlightMutex);
+    return m_inFlight.count(id) != 0;
+}
+
+void SignalSendWorker::reclaimBatchesInFlight() {
+    QMutexLocker locker(&m_inFlightMutex);
+    // Oldest batch first, each behind what was queued while it was away, as a failure would.
+    for (auto& [id, batch] : m_inFlight) {
+        m_cache->push(batch);
+    }
+    m_inFlight.clear();
 }
 
 QNetworkAccessManager* SignalSendWorker::network() {
@@ -94,14 +131,19 @@ QNetworkAccessManager* SignalSendWorker::network() {
     return m_network;
 }
 
-void SignalSendWorker::send(const QList<SignalPostBody>& batch, const QByteArray& data) {
+void SignalSendWorker::send(quint64 id, const QByteArray& data) {
+    if (!isInFlight(id)) {
+        return; // reclaimed for a save: sent now, it could arrive twice
+    }
     const auto ingestNamespace = m_configuration->ingestNamespace();
     const auto url = SignalPostBody::signalURL(m_configuration->apiBaseURL(), ingestNamespace);
     if (!url) {
         log(Level::error, QStringLiteral("Unable to construct signal API URL for namespace ") +
                               ingestNamespace.value_or(QStringLiteral("nil")));
         log(Level::error, QStringLiteral("Invalid endpoint URL"));
-        batchFailed(batch);
+        if (const auto batch = takeBatch(id)) {
+            batchFailed(*batch);
+        }
         return;
     }
 
@@ -115,12 +157,16 @@ void SignalSendWorker::send(const QList<SignalPostBody>& batch, const QByteArray
         }
     }
     QNetworkReply* reply = network()->post(request, data);
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, batch] { handleReply(reply, batch); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, id] { handleReply(reply, id); });
 }
 
-void SignalSendWorker::handleReply(QNetworkReply* reply, const QList<SignalPostBody>& batch) {
+void SignalSendWorker::handleReply(QNetworkReply* reply, quint64 id) {
     reply->deleteLater();
+    const auto taken = takeBatch(id);
+    if (!taken) {
+        return; // reclaimed and saved: whatever the answer, the cache file has the batch
+    }
+    const QList<SignalPostBody>& batch = *taken;
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     // Qt reports 4xx and 5xx answers as errors too; only a missing status means that no HTTP
     // answer arrived.

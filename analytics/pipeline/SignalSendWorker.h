@@ -5,9 +5,13 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <atomic>
+#include <map>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -35,9 +39,18 @@ public:
 
     int consecutiveFailures() const { return m_consecutiveFailures.load(); }
 
+    // Puts every batch that is popped but not yet answered back into the cache, for a save;
+    // their answers, when they come, change nothing. Callable from any thread.
+    void reclaimBatchesInFlight();
+
 private:
-    void send(const QList<SignalPostBody>& batch, const QByteArray& data);
-    void handleReply(QNetworkReply* reply, const QList<SignalPostBody>& batch);
+    // The popped batch is registered under the returned number before anyone can look for it.
+    std::pair<quint64, QList<SignalPostBody>> popBatch();
+    // The batch, unless it was reclaimed meanwhile.
+    std::optional<QList<SignalPostBody>> takeBatch(quint64 id);
+    bool isInFlight(quint64 id);
+    void send(quint64 id, const QByteArray& data);
+    void handleReply(QNetworkReply* reply, quint64 id);
     void batchSucceeded();
     void batchFailed(const QList<SignalPostBody>& batch);
     // Resets or raises the failure count and arms the send timer.
@@ -53,6 +66,11 @@ private:
     QNetworkAccessManager* m_network = nullptr;
     // Written on the timer thread only; atomic for readers on other threads.
     std::atomic<int> m_consecutiveFailures{0};
+    // Batches popped from the cache and not yet answered: held under the lock from the pop on,
+    // so that a body is always either in the cache or here.
+    QMutex m_inFlightMutex;
+    std::map<quint64, QList<SignalPostBody>> m_inFlight;
+    quint64 m_nextBatch = 0;
 };
 
 } // namespace signalpost

@@ -73,6 +73,7 @@ private Q_SLOTS:
     void olderSurfaceForwards();
     void foregroundStartsSessionAfterLongBackground();
     void standInBeforeInitialisationLeavesCacheFileAlone();
+    void secondInitializeHandsQueueOn();
 
 private:
     std::shared_ptr<TelemetryManagerConfiguration> configure(double transmitInterval = 0.05);
@@ -376,6 +377,32 @@ void SignalpostTest::standInBeforeInitialisationLeavesCacheFileAlone() {
     QTRY_COMPARE(m_ingest->allBodies().size(), 1);
     QCOMPARE(m_ingest->allBodies().first().toObject().value("type").toString(),
              QStringLiteral("from_last_launch"));
+}
+
+void SignalpostTest::secondInitializeHandsQueueOn() {
+    m_ingest->holdAnswers(true);
+    Signalpost::initialize(configure());
+    Signalpost::signal(QStringLiteral("a1"));
+    Signalpost::signal(QStringLiteral("a2"));
+    // A batch is on its way and stays unanswered; the next signal has not reached the cache.
+    QTRY_VERIFY(m_ingest->requestCount() >= 1);
+    Signalpost::signal(QStringLiteral("a3"));
+
+    IngestStandIn replacing;
+    const auto c = configure();
+    c->setApiBaseURL(replacing.baseURL());
+    Signalpost::initialize(c);
+    Signalpost::signal(QStringLiteral("a4"));
+    QTRY_COMPARE(replacing.allBodies().size(), 4);
+    QStringList types = bodiesByType(replacing.allBodies()).keys();
+    QCOMPARE(types, (QStringList{"a1", "a2", "a3", "a4"}));
+    QVERIFY(
+        m_log.lines().contains("INFO Handing 3 signals on to the manager that replaces this one"));
+
+    // The unanswered batch went on with the rest; its late answer puts nothing back.
+    m_ingest->holdAnswers(false);
+    Signalpost::signal(QStringLiteral("marker"));
+    QTRY_COMPARE(replacing.allBodies().size(), 5);
 }
 
 QTEST_GUILESS_MAIN(SignalpostTest)
