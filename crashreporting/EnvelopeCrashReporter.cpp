@@ -76,6 +76,13 @@ void EnvelopeCrashReporter::start(const std::function<void(CrashReporterOptions&
         return;
     }
     QObject::connect(app, &QCoreApplication::aboutToQuit, m_context.get(), [this] { shutDown(); });
+    if (m_ownsSignalHandlers) {
+        // Libraries loaded later (plugins, on-demand features) join the crash's list of loaded
+        // objects; a check that finds no change costs one look at the linker's counters.
+        auto* refresh = new QTimer(m_context.get());
+        QObject::connect(refresh, &QTimer::timeout, refresh, &FatalSignalRecorder::refreshImages);
+        refresh->start(std::chrono::seconds(1));
+    }
     if (options.enableAppHangTracking) {
         m_watchdog = std::make_unique<AppHangWatchdog>(
             m_appHangTimeout, [this](std::chrono::milliseconds timeout) { reportHang(timeout); });

@@ -1,5 +1,6 @@
 #include "crashreporting/FatalSignalRecorder.h"
 
+#include "crashreporting/LoadedImages.h"
 #include "crashreporting/SentryEnvelope.h"
 
 #include <QDir>
@@ -11,10 +12,12 @@
 #include <cstring>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <time.h>
 #include <ucontext.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quillon {
 namespace {
@@ -47,6 +50,11 @@ struct Rendered {
 };
 
 Rendered* rendered = nullptr;
+// The "debug_meta" object as the handler writes it. Replaced ones are kept until uninstall: a
+// handler may be reading one while it is replaced.
+std::atomic<const std::string*> renderedImages{nullptr};
+std::vector<std::unique_ptr<std::string>> imageRenderings;
+std::uint64_t imagesGeneration = 0;
 std::array<struct sigaction, fatalSignals.size()> previousActions{};
 stack_t previousStack{};
 void* alternateStack = nullptr;
@@ -91,7 +99,8 @@ public:
     size_t size() const { return m_size; }
 
 private:
-    char m_data[32 * 1024];
+    // Room for the frames and for a few hundred loaded objects.
+    char m_data[512 * 1024];
     size_t m_size = 0;
 };
 
@@ -207,7 +216,12 @@ void recordCrash(const FatalSignal& fatal, void* context) {
         event.text("\"}");
         comma = true;
     }
-    event.text("]}}]}}");
+    event.text("]}}]}");
+    if (const std::string* images = renderedImages.load()) {
+        event.text(",\"debug_meta\":");
+        event.text(*images);
+    }
+    event.text("}");
 
     Writer& file = fileWriter;
     file.text(rendered->headerStart);
@@ -273,6 +287,8 @@ bool FatalSignalRecorder::install(const QString& folder, const QString& dsn,
                      ",\"release\":" + envelope::jsonString(release).toStdString() +
                      ",\"exception\":{\"values\":[{\"type\":\"";
     rendered = r;
+    imagesGeneration = 0;
+    refreshImages();
 
     // The unwinder loads its library on first use, which allocates: do it now, not in the
     // handler.
@@ -316,6 +332,22 @@ void FatalSignalRecorder::uninstall() {
     }
     delete rendered;
     rendered = nullptr;
+    renderedImages = nullptr;
+    imageRenderings.clear();
+}
+
+void FatalSignalRecorder::refreshImages() {
+    if (!rendered) {
+        return;
+    }
+    const std::uint64_t generation = LoadedImages::generation();
+    if (renderedImages.load() && generation == imagesGeneration) {
+        return;
+    }
+    imagesGeneration = generation;
+    imageRenderings.push_back(std::make_unique<std::string>(
+        LoadedImages::debugMetaJson(LoadedImages::collect()).toStdString()));
+    renderedImages = imageRenderings.back().get();
 }
 
 bool FatalSignalRecorder::isInstalled() {
