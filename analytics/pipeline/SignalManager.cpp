@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QSettings>
 #include <QThread>
-#include <QThreadPool>
 #include <QUuid>
 #include <algorithm>
 #include <cmath>
@@ -47,11 +46,12 @@ QString storedUserIdentifier(const TelemetryManagerConfiguration& configuration)
     return identifier;
 }
 
-// What building a body needs of its sender, held by value so that a step outlives no pointer.
+// What building a body needs of its sender. A step keeps the configuration and the cache alive;
+// `pending` is the object that runs the step, so it outlives it.
 struct BodyBuilder {
     std::shared_ptr<TelemetryManagerConfiguration> managerConfiguration;
     std::shared_ptr<SignalCache> cache;
-    PendingSignalWork* pending; // runs the step that uses it
+    PendingSignalWork* pending;
 
     void operator()(const QString& name, const QMap<QString, QString>& parameters,
                     std::optional<double> floatValue, const std::optional<QString>& customUserID,
