@@ -117,7 +117,9 @@ QWidget* DraftsView::row(const Draft& draft) {
 
     auto* remove = new GlyphButton(Symbol::xmark, 13, 32, Theme::secondaryInk());
     remove->setObjectName(u"deleteDraftButton"_qs);
-    remove->setAccessibleName(u"Delete draft"_qs);
+    // Named after its draft: a list of identical "Delete draft" buttons tells a screen-reader
+    // user nothing about which one is which.
+    remove->setAccessibleName(u"Delete draft %1"_qs.arg(draft.title()));
     remove->setToolTip(u"Delete draft"_qs);
     connect(remove, &QAbstractButton::clicked, this, [this, draft] { deleteDraft(draft); });
 

@@ -7,6 +7,7 @@
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/editor/RichTextEditor.h"
+#include "ui/kit/EnterKeyActivation.h"
 #include "ui/kit/LinkedInProfilePhoto.h"
 #include "ui/kit/Metrics.h"
 #include "ui/kit/PrimaryButton.h"
@@ -18,8 +19,10 @@
 #include "ui/kit/Theme.h"
 #include "ui/kit/Typography.h"
 
+#include <QAction>
 #include <QDesktopServices>
 #include <QGridLayout>
+#include <QKeySequence>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollArea>
@@ -44,19 +47,47 @@ QToolButton* symbolButton(Symbol symbol, int symbolSize, int frame, const QColor
     auto* button = new QToolButton;
     button->setAutoRaise(true);
     button->setFixedSize(frame, frame);
-    QIcon icon;
-    icon.addPixmap(symbolPixmap(symbol, color, symbolSize, 2.0));
-    button->setIcon(icon);
+    button->setIcon(tintedSymbolIcon(symbol, color));
     button->setIconSize(QSize(symbolSize, symbolSize));
     button->setCursor(Qt::PointingHandCursor);
     return button;
+}
+
+// What a toolbar button is called, what it says when hovered (with its shortcut, if any) and
+// what a screen reader announces.
+void describe(QToolButton* button, const QString& name, const QKeySequence& shortcut = {}) {
+    button->setAccessibleName(name);
+    button->setToolTip(shortcut.isEmpty()
+                           ? name
+                           : u"%1 (%2)"_qs.arg(name, shortcut.toString(QKeySequence::NativeText)));
 }
 
 struct ToolbarText {
     EditorFormatCommand command;
     QString title;
     QString name;
+    QString description;
 };
+
+struct ToolbarSymbol {
+    EditorFormatCommand command;
+    Symbol symbol;
+    QString name;
+    QString description;
+};
+
+QKeySequence shortcutFor(EditorFormatCommand command) {
+    switch (command) {
+    case EditorFormatCommand::bold:
+        return QKeySequence(Qt::CTRL | Qt::Key_B);
+    case EditorFormatCommand::italic:
+        return QKeySequence(Qt::CTRL | Qt::Key_I);
+    case EditorFormatCommand::underline:
+        return QKeySequence(Qt::CTRL | Qt::Key_U);
+    default:
+        return {};
+    }
+}
 
 } // namespace
 
@@ -87,9 +118,14 @@ EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStor
     // Outside the scroll view, so it stays in sight while the content scrolls.
     layout->addWidget(bottomBar());
 
+    m_pane = pane;
+    addShortcuts();
+    orderTabStops();
+
     connect(&m_draftStore, &DraftStore::editorTextChanged, this, &EditorView::refreshText);
     connect(&m_sessionStore, &LinkedInSessionStore::tokenChanged, this,
             &EditorView::refreshProfile);
+    connect(m_editor, &QPlainTextEdit::cursorPositionChanged, this, &EditorView::keepCaretInSight);
     refreshText();
     refreshProfile();
 }
@@ -103,8 +139,9 @@ QWidget* EditorView::header() {
     layout->setSpacing(10);
     auto* back = symbolButton(Symbol::chevronLeft, 17, 28, Theme::ink());
     back->setObjectName(u"backToDraftsButton"_qs);
-    back->setAccessibleName(u"Back to drafts"_qs);
-    back->setToolTip(u"Back to drafts"_qs);
+    describe(back, u"Back to drafts"_qs);
+    EnterKeyActivation::install(back);
+    m_backButton = back;
     connect(back, &QToolButton::clicked, this, [this] {
         if (m_onShowDrafts) {
             m_onShowDrafts();
@@ -134,6 +171,8 @@ QWidget* EditorView::editorCard() {
     stripLayout->setContentsMargins(0, 0, 0, 1);
     auto* scroller = new QScrollArea;
     scroller->setFrameShape(QFrame::NoFrame);
+    // Not a stop of its own; a click on it must not take the focus from the editor either.
+    scroller->setFocusPolicy(Qt::NoFocus);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setWidgetResizable(true);
@@ -149,7 +188,8 @@ QWidget* EditorView::editorCard() {
     overlay->setContentsMargins(0, 0, 0, 0);
     m_editor = new RichTextEditor;
     m_editor->setObjectName(u"postEditor"_qs);
-    m_editor->setMinimumHeight(260);
+    m_editor->setAccessibleName(u"Post text"_qs);
+    m_editor->growWithText(260);
     m_editor->bindText(m_draftStore);
     m_editor->setOnFirstEdit([this] { trackFirstEdit(); });
     auto* editorHolder = new QWidget;
@@ -161,8 +201,8 @@ QWidget* EditorView::editorCard() {
 
     m_clearButton = symbolButton(Symbol::xmark, 14, 32, Theme::ink());
     m_clearButton->setObjectName(u"clearPostButton"_qs);
-    m_clearButton->setAccessibleName(u"Clear post text"_qs);
-    m_clearButton->setToolTip(u"Clear post text"_qs);
+    describe(m_clearButton, u"Clear post text"_qs);
+    EnterKeyActivation::install(m_clearButton);
     QSizePolicy keepsPlace = m_clearButton->sizePolicy();
     keepsPlace.setRetainSizeWhenHidden(true);
     m_clearButton->setSizePolicy(keepsPlace);
@@ -185,16 +225,16 @@ QWidget* EditorView::formatToolbar() {
     const QColor ink = Theme::withOpacity(Theme::ink(), 0.72);
 
     const ToolbarText texts[] = {
-        {EditorFormatCommand::bold, u"B"_qs, u"formatBold"_qs},
-        {EditorFormatCommand::italic, u"I"_qs, u"formatItalic"_qs},
-        {EditorFormatCommand::strikethrough, u"S"_qs, u"formatStrikethrough"_qs},
-        {EditorFormatCommand::underline, u"U"_qs, u"formatUnderline"_qs},
-        {EditorFormatCommand::code, u"<>"_qs, u"formatCode"_qs},
-        {EditorFormatCommand::clear, u"T/"_qs, u"formatClear"_qs},
+        {EditorFormatCommand::bold, u"B"_qs, u"formatBold"_qs, u"Bold"_qs},
+        {EditorFormatCommand::italic, u"I"_qs, u"formatItalic"_qs, u"Italic"_qs},
+        {EditorFormatCommand::strikethrough, u"S"_qs, u"formatStrikethrough"_qs,
+         u"Strikethrough"_qs},
+        {EditorFormatCommand::underline, u"U"_qs, u"formatUnderline"_qs, u"Underline"_qs},
+        {EditorFormatCommand::code, u"<>"_qs, u"formatCode"_qs, u"Code"_qs},
+        {EditorFormatCommand::clear, u"T/"_qs, u"formatClear"_qs, u"Clear formatting"_qs},
     };
     for (const ToolbarText& text : texts) {
-        QFont buttonFont = quillon::font(TextStyle::body, QFont::Medium);
-        buttonFont.setPixelSize(18);
+        QFont buttonFont = quillon::fontOfSize(18, QFont::Medium);
         switch (text.command) {
         case EditorFormatCommand::bold:
             buttonFont.setWeight(QFont::Bold);
@@ -216,9 +256,8 @@ QWidget* EditorView::formatToolbar() {
         button->setObjectName(text.name);
         button->setFixedSize(44, 44);
         button->setCursor(Qt::PointingHandCursor);
-        const EditorFormatCommand command = text.command;
-        connect(button, &QToolButton::clicked, this,
-                [this, command] { m_editor->setCommand(command); });
+        describe(button, text.description, shortcutFor(text.command));
+        addToolbarButton(button, text.command);
         layout->addWidget(button);
     }
 
@@ -230,20 +269,74 @@ QWidget* EditorView::formatToolbar() {
     dividerLayout->addWidget(line);
     layout->addWidget(divider);
 
-    const std::pair<EditorFormatCommand, Symbol> symbols[] = {
-        {EditorFormatCommand::bullets, Symbol::listBullet},
-        {EditorFormatCommand::numbered, Symbol::listNumber},
+    const ToolbarSymbol symbols[] = {
+        {EditorFormatCommand::bullets, Symbol::listBullet, u"formatBullets"_qs,
+         u"Bulleted list"_qs},
+        {EditorFormatCommand::numbered, Symbol::listNumber, u"formatNumbered"_qs,
+         u"Numbered list"_qs},
     };
-    for (const auto& [command, symbol] : symbols) {
-        auto* button = symbolButton(symbol, 18, 44, ink);
-        button->setObjectName(command == EditorFormatCommand::bullets ? u"formatBullets"_qs
-                                                                      : u"formatNumbered"_qs);
-        connect(button, &QToolButton::clicked, this,
-                [this, c = command] { m_editor->setCommand(c); });
+    for (const ToolbarSymbol& symbol : symbols) {
+        auto* button = symbolButton(symbol.symbol, 18, 44, ink);
+        button->setObjectName(symbol.name);
+        describe(button, symbol.description);
+        addToolbarButton(button, symbol.command);
         layout->addWidget(button);
     }
     layout->addStretch(1);
     return row;
+}
+
+void EditorView::addToolbarButton(QToolButton* button, EditorFormatCommand command) {
+    // Reached with Tab, but a click leaves the focus, and so the selection, in the editor.
+    button->setFocusPolicy(Qt::TabFocus);
+    EnterKeyActivation::install(button);
+    connect(button, &QToolButton::clicked, this, [this, command] { m_editor->setCommand(command); });
+    m_toolbarButtons.append(button);
+}
+
+void EditorView::addShortcuts() {
+    const auto add = [this](const QKeySequence& keys, std::function<void()> action) {
+        auto* shortcut = new QAction(this);
+        shortcut->setShortcut(keys);
+        shortcut->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QAction::triggered, this, std::move(action));
+        addAction(shortcut);
+    };
+    for (const EditorFormatCommand command :
+         {EditorFormatCommand::bold, EditorFormatCommand::italic, EditorFormatCommand::underline}) {
+        add(shortcutFor(command), [this, command] { m_editor->setCommand(command); });
+    }
+    add(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveDraft(); });
+    m_editor->leaveShortcutsToScreen({shortcutFor(EditorFormatCommand::bold),
+                                      shortcutFor(EditorFormatCommand::italic),
+                                      shortcutFor(EditorFormatCommand::underline),
+                                      QKeySequence(Qt::CTRL | Qt::Key_S)});
+}
+
+void EditorView::orderTabStops() {
+    // The order the eye reads the pane in, whatever order the widgets were made in.
+    QList<QWidget*> stops{m_backButton};
+    for (QToolButton* button : std::as_const(m_toolbarButtons)) {
+        stops.append(button);
+    }
+    stops << m_editor << m_clearButton << m_saveButton << m_postButton;
+    for (qsizetype i = 1; i < stops.size(); ++i) {
+        QWidget::setTabOrder(stops[i - 1], stops[i]);
+    }
+}
+
+void EditorView::focusEditor() {
+    m_editor->setFocus(Qt::OtherFocusReason);
+}
+
+void EditorView::keepCaretInSight() {
+    // The editor grows with its text instead of scrolling, so the page follows the caret.
+    if (!m_editor->hasFocus()) {
+        return;
+    }
+    const QRect caret = m_editor->cursorRect();
+    const QPoint centre = m_editor->viewport()->mapTo(m_pane->widget(), caret.center());
+    m_pane->ensureVisible(centre.x(), centre.y(), 0, caret.height());
 }
 
 QWidget* EditorView::preview() {
@@ -317,7 +410,9 @@ void EditorView::refreshProfile() {
         headline->setObjectName(u"previewHeadline"_qs);
         names->addWidget(name);
         names->addWidget(headline);
+        // A compact pair beside the photo, not spread over its height.
         layout->addLayout(names, 1);
+        layout->setAlignment(names, Qt::AlignVCenter);
         m_profileLine = row;
     }
     m_profileLine->setObjectName(u"previewProfile"_qs);
@@ -343,11 +438,14 @@ void EditorView::trackFirstEdit() {
 }
 
 void EditorView::clearPost() {
-    m_draftStore.newPost();
+    // Undoable like any edit: the cleared text can come back with Ctrl+Z.
+    m_editor->changeUndoably([this] { m_draftStore.newPost(); });
+    focusEditor();
 }
 
 void EditorView::saveDraft() {
     m_draftStore.saveDraft();
+    focusEditor();
 }
 
 void EditorView::setPosting(bool posting) {

@@ -5,6 +5,7 @@
 #include "ui/editor/EditorFormatCommand.h"
 
 #include <QCoroTask>
+#include <QList>
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
@@ -12,6 +13,7 @@
 #include <optional>
 
 class QLabel;
+class QScrollArea;
 class QToolButton;
 class QVBoxLayout;
 
@@ -85,6 +87,11 @@ private:
     QWidget* formatToolbar();
     QWidget* preview();
     QWidget* bottomBar();
+    void addToolbarButton(QToolButton* button, EditorFormatCommand command);
+    void addShortcuts();
+    void orderTabStops();
+    void focusEditor();
+    void keepCaretInSight();
     void refreshText();
     void refreshProfile();
     void setPosting(bool posting);
@@ -98,6 +105,9 @@ private:
     const TelemetrySink m_telemetry;
     bool m_isPosting = false;
 
+    QScrollArea* m_pane = nullptr;
+    QToolButton* m_backButton = nullptr;
+    QList<QToolButton*> m_toolbarButtons;
     RichTextEditor* m_editor = nullptr;
     QToolButton* m_clearButton = nullptr;
     QWidget* m_profileLine = nullptr;

@@ -6,7 +6,11 @@
 #include "ui/kit/Theme.h"
 #include "ui/kit/Typography.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QTextBlock>
+#include <QtMath>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
@@ -39,6 +43,8 @@ RichTextEditor::RichTextEditor(QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     setFont(quillon::font(TextStyle::body));
+    // Tab moves on to the next control; a post has no use for tab characters.
+    setTabChangesFocus(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Text, Theme::inkNSColor());
     setPalette(palette);
@@ -67,8 +73,82 @@ void RichTextEditor::setText(const QString& text) {
         return;
     }
     m_isSettingText = true;
-    setPlainText(text);
+    if (m_isChangingUndoably) {
+        QTextCursor cursor(document());
+        cursor.beginEditBlock();
+        cursor.select(QTextCursor::Document);
+        cursor.insertText(text);
+        cursor.endEditBlock();
+        setTextCursor(cursor);
+    } else {
+        setPlainText(text);
+    }
     m_isSettingText = false;
+}
+
+void RichTextEditor::changeUndoably(const std::function<void()>& change) {
+    const bool wasChanging = m_isChangingUndoably;
+    m_isChangingUndoably = true;
+    change();
+    m_isChangingUndoably = wasChanging;
+}
+
+void RichTextEditor::growWithText(int minimumHeight) {
+    m_grownFromHeight = minimumHeight;
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            &RichTextEditor::fitHeightToText, Qt::UniqueConnection);
+    fitHeightToText();
+}
+
+void RichTextEditor::fitHeightToText() {
+    if (!m_grownFromHeight) {
+        return;
+    }
+    qreal textHeight = 2 * document()->documentMargin();
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        textHeight += blockBoundingRect(block).height();
+    }
+    const QMargins frame = contentsMargins();
+    const int needed = qCeil(textHeight) + frame.top() + frame.bottom();
+    setMinimumHeight(qMax(*m_grownFromHeight, needed));
+}
+
+void RichTextEditor::leaveShortcutsToScreen(const QList<QKeySequence>& keys) {
+    m_screenShortcuts = keys;
+}
+
+bool RichTextEditor::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        if (m_screenShortcuts.contains(pressed)) {
+            // Left unaccepted, the key goes to the screen's shortcut.
+            event->ignore();
+            return true;
+        }
+    }
+    return QPlainTextEdit::event(event);
+}
+
+void RichTextEditor::keyPressEvent(QKeyEvent* event) {
+    const bool isEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (isEnter && event->modifiers().testFlag(Qt::ShiftModifier)) {
+        // Shift+Enter would put a line separator (U+2028) into the post; every line break
+        // typed is "\n".
+        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
+                        event->text(), event->isAutoRepeat(), ushort(event->count()));
+        QPlainTextEdit::keyPressEvent(&plain);
+        event->setAccepted(plain.isAccepted());
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void RichTextEditor::resizeEvent(QResizeEvent* event) {
+    QPlainTextEdit::resizeEvent(event);
+    // A new width wraps the lines anew.
+    fitHeightToText();
 }
 
 void RichTextEditor::setCommand(std::optional<EditorFormatCommand> command) {

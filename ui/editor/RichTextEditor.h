@@ -2,6 +2,8 @@
 
 #include "ui/editor/EditorFormatCommand.h"
 
+#include <QKeySequence>
+#include <QList>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -46,10 +48,25 @@ public:
     // reaches the binding. Neither commands nor setText count.
     void setOnFirstEdit(std::function<void()> onFirstEdit);
 
+    // Runs `change`; a text it sets through the binding replaces the old one as an edit the
+    // user can undo, where setText otherwise starts a fresh undo history.
+    void changeUndoably(const std::function<void()>& change);
+
+    // Grows with its text from `minimumHeight` instead of scrolling inside itself, for a page
+    // that scrolls as a whole.
+    void growWithText(int minimumHeight);
+
+    // Key sequences the editor would otherwise take for itself (Ctrl+U deletes the line on
+    // X11) and leaves to the shortcuts of the screen around it.
+    void leaveShortcutsToScreen(const QList<QKeySequence>& keys);
+
 Q_SIGNALS:
     void commandChanged(std::optional<quillon::EditorFormatCommand> command);
 
 protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
@@ -58,6 +75,7 @@ private:
     void apply(EditorFormatCommand command);
     void userDidEdit();
     void pushText(const QString& text);
+    void fitHeightToText();
 
     QPointer<DraftStore> m_store;
     QMetaObject::Connection m_storeConnection;
@@ -66,6 +84,9 @@ private:
     bool m_isApplyingCommand = false;
     bool m_isSettingText = false;
     bool m_didTrackFirstEdit = false;
+    bool m_isChangingUndoably = false;
+    std::optional<int> m_grownFromHeight;
+    QList<QKeySequence> m_screenShortcuts;
 };
 
 } // namespace quillon

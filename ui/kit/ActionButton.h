@@ -21,6 +21,7 @@ public:
     static constexpr qreal pressedOpacity = 0.7;
     static constexpr qreal borderOpacity = 0.2;
     static constexpr qreal borderWidth = 1;
+    static constexpr qreal focusRingWidth = 2;
 
     QColor fillColor() const { return m_fill; }
     bool hasBorder() const { return m_hasBorder; }

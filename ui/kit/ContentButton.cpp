@@ -1,5 +1,7 @@
 #include "ui/kit/ContentButton.h"
 
+#include "ui/kit/EnterKeyActivation.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
@@ -14,6 +16,7 @@ ContentButton::ContentButton(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
+    EnterKeyActivation::install(this);
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);

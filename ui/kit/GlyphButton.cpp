@@ -1,5 +1,7 @@
 #include "ui/kit/GlyphButton.h"
 
+#include "ui/kit/EnterKeyActivation.h"
+
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
@@ -16,6 +18,7 @@ GlyphButton::GlyphButton(Symbol symbol, int symbolPixelSize, int frameSize, cons
     setFixedSize(frameSize, frameSize);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
+    EnterKeyActivation::install(this);
 }
 
 void GlyphButton::paintEvent(QPaintEvent*) {

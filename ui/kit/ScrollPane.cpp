@@ -12,6 +12,8 @@ ScrollPane::ScrollPane(int spacing, QWidget* parent)
     , m_content(new QWidget)
     , m_column(new QVBoxLayout(m_content)) {
     setFrameShape(QFrame::NoFrame);
+    // Not a stop of its own for Tab, and a click on the page leaves the focus where it was.
+    setFocusPolicy(Qt::NoFocus);
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

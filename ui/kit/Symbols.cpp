@@ -1,8 +1,11 @@
 #include "ui/kit/Symbols.h"
 
+#include "ui/kit/SymbolIconEngine.h"
+
 #include <QDir>
 #include <QFont>
 #include <QPainter>
+#include <QPen>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -66,6 +69,76 @@ void prepareIconThemes() {
     Q_UNUSED(prepared);
 }
 
+// The themes' bug reads as a framed picture and their list symbols are hairlines at toolbar
+// size, so these are drawn here, on a 20-unit grid, solid enough to read at 20 pixels.
+bool drawsItself(Symbol symbol) {
+    return symbol == Symbol::ladybug || symbol == Symbol::listBullet ||
+           symbol == Symbol::listNumber;
+}
+
+void drawListLines(QPainter& painter, qreal firstX) {
+    QPen line(Qt::black, 1.8, Qt::SolidLine, Qt::RoundCap);
+    painter.setPen(line);
+    for (const qreal y : {5.0, 10.0, 15.0}) {
+        painter.drawLine(QPointF(firstX, y), QPointF(17.5, y));
+    }
+}
+
+void drawSymbol(QPainter& painter, Symbol symbol, int side) {
+    painter.save();
+    painter.scale(side / 20.0, side / 20.0);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    switch (symbol) {
+    case Symbol::ladybug: {
+        // Head, body split by the wing line, three legs a side, two feelers.
+        QPen limb(Qt::black, 1.4, Qt::SolidLine, Qt::RoundCap);
+        painter.setPen(limb);
+        for (const qreal y : {8.5, 12.0, 15.5}) {
+            painter.drawLine(QPointF(2.0, y - 1.0), QPointF(5.0, y));
+            painter.drawLine(QPointF(18.0, y - 1.0), QPointF(15.0, y));
+        }
+        painter.drawLine(QPointF(8.0, 3.6), QPointF(6.6, 1.6));
+        painter.drawLine(QPointF(12.0, 3.6), QPointF(13.4, 1.6));
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(QPointF(10, 5.2), 2.8, 2.4);
+        painter.drawEllipse(QRectF(4.6, 6.6, 10.8, 12.4));
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.setPen(QPen(Qt::black, 1.2));
+        painter.drawLine(QPointF(10, 6.6), QPointF(10, 19.0));
+        painter.drawLine(QPointF(7.0, 7.0), QPointF(13.0, 7.0));
+        painter.setPen(Qt::NoPen);
+        for (const QPointF& spot :
+             {QPointF(7.6, 11.0), QPointF(12.4, 11.0), QPointF(7.4, 15.0), QPointF(12.6, 15.0)}) {
+            painter.drawEllipse(spot, 1.1, 1.1);
+        }
+        break;
+    }
+    case Symbol::listBullet:
+        for (const qreal y : {5.0, 10.0, 15.0}) {
+            painter.drawEllipse(QPointF(3.6, y), 1.7, 1.7);
+        }
+        drawListLines(painter, 8.0);
+        break;
+    case Symbol::listNumber: {
+        QFont digits;
+        digits.setPixelSize(6);
+        digits.setWeight(QFont::Bold);
+        painter.setFont(digits);
+        painter.setPen(Qt::black);
+        const QString numbers[] = {u"1"_qs, u"2"_qs, u"3"_qs};
+        for (int i = 0; i < 3; ++i) {
+            painter.drawText(QRectF(0.5, 2.0 + 5.0 * i, 6.0, 6.0), Qt::AlignCenter, numbers[i]);
+        }
+        drawListLines(painter, 8.5);
+        break;
+    }
+    default:
+        break;
+    }
+    painter.restore();
+}
+
 } // namespace
 
 QIcon symbolIcon(Symbol symbol) {
@@ -78,16 +151,25 @@ QIcon symbolIcon(Symbol symbol) {
     return {};
 }
 
+QIcon tintedSymbolIcon(Symbol symbol, const QColor& color) {
+    return QIcon(new SymbolIconEngine(symbol, color));
+}
+
 QPixmap symbolPixmap(Symbol symbol, const QColor& color, int pixelSize, qreal devicePixelRatio) {
     const int side = qMax(1, qRound(pixelSize * devicePixelRatio));
+    // Painted in device pixels; the ratio is set only when the picture is complete.
     QPixmap pixmap(side, side);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QIcon icon = symbolIcon(symbol);
-    if (!icon.isNull()) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QIcon icon = drawsItself(symbol) ? QIcon() : symbolIcon(symbol);
+    if (drawsItself(symbol)) {
+        drawSymbol(painter, symbol, side);
+    } else if (!icon.isNull()) {
         // Themes ship fixed sizes: the smallest one at least as large as asked, else the
-        // largest, scaled to fit, where QIcon would only centre a smaller picture.
+        // largest, scaled to fit, where QIcon would only centre a smaller picture. Scalable
+        // pictures are drawn at the size asked.
         QSize best;
         QSize largest;
         for (const QSize& available : icon.availableSizes()) {
@@ -102,7 +184,9 @@ QPixmap symbolPixmap(Symbol symbol, const QColor& color, int pixelSize, qreal de
         if (!best.isValid()) {
             best = largest;
         }
-        QPixmap source = icon.pixmap(best.isValid() ? best : QSize(side, side));
+        // At ratio 1: the application's own ratio would shrink the picture into one corner.
+        QPixmap source = icon.pixmap(best.isValid() ? best : QSize(side, side), 1.0);
+        source.setDevicePixelRatio(1.0);
         if (source.size() != QSize(side, side)) {
             source = source.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         }

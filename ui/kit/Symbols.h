@@ -23,8 +23,13 @@ enum class Symbol {
 // when no installed theme has it.
 QIcon symbolIcon(Symbol symbol);
 
-// The symbol drawn in one colour at `pixelSize`, for `devicePixelRatio`. When no theme has
-// it, a text glyph of the same meaning stands in.
+// The symbol in one colour as an icon drawn afresh for every size and device pixel ratio;
+// disabled, it fades.
+QIcon tintedSymbolIcon(Symbol symbol, const QColor& color);
+
+// The symbol drawn in one colour at `pixelSize`, for `devicePixelRatio`. The bug and the
+// list symbols are drawn here, the others come from the theme; when no theme has one, a text
+// glyph of the same meaning stands in.
 QPixmap symbolPixmap(Symbol symbol, const QColor& color, int pixelSize,
                      qreal devicePixelRatio = 1.0);
 

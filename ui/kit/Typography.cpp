@@ -27,8 +27,18 @@ QFont font(TextStyle style) {
 }
 
 QFont font(TextStyle style, QFont::Weight weight) {
+    return fontOfSize(textStyleSpec(style).referenceSize, weight);
+}
+
+QFont fontOfSize(qreal referenceSize, QFont::Weight weight) {
     QFont result = QGuiApplication::font();
-    result.setPixelSize(textStyleSpec(style).pixelSize);
+    const qreal scale = referenceSize / referenceBodySize;
+    // The desktop gives its text size in points, or now and then in pixels.
+    if (result.pointSizeF() > 0) {
+        result.setPointSizeF(result.pointSizeF() * scale);
+    } else if (result.pixelSize() > 0) {
+        result.setPixelSize(qMax(1, qRound(result.pixelSize() * scale)));
+    }
     result.setWeight(weight);
     return result;
 }

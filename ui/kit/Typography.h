@@ -4,19 +4,25 @@
 
 namespace quillon {
 
-// The text styles every screen uses, as one table of sizes and weights. Sizes are in device-
-// independent pixels, like every other length of the layout.
+// The text styles every screen uses, as one table of sizes and weights. The sizes are those
+// at the reference body size of 13; on screen they follow the desktop's default font, so the
+// body is the desktop's text size and the other styles keep their proportions to it.
 enum class TextStyle { caption, subheadline, body, headline, title3, title2 };
 
 struct TextStyleSpec {
-    int pixelSize;
+    int referenceSize;
     QFont::Weight weight;
 };
+
+inline constexpr int referenceBodySize = 13;
 
 TextStyleSpec textStyleSpec(TextStyle style);
 
 // The application font in `style`, optionally with another weight.
 QFont font(TextStyle style);
 QFont font(TextStyle style, QFont::Weight weight);
+// The application font at `referenceSize` relative to the reference body size, for the few
+// texts outside the styles.
+QFont fontOfSize(qreal referenceSize, QFont::Weight weight = QFont::Normal);
 
 } // namespace quillon

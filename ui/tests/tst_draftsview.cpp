@@ -181,7 +181,7 @@ private Q_SLOTS:
 
         QWidget* row = p.visible(u"draftRow"_qs).first();
         auto* remove = row->findChild<QAbstractButton*>(u"deleteDraftButton"_qs);
-        QCOMPARE(remove->accessibleName(), u"Delete draft"_qs);
+        QCOMPARE(remove->accessibleName(), u"Delete draft delete me"_qs);
         QCOMPARE(remove->size(), QSize(32, 32));
         QTest::mouseClick(remove, Qt::LeftButton);
 

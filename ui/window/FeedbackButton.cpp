@@ -1,5 +1,6 @@
 #include "ui/window/FeedbackButton.h"
 
+#include "ui/kit/EnterKeyActivation.h"
 #include "ui/kit/Symbols.h"
 #include "ui/kit/Theme.h"
 
@@ -25,6 +26,7 @@ FeedbackButton::FeedbackButton(QWidget* parent)
     setToolTip(u"Send feedback"_qs);
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
+    EnterKeyActivation::install(this);
 }
 
 QSize FeedbackButton::sizeHint() const {

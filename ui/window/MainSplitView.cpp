@@ -4,6 +4,7 @@
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/drafts/DraftsView.h"
 #include "ui/editor/EditorView.h"
+#include "ui/editor/RichTextEditor.h"
 #include "ui/insights/Insight.h"
 #include "ui/insights/InsightsView.h"
 #include "ui/kit/Surface.h"
@@ -12,6 +13,7 @@
 #include "ui/kit/Typography.h"
 #include "ui/window/FeedbackButton.h"
 #include "ui/window/PostToast.h"
+#include "ui/window/SidebarItemDelegate.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -77,11 +79,10 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
     m_sidebar->setFont(quillon::font(TextStyle::body));
     m_sidebar->setSpacing(2);
     m_sidebar->setMinimumWidth(160);
+    m_sidebar->setItemDelegate(new SidebarItemDelegate(m_sidebar));
     for (const SidebarRow& row : sidebarRows) {
-        QIcon icon;
-        icon.addPixmap(
-            symbolPixmap(row.symbol, Theme::ink(), sidebarIconSize, devicePixelRatioF()));
-        auto* item = new QListWidgetItem(icon, row.title, m_sidebar);
+        auto* item =
+            new QListWidgetItem(tintedSymbolIcon(row.symbol, Theme::ink()), row.title, m_sidebar);
         item->setData(Qt::UserRole, int(row.section));
         item->setSizeHint(QSize(0, 30));
     }
@@ -97,6 +98,7 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
     syncSidebar();
     connect(m_sidebar->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainSplitView::sidebarSelectionChanged);
+    putFeedbackButtonLastInTabOrder();
 
     connect(m_feedbackButton, &QAbstractButton::clicked, this, &MainSplitView::openFeedback);
     connect(m_feedbackButton, &FeedbackButton::dragChanged, this,
@@ -161,6 +163,7 @@ void MainSplitView::setSelection(Section section) {
         old->deleteLater();
         m_feedbackButton->raise();
         m_toast->raise();
+        putFeedbackButtonLastInTabOrder();
         Q_EMIT selectionChanged(section);
     }
     syncSidebar();
@@ -172,16 +175,36 @@ void MainSplitView::syncSidebar() {
     m_syncingSidebar = false;
 }
 
-void MainSplitView::sidebarSelectionChanged() {
+void MainSplitView::sidebarSelectionChanged(const QItemSelection& selected) {
     if (m_syncingSidebar) {
         return;
     }
-    const QList<QListWidgetItem*> selected = m_sidebar->selectedItems();
-    if (selected.isEmpty()) {
-        selectSection(std::nullopt);
+    // The row just chosen, not the first one selected: an accessibility client selects by
+    // adding a row, and the old row may still be selected beside it for a moment.
+    const QModelIndexList chosen = selected.indexes();
+    if (!chosen.isEmpty()) {
+        selectSection(Section(chosen.first().data(Qt::UserRole).toInt()));
         return;
     }
-    selectSection(Section(selected.first()->data(Qt::UserRole).toInt()));
+    if (!m_sidebar->selectionModel()->hasSelection()) {
+        selectSection(std::nullopt);
+    }
+}
+
+void MainSplitView::putFeedbackButtonLastInTabOrder() {
+    // A new pane's controls join the end of the tab chain, after the floating button; the
+    // button belongs after them.
+    QWidget* last = nullptr;
+    QWidget* widget = m_pane;
+    do {
+        if (m_pane->isAncestorOf(widget) && widget->focusPolicy() & Qt::TabFocus) {
+            last = widget;
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget && widget != m_pane);
+    if (last) {
+        QWidget::setTabOrder(last, m_feedbackButton);
+    }
 }
 
 void MainSplitView::selectSection(std::optional<Section> section) {
@@ -200,6 +223,10 @@ void MainSplitView::selectSection(std::optional<Section> section) {
 void MainSplitView::openDraftInEditor() {
     m_opensDraftInEditor = true;
     setSelection(Section::editor);
+    // The draft was opened to be worked on: the caret goes straight into it.
+    if (auto* editor = qobject_cast<EditorView*>(m_pane)) {
+        editor->editor()->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void MainSplitView::postSucceeded() {
@@ -237,6 +264,10 @@ void MainSplitView::showEvent(QShowEvent* event) {
 
 void MainSplitView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    // A button dragged near an edge would otherwise be left outside a smaller window.
+    if (m_feedbackButtonPosition) {
+        m_feedbackButtonPosition = clampFeedbackButtonCenter(*m_feedbackButtonPosition, contentSize());
+    }
     placeFeedbackButton();
     m_toast->place();
 }

@@ -4,6 +4,7 @@
 #include "core/app/TelemetrySink.h"
 
 #include <QDialog>
+#include <QItemSelection>
 #include <QPointF>
 #include <QPointer>
 #include <QSizeF>
@@ -92,7 +93,8 @@ protected:
 private:
     void setSelection(Section section);
     void syncSidebar();
-    void sidebarSelectionChanged();
+    void sidebarSelectionChanged(const QItemSelection& selected);
+    void putFeedbackButtonLastInTabOrder();
     QWidget* createPane(Section section);
     void placeFeedbackButton();
     void setShowsFeedback(bool shown);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+namespace quillon {
+
+// Draws the sidebar's rows inset from the window's edges, with one focus outline around the
+// whole current row where the style would add a second one around its text.
+class SidebarItemDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    static constexpr int inset = 8;
+
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+} // namespace quillon
