@@ -22,8 +22,8 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QGridLayout>
-#include <QKeySequence>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QScrollArea>
 #include <QToolButton>
@@ -290,7 +290,8 @@ void EditorView::addToolbarButton(QToolButton* button, EditorFormatCommand comma
     // Reached with Tab, but a click leaves the focus, and so the selection, in the editor.
     button->setFocusPolicy(Qt::TabFocus);
     EnterKeyActivation::install(button);
-    connect(button, &QToolButton::clicked, this, [this, command] { m_editor->setCommand(command); });
+    connect(button, &QToolButton::clicked, this,
+            [this, command] { m_editor->setCommand(command); });
     m_toolbarButtons.append(button);
 }
 
@@ -307,10 +308,9 @@ void EditorView::addShortcuts() {
         add(shortcutFor(command), [this, command] { m_editor->setCommand(command); });
     }
     add(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveDraft(); });
-    m_editor->leaveShortcutsToScreen({shortcutFor(EditorFormatCommand::bold),
-                                      shortcutFor(EditorFormatCommand::italic),
-                                      shortcutFor(EditorFormatCommand::underline),
-                                      QKeySequence(Qt::CTRL | Qt::Key_S)});
+    m_editor->leaveShortcutsToScreen(
+        {shortcutFor(EditorFormatCommand::bold), shortcutFor(EditorFormatCommand::italic),
+         shortcutFor(EditorFormatCommand::underline), QKeySequence(Qt::CTRL | Qt::Key_S)});
 }
 
 void EditorView::orderTabStops() {

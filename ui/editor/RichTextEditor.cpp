@@ -10,11 +10,11 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
-#include <QtMath>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextOption>
+#include <QtMath>
 
 namespace quillon {
 namespace {
@@ -110,7 +110,8 @@ void RichTextEditor::fitHeightToText() {
         textHeight += blockBoundingRect(block).height();
     }
     const QMargins frame = contentsMargins();
-    const int needed = qCeil(textHeight) + frame.top() + frame.bottom();
+    // The editor scrolls unless a pixel more than the text is visible.
+    const int needed = qCeil(textHeight) + frame.top() + frame.bottom() + 1;
     setMinimumHeight(qMax(*m_grownFromHeight, needed));
 }
 

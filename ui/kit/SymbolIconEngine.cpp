@@ -1,7 +1,7 @@
 #include "ui/kit/SymbolIconEngine.h"
 
-#include <QPainter>
 #include <QPaintDevice>
+#include <QPainter>
 
 namespace quillon {
 
@@ -18,16 +18,15 @@ QColor SymbolIconEngine::colorFor(QIcon::Mode mode) const {
     return faded;
 }
 
-void SymbolIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
-                             QIcon::State) {
+void SymbolIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) {
     const int side = qMin(rect.width(), rect.height());
     if (side <= 0) {
         return;
     }
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
     const QPixmap pixmap = symbolPixmap(m_symbol, colorFor(mode), side, ratio);
-    const QRect target(rect.x() + (rect.width() - side) / 2,
-                       rect.y() + (rect.height() - side) / 2, side, side);
+    const QRect target(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2,
+                       side, side);
     painter->drawPixmap(target, pixmap);
 }
 

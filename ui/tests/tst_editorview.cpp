@@ -3,8 +3,12 @@
 #include "ui/kit/LinkedInProfilePhoto.h"
 #include "ui/tests/AppFixture.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextCursor>
 #include <QToolButton>
@@ -32,6 +36,18 @@ struct Pane {
             [this](AppTelemetryEvent e) { events.append(e); });
         result->resize(700, 900);
         return result;
+    }
+    // Shown as the active window, so focus and key events behave as for a user.
+    void showActive() {
+        view->show();
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+    }
+    void select(int from, int to) {
+        QTextCursor cursor(view->editor()->document());
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        view->editor()->setTextCursor(cursor);
     }
     template <typename T = QWidget> T* child(const QString& name) const {
         return view->findChild<T*>(name);
@@ -224,6 +240,292 @@ private Q_SLOTS:
         p.view->show();
         QTest::keyClick(p.view->editor(), Qt::Key_C);
         QCOMPARE(p.events, QList<AppTelemetryEvent>(2, AppTelemetryEvent::editorStarted));
+    }
+
+    void theControlsSayWhatTheyDo_data() {
+        QTest::addColumn<QString>("object");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("back") << u"backToDraftsButton"_qs << u"Back to drafts"_qs
+                              << u"Back to drafts"_qs;
+        QTest::newRow("bold") << u"formatBold"_qs << u"Bold"_qs << u"Bold (Ctrl+B)"_qs;
+        QTest::newRow("italic") << u"formatItalic"_qs << u"Italic"_qs << u"Italic (Ctrl+I)"_qs;
+        QTest::newRow("strikethrough")
+            << u"formatStrikethrough"_qs << u"Strikethrough"_qs << u"Strikethrough"_qs;
+        QTest::newRow("underline")
+            << u"formatUnderline"_qs << u"Underline"_qs << u"Underline (Ctrl+U)"_qs;
+        QTest::newRow("code") << u"formatCode"_qs << u"Code"_qs << u"Code"_qs;
+        QTest::newRow("clear formatting")
+            << u"formatClear"_qs << u"Clear formatting"_qs << u"Clear formatting"_qs;
+        QTest::newRow("bullets") << u"formatBullets"_qs << u"Bulleted list"_qs
+                                 << u"Bulleted list"_qs;
+        QTest::newRow("numbered") << u"formatNumbered"_qs << u"Numbered list"_qs
+                                  << u"Numbered list"_qs;
+        QTest::newRow("clear text")
+            << u"clearPostButton"_qs << u"Clear post text"_qs << u"Clear post text"_qs;
+    }
+    void theControlsSayWhatTheyDo() {
+        QFETCH(QString, object);
+        QFETCH(QString, name);
+        QFETCH(QString, toolTip);
+        Pane p;
+        auto* button = p.child<QToolButton>(object);
+        QVERIFY(button);
+        QCOMPARE(button->accessibleName(), name);
+        QCOMPARE(button->toolTip(), toolTip);
+        // What a screen reader reads is the name, not the title drawn on the button.
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+        QCOMPARE(QAccessible::queryAccessibleInterface(p.view->editor())->text(QAccessible::Name),
+                 u"Post text"_qs);
+    }
+
+    void toolbarClicksLeaveTheFocusInTheEditor_data() {
+        QTest::addColumn<QString>("button");
+        for (const char* name :
+             {"formatBold", "formatItalic", "formatStrikethrough", "formatUnderline", "formatCode",
+              "formatClear", "formatBullets", "formatNumbered"}) {
+            QTest::newRow(name) << QString::fromLatin1(name);
+        }
+    }
+    void toolbarClicksLeaveTheFocusInTheEditor() {
+        QFETCH(QString, button);
+        Pane p;
+        p.showActive();
+        p.app.drafts().setEditorText(u"one two"_qs);
+        RichTextEditor* editor = p.view->editor();
+        editor->setFocus();
+        p.select(0, 3);
+        QTest::mouseClick(p.child<QToolButton>(button), Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), editor);
+        // Typing goes on where the command left the selection.
+        QTest::keyClick(editor, Qt::Key_End);
+        QTest::keyClicks(editor, u"!"_qs);
+        QVERIFY(editor->text().endsWith(u'!'));
+    }
+
+    void theCaretGoesBackIntoTheEditor_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("textAfter");
+        QTest::newRow("save draft") << u"saveDraftButton"_qs << u"a thought"_qs;
+        QTest::newRow("clear") << u"clearPostButton"_qs << QString();
+    }
+    void theCaretGoesBackIntoTheEditor() {
+        QFETCH(QString, button);
+        QFETCH(QString, textAfter);
+        Pane p;
+        p.showActive();
+        p.app.drafts().setEditorText(u"a thought"_qs);
+        auto* control = p.child<QAbstractButton>(button);
+        control->setFocus();
+        QTest::mouseClick(control, Qt::LeftButton);
+        QCOMPARE(p.app.drafts().editorText(), textAfter);
+        QCOMPARE(QApplication::focusWidget(), p.view->editor());
+    }
+
+    void tabWalksEveryControlInReadingOrder() {
+        Pane p;
+        p.showActive();
+        p.app.drafts().setEditorText(u"some text"_qs);
+        auto* back = p.child<QWidget>(u"backToDraftsButton"_qs);
+        back->setFocus(Qt::TabFocusReason);
+        const QStringList expected{
+            u"backToDraftsButton"_qs,  u"formatBold"_qs,        u"formatItalic"_qs,
+            u"formatStrikethrough"_qs, u"formatUnderline"_qs,   u"formatCode"_qs,
+            u"formatClear"_qs,         u"formatBullets"_qs,     u"formatNumbered"_qs,
+            u"postEditor"_qs,          u"clearPostButton"_qs,   u"saveDraftButton"_qs,
+            u"postButton"_qs,          u"backToDraftsButton"_qs};
+        QStringList walked{QApplication::focusWidget()->objectName()};
+        for (qsizetype i = 1; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            walked.append(QApplication::focusWidget()->objectName());
+        }
+        QCOMPARE(walked, expected);
+        // Tab left the editor without typing into it, and Shift+Tab walks back.
+        QCOMPARE(p.app.drafts().editorText(), u"some text"_qs);
+        p.view->editor()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(p.view->editor(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"formatNumbered"_qs);
+    }
+
+    void focusedControlsShowIt() {
+        Pane p;
+        p.showActive();
+        // The full-width buttons draw their own ring; their picture changes with the focus.
+        for (const QString& name : {u"saveDraftButton"_qs, u"postButton"_qs}) {
+            auto* button = p.child<QPushButton>(name);
+            p.view->editor()->setFocus();
+            const QImage unfocused = button->grab().toImage();
+            button->setFocus(Qt::TabFocusReason);
+            QVERIFY2(button->grab().toImage() != unfocused, qPrintable(name));
+        }
+    }
+
+    void enterAndSpacePressTheFocusedControl_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("textAfter");
+        QTest::addColumn<int>("drafts");
+        QTest::newRow("save draft, Enter")
+            << u"saveDraftButton"_qs << int(Qt::Key_Return) << u"hi there"_qs << 1;
+        QTest::newRow("save draft, Space")
+            << u"saveDraftButton"_qs << int(Qt::Key_Space) << u"hi there"_qs << 1;
+        QTest::newRow("clear, Enter")
+            << u"clearPostButton"_qs << int(Qt::Key_Return) << QString() << 0;
+        QTest::newRow("clear, Space")
+            << u"clearPostButton"_qs << int(Qt::Key_Space) << QString() << 0;
+        QTest::newRow("bold, keypad Enter")
+            << u"formatBold"_qs << int(Qt::Key_Enter) << u"\U0001D5F5\U0001D5F6 there"_qs << 0;
+        QTest::newRow("bold, Space")
+            << u"formatBold"_qs << int(Qt::Key_Space) << u"\U0001D5F5\U0001D5F6 there"_qs << 0;
+    }
+    void enterAndSpacePressTheFocusedControl() {
+        QFETCH(QString, button);
+        QFETCH(int, key);
+        QFETCH(QString, textAfter);
+        QFETCH(int, drafts);
+        Pane p;
+        p.showActive();
+        p.app.drafts().setEditorText(u"hi there"_qs);
+        p.select(0, 2);
+        auto* control = p.child<QAbstractButton>(button);
+        control->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(control, Qt::Key(key),
+                        key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QCOMPARE(p.view->editor()->text(), textAfter);
+        QCOMPARE(p.app.drafts().drafts().size(), drafts);
+    }
+
+    void shortcutsReachTheCommands_data() {
+        QTest::addColumn<QKeyCombination>("keys");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("drafts");
+        QTest::newRow("Ctrl+B bold")
+            << (Qt::CTRL | Qt::Key_B) << u"\U0001D5F5\U0001D5F6 there"_qs << 0;
+        QTest::newRow("Ctrl+I italic")
+            << (Qt::CTRL | Qt::Key_I) << u"\U0001D629\U0001D62A there"_qs << 0;
+        // On X11 the text field itself would take Ctrl+U to delete the line.
+        QTest::newRow("Ctrl+U underline")
+            << (Qt::CTRL | Qt::Key_U) << u"h\u0332i\u0332 there"_qs << 0;
+        QTest::newRow("Ctrl+S save draft") << (Qt::CTRL | Qt::Key_S) << u"hi there"_qs << 1;
+    }
+    void shortcutsReachTheCommands() {
+        QFETCH(QKeyCombination, keys);
+        QFETCH(QString, text);
+        QFETCH(int, drafts);
+        Pane p;
+        p.showActive();
+        p.app.drafts().setEditorText(u"hi there"_qs);
+        p.view->editor()->setFocus();
+        p.select(0, 2);
+        QTest::keyClick(p.view->editor(), keys.key(), keys.keyboardModifiers());
+        QCOMPARE(p.view->editor()->text(), text);
+        QTRY_COMPARE(p.app.drafts().editorText(), text);
+        QCOMPARE(p.app.drafts().drafts().size(), drafts);
+        QCOMPARE(QApplication::focusWidget(), p.view->editor());
+    }
+
+    void undoAndRedoTakeBackCommandsAndClearing_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("done");
+        QTest::newRow("bold") << u"formatBold"_qs << u"\U0001D5F5\U0001D5F6 there"_qs;
+        QTest::newRow("clear formatting") << u"formatClear"_qs << u"hi there"_qs;
+        QTest::newRow("bullets") << u"formatBullets"_qs << u"- hi there"_qs;
+        QTest::newRow("clear text") << u"clearPostButton"_qs << QString();
+    }
+    void undoAndRedoTakeBackCommandsAndClearing() {
+        QFETCH(QString, button);
+        QFETCH(QString, done);
+        // Clear formatting has bold text to clear: two code units a letter.
+        const bool clearsBold = button == u"formatClear";
+        const QString before = clearsBold ? u"\U0001D5F5\U0001D5F6 there"_qs : u"hi there"_qs;
+        Pane p;
+        p.showActive();
+        p.app.drafts().setEditorText(before);
+        RichTextEditor* editor = p.view->editor();
+        editor->setFocus();
+        p.select(0, clearsBold ? 4 : 2);
+        QTest::mouseClick(p.child<QToolButton>(button), Qt::LeftButton);
+        QCOMPARE(editor->text(), done);
+        QTRY_COMPARE(p.app.drafts().editorText(), done);
+
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->text(), before);
+        QCOMPARE(p.app.drafts().editorText(), before);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(editor->text(), done);
+        QCOMPARE(p.app.drafts().editorText(), done);
+    }
+
+    void everyTypedLineBreakIsANewline_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << Qt::KeyboardModifiers();
+        QTest::newRow("Shift+Enter")
+            << int(Qt::Key_Return) << Qt::KeyboardModifiers(Qt::ShiftModifier);
+        QTest::newRow("keypad Shift+Enter")
+            << int(Qt::Key_Enter) << Qt::KeyboardModifiers(Qt::ShiftModifier | Qt::KeypadModifier);
+    }
+    void everyTypedLineBreakIsANewline() {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        Pane p;
+        p.showActive();
+        p.app.drafts().setEditorText(QString());
+        RichTextEditor* editor = p.view->editor();
+        editor->setFocus();
+        QTest::keyClicks(editor, u"Line A"_qs);
+        QTest::keyClick(editor, Qt::Key(key), modifiers);
+        QTest::keyClicks(editor, u"Line B"_qs);
+        QCOMPARE(p.app.drafts().editorText(), u"Line A\nLine B"_qs);
+    }
+
+    void aLongPostScrollsWithThePage() {
+        Pane p;
+        p.view->resize(700, 650);
+        p.showActive();
+        RichTextEditor* editor = p.view->editor();
+        QStringList lines;
+        for (int i = 1; i <= 40; ++i) {
+            lines.append(u"Line %1"_qs.arg(i));
+        }
+        p.app.drafts().setEditorText(lines.join(u'\n'));
+        QTRY_VERIFY(editor->height() >= 40 * editor->fontMetrics().lineSpacing());
+        // One scroll bar, the page's: the editor shows every line.
+        QVERIFY(!editor->verticalScrollBar()->isVisible());
+        QCOMPARE(editor->verticalScrollBar()->maximum(), 0);
+        auto* page = qobject_cast<QScrollArea*>(editor->parentWidget());
+        for (QWidget* w = editor; w && !page; w = w->parentWidget()) {
+            page = qobject_cast<QScrollArea*>(w);
+        }
+        QVERIFY(page);
+        QTRY_VERIFY(page->verticalScrollBar()->maximum() > 0);
+        // Typing at the end brings the caret into sight on the page.
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(editor, u"!"_qs);
+        const QRect caret(
+            editor->viewport()->mapTo(page->viewport(), editor->cursorRect().topLeft()),
+            editor->cursorRect().size());
+        QVERIFY(page->viewport()->rect().contains(caret));
+    }
+
+    void theNameAndHeadlineSitBesideThePhoto() {
+        Pane p;
+        p.showActive();
+        p.app.session().save(tokenFor(u"m1"_qs, u"Ada Demo"_qs, u"Founder"_qs));
+        auto* photo = p.child<QWidget>(u"previewPhoto"_qs);
+        auto* name = p.child<QWidget>(u"previewName"_qs);
+        auto* headline = p.child<QWidget>(u"previewHeadline"_qs);
+        QTRY_VERIFY(photo->isVisible() && name->isVisible() && headline->isVisible());
+        const auto top = [&](QWidget* w) { return w->mapTo(p.view.get(), QPoint()).y(); };
+        // A compact pair: the headline right under the name, the pair centred on the photo.
+        QVERIFY(top(headline) - (top(name) + name->height()) <= 4);
+        const int pairCentre = (top(name) + top(headline) + headline->height()) / 2;
+        const int photoCentre = top(photo) + photo->height() / 2;
+        QVERIFY2(qAbs(pairCentre - photoCentre) <= 2,
+                 qPrintable(u"%1 vs %2"_qs.arg(pairCentre).arg(photoCentre)));
     }
 
     void backGoesToTheDrafts() {

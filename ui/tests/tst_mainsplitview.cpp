@@ -1,11 +1,14 @@
 #include "ui/drafts/DraftsView.h"
 #include "ui/editor/EditorView.h"
+#include "ui/editor/RichTextEditor.h"
 #include "ui/insights/InsightsView.h"
 #include "ui/tests/AppFixture.h"
 #include "ui/window/FeedbackButton.h"
 #include "ui/window/MainSplitView.h"
 #include "ui/window/PostToast.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QListWidget>
@@ -240,6 +243,137 @@ private Q_SLOTS:
         QVERIFY(!secondDelayPassed.isEmpty() || secondDelayPassed.wait());
         QCOMPARE(toast.count(), 1);
         QVERIFY(!w.view.postToast()->isVisible());
+    }
+
+    void aDraggedButtonStaysInsideAShrinkingWindow_data() {
+        QTest::addColumn<QPointF>("translation");
+        QTest::addColumn<QSize>("smaller");
+        QTest::addColumn<QPointF>("center");
+        // From the default place (44, 533) at 900 x 650.
+        QTest::newRow("bottom right corner")
+            << QPointF(900, 200) << QSize(600, 400) << QPointF(566, 366);
+        QTest::newRow("right edge, only narrower")
+            << QPointF(900, -200) << QSize(500, 650) << QPointF(466, 333);
+        QTest::newRow("well inside stays")
+            << QPointF(100, -300) << QSize(600, 400) << QPointF(144, 233);
+    }
+    void aDraggedButtonStaysInsideAShrinkingWindow() {
+        QFETCH(QPointF, translation);
+        QFETCH(QSize, smaller);
+        QFETCH(QPointF, center);
+        Window w;
+        w.show();
+        w.view.dragFeedbackButton(translation, QSizeF(w.view.size()));
+        w.view.endFeedbackButtonDrag();
+        w.view.resize(smaller);
+        QCOMPARE(w.view.feedbackButtonPosition(), std::optional<QPointF>(center));
+        QCOMPARE(w.view.feedbackButton()->center(), center);
+        QVERIFY(w.view.rect().contains(w.view.feedbackButton()->geometry()));
+    }
+
+    void sectionsSwitchLikeAScreenReaderAsks_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<Section>("section");
+        QTest::newRow("toggle Drafts") << u"toggle"_qs << Section::drafts;
+        QTest::newRow("toggle Insights") << u"toggle"_qs << Section::insights;
+        QTest::newRow("toggle Settings") << u"toggle"_qs << Section::settings;
+        QTest::newRow("select row Drafts") << u"selectRow"_qs << Section::drafts;
+        QTest::newRow("select row Settings") << u"selectRow"_qs << Section::settings;
+    }
+    void sectionsSwitchLikeAScreenReaderAsks() {
+        QFETCH(QString, how);
+        QFETCH(Section, section);
+        Window w;
+        w.show();
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(w.view.sidebar());
+        QVERIFY(list);
+        QCOMPARE(list->text(QAccessible::Name), u"Sections"_qs);
+        const int row = int(section);
+        if (how == u"toggle") {
+            QAccessibleInterface* item = nullptr;
+            for (int i = 0; i < list->childCount() && !item; ++i) {
+                QAccessibleInterface* child = list->child(i);
+                if (child &&
+                    child->text(QAccessible::Name) == w.view.sidebar()->item(row)->text()) {
+                    item = child;
+                }
+            }
+            QVERIFY(item);
+            QVERIFY(item->actionInterface());
+            item->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        } else {
+            QVERIFY(list->tableInterface());
+            QVERIFY(list->tableInterface()->selectRow(row));
+        }
+        QCOMPARE(w.view.selection(), section);
+        QCOMPARE(w.view.sidebar()->selectedItems(),
+                 QList<QListWidgetItem*>{w.view.sidebar()->item(row)});
+    }
+
+    void arrowKeysInTheSidebarSwitchSections() {
+        Window w;
+        w.show();
+        w.view.sidebar()->setFocus();
+        QTest::keyClick(w.view.sidebar(), Qt::Key_Up);
+        QCOMPARE(w.view.selection(), Section::drafts);
+        QVERIFY(qobject_cast<DraftsView*>(w.view.currentPane()));
+        QTest::keyClick(w.view.sidebar(), Qt::Key_Up);
+        QCOMPARE(w.view.selection(), Section::insights);
+        QTest::keyClick(w.view.sidebar(), Qt::Key_End);
+        QCOMPARE(w.view.selection(), Section::settings);
+        QCOMPARE(QApplication::focusWidget(), w.view.sidebar());
+    }
+
+    void theFeedbackButtonIsTheLastTabStop() {
+        Window w;
+        w.show();
+        w.clickSidebar(Section::drafts);
+        w.clickSidebar(Section::editor);
+        auto* post = w.view.currentPane()->findChild<QWidget*>(u"postButton"_qs);
+        post->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(post, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.view.feedbackButton());
+        // From the sidebar, Tab goes into the pane.
+        w.view.sidebar()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w.view.sidebar(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"backToDraftsButton"_qs);
+    }
+
+    void anOpenedDraftGetsTheCaret() {
+        Window w;
+        w.app.drafts().setEditorText(u"opened body"_qs);
+        w.app.drafts().saveDraft();
+        w.app.drafts().resetEditor();
+        w.show();
+        w.clickSidebar(Section::drafts);
+        auto* open = w.view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_qs);
+        QVERIFY(open);
+        open->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(open, Qt::Key_Return);
+        auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
+        QVERIFY(editor);
+        QCOMPARE(w.app.drafts().editorText(), u"opened body"_qs);
+        QCOMPARE(QApplication::focusWidget(), editor->editor());
+    }
+
+    void sidebarSymbolsFollowTheDevicePixelRatio_data() {
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QSize>("pixels");
+        QTest::newRow("1") << 1.0 << QSize(18, 18);
+        QTest::newRow("1.5") << 1.5 << QSize(27, 27);
+        QTest::newRow("2") << 2.0 << QSize(36, 36);
+    }
+    void sidebarSymbolsFollowTheDevicePixelRatio() {
+        QFETCH(qreal, ratio);
+        QFETCH(QSize, pixels);
+        Window w;
+        for (int row = 0; row < w.view.sidebar()->count(); ++row) {
+            const QPixmap pixmap =
+                w.view.sidebar()->item(row)->icon().pixmap(w.view.sidebar()->iconSize(), ratio);
+            QCOMPARE(pixmap.size(), pixels);
+            QCOMPARE(pixmap.devicePixelRatio(), ratio);
+            QCOMPARE(pixmap.deviceIndependentSize(), QSizeF(18, 18));
+        }
     }
 
     void defaultFeedbackButtonPlace_data() {

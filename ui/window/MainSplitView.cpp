@@ -161,6 +161,8 @@ void MainSplitView::setSelection(Section section) {
         m_detail->layout()->replaceWidget(old, m_pane);
         old->hide();
         old->deleteLater();
+        // At once, not on the layout's next turn: focus and Tab reach it straight away.
+        m_pane->show();
         m_feedbackButton->raise();
         m_toast->raise();
         putFeedbackButtonLastInTabOrder();
@@ -266,7 +268,8 @@ void MainSplitView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // A button dragged near an edge would otherwise be left outside a smaller window.
     if (m_feedbackButtonPosition) {
-        m_feedbackButtonPosition = clampFeedbackButtonCenter(*m_feedbackButtonPosition, contentSize());
+        m_feedbackButtonPosition =
+            clampFeedbackButtonCenter(*m_feedbackButtonPosition, contentSize());
     }
     placeFeedbackButton();
     m_toast->place();
