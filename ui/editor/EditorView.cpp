@@ -104,6 +104,7 @@ EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStor
     , m_onPostSucceeded(std::move(onPostSucceeded))
     , m_telemetry(std::move(telemetry)) {
     auto* pane = new ScrollPane(16);
+    pane->setObjectName(u"editorPage"_qs);
     QVBoxLayout* column = pane->column();
     column->addWidget(
         textLabel(u"Saved locally"_qs, quillon::font(TextStyle::caption), Theme::secondaryInk()));

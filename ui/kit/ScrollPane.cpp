@@ -3,6 +3,9 @@
 #include "ui/kit/Metrics.h"
 #include "ui/kit/Theme.h"
 
+#include <QEvent>
+#include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace quillon {
@@ -26,11 +29,29 @@ ScrollPane::ScrollPane(int spacing, QWidget* parent)
     m_content->setPalette(page);
     m_content->setAutoFillBackground(true);
 
-    m_column->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
-                                 Metrics::defaultPadding, Metrics::defaultPadding);
     m_column->setSpacing(spacing);
     m_column->setAlignment(Qt::AlignTop);
     setWidget(m_content);
+    verticalScrollBar()->installEventFilter(this);
+    keepContentWidth();
+}
+
+bool ScrollPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == verticalScrollBar() &&
+        (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        keepContentWidth();
+    }
+    return QScrollArea::eventFilter(watched, event);
+}
+
+void ScrollPane::keepContentWidth() {
+    // The scroll bar takes its width from the page when it appears; without it, the same
+    // room stays empty, so the cards never move sideways as the content grows or shrinks.
+    const int gutter = verticalScrollBar()->isVisibleTo(this)
+                           ? 0
+                           : style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    m_column->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
+                                 Metrics::defaultPadding + gutter, Metrics::defaultPadding);
 }
 
 } // namespace quillon

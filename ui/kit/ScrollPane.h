@@ -17,7 +17,12 @@ public:
     QWidget* content() const { return m_content; }
     QVBoxLayout* column() const { return m_column; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void keepContentWidth();
+
     QWidget* m_content;
     QVBoxLayout* m_column;
 };

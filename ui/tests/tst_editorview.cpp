@@ -511,6 +511,30 @@ private Q_SLOTS:
         QVERIFY(page->viewport()->rect().contains(caret));
     }
 
+    void theCardsKeepTheirPlaceWhenThePageStartsScrolling() {
+        Pane p;
+        p.view->resize(700, 650);
+        p.showActive();
+        p.app.drafts().setEditorText(u"One line"_qs);
+        auto* card = p.child<QWidget>(u"editorCard"_qs);
+        auto* preview = p.child<QWidget>(u"preview"_qs);
+        QTRY_VERIFY(card->width() > 0);
+        const QRect cardBefore(card->mapTo(p.view.get(), QPoint()), card->size());
+        const QSize previewBefore = preview->size();
+        QStringList lines;
+        for (int i = 1; i <= 12; ++i) {
+            lines.append(u"Line %1"_qs.arg(i));
+        }
+        p.app.drafts().setEditorText(lines.join(u'\n'));
+        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_qs));
+        QVERIFY(page);
+        QTRY_VERIFY(page->verticalScrollBar()->isVisible());
+        QTRY_VERIFY(preview->height() > previewBefore.height());
+        QCOMPARE(card->mapTo(p.view.get(), QPoint()).x(), cardBefore.x());
+        QCOMPARE(card->width(), cardBefore.width());
+        QCOMPARE(preview->width(), previewBefore.width());
+    }
+
     void theNameAndHeadlineSitBesideThePhoto() {
         Pane p;
         p.showActive();

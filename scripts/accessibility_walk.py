@@ -1,0 +1,189 @@
+#!/usr/bin/env python3
+"""Walks the running Quillon window over AT-SPI as a screen reader meets it.
+
+Every section is chosen through the sidebar's accessibility interface (never a click), each
+pane's controls are listed with their role and name, and a control without a name fails the
+walk. With --screenshots DIR, each pane is also saved as a PNG through the given command.
+"""
+import argparse
+import subprocess
+import sys
+import time
+
+import pyatspi
+
+CONTROL_ROLES = {
+    pyatspi.ROLE_PUSH_BUTTON,
+    pyatspi.ROLE_TOGGLE_BUTTON,
+    pyatspi.ROLE_CHECK_BOX,
+    pyatspi.ROLE_RADIO_BUTTON,
+    pyatspi.ROLE_TEXT,
+    pyatspi.ROLE_ENTRY,
+    pyatspi.ROLE_PASSWORD_TEXT,
+    pyatspi.ROLE_COMBO_BOX,
+    pyatspi.ROLE_LIST,
+    pyatspi.ROLE_LIST_ITEM,
+    pyatspi.ROLE_LINK,
+    pyatspi.ROLE_SPIN_BUTTON,
+    pyatspi.ROLE_SLIDER,
+}
+
+
+def wait_for(what, find, seconds=20.0):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        found = find()
+        if found:
+            return found
+        time.sleep(0.1)
+    sys.exit(f"accessibility walk: {what} did not appear")
+
+
+def application(name):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for app in desktop:
+        if app is not None and app.name.lower() == name.lower():
+            return app
+    return None
+
+
+def showing(node):
+    try:
+        return node.getState().contains(pyatspi.STATE_SHOWING)
+    except Exception:
+        return False
+
+
+def controls(node, found=None):
+    found = [] if found is None else found
+    for child in node:
+        if child is None or not showing(child):
+            continue
+        if child.getRole() in CONTROL_ROLES:
+            found.append(child)
+        if child.getRole() not in (pyatspi.ROLE_LIST,):
+            controls(child, found)
+    return found
+
+
+def find(node, predicate):
+    if predicate(node):
+        return node
+    for child in node:
+        if child is None:
+            continue
+        hit = find(child, predicate)
+        if hit is not None:
+            return hit
+    return None
+
+
+def sidebar(app):
+    return find(app, lambda n: n.getRole() == pyatspi.ROLE_LIST and n.name == "Sections")
+
+
+def interfaces(node):
+    return set(pyatspi.listInterfaces(node))
+
+
+def choose_section(app, title, through_table=False):
+    """Chooses a sidebar row the way a screen reader can: the row's toggle action, or the
+    list's row selection."""
+    sections = sidebar(app)
+    for row, item in enumerate(sections):
+        if item is not None and item.name == title and through_table:
+            if not sections.queryTable().addRowSelection(row):
+                sys.exit(f"accessibility walk: the list refused to select {title!r}")
+            break
+        if item is not None and item.name == title:
+            actions = item.queryAction()
+            names = [actions.getName(i) for i in range(actions.nActions)]
+            if "Toggle" not in names and "toggle" not in names:
+                sys.exit(f"accessibility walk: the row {title!r} offers no toggle action ({names})")
+            index = names.index("Toggle") if "Toggle" in names else names.index("toggle")
+            actions.doAction(index)
+            break
+    else:
+        sys.exit(f"accessibility walk: no sidebar row {title!r}")
+
+    def chosen():
+        for item in sidebar(app):
+            if item is not None and item.name == title:
+                return item.getState().contains(pyatspi.STATE_SELECTED)
+        return False
+
+    wait_for(f"the section {title!r}", chosen, 5)
+    time.sleep(0.5)
+
+
+def press(app, name):
+    button = find(app, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == name
+                  and showing(n))
+    if button is None:
+        sys.exit(f"accessibility walk: no button {name!r}")
+    button.queryAction().doAction(0)
+    time.sleep(0.5)
+
+
+def type_post(app, text):
+    editor = find(app, lambda n: n.name == "Post text" and showing(n))
+    if editor is None:
+        sys.exit("accessibility walk: no editor named 'Post text'")
+    editor.queryEditableText().setTextContents(text)
+    time.sleep(0.5)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--app", default="quillon")
+    parser.add_argument("--screenshot-command", help="command that saves the screen to its argument")
+    parser.add_argument("--screenshots", help="folder for one PNG per pane")
+    parser.add_argument("--shot", action="append", default=[],
+                        help="PANE=NAME: save the pane (editor, drafts, insights) as NAME.png")
+    parser.add_argument("--post", default="")
+    args = parser.parse_args()
+
+    app = wait_for("the application", lambda: application(args.app), 40)
+    sections = wait_for("the sidebar", lambda: sidebar(app))
+    print(f"sidebar {sections.name!r}: role {sections.getRoleName()}, interfaces "
+          f"{sorted(interfaces(sections))}")
+
+    shots = dict(shot.split("=", 1) for shot in args.shot)
+
+    def shoot(pane):
+        if args.screenshots and args.screenshot_command and pane in shots:
+            time.sleep(0.6)
+            subprocess.run([args.screenshot_command, f"{args.screenshots}/{shots[pane]}.png"],
+                           check=True)
+
+    unnamed = []
+    rows = [item.name for item in sections if item is not None]
+    print(f"sidebar rows: {rows}")
+    for title, shot, through_table in (("Editor", "editor", False), ("Drafts", "drafts", False),
+                                       ("Insights", "insights", True), ("Settings", None, False),
+                                       ("Editor", None, True)):
+        choose_section(app, title, through_table)
+        if title == "Editor" and args.post and shot:
+            type_post(app, args.post)
+            press(app, "Save draft")
+            choose_section(app, "Drafts")
+            choose_section(app, "Editor")
+            type_post(app, args.post)
+        how = "the list's row selection" if through_table else "the row's toggle action"
+        print(f"\n[{title}] chosen through {how}")
+        for control in controls(app):
+            name = control.name
+            print(f"  {control.getRoleName():<14} {name!r}")
+            if not name and control.getRole() != pyatspi.ROLE_LIST_ITEM:
+                unnamed.append(f"{title}: {control.getRoleName()}")
+        if shot:
+            shoot(shot)
+    if unnamed:
+        print("\nunnamed controls:\n  " + "\n  ".join(unnamed))
+        return 1
+    print("\nevery control is named; every section was chosen through the sidebar")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
