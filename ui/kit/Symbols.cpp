@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFont>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QStandardPaths>
 #include <QStringList>
@@ -69,18 +70,19 @@ void prepareIconThemes() {
     Q_UNUSED(prepared);
 }
 
-// The themes' bug reads as a framed picture and their list symbols are hairlines at toolbar
-// size, so these are drawn here, on a 20-unit grid, solid enough to read at 20 pixels.
+// The themes' bug reads as a framed picture, their list symbols are hairlines at toolbar
+// size and their document turns into a solid block at larger sizes, so these are drawn here,
+// on a 20-unit grid, solid enough to read at 20 pixels.
 bool drawsItself(Symbol symbol) {
     return symbol == Symbol::ladybug || symbol == Symbol::listBullet ||
-           symbol == Symbol::listNumber;
+           symbol == Symbol::listNumber || symbol == Symbol::docText;
 }
 
 void drawListLines(QPainter& painter, qreal firstX) {
-    QPen line(Qt::black, 1.8, Qt::SolidLine, Qt::RoundCap);
+    QPen line(Qt::black, 2.0, Qt::SolidLine, Qt::RoundCap);
     painter.setPen(line);
-    for (const qreal y : {5.0, 10.0, 15.0}) {
-        painter.drawLine(QPointF(firstX, y), QPointF(17.5, y));
+    for (const qreal y : {4.0, 10.0, 16.0}) {
+        painter.drawLine(QPointF(firstX, y), QPointF(18.5, y));
     }
 }
 
@@ -114,21 +116,39 @@ void drawSymbol(QPainter& painter, Symbol symbol, int side) {
         }
         break;
     }
+    case Symbol::docText: {
+        // A page with a folded corner and three lines of text.
+        QPainterPath page;
+        page.moveTo(4.5, 2.0);
+        page.lineTo(11.5, 2.0);
+        page.lineTo(15.5, 6.0);
+        page.lineTo(15.5, 18.0);
+        page.lineTo(4.5, 18.0);
+        page.closeSubpath();
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Qt::black, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPath(page);
+        painter.drawPolyline(QPolygonF{QPointF(11.5, 2.0), QPointF(11.5, 6.0), QPointF(15.5, 6.0)});
+        for (const qreal y : {9.5, 12.5, 15.0}) {
+            painter.drawLine(QPointF(7.0, y), QPointF(13.0, y));
+        }
+        break;
+    }
     case Symbol::listBullet:
-        for (const qreal y : {5.0, 10.0, 15.0}) {
-            painter.drawEllipse(QPointF(3.6, y), 1.7, 1.7);
+        for (const qreal y : {4.0, 10.0, 16.0}) {
+            painter.drawEllipse(QPointF(3.2, y), 2.0, 2.0);
         }
         drawListLines(painter, 8.0);
         break;
     case Symbol::listNumber: {
         QFont digits;
-        digits.setPixelSize(6);
+        digits.setPixelSize(7);
         digits.setWeight(QFont::Bold);
         painter.setFont(digits);
         painter.setPen(Qt::black);
         const QString numbers[] = {u"1"_qs, u"2"_qs, u"3"_qs};
         for (int i = 0; i < 3; ++i) {
-            painter.drawText(QRectF(0.5, 2.0 + 5.0 * i, 6.0, 6.0), Qt::AlignCenter, numbers[i]);
+            painter.drawText(QRectF(0.0, 0.5 + 6.0 * i, 6.5, 7.0), Qt::AlignCenter, numbers[i]);
         }
         drawListLines(painter, 8.5);
         break;

@@ -78,8 +78,6 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
     m_sidebar->setIconSize(QSize(sidebarIconSize, sidebarIconSize));
     m_sidebar->setFont(quillon::font(TextStyle::body));
     m_sidebar->setSpacing(2);
-    // Room above the first row, as beside the rows.
-    m_sidebar->setContentsMargins(0, SidebarItemDelegate::inset, 0, 0);
     m_sidebar->setMinimumWidth(160);
     m_sidebar->setItemDelegate(new SidebarItemDelegate(m_sidebar));
     for (const SidebarRow& row : sidebarRows) {
