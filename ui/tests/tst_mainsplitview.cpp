@@ -7,7 +7,6 @@
 #include "ui/window/PostToast.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -314,9 +313,9 @@ private Q_SLOTS:
         QTRY_VERIFY(w.view.feedbackSheet() && w.view.feedbackSheet()->isVisible());
         QCOMPARE(w.events, QList<AppTelemetryEvent>{AppTelemetryEvent::feedbackOpened});
 
-        auto* close =
-            w.view.feedbackSheet()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close);
+        auto* close = w.view.feedbackSheet()->findChild<QPushButton*>(u"closeButton"_qs);
         QVERIFY(close);
+        QCOMPARE(close->text(), u"Close"_qs);
         QTest::mouseClick(close, Qt::LeftButton);
         QVERIFY(!w.view.showsFeedback());
 
