@@ -67,6 +67,7 @@ AccountDetailView::AccountDetailView(DraftStore& draftStore, LinkedInSessionStor
     m_status->setWordWrap(true);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     pane->column()->addWidget(m_status);
+    pane->column()->addStretch(1);
     layout->addWidget(pane, 1);
 
     m_bottomBar->setObjectName(u"bottomBar"_qs);
@@ -94,9 +95,12 @@ AccountDetailView::~AccountDetailView() = default;
 
 QString AccountDetailView::numericDate(QDate date, const QLocale& locale) {
     // The short format writes two-digit years in many locales ("M/d/yy"); the page shows the
-    // whole year.
+    // whole year. A few (the C locale) name the month; the numbers then follow ISO 8601.
     static const QRegularExpression shortYear(u"(?<!y)yy(?!y)"_qs);
     QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (format.contains(u"MMM"_qs)) {
+        return date.toString(Qt::ISODate);
+    }
     format.replace(shortYear, u"yyyy"_qs);
     return locale.toString(date, format);
 }
@@ -193,10 +197,10 @@ void AccountDetailView::refreshButtons() {
     const bool busy = m_isLoggingOut || m_isDeletingAccount;
     if (m_logOutButton) {
         m_logOutButton->setText(m_isLoggingOut ? u"Logging out..."_qs : u"Log out"_qs);
-        m_logOutButton->setEnabled(!busy);
+        m_logOutFocus.setEnabled(m_logOutButton, !busy);
     }
     m_deleteButton->setText(m_isDeletingAccount ? u"Deleting..."_qs : u"Delete account"_qs);
-    m_deleteButton->setEnabled(!busy);
+    m_deleteFocus.setEnabled(m_deleteButton, !busy);
 }
 
 void AccountDetailView::setLoggingOut(bool loggingOut) {

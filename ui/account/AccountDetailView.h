@@ -3,6 +3,7 @@
 #include "core/app/AppTelemetry.h"
 #include "core/app/TelemetrySink.h"
 #include "ui/account/DeleteAccountDialog.h"
+#include "ui/kit/FocusReturn.h"
 
 #include <QCoroTask>
 #include <QDate>
@@ -100,6 +101,8 @@ private:
     Surface* m_bottomBar;
     SecondaryButton* m_deleteButton;
     QPointer<DeleteAccountDialog> m_confirmation;
+    FocusReturn m_logOutFocus;
+    FocusReturn m_deleteFocus;
 };
 
 } // namespace quillon

@@ -167,7 +167,7 @@ void AccountSettingsView::refresh() {
     }
     m_connectButton->setVisible(!connected);
     m_connectButton->setText(m_isConnecting ? u"Connecting..."_qs : u"Connect LinkedIn"_qs);
-    m_connectButton->setEnabled(!m_isConnecting);
+    m_connectFocus.setEnabled(m_connectButton, !m_isConnecting);
 }
 
 AccountDetailView* AccountSettingsView::accountPage() const {

@@ -3,6 +3,7 @@
 #include "core/app/AppTelemetry.h"
 #include "core/app/TelemetrySink.h"
 #include "ui/feedback/FeedbackSheet.h"
+#include "ui/kit/FocusReturn.h"
 
 #include <QCoroTask>
 #include <QPointer>
@@ -81,6 +82,7 @@ private:
     PrimaryButton* m_connectButton = nullptr;
     NavigationStack* m_navigation;
     QPointer<FeedbackSheet> m_feedbackSheet;
+    FocusReturn m_connectFocus;
 };
 
 } // namespace quillon

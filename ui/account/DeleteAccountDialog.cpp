@@ -43,6 +43,7 @@ DeleteAccountDialog::DeleteAccountDialog(QWidget* parent)
     body->setObjectName(u"deleteAccountMessage"_qs);
     body->setWordWrap(true);
     column->addWidget(body);
+    column->addSpacing(6);
 
     // In the stated order, whatever the desktop's button order is.
     auto* buttons = new QHBoxLayout;

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCoroFuture>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -94,6 +95,8 @@ FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& 
     pane->column()->addWidget(links());
     layout->addWidget(pane);
     refreshImageList();
+    // The sheet opens ready for typing.
+    m_title->setFocus(Qt::OtherFocusReason);
 }
 
 FeedbackView::~FeedbackView() = default;
@@ -255,7 +258,8 @@ void FeedbackView::openImagePicker() {
     picker->setAcceptMode(QFileDialog::AcceptOpen);
     picker->setNameFilter(
         u"Images (*.png *.jpg *.jpeg *.gif *.heic *.heif *.webp *.bmp *.tif *.tiff)"_qs);
-    picker->setDirectory(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    picker->setDirectory(QDir(pictures).exists() ? pictures : QDir::homePath());
     connect(picker, &QFileDialog::filesSelected, this, &FeedbackView::pickImages);
     m_picker = picker;
     picker->open();
@@ -387,7 +391,7 @@ void FeedbackView::setStatusMessage(const QString& message) {
 void FeedbackView::setSending(bool sending) {
     m_isSending = sending;
     m_sendButton->setText(sending ? u"Sending..."_qs : u"Send feedback"_qs);
-    m_sendButton->setEnabled(!sending);
+    m_sendFocus.setEnabled(m_sendButton, !sending);
     Q_EMIT isSendingChanged(sending);
 }
 

@@ -4,6 +4,7 @@
 #include "core/app/TelemetrySink.h"
 #include "core/model/FeedbackImageAttachment.h"
 #include "core/model/FeedbackSenderIdentity.h"
+#include "ui/kit/FocusReturn.h"
 
 #include <QCoroTask>
 #include <QFileDialog>
@@ -120,6 +121,7 @@ private:
     QLabel* m_status = nullptr;
     PrimaryButton* m_sendButton = nullptr;
     QPointer<QFileDialog> m_picker;
+    FocusReturn m_sendFocus;
 };
 
 } // namespace quillon

@@ -1,3 +1,5 @@
+#include "core/backend/FeedbackService.h"
+#include "tests/support/ScriptedServer.h"
 #include "tests/support/TestBackend.h"
 #include "ui/feedback/FeedbackSheet.h"
 #include "ui/feedback/FeedbackView.h"
@@ -335,7 +337,12 @@ private Q_SLOTS:
         f.form()->pickImages({f.image(u"a.png"_qs, "a")});
         QTRY_COMPARE(f.form()->attachments().size(), 1);
         QTest::mouseClick(f.button("sendButton"), Qt::LeftButton);
-        QTRY_VERIFY(!f.form()->isSending());
+        if (requests == 0) {
+            // Refused before anything is sent: no wait.
+            QVERIFY(!f.form()->isSending());
+        } else {
+            QTRY_VERIFY(!f.form()->isSending());
+        }
 
         QCOMPARE(f.form()->statusMessage(), status);
         QCOMPARE(f.sent().size(), requests);
@@ -346,18 +353,52 @@ private Q_SLOTS:
         QVERIFY(f.events.isEmpty());
     }
 
-    void anUnreachableBackendIsReported() {
+    void aBackendThatDoesNotAnswerIsReported_data() {
+        QTest::addColumn<bool>("hangs");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("unreachable") << false << u"Connection refused"_qs;
+        QTest::newRow("no answer in time") << true << u"The request timed out."_qs;
+    }
+    void aBackendThatDoesNotAnswerIsReported() {
+        QFETCH(bool, hangs);
+        QFETCH(QString, status);
+        ScriptedServer server;
+        server.script("/api/feedback", {ScriptedServer::Answer::hang()});
+        AppFixture app;
+        // The closed port answers nothing; the scripted server holds the request.
+        FeedbackService service(hangs ? server.baseURL() : QUrl(u"http://127.0.0.1:9/"_qs),
+                                std::chrono::milliseconds(300));
         QList<Event> events;
-        AppFixture app; // its backend address answers nothing
-        QPointer<FeedbackSheet> sheet = new FeedbackSheet(
-            app.session(), app.container.feedbackService(), [&](Event e) { events.append(e); });
+        QPointer<FeedbackSheet> sheet =
+            new FeedbackSheet(app.session(), service, [&](Event e) { events.append(e); });
         sheet->form()->findChild<QPlainTextEdit*>()->setPlainText(u"Anyone there?"_qs);
         sheet->form()->send();
+        QVERIFY(sheet->form()->isSending());
         QTRY_VERIFY(!sheet->form()->isSending());
-        QCOMPARE(sheet->form()->statusMessage(), u"Connection refused"_qs);
+        QCOMPARE(sheet->form()->statusMessage(), status);
         QCOMPARE(sheet->form()->message(), u"Anyone there?"_qs);
+        QVERIFY(sheet->findChild<QPushButton*>(u"sendButton"_qs)->isEnabled());
         QVERIFY(events.isEmpty());
         delete sheet.data();
+    }
+
+    void aHugeImageArrivesWhole() {
+        Form f;
+        // 24 MiB that no decoder would take for an image: the bytes go as they are.
+        QByteArray huge(24 * 1024 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < huge.size(); ++i) {
+            huge[i] = char((i * 131) % 251);
+        }
+        f.form()->pickImages({f.image(u"huge.png"_qs, huge)});
+        QTRY_COMPARE(f.form()->attachments().size(), 1);
+        f.type({}, u"Big one"_qs);
+        f.form()->send();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.form()->isSending(), 60000);
+        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_qs);
+        const QJsonObject attachment =
+            f.lastBody().value(u"attachments"_qs).toArray().at(0).toObject();
+        QVERIFY(QByteArray::fromBase64(attachment.value(u"content"_qs).toString().toLatin1()) ==
+                huge);
     }
 
     void closingDoesNotStopASend() {
@@ -408,6 +449,14 @@ private Q_SLOTS:
         remove->setFocus();
         QTest::keyClick(remove, Qt::Key_Space);
         QVERIFY(f.form()->selectedImages().isEmpty());
+        // A send that fails hands the focus back to the button, not to the next control.
+        QPushButton* send = f.button("sendButton");
+        send->setFocus();
+        QTest::keyClick(send, Qt::Key_Space);
+        // Refused before anything is sent: no wait.
+        QVERIFY(!f.form()->isSending());
+        QCOMPARE(f.form()->statusMessage(), u"Feedback message is empty."_qs);
+        QCOMPARE(QApplication::focusWidget(), send);
         QPushButton* attach = f.button("attachImagesButton");
         attach->setFocus();
         QTest::keyClick(attach, Qt::Key_Return);
