@@ -175,6 +175,10 @@ void AccountDetailView::refreshCard() {
     }
     m_cardColumn->addWidget(content);
     m_cardContent = content;
+    if (m_logOutButton) {
+        // Made after the bottom bar, it would otherwise come after "Delete account".
+        QWidget::setTabOrder(m_logOutButton, m_deleteButton);
+    }
     refreshButtons();
     if (hadFocus && m_logOutButton) {
         m_logOutButton->setFocus(Qt::OtherFocusReason);

@@ -91,7 +91,20 @@ QWidget* NavigationStack::top() const {
 }
 
 void NavigationStack::push(QWidget* page) {
+    // The page's controls, in their tab order, before the bar joins the chain.
+    QList<QWidget*> controls;
+    for (QWidget* w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w)) {
+            controls.append(w);
+        }
+    }
     QWidget* frame = framed(page, this);
+    // The bar was made after the page, so its back control would come last; it leads.
+    QWidget* previous = frame->findChild<QPushButton*>(u"backButton"_qs);
+    for (QWidget* control : controls) {
+        QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
     m_stack->addWidget(frame);
     m_stack->setCurrentWidget(frame);
     page->setFocus(Qt::OtherFocusReason);

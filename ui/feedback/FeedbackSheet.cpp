@@ -23,6 +23,7 @@ FeedbackSheet::FeedbackSheet(LinkedInSessionStore& sessionStore, FeedbackService
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_form);
     m_form->setDismiss([this] { reject(); });
+    m_form->setFocus(Qt::OtherFocusReason);
 }
 
 void FeedbackSheet::keyPressEvent(QKeyEvent* event) {

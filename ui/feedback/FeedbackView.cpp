@@ -3,6 +3,7 @@
 #include "core/backend/FeedbackService.h"
 #include "core/backend/ServiceError.h"
 #include "core/storage/LinkedInSessionStore.h"
+#include "ui/feedback/AttachImagesButton.h"
 #include "ui/kit/Metrics.h"
 #include "ui/kit/PrimaryButton.h"
 #include "ui/kit/ProductLinks.h"
@@ -96,7 +97,7 @@ FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& 
     layout->addWidget(pane);
     refreshImageList();
     // The sheet opens ready for typing.
-    m_title->setFocus(Qt::OtherFocusReason);
+    setFocusProxy(m_title);
 }
 
 FeedbackView::~FeedbackView() = default;
@@ -173,7 +174,7 @@ QWidget* FeedbackView::form() {
     frameLayout->addWidget(m_message);
     column->addWidget(editorFrame);
 
-    m_attachButton = new SecondaryButton(u"Attach images"_qs);
+    m_attachButton = new AttachImagesButton;
     m_attachButton->setObjectName(u"attachImagesButton"_qs);
     m_attachButton->setAutoDefault(true);
     connect(m_attachButton, &QPushButton::clicked, this, &FeedbackView::openImagePicker);
@@ -371,6 +372,16 @@ void FeedbackView::refreshImageList() {
             toFocus = remove;
         }
     }
+    // New widgets join the end of the tab chain; the rows belong between the picker button and
+    // the send button.
+    QWidget* previous = m_attachButton;
+    for (QPushButton* remove : m_imageList->findChildren<QPushButton*>(u"removeImageButton"_qs)) {
+        if (m_imageRows->indexOf(remove->parentWidget()) >= 0) {
+            QWidget::setTabOrder(previous, remove);
+            previous = remove;
+        }
+    }
+    QWidget::setTabOrder(previous, m_sendButton);
     m_imageList->setVisible(!m_selectedImages.isEmpty());
     if (focusedRow >= 0) {
         if (toFocus) {

@@ -36,7 +36,7 @@ SymbolNames namesFor(Symbol symbol) {
     case Symbol::listNumber:
         return {{u"view-list-ordered-symbolic"_qs, u"format-list-ordered"_qs}, u"1."_qs};
     case Symbol::person2:
-        return {{u"system-users"_qs, u"group"_qs}, u"\u263A"_qs};
+        return {{u"group"_qs, u"system-users-symbolic"_qs}, u"\u263A"_qs};
     case Symbol::line3Horizontal:
         return {{u"open-menu-symbolic"_qs, u"application-menu"_qs}, u"\u2261"_qs};
     case Symbol::photoOnRectangle:

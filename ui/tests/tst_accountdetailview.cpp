@@ -319,9 +319,11 @@ private Q_SLOTS:
             QVERIFY2(!accessibleName(widget).isEmpty(), widget->metaObject()->className());
             names.append(widget->objectName());
         }
-        for (const char* name : {"backButton", "logOutButton", "deleteAccountButton"}) {
-            QVERIFY2(names.contains(QString::fromLatin1(name)), name);
-        }
+        // In reading order: back, the card's button, the bottom bar.
+        const qsizetype back = names.indexOf(u"backButton"_qs);
+        const qsizetype logOut = names.indexOf(u"logOutButton"_qs);
+        const qsizetype remove = names.indexOf(u"deleteAccountButton"_qs);
+        QVERIFY2(back == 0 && back < logOut && logOut < remove, qPrintable(names.join(u',')));
 
         // Enter asks; in the question Escape cancels and Enter on the focused default cancels.
         QTest::keyClick(p.button("deleteAccountButton"), Qt::Key_Return);

@@ -427,6 +427,8 @@ private Q_SLOTS:
         QTRY_COMPARE(f.form()->attachments().size(), 1);
         f.sheet->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.sheet.data()));
+        // The sheet opens ready for typing.
+        QCOMPARE(QApplication::focusWidget(), f.sheet->findChild<QLineEdit*>(u"titleField"_qs));
         QStringList names;
         for (QWidget* widget : tabChain(f.button("closeButton"))) {
             QVERIFY2(!accessibleName(widget).isEmpty(), widget->metaObject()->className());
@@ -437,6 +439,10 @@ private Q_SLOTS:
               "removeImageButton", "sendButton", "talkInsteadLink", "privacyPolicyLink"}) {
             QVERIFY2(names.contains(QString::fromLatin1(name)), name);
         }
+        // The picked files sit between the picker button and the send button.
+        const qsizetype attachAt = names.indexOf(u"attachImagesButton"_qs);
+        QCOMPARE(names.mid(attachAt, 3), QStringList({u"attachImagesButton"_qs,
+                                                      u"removeImageButton"_qs, u"sendButton"_qs}));
 
         // Enter in the title moves on instead of clicking a button; Space and Enter on a button
         // click it.
