@@ -55,6 +55,8 @@ AccountDetailView::AccountDetailView(DraftStore& draftStore, LinkedInSessionStor
 
     auto* pane = new ScrollPane(16);
     pane->setAccessibleName(u"Account"_qs);
+    // Its controls take the focus and are scrolled into view; the frame itself need not.
+    pane->setFocusPolicy(Qt::NoFocus);
     pane->column()->addWidget(
         textLabel(u"Account"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
     m_card->setObjectName(u"accountCard"_qs);

@@ -132,6 +132,8 @@ QWidget* AccountSettingsView::rootPage() {
 
     auto* pane = new ScrollPane(16);
     pane->setAccessibleName(u"Settings"_qs);
+    // Its controls take the focus and are scrolled into view; the frame itself need not.
+    pane->setFocusPolicy(Qt::NoFocus);
     pane->column()->addWidget(
         textLabel(u"Settings"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
 

@@ -5,6 +5,7 @@
 #include "ui/kit/Theme.h"
 #include "ui/kit/Typography.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QShortcut>
@@ -98,6 +99,7 @@ void NavigationStack::push(QWidget* page) {
             controls.append(w);
         }
     }
+    m_returnFocus.append(QApplication::focusWidget());
     QWidget* frame = framed(page, this);
     // The bar was made after the page, so its back control would come last; it leads.
     QWidget* previous = frame->findChild<QPushButton*>(u"backButton"_qs);
@@ -120,7 +122,12 @@ void NavigationStack::pop() {
     m_stack->removeWidget(frame);
     frame->hide();
     frame->deleteLater();
-    m_stack->currentWidget()->setFocus(Qt::OtherFocusReason);
+    const QPointer<QWidget> opener = m_returnFocus.takeLast();
+    if (opener && m_stack->currentWidget()->isAncestorOf(opener) && opener->isVisible()) {
+        opener->setFocus(Qt::OtherFocusReason);
+    } else {
+        m_stack->currentWidget()->setFocus(Qt::OtherFocusReason);
+    }
     enableShortcuts();
     Q_EMIT depthChanged(depth());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 class QShortcut;
@@ -36,6 +37,8 @@ private:
 
     QWidget* m_root;
     QList<QShortcut*> m_backShortcuts;
+    // What had the focus under each pushed page, to give it back when the page goes.
+    QList<QPointer<QWidget>> m_returnFocus;
     QStackedWidget* m_stack;
 };
 

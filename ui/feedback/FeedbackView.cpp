@@ -89,6 +89,8 @@ FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& 
     layout->setContentsMargins(0, 0, 0, 0);
     auto* pane = new ScrollPane(16);
     pane->setAccessibleName(u"Feedback"_qs);
+    // Its controls take the focus and are scrolled into view; the frame itself need not.
+    pane->setFocusPolicy(Qt::NoFocus);
     pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->column()->addWidget(header());
     pane->column()->addWidget(welcomeCard());

@@ -263,6 +263,8 @@ private Q_SLOTS:
             QTest::keyClick(focus, Qt::Key_Left, Qt::AltModifier);
         }
         QCOMPARE(p.pane->navigation()->depth(), 1);
+        // Back where the page was opened from.
+        QCOMPARE(QApplication::focusWidget(), p.button("accountButton"));
         QTRY_VERIFY(!p.pane->accountPage());
         QVERIFY(p.app.session().isConnected());
         QVERIFY(p.shows("accountButton"));
