@@ -39,6 +39,12 @@ SymbolNames namesFor(Symbol symbol) {
         return {{u"view-list-bullet-symbolic"_qs, u"format-list-unordered"_qs}, u"\u2022"_qs};
     case Symbol::listNumber:
         return {{u"view-list-ordered-symbolic"_qs, u"format-list-ordered"_qs}, u"1."_qs};
+    case Symbol::person2:
+        return {{u"group"_qs, u"system-users-symbolic"_qs}, u"\u263A"_qs};
+    case Symbol::line3Horizontal:
+        return {{u"open-menu-symbolic"_qs, u"application-menu"_qs}, u"\u2261"_qs};
+    case Symbol::photoOnRectangle:
+        return {{u"insert-image-symbolic"_qs, u"insert-image"_qs}, u"\u25A3"_qs};
     }
     return {};
 }

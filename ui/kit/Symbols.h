@@ -17,6 +17,9 @@ enum class Symbol {
     chevronLeft,
     listBullet,
     listNumber,
+    person2,
+    line3Horizontal,
+    photoOnRectangle,
 };
 
 // The symbol from the desktop's icon theme, with Breeze as the fallback theme; a null icon

@@ -10,7 +10,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -448,9 +447,9 @@ private Q_SLOTS:
         QTRY_VERIFY(w.view.feedbackSheet() && w.view.feedbackSheet()->isVisible());
         QCOMPARE(w.events, QList<AppTelemetryEvent>{AppTelemetryEvent::feedbackOpened});
 
-        auto* close =
-            w.view.feedbackSheet()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close);
+        auto* close = w.view.feedbackSheet()->findChild<QPushButton*>(u"closeButton"_qs);
         QVERIFY(close);
+        QCOMPARE(close->text(), u"Close"_qs);
         QTest::mouseClick(close, Qt::LeftButton);
         QVERIFY(!w.view.showsFeedback());
 

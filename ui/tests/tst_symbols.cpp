@@ -21,6 +21,9 @@ private Q_SLOTS:
         QTest::newRow("chevron") << Symbol::chevronLeft;
         QTest::newRow("bullets") << Symbol::listBullet;
         QTest::newRow("numbers") << Symbol::listNumber;
+        QTest::newRow("people") << Symbol::person2;
+        QTest::newRow("menu") << Symbol::line3Horizontal;
+        QTest::newRow("photo") << Symbol::photoOnRectangle;
     }
     void everySymbolHasAnIcon() {
         QFETCH(Symbol, symbol);

@@ -2,12 +2,13 @@
 
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
+#include "ui/account/AccountSettingsView.h"
 #include "ui/drafts/DraftsView.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/RichTextEditor.h"
+#include "ui/feedback/FeedbackSheet.h"
 #include "ui/insights/Insight.h"
 #include "ui/insights/InsightsView.h"
-#include "ui/kit/Surface.h"
 #include "ui/kit/Symbols.h"
 #include "ui/kit/Theme.h"
 #include "ui/kit/Typography.h"
@@ -16,7 +17,6 @@
 #include "ui/window/SidebarItemDelegate.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QResizeEvent>
@@ -126,11 +126,9 @@ QWidget* MainSplitView::createPane(Section section) {
         return new InsightsView(insightsCatalog(), m_telemetry);
     case Section::drafts:
         return new DraftsView(m_draftStore, [this] { openDraftInEditor(); });
-    case Section::settings: {
-        auto* pane = new Surface(Theme::background());
-        pane->setObjectName(u"settingsPane"_qs);
-        return pane;
-    }
+    case Section::settings:
+        return new AccountSettingsView(m_draftStore, m_sessionStore, m_authService,
+                                       &m_feedbackService, m_telemetry);
     case Section::editor:
         break;
     }
@@ -287,19 +285,7 @@ void MainSplitView::memberIDChanged(const std::optional<QString>& memberID) {
 void MainSplitView::openFeedback() {
     setShowsFeedback(true);
     if (!m_feedbackSheet) {
-        auto* sheet = new QDialog(this);
-        sheet->setObjectName(u"feedbackSheet"_qs);
-        sheet->setWindowTitle(u"Send feedback"_qs);
-        sheet->setWindowModality(Qt::WindowModal);
-        // A window of its own does not inherit the main window's light palette.
-        sheet->setPalette(Theme::lightPalette());
-        sheet->setAttribute(Qt::WA_DeleteOnClose);
-        sheet->resize(460, 320);
-        auto* layout = new QVBoxLayout(sheet);
-        layout->addStretch(1);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, sheet);
-        connect(buttons, &QDialogButtonBox::rejected, sheet, &QDialog::reject);
-        layout->addWidget(buttons);
+        auto* sheet = new FeedbackSheet(m_sessionStore, m_feedbackService, m_telemetry, this);
         connect(sheet, &QDialog::finished, this, [this] { setShowsFeedback(false); });
         m_feedbackSheet = sheet;
         sheet->open();

@@ -1,0 +1,324 @@
+#include "ui/account/AccountDetailView.h"
+
+#include "core/backend/LinkedInAuthService.h"
+#include "core/backend/ServiceError.h"
+#include "core/storage/DraftStore.h"
+#include "core/storage/LinkedInSessionStore.h"
+#include "ui/account/DeleteAccountDialog.h"
+#include "ui/kit/LinkedInProfilePhoto.h"
+#include "ui/kit/Metrics.h"
+#include "ui/kit/ScrollPane.h"
+#include "ui/kit/SecondaryButton.h"
+#include "ui/kit/Surface.h"
+#include "ui/kit/TextLabel.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/Typography.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+#include <exception>
+
+namespace quillon {
+namespace {
+
+constexpr int photoSize = 56;
+
+QString describe(const std::exception& error) {
+    if (const auto* service = dynamic_cast<const ServiceError*>(&error)) {
+        return service->description();
+    }
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+AccountDetailView::AccountDetailView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
+                                     LinkedInAuthService& authService, TelemetrySink telemetry,
+                                     QWidget* parent)
+    : QWidget(parent)
+    , m_draftStore(draftStore)
+    , m_sessionStore(sessionStore)
+    , m_authService(authService)
+    , m_telemetry(std::move(telemetry))
+    , m_card(new Surface(Theme::card()))
+    , m_cardColumn(new QVBoxLayout(m_card))
+    , m_status(textLabel({}, quillon::font(TextStyle::subheadline), Theme::secondaryInk()))
+    , m_bottomBar(new Surface(Theme::background()))
+    , m_deleteButton(new SecondaryButton(u"Delete account"_qs)) {
+    setObjectName(u"accountPage"_qs);
+    setAccessibleName(u"Account"_qs);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* pane = new ScrollPane(16);
+    pane->setAccessibleName(u"Account"_qs);
+    // Its controls take the focus and are scrolled into view; the frame itself need not.
+    pane->setFocusPolicy(Qt::NoFocus);
+    pane->column()->addWidget(
+        textLabel(u"Account"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
+    m_card->setObjectName(u"accountCard"_qs);
+    m_card->setCornerRadius(Metrics::cornerRadius);
+    m_cardColumn->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
+                                     Metrics::defaultPadding, Metrics::defaultPadding);
+    m_cardColumn->setSpacing(12);
+    pane->column()->addWidget(m_card);
+    m_status->setObjectName(u"statusLine"_qs);
+    m_status->setWordWrap(true);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    pane->column()->addWidget(m_status);
+    pane->column()->addStretch(1);
+    layout->addWidget(pane, 1);
+
+    m_bottomBar->setObjectName(u"bottomBar"_qs);
+    m_bottomBar->setEdgeLine(Surface::Edge::top, Theme::hairline());
+    auto* barColumn = new QVBoxLayout(m_bottomBar);
+    barColumn->setContentsMargins(Metrics::defaultPadding, 12, Metrics::defaultPadding, 8);
+    m_deleteButton->setObjectName(u"deleteAccountButton"_qs);
+    m_deleteButton->setAutoDefault(true);
+    connect(m_deleteButton, &QPushButton::clicked, this, &AccountDetailView::confirmDeletion);
+    barColumn->addWidget(m_deleteButton);
+    layout->addWidget(m_bottomBar);
+
+    connect(&m_sessionStore, &LinkedInSessionStore::tokenChanged, this, [this] {
+        refreshCard();
+        refreshBottomBar();
+    });
+    connect(&m_sessionStore, &LinkedInSessionStore::statusMessageChanged, this,
+            &AccountDetailView::refreshStatus);
+    refreshCard();
+    refreshStatus();
+    refreshBottomBar();
+}
+
+AccountDetailView::~AccountDetailView() = default;
+
+QString AccountDetailView::numericDate(QDate date, const QLocale& locale) {
+    // The short format writes two-digit years in many locales ("M/d/yy"); the page shows the
+    // whole year. A few (the C locale) name the month; the numbers then follow ISO 8601.
+    static const QRegularExpression shortYear(u"(?<!y)yy(?!y)"_qs);
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (format.contains(u"MMM"_qs)) {
+        return date.toString(Qt::ISODate);
+    }
+    format.replace(shortYear, u"yyyy"_qs);
+    return locale.toString(date, format);
+}
+
+QString AccountDetailView::registeredText(const QDateTime& connectedAt, const QLocale& locale) {
+    return u"Registered "_qs + numericDate(connectedAt.toLocalTime().date(), locale);
+}
+
+QWidget* AccountDetailView::profileBlock() {
+    const LinkedInToken& token = *m_sessionStore.token();
+    auto* block = new Surface(Theme::card());
+    block->setObjectName(u"profileBlock"_qs);
+    block->setCornerRadius(Metrics::cornerRadius);
+    auto* row = new QHBoxLayout(block);
+    row->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
+                            Metrics::defaultPadding, Metrics::defaultPadding);
+    row->setSpacing(12);
+    auto* photo = new LinkedInProfilePhoto(photoSize);
+    photo->setObjectName(u"profilePhoto"_qs);
+    photo->setPictureURL(token.profile.pictureURL);
+    row->addWidget(photo, 0, Qt::AlignTop);
+
+    auto* text = new QVBoxLayout;
+    text->setSpacing(6);
+    QLabel* name = textLabel(token.profile.name, quillon::font(TextStyle::title3, QFont::DemiBold),
+                             Theme::ink());
+    name->setObjectName(u"profileName"_qs);
+    name->setTextFormat(Qt::PlainText);
+    name->setWordWrap(true);
+    text->addWidget(name);
+    if (const std::optional<QString> headline = token.profile.displayHeadline()) {
+        QLabel* line =
+            textLabel(*headline, quillon::font(TextStyle::subheadline), Theme::secondaryInk());
+        line->setObjectName(u"profileHeadline"_qs);
+        line->setTextFormat(Qt::PlainText);
+        line->setWordWrap(true);
+        text->addWidget(line);
+    }
+    QLabel* registered = textLabel(registeredText(token.connectedAt),
+                                   quillon::font(TextStyle::caption), Theme::secondaryInk());
+    registered->setObjectName(u"registeredLine"_qs);
+    text->addWidget(registered);
+    text->addStretch(1);
+    row->addLayout(text, 1);
+    return block;
+}
+
+void AccountDetailView::refreshCard() {
+    const bool hadFocus = m_logOutButton && m_logOutButton->hasFocus();
+    if (m_cardContent) {
+        m_cardContent->hide();
+        m_cardContent->deleteLater();
+        m_cardContent = nullptr;
+        m_logOutButton = nullptr;
+    }
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(12);
+    if (!m_sessionStore.token()) {
+        QLabel* none =
+            textLabel(u"Not connected."_qs, quillon::font(TextStyle::body), Theme::secondaryInk());
+        none->setObjectName(u"notConnected"_qs);
+        column->addWidget(none);
+    } else {
+        column->addWidget(profileBlock());
+        m_logOutButton = new SecondaryButton(u"Log out"_qs);
+        m_logOutButton->setObjectName(u"logOutButton"_qs);
+        m_logOutButton->setAutoDefault(true);
+        connect(m_logOutButton, &QPushButton::clicked, this, &AccountDetailView::logOut);
+        column->addWidget(m_logOutButton);
+    }
+    m_cardColumn->addWidget(content);
+    m_cardContent = content;
+    if (m_logOutButton) {
+        // Made after the bottom bar, it would otherwise come after "Delete account".
+        QWidget::setTabOrder(m_logOutButton, m_deleteButton);
+    }
+    refreshButtons();
+    if (hadFocus && m_logOutButton) {
+        m_logOutButton->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void AccountDetailView::refreshStatus() {
+    // Verbatim: the member never writes it, but a backend message is shown as sent.
+    const std::optional<QString>& message = m_sessionStore.statusMessage();
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setText(message.value_or(QString()));
+    m_status->setVisible(message.has_value());
+}
+
+void AccountDetailView::refreshBottomBar() {
+    m_bottomBar->setVisible(m_sessionStore.isConnected());
+}
+
+void AccountDetailView::refreshButtons() {
+    const bool busy = m_isLoggingOut || m_isDeletingAccount;
+    if (m_logOutButton) {
+        m_logOutButton->setText(m_isLoggingOut ? u"Logging out..."_qs : u"Log out"_qs);
+        m_logOutFocus.setEnabled(m_logOutButton, !busy);
+    }
+    m_deleteButton->setText(m_isDeletingAccount ? u"Deleting..."_qs : u"Delete account"_qs);
+    m_deleteFocus.setEnabled(m_deleteButton, !busy);
+}
+
+void AccountDetailView::setLoggingOut(bool loggingOut) {
+    m_isLoggingOut = loggingOut;
+    refreshButtons();
+    Q_EMIT busyChanged();
+}
+
+void AccountDetailView::setDeletingAccount(bool deleting) {
+    m_isDeletingAccount = deleting;
+    refreshButtons();
+    Q_EMIT busyChanged();
+}
+
+void AccountDetailView::logOut() {
+    if (m_isLoggingOut || m_isDeletingAccount) {
+        return;
+    }
+    const std::optional<QString> memberID = m_sessionStore.memberID();
+    setLoggingOut(true);
+    // Not awaited: the request runs on after the click has returned, and after the page.
+    runLogOut(
+        {m_draftStore, m_sessionStore, m_authService, m_telemetry, m_dismiss, this, memberID});
+}
+
+void AccountDetailView::confirmDeletion() {
+    if (m_isLoggingOut || m_isDeletingAccount || m_confirmation) {
+        return;
+    }
+    m_showsDeleteConfirmation = true;
+    auto* dialog = new DeleteAccountDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this](int result) {
+        m_showsDeleteConfirmation = false;
+        if (result == QDialog::Accepted) {
+            deleteAccount();
+        }
+    });
+    m_confirmation = dialog;
+    dialog->open();
+    dialog->cancelButton()->setFocus(Qt::OtherFocusReason);
+}
+
+void AccountDetailView::deleteAccount() {
+    if (m_isLoggingOut || m_isDeletingAccount) {
+        return;
+    }
+    const std::optional<QString> memberID = m_sessionStore.memberID();
+    setDeletingAccount(true);
+    runDeletion(
+        {m_draftStore, m_sessionStore, m_authService, m_telemetry, m_dismiss, this, memberID});
+}
+
+QCoro::Task<> AccountDetailView::runLogOut(RequestContext context) {
+    std::optional<QString> failure;
+    // Awaited tasks are named objects: GCC 12 destroys temporaries of a co_await expression
+    // twice when the awaited task throws.
+    try {
+        if (context.memberID) {
+            QCoro::Task<> disconnecting = context.authService.disconnect(*context.memberID);
+            co_await std::move(disconnecting);
+        }
+    } catch (const std::exception& error) {
+        failure = describe(error);
+    }
+    if (failure) {
+        context.sessionStore.setStatusMessage(*failure);
+        if (context.view) {
+            context.view->setLoggingOut(false);
+        }
+        co_return;
+    }
+    context.sessionStore.signOut();
+    context.sessionStore.setStatusMessage(u"Logged out."_qs);
+    if (context.view) {
+        context.view->setLoggingOut(false);
+    }
+    dismissIfShown(context);
+}
+
+QCoro::Task<> AccountDetailView::runDeletion(RequestContext context) {
+    std::optional<QString> failure;
+    try {
+        if (context.memberID) {
+            QCoro::Task<> deleting = context.authService.deleteAccount(*context.memberID);
+            co_await std::move(deleting);
+        }
+    } catch (const std::exception& error) {
+        failure = describe(error);
+    }
+    if (failure) {
+        context.sessionStore.setStatusMessage(*failure);
+        if (context.view) {
+            context.view->setDeletingAccount(false);
+        }
+        co_return;
+    }
+    context.draftStore.clearAllLocal(context.memberID);
+    context.sessionStore.forgetAccount();
+    context.authService.setRequiresEphemeralSignIn(true);
+    context.sessionStore.setStatusMessage(u"Account deleted."_qs);
+    if (context.view) {
+        context.view->setDeletingAccount(false);
+    }
+    report(context.telemetry, AppTelemetryEvent::accountDeleted);
+    dismissIfShown(context);
+}
+
+void AccountDetailView::dismissIfShown(const RequestContext& context) {
+    if (context.view && context.dismiss) {
+        context.dismiss();
+    }
+}
+
+} // namespace quillon

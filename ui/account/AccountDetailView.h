@@ -1,0 +1,108 @@
+#pragma once
+
+#include "core/app/AppTelemetry.h"
+#include "core/app/TelemetrySink.h"
+#include "ui/account/DeleteAccountDialog.h"
+#include "ui/kit/FocusReturn.h"
+
+#include <QCoroTask>
+#include <QDate>
+#include <QLocale>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QVBoxLayout;
+
+namespace quillon {
+
+class DraftStore;
+class LinkedInAuthService;
+class LinkedInSessionStore;
+class SecondaryButton;
+class Surface;
+
+// The account page: who is connected and since when, the last account outcome, "Log out", and
+// at the bottom "Delete account" behind a confirmation. A successful request removes what
+// belongs to the account locally and closes the page; a failed one only shows its message.
+class AccountDetailView : public QWidget {
+    Q_OBJECT
+
+public:
+    AccountDetailView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
+                      LinkedInAuthService& authService,
+                      TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
+    ~AccountDetailView() override;
+
+    // What closes the page after a successful request. A request that ends after the page is
+    // gone still updates the stores but closes nothing.
+    void setDismiss(std::function<void()> dismiss) { m_dismiss = std::move(dismiss); }
+
+    bool isLoggingOut() const { return m_isLoggingOut; }
+    bool isDeletingAccount() const { return m_isDeletingAccount; }
+    bool showsDeleteConfirmation() const { return m_showsDeleteConfirmation; }
+    // The open confirmation, else null.
+    DeleteAccountDialog* deleteConfirmation() const { return m_confirmation; }
+
+    void logOut();
+    // The bottom button's action: asks first.
+    void confirmDeletion();
+    void deleteAccount();
+
+    // "Registered " and the date in `locale`'s numeric style with the whole year
+    // ("Registered 3/14/2025" in American English), in the local time zone.
+    static QString registeredText(const QDateTime& connectedAt, const QLocale& locale = QLocale());
+    static QString numericDate(QDate date, const QLocale& locale = QLocale());
+
+Q_SIGNALS:
+    void busyChanged();
+
+private:
+    // What a running request needs; a copy, so it ends well after the page is gone.
+    struct RequestContext {
+        DraftStore& draftStore;
+        LinkedInSessionStore& sessionStore;
+        LinkedInAuthService& authService;
+        TelemetrySink telemetry;
+        std::function<void()> dismiss;
+        QPointer<AccountDetailView> view;
+        // Read before the request; the store may hold another member by the time it answers.
+        std::optional<QString> memberID;
+    };
+
+    static QCoro::Task<> runLogOut(RequestContext context);
+    static QCoro::Task<> runDeletion(RequestContext context);
+    static void dismissIfShown(const RequestContext& context);
+
+    void refreshCard();
+    void refreshStatus();
+    void refreshBottomBar();
+    void refreshButtons();
+    void setLoggingOut(bool loggingOut);
+    void setDeletingAccount(bool deleting);
+    QWidget* profileBlock();
+
+    DraftStore& m_draftStore;
+    LinkedInSessionStore& m_sessionStore;
+    LinkedInAuthService& m_authService;
+    std::function<void()> m_dismiss;
+    const TelemetrySink m_telemetry;
+    bool m_isLoggingOut = false;
+    bool m_isDeletingAccount = false;
+    bool m_showsDeleteConfirmation = false;
+
+    Surface* m_card;
+    QVBoxLayout* m_cardColumn;
+    QWidget* m_cardContent = nullptr;
+    SecondaryButton* m_logOutButton = nullptr;
+    QLabel* m_status;
+    Surface* m_bottomBar;
+    SecondaryButton* m_deleteButton;
+    QPointer<DeleteAccountDialog> m_confirmation;
+    FocusReturn m_logOutFocus;
+    FocusReturn m_deleteFocus;
+};
+
+} // namespace quillon

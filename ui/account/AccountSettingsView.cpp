@@ -1,0 +1,262 @@
+#include "ui/account/AccountSettingsView.h"
+
+#include "core/backend/LinkedInAuthService.h"
+#include "core/backend/ServiceError.h"
+#include "core/storage/LinkedInSessionStore.h"
+#include "ui/account/AccountDetailView.h"
+#include "ui/account/NavigationStack.h"
+#include "ui/feedback/FeedbackSheet.h"
+#include "ui/kit/Metrics.h"
+#include "ui/kit/PrimaryButton.h"
+#include "ui/kit/ProductLinks.h"
+#include "ui/kit/ScrollPane.h"
+#include "ui/kit/Symbols.h"
+#include "ui/kit/TextLabel.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/Typography.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <exception>
+
+namespace quillon {
+namespace {
+
+constexpr int rowIconSize = 18;
+constexpr int accountButtonSize = 52;
+constexpr int accountSymbolSize = 24;
+
+QString css(const QColor& color) {
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alpha());
+}
+
+// A full-width row: symbol and title centred on a rounded fill, Enter and Space click it.
+QPushButton* rowButton(const QString& title, Symbol symbol, const QColor& ink, const QColor& fill,
+                       std::optional<QColor> stroke, qreal devicePixelRatio) {
+    auto* row = new QPushButton(title);
+    row->setAutoDefault(true);
+    row->setFont(quillon::font(TextStyle::headline));
+    row->setIcon(QIcon(symbolPixmap(symbol, ink, rowIconSize, devicePixelRatio)));
+    row->setIconSize(QSize(rowIconSize, rowIconSize));
+    row->setCursor(Qt::PointingHandCursor);
+    const QString border =
+        stroke ? QStringLiteral("1px solid %1").arg(css(*stroke)) : u"1px solid transparent"_qs;
+    row->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; background: %2; border: %3; border-radius: %4px;"
+                       " padding: 14px; }"
+                       "QPushButton:pressed { background: %5; }"
+                       "QPushButton:focus { border: 2px solid %6; }")
+            .arg(css(ink), css(fill), border)
+            .arg(int(Metrics::cornerRadius))
+            .arg(css(Theme::withOpacity(fill, 0.7)), css(Theme::withOpacity(Theme::ink(), 0.6))));
+    return row;
+}
+
+QString describe(const std::exception& error) {
+    if (const auto* service = dynamic_cast<const ServiceError*>(&error)) {
+        return service->description();
+    }
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+AccountSettingsView::AccountSettingsView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
+                                         LinkedInAuthService& authService,
+                                         FeedbackService* feedbackService, TelemetrySink telemetry,
+                                         QWidget* parent)
+    : QWidget(parent)
+    , m_draftStore(draftStore)
+    , m_sessionStore(sessionStore)
+    , m_authService(authService)
+    , m_feedbackService(feedbackService)
+    , m_telemetry(std::move(telemetry)) {
+    setObjectName(u"settingsPane"_qs);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_navigation = new NavigationStack(rootPage(), this);
+    layout->addWidget(m_navigation);
+    connect(&m_sessionStore, &LinkedInSessionStore::tokenChanged, this,
+            &AccountSettingsView::refresh);
+    refresh();
+}
+
+AccountSettingsView::~AccountSettingsView() = default;
+
+QWidget* AccountSettingsView::rootPage() {
+    auto* page = new QWidget;
+    page->setObjectName(u"settingsRoot"_qs);
+    QPalette palette = page->palette();
+    palette.setColor(QPalette::Window, Theme::background());
+    page->setPalette(palette);
+    page->setAutoFillBackground(true);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    // The toolbar: the account button at the trailing end.
+    auto* toolbar = new QWidget;
+    auto* toolbarRow = new QHBoxLayout(toolbar);
+    toolbarRow->setContentsMargins(Metrics::defaultPadding, 8, Metrics::defaultPadding, 0);
+    toolbarRow->addStretch(1);
+    m_accountButton = new QPushButton;
+    m_accountButton->setObjectName(u"accountButton"_qs);
+    m_accountButton->setAccessibleName(u"Account"_qs);
+    m_accountButton->setToolTip(u"Account"_qs);
+    m_accountButton->setAutoDefault(true);
+    m_accountButton->setFixedSize(accountButtonSize, accountButtonSize);
+    m_accountButton->setIcon(QIcon(symbolPixmap(Symbol::line3Horizontal, Theme::ink(),
+                                                accountSymbolSize, devicePixelRatioF())));
+    m_accountButton->setIconSize(QSize(accountSymbolSize, accountSymbolSize));
+    m_accountButton->setCursor(Qt::PointingHandCursor);
+    m_accountButton->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; border: none; border-radius: %2px; }"
+                       "QPushButton:pressed { background: %3; }"
+                       "QPushButton:focus { border: 2px solid %4; }")
+            .arg(css(Theme::card()))
+            .arg(accountButtonSize / 2)
+            .arg(css(Theme::withOpacity(Theme::card(), 0.7)),
+                 css(Theme::withOpacity(Theme::ink(), 0.6))));
+    connect(m_accountButton, &QPushButton::clicked, this, &AccountSettingsView::openAccount);
+    toolbarRow->addWidget(m_accountButton);
+    // Keeps the toolbar's height when the button is hidden, so the heading does not jump.
+    toolbar->setMinimumHeight(accountButtonSize + 8);
+    column->addWidget(toolbar);
+
+    auto* pane = new ScrollPane(16);
+    pane->setAccessibleName(u"Settings"_qs);
+    // Its controls take the focus and are scrolled into view; the frame itself need not.
+    pane->setFocusPolicy(Qt::NoFocus);
+    pane->column()->addWidget(
+        textLabel(u"Settings"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
+
+    m_communityRow = rowButton(u"Community"_qs, Symbol::person2, Theme::ink(), Theme::card(),
+                               Theme::withOpacity(Theme::ink(), 0.16), devicePixelRatioF());
+    m_communityRow->setObjectName(u"communityRow"_qs);
+    connect(m_communityRow, &QPushButton::clicked, this, &AccountSettingsView::openCommunity);
+    pane->column()->addWidget(m_communityRow);
+
+    if (m_feedbackService) {
+        m_feedbackRow = rowButton(u"Send feedback"_qs, Symbol::ladybug, Qt::white, Theme::accent(),
+                                  std::nullopt, devicePixelRatioF());
+        m_feedbackRow->setObjectName(u"sendFeedbackRow"_qs);
+        connect(m_feedbackRow, &QPushButton::clicked, this, &AccountSettingsView::openFeedback);
+        pane->column()->addWidget(m_feedbackRow);
+    }
+
+    m_connectButton = new PrimaryButton(u"Connect LinkedIn"_qs);
+    m_connectButton->setObjectName(u"connectButton"_qs);
+    m_connectButton->setAutoDefault(true);
+    connect(m_connectButton, &QPushButton::clicked, this, &AccountSettingsView::connectLinkedIn);
+    pane->column()->addWidget(m_connectButton);
+    column->addWidget(pane, 1);
+    return page;
+}
+
+void AccountSettingsView::refresh() {
+    const bool connected = m_sessionStore.isConnected();
+    m_accountButton->setVisible(connected);
+    m_communityRow->setVisible(connected);
+    if (m_feedbackRow) {
+        m_feedbackRow->setVisible(connected);
+    }
+    m_connectButton->setVisible(!connected);
+    m_connectButton->setText(m_isConnecting ? u"Connecting..."_qs : u"Connect LinkedIn"_qs);
+    m_connectFocus.setEnabled(m_connectButton, !m_isConnecting);
+}
+
+AccountDetailView* AccountSettingsView::accountPage() const {
+    return qobject_cast<AccountDetailView*>(m_navigation->top());
+}
+
+void AccountSettingsView::setConnecting(bool connecting) {
+    m_isConnecting = connecting;
+    refresh();
+    Q_EMIT isConnectingChanged(connecting);
+}
+
+void AccountSettingsView::connectLinkedIn() {
+    if (m_isConnecting) {
+        return;
+    }
+    report(m_telemetry, AppTelemetryEvent::linkedInConnectStarted);
+    setConnecting(true);
+    // Not awaited: the connect runs on after the click has returned, and after the pane.
+    runConnect({m_sessionStore, m_authService, m_telemetry, this});
+}
+
+QCoro::Task<> AccountSettingsView::runConnect(ConnectContext context) {
+    std::optional<LinkedInToken> token;
+    std::optional<QString> failure;
+    // The awaited task is a named object: GCC 12 destroys temporaries of a co_await expression
+    // twice when the awaited task throws.
+    try {
+        QCoro::Task<LinkedInToken> connecting = context.authService.connect();
+        token = co_await std::move(connecting);
+    } catch (const std::exception& error) {
+        failure = describe(error);
+    }
+    if (failure) {
+        context.sessionStore.setStatusMessage(*failure);
+        if (context.view) {
+            context.view->setConnecting(false);
+        }
+        co_return;
+    }
+    context.sessionStore.save(*token);
+    if (context.view) {
+        context.view->setConnecting(false);
+    }
+    report(context.telemetry, AppTelemetryEvent::linkedInConnected);
+}
+
+void AccountSettingsView::openAccount() {
+    if (accountPage() || !m_sessionStore.isConnected()) {
+        return;
+    }
+    auto* page = new AccountDetailView(m_draftStore, m_sessionStore, m_authService, m_telemetry);
+    // Set once the page exists: dismissing pops exactly this page, if it is still shown.
+    const QPointer<NavigationStack> navigation(m_navigation);
+    const QPointer<AccountDetailView> shown(page);
+    page->setDismiss([navigation, shown] {
+        if (navigation && shown) {
+            navigation->popTo(shown);
+        }
+    });
+    m_navigation->push(page);
+}
+
+void AccountSettingsView::openCommunity() {
+    QDesktopServices::openUrl(ProductLinks::communityInvitation());
+}
+
+void AccountSettingsView::openFeedback() {
+    if (!m_feedbackService) {
+        return;
+    }
+    setShowsFeedback(true);
+    if (!m_feedbackSheet) {
+        auto* sheet = new FeedbackSheet(m_sessionStore, *m_feedbackService, m_telemetry, this);
+        connect(sheet, &QDialog::finished, this, [this] { setShowsFeedback(false); });
+        m_feedbackSheet = sheet;
+        sheet->open();
+    }
+    report(m_telemetry, AppTelemetryEvent::feedbackOpened);
+}
+
+void AccountSettingsView::setShowsFeedback(bool shown) {
+    if (m_showsFeedback == shown) {
+        return;
+    }
+    m_showsFeedback = shown;
+    Q_EMIT showsFeedbackChanged(shown);
+}
+
+} // namespace quillon

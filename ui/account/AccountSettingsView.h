@@ -1,0 +1,88 @@
+#pragma once
+
+#include "core/app/AppTelemetry.h"
+#include "core/app/TelemetrySink.h"
+#include "ui/feedback/FeedbackSheet.h"
+#include "ui/kit/FocusReturn.h"
+
+#include <QCoroTask>
+#include <QPointer>
+#include <QWidget>
+
+class QPushButton;
+class QVBoxLayout;
+
+namespace quillon {
+
+class AccountDetailView;
+class DraftStore;
+class FeedbackService;
+class LinkedInAuthService;
+class LinkedInSessionStore;
+class NavigationStack;
+class PrimaryButton;
+
+// The Settings pane, the root of its own navigation: "Connect LinkedIn" while signed out; once
+// connected the community link, "Send feedback" and the round "Account" button that opens the
+// account page. A connect runs to its end even when the pane goes.
+class AccountSettingsView : public QWidget {
+    Q_OBJECT
+
+public:
+    // Without a feedback service the "Send feedback" row is absent.
+    AccountSettingsView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
+                        LinkedInAuthService& authService, FeedbackService* feedbackService,
+                        TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
+    ~AccountSettingsView() override;
+
+    bool isConnecting() const { return m_isConnecting; }
+    bool showsFeedback() const { return m_showsFeedback; }
+
+    NavigationStack* navigation() const { return m_navigation; }
+    // The pushed account page, else null.
+    AccountDetailView* accountPage() const;
+    FeedbackSheet* feedbackSheet() const { return m_feedbackSheet; }
+
+    // Starts the connection and returns at once; a second one cannot start while it runs.
+    void connectLinkedIn();
+    void openFeedback();
+    void openAccount();
+    void openCommunity();
+
+Q_SIGNALS:
+    void isConnectingChanged(bool connecting);
+    void showsFeedbackChanged(bool shown);
+
+private:
+    struct ConnectContext {
+        LinkedInSessionStore& sessionStore;
+        LinkedInAuthService& authService;
+        TelemetrySink telemetry;
+        QPointer<AccountSettingsView> view;
+    };
+
+    static QCoro::Task<> runConnect(ConnectContext context);
+
+    QWidget* rootPage();
+    void refresh();
+    void setConnecting(bool connecting);
+    void setShowsFeedback(bool shown);
+
+    DraftStore& m_draftStore;
+    LinkedInSessionStore& m_sessionStore;
+    LinkedInAuthService& m_authService;
+    FeedbackService* const m_feedbackService;
+    const TelemetrySink m_telemetry;
+    bool m_isConnecting = false;
+    bool m_showsFeedback = false;
+
+    QPushButton* m_accountButton = nullptr;
+    QPushButton* m_communityRow = nullptr;
+    QPushButton* m_feedbackRow = nullptr;
+    PrimaryButton* m_connectButton = nullptr;
+    NavigationStack* m_navigation;
+    QPointer<FeedbackSheet> m_feedbackSheet;
+    FocusReturn m_connectFocus;
+};
+
+} // namespace quillon

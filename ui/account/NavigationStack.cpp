@@ -1,0 +1,146 @@
+#include "ui/account/NavigationStack.h"
+
+#include "ui/kit/Metrics.h"
+#include "ui/kit/Symbols.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/Typography.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace quillon {
+namespace {
+
+constexpr int backIconSize = 17;
+
+// The pushed page under its bar; `page` is its second child.
+QWidget* framed(QWidget* page, NavigationStack* stack) {
+    auto* frame = new QWidget;
+    QPalette palette = frame->palette();
+    palette.setColor(QPalette::Window, Theme::background());
+    frame->setPalette(palette);
+    frame->setAutoFillBackground(true);
+    auto* column = new QVBoxLayout(frame);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* bar = new QWidget;
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(Metrics::defaultPadding / 2, 8, Metrics::defaultPadding, 0);
+    auto* back = new QPushButton(u"Settings"_qs);
+    back->setObjectName(u"backButton"_qs);
+    back->setAccessibleName(u"Back"_qs);
+    back->setToolTip(u"Back (Esc)"_qs);
+    back->setFlat(true);
+    // Enter activates it like Space, outside a dialog too.
+    back->setAutoDefault(true);
+    back->setFont(quillon::font(TextStyle::body));
+    back->setIcon(QIcon(
+        symbolPixmap(Symbol::chevronLeft, Theme::ink(), backIconSize, frame->devicePixelRatioF())));
+    back->setIconSize(QSize(backIconSize, backIconSize));
+    QObject::connect(back, &QPushButton::clicked, stack, &NavigationStack::pop);
+    row->addWidget(back);
+    row->addStretch(1);
+    column->addWidget(bar);
+    column->addWidget(page, 1);
+    return frame;
+}
+
+} // namespace
+
+NavigationStack::NavigationStack(QWidget* root, QWidget* parent)
+    : QWidget(parent)
+    , m_root(root)
+    , m_stack(new QStackedWidget(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_stack);
+    m_stack->addWidget(root);
+
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Back)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, &NavigationStack::pop);
+        m_backShortcuts.append(shortcut);
+    }
+    enableShortcuts();
+}
+
+void NavigationStack::enableShortcuts() {
+    // At the root Escape stays free for whatever else wants it.
+    for (QShortcut* shortcut : m_backShortcuts) {
+        shortcut->setEnabled(depth() > 1);
+    }
+}
+
+int NavigationStack::depth() const {
+    return m_stack->count();
+}
+
+QWidget* NavigationStack::top() const {
+    if (m_stack->count() <= 1) {
+        return m_root;
+    }
+    // The page is the frame's second child widget.
+    QWidget* frame = m_stack->widget(m_stack->count() - 1);
+    return frame->layout()->itemAt(1)->widget();
+}
+
+void NavigationStack::push(QWidget* page) {
+    // The page's controls, in their tab order, before the bar joins the chain.
+    QList<QWidget*> controls;
+    for (QWidget* w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w)) {
+            controls.append(w);
+        }
+    }
+    m_returnFocus.append(QApplication::focusWidget());
+    QWidget* frame = framed(page, this);
+    // The bar was made after the page, so its back control would come last; it leads.
+    QWidget* previous = frame->findChild<QPushButton*>(u"backButton"_qs);
+    for (QWidget* control : controls) {
+        QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+    m_stack->addWidget(frame);
+    m_stack->setCurrentWidget(frame);
+    page->setFocus(Qt::OtherFocusReason);
+    enableShortcuts();
+    Q_EMIT depthChanged(depth());
+}
+
+void NavigationStack::pop() {
+    if (m_stack->count() <= 1) {
+        return;
+    }
+    QWidget* frame = m_stack->widget(m_stack->count() - 1);
+    m_stack->removeWidget(frame);
+    frame->hide();
+    frame->deleteLater();
+    const QPointer<QWidget> opener = m_returnFocus.takeLast();
+    if (opener && m_stack->currentWidget()->isAncestorOf(opener) && opener->isVisible()) {
+        opener->setFocus(Qt::OtherFocusReason);
+    } else {
+        m_stack->currentWidget()->setFocus(Qt::OtherFocusReason);
+    }
+    enableShortcuts();
+    Q_EMIT depthChanged(depth());
+}
+
+void NavigationStack::popTo(QWidget* page) {
+    for (int i = 1; i < m_stack->count(); ++i) {
+        if (m_stack->widget(i)->isAncestorOf(page)) {
+            while (m_stack->count() > i) {
+                pop();
+            }
+            return;
+        }
+    }
+}
+
+} // namespace quillon

@@ -1,0 +1,27 @@
+#include "ui/feedback/AttachImagesButton.h"
+
+#include "ui/kit/Symbols.h"
+#include "ui/kit/Theme.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace quillon {
+
+AttachImagesButton::AttachImagesButton(QWidget* parent)
+    : SecondaryButton(u"Attach images"_qs, parent) {}
+
+void AttachImagesButton::paintEvent(QPaintEvent* event) {
+    SecondaryButton::paintEvent(event);
+    // The title is centred; the symbol goes before it, so title and symbol read as one label.
+    const int textWidth = QFontMetrics(font()).horizontalAdvance(text());
+    const int left = (width() - textWidth) / 2 - symbolSpacing - symbolSize;
+    const QColor color =
+        isEnabled() ? Theme::ink() : palette().color(QPalette::Disabled, QPalette::ButtonText);
+    QPainter painter(this);
+    painter.drawPixmap(
+        left, (height() - symbolSize) / 2,
+        symbolPixmap(Symbol::photoOnRectangle, color, symbolSize, devicePixelRatioF()));
+}
+
+} // namespace quillon

@@ -1,0 +1,459 @@
+#include "ui/feedback/FeedbackView.h"
+
+#include "core/backend/FeedbackService.h"
+#include "core/backend/ServiceError.h"
+#include "core/storage/LinkedInSessionStore.h"
+#include "ui/feedback/AttachImagesButton.h"
+#include "ui/kit/Metrics.h"
+#include "ui/kit/PrimaryButton.h"
+#include "ui/kit/ProductLinks.h"
+#include "ui/kit/ScrollPane.h"
+#include "ui/kit/SecondaryButton.h"
+#include "ui/kit/Surface.h"
+#include "ui/kit/Symbols.h"
+#include "ui/kit/TextLabel.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/Typography.h"
+
+#include <QApplication>
+#include <QCoroFuture>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+#include <exception>
+
+namespace quillon {
+namespace {
+
+constexpr int messageMinimumHeight = 180;
+constexpr int removeIconSize = 14;
+
+// The image's bytes as stored; none when the file is gone, unreadable or empty.
+std::optional<QByteArray> readImage(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    if (bytes.isEmpty() || file.error() != QFileDevice::NoError) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Read and encoded on the thread pool: tens of MiB take far longer than a frame.
+QList<FeedbackImageAttachment> attachmentsFor(const QStringList& files) {
+    QList<FeedbackImageAttachment> attachments;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        // Numbered by position in the selection, so a file without data leaves a gap.
+        if (const std::optional<QByteArray> bytes = readImage(files[i])) {
+            attachments.append(FeedbackImageAttachment::fromImageData(int(i + 1), *bytes));
+        }
+    }
+    return attachments;
+}
+
+QPushButton* linkButton(const QString& title, const QUrl& url) {
+    auto* link = new QPushButton(title);
+    link->setAutoDefault(true);
+    link->setFlat(true);
+    link->setCursor(Qt::PointingHandCursor);
+    link->setFont(quillon::font(TextStyle::subheadline));
+    link->setStyleSheet(u"QPushButton { color: black; border: none; text-align: left;"
+                        " padding: 2px 0px; }"
+                        "QPushButton:focus { text-decoration: underline; }"_qs);
+    QObject::connect(link, &QPushButton::clicked, link, [url] { QDesktopServices::openUrl(url); });
+    return link;
+}
+
+} // namespace
+
+FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& feedbackService,
+                           TelemetrySink telemetry, QWidget* parent)
+    : QWidget(parent)
+    , m_sessionStore(sessionStore)
+    , m_feedbackService(feedbackService)
+    , m_telemetry(std::move(telemetry)) {
+    setObjectName(u"feedbackForm"_qs);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* pane = new ScrollPane(16);
+    pane->setAccessibleName(u"Feedback"_qs);
+    // Its controls take the focus and are scrolled into view; the frame itself need not.
+    pane->setFocusPolicy(Qt::NoFocus);
+    pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    pane->column()->addWidget(header());
+    pane->column()->addWidget(welcomeCard());
+    pane->column()->addWidget(form());
+    pane->column()->addWidget(links());
+    layout->addWidget(pane);
+    refreshImageList();
+    // The sheet opens ready for typing.
+    setFocusProxy(m_title);
+}
+
+FeedbackView::~FeedbackView() = default;
+
+QWidget* FeedbackView::header() {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(
+        textLabel(u"Feedback"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()),
+        0, Qt::AlignVCenter);
+    layout->addStretch(1);
+    auto* close = new QPushButton(u"Close"_qs);
+    close->setObjectName(u"closeButton"_qs);
+    close->setAutoDefault(true);
+    connect(close, &QPushButton::clicked, this, [this] {
+        if (m_dismiss) {
+            m_dismiss();
+        }
+    });
+    layout->addWidget(close, 0, Qt::AlignVCenter);
+    return row;
+}
+
+QWidget* FeedbackView::welcomeCard() {
+    auto* card = new Surface(Theme::card());
+    card->setObjectName(u"welcomeCard"_qs);
+    card->setCornerRadius(Metrics::cornerRadius);
+    auto* column = new QVBoxLayout(card);
+    column->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
+                               Metrics::defaultPadding, Metrics::defaultPadding);
+    column->setSpacing(10);
+    column->addWidget(
+        textLabel(u"Welcome"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
+    QLabel* text = textLabel(
+        u"We're open to your thoughts to make this app bring you more, so don't hesitate to share "
+        "your ideas, feedback on app work, or whatever you may find insightful."_qs,
+        quillon::font(TextStyle::body), Theme::secondaryInk());
+    text->setWordWrap(true);
+    column->addWidget(text);
+    return card;
+}
+
+QWidget* FeedbackView::form() {
+    auto* box = new QWidget;
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(12);
+
+    m_title = new QLineEdit;
+    m_title->setObjectName(u"titleField"_qs);
+    m_title->setPlaceholderText(u"Title"_qs);
+    m_title->setAccessibleName(u"Title"_qs);
+    m_title->setFont(quillon::font(TextStyle::body));
+    column->addWidget(m_title);
+
+    auto* editorFrame = new Surface(Qt::white);
+    editorFrame->setCornerRadius(Metrics::cornerRadius);
+    editorFrame->setStroke(Theme::hairline());
+    editorFrame->setMinimumHeight(messageMinimumHeight);
+    auto* frameLayout = new QVBoxLayout(editorFrame);
+    frameLayout->setContentsMargins(8, 8, 8, 8);
+    m_message = new QPlainTextEdit;
+    m_message->setObjectName(u"messageEditor"_qs);
+    m_message->setAccessibleName(u"Message"_qs);
+    m_message->setFrameShape(QFrame::NoFrame);
+    m_message->setFont(quillon::font(TextStyle::body));
+    // Tab leaves the editor, so the form is usable from the keyboard alone.
+    m_message->setTabChangesFocus(true);
+    QPalette editorPalette = m_message->palette();
+    editorPalette.setColor(QPalette::Base, Qt::white);
+    editorPalette.setColor(QPalette::Text, Theme::ink());
+    m_message->setPalette(editorPalette);
+    frameLayout->addWidget(m_message);
+    column->addWidget(editorFrame);
+
+    m_attachButton = new AttachImagesButton;
+    m_attachButton->setObjectName(u"attachImagesButton"_qs);
+    m_attachButton->setAutoDefault(true);
+    connect(m_attachButton, &QPushButton::clicked, this, &FeedbackView::openImagePicker);
+    column->addWidget(m_attachButton);
+
+    m_imageList = new QWidget;
+    m_imageList->setObjectName(u"pickedImages"_qs);
+    m_imageRows = new QVBoxLayout(m_imageList);
+    m_imageRows->setContentsMargins(0, 0, 0, 0);
+    m_imageRows->setSpacing(4);
+    column->addWidget(m_imageList);
+
+    m_caption = textLabel({}, quillon::font(TextStyle::caption), Theme::secondaryInk());
+    m_caption->setObjectName(u"attachmentCaption"_qs);
+    m_caption->hide();
+    column->addWidget(m_caption);
+
+    m_status = textLabel({}, quillon::font(TextStyle::subheadline), Theme::secondaryInk());
+    m_status->setObjectName(u"statusLine"_qs);
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setWordWrap(true);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_status->hide();
+    column->addWidget(m_status);
+
+    m_sendButton = new PrimaryButton(u"Send feedback"_qs);
+    m_sendButton->setObjectName(u"sendButton"_qs);
+    m_sendButton->setAutoDefault(true);
+    connect(m_sendButton, &QPushButton::clicked, this, &FeedbackView::send);
+    column->addWidget(m_sendButton);
+    return box;
+}
+
+QWidget* FeedbackView::links() {
+    auto* box = new QWidget;
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(10);
+    QPushButton* talk = linkButton(u"Talk instead"_qs, ProductLinks::bookingPage());
+    talk->setObjectName(u"talkInsteadLink"_qs);
+    QPushButton* privacy = linkButton(u"Privacy policy"_qs, ProductLinks::privacyPolicy());
+    privacy->setObjectName(u"privacyPolicyLink"_qs);
+    column->addWidget(talk, 0, Qt::AlignLeft);
+    column->addWidget(privacy, 0, Qt::AlignLeft);
+    return box;
+}
+
+QString FeedbackView::title() const {
+    return m_title->text();
+}
+
+QString FeedbackView::message() const {
+    return m_message->toPlainText();
+}
+
+std::optional<FeedbackSenderIdentity> FeedbackView::senderIdentity() const {
+    const std::optional<LinkedInToken>& token = m_sessionStore.token();
+    if (!token) {
+        return std::nullopt;
+    }
+    return FeedbackSenderIdentity{token->profile.name, token->profile.memberID,
+                                  token->profile.email};
+}
+
+QString FeedbackView::attachmentCaption(qsizetype count) {
+    return QString::number(count) + (count == 1 ? u" image"_qs : u" images"_qs) + u" attached"_qs;
+}
+
+QString FeedbackView::tooManyImagesMessage() {
+    return QStringLiteral("Choose at most %1 images.").arg(maximumImages);
+}
+
+void FeedbackView::openImagePicker() {
+    if (m_picker) {
+        m_picker->raise();
+        return;
+    }
+    auto* picker = new QFileDialog(this, u"Attach images"_qs);
+    picker->setObjectName(u"imagePicker"_qs);
+    picker->setAttribute(Qt::WA_DeleteOnClose);
+    picker->setFileMode(QFileDialog::ExistingFiles);
+    picker->setAcceptMode(QFileDialog::AcceptOpen);
+    picker->setNameFilter(
+        u"Images (*.png *.jpg *.jpeg *.gif *.heic *.heif *.webp *.bmp *.tif *.tiff)"_qs);
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    picker->setDirectory(QDir(pictures).exists() ? pictures : QDir::homePath());
+    connect(picker, &QFileDialog::filesSelected, this, &FeedbackView::pickImages);
+    m_picker = picker;
+    picker->open();
+}
+
+void FeedbackView::pickImages(const QStringList& files) {
+    QStringList selection = m_selectedImages;
+    for (const QString& file : files) {
+        const QString path = QFileInfo(file).absoluteFilePath();
+        if (!selection.contains(path)) {
+            selection.append(path);
+        }
+    }
+    if (selection.size() > maximumImages) {
+        setStatusMessage(tooManyImagesMessage());
+        return;
+    }
+    if (m_statusMessage == tooManyImagesMessage()) {
+        setStatusMessage({});
+    }
+    if (selection != m_selectedImages) {
+        setSelectedImages(selection);
+    }
+}
+
+void FeedbackView::removeImage(qsizetype index) {
+    if (index < 0 || index >= m_selectedImages.size()) {
+        return;
+    }
+    QStringList selection = m_selectedImages;
+    selection.removeAt(index);
+    setSelectedImages(selection);
+}
+
+void FeedbackView::setSelectedImages(QStringList files) {
+    m_selectedImages = std::move(files);
+    ++m_selection;
+    refreshImageList();
+    loadAttachments(this, m_selection, m_selectedImages);
+}
+
+QCoro::Task<> FeedbackView::loadAttachments(QPointer<FeedbackView> view, quint64 selection,
+                                            QStringList files) {
+    if (files.isEmpty()) {
+        view->setAttachments({});
+        co_return;
+    }
+    QFuture<QList<FeedbackImageAttachment>> loading =
+        QtConcurrent::run([files] { return attachmentsFor(files); });
+    QList<FeedbackImageAttachment> attachments = co_await loading;
+    if (!view) {
+        co_return;
+    }
+    // An older selection that took longer must not replace what the user now has picked.
+    if (view->m_selection != selection) {
+        Q_EMIT view->loadDropped();
+        co_return;
+    }
+    view->setAttachments(std::move(attachments));
+}
+
+void FeedbackView::setAttachments(QList<FeedbackImageAttachment> attachments) {
+    m_attachments = std::move(attachments);
+    m_caption->setText(attachmentCaption(m_attachments.size()));
+    m_caption->setVisible(!m_attachments.isEmpty());
+    Q_EMIT attachmentsChanged();
+}
+
+void FeedbackView::refreshImageList() {
+    // Where the focus was, so removing with the keyboard keeps it in the list.
+    int focusedRow = -1;
+    for (int i = 0; i < m_imageRows->count(); ++i) {
+        QWidget* row = m_imageRows->itemAt(i)->widget();
+        if (row && row->isAncestorOf(QApplication::focusWidget())) {
+            focusedRow = i;
+        }
+    }
+    while (QLayoutItem* item = m_imageRows->takeAt(0)) {
+        if (QWidget* row = item->widget()) {
+            row->hide();
+            row->deleteLater();
+        }
+        delete item;
+    }
+    QPushButton* toFocus = nullptr;
+    for (qsizetype i = 0; i < m_selectedImages.size(); ++i) {
+        const QString name = QFileInfo(m_selectedImages[i]).fileName();
+        auto* row = new QWidget;
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(6);
+        QLabel* label = textLabel(name, quillon::font(TextStyle::subheadline), Theme::ink());
+        label->setTextFormat(Qt::PlainText);
+        label->setToolTip(m_selectedImages[i]);
+        layout->addWidget(label, 1);
+        auto* remove = new QPushButton;
+        remove->setObjectName(u"removeImageButton"_qs);
+        remove->setAccessibleName(u"Remove "_qs + name);
+        remove->setToolTip(u"Remove "_qs + name);
+        remove->setAutoDefault(true);
+        remove->setFlat(true);
+        remove->setIcon(
+            QIcon(symbolPixmap(Symbol::xmark, Theme::ink(), removeIconSize, devicePixelRatioF())));
+        remove->setIconSize(QSize(removeIconSize, removeIconSize));
+        connect(remove, &QPushButton::clicked, this, [this, i] { removeImage(i); });
+        layout->addWidget(remove);
+        m_imageRows->addWidget(row);
+        if (focusedRow >= 0 && i == std::min<qsizetype>(focusedRow, m_selectedImages.size() - 1)) {
+            toFocus = remove;
+        }
+    }
+    // New widgets join the end of the tab chain; the rows belong between the picker button and
+    // the send button.
+    QWidget* previous = m_attachButton;
+    for (QPushButton* remove : m_imageList->findChildren<QPushButton*>(u"removeImageButton"_qs)) {
+        if (m_imageRows->indexOf(remove->parentWidget()) >= 0) {
+            QWidget::setTabOrder(previous, remove);
+            previous = remove;
+        }
+    }
+    QWidget::setTabOrder(previous, m_sendButton);
+    m_imageList->setVisible(!m_selectedImages.isEmpty());
+    if (focusedRow >= 0) {
+        if (toFocus) {
+            toFocus->setFocus(Qt::OtherFocusReason);
+        } else {
+            m_attachButton->setFocus(Qt::OtherFocusReason);
+        }
+    }
+}
+
+void FeedbackView::setStatusMessage(const QString& message) {
+    m_statusMessage = message;
+    m_status->setText(message);
+    m_status->setVisible(!message.isEmpty());
+    Q_EMIT statusMessageChanged();
+}
+
+void FeedbackView::setSending(bool sending) {
+    m_isSending = sending;
+    m_sendButton->setText(sending ? u"Sending..."_qs : u"Send feedback"_qs);
+    m_sendFocus.setEnabled(m_sendButton, !sending);
+    Q_EMIT isSendingChanged(sending);
+}
+
+void FeedbackView::send() {
+    if (m_isSending) {
+        return;
+    }
+    setSending(true);
+    setStatusMessage({});
+    // Read now and handed over unchanged: the service trims and validates.
+    runSend({m_feedbackService, m_telemetry, this, title(), message(), senderIdentity(),
+             m_attachments});
+}
+
+QCoro::Task<> FeedbackView::runSend(SendContext context) {
+    std::optional<QString> failure;
+    // The awaited task is a named object: GCC 12 destroys temporaries of a co_await expression
+    // twice when the awaited task throws.
+    try {
+        QCoro::Task<> sending = context.feedbackService.send(context.title, context.message,
+                                                             context.identity, context.attachments);
+        co_await std::move(sending);
+    } catch (const ServiceError& error) {
+        failure = error.description();
+    } catch (const std::exception& error) {
+        failure = QString::fromUtf8(error.what());
+    }
+    if (failure) {
+        if (context.view) {
+            context.view->setStatusMessage(*failure);
+            context.view->setSending(false);
+        }
+        co_return;
+    }
+    if (context.view) {
+        context.view->sendDidSucceed();
+    } else {
+        // The sheet was closed meanwhile; the feedback did arrive all the same.
+        report(context.telemetry, AppTelemetryEvent::feedbackSent);
+    }
+}
+
+void FeedbackView::sendDidSucceed() {
+    setStatusMessage(u"Sent. Confirmation was emailed to you."_qs);
+    setSending(false);
+    report(m_telemetry, AppTelemetryEvent::feedbackSent);
+    m_title->clear();
+    m_message->clear();
+    setSelectedImages({});
+}
+
+} // namespace quillon

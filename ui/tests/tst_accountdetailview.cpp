@@ -1,0 +1,346 @@
+#include "core/backend/LinkedInAuthService.h"
+#include "core/storage/AuthTokenStore.h"
+#include "core/storage/SecretServiceKeychain.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TestBackend.h"
+#include "ui/account/AccountDetailView.h"
+#include "ui/account/AccountSettingsView.h"
+#include "ui/account/DeleteAccountDialog.h"
+#include "ui/account/NavigationStack.h"
+#include "ui/kit/LinkedInProfilePhoto.h"
+#include "ui/tests/AppFixture.h"
+#include "ui/tests/KeyboardWalk.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+using namespace quillon;
+using namespace quillon::testing;
+using namespace quillon::testsupport;
+using Event = AppTelemetryEvent;
+
+namespace {
+
+const QString tokenKey = u"linkedin.token"_qs;
+const QString keychainService = u"dev.tovrel.quillon.linkedin"_qs;
+
+// The token as a new start of the program finds it in the keyring.
+std::optional<LinkedInToken> tokenAfterRestart() {
+    return AuthTokenStore(tokenKey, keychainService,
+                          std::make_shared<SecretServiceKeychain>(std::chrono::seconds(5)))
+        .load();
+}
+
+// The settings pane over the app's container and the stand-in backend, with the account page
+// opened the way a user opens it.
+struct Page {
+    QList<Event> events;
+    TestBackend backend;
+    AppFixture app;
+    std::unique_ptr<AccountSettingsView> settings;
+
+    explicit Page(std::optional<LinkedInToken> token = tokenFor(u"m1"_qs),
+                  std::optional<QUrl> baseURL = std::nullopt)
+        : app(baseURL.value_or(backend.baseURL())) {
+        if (token) {
+            app.session().save(*token);
+        }
+        settings = std::make_unique<AccountSettingsView>(
+            app.drafts(), app.session(), app.container.authService(),
+            &app.container.feedbackService(), [this](Event e) { events.append(e); });
+        settings->resize(700, 600);
+        settings->show();
+        QVERIFY(QTest::qWaitForWindowExposed(settings.get()));
+        // Only a connected member has the way to the page.
+        QPushButton* account = settings->findChild<QPushButton*>(u"accountButton"_qs);
+        if (account->isVisible()) {
+            QTest::mouseClick(account, Qt::LeftButton);
+        }
+    }
+
+    AccountDetailView* page() const { return settings->accountPage(); }
+    QPushButton* button(const char* name) const {
+        return page()->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    QLabel* label(const char* name) const {
+        return page()->findChild<QLabel*>(QString::fromLatin1(name));
+    }
+    QString status() const {
+        return label("statusLine")->isVisible() ? label("statusLine")->text() : QString();
+    }
+    std::string sentMemberID(const std::string& path) {
+        const auto requests = backend->received(path);
+        if (requests.empty()) {
+            return "<none>";
+        }
+        return QJsonDocument::fromJson(QByteArray::fromStdString(requests.back().body))
+            .object()
+            .value(u"linkedInId"_qs)
+            .toString()
+            .toStdString();
+    }
+};
+
+} // namespace
+
+class TestAccountDetailView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void numericDateHasTheWholeYear_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("US English") << u"en_US"_qs << u"3/14/2025"_qs;
+        QTest::newRow("British English") << u"en_GB"_qs << u"14/03/2025"_qs;
+        QTest::newRow("German") << u"de_DE"_qs << u"14.03.2025"_qs;
+        QTest::newRow("Swedish, year first") << u"sv_SE"_qs << u"2025-03-14"_qs;
+        QTest::newRow("C, which names the month") << u"C"_qs << u"2025-03-14"_qs;
+    }
+    void numericDateHasTheWholeYear() {
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QCOMPARE(AccountDetailView::numericDate(QDate(2025, 3, 14), QLocale(locale)), text);
+    }
+
+    void theCardShowsTheMember_data() {
+        QTest::addColumn<std::optional<QString>>("headline");
+        QTest::newRow("with a headline") << std::optional<QString>(u"Builds <b>things</b>"_qs);
+        QTest::newRow("without a headline") << std::optional<QString>();
+    }
+    void theCardShowsTheMember() {
+        QFETCH(std::optional<QString>, headline);
+        QLocale::setDefault(QLocale(u"en_US"_qs));
+        LinkedInToken token = tokenFor(u"m1"_qs, u"Ada <i>Demo</i>"_qs, headline);
+        // Noon: the same day in every time zone the test may run in.
+        token.connectedAt = QDateTime(QDate(2026, 12, 1), QTime(12, 0), Qt::UTC);
+        Page p(token);
+        QVERIFY(p.page());
+        QCOMPARE(p.label("profileName")->text(), u"Ada <i>Demo</i>"_qs);
+        QCOMPARE(p.label("profileName")->textFormat(), Qt::PlainText);
+        QCOMPARE(p.label("profileHeadline") != nullptr, headline.has_value());
+        if (headline) {
+            QCOMPARE(p.label("profileHeadline")->text(), *headline);
+        }
+        QCOMPARE(p.label("registeredLine")->text(), u"Registered 12/1/2026"_qs);
+        QCOMPARE(p.page()->findChild<LinkedInProfilePhoto*>()->diameter(), 56.0);
+        QCOMPARE(p.button("logOutButton")->text(), u"Log out"_qs);
+        QVERIFY(p.page()->findChild<QWidget*>(u"bottomBar"_qs)->isVisible());
+        QCOMPARE(p.button("deleteAccountButton")->text(), u"Delete account"_qs);
+        QVERIFY(p.status().isEmpty());
+        QLocale::setDefault(QLocale::system());
+    }
+
+    void aSuccessfulLogOutClosesThePage() {
+        Page p;
+        QTest::mouseClick(p.button("logOutButton"), Qt::LeftButton);
+        QVERIFY(p.page()->isLoggingOut());
+        QCOMPARE(p.button("logOutButton")->text(), u"Logging out..."_qs);
+        QVERIFY(!p.button("logOutButton")->isEnabled());
+        QVERIFY(!p.button("deleteAccountButton")->isEnabled());
+
+        QTRY_COMPARE(p.settings->navigation()->depth(), 1);
+        QCOMPARE(p.sentMemberID("/api/linkedin/disconnect"), std::string("m1"));
+        QVERIFY(!p.app.session().token());
+        QCOMPARE(tokenAfterRestart(), std::nullopt);
+        QCOMPARE(p.app.session().statusMessage(), std::optional<QString>(u"Logged out."_qs));
+        QVERIFY(p.events.isEmpty());
+        QVERIFY(p.settings->findChild<QPushButton*>(u"connectButton"_qs)->isVisible());
+        QVERIFY(!p.settings->findChild<QPushButton*>(u"accountButton"_qs)->isVisible());
+    }
+
+    void aFailedLogOutKeepsTheAccount_data() {
+        QTest::addColumn<bool>("unreachable");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("refused") << false << u"LinkedIn disconnect is unavailable."_qs;
+        QTest::newRow("unreachable") << true << u"Connection refused"_qs;
+    }
+    void aFailedLogOutKeepsTheAccount() {
+        QFETCH(bool, unreachable);
+        QFETCH(QString, status);
+        Page p(tokenFor(u"m1"_qs),
+               unreachable ? std::optional<QUrl>(QUrl(u"http://127.0.0.1:9/"_qs)) : std::nullopt);
+        p.backend->setFailure("/api/linkedin/disconnect",
+                              {502, "unavailable", "LinkedIn disconnect is unavailable."});
+        p.app.storeDraft(u"m1"_qs, u"kept"_qs);
+        QTest::mouseClick(p.button("logOutButton"), Qt::LeftButton);
+        QTRY_VERIFY(!p.page()->isLoggingOut());
+
+        QCOMPARE(p.status(), status);
+        QCOMPARE(p.settings->navigation()->depth(), 2);
+        QCOMPARE(p.button("logOutButton")->text(), u"Log out"_qs);
+        QVERIFY(p.button("logOutButton")->isEnabled());
+        QVERIFY(p.button("deleteAccountButton")->isEnabled());
+        QVERIFY(p.app.session().isConnected());
+        QCOMPARE(tokenAfterRestart()->profile.memberID, u"m1"_qs);
+        QCOMPARE(bodies(p.app.repository().loadDrafts(u"m1"_qs)), QStringList{u"kept"_qs});
+    }
+
+    void aLogOutThatTimesOutKeepsTheAccount() {
+        ScriptedServer server;
+        server.script("/api/linkedin/disconnect", {ScriptedServer::Answer::hang()});
+        AppFixture app(server.baseURL());
+        app.session().save(tokenFor(u"m1"_qs));
+        LinkedInAuthService impatient(server.baseURL(), u"quillon"_qs, app.container.tokenStore(),
+                                      {}, std::chrono::milliseconds(300));
+        AccountDetailView page(app.drafts(), app.session(), impatient, {});
+        page.logOut();
+        QTRY_VERIFY(!page.isLoggingOut());
+        QCOMPARE(app.session().statusMessage(),
+                 std::optional<QString>(u"The request timed out."_qs));
+        QCOMPARE(tokenAfterRestart()->profile.memberID, u"m1"_qs);
+    }
+
+    void aDeletionRemovesEverythingLocal() {
+        Page p;
+        p.app.storeDraft(u"m1"_qs, u"member draft"_qs);
+        p.app.storeDraft(std::nullopt, u"signed-out draft"_qs);
+        QVERIFY(p.app.defaults->contains(u"drafts.m1"_qs));
+        QVERIFY(p.app.defaults->contains(u"drafts.signed-out"_qs));
+        // A copy the keyring would share with other machines.
+        SecretServiceKeychain keychain(std::chrono::seconds(5));
+        QCOMPARE(keychain.add({keychainService, tokenKey, KeychainBackend::Synchronizable::yes},
+                              "shared copy"),
+                 KeychainBackend::Status::success);
+
+        QTest::mouseClick(p.button("deleteAccountButton"), Qt::LeftButton);
+        DeleteAccountDialog* dialog = p.page()->deleteConfirmation();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(p.page()->showsDeleteConfirmation());
+        QTest::mouseClick(dialog->deleteButton(), Qt::LeftButton);
+        QVERIFY(!p.page()->showsDeleteConfirmation());
+        QVERIFY(p.page()->isDeletingAccount());
+        QCOMPARE(p.button("deleteAccountButton")->text(), u"Deleting..."_qs);
+        QVERIFY(!p.button("logOutButton")->isEnabled());
+
+        QTRY_COMPARE(p.settings->navigation()->depth(), 1);
+        QCOMPARE(p.sentMemberID("/api/account/delete"), std::string("m1"));
+        QVERIFY(!p.app.defaults->contains(u"drafts.m1"_qs));
+        QVERIFY(!p.app.defaults->contains(u"drafts.signed-out"_qs));
+        QVERIFY(p.app.drafts().drafts().isEmpty());
+        QCOMPARE(p.app.drafts().ownerID(), std::nullopt);
+        QCOMPARE(tokenAfterRestart(), std::nullopt);
+        QByteArray data;
+        QCOMPARE(keychain.copyMatching(
+                     {keychainService, tokenKey, KeychainBackend::Synchronizable::any}, &data),
+                 KeychainBackend::Status::itemNotFound);
+        QVERIFY(p.app.container.authService().requiresEphemeralSignIn());
+        QCOMPARE(p.app.session().statusMessage(), std::optional<QString>(u"Account deleted."_qs));
+        QCOMPARE(p.events, QList<Event>{Event::accountDeleted});
+    }
+
+    void aFailedDeletionRemovesNothing_data() {
+        QTest::addColumn<bool>("unreachable");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("refused") << false << u"Deletion failed upstream."_qs;
+        QTest::newRow("unreachable") << true << u"Connection refused"_qs;
+    }
+    void aFailedDeletionRemovesNothing() {
+        QFETCH(bool, unreachable);
+        QFETCH(QString, status);
+        Page p(tokenFor(u"m1"_qs),
+               unreachable ? std::optional<QUrl>(QUrl(u"http://127.0.0.1:9/"_qs)) : std::nullopt);
+        p.backend->setFailure("/api/account/delete", {500, "failed", "Deletion failed upstream."});
+        p.app.storeDraft(u"m1"_qs, u"member draft"_qs);
+        p.page()->deleteAccount();
+        QTRY_VERIFY(!p.page()->isDeletingAccount());
+        QCOMPARE(p.status(), status);
+        QCOMPARE(p.settings->navigation()->depth(), 2);
+        QVERIFY(p.button("deleteAccountButton")->isEnabled());
+        QCOMPARE(p.button("deleteAccountButton")->text(), u"Delete account"_qs);
+        QVERIFY(p.app.defaults->contains(u"drafts.m1"_qs));
+        QCOMPARE(tokenAfterRestart()->profile.memberID, u"m1"_qs);
+        QVERIFY(!p.app.container.authService().requiresEphemeralSignIn());
+        QVERIFY(p.events.isEmpty());
+    }
+
+    void cancellingTheQuestionChangesNothing_data() {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("Cancel") << false;
+        QTest::newRow("Escape") << true;
+    }
+    void cancellingTheQuestionChangesNothing() {
+        QFETCH(bool, byEscape);
+        Page p;
+        p.page()->confirmDeletion();
+        DeleteAccountDialog* dialog = p.page()->deleteConfirmation();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QCOMPARE(dialog->findChild<QLabel*>(u"deleteAccountTitle"_qs)->text(),
+                 u"Delete account?"_qs);
+        QCOMPARE(dialog->findChild<QLabel*>(u"deleteAccountMessage"_qs)->text(),
+                 u"This deletes your LinkedIn connection, local drafts, and local authorization "
+                 "token. Support, legal, and security records may be retained where required."_qs);
+        // The stated order, Cancel the default.
+        QVERIFY(dialog->deleteButton()->x() < dialog->cancelButton()->x());
+        QVERIFY(dialog->cancelButton()->isDefault());
+        if (byEscape) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+        }
+        QTRY_VERIFY(!p.page()->deleteConfirmation());
+        QVERIFY(!p.page()->showsDeleteConfirmation());
+        QVERIFY(!p.page()->isDeletingAccount());
+        QCOMPARE(p.button("deleteAccountButton")->text(), u"Delete account"_qs);
+        QVERIFY(p.backend->received("/api/account/delete").empty());
+        QVERIFY(p.app.session().isConnected());
+        QVERIFY(p.events.isEmpty());
+    }
+
+    void anEmptyMemberIDHasNoBottomBarButLogsOut() {
+        // Such a token does not count as connected, so the pane offers no way to the page; the
+        // page itself still copes with it.
+        Page p(tokenFor(QString()));
+        QVERIFY(!p.page());
+        AccountDetailView page(p.app.drafts(), p.app.session(), p.app.container.authService(), {});
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(page.findChild<QPushButton*>(u"logOutButton"_qs)->isVisible());
+        QVERIFY(!page.findChild<QWidget*>(u"bottomBar"_qs)->isVisible());
+        page.logOut();
+        QTRY_VERIFY(!p.app.session().token());
+        QCOMPARE(p.sentMemberID("/api/linkedin/disconnect"), std::string(""));
+    }
+
+    void noTokenReadsNotConnected() {
+        Page p(std::nullopt);
+        QVERIFY(p.page() == nullptr);
+        AccountDetailView page(p.app.drafts(), p.app.session(), p.app.container.authService(), {});
+        QCOMPARE(page.findChild<QLabel*>(u"notConnected"_qs)->text(), u"Not connected."_qs);
+        QVERIFY(!page.findChild<QPushButton*>(u"logOutButton"_qs));
+    }
+
+    void everyControlWorksFromTheKeyboard() {
+        Page p;
+        p.settings->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.settings.get()));
+        QStringList names;
+        for (QWidget* widget : tabChain(p.settings->findChild<QPushButton*>(u"backButton"_qs))) {
+            QVERIFY2(!accessibleName(widget).isEmpty(), widget->metaObject()->className());
+            names.append(widget->objectName());
+        }
+        // In reading order: back, the card's button, the bottom bar.
+        const qsizetype back = names.indexOf(u"backButton"_qs);
+        const qsizetype logOut = names.indexOf(u"logOutButton"_qs);
+        const qsizetype remove = names.indexOf(u"deleteAccountButton"_qs);
+        QVERIFY2(back == 0 && back < logOut && logOut < remove, qPrintable(names.join(u',')));
+
+        // Enter asks; in the question Escape cancels and Enter on the focused default cancels.
+        QTest::keyClick(p.button("deleteAccountButton"), Qt::Key_Return);
+        DeleteAccountDialog* dialog = p.page()->deleteConfirmation();
+        QVERIFY(dialog);
+        QTRY_COMPARE(QApplication::focusWidget(), dialog->cancelButton());
+        QTest::keyClick(dialog->cancelButton(), Qt::Key_Return);
+        QTRY_VERIFY(!p.page()->deleteConfirmation());
+        QVERIFY(p.app.session().isConnected());
+
+        QTest::keyClick(p.button("logOutButton"), Qt::Key_Space);
+        QVERIFY(p.page()->isLoggingOut());
+        QTRY_COMPARE(p.settings->navigation()->depth(), 1);
+    }
+};
+
+QTEST_MAIN(TestAccountDetailView)
+#include "tst_accountdetailview.moc"

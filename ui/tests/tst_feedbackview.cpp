@@ -1,0 +1,477 @@
+#include "core/backend/FeedbackService.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TestBackend.h"
+#include "ui/feedback/FeedbackSheet.h"
+#include "ui/feedback/FeedbackView.h"
+#include "ui/kit/ProductLinks.h"
+#include "ui/tests/AppFixture.h"
+#include "ui/tests/KeyboardWalk.h"
+#include "ui/tests/RecordingBrowser.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quillon;
+using namespace quillon::testing;
+using namespace quillon::testsupport;
+using Event = AppTelemetryEvent;
+
+namespace {
+
+QByteArray pngBytes() {
+    QImage image(7, 5, QImage::Format_ARGB32);
+    image.fill(QColor(200, 40, 90, 128));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// The form in its sheet over the app's container and the stand-in backend.
+struct Form {
+    QList<Event> events;
+    TestBackend backend;
+    AppFixture app{backend.baseURL()};
+    QTemporaryDir images;
+    // The sheet deletes itself when closed.
+    QPointer<FeedbackSheet> sheet = new FeedbackSheet(
+        app.session(), app.container.feedbackService(), [this](Event e) { events.append(e); });
+
+    Form() {
+        sheet->show();
+        QVERIFY(QTest::qWaitForWindowExposed(sheet.data()));
+    }
+    ~Form() { delete sheet.data(); }
+
+    FeedbackView* form() const { return sheet->form(); }
+    QPushButton* button(const char* name) const {
+        return sheet->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    QLabel* label(const char* name) const {
+        return sheet->findChild<QLabel*>(QString::fromLatin1(name));
+    }
+    QString image(const QString& name, const QByteArray& bytes) {
+        const QString path = images.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+            qFatal("cannot write %s", qPrintable(path));
+        }
+        return path;
+    }
+    void type(const QString& title, const QString& message) {
+        QTest::keyClicks(sheet->findChild<QLineEdit*>(u"titleField"_qs), title);
+        QTest::keyClicks(sheet->findChild<QPlainTextEdit*>(u"messageEditor"_qs), message);
+    }
+    std::vector<standin::StandInBackend::ReceivedRequest> sent() {
+        return backend->received("/api/feedback");
+    }
+    QJsonObject lastBody() {
+        const auto requests = sent();
+        return requests.empty()
+                   ? QJsonObject()
+                   : QJsonDocument::fromJson(QByteArray::fromStdString(requests.back().body))
+                         .object();
+    }
+    QStringList filenames() const {
+        QStringList names;
+        for (const FeedbackImageAttachment& attachment : form()->attachments()) {
+            names.append(attachment.filename);
+        }
+        return names;
+    }
+};
+
+// Keeps the reader of a named pipe waiting until released; releases it in any case, so a
+// failed test does not leave a loader blocked for ever.
+struct HeldPipe {
+    QString path;
+    bool released = false;
+
+    explicit HeldPipe(QString at)
+        : path(std::move(at)) {
+        if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0) {
+            qFatal("mkfifo failed");
+        }
+    }
+    ~HeldPipe() { release("late"); }
+    void release(const QByteArray& bytes) {
+        if (released) {
+            return;
+        }
+        released = true;
+        // Non-blocking: with no reader (nothing opened it) there is nothing to release.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            [[maybe_unused]] const auto written = ::write(fd, bytes.constData(), bytes.size());
+            ::close(fd);
+        }
+    }
+};
+
+} // namespace
+
+class TestFeedbackView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void captionCountsTheAttachments_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("one") << 1 << u"1 image attached"_qs;
+        QTest::newRow("two") << 2 << u"2 images attached"_qs;
+        QTest::newRow("five") << 5 << u"5 images attached"_qs;
+        QTest::newRow("none") << 0 << u"0 images attached"_qs;
+    }
+    void captionCountsTheAttachments() {
+        QFETCH(int, count);
+        QFETCH(QString, caption);
+        QCOMPARE(FeedbackView::attachmentCaption(count), caption);
+    }
+
+    void oneImageFromThePickerReadsInTheSingular() {
+        Form f;
+        QVERIFY(!f.label("attachmentCaption")->isVisible());
+        const QString path = f.image(u"photo.png"_qs, pngBytes());
+        QTest::mouseClick(f.button("attachImagesButton"), Qt::LeftButton);
+        QFileDialog* picker = f.form()->imagePicker();
+        QVERIFY(picker);
+        QCOMPARE(picker->fileMode(), QFileDialog::ExistingFiles);
+        picker->selectFile(path);
+        QMetaObject::invokeMethod(picker, "accept");
+
+        QCOMPARE(f.form()->selectedImages(), QStringList{path});
+        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-1.jpg"_qs});
+        QCOMPARE(f.label("attachmentCaption")->text(), u"1 image attached"_qs);
+        QVERIFY(f.label("attachmentCaption")->isVisible());
+        QCOMPARE(f.form()->attachments().at(0).content, pngBytes().toBase64());
+    }
+
+    void anUnreadableImageLeavesItsGap() {
+        Form f;
+        const QString first = f.image(u"a.jpg"_qs, "first");
+        const QString gone = f.image(u"b.jpg"_qs, "second");
+        const QString third = f.image(u"c.heic"_qs, "third");
+        // Picked, then gone before it could be read.
+        QFile::remove(gone);
+        f.form()->pickImages({first, gone, third});
+
+        QTRY_COMPARE(f.filenames(), QStringList({u"feedback-1.jpg"_qs, u"feedback-3.jpg"_qs}));
+        QCOMPARE(f.label("attachmentCaption")->text(), u"2 images attached"_qs);
+        QCOMPARE(f.form()->attachments().at(1).content, QByteArray("third").toBase64());
+        QVERIFY(f.form()->statusMessage().isEmpty());
+
+        f.type(u"Gaps"_qs, u"Two of three"_qs);
+        QTest::mouseClick(f.button("sendButton"), Qt::LeftButton);
+        QTRY_VERIFY(!f.form()->isSending());
+        const QJsonArray sent = f.lastBody().value(u"attachments"_qs).toArray();
+        QCOMPARE(sent.size(), 2);
+        QCOMPARE(sent.at(0).toObject().value(u"filename"_qs).toString(), u"feedback-1.jpg"_qs);
+        QCOMPARE(sent.at(1).toObject().value(u"filename"_qs).toString(), u"feedback-3.jpg"_qs);
+    }
+
+    void aSixthImageIsRefusedAndTheSelectionStays() {
+        Form f;
+        QStringList four;
+        for (int i = 1; i <= 4; ++i) {
+            four.append(f.image(QStringLiteral("%1.png").arg(i), QByteArray::number(i)));
+        }
+        f.form()->pickImages(four);
+        QTRY_COMPARE(f.form()->attachments().size(), 4);
+
+        // Picking one already listed adds nothing; two new ones would make six.
+        f.form()->pickImages({four.at(0), f.image(u"5.png"_qs, "5"), f.image(u"6.png"_qs, "6")});
+        QCOMPARE(f.form()->selectedImages(), four);
+        QCOMPARE(f.form()->statusMessage(), u"Choose at most 5 images."_qs);
+        QVERIFY(f.label("statusLine")->isVisible());
+        QCOMPARE(f.form()->attachments().size(), 4);
+
+        // One more fits, and the refusal goes.
+        f.form()->pickImages({f.images.filePath(u"5.png"_qs)});
+        QCOMPARE(f.form()->selectedImages().size(), 5);
+        QVERIFY(f.form()->statusMessage().isEmpty());
+        QTRY_COMPARE(f.form()->attachments().size(), 5);
+    }
+
+    void removingImagesRenumbersAndRemovingAllClearsTheCaption() {
+        Form f;
+        const QStringList three = {f.image(u"a.png"_qs, "a"), f.image(u"b.png"_qs, "b"),
+                                   f.image(u"c.png"_qs, "c")};
+        f.form()->pickImages(three);
+        QTRY_COMPARE(f.form()->attachments().size(), 3);
+        QList<QPushButton*> removes = f.sheet->findChildren<QPushButton*>(u"removeImageButton"_qs);
+        QCOMPARE(removes.size(), 3);
+        QCOMPARE(removes.at(1)->accessibleName(), u"Remove b.png"_qs);
+
+        // The second goes: the picker's selection is now two, numbered afresh.
+        QTest::mouseClick(removes.at(1), Qt::LeftButton);
+        QCOMPARE(f.form()->selectedImages(), QStringList({three.at(0), three.at(2)}));
+        QTRY_COMPARE(f.form()->attachments().size(), 2);
+        QCOMPARE(f.filenames(), QStringList({u"feedback-1.jpg"_qs, u"feedback-2.jpg"_qs}));
+        QCOMPARE(f.form()->attachments().at(1).content, QByteArray("c").toBase64());
+
+        f.form()->removeImage(0);
+        f.form()->removeImage(0);
+        QVERIFY(f.form()->selectedImages().isEmpty());
+        QVERIFY(f.form()->attachments().isEmpty());
+        QVERIFY(!f.label("attachmentCaption")->isVisible());
+        QVERIFY(!f.sheet->findChild<QWidget*>(u"pickedImages"_qs)->isVisible());
+    }
+
+    void theLatestSelectionWinsOverASlowerEarlierOne() {
+        Form f;
+        // The first selection's file cannot be read until the pipe is fed.
+        HeldPipe slow(f.images.filePath(u"slow.png"_qs));
+        f.form()->pickImages({slow.path});
+        f.form()->removeImage(0);
+        f.form()->pickImages({f.image(u"fresh.png"_qs, "fresh")});
+        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-1.jpg"_qs});
+        QCOMPARE(f.form()->attachments().at(0).content, QByteArray("fresh").toBase64());
+
+        QSignalSpy dropped(f.form(), &FeedbackView::loadDropped);
+        QSignalSpy changed(f.form(), &FeedbackView::attachmentsChanged);
+        slow.release("stale");
+        QTRY_COMPARE(dropped.count(), 1);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(f.form()->attachments().at(0).content, QByteArray("fresh").toBase64());
+    }
+
+    void aPngArrivesAsJpgWithItsBytesUnchanged() {
+        Form f;
+        f.app.session().save(tokenFor(u"m-7"_qs, u"Grace Demo"_qs));
+        f.type(u"  Screenshot  "_qs, u"See the picture"_qs);
+        f.form()->pickImages({f.image(u"screen.png"_qs, pngBytes())});
+        QTRY_COMPARE(f.form()->attachments().size(), 1);
+        QTest::mouseClick(f.button("sendButton"), Qt::LeftButton);
+        QTRY_VERIFY(!f.form()->isSending());
+
+        QCOMPARE(f.sent().size(), 1u);
+        const QJsonObject body = f.lastBody();
+        const QJsonObject attachment = body.value(u"attachments"_qs).toArray().at(0).toObject();
+        QCOMPARE(attachment.value(u"filename"_qs).toString(), u"feedback-1.jpg"_qs);
+        QCOMPARE(QByteArray::fromBase64(attachment.value(u"content"_qs).toString().toLatin1()),
+                 pngBytes());
+        QCOMPARE(body.value(u"title"_qs).toString(), u"Screenshot"_qs);
+        QCOMPARE(body.value(u"name"_qs).toString(), u"Grace Demo"_qs);
+        QCOMPARE(body.value(u"linkedInId"_qs).toString(), u"m-7"_qs);
+    }
+
+    void aSuccessEmptiesTheFormAndKeepsTheSheet() {
+        Form f;
+        f.type(u"Idea"_qs, u"More fonts"_qs);
+        f.form()->pickImages({f.image(u"a.png"_qs, "a")});
+        QTRY_COMPARE(f.form()->attachments().size(), 1);
+
+        QPushButton* send = f.button("sendButton");
+        QTest::mouseClick(send, Qt::LeftButton);
+        QCOMPARE(send->text(), u"Sending..."_qs);
+        QVERIFY(!send->isEnabled());
+        QTRY_VERIFY(!f.form()->isSending());
+
+        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_qs);
+        QCOMPARE(f.label("statusLine")->text(), u"Sent. Confirmation was emailed to you."_qs);
+        QVERIFY(f.form()->title().isEmpty());
+        QVERIFY(f.form()->message().isEmpty());
+        QVERIFY(f.form()->selectedImages().isEmpty());
+        QVERIFY(f.form()->attachments().isEmpty());
+        QVERIFY(!f.label("attachmentCaption")->isVisible());
+        QCOMPARE(send->text(), u"Send feedback"_qs);
+        QVERIFY(send->isEnabled());
+        QVERIFY(f.sheet && f.sheet->isVisible());
+        QCOMPARE(f.events, QList<Event>{Event::feedbackSent});
+
+        // Typing again does not clear the outcome.
+        f.type(u"x"_qs, u"y"_qs);
+        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_qs);
+    }
+
+    void aSignedOutSenderHasNoIdentity() {
+        Form f;
+        QCOMPARE(f.form()->senderIdentity(), std::nullopt);
+        f.type({}, u"Anonymous note"_qs);
+        QTest::mouseClick(f.button("sendButton"), Qt::LeftButton);
+        QTRY_VERIFY(!f.form()->isSending());
+        const QJsonObject body = f.lastBody();
+        QCOMPARE(body.value(u"name"_qs).toString(), QString());
+        QCOMPARE(body.value(u"linkedInId"_qs).toString(), QString());
+        QCOMPARE(body.value(u"email"_qs).toString(), QString());
+        QCOMPARE(body.value(u"message"_qs).toString(), u"Anonymous note"_qs);
+    }
+
+    void aFailedSendKeepsEverything_data() {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<size_t>("requests");
+        QTest::newRow("blank message")
+            << u"   "_qs << false << u"Feedback message is empty."_qs << size_t(0);
+        QTest::newRow("refused by the backend")
+            << u"Hello"_qs << true << u"Feedback is closed today."_qs << size_t(1);
+    }
+    void aFailedSendKeepsEverything() {
+        QFETCH(QString, message);
+        QFETCH(bool, refused);
+        QFETCH(QString, status);
+        QFETCH(size_t, requests);
+        Form f;
+        if (refused) {
+            f.backend->setFailure("/api/feedback", {503, "closed", "Feedback is closed today."});
+        }
+        f.type(u"Kept title"_qs, message);
+        f.form()->pickImages({f.image(u"a.png"_qs, "a")});
+        QTRY_COMPARE(f.form()->attachments().size(), 1);
+        QTest::mouseClick(f.button("sendButton"), Qt::LeftButton);
+        if (requests == 0) {
+            // Refused before anything is sent: no wait.
+            QVERIFY(!f.form()->isSending());
+        } else {
+            QTRY_VERIFY(!f.form()->isSending());
+        }
+
+        QCOMPARE(f.form()->statusMessage(), status);
+        QCOMPARE(f.sent().size(), requests);
+        QCOMPARE(f.form()->title(), u"Kept title"_qs);
+        QCOMPARE(f.form()->message(), message);
+        QCOMPARE(f.form()->attachments().size(), 1);
+        QVERIFY(f.button("sendButton")->isEnabled());
+        QVERIFY(f.events.isEmpty());
+    }
+
+    void aBackendThatDoesNotAnswerIsReported_data() {
+        QTest::addColumn<bool>("hangs");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("unreachable") << false << u"Connection refused"_qs;
+        QTest::newRow("no answer in time") << true << u"The request timed out."_qs;
+    }
+    void aBackendThatDoesNotAnswerIsReported() {
+        QFETCH(bool, hangs);
+        QFETCH(QString, status);
+        ScriptedServer server;
+        server.script("/api/feedback", {ScriptedServer::Answer::hang()});
+        AppFixture app;
+        // The closed port answers nothing; the scripted server holds the request.
+        FeedbackService service(hangs ? server.baseURL() : QUrl(u"http://127.0.0.1:9/"_qs),
+                                std::chrono::milliseconds(300));
+        QList<Event> events;
+        QPointer<FeedbackSheet> sheet =
+            new FeedbackSheet(app.session(), service, [&](Event e) { events.append(e); });
+        sheet->form()->findChild<QPlainTextEdit*>()->setPlainText(u"Anyone there?"_qs);
+        sheet->form()->send();
+        QVERIFY(sheet->form()->isSending());
+        QTRY_VERIFY(!sheet->form()->isSending());
+        QCOMPARE(sheet->form()->statusMessage(), status);
+        QCOMPARE(sheet->form()->message(), u"Anyone there?"_qs);
+        QVERIFY(sheet->findChild<QPushButton*>(u"sendButton"_qs)->isEnabled());
+        QVERIFY(events.isEmpty());
+        delete sheet.data();
+    }
+
+    void aHugeImageArrivesWhole() {
+        Form f;
+        // 24 MiB that no decoder would take for an image: the bytes go as they are.
+        QByteArray huge(24 * 1024 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < huge.size(); ++i) {
+            huge[i] = char((i * 131) % 251);
+        }
+        f.form()->pickImages({f.image(u"huge.png"_qs, huge)});
+        QTRY_COMPARE(f.form()->attachments().size(), 1);
+        f.type({}, u"Big one"_qs);
+        f.form()->send();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.form()->isSending(), 60000);
+        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_qs);
+        const QJsonObject attachment =
+            f.lastBody().value(u"attachments"_qs).toArray().at(0).toObject();
+        QVERIFY(QByteArray::fromBase64(attachment.value(u"content"_qs).toString().toLatin1()) ==
+                huge);
+    }
+
+    void closingDoesNotStopASend() {
+        Form f;
+        f.type({}, u"Sent after closing"_qs);
+        f.form()->send();
+        QTest::mouseClick(f.button("closeButton"), Qt::LeftButton);
+        QTRY_VERIFY(!f.sheet);
+        QTRY_COMPARE(f.events, QList<Event>{Event::feedbackSent});
+        QCOMPARE(f.sent().size(), 1u);
+    }
+
+    void theLinksOpenInTheBrowser() {
+        RecordingBrowser browser;
+        Form f;
+        QTest::mouseClick(f.button("talkInsteadLink"), Qt::LeftButton);
+        QTest::mouseClick(f.button("privacyPolicyLink"), Qt::LeftButton);
+        QCOMPARE(browser.opened,
+                 QList<QUrl>({ProductLinks::bookingPage(),
+                              QUrl(u"https://quillon.tovrel.dev/privacy.html"_qs)}));
+    }
+
+    void everyControlIsReachableByKeyboard() {
+        Form f;
+        f.form()->pickImages({f.image(u"a.png"_qs, "a")});
+        QTRY_COMPARE(f.form()->attachments().size(), 1);
+        f.sheet->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.sheet.data()));
+        // The sheet opens ready for typing.
+        QCOMPARE(QApplication::focusWidget(), f.sheet->findChild<QLineEdit*>(u"titleField"_qs));
+        QStringList names;
+        for (QWidget* widget : tabChain(f.button("closeButton"))) {
+            QVERIFY2(!accessibleName(widget).isEmpty(), widget->metaObject()->className());
+            names.append(widget->objectName());
+        }
+        for (const char* name :
+             {"closeButton", "titleField", "messageEditor", "attachImagesButton",
+              "removeImageButton", "sendButton", "talkInsteadLink", "privacyPolicyLink"}) {
+            QVERIFY2(names.contains(QString::fromLatin1(name)), name);
+        }
+        // The picked files sit between the picker button and the send button.
+        const qsizetype attachAt = names.indexOf(u"attachImagesButton"_qs);
+        QCOMPARE(names.mid(attachAt, 3), QStringList({u"attachImagesButton"_qs,
+                                                      u"removeImageButton"_qs, u"sendButton"_qs}));
+
+        // Enter in the title moves on instead of clicking a button; Space and Enter on a button
+        // click it.
+        auto* title = f.sheet->findChild<QLineEdit*>(u"titleField"_qs);
+        title->setFocus();
+        QTest::keyClick(title, Qt::Key_Return);
+        QVERIFY(f.sheet && f.sheet->isVisible());
+        QVERIFY(!f.form()->isSending());
+        QPushButton* remove = f.button("removeImageButton");
+        remove->setFocus();
+        QTest::keyClick(remove, Qt::Key_Space);
+        QVERIFY(f.form()->selectedImages().isEmpty());
+        // A send that fails hands the focus back to the button, not to the next control.
+        QPushButton* send = f.button("sendButton");
+        send->setFocus();
+        QTest::keyClick(send, Qt::Key_Space);
+        // Refused before anything is sent: no wait.
+        QVERIFY(!f.form()->isSending());
+        QCOMPARE(f.form()->statusMessage(), u"Feedback message is empty."_qs);
+        QCOMPARE(QApplication::focusWidget(), send);
+        QPushButton* attach = f.button("attachImagesButton");
+        attach->setFocus();
+        QTest::keyClick(attach, Qt::Key_Return);
+        QVERIFY(f.form()->imagePicker());
+        f.form()->imagePicker()->reject();
+        QTest::keyClick(f.button("closeButton"), Qt::Key_Enter);
+        QTRY_VERIFY(!f.sheet);
+    }
+};
+
+QTEST_MAIN(TestFeedbackView)
+#include "tst_feedbackview.moc"
