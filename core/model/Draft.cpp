@@ -58,7 +58,7 @@ Draft Draft::fromJson(json::Decoder& decoder) {
 
 std::optional<QList<Draft>> Draft::listFromJson(const QByteArray& bytes) {
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    const QJsonDocument document = json::fromBytes(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isArray()) {
         return std::nullopt;
     }
@@ -84,7 +84,7 @@ QByteArray Draft::listToJson(const QList<Draft>& drafts) {
     for (const Draft& draft : drafts) {
         array.append(draft.toJson());
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+    return json::toBytes(QJsonDocument(array));
 }
 
 } // namespace quillon

@@ -38,6 +38,28 @@ std::optional<QDateTime> parseDate(QStringView text) {
     return QDateTime(day, time, QTimeZone(offsetSeconds)).toUTC();
 }
 
+namespace {
+const QByteArray rawByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
+const QByteArray escapedByteOrderMark = QByteArrayLiteral("\\ufeff");
+} // namespace
+
+// UTF-8 resynchronises on every lead byte, so these three bytes are always U+FEFF and, in
+// valid JSON, always inside a string, where the escape means the same.
+QByteArray toBytes(const QJsonDocument& document) {
+    return document.toJson(QJsonDocument::Compact).replace(rawByteOrderMark, escapedByteOrderMark);
+}
+
+QJsonDocument fromBytes(const QByteArray& bytes, QJsonParseError* error) {
+    // One in front of the document marks its encoding and is left to the reader.
+    const qsizetype start = bytes.startsWith(rawByteOrderMark) ? rawByteOrderMark.size() : 0;
+    if (bytes.indexOf(rawByteOrderMark, start) < 0) {
+        return QJsonDocument::fromJson(bytes, error);
+    }
+    QByteArray escaped = bytes.mid(start);
+    escaped.replace(rawByteOrderMark, escapedByteOrderMark);
+    return QJsonDocument::fromJson(escaped, error);
+}
+
 QByteArray quoted(const QString& text) {
     // Qt escapes a value only inside an array or object; the brackets are stripped.
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
@@ -56,7 +78,7 @@ Decoder::Decoder(QJsonObject object, QString path)
 
 Decoder Decoder::fromBytes(const QByteArray& bytes) {
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    const QJsonDocument document = json::fromBytes(bytes, &parseError);
     Decoder decoder{QJsonObject()};
     if (parseError.error != QJsonParseError::NoError) {
         decoder.fail(QStringLiteral("The data is not valid JSON: %1 at offset %2.")

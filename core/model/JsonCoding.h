@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonParseError>
 #include <QString>
 #include <optional>
 
@@ -15,6 +17,12 @@ namespace quillon::json {
 QString formatDate(const QDateTime& date);
 // Internet date-time with "Z" or a "+hh:mm" offset and no fractional seconds; none otherwise.
 std::optional<QDateTime> parseDate(QStringView text);
+
+// Qt's JSON text for `document`, compact. U+FEFF is written as "\ufeff": Qt's reader drops
+// the character when it opens a string written out raw.
+QByteArray toBytes(const QJsonDocument& document);
+// Qt's reader over `bytes`, keeping every U+FEFF inside strings, raw or escaped.
+QJsonDocument fromBytes(const QByteArray& bytes, QJsonParseError* error);
 
 // `text` as one JSON string, quoted and escaped by Qt's writer, for bodies written by hand.
 QByteArray quoted(const QString& text);

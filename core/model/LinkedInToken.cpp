@@ -20,7 +20,7 @@ QJsonObject LinkedInToken::toJson() const {
 }
 
 QByteArray LinkedInToken::toJsonBytes() const {
-    return QJsonDocument(toJson()).toJson(QJsonDocument::Compact);
+    return json::toBytes(QJsonDocument(toJson()));
 }
 
 LinkedInToken LinkedInToken::fromJson(json::Decoder& decoder) {

@@ -1,10 +1,15 @@
 #include "core/storage/DraftStore.h"
+#include "core/storage/UserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace quillon;
 
@@ -14,7 +19,7 @@ namespace {
 struct Fixture {
     QTemporaryDir dir;
     std::shared_ptr<QSettings> defaults =
-        std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat);
+        std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs), userDefaultsFormat());
     std::shared_ptr<UserDefaultsDraftRepository> repository =
         std::make_shared<UserDefaultsDraftRepository>(u"drafts"_qs, defaults);
     QList<AppTelemetryEvent> events;
@@ -31,6 +36,26 @@ struct Fixture {
         }
         return result;
     }
+    // The drafts as the file on disk holds them, read by Qt's INI reader from a copy (another
+    // settings object on the file itself would share this process's unsaved values).
+    std::optional<QStringList> bodiesOnDisk(const std::optional<QString>& owner) const {
+        const QString copy = dir.filePath(u"copy.ini"_qs);
+        QFile::remove(copy);
+        if (!QFile::copy(defaults->fileName(), copy)) {
+            return std::nullopt;
+        }
+        const QVariant value =
+            QSettings(copy, QSettings::IniFormat).value(repository->entryKey(owner));
+        const auto drafts = Draft::listFromJson(value.toByteArray());
+        if (value.typeId() != QMetaType::QByteArray || !drafts) {
+            return std::nullopt;
+        }
+        QStringList result;
+        for (const Draft& d : *drafts) {
+            result.append(d.body);
+        }
+        return result;
+    }
     QStringList storedBodies(const std::optional<QString>& owner) const {
         QStringList result;
         for (const Draft& d : repository->loadDrafts(owner)) {
@@ -38,6 +63,31 @@ struct Fixture {
         }
         return result;
     }
+};
+
+// Files this process writes may grow to `bytes` and no further, as on a nearly full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_previous);
+        // A write beyond the limit fails with EFBIG instead of ending the process.
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_previous;
+        limit.rlim_cur = bytes;
+        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool isActive() const { return m_active; }
+
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int) = nullptr;
+    bool m_active = false;
 };
 
 } // namespace
@@ -235,6 +285,63 @@ private Q_SLOTS:
         store.setEditorText(u"fresh"_qs);
         store.saveDraft();
         QCOMPARE(f.storedBodies(std::nullopt), QStringList{u"fresh"_qs});
+    }
+
+    // Each save that cannot complete leaves the file as the last complete save left it.
+    void aSaveThatCannotCompleteKeepsThePreviousFile_data() {
+        QTest::addColumn<qint64>("room");
+        QTest::newRow("no room to grow") << qint64(0);
+        QTest::newRow("room for part of the new draft") << qint64(1500);
+    }
+    void aSaveThatCannotCompleteKeepsThePreviousFile() {
+        QFETCH(qint64, room);
+        Fixture f;
+        f.write(u"first"_qs);
+        f.store.setOwner(u"member-1"_qs);
+        f.write(u"member's"_qs);
+        f.store.setOwner(std::nullopt);
+        f.write(u"second"_qs);
+        QCOMPARE(f.bodiesOnDisk(std::nullopt), QStringList({u"second"_qs, u"first"_qs}));
+        {
+            FileSizeLimit limit(QFileInfo(f.defaults->fileName()).size() + room);
+            QVERIFY(limit.isActive());
+            f.store.newPost();
+            f.write(QString(3000, u'x'));
+            QCOMPARE(f.defaults->status(), QSettings::AccessError);
+        }
+        QCOMPARE(f.bodiesOnDisk(std::nullopt), QStringList({u"second"_qs, u"first"_qs}));
+        QCOMPARE(f.bodiesOnDisk(u"member-1"_qs), QStringList{u"member's"_qs});
+
+        // With room again the next save writes everything, the draft that waited included.
+        f.store.newPost();
+        f.write(u"third"_qs);
+        QCOMPARE(f.bodiesOnDisk(std::nullopt),
+                 QStringList({u"third"_qs, QString(3000, u'x'), u"second"_qs, u"first"_qs}));
+        QCOMPARE(QFile::permissions(f.defaults->fileName()) & 0x0777,
+                 QFileDevice::ReadUser | QFileDevice::WriteUser);
+    }
+
+    // Every text typed comes back exactly, through the drafts file and a new launch.
+    void draftTextComesBackExactly_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("byte order mark first") << u"\uFEFFHello"_qs;
+        QTest::newRow("only a byte order mark") << u"\uFEFF"_qs;
+        QTest::newRow("two byte order marks") << u"\uFEFF\uFEFFtwo"_qs;
+        QTest::newRow("byte order mark inside and last") << u"a\uFEFFb\uFEFF"_qs;
+        QTest::newRow("NUL and controls") << u"a\u0000b\u0001c\u007F"_qs;
+        QTest::newRow("noncharacters") << u"\uFFFE\uFFFF\U0010FFFF"_qs;
+    }
+    void draftTextComesBackExactly() {
+        QFETCH(QString, text);
+        Fixture f;
+        f.write(text);
+        QCOMPARE(f.bodies(), QStringList{text});
+        QCOMPARE(f.bodiesOnDisk(std::nullopt), QStringList{text});
+        DraftStore nextLaunch(std::make_shared<UserDefaultsDraftRepository>(
+                                  u"drafts"_qs, std::make_shared<QSettings>(f.defaults->fileName(),
+                                                                            userDefaultsFormat())),
+                              {});
+        QCOMPARE(nextLaunch.drafts().value(0).body, text);
     }
 
     void draftsSurviveANewDefaultsObject() {
