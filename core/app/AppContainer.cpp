@@ -25,9 +25,10 @@ PlatformServices PlatformServices::system() {
 
 AppContainer::AppContainer(AppConfiguration configuration, PlatformServices platform) {
     auto repository = std::make_shared<UserDefaultsDraftRepository>(configuration.storage.draftsKey,
-                                                                    std::move(platform.defaults));
+                                                                    platform.defaults);
     auto tokenStore = std::make_shared<AuthTokenStore>(
-        configuration.storage.linkedInTokenKey, keychainService, std::move(platform.keychain));
+        configuration.storage.linkedInTokenKey, keychainService, std::move(platform.keychain),
+        std::move(platform.defaults));
     m_configuration = std::move(configuration);
     m_draftRepository = repository;
     m_tokenStore = tokenStore;

@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <libsecret/secret.h>
 #include <memory>
 #include <mutex>
@@ -66,12 +68,11 @@ Status statusOf(GError* error) {
     return noService ? Status::notAvailable : Status::failed;
 }
 
-Status lookup(const KeychainBackend::Query& query, Sync sync, QByteArray* data,
-              GCancellable* cancellable) {
+Status lookup(const KeychainBackend::Query& query, Sync sync, QByteArray* data) {
     Attributes attributes(query, sync);
     GError* error = nullptr;
     SecretValue* value =
-        secret_password_lookupv_binary_sync(schema(), attributes.table, cancellable, &error);
+        secret_password_lookupv_binary_sync(schema(), attributes.table, nullptr, &error);
     if (error != nullptr) {
         return statusOf(error);
     }
@@ -87,16 +88,42 @@ Status lookup(const KeychainBackend::Query& query, Sync sync, QByteArray* data,
     return Status::success;
 }
 
-Status store(const KeychainBackend::Query& query, Sync sync, const QByteArray& data,
-             GCancellable* cancellable) {
+SecretValue* secretOf(const QByteArray& data) {
+    return secret_value_new(data.constData(), data.size(), "application/json");
+}
+
+// A new item in the default collection.
+Status store(const KeychainBackend::Query& query, Sync sync, const QByteArray& data) {
     Attributes attributes(query, sync);
-    SecretValue* value = secret_value_new(data.constData(), data.size(), "application/json");
+    SecretValue* value = secretOf(data);
     const QByteArray label = query.service.toUtf8();
     GError* error = nullptr;
     secret_password_storev_binary_sync(schema(), attributes.table, SECRET_COLLECTION_DEFAULT,
-                                       label.constData(), value, cancellable, &error);
+                                       label.constData(), value, nullptr, &error);
     secret_value_unref(value);
     return statusOf(error);
+}
+
+// Sets the secret of every item matching exactly `sync`, where it is kept.
+Status replaceInPlace(const KeychainBackend::Query& query, Sync sync, const QByteArray& data) {
+    Attributes attributes(query, sync);
+    GError* error = nullptr;
+    GList* items = secret_service_search_sync(
+        nullptr, schema(), attributes.table,
+        static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK), nullptr, &error);
+    if (error != nullptr) {
+        return statusOf(error);
+    }
+    Status status = items == nullptr ? Status::itemNotFound : Status::success;
+    SecretValue* value = secretOf(data);
+    for (GList* node = items; node != nullptr && status == Status::success; node = node->next) {
+        secret_item_set_secret_sync(static_cast<SecretItem*>(node->data), value, nullptr, &error);
+        status = statusOf(error);
+        error = nullptr;
+    }
+    secret_value_unref(value);
+    g_list_free_full(items, g_object_unref);
+    return status;
 }
 
 // The concrete flag values a query matches.
@@ -106,46 +133,92 @@ QList<Sync> flagsOf(Sync sync) {
 
 } // namespace
 
+struct SecretServiceKeychain::Worker {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::deque<std::function<void()>> jobs;
+    bool busy = false;
+    bool stopping = false;
+    // A caller stopped waiting for the call now running.
+    bool overdue = false;
+
+    void loop() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [this] { return stopping || !jobs.empty(); });
+            if (jobs.empty()) {
+                return;
+            }
+            std::function<void()> job = std::move(jobs.front());
+            jobs.pop_front();
+            busy = true;
+            lock.unlock();
+            job();
+            lock.lock();
+            busy = false;
+            overdue = false;
+            if (jobs.empty()) {
+                idle.notify_all();
+            }
+        }
+    }
+};
+
 SecretServiceKeychain::SecretServiceKeychain(std::chrono::milliseconds timeout)
-    : m_timeout(timeout) {}
+    : m_timeout(timeout)
+    , m_worker(std::make_shared<Worker>()) {
+    std::thread([worker = m_worker] { worker->loop(); }).detach();
+}
 
-// Runs `call(cancellable)` on a worker thread and waits at most m_timeout for it. On time-out
-// the call is cancelled and left to finish on its own; its result is dropped.
+SecretServiceKeychain::~SecretServiceKeychain() {
+    std::lock_guard lock(m_worker->mutex);
+    m_worker->stopping = true;
+    m_worker->wake.notify_all();
+}
+
+void SecretServiceKeychain::waitUntilIdle() {
+    std::unique_lock lock(m_worker->mutex);
+    m_worker->idle.wait(lock, [this] { return m_worker->jobs.empty() && !m_worker->busy; });
+}
+
 template <typename Result, typename Call>
-Result SecretServiceKeychain::bounded(Result unavailable, Call&& call) {
-    if (m_unavailable.load()) {
-        return unavailable;
-    }
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable done;
+Result SecretServiceKeychain::run(Result unavailable, bool isRead, Call&& call) {
+    struct Outcome {
         std::optional<Result> result;
-        GCancellable* cancellable = g_cancellable_new();
-        ~Shared() { g_object_unref(cancellable); }
     };
-    auto shared = std::make_shared<Shared>();
-    std::thread([shared, call = std::forward<Call>(call)]() mutable {
-        Result result = call(shared->cancellable);
-        std::lock_guard lock(shared->mutex);
-        shared->result = std::move(result);
-        shared->done.notify_all();
-    }).detach();
-
-    std::unique_lock lock(shared->mutex);
-    if (!shared->done.wait_for(lock, m_timeout, [&] { return shared->result.has_value(); })) {
-        g_cancellable_cancel(shared->cancellable);
-        m_unavailable.store(true);
+    auto outcome = std::make_shared<Outcome>();
+    std::unique_lock lock(m_worker->mutex);
+    if (m_worker->overdue) {
+        // Nobody waits for a read that is answered later; a write or delete still matters.
+        if (!isRead) {
+            m_worker->jobs.emplace_back([call = std::forward<Call>(call)]() mutable { call(); });
+            m_worker->wake.notify_all();
+        }
         return unavailable;
     }
-    return std::move(*shared->result);
+    m_worker->jobs.emplace_back(
+        [worker = m_worker.get(), outcome, call = std::forward<Call>(call)]() mutable {
+            Result result = call();
+            std::lock_guard resultLock(worker->mutex);
+            outcome->result = std::move(result);
+            worker->idle.notify_all();
+        });
+    m_worker->wake.notify_all();
+    // `idle` also announces every finished call.
+    if (!m_worker->idle.wait_for(lock, m_timeout, [&] { return outcome->result.has_value(); })) {
+        m_worker->overdue = true;
+        return unavailable;
+    }
+    return std::move(*outcome->result);
 }
 
 Status SecretServiceKeychain::copyMatching(const Query& query, QByteArray* data) {
     using Found = std::pair<Status, QByteArray>;
-    const Found found = bounded(Found{Status::notAvailable, {}}, [query](GCancellable* c) {
+    const Found found = run(Found{Status::notAvailable, {}}, true, [query] {
         Found result{Status::itemNotFound, {}};
         for (const Sync flag : flagsOf(query.synchronizable)) {
-            result.first = lookup(query, flag, &result.second, c);
+            result.first = lookup(query, flag, &result.second);
             if (result.first != Status::itemNotFound) {
                 break;
             }
@@ -159,15 +232,14 @@ Status SecretServiceKeychain::copyMatching(const Query& query, QByteArray* data)
 }
 
 Status SecretServiceKeychain::update(const Query& query, const QByteArray& data) {
-    return bounded(Status::notAvailable, [query, data](GCancellable* c) {
+    return run(Status::notAvailable, false, [query, data] {
         Status status = Status::itemNotFound;
         for (const Sync flag : flagsOf(query.synchronizable)) {
-            const Status found = lookup(query, flag, nullptr, c);
-            if (found == Status::itemNotFound) {
+            const Status replaced = replaceInPlace(query, flag, data);
+            if (replaced == Status::itemNotFound) {
                 continue;
             }
-            // Storing under identical attributes replaces the item's secret in place.
-            status = found == Status::success ? store(query, flag, data, c) : found;
+            status = replaced;
             if (status != Status::success) {
                 break;
             }
@@ -178,20 +250,21 @@ Status SecretServiceKeychain::update(const Query& query, const QByteArray& data)
 
 Status SecretServiceKeychain::add(const Query& query, const QByteArray& data) {
     const Sync flag = query.synchronizable == Sync::yes ? Sync::yes : Sync::no;
-    return bounded(Status::notAvailable, [query, data, flag](GCancellable* c) {
-        const Status found = lookup(query, flag, nullptr, c);
+    return run(Status::notAvailable, false, [query, data, flag] {
+        const Status found = lookup(query, flag, nullptr);
         if (found == Status::success) {
             return Status::duplicateItem;
         }
-        return found == Status::itemNotFound ? store(query, flag, data, c) : found;
+        return found == Status::itemNotFound ? store(query, flag, data) : found;
     });
 }
 
 Status SecretServiceKeychain::remove(const Query& query) {
-    return bounded(Status::notAvailable, [query](GCancellable* c) {
+    return run(Status::notAvailable, false, [query] {
         Attributes attributes(query, query.synchronizable);
         GError* error = nullptr;
-        const gboolean removed = secret_password_clearv_sync(schema(), attributes.table, c, &error);
+        const gboolean removed =
+            secret_password_clearv_sync(schema(), attributes.table, nullptr, &error);
         if (error != nullptr) {
             return statusOf(error);
         }

@@ -2,29 +2,44 @@
 
 #include "core/storage/KeychainBackend.h"
 
-#include <atomic>
 #include <chrono>
+#include <memory>
 
 namespace quillon {
 
 // The keychain on the freedesktop Secret Service (GNOME Keyring, KWallet) through libsecret.
 // Items carry the attributes "service", "account" and "synchronizable" ("true"/"false").
-// Every call waits at most `timeout`; once a call has timed out the service counts as
-// unavailable for the rest of the process, so a wedged service costs one wait, not one per call.
+//
+// Calls run one after another on a worker thread, in the order they were made. A caller waits
+// at most `timeout` for its answer; a call that takes longer (the keyring's unlock or new-keyring
+// prompt waiting for the user) is not cancelled but carried out when the service answers. While
+// it is overdue later callers get notAvailable at once; their writes and deletes still run after
+// it, in order, and reads are skipped.
 class SecretServiceKeychain final : public KeychainBackend {
 public:
     explicit SecretServiceKeychain(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Returns at once: calls still queued are carried out by the worker, which then ends.
+    ~SecretServiceKeychain() override;
+    SecretServiceKeychain(const SecretServiceKeychain&) = delete;
+    SecretServiceKeychain& operator=(const SecretServiceKeychain&) = delete;
 
     Status copyMatching(const Query& query, QByteArray* data) override;
+    // Replaces the secret of every matching item in place, in whichever collection it is kept.
     Status update(const Query& query, const QByteArray& data) override;
     Status add(const Query& query, const QByteArray& data) override;
     Status remove(const Query& query) override;
 
-private:
-    template <typename Result, typename Call> Result bounded(Result unavailable, Call&& call);
+    // Blocks until every call made so far has been carried out.
+    void waitUntilIdle();
 
-    std::chrono::milliseconds m_timeout;
-    std::atomic<bool> m_unavailable{false};
+    struct Worker;
+
+private:
+    template <typename Result, typename Call>
+    Result run(Result unavailable, bool isRead, Call&& call);
+
+    const std::chrono::milliseconds m_timeout;
+    const std::shared_ptr<Worker> m_worker;
 };
 
 } // namespace quillon

@@ -2,8 +2,12 @@
 #include "core/storage/LinkedInSessionStore.h"
 #include "core/storage/SecretServiceKeychain.h"
 
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <csignal>
+#include <gio/gio.h>
 #include <libsecret/secret.h>
 
 using namespace quillon;
@@ -43,6 +47,82 @@ int itemsInKeyring() {
     return count;
 }
 
+// Attributes of the token's plain item, for writing one behind the store's back.
+GHashTable* plainItemAttributes() {
+    GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
+    g_hash_table_insert(attributes, const_cast<char*>("service"),
+                        const_cast<char*>("dev.tovrel.quillon.linkedin"));
+    g_hash_table_insert(attributes, const_cast<char*>("account"),
+                        const_cast<char*>("linkedin.token"));
+    g_hash_table_insert(attributes, const_cast<char*>("synchronizable"),
+                        const_cast<char*>("false"));
+    return attributes;
+}
+
+// The keyring daemon stopped for the object's lifetime: every call waits, as it does while the
+// keyring's own prompt waits for the user.
+class StalledKeyring {
+public:
+    StalledKeyring() {
+        GError* error = nullptr;
+        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        if (bus) {
+            GVariant* reply = g_dbus_connection_call_sync(
+                bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                "GetConnectionUnixProcessID", g_variant_new("(s)", "org.freedesktop.secrets"),
+                G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
+            if (reply) {
+                guint32 pid = 0;
+                g_variant_get(reply, "(u)", &pid);
+                g_variant_unref(reply);
+                m_pid = pid_t(pid);
+            }
+            g_object_unref(bus);
+        }
+        if (error) {
+            qWarning("no keyring daemon: %s", error->message);
+            g_error_free(error);
+        }
+        if (m_pid > 0 && ::kill(m_pid, SIGSTOP) != 0) {
+            m_pid = 0;
+        }
+    }
+    ~StalledKeyring() { resume(); }
+    StalledKeyring(const StalledKeyring&) = delete;
+    StalledKeyring& operator=(const StalledKeyring&) = delete;
+
+    bool isStalled() const { return m_pid > 0; }
+    void resume() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGCONT);
+            m_pid = 0;
+        }
+    }
+
+private:
+    pid_t m_pid = 0;
+};
+
+// The real keychain, except that deletes never reach it: a keyring gone at log-out.
+class DeletesLost final : public KeychainBackend {
+public:
+    explicit DeletesLost(std::shared_ptr<KeychainBackend> keychain)
+        : m_keychain(std::move(keychain)) {}
+    Status copyMatching(const Query& query, QByteArray* data) override {
+        return m_keychain->copyMatching(query, data);
+    }
+    Status update(const Query& query, const QByteArray& data) override {
+        return m_keychain->update(query, data);
+    }
+    Status add(const Query& query, const QByteArray& data) override {
+        return m_keychain->add(query, data);
+    }
+    Status remove(const Query&) override { return Status::notAvailable; }
+
+private:
+    std::shared_ptr<KeychainBackend> m_keychain;
+};
+
 } // namespace
 
 class TestAuthTokenStore : public QObject {
@@ -74,6 +154,125 @@ private Q_SLOTS:
         // A second store over the same item, as at the next launch.
         AuthTokenStore again(account, service, std::make_shared<SecretServiceKeychain>());
         QCOMPARE(again.load(), std::optional<LinkedInToken>(token(u"second"_qs)));
+    }
+
+    void anItemInAnotherKeyringIsUpdatedWhereItIs() {
+        // The session keyring is not the default one the store adds to.
+        GHashTable* attributes = plainItemAttributes();
+        const QByteArray old = token(u"old"_qs, u"someone-else"_qs).toJsonBytes();
+        SecretValue* value = secret_value_new(old.constData(), old.size(), "application/json");
+        GError* error = nullptr;
+        // The schema the app's items carry.
+        static const SecretSchema schema = {"dev.tovrel.quillon.GenericPassword",
+                                            SECRET_SCHEMA_NONE,
+                                            {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                             {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                             {"synchronizable", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                             {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+                                            0,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr};
+        QVERIFY(secret_password_storev_binary_sync(&schema, attributes, SECRET_COLLECTION_SESSION,
+                                                   "old token", value, nullptr, &error));
+        secret_value_unref(value);
+        g_hash_table_unref(attributes);
+        QVERIFY(!error);
+        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"old"_qs, u"someone-else"_qs)));
+
+        store->save(token(u"new"_qs));
+        QCOMPARE(itemsInKeyring(), 1);
+        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"new"_qs)));
+        QCOMPARE(AuthTokenStore(account, service, std::make_shared<SecretServiceKeychain>()).load(),
+                 std::optional<LinkedInToken>(token(u"new"_qs)));
+    }
+
+    // While the keyring keeps a call waiting (its prompt open), the call is neither cancelled
+    // nor does it switch the keychain off: it lands once the keyring answers, with every call
+    // made after it, in order.
+    void aStalledKeyringFinishesEveryCallLater_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("itemsAfter");
+        QTest::addColumn<QString>("tokenAfter");
+        QTest::newRow("first sign-in") << u"save"_qs << 1 << u"stalled"_qs;
+        QTest::newRow("sign-in over a token") << u"resave"_qs << 1 << u"stalled"_qs;
+        QTest::newRow("log-out") << u"deleteToken"_qs << 0 << QString();
+        QTest::newRow("account deletion") << u"deleteAll"_qs << 0 << QString();
+        QTest::newRow("log-out, then sign-in") << u"deleteToken then save"_qs << 1 << u"stalled"_qs;
+    }
+    void aStalledKeyringFinishesEveryCallLater() {
+        QFETCH(QString, action);
+        QFETCH(int, itemsAfter);
+        QFETCH(QString, tokenAfter);
+        QTemporaryDir dir;
+        auto defaults =
+            std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat);
+        auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
+        AuthTokenStore stalledStore(account, service, slow, defaults);
+        if (action != u"save"_qs) {
+            stalledStore.save(token(u"before"_qs));
+            QCOMPARE(itemsInKeyring(), 1);
+        }
+        {
+            StalledKeyring stalled;
+            QVERIFY(stalled.isStalled());
+            if (action.startsWith(u"delete"_qs)) {
+                action.startsWith(u"deleteAll"_qs) ? stalledStore.deleteAll()
+                                                   : stalledStore.deleteToken();
+            }
+            if (action.endsWith(u"save"_qs)) {
+                stalledStore.save(token(u"stalled"_qs));
+            }
+            // Answered at once while the first call is overdue, and not read.
+            QCOMPARE(slow->copyMatching(stalledStore.baseQuery(), nullptr),
+                     KeychainBackend::Status::notAvailable);
+        }
+        slow->waitUntilIdle();
+        QCOMPARE(itemsInKeyring(), itemsAfter);
+        const auto expected =
+            tokenAfter.isNull() ? std::nullopt : std::optional<LinkedInToken>(token(tokenAfter));
+        // The same keychain reaches the keyring again, and so does the next launch.
+        QCOMPARE(stalledStore.load(), expected);
+        QCOMPARE(AuthTokenStore(account, service, std::make_shared<SecretServiceKeychain>(),
+                                std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs),
+                                                            QSettings::IniFormat))
+                     .load(),
+                 expected);
+    }
+
+    void aDeleteThatDidNotLandIsDoneAtTheNextStart_data() {
+        QTest::addColumn<bool>("everyCopy");
+        QTest::newRow("log-out") << false;
+        QTest::newRow("account deletion") << true;
+    }
+    void aDeleteThatDidNotLandIsDoneAtTheNextStart() {
+        QFETCH(bool, everyCopy);
+        QTemporaryDir dir;
+        const QString defaultsPath = dir.filePath(u"defaults.ini"_qs);
+        store->save(token(u"kept by the keyring"_qs));
+        {
+            AuthTokenStore loggingOut(
+                account, service, std::make_shared<DeletesLost>(keychain),
+                std::make_shared<QSettings>(defaultsPath, QSettings::IniFormat));
+            everyCopy ? loggingOut.deleteAll() : loggingOut.deleteToken();
+            QCOMPARE(loggingOut.load(), std::nullopt);
+        }
+        QCOMPARE(itemsInKeyring(), 1);
+
+        auto defaults = std::make_shared<QSettings>(defaultsPath, QSettings::IniFormat);
+        AuthTokenStore nextStart(account, service, keychain, defaults);
+        QCOMPARE(nextStart.load(), std::nullopt);
+        QCOMPARE(itemsInKeyring(), 0);
+        QVERIFY(!defaults->contains(nextStart.pendingDeletionKey()));
+
+        // A later sign-in is kept.
+        nextStart.save(token(u"signed in again"_qs));
+        QCOMPARE(AuthTokenStore(account, service, keychain, defaults).load(),
+                 std::optional<LinkedInToken>(token(u"signed in again"_qs)));
     }
 
     void itemThatIsNotATokenReadsAsNoneAndIsOverwritten() {
