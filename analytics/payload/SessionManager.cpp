@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QTimer>
 #include <cmath>
+#include <limits>
 
 namespace signalpost {
 namespace {
@@ -53,6 +54,15 @@ QStringList readTextList(const QVariant& value) {
     return {};
 }
 
+// A stored count can be anything; the figures stop at the largest number instead of wrapping.
+qint64 saturatingAdd(qint64 a, qint64 b) {
+    qint64 sum = 0;
+    if (__builtin_add_overflow(a, b, &sum)) {
+        return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    }
+    return sum;
+}
+
 std::optional<qint64> integralSeconds(const QJsonValue& value) {
     if (!value.isDouble()) {
         return std::nullopt;
@@ -91,8 +101,9 @@ SessionManager::SessionManager(std::optional<QString> defaultsOverride, Clock cl
                     kept.append(session);
                 }
             }
-            const qint64 deleted = readInteger(defaults->value(deletedSessionsCountKey)) +
-                                   (sessions->size() - kept.size());
+            const qint64 deleted =
+                saturatingAdd(readInteger(defaults->value(deletedSessionsCountKey)),
+                              sessions->size() - kept.size());
             {
                 QMutexLocker locker(&m_sessionsLock);
                 m_unsafeRecentSessions = kept;
@@ -128,19 +139,31 @@ std::unique_ptr<QSettings> SessionManager::store() const {
     return Signalpost::defaultsSuite();
 }
 
+std::optional<QString> SessionManager::storePath() const {
+    if (m_defaultsOverride) {
+        return m_defaultsOverride;
+    }
+    const auto suite = Signalpost::defaultsSuite();
+    return suite ? std::optional<QString>(suite->fileName()) : std::nullopt;
+}
+
 void SessionManager::persist(std::function<void(QSettings&)> write) {
-    // The store is chosen now, as the write is asked for; each job works on its own instance.
-    std::shared_ptr<QSettings> defaults = store();
-    if (!defaults) {
+    // The store is chosen now, as the write is asked for. The settings object is made, used
+    // and destroyed on the persistence thread: a QSettings posts itself an update event on
+    // every write, which must not reach an object another thread has destroyed.
+    const auto path = storePath();
+    if (!path) {
         return;
     }
-    m_persistenceQueue.start([defaults, write = std::move(write)] {
-        write(*defaults);
-        defaults->sync();
+    m_persistenceQueue.start([path = *path, write = std::move(write)] {
+        QSettings defaults(path, QSettings::IniFormat);
+        write(defaults);
+        defaults.sync();
     });
 }
 
 void SessionManager::recordDayOfUse() {
+    // Written before the constructor returns: the first signal's payload counts today.
     const auto defaults = store();
     if (!defaults) {
         return;
@@ -151,7 +174,8 @@ void SessionManager::recordDayOfUse() {
         return;
     }
     days.append(today);
-    persist([days](QSettings& settings) { settings.setValue(distinctDaysUsedKey, days); });
+    defaults->setValue(distinctDaysUsedKey, days);
+    defaults->sync();
 }
 
 void SessionManager::startNewSession() {
@@ -205,12 +229,13 @@ void SessionManager::persistSession(qint64 startedAtMSecs, qint64 durationInSeco
         }
         return encodeSessions(copy);
     };
-    std::shared_ptr<QSettings> defaults = store();
-    m_persistenceQueue.start([defaults, update] {
+    // The sessions in memory are updated even without a store.
+    m_persistenceQueue.start([path = storePath(), update] {
         const QByteArray data = update();
-        if (defaults) {
-            defaults->setValue(recentSessionsKey, data);
-            defaults->sync();
+        if (path) {
+            QSettings defaults(*path, QSettings::IniFormat);
+            defaults.setValue(recentSessionsKey, data);
+            defaults.sync();
         }
     });
 }
@@ -268,7 +293,8 @@ qint64 SessionManager::totalSessionsCount() const {
 
 qint64 SessionManager::totalSessionsCount(const QSettings* defaults) const {
     const qint64 stored = recentSessions().size();
-    return stored + (defaults ? readInteger(defaults->value(deletedSessionsCountKey)) : 0);
+    return saturatingAdd(stored,
+                         defaults ? readInteger(defaults->value(deletedSessionsCountKey)) : 0);
 }
 
 qint64 SessionManager::averageSessionSeconds() const {

@@ -77,6 +77,8 @@ public:
 
 private:
     QDateTime now() const;
+    // Where store() reads, for opening it on another thread.
+    std::optional<QString> storePath() const;
     void persist(std::function<void(QSettings&)> write);
     void persistSession(qint64 startedAtMSecs, qint64 durationInSeconds);
     void recordDayOfUse();

@@ -130,8 +130,13 @@ bool SignalBodyReader::readBody(SignalPostBody& body) {
             case Member::receivedAt:
                 if (m_form == SignalPostBody::DateForm::referenceDate) {
                     double seconds = 0;
-                    ok = readNumber(seconds);
-                    body.receivedAt = SignalPostBody::dateFromReferenceSeconds(seconds);
+                    // Beyond this the milliseconds no longer fit 64 bits; such a date is
+                    // refused rather than cast out of range.
+                    constexpr double largestSeconds = 9.2e15;
+                    ok = readNumber(seconds) && std::fabs(seconds) <= largestSeconds;
+                    if (ok) {
+                        body.receivedAt = SignalPostBody::dateFromReferenceSeconds(seconds);
+                    }
                 } else {
                     QString text;
                     ok = readString(text) && text.endsWith(QLatin1String("+0000"));

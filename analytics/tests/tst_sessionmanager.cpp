@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QTimeZone>
+#include <limits>
 
 using signalpost::SessionManager;
 using signalpost::Signalpost;
@@ -79,6 +80,10 @@ private Q_SLOTS:
     void unreadableValuesReadAsEmptyOrZero_data();
     void unreadableValuesReadAsEmptyOrZero();
     void firstSessionAnnouncesTheInstallOnce();
+    void countsStopAtTheLargestNumber_data();
+    void countsStopAtTheLargestNumber();
+    void todayIsStoredBeforeTheFirstSignal();
+    void updatesWhileTheEventLoopRuns();
     void cleanupTestCase() { Signalpost::terminate(); }
 };
 
@@ -288,6 +293,68 @@ void SessionManagerTest::firstSessionAnnouncesTheInstallOnce() {
     QCOMPARE(firstSessionDate, SessionManager::dayText(start));
     // Closes the client's connection before the stand-in stops.
     Signalpost::terminate();
+}
+
+void SessionManagerTest::countsStopAtTheLargestNumber_data() {
+    QTest::addColumn<QString>("deletedSessionsCount");
+    QTest::addColumn<qint64>("sessionAgeSeconds");
+    QTest::addColumn<QString>("storedAfter");
+    QTest::addColumn<qint64>("total");
+    constexpr qint64 largest = std::numeric_limits<qint64>::max();
+    QTest::newRow("at the limit, one session kept")
+        << u"9223372036854775807"_qs << qint64(60) << u"9223372036854775807"_qs << largest;
+    QTest::newRow("at the limit, one session pruned")
+        << u"9223372036854775807"_qs << 91 * day << u"9223372036854775807"_qs << largest;
+    QTest::newRow("one below the limit, two sessions")
+        << u"9223372036854775806"_qs << qint64(60) << u"9223372036854775806"_qs << largest;
+    QTest::newRow("the smallest number")
+        << u"-9223372036854775808"_qs << qint64(60) << u"-9223372036854775808"_qs
+        << std::numeric_limits<qint64>::min() + 2;
+}
+
+void SessionManagerTest::countsStopAtTheLargestNumber() {
+    QFETCH(QString, deletedSessionsCount);
+    QFETCH(qint64, sessionAgeSeconds);
+    QFETCH(QString, storedAfter);
+    QFETCH(qint64, total);
+    Fixture f;
+    const qint64 now = seconds(start);
+    f.store("recentSessions", sessionsJson({now - sessionAgeSeconds, now - 30}, {5, 6}));
+    f.store("deletedSessionsCount", deletedSessionsCount);
+    const auto manager = f.manager();
+    manager->waitForPersistence();
+    QCOMPARE(f.stored("deletedSessionsCount").toString(), storedAfter);
+    QCOMPARE(manager->totalSessionsCount(), total);
+}
+
+void SessionManagerTest::todayIsStoredBeforeTheFirstSignal() {
+    Fixture f;
+    f.store("distinctDaysUsed", QStringList{u"2024-02-01"_qs, u"2024-02-02"_qs});
+    const auto manager = f.manager();
+    // Read as the first signal's payload reads it: no waiting for the persistence thread.
+    const QSettings settings = f.settings();
+    QCOMPARE(SessionManager::distinctDaysUsed(&settings),
+             (QStringList{u"2024-02-01"_qs, u"2024-02-02"_qs, SessionManager::dayText(start)}));
+}
+
+// Every second while the window is active a session update is written; the event loop runs
+// meanwhile and delivers what the settings objects post to themselves.
+void SessionManagerTest::updatesWhileTheEventLoopRuns() {
+    Fixture f;
+    const auto manager = f.manager();
+    manager->startNewSession();
+    for (int second = 1; second <= 200; ++second) {
+        f.advance(1000);
+        manager->updateSessionDuration();
+        QCoreApplication::processEvents();
+    }
+    manager->waitForPersistence();
+    QCoreApplication::sendPostedEvents();
+    const Sessions expected{{start.toMSecsSinceEpoch(), 200}};
+    QCOMPARE(manager->recentSessions(), expected);
+    QCOMPARE(SessionManager::decodeSessions(f.stored("recentSessions").toByteArray())
+                 .value_or(Sessions{}),
+             expected);
 }
 
 QTEST_GUILESS_MAIN(SessionManagerTest)

@@ -159,6 +159,13 @@ void SignalCacheTest::unreadableFileIsDeletedAndDropped_data() {
     QTest::newRow("truncated") << QByteArray("[{\"receivedAt\":1,\"appID\":\"A\",\"clie");
     QTest::newRow("an object, not a list") << QByteArray("{\"receivedAt\":1}");
     QTest::newRow("list of the wrong records") << QByteArray("[{\"id\":1},{\"id\":2}]");
+    // Dates whose milliseconds do not fit 64 bits.
+    const QByteArray record = "{\"appID\":\"A\",\"clientUser\":\"u\",\"sessionID\":\"s\","
+                              "\"type\":\"t\",\"payload\":{},\"isTestMode\":\"false\","
+                              "\"receivedAt\":";
+    QTest::newRow("received far in the future") << QByteArray("[" + record + "1e300}]");
+    QTest::newRow("received just beyond the range") << QByteArray("[" + record + "9.3e15}]");
+    QTest::newRow("received far in the past") << QByteArray("[" + record + "-9.3e15}]");
 }
 
 void SignalCacheTest::unreadableFileIsDeletedAndDropped() {

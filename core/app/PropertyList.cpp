@@ -4,6 +4,7 @@
 #include <QTimeZone>
 #include <QVariantList>
 #include <QVariantMap>
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -114,6 +115,64 @@ std::optional<QVariant> convert(plist_t node, int depth) {
     }
 }
 
+quint64 readBigEndian(const QByteArray& bytes, qsizetype at, int width) {
+    quint64 value = 0;
+    for (int i = 0; i < width; ++i) {
+        value = (value << 8) | static_cast<quint8>(bytes[at + i]);
+    }
+    return value;
+}
+
+// libplist aborts on an assertion when it hands out a string or key whose UTF-16 form holds
+// U+0000 (its length and strlen() differ), so such input is refused before it is read. Looks
+// at every object of a binary property list; anything malformed is left to libplist to refuse.
+bool holdsNulInUtf16String(const QByteArray& bytes) {
+    constexpr qsizetype trailerSize = 32;
+    if (bytes.size() < 8 + trailerSize || !bytes.startsWith("bplist00")) {
+        return false;
+    }
+    const qsizetype trailer = bytes.size() - trailerSize;
+    const int offsetSize = static_cast<quint8>(bytes[trailer + 6]);
+    const quint64 objects = readBigEndian(bytes, trailer + 8, 8);
+    const quint64 table = readBigEndian(bytes, trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || table >= quint64(trailer) ||
+        objects > (quint64(trailer) - table) / quint64(offsetSize)) {
+        return false;
+    }
+    for (quint64 i = 0; i < objects; ++i) {
+        const quint64 offset =
+            readBigEndian(bytes, qsizetype(table + i * quint64(offsetSize)), offsetSize);
+        if (offset >= quint64(trailer)) {
+            continue;
+        }
+        qsizetype at = qsizetype(offset);
+        const quint8 marker = static_cast<quint8>(bytes[at++]);
+        if ((marker & 0xF0) != 0x60) {
+            continue;
+        }
+        quint64 units = marker & 0x0F;
+        if (units == 0x0F) {
+            // The length follows as an integer object: 0x1n, then 2^n bytes.
+            if (at >= trailer || (static_cast<quint8>(bytes[at]) & 0xF0) != 0x10) {
+                continue;
+            }
+            const int width = 1 << (static_cast<quint8>(bytes[at]) & 0x0F);
+            if (width > 8 || at + 1 + width > trailer) {
+                continue;
+            }
+            units = readBigEndian(bytes, at + 1, width);
+            at += 1 + width;
+        }
+        const quint64 available = quint64(trailer - at) / 2;
+        for (quint64 unit = 0; unit < std::min(units, available); ++unit) {
+            if (bytes[at + qsizetype(unit) * 2] == 0 && bytes[at + qsizetype(unit) * 2 + 1] == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<QVariant> parse(const QByteArray& bytes, QString* error) {
@@ -124,7 +183,8 @@ std::optional<QVariant> parse(const QByteArray& bytes, QString* error) {
         return std::nullopt;
     };
     if (bytes.isEmpty() ||
-        bytes.size() > static_cast<qsizetype>(std::numeric_limits<uint32_t>::max())) {
+        bytes.size() > static_cast<qsizetype>(std::numeric_limits<uint32_t>::max()) ||
+        holdsNulInUtf16String(bytes)) {
         return fail(
             QStringLiteral("The data couldn't be read because it isn't in the correct format."));
     }

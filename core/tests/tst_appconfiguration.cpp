@@ -171,6 +171,50 @@ private Q_SLOTS:
         }
     }
 
+    // Binary lists written out byte for byte; libplist aborts on UTF-16 text holding U+0000.
+    void refusesUtf16TextHoldingNul_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("value") << QByteArray::fromHex(
+            "62706c6973743030d1010253617069d10304576261736555524c66006800e90000006c006c006f080b0f"
+            "121a00000000000001010000000000000005000000000000000000000000000000"
+            "27");
+        QTest::newRow("key") << QByteArray::fromHex(
+            "62706c6973743030d1010264006b00e9000000795176080b140000000000000101000000000000000300"
+            "000000000000000000000000000016");
+        QTest::newRow("value with its length as an integer") << QByteArray::fromHex(
+            "62706c6973743030d1010253617069d10304576261736555524c6f102100680074007400700073003a00"
+            "2f002f00e900780061006d0070006c0065002e0063006f006d002f0000002f006c006f006e0067002000"
+            "65006e006f007500670068080b0f121a0000000000000101000000000000000500000000000000000000"
+            "0000000000005f");
+    }
+    void refusesUtf16TextHoldingNul() {
+        QFETCH(QByteArray, bytes);
+        QString error;
+        QVERIFY(!AppConfiguration::decode(bytes, &error));
+        QCOMPARE(error, QStringLiteral(
+                            "The data couldn't be read because it isn't in the correct format."));
+
+        QTemporaryDir dir;
+        QFile info(dir.filePath(QStringLiteral("Info.plist")));
+        QVERIFY(info.open(QIODevice::WriteOnly));
+        info.write(bytes);
+        info.close();
+        QVERIFY(quillon::AppBundle(dir.path()).infoDictionary().isEmpty());
+    }
+
+    void readsUtf16TextFromBinaryInfoDictionary() {
+        QTemporaryDir dir;
+        QFile info(dir.filePath(QStringLiteral("Info.plist")));
+        QVERIFY(info.open(QIODevice::WriteOnly));
+        // {"CFBundleVersion": "7\u00e9"}
+        info.write(QByteArray::fromHex("62706c6973743030d101025f100f434642756e646c6556657273696f6e"
+                                       "62003700e9080b1d000000000000010100000000000000030000000000"
+                                       "0000000000000000000022"));
+        info.close();
+        QCOMPARE(quillon::AppBundle(dir.path()).infoDictionary(),
+                 (QVariantMap{{QStringLiteral("CFBundleVersion"), QStringLiteral("7\u00e9")}}));
+    }
+
     void bundleFindsResourceAndInfoDictionary() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
