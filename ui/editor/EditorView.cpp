@@ -476,11 +476,16 @@ void EditorView::post() {
 QCoro::Task<> EditorView::runPost(PostContext context) {
     // A failure ends the post wherever it happens; connecting and publishing end alike.
     std::optional<QString> failure;
+    // What connecting left in the editor when the new member's fresh post replaced the text.
+    std::optional<QString> replacedBy;
     // Every awaited task is a named object: GCC 12 destroys temporaries of a co_await
     // expression twice when the awaited task throws.
     try {
         QCoro::Task<> connecting = connectIfNeeded(context);
         co_await std::move(connecting);
+        if (context.draftStore.editorText() != context.text) {
+            replacedBy = context.draftStore.editorText();
+        }
         QCoro::Task<> publishing = publish(context);
         co_await std::move(publishing);
     } catch (const ServiceError& error) {
@@ -489,6 +494,10 @@ QCoro::Task<> EditorView::runPost(PostContext context) {
         failure = QString::fromUtf8(error.what());
     }
     if (failure) {
+        // The text that was not posted goes back where the user wrote it.
+        if (replacedBy && context.draftStore.editorText() == *replacedBy) {
+            context.draftStore.setEditorText(context.text);
+        }
         postDidFail(context, *failure);
     } else {
         postDidSucceed(context);

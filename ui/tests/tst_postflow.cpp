@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QWebEnginePage>
@@ -180,14 +181,40 @@ private Q_SLOTS:
                                          Event::postFailed}));
     }
 
+    void signingInFirstPostsTheTextAsWritten_data() {
+        QTest::addColumn<bool>("backendFails");
+        QTest::newRow("posted") << false;
+        QTest::newRow("refused by the backend") << true;
+    }
     void signingInFirstPostsTheTextAsWritten() {
+        QFETCH(bool, backendFails);
         Window w;
+        if (backendFails) {
+            w.backend->setFailure("/api/linkedin/post",
+                                  {502, "upstream_failed", "LinkedIn is down right now."});
+        }
         w.show();
         w.app.drafts().setEditorText(u"My first post"_qs);
         QTest::mouseClick(w.postButton(), Qt::LeftButton);
         w.waitForSignInPage();
         w.sheet()->view()->page()->runJavaScript(u"document.getElementById('allow').click();"_qs);
 
+        if (backendFails) {
+            QTRY_VERIFY_WITH_TIMEOUT(!w.editor()->isPosting(), 15000);
+            QVERIFY(w.app.session().isConnected());
+            QCOMPARE(w.posts().size(), 1u);
+            QCOMPARE(w.app.drafts().statusMessage(),
+                     std::optional<QString>(u"LinkedIn is down right now."_qs));
+            // The new member's editor holds the text that was not posted.
+            QCOMPARE(w.app.drafts().ownerID(), w.app.session().memberID());
+            QCOMPARE(w.app.drafts().editorText(), u"My first post"_qs);
+            QCOMPARE(w.editor()->findChild<QPlainTextEdit*>(u"postEditor"_qs)->toPlainText(),
+                     u"My first post"_qs);
+            QCOMPARE(w.view->selection(), Section::editor);
+            QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::linkedInConnectStarted,
+                                             Event::linkedInConnected, Event::postFailed}));
+            return;
+        }
         QTRY_COMPARE_WITH_TIMEOUT(w.view->selection(), Section::insights, 15000);
         QVERIFY(w.app.session().isConnected());
         const QString member = w.app.session().token()->profile.memberID;
