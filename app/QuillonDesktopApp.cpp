@@ -11,10 +11,14 @@
 
 #include <QGuiApplication>
 #include <QIcon>
+#include <sys/stat.h>
 
 namespace quillon {
 
 QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle) {
+    // Drafts, analytics, the signal cache and crash reports are the user's private data: every
+    // file the app creates is 0600 and every folder 0700, before anything is written.
+    ::umask(S_IRWXG | S_IRWXO);
     const QVariantMap info = bundle.infoDictionary();
     configureCrashReporting(info);
     AppConfiguration configuration = AppConfiguration::load(bundle);

@@ -1,16 +1,23 @@
 #include "analytics/client/Signalpost.h"
 #include "analytics/client/TelemetryManager.h"
 #include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/pipeline/SignalCache.h"
+#include "analytics/pipeline/SignalPostBody.h"
 #include "app/QuillonDesktopApp.h"
 #include "core/app/AppBundle.h"
 #include "core/app/AppTelemetry.h"
+#include "core/storage/UserDefaults.h"
+#include "core/storage/UserDefaultsDraftRepository.h"
 #include "tests/support/IngestStandIn.h"
 #include "ui/window/MainWindow.h"
 
 #include <QCoreApplication>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -150,6 +157,43 @@ private Q_SLOTS:
                  u"leftToRight"_qs);
         // Closes the client's connection before the stand-in stops.
         signalpost::Signalpost::terminate();
+    }
+
+    // After the start-up above: what it wrote, and what the app writes later.
+    void everythingTheAppWritesIsPrivate() {
+        UserDefaultsDraftRepository(u"test.drafts"_qs, standardUserDefaults())
+            .saveDrafts({{QUuid::createUuid(), u"private"_qs, QDateTime::currentDateTimeUtc(),
+                          QDateTime::currentDateTimeUtc()}},
+                        std::nullopt);
+        signalpost::SignalCache cache(std::nullopt, 10);
+        signalpost::SignalPostBody body;
+        body.receivedAt = QDateTime::currentDateTimeUtc();
+        cache.push(body);
+        cache.backupToDisk();
+
+        const QStringList roots{
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)};
+        QStringList written;
+        for (const QString& root : roots) {
+            QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QFileInfo entry(it.next());
+                const auto mode = QFile::permissions(entry.filePath()) & 0x0777;
+                const auto expected = entry.isDir() ? QFileDevice::Permissions(0x0700)
+                                                    : QFileDevice::Permissions(0x0600);
+                written.append(entry.filePath());
+                QVERIFY2(mode == expected, qPrintable(entry.filePath()));
+            }
+        }
+        QVERIFY(written.contains(standardUserDefaults()->fileName()));
+        QVERIFY(written.contains(signalpost::SignalCache::defaultCacheFilePath()));
+        QVERIFY2(
+            std::any_of(written.cbegin(), written.cend(),
+                        [](const QString& path) { return path.contains(u"com.signalpost."_qs); }),
+            qPrintable(written.join(u' ')));
     }
 };
 
