@@ -5,6 +5,12 @@
 # offscreen platform; KEYRING tests also get a private D-Bus session with a fresh
 # gnome-keyring, so no test touches the user's files or keyring.
 set(QUILLON_TEST_RUNNER ${CMAKE_CURRENT_LIST_DIR}/../tests/support/run-test)
+# Under QUILLON_SANITIZE: any finding fails the test. The suppressions name faults in system
+# libraries that are not ours to mend.
+set(QUILLON_SANITIZER_ENVIRONMENT
+    "ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:suppressions=${CMAKE_CURRENT_LIST_DIR}/sanitizer/asan.supp"
+    "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/sanitizer/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 
 function(quillon_add_test name)
     cmake_parse_arguments(ARG "KEYRING" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
@@ -19,8 +25,11 @@ function(quillon_add_test name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QUILLON_BUILD_DIR=${CMAKE_BINARY_DIR};QUILLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    set(environment "QUILLON_BUILD_DIR=${CMAKE_BINARY_DIR};QUILLON_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    if(QUILLON_SANITIZE)
+        list(APPEND environment ${QUILLON_SANITIZER_ENVIRONMENT})
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}")
 endfunction()
 
 # quillon_add_benchmark(<name> SOURCES <files...> LIBS <targets...>)
