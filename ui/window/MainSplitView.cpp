@@ -156,7 +156,8 @@ void MainSplitView::setSelection(Section section) {
         // started (a post) does not depend on it.
         QWidget* old = m_pane;
         m_pane = createPane(section);
-        m_detail->layout()->replaceWidget(old, m_pane);
+        // The layout hands the old pane's item back to be deleted.
+        delete m_detail->layout()->replaceWidget(old, m_pane);
         old->hide();
         old->deleteLater();
         // At once, not on the layout's next turn: focus and Tab reach it straight away.
