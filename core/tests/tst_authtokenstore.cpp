@@ -34,8 +34,9 @@ int itemsInKeyring() {
     g_hash_table_insert(attributes, const_cast<char*>("account"),
                         const_cast<char*>("linkedin.token"));
     GError* error = nullptr;
-    GList* items =
-        secret_password_searchv_sync(nullptr, attributes, SECRET_SEARCH_ALL, nullptr, &error);
+    // secret_password_searchv_sync() leaks inside libsecret 0.20; the service's search does not.
+    GList* items = secret_service_search_sync(nullptr, nullptr, attributes, SECRET_SEARCH_ALL,
+                                              nullptr, &error);
     g_hash_table_unref(attributes);
     if (error) {
         qWarning("search failed: %s", error->message);
