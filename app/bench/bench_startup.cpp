@@ -22,7 +22,6 @@ bool mapped(const char* library) {
 int main(int argc, char* argv[]) {
     QElapsedTimer total;
     total.start();
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     const qint64 applicationReady = total.nsecsElapsed();
 
