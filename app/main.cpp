@@ -1,10 +1,13 @@
 #include "app/QuillonDesktopApp.h"
 #include "core/app/AppBundle.h"
+#include "core/storage/SecretServiceKeychain.h"
 
 #include <QApplication>
 #include <QStyleFactory>
 
 int main(int argc, char* argv[]) {
+    // The start-up reads the token from the keychain; its handshake runs meanwhile.
+    quillon::SecretServiceKeychain::connectAhead();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));

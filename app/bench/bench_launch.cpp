@@ -89,6 +89,14 @@ std::optional<Launch> launch(const QString& program, xcb_connection_t* connectio
     return result;
 }
 
+void printRuns(const char* name, const std::vector<double>& values) {
+    std::printf("launch: %-12s runs", name);
+    for (const double value : values) {
+        std::printf(" %.1f", value);
+    }
+    std::printf("\n");
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
@@ -168,6 +176,8 @@ int main(int argc, char* argv[]) {
                 median(bareMs), median(bareMiB));
     std::printf("launch: quillon      exec to mapped %8.1f ms   resident once idle %6.1f MiB\n",
                 median(appMs), median(appMiB));
+    printRuns("bare window", bareMs);
+    printRuns("quillon", appMs);
     std::printf("launch: time ratio    %.2f (goal at most 1.30)\n", median(appMs) / median(bareMs));
     std::printf("launch: memory ratio  %.2f (%+.1f MiB; goal at most +25 MiB)\n",
                 median(appMiB) / median(bareMiB), median(appMiB) - median(bareMiB));

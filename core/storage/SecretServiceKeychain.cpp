@@ -109,6 +109,16 @@ QList<Sync> flagsOf(Sync sync) {
 SecretServiceKeychain::SecretServiceKeychain(std::chrono::milliseconds timeout)
     : m_timeout(timeout) {}
 
+void SecretServiceKeychain::connectAhead() {
+    std::thread([] {
+        // libsecret shares the service it connected to with every later call while a
+        // reference is held; this one is never given back. A failure is left to those calls.
+        SecretService* kept =
+            secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, nullptr);
+        Q_UNUSED(kept);
+    }).detach();
+}
+
 // Runs `call(cancellable)` on a worker thread and waits at most m_timeout for it. On time-out
 // the call is cancelled and left to finish on its own; its result is dropped.
 template <typename Result, typename Call>

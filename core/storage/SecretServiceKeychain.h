@@ -20,6 +20,11 @@ public:
     Status add(const Query& query, const QByteArray& data) override;
     Status remove(const Query& query) override;
 
+    // Connects to the service on a thread of its own, so the first call finds the session
+    // open: the app's start-up reads the keychain, and would otherwise wait for the whole
+    // handshake. Returns at once; the connection is kept for the life of the process.
+    static void connectAhead();
+
 private:
     template <typename Result, typename Call> Result bounded(Result unavailable, Call&& call);
 
