@@ -111,12 +111,21 @@ bool WebEngineAuthenticationSession::start() {
             });
 
     if (!anchor && m_transientParent) {
-        m_dialog->winId();
-        m_dialog->windowHandle()->setTransientParent(m_transientParent);
+        // Set when shown: the web view's surface makes Qt replace the dialog's native window
+        // until then.
+        m_dialog->installEventFilter(this);
     }
     m_view->load(url());
     m_dialog->open();
     return true;
+}
+
+bool WebEngineAuthenticationSession::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_dialog && event->type() == QEvent::Show && m_transientParent &&
+        m_dialog->windowHandle()) {
+        m_dialog->windowHandle()->setTransientParent(m_transientParent);
+    }
+    return false;
 }
 
 void WebEngineAuthenticationSession::cancel() {

@@ -47,6 +47,9 @@ public:
     static void registerCallbackScheme(const QString& scheme);
     static WebAuthenticationSessionFactory factory();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void finish(std::optional<QUrl> callbackURL,
                 std::optional<WebAuthenticationSessionError> error);
