@@ -6,7 +6,7 @@
 #include "core/app/AppContainer.h"
 #include "core/app/AppTelemetry.h"
 #include "crashreporting/CrashReporting.h"
-#include "ui/websignin/WebEngineAuthenticationSession.h"
+#include "ui/websignin/SignInSheetSession.h"
 #include "ui/window/MainWindow.h"
 
 #include <QGuiApplication>
@@ -27,7 +27,8 @@ QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle) {
     configureAnalytics(configuration.observability);
     sendTelemetryEvent(AppTelemetryEvent::appOpened);
     PlatformServices platform = PlatformServices::system();
-    platform.webAuthenticationSessions = WebEngineAuthenticationSession::factory();
+    platform.webAuthenticationSessions =
+        SignInSheetSession::factory(SignInSheetSession::installedProgram());
     m_container = std::make_unique<AppContainer>(configuration, std::move(platform));
 
     const auto icon =

@@ -1,37 +1,13 @@
 #include "app/QuillonDesktopApp.h"
 #include "core/app/AppBundle.h"
-#include "core/app/AppConfiguration.h"
-#include "ui/websignin/WebEngineAuthenticationSession.h"
+#include "core/storage/SecretServiceKeychain.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QStyleFactory>
 
-namespace {
-
-// The web engine takes URL schemes only before the application object exists, so the sign-in
-// callback scheme is read ahead here; the start-up reads and checks the configuration again in
-// its own order and stops the program there when it is broken.
-void registerSignInCallbackScheme() {
-    const auto path = quillon::AppBundle::main().pathForResource(QStringLiteral("AppConfiguration"),
-                                                                 QStringLiteral("plist"));
-    QFile file(path.value_or(QString()));
-    if (!path || !file.open(QIODevice::ReadOnly)) {
-        return;
-    }
-    QString error;
-    if (const auto configuration = quillon::AppConfiguration::decode(file.readAll(), &error)) {
-        quillon::WebEngineAuthenticationSession::registerCallbackScheme(
-            configuration->linkedIn.callbackURLScheme);
-    }
-}
-
-} // namespace
-
 int main(int argc, char* argv[]) {
-    registerSignInCallbackScheme();
-    // The sign-in sheet's web engine, loaded later, shares OpenGL contexts with the window.
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The start-up reads the token from the keychain; its handshake runs meanwhile.
+    quillon::SecretServiceKeychain::connectAhead();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));

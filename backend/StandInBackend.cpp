@@ -294,6 +294,11 @@ void StandInBackend::clearFailures() {
     m_failures.clear();
 }
 
+void StandInBackend::setSignInPageScript(std::string script) {
+    std::lock_guard lock(m_mutex);
+    m_signInPageScript = std::move(script);
+}
+
 void StandInBackend::setPendingForever(bool pendingForever) {
     {
         const std::lock_guard lock(m_mutex);
@@ -430,6 +435,13 @@ void StandInBackend::signInPage(const httplib::Request& request, httplib::Respon
                        "document.getElementById('name').value=o.dataset.name;"
                        "document.getElementById('memberId').value=o.dataset.memberId;"
                        "document.getElementById('headline').value=o.dataset.headline;};</script>";
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_signInPageScript.empty()) {
+            page +=
+                "<script>addEventListener('load',function(){" + m_signInPageScript + "});</script>";
+        }
+    }
     response.set_content(page, "text/html; charset=utf-8");
 }
 

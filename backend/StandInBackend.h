@@ -73,6 +73,9 @@ public:
     void clearFailures();
     // Every poll answers "pending", however the sign-in went.
     void setPendingForever(bool pendingForever);
+    // Script the sign-in page runs once it has loaded, as a person's clicks would (empty:
+    // none). Drives the page in a browser that cannot be reached from the outside.
+    void setSignInPageScript(std::string script);
 
     // The latest requests to the backend's endpoints, oldest first.
     std::vector<ReceivedRequest> received() const;
@@ -110,6 +113,7 @@ private:
     std::condition_variable m_changed;
     bool m_stopping = false;
     bool m_pendingForever = false;
+    std::string m_signInPageScript;
     std::map<std::string, Failure> m_failures;
     std::map<std::string, std::shared_ptr<SignIn>> m_signIns;
     std::deque<ReceivedRequest> m_received;

@@ -40,18 +40,23 @@ function(quillon_add_test name)
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}")
 endfunction()
 
-# quillon_add_benchmark(<name> SOURCES <files...> LIBS <targets...>)
+# quillon_add_benchmark(<name> SOURCES <files...> LIBS <targets...> [KEYRING])
 # Benchmarks are plain executables that print their figures; the `benchmarks` target runs them all.
+# KEYRING runs one inside a session bus with an unlocked keyring, as a desktop has.
 if(NOT TARGET benchmarks)
     add_custom_target(benchmarks COMMENT "Running the benchmarks")
 endif()
 function(quillon_add_benchmark name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "KEYRING" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+    set(mode plain)
+    if(ARG_KEYRING)
+        set(mode keyring)
+    endif()
     add_custom_target(run_${name}
-        COMMAND ${QUILLON_TEST_RUNNER} plain $<TARGET_FILE:${name}>
+        COMMAND ${QUILLON_TEST_RUNNER} ${mode} $<TARGET_FILE:${name}>
         DEPENDS ${name} USES_TERMINAL)
     add_dependencies(benchmarks run_${name})
 endfunction()

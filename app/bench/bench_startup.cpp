@@ -2,6 +2,7 @@
 // build tree. Prints the figures; asserts nothing.
 #include "app/QuillonDesktopApp.h"
 #include "core/app/AppBundle.h"
+#include "core/storage/SecretServiceKeychain.h"
 #include "ui/window/MainWindow.h"
 
 #include <QApplication>
@@ -22,7 +23,8 @@ bool mapped(const char* library) {
 int main(int argc, char* argv[]) {
     QElapsedTimer total;
     total.start();
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // As the program's main does.
+    quillon::SecretServiceKeychain::connectAhead();
     QApplication application(argc, argv);
     const qint64 applicationReady = total.nsecsElapsed();
 

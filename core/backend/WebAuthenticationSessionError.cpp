@@ -4,20 +4,23 @@ namespace quillon {
 
 namespace {
 
-QString describe(WebAuthenticationSessionError::Code code) {
+QString describe(WebAuthenticationSessionError::Code code, const QString& detail) {
     switch (code) {
     case WebAuthenticationSessionError::Code::canceledLogin:
         return QStringLiteral("The sign-in was cancelled.");
     case WebAuthenticationSessionError::Code::webContentTerminated:
         return QStringLiteral("The sign-in page stopped unexpectedly.");
+    case WebAuthenticationSessionError::Code::sheetFailed:
+        return detail.isEmpty() ? QStringLiteral("The sign-in window failed.")
+                                : QStringLiteral("The sign-in window failed: %1").arg(detail);
     }
     return QStringLiteral("The sign-in failed.");
 }
 
 } // namespace
 
-WebAuthenticationSessionError::WebAuthenticationSessionError(Code code)
-    : ServiceError(describe(code))
+WebAuthenticationSessionError::WebAuthenticationSessionError(Code code, const QString& detail)
+    : ServiceError(describe(code, detail))
     , m_code(code) {}
 
 } // namespace quillon

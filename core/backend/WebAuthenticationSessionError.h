@@ -13,9 +13,11 @@ public:
         canceledLogin = 1,
         // The page's renderer stopped before the sign-in ended.
         webContentTerminated = 2,
+        // The sheet could not be opened, or went away without an answer; `detail` says why.
+        sheetFailed = 3,
     };
 
-    explicit WebAuthenticationSessionError(Code code);
+    explicit WebAuthenticationSessionError(Code code, const QString& detail = {});
 
     Code code() const { return m_code; }
 

@@ -182,6 +182,16 @@ void SecretServiceKeychain::waitUntilIdle() {
     m_worker->idle.wait(lock, [this] { return m_worker->jobs.empty() && !m_worker->busy; });
 }
 
+void SecretServiceKeychain::connectAhead() {
+    std::thread([] {
+        // libsecret shares the service it connected to with every later call while a
+        // reference is held; this one is never given back. A failure is left to those calls.
+        SecretService* kept =
+            secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, nullptr);
+        Q_UNUSED(kept);
+    }).detach();
+}
+
 template <typename Result, typename Call>
 Result SecretServiceKeychain::run(Result unavailable, bool isRead, Call&& call) {
     struct Outcome {

@@ -32,6 +32,11 @@ public:
     // Blocks until every call made so far has been carried out.
     void waitUntilIdle();
 
+    // Connects to the service on a thread of its own, so the first call finds the session
+    // open: the app's start-up reads the keychain, and would otherwise wait for the whole
+    // handshake. Returns at once; the connection is kept for the life of the process.
+    static void connectAhead();
+
     struct Worker;
 
 private:

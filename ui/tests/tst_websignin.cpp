@@ -13,6 +13,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <QWindow>
 #include <unistd.h>
 
 using namespace quillon;
@@ -84,6 +85,7 @@ private Q_SLOTS:
         QVERIFY(!sheet->view()->page()->profile()->isOffTheRecord());
         QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
                                   30000);
+        QCOMPARE(sheet->dialog()->windowTitle(), u"Sign in to LinkedIn \u2014 127.0.0.1"_qs);
         QVERIFY(webEngineProcesses() > 0);
 
         // The person picks the second demo member and signs in.
@@ -135,6 +137,24 @@ private Q_SLOTS:
         sheetOf(*auth)->cancel();
         QCOMPARE(awaitOutcome(std::move(again)).description(),
                  u"LinkedIn authorization was cancelled."_qs);
+    }
+
+    // As its own program the sheet has no window of the app to show over, only the one the
+    // app names to it.
+    void aSheetStaysInFrontOfTheWindowItIsGiven() {
+        TestBackend backend;
+        QWindow app;
+        app.show();
+        bool completed = false;
+        WebEngineAuthenticationSession sheet(backend.baseURL(), u"quillon"_qs,
+                                             [&completed](auto, auto) { completed = true; });
+        sheet.setTransientParent(&app);
+        QVERIFY(sheet.start());
+        QCOMPARE(sheet.dialog()->parentWidget(), nullptr);
+        QCOMPARE(sheet.dialog()->windowHandle()->transientParent(), &app);
+        QCOMPARE(sheet.dialog()->windowTitle(), u"Sign in to LinkedIn \u2014 127.0.0.1"_qs);
+        sheet.cancel();
+        QVERIFY(completed);
     }
 
     void declinedOnThePageEndsWithTheBackendsMessage() {

@@ -2,6 +2,7 @@
 #include "core/storage/LinkedInTokenStore.h"
 #include "tests/support/TaskOutcome.h"
 #include "tests/support/TestBackend.h"
+#include "ui/websignin/SignInSheetSession.h"
 #include "ui/websignin/WebEngineAuthenticationSession.h"
 
 #include <QTest>
@@ -28,19 +29,37 @@ class TestWebSignInWithoutDisplay : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // The sheet in this process, and the sheet as a program of its own (which is never started).
+    void sheetCannotStart_data() {
+        QTest::addColumn<bool>("ownProgram");
+        QTest::newRow("in this process") << false;
+        QTest::newRow("own program") << true;
+    }
     void sheetCannotStart() {
+        QFETCH(bool, ownProgram);
         bool completed = false;
-        WebEngineAuthenticationSession sheet(QUrl(u"https://signin.invalid/"_qs), u"quillon"_qs,
-                                             [&completed](auto, auto) { completed = true; });
-        QVERIFY(!sheet.start());
+        const QUrl url(u"https://signin.invalid/"_qs);
+        const auto completion = [&completed](auto, auto) { completed = true; };
+        std::unique_ptr<WebAuthenticationSession> sheet;
+        if (ownProgram) {
+            sheet = std::make_unique<SignInSheetSession>(u"/bin/false"_qs, url, u"quillon"_qs,
+                                                         completion);
+        } else {
+            sheet =
+                std::make_unique<WebEngineAuthenticationSession>(url, u"quillon"_qs, completion);
+        }
+        QVERIFY(!sheet->start());
         QVERIFY(!completed);
     }
 
+    void connectReportsTheMissingWindow_data() { sheetCannotStart_data(); }
     void connectReportsTheMissingWindow() {
+        QFETCH(bool, ownProgram);
         TestBackend backend;
         auto store = std::make_shared<NoTokenStore>();
         LinkedInAuthService auth(backend.baseURL(), u"quillon"_qs, store,
-                                 WebEngineAuthenticationSession::factory());
+                                 ownProgram ? SignInSheetSession::factory(u"/bin/false"_qs)
+                                            : WebEngineAuthenticationSession::factory());
 
         const auto outcome = awaitOutcome(auth.connect());
         QCOMPARE(outcome.description(), u"Cannot open LinkedIn authorization."_qs);

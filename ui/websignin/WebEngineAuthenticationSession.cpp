@@ -1,6 +1,7 @@
 #include "ui/websignin/WebEngineAuthenticationSession.h"
 
 #include "ui/websignin/CallbackSchemeHandler.h"
+#include "ui/websignin/SignInSheetSession.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -10,6 +11,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineView>
+#include <QWindow>
 
 namespace quillon {
 
@@ -53,16 +55,14 @@ WebAuthenticationSessionFactory WebEngineAuthenticationSession::factory() {
     };
 }
 
-QWidget* WebEngineAuthenticationSession::presentationAnchor() {
-    if (QWidget* active = QApplication::activeWindow()) {
-        return active;
-    }
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isWindow() && window->isVisible() && !qobject_cast<QDialog*>(window)) {
-            return window;
-        }
-    }
-    return nullptr;
+void WebEngineAuthenticationSession::setTransientParent(QWindow* window) {
+    m_transientParent = window;
+}
+
+QString WebEngineAuthenticationSession::titleFor(const QUrl& pageURL) {
+    const QString host = pageURL.host();
+    return host.isEmpty() ? QStringLiteral("Sign in to LinkedIn")
+                          : QStringLiteral("Sign in to LinkedIn \u2014 %1").arg(host);
 }
 
 bool WebEngineAuthenticationSession::start() {
@@ -80,11 +80,11 @@ bool WebEngineAuthenticationSession::start() {
     connect(handler, &CallbackSchemeHandler::callbackReached, this,
             [this](const QUrl& callbackURL) { finish(callbackURL, std::nullopt); });
 
-    QWidget* anchor = presentationAnchor();
+    QWidget* anchor = SignInSheetSession::presentationAnchor();
     m_dialog = new QDialog(anchor);
     m_dialog->setObjectName(QStringLiteral("webAuthenticationSheet"));
     m_dialog->setWindowModality(anchor ? Qt::WindowModal : Qt::ApplicationModal);
-    m_dialog->setWindowTitle(url().host());
+    m_dialog->setWindowTitle(titleFor(url()));
     m_dialog->resize(480, 640);
     auto* layout = new QVBoxLayout(m_dialog);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -107,12 +107,25 @@ bool WebEngineAuthenticationSession::start() {
             });
     connect(page, &QWebEnginePage::urlChanged, m_dialog,
             [dialog = m_dialog.data()](const QUrl& pageURL) {
-                dialog->setWindowTitle(pageURL.host());
+                dialog->setWindowTitle(titleFor(pageURL));
             });
 
+    if (!anchor && m_transientParent) {
+        // Set when shown: the web view's surface makes Qt replace the dialog's native window
+        // until then.
+        m_dialog->installEventFilter(this);
+    }
     m_view->load(url());
     m_dialog->open();
     return true;
+}
+
+bool WebEngineAuthenticationSession::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_dialog && event->type() == QEvent::Show && m_transientParent &&
+        m_dialog->windowHandle()) {
+        m_dialog->windowHandle()->setTransientParent(m_transientParent);
+    }
+    return false;
 }
 
 void WebEngineAuthenticationSession::cancel() {

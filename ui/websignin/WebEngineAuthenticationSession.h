@@ -6,6 +6,7 @@
 #include <QPointer>
 
 class QDialog;
+class QWindow;
 class QWebEngineProfile;
 class QWebEngineView;
 class QWidget;
@@ -31,6 +32,13 @@ public:
     bool start() override;
     void cancel() override;
 
+    // A window of another program for the sheet to stay in front of, when no window of this
+    // one is there to show it over. Read when the sheet starts.
+    void setTransientParent(QWindow* window);
+
+    // "Sign in to LinkedIn" and the host the page is on.
+    static QString titleFor(const QUrl& pageURL);
+
     // The dialog and its view while it is shown.
     QDialog* dialog() const;
     QWebEngineView* view() const;
@@ -38,9 +46,9 @@ public:
     // The web engine takes URL schemes only before the application object exists.
     static void registerCallbackScheme(const QString& scheme);
     static WebAuthenticationSessionFactory factory();
-    // The window the sheet shows over: the active window, else the first visible window,
-    // else none (the sheet is then a window of its own).
-    static QWidget* presentationAnchor();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void finish(std::optional<QUrl> callbackURL,
@@ -48,6 +56,7 @@ private:
     void tearDown(bool now);
 
     bool m_started = false;
+    QPointer<QWindow> m_transientParent;
     QPointer<QDialog> m_dialog;
     QPointer<QWebEngineView> m_view;
     QPointer<QWebEngineProfile> m_profile;

@@ -1,0 +1,185 @@
+// What a person waits for at launch: the built program on an X server (Xvfb), from exec to its
+// first window mapped, and its resident memory once idle, against a bare Qt Widgets window
+// measured in the same run. Run inside a session bus with an unlocked keyring, as a desktop
+// has. QUILLON_BENCH_DISPLAY picks the display number (else Xvfb chooses a free one),
+// QUILLON_BENCH_RUNS the runs of each program (7), QUILLON_BENCH_APP another build of the app
+// to measure (say, an older one). Prints medians and the two ratios.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <poll.h>
+#include <vector>
+#include <xcb/xcb.h>
+
+namespace {
+
+struct Launch {
+    double mappedMs = 0;
+    double residentMiB = 0;
+};
+
+// Resident memory of a process in MiB, from /proc; 0 when it is gone.
+double residentMiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        }
+    }
+    return 0;
+}
+
+// Waits for the first top-level window (not a popup) mapped on the screen; false after 30 s.
+bool waitForMappedWindow(xcb_connection_t* connection, const QElapsedTimer& clock) {
+    const int fd = xcb_get_file_descriptor(connection);
+    while (clock.elapsed() < 30000) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+            const bool mapped =
+                (event->response_type & 0x7f) == XCB_MAP_NOTIFY &&
+                !reinterpret_cast<xcb_map_notify_event_t*>(event)->override_redirect;
+            free(event);
+            if (mapped) {
+                return true;
+            }
+        }
+        if (xcb_connection_has_error(connection)) {
+            return false;
+        }
+        pollfd readable{fd, POLLIN, 0};
+        poll(&readable, 1, 100);
+    }
+    return false;
+}
+
+std::optional<Launch> launch(const QString& program, xcb_connection_t* connection,
+                             const QProcessEnvironment& environment, int idleMs) {
+    // Events of the previous program's windows are not this one's.
+    while (xcb_generic_event_t* stale = xcb_poll_for_event(connection)) {
+        free(stale);
+    }
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, {});
+    if (!process.waitForStarted() || !waitForMappedWindow(connection, clock)) {
+        std::fprintf(stderr, "bench_launch: %s showed no window\n", qPrintable(program));
+        process.kill();
+        process.waitForFinished();
+        return std::nullopt;
+    }
+    Launch result;
+    result.mappedMs = clock.nsecsElapsed() / 1e6;
+    QThread::msleep(idleMs);
+    result.residentMiB = residentMiB(process.processId());
+    process.terminate();
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return result;
+}
+
+void printRuns(const char* name, const std::vector<double>& values) {
+    std::printf("launch: %-12s runs", name);
+    for (const double value : values) {
+        std::printf(" %.1f", value);
+    }
+    std::printf("\n");
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    const int runs = qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS") > 0
+                         ? qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS")
+                         : 7;
+    const int idleMs = 3000;
+
+    QProcess xvfb;
+    QStringList xvfbArguments{
+        QStringLiteral("-screen"),   QStringLiteral("0"),   QStringLiteral("1280x800x24"),
+        QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-displayfd"),
+        QStringLiteral("1")};
+    if (const QString display = qEnvironmentVariable("QUILLON_BENCH_DISPLAY"); !display.isEmpty()) {
+        xvfbArguments.prepend(display);
+    }
+    xvfb.setProcessChannelMode(QProcess::SeparateChannels);
+    xvfb.start(QStringLiteral("Xvfb"), xvfbArguments);
+    QByteArray number;
+    // Xvfb writes its display number once it accepts clients.
+    while (!number.contains('\n') && xvfb.waitForReadyRead(30000)) {
+        number += xvfb.readAllStandardOutput();
+    }
+    if (!number.contains('\n')) {
+        std::fprintf(stderr, "bench_launch: Xvfb did not start: %s\n",
+                     xvfb.readAllStandardError().constData());
+        xvfb.kill();
+        xvfb.waitForFinished();
+        return 1;
+    }
+    const QByteArray display = ":" + number.trimmed();
+    xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection, screen->root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+
+    const QString bare = QStringLiteral(QUILLON_BARE_WINDOW);
+    const QString app = qEnvironmentVariable("QUILLON_BENCH_APP", QStringLiteral(QUILLON_APP));
+    std::vector<double> bareMs, bareMiB, appMs, appMiB;
+    int status = 0;
+    // Alternating, so a change of the machine's load falls on both alike. A first launch of
+    // each warms the file cache and the keyring and is not counted.
+    for (int run = -1; run < runs && status == 0; ++run) {
+        for (const QString& program :
+             run % 2 == 0 ? QStringList{bare, app} : QStringList{app, bare}) {
+            const auto result = launch(program, connection, environment, idleMs);
+            if (!result) {
+                status = 1;
+                break;
+            }
+            if (run >= 0) {
+                (program == bare ? bareMs : appMs).push_back(result->mappedMs);
+                (program == bare ? bareMiB : appMiB).push_back(result->residentMiB);
+            }
+        }
+    }
+    xcb_disconnect(connection);
+    xvfb.terminate();
+    xvfb.waitForFinished();
+    if (status != 0) {
+        return status;
+    }
+
+    std::printf("launch on X (%s), medians of %d:\n", display.constData(), runs);
+    std::printf("launch: bare window  exec to mapped %8.1f ms   resident once idle %6.1f MiB\n",
+                median(bareMs), median(bareMiB));
+    std::printf("launch: quillon      exec to mapped %8.1f ms   resident once idle %6.1f MiB\n",
+                median(appMs), median(appMiB));
+    printRuns("bare window", bareMs);
+    printRuns("quillon", appMs);
+    std::printf("launch: time ratio    %.2f (goal at most 1.30)\n", median(appMs) / median(bareMs));
+    std::printf("launch: memory ratio  %.2f (%+.1f MiB; goal at most +25 MiB)\n",
+                median(appMiB) / median(bareMiB), median(appMiB) - median(bareMiB));
+    return 0;
+}

@@ -1,0 +1,253 @@
+#include "core/backend/LinkedInAuthService.h"
+#include "core/storage/AuthTokenStore.h"
+#include "core/storage/SecretServiceKeychain.h"
+#include "tests/support/TaskOutcome.h"
+#include "tests/support/TestBackend.h"
+#include "ui/websignin/SignInSheetSession.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrlQuery>
+#include <QVBoxLayout>
+#include <csignal>
+#include <unistd.h>
+
+using namespace quillon;
+using namespace quillon::testsupport;
+
+namespace {
+
+QString sheetProgram() {
+    return QDir(qEnvironmentVariable("QUILLON_BUILD_DIR")).filePath(u"bin/quillon-signin"_qs);
+}
+
+bool running(qint64 pid) {
+    return pid > 0 && QFileInfo::exists(u"/proc/"_qs + QString::number(pid));
+}
+
+// What the stand-in saw of the sign-in form the page sent.
+QString formField(const standin::StandInBackend::ReceivedRequest& request, const QString& name) {
+    return QUrlQuery(QUrl(QString::fromStdString(request.target)).query())
+        .queryItemValue(name, QUrl::FullyDecoded);
+}
+
+// The window of the app the sheet shows over, with a button to try its input on.
+struct AppWindow {
+    QWidget window;
+    QPushButton* button = new QPushButton(u"Save draft"_qs, &window);
+    QSignalSpy clicks{button, &QPushButton::clicked};
+
+    AppWindow() {
+        window.resize(900, 650);
+        window.show();
+    }
+};
+
+} // namespace
+
+// The sign-in sheet run as its own program, through the stand-in backend's sign-in page to a
+// token in the keyring.
+class TestSignInSheet : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<AuthTokenStore> store;
+
+    std::unique_ptr<LinkedInAuthService> service(const TestBackend& backend,
+                                                 const QString& program = sheetProgram()) {
+        return std::make_unique<LinkedInAuthService>(backend.baseURL(), u"quillon"_qs, store,
+                                                     SignInSheetSession::factory(program));
+    }
+
+    static SignInSheetSession* sheetOf(const LinkedInAuthService& auth) {
+        return dynamic_cast<SignInSheetSession*>(auth.session());
+    }
+
+    // Waits until the sheet's page has been served `count` times: the sheet is up.
+    static bool pageServed(TestBackend& backend, size_t count = 1) {
+        return QTest::qWaitFor([&] { return backend->received("/signin").size() >= count; }, 30000);
+    }
+
+private Q_SLOTS:
+    void init() {
+        store = std::make_shared<AuthTokenStore>(u"linkedin.token"_qs,
+                                                 u"dev.tovrel.quillon.linkedin"_qs,
+                                                 std::make_shared<SecretServiceKeychain>());
+        store->deleteAll();
+    }
+
+    void signsInThroughTheSheetProgramToASavedToken() {
+        TestBackend backend(std::chrono::seconds(2));
+        // The person picks the second demo member and signs in.
+        backend->setSignInPageScript(R"(
+            const member = document.getElementById('member');
+            member.selectedIndex = 1;
+            member.onchange();
+            document.getElementById('pictureUrl').value = 'https://pictures.example/grace.jpg';
+            document.getElementById('allow').click();)");
+        auto auth = service(backend);
+        AppWindow app;
+        QVERIFY(QTest::qWaitForWindowExposed(&app.window));
+
+        auto connecting = auth->connect();
+        QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->processId() > 0);
+        const qint64 program = sheetOf(*auth)->processId();
+        QCOMPARE(sheetOf(*auth)->blockedWindow(), &app.window);
+
+        const auto outcome = awaitOutcome(std::move(connecting));
+        QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
+        QCOMPARE(outcome.value->profile.name, u"Grace Hopper"_qs);
+        QCOMPARE(outcome.value->profile.memberID, u"demo-grace"_qs);
+        QCOMPARE(outcome.value->profile.pictureURL,
+                 std::optional<QString>(u"https://pictures.example/grace.jpg"_qs));
+        QCOMPARE(store->load(), outcome.value);
+        QCOMPARE(backend->received("/api/linkedin/callback").size(), 1u);
+        // The sheet is gone and the window answers again.
+        QCOMPARE(sheetOf(*auth)->blockedWindow(), nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!running(program), 15000);
+        QTest::mouseClick(app.button, Qt::LeftButton);
+        QCOMPARE(app.clicks.size(), 1);
+    }
+
+    void theWindowTakesNoInputUntilTheSheetIsCancelled() {
+        TestBackend backend(std::chrono::seconds(2));
+        auto auth = service(backend);
+        AppWindow app;
+        QVERIFY(QTest::qWaitForWindowExposed(&app.window));
+
+        auto connecting = auth->connect();
+        QVERIFY(pageServed(backend));
+        SignInSheetSession* sheet = sheetOf(*auth);
+        const qint64 program = sheet->processId();
+        QVERIFY(running(program));
+        QCOMPARE(sheet->blockedWindow(), &app.window);
+        QTest::mouseClick(app.button, Qt::LeftButton);
+        app.button->setFocus();
+        QTest::keyClick(app.button, Qt::Key_Space);
+        QCOMPARE(app.clicks.size(), 0);
+
+        sheet->cancel();
+        const auto outcome = awaitOutcome(std::move(connecting));
+        QCOMPARE(outcome.description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(store->load(), std::nullopt);
+        QVERIFY(backend->received("/api/linkedin/callback").empty());
+        QTRY_VERIFY_WITH_TIMEOUT(!running(program), 15000);
+        QTest::mouseClick(app.button, Qt::LeftButton);
+        QCOMPARE(app.clicks.size(), 1);
+    }
+
+    void aReplacedSheetEndsItsConnectAsCancelled() {
+        TestBackend backend(std::chrono::seconds(2));
+        auto auth = service(backend);
+
+        auto first = auth->connect();
+        QVERIFY(pageServed(backend));
+        const qint64 firstProgram = sheetOf(*auth)->processId();
+        // No window of the app is open: the sheet is a window of its own.
+        QCOMPARE(sheetOf(*auth)->blockedWindow(), nullptr);
+
+        auto second = auth->connect();
+        QCOMPARE(awaitOutcome(std::move(first)).description(),
+                 u"LinkedIn authorization was cancelled."_qs);
+        QTRY_VERIFY_WITH_TIMEOUT(!running(firstProgram), 15000);
+        QVERIFY(pageServed(backend, 2));
+        const qint64 secondProgram = sheetOf(*auth)->processId();
+        QVERIFY(running(secondProgram));
+
+        auth.reset();
+        QCOMPARE(awaitOutcome(std::move(second)).description(),
+                 u"LinkedIn authorization was cancelled."_qs);
+        QTRY_VERIFY_WITH_TIMEOUT(!running(secondProgram), 15000);
+    }
+
+    void aPrivateSheetSeesNothingOfEarlierSignIns() {
+        TestBackend backend(std::chrono::seconds(2));
+        // The page tells the stand-in, in the e-mail field, whether it saw an earlier sheet.
+        backend->setSignInPageScript(R"(
+            const seen = localStorage.getItem('seen') || 'none';
+            localStorage.setItem('seen', 'earlier');
+            document.getElementById('email').value = seen + '@example.com';
+            document.getElementById('allow').click();)");
+        auto auth = service(backend);
+
+        QStringList seen;
+        for (const bool ephemeral : {false, false, true, false}) {
+            auth->setRequiresEphemeralSignIn(ephemeral);
+            const auto outcome = awaitOutcome(auth->connect());
+            QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
+            seen << formField(backend->received("/api/linkedin/callback").back(), u"email"_qs);
+        }
+        QCOMPARE(seen, QStringList({u"none@example.com"_qs, u"earlier@example.com"_qs,
+                                    u"none@example.com"_qs, u"earlier@example.com"_qs}));
+    }
+
+    void aSheetProgramThatFailsEndsTheConnectWithAnError_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("missing") << u"/nonexistent/quillon-signin"_qs
+                                 << u"The sign-in window failed: /nonexistent/quillon-signin "
+                                    "could not be started (execvp: No such file or directory)."_qs;
+        QTest::newRow("ends without an answer")
+            << u"/bin/false"_qs
+            << u"The sign-in window failed: it closed without an answer (exit status 1)."_qs;
+        QTest::newRow("answers something else")
+            << u"/bin/echo"_qs
+            << u"The sign-in window failed: it gave an answer that cannot be read."_qs;
+    }
+    void aSheetProgramThatFailsEndsTheConnectWithAnError() {
+        QFETCH(QString, program);
+        QFETCH(QString, description);
+        TestBackend backend(std::chrono::seconds(2));
+        auto auth = service(backend, program);
+        AppWindow app;
+
+        const auto outcome = awaitOutcome(auth->connect());
+        QCOMPARE(outcome.description(), description);
+        QCOMPARE(store->load(), std::nullopt);
+        QVERIFY(backend->received("/api/linkedin/cli/result").empty());
+        QCOMPARE(sheetOf(*auth)->blockedWindow(), nullptr);
+    }
+
+    void aSheetProgramThatCrashesEndsTheConnectWithAnError() {
+        TestBackend backend(std::chrono::seconds(2));
+        auto auth = service(backend);
+
+        auto connecting = auth->connect();
+        QVERIFY(pageServed(backend));
+        QCOMPARE(::kill(pid_t(sheetOf(*auth)->processId()), SIGKILL), 0);
+        QCOMPARE(awaitOutcome(std::move(connecting)).description(),
+                 u"The sign-in window failed: it closed unexpectedly."_qs);
+        QCOMPARE(store->load(), std::nullopt);
+    }
+
+    void asRootTheWebEnginesSandboxIsTurnedOffOnce() {
+        TestBackend backend;
+        QProcess sheet;
+        const QUrl page = backend.baseURL().resolved(QUrl(u"/signin?state=none"_qs));
+        sheet.start(sheetProgram(),
+                    {u"--callback-scheme"_qs, u"quillon"_qs, u"--"_qs, page.toString()});
+        QVERIFY(sheet.waitForStarted());
+        QVERIFY(pageServed(backend));
+        sheet.closeWriteChannel();
+        QVERIFY(sheet.waitForFinished(30000));
+        QCOMPARE(sheet.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sheet.exitCode(), 0);
+
+        const QByteArray note =
+            "quillon-signin: running as root, so the web engine's sandbox is off\n";
+        const QByteArray errors = sheet.readAllStandardError();
+        QCOMPARE(errors.count(note), geteuid() == 0 ? 1 : 0);
+    }
+};
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    TestSignInSheet test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_signinsheet.moc"

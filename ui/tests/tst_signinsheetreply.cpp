@@ -1,0 +1,57 @@
+#include "ui/websignin/SignInSheetReply.h"
+
+#include <QTest>
+
+using namespace quillon;
+using Kind = SignInSheetReply::Kind;
+
+Q_DECLARE_METATYPE(SignInSheetReply)
+
+// The one line the sign-in sheet program answers the app with.
+class TestSignInSheetReply : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void encodesOneLine_data() {
+        QTest::addColumn<SignInSheetReply>("reply");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("callback")
+            << SignInSheetReply{Kind::callback,
+                                QUrl(u"quillon://linkedin/callback?state=a%20b&x=%C3%A9"_qs)}
+            << QByteArray("callback quillon://linkedin/callback?state=a%20b&x=%C3%A9\n");
+        QTest::newRow("callback with a line break in it")
+            << SignInSheetReply{Kind::callback, QUrl(u"quillon://cb?state=a%0Ab"_qs)}
+            << QByteArray("callback quillon://cb?state=a%0Ab\n");
+        QTest::newRow("cancelled")
+            << SignInSheetReply{Kind::cancelled, {}} << QByteArray("cancelled\n");
+        QTest::newRow("terminated") << SignInSheetReply{Kind::webContentTerminated, {}}
+                                    << QByteArray("web-content-terminated\n");
+        QTest::newRow("no window")
+            << SignInSheetReply{Kind::missingWindow, {}} << QByteArray("missing-window\n");
+    }
+    void encodesOneLine() {
+        QFETCH(SignInSheetReply, reply);
+        QFETCH(QByteArray, line);
+        QCOMPARE(reply.encode(), line);
+        QCOMPARE(SignInSheetReply::decode(QByteArrayView(line).chopped(1)), reply);
+    }
+
+    void refusesWhatTheProgramNeverWrites_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("unknown word") << QByteArray("signed-in");
+        QTest::newRow("word with more after it") << QByteArray("cancelled now");
+        QTest::newRow("callback without a URL") << QByteArray("callback ");
+        QTest::newRow("callback without a scheme") << QByteArray("callback /linkedin/callback");
+        QTest::newRow("callback with a space in the URL")
+            << QByteArray("callback quillon://cb?state=a b");
+        QTest::newRow("callback word alone") << QByteArray("callback");
+    }
+    void refusesWhatTheProgramNeverWrites() {
+        QFETCH(QByteArray, line);
+        QCOMPARE(SignInSheetReply::decode(line), std::nullopt);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSignInSheetReply)
+#include "tst_signinsheetreply.moc"

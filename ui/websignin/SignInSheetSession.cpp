@@ -1,0 +1,226 @@
+#include "ui/websignin/SignInSheetSession.h"
+
+#include "ui/websignin/SignInSheetReply.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+namespace quillon {
+
+namespace {
+
+// A line longer than any callback URL the program writes means it is not ours to read.
+constexpr qsizetype longestReply = 64 * 1024;
+// A program told to close gets this long before it is killed.
+constexpr int closingGrace = 5000;
+
+WebAuthenticationSessionError failed(const QString& detail) {
+    return WebAuthenticationSessionError(WebAuthenticationSessionError::Code::sheetFailed, detail);
+}
+
+} // namespace
+
+SignInSheetSession::SignInSheetSession(QString program, QUrl url, QString callbackURLScheme,
+                                       CompletionHandler completion)
+    : WebAuthenticationSession(std::move(url), std::move(callbackURLScheme), std::move(completion))
+    , m_program(std::move(program)) {}
+
+SignInSheetSession::~SignInSheetSession() {
+    complete(std::nullopt,
+             WebAuthenticationSessionError(WebAuthenticationSessionError::Code::canceledLogin));
+    closeProgram();
+}
+
+QWidget* SignInSheetSession::blockedWindow() const {
+    return m_blocked;
+}
+
+qint64 SignInSheetSession::processId() const {
+    return m_process ? m_process->processId() : 0;
+}
+
+QString SignInSheetSession::installedProgram() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillon-signin"));
+}
+
+WebAuthenticationSessionFactory SignInSheetSession::factory(QString program) {
+    return [program](QUrl url, QString callbackURLScheme, CompletionHandler completion) {
+        return std::make_unique<SignInSheetSession>(
+            program, std::move(url), std::move(callbackURLScheme), std::move(completion));
+    };
+}
+
+QWidget* SignInSheetSession::presentationAnchor() {
+    if (QWidget* active = QApplication::activeWindow()) {
+        return active;
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isWindow() && window->isVisible() && !qobject_cast<QDialog*>(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+bool SignInSheetSession::start() {
+    if (m_started || !qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+        !QGuiApplication::primaryScreen()) {
+        return false;
+    }
+    m_started = true;
+
+    QStringList arguments{QStringLiteral("--callback-scheme"), callbackURLScheme()};
+    if (prefersEphemeralWebBrowserSession()) {
+        arguments << QStringLiteral("--private");
+    }
+    QWidget* anchor = presentationAnchor();
+    // Only an X window can be named to another program as the one to stay in front of.
+    if (anchor && QGuiApplication::platformName() == u"xcb") {
+        arguments << QStringLiteral("--transient-for") << QString::number(anchor->winId());
+    }
+    arguments << QStringLiteral("--") << QString::fromLatin1(url().toEncoded());
+
+    if (anchor) {
+        m_blocked = anchor;
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    m_process = new QProcess();
+    // The program's complaints belong with the app's own.
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(m_process, &QProcess::readyReadStandardOutput, this, &SignInSheetSession::readReplies);
+    connect(m_process, &QProcess::errorOccurred, this, &SignInSheetSession::processFailed);
+    connect(m_process, &QProcess::finished, this, &SignInSheetSession::processFinished);
+    m_process->start(m_program, arguments);
+    return true;
+}
+
+void SignInSheetSession::cancel() {
+    finish(std::nullopt,
+           WebAuthenticationSessionError(WebAuthenticationSessionError::Code::canceledLogin));
+}
+
+bool SignInSheetSession::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::ContextMenu:
+        break;
+    case QEvent::Shortcut:
+        // Shortcuts reach their action, not the window; the app has no other window to serve.
+        return m_blocked != nullptr;
+    case QEvent::Close:
+        // The window system's close button: the window stays while the sheet is over it.
+        if (event->spontaneous() && watched == m_blocked) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    return m_blocked && widget && widget->window() == m_blocked;
+}
+
+void SignInSheetSession::readReplies() {
+    if (!m_process) {
+        return;
+    }
+    m_output += m_process->readAllStandardOutput();
+    // The program writes one line; the first one ends the session (and may drop it).
+    if (const qsizetype end = m_output.indexOf('\n'); end >= 0) {
+        const auto reply = SignInSheetReply::decode(QByteArrayView(m_output).first(end));
+        if (!reply) {
+            finish(std::nullopt, failed(QStringLiteral("it gave an answer that cannot be read.")));
+            return;
+        }
+        switch (reply->kind) {
+        case SignInSheetReply::Kind::callback:
+            finish(reply->callbackURL, std::nullopt);
+            break;
+        case SignInSheetReply::Kind::cancelled:
+            cancel();
+            break;
+        case SignInSheetReply::Kind::webContentTerminated:
+            finish(std::nullopt, WebAuthenticationSessionError(
+                                     WebAuthenticationSessionError::Code::webContentTerminated));
+            break;
+        case SignInSheetReply::Kind::missingWindow:
+            finish(std::nullopt, failed(QStringLiteral("there is no display to show it on.")));
+            break;
+        }
+        return;
+    }
+    if (m_output.size() > longestReply) {
+        finish(std::nullopt, failed(QStringLiteral("it gave an answer that cannot be read.")));
+    }
+}
+
+void SignInSheetSession::processFailed(QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart) {
+        finish(std::nullopt, failed(QStringLiteral("%1 could not be started (%2).")
+                                        .arg(QDir::toNativeSeparators(m_program),
+                                             m_process ? m_process->errorString() : QString())));
+    }
+}
+
+void SignInSheetSession::processFinished(int exitCode, QProcess::ExitStatus status) {
+    const QPointer<SignInSheetSession> self(this);
+    readReplies();
+    if (!self || isCompleted()) {
+        return;
+    }
+    if (status == QProcess::CrashExit) {
+        finish(std::nullopt, failed(QStringLiteral("it closed unexpectedly.")));
+    } else {
+        finish(
+            std::nullopt,
+            failed(QStringLiteral("it closed without an answer (exit status %1).").arg(exitCode)));
+    }
+}
+
+void SignInSheetSession::finish(std::optional<QUrl> callbackURL,
+                                std::optional<WebAuthenticationSessionError> error) {
+    if (isCompleted()) {
+        return;
+    }
+    closeProgram();
+    complete(std::move(callbackURL), std::move(error));
+}
+
+void SignInSheetSession::closeProgram() {
+    if (m_blocked) {
+        QCoreApplication::instance()->removeEventFilter(this);
+        m_blocked = nullptr;
+    }
+    QProcess* process = std::exchange(m_process, nullptr);
+    if (!process) {
+        return;
+    }
+    process->disconnect(this);
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        return;
+    }
+    // The end of its input is the program's sign to close its sheet; it may take a moment
+    // to shut its web engine down, and the app goes on meanwhile. The application keeps it,
+    // so one still running when the app quits is killed then.
+    process->setParent(QCoreApplication::instance());
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    QTimer::singleShot(closingGrace, process, &QProcess::kill);
+    process->closeWriteChannel();
+}
+
+} // namespace quillon
