@@ -1,10 +1,13 @@
 // The test runner: whatever a test leaves behind, its folder and its processes, is gone when the
-// runner returns, and the test's exit status is the runner's.
+// runner returns, and the test's exit status is the runner's; the web engine's sandbox is off only
+// where it cannot start.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 namespace {
 
@@ -47,6 +50,8 @@ class RunTestTest : public QObject {
 private Q_SLOTS:
     void leavesNothingBehind_data();
     void leavesNothingBehind();
+    void webEngineSandboxIsOffWhereItCannotStart_data();
+    void webEngineSandboxIsOffWhereItCannotStart();
 };
 
 void RunTestTest::leavesNothingBehind_data() {
@@ -96,6 +101,43 @@ void RunTestTest::leavesNothingBehind() {
     for (const QString& command : leftRunning) {
         QVERIFY2(seen.contains(command), qPrintable(output));
     }
+}
+
+void RunTestTest::webEngineSandboxIsOffWhereItCannotStart_data() {
+    QTest::addColumn<int>("unshareStatus");
+    QTest::addColumn<QString>("expected");
+    // Root never gets the sandbox, whatever the machine allows.
+    const QString unlessRoot = geteuid() == 0 ? QStringLiteral("1") : QStringLiteral("unset");
+    QTest::newRow("user namespaces allowed") << 0 << unlessRoot;
+    QTest::newRow("user namespaces refused") << 1 << "1";
+}
+
+void RunTestTest::webEngineSandboxIsOffWhereItCannotStart() {
+    QFETCH(int, unshareStatus);
+    QFETCH(QString, expected);
+
+    // A stand-in for unshare answers the probe as a machine that allows or refuses namespaces.
+    QTemporaryDir bin;
+    QVERIFY(bin.isValid());
+    QFile unshare(bin.filePath(QStringLiteral("unshare")));
+    QVERIFY(unshare.open(QIODevice::WriteOnly));
+    unshare.write("#!/bin/sh\nexit " + QByteArray::number(unshareStatus) + "\n");
+    unshare.close();
+    QVERIFY(unshare.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // This test's own runner may have set it already.
+    environment.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
+    environment.insert(QStringLiteral("PATH"),
+                       bin.path() + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    run.start(runner(), {QStringLiteral("plain"), QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                         QStringLiteral("echo \"${QTWEBENGINE_DISABLE_SANDBOX-unset}\"")});
+    QVERIFY2(run.waitForFinished(120000), qPrintable(run.errorString()));
+    QCOMPARE(run.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()).trimmed(), expected);
 }
 
 QTEST_GUILESS_MAIN(RunTestTest)
