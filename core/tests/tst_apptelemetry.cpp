@@ -138,16 +138,25 @@ void AppTelemetryTest::configuredAnalyticsSendEveryEventWithoutParameters() {
     sendEveryEvent();
     letSignalsReachTheCache();
     Signalpost::requestImmediateSync();
-    QTRY_COMPARE(m_ingest.allBodies().size(), 14);
-
-    const QList<IngestStandIn::Request> requests = m_ingest.requests().mid(before);
-    QJsonArray bodies;
-    for (const auto& request : requests) {
-        QCOMPARE(request.path, "/v2/namespace/team/");
-        for (const QJsonValue& body : request.bodies()) {
-            bodies.append(body);
+    // The probe's marker may arrive here a second time: a batch still awaiting its answer when
+    // the probe was replaced is handed on with its queue (delivery is at least once).
+    const auto appBodies = [&] {
+        QJsonArray bodies;
+        for (const auto& request : m_ingest.requests().mid(before)) {
+            for (const QJsonValue& body : request.bodies()) {
+                if (body.toObject().value("type").toString() != "marker") {
+                    bodies.append(body);
+                }
+            }
         }
+        return bodies;
+    };
+    QTRY_COMPARE(appBodies().size(), 13);
+
+    for (const auto& request : m_ingest.requests().mid(before)) {
+        QCOMPARE(request.path, "/v2/namespace/team/");
     }
+    const QJsonArray bodies = appBodies();
     QCOMPARE(sortedTypes(bodies),
              (QStringList{"account_deleted", "app_opened", "draft_saved", "draft_saved",
                           "editor_started", "feedback_opened", "feedback_sent", "insight_opened",
