@@ -3,7 +3,10 @@
 
 Every section is chosen through the sidebar's accessibility interface (never a click), each
 pane's controls are listed with their role and name, and a control without a name fails the
-walk. With --screenshots DIR, each pane is also saved as a PNG through the given command.
+walk. Under Settings the walk goes on through the screens reached from there: signed out, the
+pane itself; connected, the account page, the "Delete account?" question (left with Cancel)
+and the feedback sheet with two images attached through its file dialog. With --screenshots
+DIR, each screen is also saved as a PNG through the given command.
 """
 import argparse
 import subprocess
@@ -116,13 +119,30 @@ def choose_section(app, title, through_table=False):
     time.sleep(0.5)
 
 
-def press(app, name):
-    button = find(app, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == name
+def press(node, name):
+    button = find(node, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == name
                   and showing(n))
     if button is None:
         sys.exit(f"accessibility walk: no button {name!r}")
     button.queryAction().doAction(0)
     time.sleep(0.5)
+
+
+def window(app, title):
+    """The application's showing top-level window (main window, dialog) of that title."""
+    for child in app:
+        if child is not None and child.name == title and showing(child):
+            return child
+    return None
+
+
+def set_text(node, name, text):
+    field = find(node, lambda n: n.name == name and showing(n)
+                 and "EditableText" in interfaces(n))
+    if field is None:
+        sys.exit(f"accessibility walk: no text field {name!r}")
+    field.queryEditableText().setTextContents(text)
+    time.sleep(0.3)
 
 
 def type_post(app, text):
@@ -133,14 +153,66 @@ def type_post(app, text):
     time.sleep(0.5)
 
 
+def walk_account(app, walk, shoot):
+    """The account page, pushed with "Account", and its deletion question, left with Cancel."""
+    press(app, "Account")
+    wait_for("the account page", lambda: find(app, lambda n: n.name == "Log out" and showing(n)))
+    walk("Account", app)
+    shoot("account")
+    press(app, "Delete account")
+    question = wait_for("the question 'Delete account?'", lambda: window(app, "Delete account?"))
+    time.sleep(1.0)  # a new window is listed before it has been painted
+    walk("Delete account?", question)
+    shoot("delete-account")
+    press(question, "Cancel")
+    wait_for("the question to close", lambda: window(app, "Delete account?") is None, 5)
+    if not find(app, lambda n: n.name == "Log out" and showing(n)):
+        sys.exit("accessibility walk: Cancel left the account page")
+    press(app, "Back")
+    wait_for("Settings again", lambda: find(app, lambda n: n.name == "Account" and showing(n)
+                                            and n.getRole() == pyatspi.ROLE_PUSH_BUTTON), 5)
+
+
+def walk_feedback(app, walk, shoot, images):
+    """The feedback sheet, filled in, with the images picked in its file dialog."""
+    press(app, "Send feedback")
+    sheet = wait_for("the feedback sheet", lambda: window(app, "Send feedback"))
+    time.sleep(1.0)
+    set_text(sheet, "Title", "Preview hides my last line")
+    set_text(sheet, "Message", "When a post ends with a list, the preview cuts off the last "
+             "item. Screenshots attached.")
+    if images:
+        press(sheet, "Attach images")
+        picker = wait_for("the file dialog", lambda: window(app, "Attach images"))
+        # As typed into the dialog's file name field: several names, each in quotes.
+        field = wait_for("the file name field", lambda: find(
+            picker, lambda n: n.getRole() == pyatspi.ROLE_TEXT and showing(n)
+            and "EditableText" in interfaces(n)))
+        field.queryEditableText().setTextContents(" ".join(f'"{path}"' for path in images))
+        time.sleep(0.3)
+        press(picker, "Open")
+        wait_for("the file dialog to close", lambda: window(app, "Attach images") is None, 5)
+        for path in images:
+            name = "Remove " + path.rsplit("/", 1)[-1]
+            wait_for(f"the image row {name!r}", lambda: find(sheet, lambda n: n.name == name
+                                                            and showing(n)), 5)
+    walk("Send feedback", sheet)
+    shoot("feedback")
+    press(sheet, "Close")
+    wait_for("the sheet to close", lambda: window(app, "Send feedback") is None, 5)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--app", default="quillon")
     parser.add_argument("--screenshot-command", help="command that saves the screen to its argument")
     parser.add_argument("--screenshots", help="folder for one PNG per pane")
     parser.add_argument("--shot", action="append", default=[],
-                        help="PANE=NAME: save the pane (editor, drafts, insights) as NAME.png")
+                        help="SCREEN=NAME: save the screen (editor, drafts, insights, settings,"
+                        " account, delete-account, feedback) as NAME.png")
     parser.add_argument("--post", default="")
+    parser.add_argument("--images", nargs="*", default=[],
+                        help="image files to attach in the feedback sheet's file dialog")
     args = parser.parse_args()
 
     app = wait_for("the application", lambda: application(args.app), 40)
@@ -157,6 +229,14 @@ def main():
                            check=True)
 
     unnamed = []
+
+    def walk(title, node):
+        print(f"\n[{title}]")
+        for control in controls(node):
+            name = control.name
+            print(f"  {control.getRoleName():<14} {name!r}")
+            if not name and control.getRole() != pyatspi.ROLE_LIST_ITEM:
+                unnamed.append(f"{title}: {control.getRoleName()}")
     rows = [item.name for item in sections if item is not None]
     print(f"sidebar rows: {rows}")
     for title, shot, through_table in (("Editor", "editor", False), ("Drafts", "drafts", False),
@@ -178,6 +258,12 @@ def main():
                 unnamed.append(f"{title}: {control.getRoleName()}")
         if shot:
             shoot(shot)
+        if title == "Settings":
+            shoot("settings")
+            if find(app, lambda n: n.name == "Account" and showing(n)
+                    and n.getRole() == pyatspi.ROLE_PUSH_BUTTON):
+                walk_account(app, walk, shoot)
+                walk_feedback(app, walk, shoot, args.images)
     if unnamed:
         print("\nunnamed controls:\n  " + "\n  ".join(unnamed))
         return 1

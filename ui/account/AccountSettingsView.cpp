@@ -39,11 +39,11 @@ QString css(const QColor& color) {
 
 // A full-width row: symbol and title centred on a rounded fill, Enter and Space click it.
 QPushButton* rowButton(const QString& title, Symbol symbol, const QColor& ink, const QColor& fill,
-                       std::optional<QColor> stroke, qreal devicePixelRatio) {
+                       std::optional<QColor> stroke) {
     auto* row = new QPushButton(title);
     row->setAutoDefault(true);
     row->setFont(quillon::font(TextStyle::headline));
-    row->setIcon(QIcon(symbolPixmap(symbol, ink, rowIconSize, devicePixelRatio)));
+    row->setIcon(tintedSymbolIcon(symbol, ink));
     row->setIconSize(QSize(rowIconSize, rowIconSize));
     row->setCursor(Qt::PointingHandCursor);
     const QString border =
@@ -112,8 +112,7 @@ QWidget* AccountSettingsView::rootPage() {
     m_accountButton->setToolTip(u"Account"_qs);
     m_accountButton->setAutoDefault(true);
     m_accountButton->setFixedSize(accountButtonSize, accountButtonSize);
-    m_accountButton->setIcon(QIcon(symbolPixmap(Symbol::line3Horizontal, Theme::ink(),
-                                                accountSymbolSize, devicePixelRatioF())));
+    m_accountButton->setIcon(tintedSymbolIcon(Symbol::line3Horizontal, Theme::ink()));
     m_accountButton->setIconSize(QSize(accountSymbolSize, accountSymbolSize));
     m_accountButton->setCursor(Qt::PointingHandCursor);
     m_accountButton->setStyleSheet(
@@ -138,14 +137,14 @@ QWidget* AccountSettingsView::rootPage() {
         textLabel(u"Settings"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
 
     m_communityRow = rowButton(u"Community"_qs, Symbol::person2, Theme::ink(), Theme::card(),
-                               Theme::withOpacity(Theme::ink(), 0.16), devicePixelRatioF());
+                               Theme::withOpacity(Theme::ink(), 0.16));
     m_communityRow->setObjectName(u"communityRow"_qs);
     connect(m_communityRow, &QPushButton::clicked, this, &AccountSettingsView::openCommunity);
     pane->column()->addWidget(m_communityRow);
 
     if (m_feedbackService) {
         m_feedbackRow = rowButton(u"Send feedback"_qs, Symbol::ladybug, Qt::white, Theme::accent(),
-                                  std::nullopt, devicePixelRatioF());
+                                  std::nullopt);
         m_feedbackRow->setObjectName(u"sendFeedbackRow"_qs);
         connect(m_feedbackRow, &QPushButton::clicked, this, &AccountSettingsView::openFeedback);
         pane->column()->addWidget(m_feedbackRow);

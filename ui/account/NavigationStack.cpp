@@ -39,8 +39,7 @@ QWidget* framed(QWidget* page, NavigationStack* stack) {
     // Enter activates it like Space, outside a dialog too.
     back->setAutoDefault(true);
     back->setFont(quillon::font(TextStyle::body));
-    back->setIcon(QIcon(
-        symbolPixmap(Symbol::chevronLeft, Theme::ink(), backIconSize, frame->devicePixelRatioF())));
+    back->setIcon(tintedSymbolIcon(Symbol::chevronLeft, Theme::ink()));
     back->setIconSize(QSize(backIconSize, backIconSize));
     QObject::connect(back, &QPushButton::clicked, stack, &NavigationStack::pop);
     row->addWidget(back);

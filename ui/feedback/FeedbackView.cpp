@@ -364,8 +364,7 @@ void FeedbackView::refreshImageList() {
         remove->setToolTip(u"Remove "_qs + name);
         remove->setAutoDefault(true);
         remove->setFlat(true);
-        remove->setIcon(
-            QIcon(symbolPixmap(Symbol::xmark, Theme::ink(), removeIconSize, devicePixelRatioF())));
+        remove->setIcon(tintedSymbolIcon(Symbol::xmark, Theme::ink()));
         remove->setIconSize(QSize(removeIconSize, removeIconSize));
         connect(remove, &QPushButton::clicked, this, [this, i] { removeImage(i); });
         layout->addWidget(remove);

@@ -288,6 +288,10 @@ private Q_SLOTS:
         QVERIFY(list);
         QCOMPARE(list->text(QAccessible::Name), u"Sections"_qs);
         const int row = int(section);
+        // The caret in the post, as after typing it.
+        auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
+        QVERIFY(editor);
+        editor->editor()->setFocus(Qt::OtherFocusReason);
         if (how == u"toggle") {
             QAccessibleInterface* item = nullptr;
             for (int i = 0; i < list->childCount() && !item; ++i) {
@@ -307,6 +311,9 @@ private Q_SLOTS:
         QCOMPARE(w.view.selection(), section);
         QCOMPARE(w.view.sidebar()->selectedItems(),
                  QList<QListWidgetItem*>{w.view.sidebar()->item(row)});
+        // The focus left with the old pane stays where the choice was made, not on the
+        // floating button that follows the pane in the tab chain.
+        QCOMPARE(QApplication::focusWidget(), w.view.sidebar());
     }
 
     void arrowKeysInTheSidebarSwitchSections() {

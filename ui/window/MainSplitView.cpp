@@ -16,6 +16,7 @@
 #include "ui/window/PostToast.h"
 #include "ui/window/SidebarItemDelegate.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -155,6 +156,11 @@ void MainSplitView::setSelection(Section section) {
         // Like a pane shown afresh: a new view with fresh view state. Work the old one
         // started (a post) does not depend on it.
         QWidget* old = m_pane;
+        // Focus inside the pane that goes would fall to the next stop in the chain, the
+        // floating feedback button; the sidebar chose the section, so it takes the focus.
+        if (QWidget* focus = QApplication::focusWidget(); focus && old->isAncestorOf(focus)) {
+            m_sidebar->setFocus(Qt::OtherFocusReason);
+        }
         m_pane = createPane(section);
         // The layout hands the old pane's item back to be deleted.
         delete m_detail->layout()->replaceWidget(old, m_pane);
