@@ -163,7 +163,7 @@ def walk_account(app, walk, shoot):
     question = wait_for("the question 'Delete account?'", lambda: window(app, "Delete account?"))
     time.sleep(1.0)  # a new window is listed before it has been painted
     walk("Delete account?", question)
-    shoot("delete-account")
+    shoot("delete-account", "Delete account")
     press(question, "Cancel")
     wait_for("the question to close", lambda: window(app, "Delete account?") is None, 5)
     if not find(app, lambda n: n.name == "Log out" and showing(n)):
@@ -222,11 +222,12 @@ def main():
 
     shots = dict(shot.split("=", 1) for shot in args.shot)
 
-    def shoot(pane):
+    def shoot(pane, *windows):
+        """Saves the screen; `windows` are the titles of dialogs to capture on their own."""
         if args.screenshots and args.screenshot_command and pane in shots:
             time.sleep(0.6)
-            subprocess.run([args.screenshot_command, f"{args.screenshots}/{shots[pane]}.png"],
-                           check=True)
+            subprocess.run([args.screenshot_command, f"{args.screenshots}/{shots[pane]}.png",
+                            *windows], check=True)
 
     unnamed = []
 
