@@ -4,8 +4,8 @@
 Every section is chosen through the sidebar's accessibility interface (never a click), each
 pane's controls are listed with their role and name, and a control without a name fails the
 walk. Under Settings the walk goes on through the screens reached from there: signed out, the
-pane itself; connected, the account page, the "Delete account?" question (left with Cancel)
-and the feedback sheet with two images attached through its file dialog. With --screenshots
+pane and the feedback sheet; connected, the account page, the "Delete account?" question
+(left with Cancel) and the feedback sheet with two images attached through its file dialog. With --screenshots
 DIR, each screen is also saved as a PNG through the given command.
 """
 import argparse
@@ -264,6 +264,9 @@ def main():
             if find(app, lambda n: n.name == "Account" and showing(n)
                     and n.getRole() == pyatspi.ROLE_PUSH_BUTTON):
                 walk_account(app, walk, shoot)
+                walk_feedback(app, walk, shoot, args.images)
+            else:
+                # Signed out, the floating button opens the same sheet.
                 walk_feedback(app, walk, shoot, args.images)
     if unnamed:
         print("\nunnamed controls:\n  " + "\n  ".join(unnamed))
