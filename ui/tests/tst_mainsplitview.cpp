@@ -345,6 +345,34 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget()->objectName(), u"backToDraftsButton"_qs);
     }
 
+    void theFeedbackButtonStaysTheLastTabStopOnAPushedPage() {
+        Window w;
+        w.app.session().save(tokenFor(u"m1"_qs));
+        w.show();
+        w.clickSidebar(Section::settings);
+        auto* account = w.view.currentPane()->findChild<QPushButton*>(u"accountButton"_qs);
+        QVERIFY(account);
+        account->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(account, Qt::Key_Return);
+        auto* remove = w.view.currentPane()->findChild<QWidget*>(u"deleteAccountButton"_qs);
+        QVERIFY(remove && remove->isVisible());
+        remove->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(remove, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.view.feedbackButton());
+        QTest::keyClick(w.view.feedbackButton(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.view.sidebar());
+        // From the sidebar into the page: its back control leads.
+        QTest::keyClick(w.view.sidebar(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"backButton"_qs);
+        // Back at the root, the button still follows the pane's last control.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        auto* feedbackRow = w.view.currentPane()->findChild<QWidget*>(u"sendFeedbackRow"_qs);
+        QVERIFY(feedbackRow && feedbackRow->isVisible());
+        feedbackRow->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(feedbackRow, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.view.feedbackButton());
+    }
+
     void anOpenedDraftGetsTheCaret() {
         Window w;
         w.app.drafts().setEditorText(u"opened body"_qs);

@@ -3,6 +3,7 @@
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/account/AccountSettingsView.h"
+#include "ui/account/NavigationStack.h"
 #include "ui/drafts/DraftsView.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/RichTextEditor.h"
@@ -127,9 +128,16 @@ QWidget* MainSplitView::createPane(Section section) {
         return new InsightsView(insightsCatalog(), m_telemetry);
     case Section::drafts:
         return new DraftsView(m_draftStore, [this] { openDraftInEditor(); });
-    case Section::settings:
-        return new AccountSettingsView(m_draftStore, m_sessionStore, m_authService,
-                                       &m_feedbackService, m_telemetry);
+    case Section::settings: {
+        auto* pane = new AccountSettingsView(m_draftStore, m_sessionStore, m_authService,
+                                             &m_feedbackService, m_telemetry);
+        // A page pushed in the pane joins the end of the tab chain, after the floating button.
+        if (auto* stack = pane->findChild<NavigationStack*>()) {
+            connect(stack, &NavigationStack::depthChanged, this,
+                    [this] { putFeedbackButtonLastInTabOrder(); });
+        }
+        return pane;
+    }
     case Section::editor:
         break;
     }
