@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,8 +99,13 @@ FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& 
     pane->column()->addWidget(links());
     layout->addWidget(pane);
     refreshImageList();
-    // The sheet opens ready for typing.
-    setFocusProxy(m_title);
+}
+
+void FeedbackView::focusInEvent(QFocusEvent* event) {
+    // The sheet opens ready for typing. Not a focus proxy: Tab would treat the form as one
+    // control and go from the last link straight to the title, past "Close".
+    QWidget::focusInEvent(event);
+    m_title->setFocus(event->reason());
 }
 
 FeedbackView::~FeedbackView() = default;

@@ -74,6 +74,9 @@ Q_SIGNALS:
     void isSendingChanged(bool sending);
     void statusMessageChanged();
 
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+
 private:
     struct SendContext {
         FeedbackService& feedbackService;

@@ -421,6 +421,21 @@ private Q_SLOTS:
                               QUrl(u"https://quillon.tovrel.dev/privacy.html"_qs)}));
     }
 
+    void tabGoesRoundTheWholeSheet() {
+        Form f;
+        f.sheet->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.sheet.data()));
+        QStringList visited;
+        for (int i = 0; i < 12 && visited.value(visited.size() - 1) != u"titleField"; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited.append(QApplication::focusWidget()->objectName());
+        }
+        QCOMPARE(visited,
+                 QStringList({u"messageEditor"_qs, u"attachImagesButton"_qs, u"sendButton"_qs,
+                              u"talkInsteadLink"_qs, u"privacyPolicyLink"_qs, u"closeButton"_qs,
+                              u"titleField"_qs}));
+    }
+
     void everyControlIsReachableByKeyboard() {
         Form f;
         f.form()->pickImages({f.image(u"a.png"_qs, "a")});
