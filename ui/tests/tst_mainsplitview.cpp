@@ -410,6 +410,37 @@ private Q_SLOTS:
         }
     }
 
+    // The Settings screens' symbols too are drawn afresh for the ratio asked, as on a screen of
+    // another density, not scaled from a picture made for the ratio at their creation.
+    void settingsSymbolsFollowTheDevicePixelRatio_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QSize>("pixels");
+        QTest::newRow("account at 1") << u"accountButton"_qs << 1.0 << QSize(24, 24);
+        QTest::newRow("account at 3") << u"accountButton"_qs << 3.0 << QSize(72, 72);
+        QTest::newRow("community at 3") << u"communityRow"_qs << 3.0 << QSize(54, 54);
+        QTest::newRow("send feedback at 1.5") << u"sendFeedbackRow"_qs << 1.5 << QSize(27, 27);
+        QTest::newRow("back at 3") << u"backButton"_qs << 3.0 << QSize(51, 51);
+    }
+    void settingsSymbolsFollowTheDevicePixelRatio() {
+        QFETCH(QString, control);
+        QFETCH(qreal, ratio);
+        QFETCH(QSize, pixels);
+        Window w;
+        w.app.session().save(tokenFor(u"m1"_qs));
+        w.show();
+        w.clickSidebar(Section::settings);
+        if (control == u"backButton") {
+            // The back control belongs to the pushed account page.
+            w.view.currentPane()->findChild<QPushButton*>(u"accountButton"_qs)->click();
+        }
+        auto* button = w.view.currentPane()->findChild<QAbstractButton*>(control);
+        QVERIFY(button && button->isVisible());
+        const QPixmap pixmap = button->icon().pixmap(button->iconSize(), ratio);
+        QCOMPARE(pixmap.size(), pixels);
+        QCOMPARE(pixmap.devicePixelRatio(), ratio);
+    }
+
     void defaultFeedbackButtonPlace_data() {
         QTest::addColumn<QSizeF>("content");
         QTest::addColumn<QPointF>("center");
