@@ -421,6 +421,17 @@ private Q_SLOTS:
                               QUrl(u"https://quillon.tovrel.dev/privacy.html"_qs)}));
     }
 
+    void theRemoveSymbolIsDrawnForTheRatioAsked() {
+        Form f;
+        f.form()->pickImages({f.image(u"a.png"_qs, "a")});
+        QPushButton* remove = f.button("removeImageButton");
+        QVERIFY(remove);
+        // As on a screen three times as dense as the one the row was made on.
+        const QPixmap pixmap = remove->icon().pixmap(remove->iconSize(), 3.0);
+        QCOMPARE(pixmap.size(), QSize(42, 42));
+        QCOMPARE(pixmap.devicePixelRatio(), 3.0);
+    }
+
     void tabGoesRoundTheWholeSheet() {
         Form f;
         f.sheet->activateWindow();
