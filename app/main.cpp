@@ -1,13 +1,14 @@
 #include "app/QuillonDesktopApp.h"
 #include "core/app/AppBundle.h"
-#include "core/storage/SecretServiceKeychain.h"
+#include "core/app/AppContainer.h"
 
 #include <QApplication>
 #include <QStyleFactory>
 
 int main(int argc, char* argv[]) {
-    // The start-up reads the token from the keychain; its handshake runs meanwhile.
-    quillon::SecretServiceKeychain::connectAhead();
+    // The start-up reads the token from the keychain; the keychain answers while the toolkit
+    // starts.
+    quillon::AppContainer::readTokenAhead(quillon::AppBundle::main());
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));

@@ -1,5 +1,6 @@
 #include "core/app/AppContainer.h"
 
+#include "core/app/AppBundle.h"
 #include "core/app/AppTelemetry.h"
 #include "core/backend/FeedbackService.h"
 #include "core/backend/LinkedInAuthService.h"
@@ -11,6 +12,7 @@
 #include "core/storage/UserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 
+#include <QFile>
 #include <QSettings>
 
 namespace quillon {
@@ -42,6 +44,23 @@ AppContainer::AppContainer(AppConfiguration configuration, PlatformServices plat
 }
 
 AppContainer::~AppContainer() = default;
+
+void AppContainer::readTokenAhead(const AppBundle& bundle) {
+    std::optional<AppConfiguration> configuration;
+    if (const auto path =
+            bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"))) {
+        QFile file(*path);
+        if (file.open(QIODevice::ReadOnly)) {
+            configuration = AppConfiguration::decode(file.readAll(), nullptr);
+        }
+    }
+    if (!configuration) {
+        SecretServiceKeychain::connectAhead();
+        return;
+    }
+    SecretServiceKeychain::readAhead(
+        AuthTokenStore::queryFor(configuration->storage.linkedInTokenKey, keychainService));
+}
 
 void AppContainer::sendTelemetry(AppTelemetryEvent event) {
     sendTelemetryEvent(event);

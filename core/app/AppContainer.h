@@ -10,6 +10,7 @@ class QSettings;
 
 namespace quillon {
 
+class AppBundle;
 class DraftStore;
 class LinkedInSessionStore;
 class LinkedInAuthService;
@@ -40,6 +41,11 @@ public:
     ~AppContainer();
     AppContainer(const AppContainer&) = delete;
     AppContainer& operator=(const AppContainer&) = delete;
+
+    // Starts reading the token the container's session store reads, from the bundle's
+    // configuration, so the keychain answers while the rest of the program starts. A
+    // configuration that cannot be read here is left to the start-up to report.
+    static void readTokenAhead(const AppBundle& bundle);
 
     // The drafts store's event sink: sends the event when analytics are configured.
     static void sendTelemetry(AppTelemetryEvent event);

@@ -35,7 +35,11 @@ AuthTokenStore::AuthTokenStore(QString key, QString service,
 }
 
 KeychainBackend::Query AuthTokenStore::baseQuery() const {
-    return {m_service, m_key, KeychainBackend::Synchronizable::no};
+    return queryFor(m_key, m_service);
+}
+
+KeychainBackend::Query AuthTokenStore::queryFor(const QString& key, const QString& service) {
+    return {service, key, KeychainBackend::Synchronizable::no};
 }
 
 QString AuthTokenStore::pendingDeletionKey() const {

@@ -23,6 +23,8 @@ public:
     void deleteAll() override;
 
     KeychainBackend::Query baseQuery() const;
+    // The item a store with this key and service reads.
+    static KeychainBackend::Query queryFor(const QString& key, const QString& service);
     const QString& key() const { return m_key; }
     const QString& service() const { return m_service; }
     // The entry of `defaults` naming a delete still to be done: "<key>.pendingDeletion".

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 namespace quillon {
 namespace {
@@ -131,6 +132,57 @@ QList<Sync> flagsOf(Sync sync) {
     return sync == Sync::any ? QList<Sync>{Sync::no, Sync::yes} : QList<Sync>{sync};
 }
 
+using Found = std::pair<Status, QByteArray>;
+
+Found find(const KeychainBackend::Query& query) {
+    Found result{Status::itemNotFound, {}};
+    for (const Sync flag : flagsOf(query.synchronizable)) {
+        result.first = lookup(query, flag, &result.second);
+        if (result.first != Status::itemNotFound) {
+            break;
+        }
+    }
+    return result;
+}
+
+bool sameQuery(const KeychainBackend::Query& a, const KeychainBackend::Query& b) {
+    return a.service == b.service && a.account == b.account && a.synchronizable == b.synchronizable;
+}
+
+struct PendingRead {
+    KeychainBackend::Query query;
+    std::optional<Found> found;
+};
+
+// The read started ahead, until the first call claims or drops it. Never destroyed: the thread
+// reading may still finish while the process exits.
+struct ReadAhead {
+    std::mutex mutex;
+    std::condition_variable answered;
+    std::shared_ptr<PendingRead> pending;
+};
+
+ReadAhead& readAheadSlot() {
+    static auto* slot = new ReadAhead;
+    return *slot;
+}
+
+// The answer read ahead for `query`, waited for at most `timeout`; none when there is no such
+// read or `query` is null (a change is about to be made). Either way the read is used up.
+std::optional<Found> claimReadAhead(const KeychainBackend::Query* query,
+                                    std::chrono::milliseconds timeout) {
+    ReadAhead& slot = readAheadSlot();
+    std::unique_lock lock(slot.mutex);
+    const std::shared_ptr<PendingRead> pending = std::exchange(slot.pending, nullptr);
+    if (!pending || query == nullptr || !sameQuery(pending->query, *query)) {
+        return std::nullopt;
+    }
+    if (!slot.answered.wait_for(lock, timeout, [&] { return pending->found.has_value(); })) {
+        return Found{Status::notAvailable, {}};
+    }
+    return pending->found;
+}
+
 } // namespace
 
 struct SecretServiceKeychain::Worker {
@@ -192,6 +244,26 @@ void SecretServiceKeychain::connectAhead() {
     }).detach();
 }
 
+void SecretServiceKeychain::readAhead(const Query& query) {
+    auto pending = std::make_shared<PendingRead>(PendingRead{query, std::nullopt});
+    {
+        ReadAhead& slot = readAheadSlot();
+        std::lock_guard lock(slot.mutex);
+        slot.pending = pending;
+    }
+    std::thread([pending] {
+        // Kept for the life of the process, as connectAhead keeps it.
+        SecretService* kept =
+            secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, nullptr);
+        Q_UNUSED(kept);
+        Found found = find(pending->query);
+        ReadAhead& slot = readAheadSlot();
+        std::lock_guard lock(slot.mutex);
+        pending->found = std::move(found);
+        slot.answered.notify_all();
+    }).detach();
+}
+
 template <typename Result, typename Call>
 Result SecretServiceKeychain::run(Result unavailable, bool isRead, Call&& call) {
     struct Outcome {
@@ -224,17 +296,10 @@ Result SecretServiceKeychain::run(Result unavailable, bool isRead, Call&& call) 
 }
 
 Status SecretServiceKeychain::copyMatching(const Query& query, QByteArray* data) {
-    using Found = std::pair<Status, QByteArray>;
-    const Found found = run(Found{Status::notAvailable, {}}, true, [query] {
-        Found result{Status::itemNotFound, {}};
-        for (const Sync flag : flagsOf(query.synchronizable)) {
-            result.first = lookup(query, flag, &result.second);
-            if (result.first != Status::itemNotFound) {
-                break;
-            }
-        }
-        return result;
-    });
+    std::optional<Found> ahead = claimReadAhead(&query, m_timeout);
+    const Found found =
+        ahead ? std::move(*ahead)
+              : run(Found{Status::notAvailable, {}}, true, [query] { return find(query); });
     if (found.first == Status::success && data != nullptr) {
         *data = found.second;
     }
@@ -242,6 +307,7 @@ Status SecretServiceKeychain::copyMatching(const Query& query, QByteArray* data)
 }
 
 Status SecretServiceKeychain::update(const Query& query, const QByteArray& data) {
+    claimReadAhead(nullptr, m_timeout);
     return run(Status::notAvailable, false, [query, data] {
         Status status = Status::itemNotFound;
         for (const Sync flag : flagsOf(query.synchronizable)) {
@@ -259,6 +325,7 @@ Status SecretServiceKeychain::update(const Query& query, const QByteArray& data)
 }
 
 Status SecretServiceKeychain::add(const Query& query, const QByteArray& data) {
+    claimReadAhead(nullptr, m_timeout);
     const Sync flag = query.synchronizable == Sync::yes ? Sync::yes : Sync::no;
     return run(Status::notAvailable, false, [query, data, flag] {
         const Status found = lookup(query, flag, nullptr);
@@ -270,6 +337,7 @@ Status SecretServiceKeychain::add(const Query& query, const QByteArray& data) {
 }
 
 Status SecretServiceKeychain::remove(const Query& query) {
+    claimReadAhead(nullptr, m_timeout);
     return run(Status::notAvailable, false, [query] {
         Attributes attributes(query, query.synchronizable);
         GError* error = nullptr;

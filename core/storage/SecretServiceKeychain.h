@@ -37,6 +37,12 @@ public:
     // handshake. Returns at once; the connection is kept for the life of the process.
     static void connectAhead();
 
+    // Connects and reads `query`'s item on a thread of its own, so that the start-up's token
+    // read finds its answer ready. Only the first call made through this class afterwards can
+    // take it, and only if it reads the same query; any other first call drops it, so a change
+    // is never hidden behind an older answer. The answer is awaited at most that call's timeout.
+    static void readAhead(const Query& query);
+
     struct Worker;
 
 private:

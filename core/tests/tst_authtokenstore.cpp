@@ -361,6 +361,38 @@ private Q_SLOTS:
         QVERIFY(!session.token());
         QCOMPARE(itemsInKeyring(), 0);
     }
+
+    // The start-up reads the token ahead, before any store exists: the next launch's store
+    // takes that answer unless something was written or deleted since.
+    void aTokenReadAheadNeverHidesALaterChange_data() {
+        QTest::addColumn<QString>("aheadAccount");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<std::optional<LinkedInToken>>("loaded");
+        QTest::newRow("unchanged")
+            << account << u""_qs << std::optional<LinkedInToken>(token(u"first"_qs));
+        QTest::newRow("saved since")
+            << account << u"save"_qs << std::optional<LinkedInToken>(token(u"second"_qs));
+        QTest::newRow("deleted since") << account << u"delete"_qs << std::optional<LinkedInToken>();
+        QTest::newRow("another item ahead")
+            << u"other.token"_qs << u""_qs << std::optional<LinkedInToken>(token(u"first"_qs));
+    }
+
+    void aTokenReadAheadNeverHidesALaterChange() {
+        QFETCH(QString, aheadAccount);
+        QFETCH(QString, change);
+        QFETCH(std::optional<LinkedInToken>, loaded);
+        store->save(token(u"first"_qs));
+        SecretServiceKeychain::readAhead(AuthTokenStore::queryFor(aheadAccount, service));
+        // A round trip to the service, so the read ahead has most likely been answered.
+        QCOMPARE(itemsInKeyring(), 1);
+        if (change == u"save") {
+            store->save(token(u"second"_qs));
+        } else if (change == u"delete") {
+            store->deleteToken();
+        }
+        AuthTokenStore next(account, service, std::make_shared<SecretServiceKeychain>());
+        QCOMPARE(next.load(), loaded);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAuthTokenStore)
