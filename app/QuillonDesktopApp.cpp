@@ -11,6 +11,7 @@
 
 #include <QGuiApplication>
 #include <QIcon>
+#include <QTimer>
 #include <sys/stat.h>
 
 namespace quillon {
@@ -31,10 +32,8 @@ QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle) {
         SignInSheetSession::factory(SignInSheetSession::installedProgram());
     m_container = std::make_unique<AppContainer>(configuration, std::move(platform));
 
-    const auto icon =
+    m_iconFallback =
         bundle.pathForResource(QStringLiteral("dev.tovrel.quillon"), QStringLiteral("svg"));
-    QGuiApplication::setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("dev.tovrel.quillon"), icon ? QIcon(*icon) : QIcon()));
 }
 
 QuillonDesktopApp::~QuillonDesktopApp() = default;
@@ -44,6 +43,15 @@ MainWindow& QuillonDesktopApp::showWindow() {
         m_window = std::make_unique<MainWindow>(*m_container);
     }
     m_window->show();
+    if (!m_iconSet) {
+        m_iconSet = true;
+        // Scanning the icon themes and drawing the icon's pictures would hold the window back
+        // for several milliseconds; the icon follows once the window is on the screen.
+        QTimer::singleShot(0, [fallback = m_iconFallback] {
+            QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("dev.tovrel.quillon"),
+                                                            fallback ? QIcon(*fallback) : QIcon()));
+        });
+    }
     return *m_window;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QString>
 #include <memory>
+#include <optional>
 
 namespace quillon {
 
@@ -19,12 +21,15 @@ public:
 
     AppContainer& container() const { return *m_container; }
 
-    // Builds and shows the window; the app keeps it.
+    // Builds and shows the window; the app keeps it. The application's icon follows once the
+    // event loop runs.
     MainWindow& showWindow();
 
 private:
     std::unique_ptr<AppContainer> m_container;
     std::unique_ptr<MainWindow> m_window;
+    std::optional<QString> m_iconFallback;
+    bool m_iconSet = false;
 };
 
 } // namespace quillon

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -110,6 +111,12 @@ private Q_SLOTS:
         repository.saveDrafts({{QUuid::createUuid(), u"member draft"_qs, now, now}},
                               u"member-7"_qs);
 
+        QVERIFY(QFile::copy(qEnvironmentVariable("QUILLON_BUILD_DIR") +
+                                u"/share/quillon/dev.tovrel.quillon.svg"_qs,
+                            resources.filePath(u"dev.tovrel.quillon.svg"_qs)));
+
+        // As main() does: the token is read while the rest starts.
+        AppContainer::readTokenAhead(AppBundle(resources.path()));
         QuillonDesktopApp app{AppBundle(resources.path())};
         AppContainer& container = app.container();
         QVERIFY(!isTelemetryConfigured());
@@ -122,8 +129,11 @@ private Q_SLOTS:
         QCOMPARE(container.draftStore().ownerID(), std::nullopt);
         QVERIFY(container.draftStore().drafts().isEmpty());
 
+        // The icon follows the window.
+        QVERIFY(QGuiApplication::windowIcon().isNull());
         MainWindow& window = app.showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(!QGuiApplication::windowIcon().isNull());
         QCOMPARE(window.size(), QSize(900, 650));
         QCOMPARE(window.minimumSize(), QSize(720, 500));
         QCOMPARE(container.draftStore().ownerID(), std::optional<QString>(u"member-7"_qs));
