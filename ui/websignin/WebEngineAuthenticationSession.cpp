@@ -121,7 +121,9 @@ bool WebEngineAuthenticationSession::start() {
 }
 
 bool WebEngineAuthenticationSession::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_dialog && event->type() == QEvent::Show && m_transientParent &&
+    // The dialog's own destruction sends events here too, when it is a QDialog no longer: the
+    // type is checked before the pointer is read as one.
+    if (event->type() == QEvent::Show && watched == m_dialog && m_transientParent &&
         m_dialog->windowHandle()) {
         m_dialog->windowHandle()->setTransientParent(m_transientParent);
     }
