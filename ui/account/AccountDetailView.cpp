@@ -6,13 +6,13 @@
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/account/DeleteAccountDialog.h"
 #include "ui/kit/LinkedInProfilePhoto.h"
-#include "ui/kit/Metrics.h"
 #include "ui/kit/ScrollPane.h"
 #include "ui/kit/SecondaryButton.h"
 #include "ui/kit/Surface.h"
 #include "ui/kit/TextLabel.h"
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

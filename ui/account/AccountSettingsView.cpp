@@ -6,14 +6,14 @@
 #include "ui/account/AccountDetailView.h"
 #include "ui/account/NavigationStack.h"
 #include "ui/feedback/FeedbackSheet.h"
-#include "ui/kit/Metrics.h"
 #include "ui/kit/PrimaryButton.h"
 #include "ui/kit/ProductLinks.h"
 #include "ui/kit/ScrollPane.h"
-#include "ui/kit/Symbols.h"
 #include "ui/kit/TextLabel.h"
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Symbols.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
 #include "ui/account/NavigationStack.h"
 
-#include "ui/kit/Metrics.h"
-#include "ui/kit/Symbols.h"
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Symbols.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

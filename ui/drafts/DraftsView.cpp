@@ -6,12 +6,12 @@
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/EmptyStateView.h"
 #include "ui/kit/GlyphButton.h"
-#include "ui/kit/Metrics.h"
 #include "ui/kit/ScrollPane.h"
 #include "ui/kit/Surface.h"
 #include "ui/kit/TextLabel.h"
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -9,15 +9,15 @@
 #include "ui/editor/RichTextEditor.h"
 #include "ui/kit/EnterKeyActivation.h"
 #include "ui/kit/LinkedInProfilePhoto.h"
-#include "ui/kit/Metrics.h"
 #include "ui/kit/PrimaryButton.h"
 #include "ui/kit/ScrollPane.h"
 #include "ui/kit/SecondaryButton.h"
 #include "ui/kit/Surface.h"
-#include "ui/kit/Symbols.h"
 #include "ui/kit/TextLabel.h"
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Symbols.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QAction>
 #include <QDesktopServices>

@@ -3,8 +3,8 @@
 #include "core/model/UnicodeText.h"
 #include "core/storage/DraftStore.h"
 #include "ui/editor/FormatTransforms.h"
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #include "ui/feedback/AttachImagesButton.h"
 
-#include "ui/kit/Symbols.h"
-#include "ui/kit/Theme.h"
+#include "ui/theme/Symbols.h"
+#include "ui/theme/Theme.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "ui/feedback/FeedbackSheet.h"
 
 #include "ui/feedback/FeedbackView.h"
-#include "ui/kit/Theme.h"
+#include "ui/theme/Theme.h"
 
 #include <QKeyEvent>
 #include <QVBoxLayout>

@@ -4,16 +4,16 @@
 #include "core/backend/ServiceError.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/feedback/AttachImagesButton.h"
-#include "ui/kit/Metrics.h"
 #include "ui/kit/PrimaryButton.h"
 #include "ui/kit/ProductLinks.h"
 #include "ui/kit/ScrollPane.h"
 #include "ui/kit/SecondaryButton.h"
 #include "ui/kit/Surface.h"
-#include "ui/kit/Symbols.h"
 #include "ui/kit/TextLabel.h"
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Symbols.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QApplication>
 #include <QCoroFuture>

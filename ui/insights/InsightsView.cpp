@@ -1,11 +1,11 @@
 #include "ui/insights/InsightsView.h"
 
 #include "ui/kit/ContentButton.h"
-#include "ui/kit/Metrics.h"
 #include "ui/kit/ScrollPane.h"
 #include "ui/kit/TextLabel.h"
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>

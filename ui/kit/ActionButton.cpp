@@ -1,7 +1,7 @@
 #include "ui/kit/ActionButton.h"
 
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/kit/Metrics.h"
+#include "ui/theme/Metrics.h"
 
 #include <QColor>
 #include <QPushButton>

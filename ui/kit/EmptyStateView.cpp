@@ -1,8 +1,8 @@
 #include "ui/kit/EmptyStateView.h"
 
 #include "ui/kit/TextLabel.h"
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

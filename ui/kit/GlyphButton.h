@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/kit/Symbols.h"
+#include "ui/theme/Symbols.h"
 
 #include <QAbstractButton>
 #include <QColor>

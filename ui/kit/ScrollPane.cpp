@@ -1,7 +1,7 @@
 #include "ui/kit/ScrollPane.h"
 
-#include "ui/kit/Metrics.h"
-#include "ui/kit/Theme.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Theme.h"
 
 #include <QEvent>
 #include <QScrollBar>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/kit/ActionButton.h"
-#include "ui/kit/Theme.h"
+#include "ui/theme/Theme.h"
 
 namespace quillon {
 

@@ -1,7 +1,7 @@
 #include "ui/kit/ActionButton.h"
 #include "ui/kit/PrimaryButton.h"
 #include "ui/kit/SecondaryButton.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Typography.h"
 
 #include <QApplication>
 #include <QImage>

@@ -2,8 +2,8 @@
 #include "ui/drafts/DraftsView.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/EmptyStateView.h"
-#include "ui/kit/Theme.h"
 #include "ui/tests/AppFixture.h"
+#include "ui/theme/Theme.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "ui/drafts/DraftsView.h"
 #include "ui/editor/EditorView.h"
 #include "ui/kit/EmptyStateView.h"
-#include "ui/kit/Symbols.h"
-#include "ui/kit/Theme.h"
 #include "ui/tests/AppFixture.h"
+#include "ui/theme/Symbols.h"
+#include "ui/theme/Theme.h"
 #include "ui/window/FeedbackButton.h"
 
 #include <QApplication>

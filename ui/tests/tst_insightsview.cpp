@@ -1,8 +1,8 @@
 #include "ui/insights/Insight.h"
 #include "ui/insights/InsightsView.h"
 #include "ui/kit/ContentButton.h"
-#include "ui/kit/Theme.h"
 #include "ui/tests/RecordingBrowser.h"
+#include "ui/theme/Theme.h"
 
 #include <QDesktopServices>
 #include <QLabel>

@@ -1,5 +1,5 @@
 #include "ui/editor/FormatTransforms.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Typography.h"
 
 #include <QApplication>
 #include <QGlyphRun>

@@ -2,8 +2,8 @@
 #include "core/storage/UserDefaultsDraftRepository.h"
 #include "ui/editor/EditorFormatCommand.h"
 #include "ui/editor/RichTextEditor.h"
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QApplication>
 #include <QClipboard>

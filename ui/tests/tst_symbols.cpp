@@ -1,4 +1,4 @@
-#include "ui/kit/Symbols.h"
+#include "ui/theme/Symbols.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "ui/kit/Theme.h"
+#include "ui/theme/Theme.h"
 
 #include <QTest>
 

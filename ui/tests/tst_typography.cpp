@@ -1,4 +1,4 @@
-#include "ui/kit/Typography.h"
+#include "ui/theme/Typography.h"
 
 #include <QApplication>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "ui/kit/SymbolIconEngine.h"
+#include "ui/theme/SymbolIconEngine.h"
 
 #include <QPaintDevice>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "ui/kit/Symbols.h"
+#include "ui/theme/Symbols.h"
 
-#include "ui/kit/SymbolIconEngine.h"
+#include "ui/theme/SymbolIconEngine.h"
 
 #include <QDir>
 #include <QFont>

@@ -1,6 +1,6 @@
-#include "ui/kit/Theme.h"
+#include "ui/theme/Theme.h"
 
-#include "ui/kit/Metrics.h"
+#include "ui/theme/Metrics.h"
 
 namespace quillon::Theme {
 

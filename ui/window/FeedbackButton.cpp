@@ -1,8 +1,8 @@
 #include "ui/window/FeedbackButton.h"
 
 #include "ui/kit/EnterKeyActivation.h"
-#include "ui/kit/Symbols.h"
-#include "ui/kit/Theme.h"
+#include "ui/theme/Symbols.h"
+#include "ui/theme/Theme.h"
 
 #include <QMouseEvent>
 #include <QPainter>

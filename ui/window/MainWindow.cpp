@@ -2,7 +2,7 @@
 
 #include "core/app/AppContainer.h"
 #include "core/app/AppTelemetry.h"
-#include "ui/kit/Theme.h"
+#include "ui/theme/Theme.h"
 #include "ui/window/MainSplitView.h"
 
 namespace quillon {

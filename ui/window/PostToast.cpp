@@ -1,7 +1,7 @@
 #include "ui/window/PostToast.h"
 
-#include "ui/kit/Theme.h"
-#include "ui/kit/Typography.h"
+#include "ui/theme/Theme.h"
+#include "ui/theme/Typography.h"
 
 #include <QFontMetrics>
 #include <QGraphicsDropShadowEffect>

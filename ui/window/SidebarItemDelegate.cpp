@@ -1,6 +1,6 @@
 #include "ui/window/SidebarItemDelegate.h"
 
-#include "ui/kit/Theme.h"
+#include "ui/theme/Theme.h"
 
 #include <QPainter>
 
