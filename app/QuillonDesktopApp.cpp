@@ -16,13 +16,17 @@
 
 namespace quillon {
 
-QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle) {
+QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle)
+    : QuillonDesktopApp(bundle, AppConfiguration::read(bundle)) {}
+
+QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle,
+                                     std::variant<AppConfiguration, QString> read) {
     // Drafts, analytics, the signal cache and crash reports are the user's private data: every
     // file the app creates is 0600 and every folder 0700, before anything is written.
     ::umask(S_IRWXG | S_IRWXO);
     const QVariantMap info = bundle.infoDictionary();
     configureCrashReporting(info);
-    AppConfiguration configuration = AppConfiguration::load(bundle);
+    AppConfiguration configuration = AppConfiguration::orStop(std::move(read));
     // The analytics client reports the app's version and build from the bundle's Info.plist.
     signalpost::MainBundle::setInfoDictionary(info);
     configureAnalytics(configuration.observability);

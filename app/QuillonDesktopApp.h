@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/app/AppConfiguration.h"
+
 #include <QString>
 #include <memory>
 #include <optional>
+#include <variant>
 
 namespace quillon {
 
@@ -17,6 +20,10 @@ class QuillonDesktopApp {
 public:
     // Stops the program when the bundle's configuration is missing or invalid.
     explicit QuillonDesktopApp(const AppBundle& bundle);
+    // With the bundle's configuration already read (AppConfiguration::read); stops at the same
+    // point of the start-up when it could not be.
+    QuillonDesktopApp(const AppBundle& bundle,
+                      std::variant<AppConfiguration, QString> configuration);
     ~QuillonDesktopApp();
 
     AppContainer& container() const { return *m_container; }

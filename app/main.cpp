@@ -1,14 +1,20 @@
 #include "app/QuillonDesktopApp.h"
 #include "core/app/AppBundle.h"
+#include "core/app/AppConfiguration.h"
 #include "core/app/AppContainer.h"
 
 #include <QApplication>
 #include <QStyleFactory>
+#include <variant>
 
 int main(int argc, char* argv[]) {
+    const quillon::AppBundle bundle = quillon::AppBundle::main();
+    auto configuration = quillon::AppConfiguration::read(bundle);
     // The start-up reads the token from the keychain; the keychain answers while the toolkit
-    // starts.
-    quillon::AppContainer::readTokenAhead(quillon::AppBundle::main());
+    // starts. A configuration that could not be read stops the start-up at its usual point.
+    if (const auto* read = std::get_if<quillon::AppConfiguration>(&configuration)) {
+        quillon::AppContainer::readTokenAhead(*read);
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
@@ -16,7 +22,7 @@ int main(int argc, char* argv[]) {
     // The light appearance looks the same on every desktop.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
-    quillon::QuillonDesktopApp app(quillon::AppBundle::main());
+    quillon::QuillonDesktopApp app(bundle, std::move(configuration));
     app.showWindow();
     return QApplication::exec();
 }

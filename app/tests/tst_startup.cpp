@@ -116,8 +116,9 @@ private Q_SLOTS:
                             resources.filePath(u"dev.tovrel.quillon.svg"_qs)));
 
         // As main() does: the token is read while the rest starts.
-        AppContainer::readTokenAhead(AppBundle(resources.path()));
-        QuillonDesktopApp app{AppBundle(resources.path())};
+        auto configuration = AppConfiguration::read(AppBundle(resources.path()));
+        AppContainer::readTokenAhead(std::get<AppConfiguration>(configuration));
+        QuillonDesktopApp app{AppBundle(resources.path()), std::move(configuration)};
         AppContainer& container = app.container();
         QVERIFY(!isTelemetryConfigured());
         QCOMPARE(container.configuration().storage.draftsKey, u"test.drafts"_qs);

@@ -143,26 +143,33 @@ std::optional<AppConfiguration> AppConfiguration::decode(const QByteArray& bytes
     return configuration;
 }
 
-AppConfiguration AppConfiguration::load(const AppBundle& bundle) {
+std::variant<AppConfiguration, QString> AppConfiguration::read(const AppBundle& bundle) {
     const auto path =
         bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"));
     if (!path) {
-        fatalStop(QStringLiteral("Missing AppConfiguration.plist"));
+        return QStringLiteral("Missing AppConfiguration.plist");
     }
     QFile file(*path);
     if (!file.open(QIODevice::ReadOnly)) {
-        fatalStop(QStringLiteral("Invalid AppConfiguration.plist: ") + file.errorString());
+        return QStringLiteral("Invalid AppConfiguration.plist: ") + file.errorString();
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        fatalStop(QStringLiteral("Invalid AppConfiguration.plist: ") + file.errorString());
+        return QStringLiteral("Invalid AppConfiguration.plist: ") + file.errorString();
     }
     QString error;
     auto configuration = decode(bytes, &error);
     if (!configuration) {
-        fatalStop(QStringLiteral("Invalid AppConfiguration.plist: ") + error);
+        return QStringLiteral("Invalid AppConfiguration.plist: ") + error;
     }
-    return *configuration;
+    return std::move(*configuration);
+}
+
+AppConfiguration AppConfiguration::orStop(std::variant<AppConfiguration, QString> read) {
+    if (const QString* message = std::get_if<QString>(&read)) {
+        fatalStop(*message);
+    }
+    return std::get<AppConfiguration>(std::move(read));
 }
 
 void fatalStop(const QString& message) {

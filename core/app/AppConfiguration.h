@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 #include <optional>
+#include <variant>
 
 namespace quillon {
 
@@ -41,9 +42,12 @@ struct AppConfiguration {
     // holds the decoder's description.
     static std::optional<AppConfiguration> decode(const QByteArray& bytes, QString* error);
 
-    // Reads the bundle's resource. A missing or undecodable resource stops the program with
-    // "Missing AppConfiguration.plist" or "Invalid AppConfiguration.plist: <description>".
-    static AppConfiguration load(const AppBundle& bundle);
+    // Reads the bundle's resource: the configuration, or for a missing or undecodable resource
+    // the line the start-up stops with ("Missing AppConfiguration.plist" or
+    // "Invalid AppConfiguration.plist: <description>").
+    static std::variant<AppConfiguration, QString> read(const AppBundle& bundle);
+    // The configuration read, or the program stopped with the line read() gave.
+    static AppConfiguration orStop(std::variant<AppConfiguration, QString> read);
 };
 
 // Writes `message` as one line to standard error and exits with a failure status.

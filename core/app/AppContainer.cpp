@@ -1,6 +1,5 @@
 #include "core/app/AppContainer.h"
 
-#include "core/app/AppBundle.h"
 #include "core/app/AppTelemetry.h"
 #include "core/backend/FeedbackService.h"
 #include "core/backend/LinkedInAuthService.h"
@@ -12,7 +11,6 @@
 #include "core/storage/UserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 
-#include <QFile>
 #include <QSettings>
 
 namespace quillon {
@@ -45,21 +43,9 @@ AppContainer::AppContainer(AppConfiguration configuration, PlatformServices plat
 
 AppContainer::~AppContainer() = default;
 
-void AppContainer::readTokenAhead(const AppBundle& bundle) {
-    std::optional<AppConfiguration> configuration;
-    if (const auto path =
-            bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"))) {
-        QFile file(*path);
-        if (file.open(QIODevice::ReadOnly)) {
-            configuration = AppConfiguration::decode(file.readAll(), nullptr);
-        }
-    }
-    if (!configuration) {
-        SecretServiceKeychain::connectAhead();
-        return;
-    }
+void AppContainer::readTokenAhead(const AppConfiguration& configuration) {
     SecretServiceKeychain::readAhead(
-        AuthTokenStore::queryFor(configuration->storage.linkedInTokenKey, keychainService));
+        AuthTokenStore::queryFor(configuration.storage.linkedInTokenKey, keychainService));
 }
 
 void AppContainer::sendTelemetry(AppTelemetryEvent event) {

@@ -42,10 +42,9 @@ public:
     AppContainer(const AppContainer&) = delete;
     AppContainer& operator=(const AppContainer&) = delete;
 
-    // Starts reading the token the container's session store reads, from the bundle's
-    // configuration, so the keychain answers while the rest of the program starts. A
-    // configuration that cannot be read here is left to the start-up to report.
-    static void readTokenAhead(const AppBundle& bundle);
+    // Starts reading the token the session store of a container over `configuration` reads,
+    // so the keychain answers while the rest of the program starts.
+    static void readTokenAhead(const AppConfiguration& configuration);
 
     // The drafts store's event sink: sends the event when analytics are configured.
     static void sendTelemetry(AppTelemetryEvent event);
