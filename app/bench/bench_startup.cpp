@@ -2,7 +2,8 @@
 // build tree. Prints the figures; asserts nothing.
 #include "app/QuillonDesktopApp.h"
 #include "core/app/AppBundle.h"
-#include "core/storage/SecretServiceKeychain.h"
+#include "core/app/AppConfiguration.h"
+#include "core/app/AppContainer.h"
 #include "ui/window/MainWindow.h"
 
 #include <QApplication>
@@ -24,13 +25,17 @@ int main(int argc, char* argv[]) {
     QElapsedTimer total;
     total.start();
     // As the program's main does.
-    quillon::SecretServiceKeychain::connectAhead();
+    const quillon::AppBundle bundle = quillon::AppBundle::main();
+    auto configuration = quillon::AppConfiguration::read(bundle);
+    if (const auto* read = std::get_if<quillon::AppConfiguration>(&configuration)) {
+        quillon::AppContainer::readTokenAhead(*read);
+    }
     QApplication application(argc, argv);
     const qint64 applicationReady = total.nsecsElapsed();
 
     QElapsedTimer startUp;
     startUp.start();
-    quillon::QuillonDesktopApp app(quillon::AppBundle::main());
+    quillon::QuillonDesktopApp app(bundle, std::move(configuration));
     const qint64 containerReady = startUp.nsecsElapsed();
     quillon::MainWindow& window = app.showWindow();
     if (!QTest::qWaitForWindowExposed(&window)) {

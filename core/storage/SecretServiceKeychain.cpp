@@ -72,11 +72,19 @@ Status statusOf(GError* error) {
 Status lookup(const KeychainBackend::Query& query, Sync sync, QByteArray* data) {
     Attributes attributes(query, sync);
     GError* error = nullptr;
-    SecretValue* value =
-        secret_password_lookupv_binary_sync(schema(), attributes.table, nullptr, &error);
+    // A search opens the encrypted session only to load an item it found: finding none, as on
+    // every signed-out start, costs no key exchange.
+    GList* items = secret_service_search_sync(
+        nullptr, schema(), attributes.table,
+        static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS), nullptr,
+        &error);
     if (error != nullptr) {
         return statusOf(error);
     }
+    // Without SECRET_SEARCH_ALL there is at most one item.
+    SecretValue* value =
+        items != nullptr ? secret_item_get_secret(static_cast<SecretItem*>(items->data)) : nullptr;
+    g_list_free_full(items, g_object_unref);
     if (value == nullptr) {
         return Status::itemNotFound;
     }
@@ -234,16 +242,6 @@ void SecretServiceKeychain::waitUntilIdle() {
     m_worker->idle.wait(lock, [this] { return m_worker->jobs.empty() && !m_worker->busy; });
 }
 
-void SecretServiceKeychain::connectAhead() {
-    std::thread([] {
-        // libsecret shares the service it connected to with every later call while a
-        // reference is held; this one is never given back. A failure is left to those calls.
-        SecretService* kept =
-            secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, nullptr);
-        Q_UNUSED(kept);
-    }).detach();
-}
-
 void SecretServiceKeychain::readAhead(const Query& query) {
     auto pending = std::make_shared<PendingRead>(PendingRead{query, std::nullopt});
     {
@@ -252,10 +250,6 @@ void SecretServiceKeychain::readAhead(const Query& query) {
         slot.pending = pending;
     }
     std::thread([pending] {
-        // Kept for the life of the process, as connectAhead keeps it.
-        SecretService* kept =
-            secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, nullptr);
-        Q_UNUSED(kept);
         Found found = find(pending->query);
         ReadAhead& slot = readAheadSlot();
         std::lock_guard lock(slot.mutex);

@@ -32,11 +32,6 @@ public:
     // Blocks until every call made so far has been carried out.
     void waitUntilIdle();
 
-    // Connects to the service on a thread of its own, so the first call finds the session
-    // open: the app's start-up reads the keychain, and would otherwise wait for the whole
-    // handshake. Returns at once; the connection is kept for the life of the process.
-    static void connectAhead();
-
     // Connects and reads `query`'s item on a thread of its own, so that the start-up's token
     // read finds its answer ready. Only the first call made through this class afterwards can
     // take it, and only if it reads the same query; any other first call drops it, so a change

@@ -13,8 +13,8 @@ class TestKeychainUnavailable : public QObject {
 private Q_SLOTS:
     void everyOperationDegradesToSignedOut() {
         QVERIFY(qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"));
-        // As the app's start-up does; a connection that fails on its own thread changes nothing.
-        SecretServiceKeychain::connectAhead();
+        // As the app's start-up does: the read ahead fails on its own thread and says so.
+        SecretServiceKeychain::readAhead({u"s"_qs, u"a"_qs});
         auto keychain = std::make_shared<SecretServiceKeychain>();
         QCOMPARE(keychain->copyMatching({u"s"_qs, u"a"_qs}, nullptr),
                  KeychainBackend::Status::notAvailable);
