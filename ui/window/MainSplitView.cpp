@@ -67,8 +67,7 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
     , m_splitter(new QSplitter(Qt::Horizontal, this))
     , m_sidebar(new QListWidget(m_splitter))
     , m_detail(new QWidget(m_splitter))
-    , m_feedbackButton(new FeedbackButton(this))
-    , m_toast(new PostToast(this)) {
+    , m_feedbackButton(new FeedbackButton(this)) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_splitter);
@@ -108,7 +107,6 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
     connect(m_feedbackButton, &FeedbackButton::dragEnded, this,
             &MainSplitView::endFeedbackButtonDrag);
     m_feedbackButton->raise();
-    m_toast->raise();
 
     connect(&m_sessionStore, &LinkedInSessionStore::tokenChanged, this, [this] {
         const std::optional<QString> memberID = m_sessionStore.memberID();
@@ -177,7 +175,9 @@ void MainSplitView::setSelection(Section section) {
         // At once, not on the layout's next turn: focus and Tab reach it straight away.
         m_pane->show();
         m_feedbackButton->raise();
-        m_toast->raise();
+        if (m_toast) {
+            m_toast->raise();
+        }
         putFeedbackButtonLastInTabOrder();
         Q_EMIT selectionChanged(section);
     }
@@ -250,13 +250,20 @@ void MainSplitView::postSucceeded() {
         m_showsPostToast = true;
         Q_EMIT showsPostToastChanged(true);
     }
+    if (!m_toast) {
+        // Made on first use: measuring its text would load a font the first window never shows.
+        m_toast = new PostToast(this);
+    }
+    m_toast->raise();
     m_toast->present();
     // Every success hides the toast after its own delay; none cancels an earlier one.
     QTimer::singleShot(m_postToastDuration, this, &MainSplitView::hidePostToast);
 }
 
 void MainSplitView::hidePostToast() {
-    m_toast->dismiss();
+    if (m_toast) {
+        m_toast->dismiss();
+    }
     if (m_showsPostToast) {
         m_showsPostToast = false;
         Q_EMIT showsPostToastChanged(false);
@@ -285,7 +292,9 @@ void MainSplitView::resizeEvent(QResizeEvent* event) {
             clampFeedbackButtonCenter(*m_feedbackButtonPosition, contentSize());
     }
     placeFeedbackButton();
-    m_toast->place();
+    if (m_toast) {
+        m_toast->place();
+    }
 }
 
 void MainSplitView::syncDraftOwner() {

@@ -57,6 +57,7 @@ public:
     QWidget* currentPane() const { return m_pane; }
     QListWidget* sidebar() const { return m_sidebar; }
     FeedbackButton* feedbackButton() const { return m_feedbackButton; }
+    // None until the first post succeeds.
     PostToast* postToast() const { return m_toast; }
     QDialog* feedbackSheet() const { return m_feedbackSheet; }
 
@@ -124,7 +125,7 @@ private:
     QWidget* m_detail;
     QWidget* m_pane = nullptr;
     FeedbackButton* m_feedbackButton;
-    PostToast* m_toast;
+    PostToast* m_toast = nullptr;
     QPointer<QDialog> m_feedbackSheet;
 };
 
