@@ -1,3 +1,4 @@
+#include "app/FontConfigurationLoader.h"
 #include "app/QuillonDesktopApp.h"
 #include "core/app/AppBundle.h"
 #include "core/app/AppConfiguration.h"
@@ -8,6 +9,7 @@
 #include <variant>
 
 int main(int argc, char* argv[]) {
+    quillon::FontConfigurationLoader fontConfiguration;
     const quillon::AppBundle bundle = quillon::AppBundle::main();
     auto configuration = quillon::AppConfiguration::read(bundle);
     // The start-up reads the token from the keychain; the keychain answers while the toolkit
@@ -23,6 +25,7 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     quillon::QuillonDesktopApp app(bundle, std::move(configuration));
+    fontConfiguration.wait();
     app.showWindow();
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 // Start-up to the shown window, in-process on the offscreen platform, with the bundle of the
 // build tree. Prints the figures; asserts nothing.
+#include "app/FontConfigurationLoader.h"
 #include "app/QuillonDesktopApp.h"
 #include "core/app/AppBundle.h"
 #include "core/app/AppConfiguration.h"
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
     QElapsedTimer total;
     total.start();
     // As the program's main does.
+    quillon::FontConfigurationLoader fontConfiguration;
     const quillon::AppBundle bundle = quillon::AppBundle::main();
     auto configuration = quillon::AppConfiguration::read(bundle);
     if (const auto* read = std::get_if<quillon::AppConfiguration>(&configuration)) {
@@ -37,6 +39,7 @@ int main(int argc, char* argv[]) {
     startUp.start();
     quillon::QuillonDesktopApp app(bundle, std::move(configuration));
     const qint64 containerReady = startUp.nsecsElapsed();
+    fontConfiguration.wait();
     quillon::MainWindow& window = app.showWindow();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "the window was not shown\n");
