@@ -3,6 +3,7 @@
 #include "core/app/AppBundle.h"
 #include "core/app/AppConfiguration.h"
 #include "core/app/AppContainer.h"
+#include "ui/theme/Typography.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -26,6 +27,7 @@ int main(int argc, char* argv[]) {
 
     quillon::QuillonDesktopApp app(bundle, std::move(configuration));
     fontConfiguration.wait();
+    quillon::resolveGenericDesktopFontFamily();
     app.showWindow();
     return QApplication::exec();
 }

@@ -5,6 +5,7 @@
 #include "core/app/AppBundle.h"
 #include "core/app/AppConfiguration.h"
 #include "core/app/AppContainer.h"
+#include "ui/theme/Typography.h"
 #include "ui/window/MainWindow.h"
 
 #include <QApplication>
@@ -40,6 +41,7 @@ int main(int argc, char* argv[]) {
     quillon::QuillonDesktopApp app(bundle, std::move(configuration));
     const qint64 containerReady = startUp.nsecsElapsed();
     fontConfiguration.wait();
+    quillon::resolveGenericDesktopFontFamily();
     quillon::MainWindow& window = app.showWindow();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "the window was not shown\n");

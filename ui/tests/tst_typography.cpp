@@ -1,9 +1,29 @@
 #include "ui/theme/Typography.h"
 
 #include <QApplication>
+#include <QFontInfo>
+#include <QImage>
+#include <QPainter>
 #include <QTest>
 
 using namespace quillon;
+
+namespace {
+
+// A line of what posts hold: styled letters, combining marks, emoji, accents, other scripts.
+QImage drawn(const QFont& font) {
+    QImage image(640, 40, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.drawText(image.rect(), Qt::AlignVCenter,
+                     QString::fromUtf8("Plain \U0001D5D5\U0001D5FC\U0001D5F9\U0001D5F1 "
+                                       "s\u0336t\u0336 u\u0332 \U0001F600 \u00E9 \u00DF "
+                                       "\u2713 \u05E2\u05D1 \u0639\u0631"));
+    return image;
+}
+
+} // namespace
 
 // The text styles follow the desktop's text size: the body is the desktop's own size and the
 // other styles keep their proportions to it.
@@ -52,6 +72,31 @@ private Q_SLOTS:
         QCOMPARE(font(TextStyle::caption).pixelSize(), 20);
         QCOMPARE(fontOfSize(18, QFont::Medium).pixelSize(), 36);
         QCOMPARE(fontOfSize(18, QFont::Medium).weight(), QFont::Medium);
+    }
+
+    void aGenericDesktopFamilyIsNamedByTheFamilyThatDrawsIt_data() {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<bool>("renamed");
+        QTest::newRow("the toolkit's default") << u"Sans Serif"_qs << true;
+        QTest::newRow("fontconfig's name") << u"sans-serif"_qs << true;
+        // Renamed, it would draw some scripts and emoji from other fonts.
+        QTest::newRow("monospace") << u"Monospace"_qs << false;
+        QTest::newRow("a real family") << u"DejaVu Sans"_qs << false;
+    }
+    void aGenericDesktopFamilyIsNamedByTheFamilyThatDrawsIt() {
+        QFETCH(QString, family);
+        QFETCH(bool, renamed);
+        QFont desktop = QApplication::font();
+        desktop.setFamily(family);
+        desktop.setPointSizeF(9);
+        QApplication::setFont(desktop);
+        const QString drawnBy = QFontInfo(desktop).family();
+        const QImage before = drawn(QApplication::font());
+
+        resolveGenericDesktopFontFamily();
+        QCOMPARE(QApplication::font().family(), renamed ? drawnBy : family);
+        QCOMPARE(QApplication::font().pointSizeF(), 9.0);
+        QCOMPARE(drawn(QApplication::font()), before);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "ui/theme/Typography.h"
 
+#include <QFontInfo>
 #include <QGuiApplication>
 
 namespace quillon {
@@ -41,6 +42,23 @@ QFont fontOfSize(qreal referenceSize, QFont::Weight weight) {
     }
     result.setWeight(weight);
     return result;
+}
+
+void resolveGenericDesktopFontFamily() {
+    // fontconfig's sans-serif family under the names it and the toolkit give it. Only for this
+    // one is the resolved family's fallback for missing glyphs the same; a monospace desktop
+    // font, for one, would draw some scripts and emoji from other fonts once renamed.
+    static const QStringList generic{u"sans-serif"_qs, u"sans serif"_qs, u"sans"_qs};
+    QFont desktop = QGuiApplication::font();
+    if (!generic.contains(desktop.family().toLower())) {
+        return;
+    }
+    const QString drawnBy = QFontInfo(desktop).family();
+    if (drawnBy.isEmpty() || generic.contains(drawnBy.toLower())) {
+        return;
+    }
+    desktop.setFamily(drawnBy);
+    QGuiApplication::setFont(desktop);
 }
 
 } // namespace quillon

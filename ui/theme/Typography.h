@@ -25,4 +25,12 @@ QFont font(TextStyle style, QFont::Weight weight);
 // texts outside the styles.
 QFont fontOfSize(qreal referenceSize, QFont::Weight weight = QFont::Normal);
 
+// When the desktop names its font by the generic sans-serif family ("Sans Serif", what the
+// toolkit uses without desktop settings), names it by the family that draws it instead. Each
+// size and weight of the generic family is matched twice, once as the alias and once as the
+// family it resolves to, and the first window uses eight of them; the glyphs are the same. A
+// desktop that names a real family is left alone, so that later changes of its font still
+// reach the app.
+void resolveGenericDesktopFontFamily();
+
 } // namespace quillon
