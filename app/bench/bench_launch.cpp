@@ -2,8 +2,9 @@
 // first window mapped, and its resident memory once idle, against a bare Qt Widgets window
 // measured in the same run. Run inside a session bus with an unlocked keyring, as a desktop
 // has. QUILLON_BENCH_DISPLAY picks the display number (else Xvfb chooses a free one),
-// QUILLON_BENCH_RUNS the runs of each program (7), QUILLON_BENCH_APP another build of the app
-// to measure (say, an older one). Prints medians and the two ratios.
+// QUILLON_BENCH_RUNS the runs of each program (15: even the bare window's launches spread over
+// a third of its time), QUILLON_BENCH_APP another build of the app to measure (say, an older
+// one). Prints medians and the two ratios.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -108,7 +109,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const int runs = qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS") > 0
                          ? qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS")
-                         : 7;
+                         : 15;
     const int idleMs = 3000;
 
     QProcess xvfb;
