@@ -45,9 +45,9 @@ QFont fontOfSize(qreal referenceSize, QFont::Weight weight) {
 }
 
 void resolveGenericDesktopFontFamily() {
-    // fontconfig's sans-serif family under the names it and the toolkit give it. Only for this
-    // one is the resolved family's fallback for missing glyphs the same; a monospace desktop
-    // font, for one, would draw some scripts and emoji from other fonts once renamed.
+    // fontconfig's sans-serif family under the names it and the toolkit give it. Renamed, it
+    // still takes the glyphs it lacks from the same fonts; a monospace desktop font would take
+    // some scripts and emoji from others.
     static const QStringList generic{u"sans-serif"_qs, u"sans serif"_qs, u"sans"_qs};
     QFont desktop = QGuiApplication::font();
     if (!generic.contains(desktop.family().toLower())) {
