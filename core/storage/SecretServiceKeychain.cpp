@@ -1,10 +1,11 @@
 #include "core/storage/SecretServiceKeychain.h"
 
+#include "core/storage/SecretServiceSchema.h"
+
 #include <QList>
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <libsecret/secret.h>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -12,9 +13,8 @@
 #include <utility>
 
 namespace quillon {
-namespace {
 
-const SecretSchema* schema() {
+const SecretSchema* secretServiceItemSchema() {
     static const SecretSchema genericPassword = {
         "dev.tovrel.quillon.GenericPassword",
         SECRET_SCHEMA_NONE,
@@ -34,6 +34,8 @@ const SecretSchema* schema() {
         nullptr};
     return &genericPassword;
 }
+
+namespace {
 
 using Sync = KeychainBackend::Synchronizable;
 using Status = KeychainBackend::Status;
@@ -75,7 +77,7 @@ Status lookup(const KeychainBackend::Query& query, Sync sync, QByteArray* data) 
     // A search opens the encrypted session only to load an item it found: finding none, as on
     // every signed-out start, costs no key exchange.
     GList* items = secret_service_search_sync(
-        nullptr, schema(), attributes.table,
+        nullptr, secretServiceItemSchema(), attributes.table,
         static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS), nullptr,
         &error);
     if (error != nullptr) {
@@ -107,8 +109,9 @@ Status store(const KeychainBackend::Query& query, Sync sync, const QByteArray& d
     SecretValue* value = secretOf(data);
     const QByteArray label = query.service.toUtf8();
     GError* error = nullptr;
-    secret_password_storev_binary_sync(schema(), attributes.table, SECRET_COLLECTION_DEFAULT,
-                                       label.constData(), value, nullptr, &error);
+    secret_password_storev_binary_sync(secretServiceItemSchema(), attributes.table,
+                                       SECRET_COLLECTION_DEFAULT, label.constData(), value, nullptr,
+                                       &error);
     secret_value_unref(value);
     return statusOf(error);
 }
@@ -118,7 +121,7 @@ Status replaceInPlace(const KeychainBackend::Query& query, Sync sync, const QByt
     Attributes attributes(query, sync);
     GError* error = nullptr;
     GList* items = secret_service_search_sync(
-        nullptr, schema(), attributes.table,
+        nullptr, secretServiceItemSchema(), attributes.table,
         static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK), nullptr, &error);
     if (error != nullptr) {
         return statusOf(error);
@@ -335,8 +338,8 @@ Status SecretServiceKeychain::remove(const Query& query) {
     return run(Status::notAvailable, false, [query] {
         Attributes attributes(query, query.synchronizable);
         GError* error = nullptr;
-        const gboolean removed =
-            secret_password_clearv_sync(schema(), attributes.table, nullptr, &error);
+        const gboolean removed = secret_password_clearv_sync(secretServiceItemSchema(),
+                                                             attributes.table, nullptr, &error);
         if (error != nullptr) {
             return statusOf(error);
         }

@@ -1,6 +1,7 @@
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "core/storage/SecretServiceKeychain.h"
+#include "core/storage/SecretServiceSchema.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -163,23 +164,9 @@ private Q_SLOTS:
         const QByteArray old = token(u"old"_qs, u"someone-else"_qs).toJsonBytes();
         SecretValue* value = secret_value_new(old.constData(), old.size(), "application/json");
         GError* error = nullptr;
-        // The schema the app's items carry.
-        static const SecretSchema schema = {"dev.tovrel.quillon.GenericPassword",
-                                            SECRET_SCHEMA_NONE,
-                                            {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
-                                             {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
-                                             {"synchronizable", SECRET_SCHEMA_ATTRIBUTE_STRING},
-                                             {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                            0,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr};
-        QVERIFY(secret_password_storev_binary_sync(&schema, attributes, SECRET_COLLECTION_SESSION,
-                                                   "old token", value, nullptr, &error));
+        QVERIFY(secret_password_storev_binary_sync(secretServiceItemSchema(), attributes,
+                                                   SECRET_COLLECTION_SESSION, "old token", value,
+                                                   nullptr, &error));
         secret_value_unref(value);
         g_hash_table_unref(attributes);
         QVERIFY(!error);
