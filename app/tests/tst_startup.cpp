@@ -103,7 +103,7 @@ private Q_SLOTS:
         token.profile.memberID = u"member-7"_qs;
         token.profile.name = u"Grace"_qs;
         token.connectedAt = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
-        AuthTokenStore(u"test.token"_qs, u"dev.tovrel.quillon.linkedin"_qs,
+        AuthTokenStore(u"test.token"_qs, AppContainer::keychainService(),
                        std::make_shared<SecretServiceKeychain>())
             .save(token);
         UserDefaultsDraftRepository repository(u"test.drafts"_qs, standardUserDefaults());

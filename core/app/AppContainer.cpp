@@ -15,8 +15,9 @@
 
 namespace quillon {
 
-namespace {
-const QString keychainService = QStringLiteral("dev.tovrel.quillon.linkedin");
+const QString& AppContainer::keychainService() {
+    static const QString service = QStringLiteral("dev.tovrel.quillon.linkedin");
+    return service;
 }
 
 PlatformServices PlatformServices::system() {
@@ -27,7 +28,7 @@ AppContainer::AppContainer(AppConfiguration configuration, PlatformServices plat
     auto repository = std::make_shared<UserDefaultsDraftRepository>(configuration.storage.draftsKey,
                                                                     platform.defaults);
     auto tokenStore = std::make_shared<AuthTokenStore>(
-        configuration.storage.linkedInTokenKey, keychainService, std::move(platform.keychain),
+        configuration.storage.linkedInTokenKey, keychainService(), std::move(platform.keychain),
         std::move(platform.defaults));
     m_configuration = std::move(configuration);
     m_draftRepository = repository;
@@ -45,7 +46,7 @@ AppContainer::~AppContainer() = default;
 
 void AppContainer::readTokenAhead(const AppConfiguration& configuration) {
     SecretServiceKeychain::readAhead(
-        AuthTokenStore::queryFor(configuration.storage.linkedInTokenKey, keychainService));
+        AuthTokenStore::queryFor(configuration.storage.linkedInTokenKey, keychainService()));
 }
 
 void AppContainer::sendTelemetry(AppTelemetryEvent event) {

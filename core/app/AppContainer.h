@@ -42,6 +42,9 @@ public:
     AppContainer(const AppContainer&) = delete;
     AppContainer& operator=(const AppContainer&) = delete;
 
+    // The keychain service the LinkedIn token's item is kept under.
+    static const QString& keychainService();
+
     // Starts reading the token the session store of a container over `configuration` reads,
     // so the keychain answers while the rest of the program starts.
     static void readTokenAhead(const AppConfiguration& configuration);

@@ -26,6 +26,20 @@ inline AppConfiguration configurationFor(const QUrl& baseURL) {
     return configuration;
 }
 
+// The app's token item in the session's keychain, where a container over configurationFor()
+// keeps it.
+inline std::shared_ptr<AuthTokenStore>
+appTokenStore(std::shared_ptr<KeychainBackend> keychain =
+                  std::make_shared<SecretServiceKeychain>(std::chrono::seconds(5))) {
+    return std::make_shared<AuthTokenStore>(configurationFor({}).storage.linkedInTokenKey,
+                                            AppContainer::keychainService(), std::move(keychain));
+}
+
+// The token as the program's next start finds it in the keyring.
+inline std::optional<LinkedInToken> tokenAfterRestart() {
+    return appTokenStore()->load();
+}
+
 // The app's own container over a throw-away defaults file and the session's keychain (none
 // outside KEYRING tests: writes are then dropped, which the stores tolerate).
 struct AppFixture {
@@ -39,8 +53,7 @@ struct AppFixture {
     // The session's keychain without a token an earlier test of the process left there.
     static std::shared_ptr<KeychainBackend> emptiedKeychain() {
         auto keychain = std::make_shared<SecretServiceKeychain>(std::chrono::seconds(5));
-        AuthTokenStore(u"linkedin.token"_qs, u"dev.tovrel.quillon.linkedin"_qs, keychain)
-            .deleteAll();
+        appTokenStore(keychain)->deleteAll();
         return keychain;
     }
 

@@ -25,14 +25,7 @@ using Event = AppTelemetryEvent;
 namespace {
 
 const QString tokenKey = u"linkedin.token"_qs;
-const QString keychainService = u"dev.tovrel.quillon.linkedin"_qs;
-
-// The token as a new start of the program finds it in the keyring.
-std::optional<LinkedInToken> tokenAfterRestart() {
-    return AuthTokenStore(tokenKey, keychainService,
-                          std::make_shared<SecretServiceKeychain>(std::chrono::seconds(5)))
-        .load();
-}
+const QString keychainService = AppContainer::keychainService();
 
 // The settings pane over the app's container and the stand-in backend, with the account page
 // opened the way a user opens it.

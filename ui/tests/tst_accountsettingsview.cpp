@@ -71,12 +71,6 @@ struct Pane {
     }
 };
 
-std::optional<LinkedInToken> tokenAfterRestart() {
-    return AuthTokenStore(u"linkedin.token"_qs, u"dev.tovrel.quillon.linkedin"_qs,
-                          std::make_shared<SecretServiceKeychain>(std::chrono::seconds(5)))
-        .load();
-}
-
 } // namespace
 
 class TestAccountSettingsView : public QObject {

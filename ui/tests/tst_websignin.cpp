@@ -3,6 +3,7 @@
 #include "core/storage/SecretServiceKeychain.h"
 #include "tests/support/TaskOutcome.h"
 #include "tests/support/TestBackend.h"
+#include "ui/tests/AppFixture.h"
 #include "ui/websignin/WebEngineAuthenticationSession.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 using namespace quillon;
+using namespace quillon::testing;
 using namespace quillon::testsupport;
 
 namespace {
@@ -59,9 +61,7 @@ class TestWebSignIn : public QObject {
 
 private Q_SLOTS:
     void init() {
-        store = std::make_shared<AuthTokenStore>(u"linkedin.token"_qs,
-                                                 u"dev.tovrel.quillon.linkedin"_qs,
-                                                 std::make_shared<SecretServiceKeychain>());
+        store = appTokenStore(std::make_shared<SecretServiceKeychain>());
         store->deleteAll();
     }
 
