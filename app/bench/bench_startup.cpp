@@ -1,11 +1,7 @@
 // Start-up to the shown window, in-process on the offscreen platform, with the bundle of the
 // build tree. Prints the figures; asserts nothing.
-#include "app/FontConfigurationLoader.h"
 #include "app/QuillonDesktopApp.h"
-#include "core/app/AppBundle.h"
-#include "core/app/AppConfiguration.h"
-#include "core/app/AppContainer.h"
-#include "ui/theme/Typography.h"
+#include "app/StartUpAhead.h"
 #include "ui/window/MainWindow.h"
 
 #include <QApplication>
@@ -27,21 +23,15 @@ int main(int argc, char* argv[]) {
     QElapsedTimer total;
     total.start();
     // As the program's main does.
-    quillon::FontConfigurationLoader fontConfiguration;
-    const quillon::AppBundle bundle = quillon::AppBundle::main();
-    auto configuration = quillon::AppConfiguration::read(bundle);
-    if (const auto* read = std::get_if<quillon::AppConfiguration>(&configuration)) {
-        quillon::AppContainer::readTokenAhead(*read);
-    }
+    quillon::StartUpAhead ahead;
     QApplication application(argc, argv);
     const qint64 applicationReady = total.nsecsElapsed();
 
     QElapsedTimer startUp;
     startUp.start();
-    quillon::QuillonDesktopApp app(bundle, std::move(configuration));
+    quillon::QuillonDesktopApp app(ahead.bundle(), ahead.takeConfiguration());
     const qint64 containerReady = startUp.nsecsElapsed();
-    fontConfiguration.wait();
-    quillon::resolveGenericDesktopFontFamily();
+    ahead.finishFonts();
     quillon::MainWindow& window = app.showWindow();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "the window was not shown\n");
