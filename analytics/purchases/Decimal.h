@@ -18,7 +18,6 @@ public:
     // exponent ("9.99", "-0.5", "1e3"); anything else gives none.
     static std::optional<Decimal> fromString(const QString& text);
 
-    bool isNaN() const { return m_nan; }
     bool isZero() const { return !m_nan && m_digits.isEmpty(); }
     // The nearest double; infinite when the value is beyond a double's range.
     double toDouble() const;

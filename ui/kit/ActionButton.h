@@ -23,7 +23,6 @@ public:
     static constexpr qreal borderWidth = 1;
     static constexpr qreal focusRingWidth = 2;
 
-    QColor fillColor() const { return m_fill; }
     bool hasBorder() const { return m_hasBorder; }
 
     QSize sizeHint() const override;

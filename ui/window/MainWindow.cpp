@@ -8,12 +8,12 @@
 namespace quillon {
 
 MainWindow::MainWindow(AppContainer& container, QWidget* parent)
-    : QMainWindow(parent)
-    , m_root(new MainSplitView(container.draftStore(), container.linkedInSessionStore(),
-                               container.authService(), container.postService(),
-                               container.feedbackService(), sendTelemetryEvent, this)) {
+    : QMainWindow(parent) {
+    auto* root = new MainSplitView(container.draftStore(), container.linkedInSessionStore(),
+                                   container.authService(), container.postService(),
+                                   container.feedbackService(), sendTelemetryEvent, this);
     setPalette(Theme::lightPalette());
-    setCentralWidget(m_root);
+    setCentralWidget(root);
     setMinimumSize(720, 500);
     resize(900, 650);
 }

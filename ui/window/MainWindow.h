@@ -5,7 +5,6 @@
 namespace quillon {
 
 class AppContainer;
-class MainSplitView;
 
 // The application's one window: 900 x 650 by default, at least 720 x 500, light appearance
 // with the lime tint, MainSplitView as its root.
@@ -14,11 +13,6 @@ class MainWindow : public QMainWindow {
 
 public:
     explicit MainWindow(AppContainer& container, QWidget* parent = nullptr);
-
-    MainSplitView* rootView() const { return m_root; }
-
-private:
-    MainSplitView* m_root;
 };
 
 } // namespace quillon

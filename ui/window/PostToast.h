@@ -20,8 +20,6 @@ public:
     explicit PostToast(QWidget* parent);
 
     QString text() const { return m_text; }
-    // True from present() until dismiss(); the leaving animation runs after it turned false.
-    bool isPresented() const { return m_presented; }
     void present();
     void dismiss();
 
