@@ -24,7 +24,7 @@ using Event = AppTelemetryEvent;
 
 namespace {
 
-const QString tokenKey = u"linkedin.token"_qs;
+const QString tokenKey = configurationFor({}).storage.linkedInTokenKey;
 const QString keychainService = AppContainer::keychainService();
 
 // The settings pane over the app's container and the stand-in backend, with the account page
