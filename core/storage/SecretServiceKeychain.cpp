@@ -2,8 +2,10 @@
 
 #include "core/storage/SecretServiceSchema.h"
 
+#include <QLibrary>
 #include <QList>
 #include <condition_variable>
+#include <dbus/dbus.h>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -11,6 +13,7 @@
 #include <optional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace quillon {
 
@@ -40,6 +43,53 @@ namespace {
 using Sync = KeychainBackend::Synchronizable;
 using Status = KeychainBackend::Status;
 
+// libsecret (with GIO under it) is loaded on first use, on the keychain's own threads, instead of
+// being linked: linked, its loading and relocation would hold back every start by more than a
+// millisecond before main(), while only the token read needs it and that runs beside the toolkit.
+struct LibSecret {
+    decltype(&secret_service_search_sync) serviceSearchSync = nullptr;
+    decltype(&secret_item_get_secret) itemGetSecret = nullptr;
+    decltype(&secret_item_set_secret_sync) itemSetSecretSync = nullptr;
+    decltype(&secret_value_new) valueNew = nullptr;
+    decltype(&secret_value_get) valueGet = nullptr;
+    decltype(&secret_value_unref) valueUnref = nullptr;
+    decltype(&secret_password_storev_binary_sync) passwordStorevBinarySync = nullptr;
+    decltype(&secret_password_clearv_sync) passwordClearvSync = nullptr;
+    decltype(&g_object_unref) objectUnref = nullptr;
+    decltype(&g_dbus_error_quark) dbusErrorQuark = nullptr;
+    decltype(&g_io_error_quark) ioErrorQuark = nullptr;
+};
+
+template <typename Function>
+bool resolve(QLibrary& library, const char* name, Function*& function) {
+    function = reinterpret_cast<Function*>(library.resolve(name));
+    return function != nullptr;
+}
+
+// None when libsecret is not installed or lacks a function: the keychain is then not available.
+const LibSecret* libSecret() {
+    static const std::optional<LibSecret> loaded = []() -> std::optional<LibSecret> {
+        // Never unloaded: GLib's type system cannot let go of the types it registered.
+        QLibrary library(QStringLiteral("secret-1"), 0);
+        LibSecret secret;
+        const bool complete =
+            resolve(library, "secret_service_search_sync", secret.serviceSearchSync) &&
+            resolve(library, "secret_item_get_secret", secret.itemGetSecret) &&
+            resolve(library, "secret_item_set_secret_sync", secret.itemSetSecretSync) &&
+            resolve(library, "secret_value_new", secret.valueNew) &&
+            resolve(library, "secret_value_get", secret.valueGet) &&
+            resolve(library, "secret_value_unref", secret.valueUnref) &&
+            resolve(library, "secret_password_storev_binary_sync",
+                    secret.passwordStorevBinarySync) &&
+            resolve(library, "secret_password_clearv_sync", secret.passwordClearvSync) &&
+            resolve(library, "g_object_unref", secret.objectUnref) &&
+            resolve(library, "g_dbus_error_quark", secret.dbusErrorQuark) &&
+            resolve(library, "g_io_error_quark", secret.ioErrorQuark);
+        return complete ? std::optional(secret) : std::nullopt;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
 // Attribute table of a query; a widened query leaves "synchronizable" out.
 struct Attributes {
     Attributes(const KeychainBackend::Query& query, Sync sync)
@@ -62,80 +112,159 @@ struct Attributes {
     GHashTable* table;
 };
 
-Status statusOf(GError* error) {
+Status statusOf(const LibSecret& secret, GError* error) {
     if (error == nullptr) {
         return Status::success;
     }
-    const bool noService = error->domain == G_DBUS_ERROR || error->domain == G_IO_ERROR;
+    const bool noService =
+        error->domain == secret.dbusErrorQuark() || error->domain == secret.ioErrorQuark();
     g_error_free(error);
     return noService ? Status::notAvailable : Status::failed;
 }
 
-Status lookup(const KeychainBackend::Query& query, Sync sync, QByteArray* data) {
+Status lookup(const LibSecret& secret, const KeychainBackend::Query& query, Sync sync,
+              QByteArray* data) {
     Attributes attributes(query, sync);
     GError* error = nullptr;
     // A search opens the encrypted session only to load an item it found: finding none, as on
     // every signed-out start, costs no key exchange.
-    GList* items = secret_service_search_sync(
+    GList* items = secret.serviceSearchSync(
         nullptr, secretServiceItemSchema(), attributes.table,
         static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS), nullptr,
         &error);
     if (error != nullptr) {
-        return statusOf(error);
+        return statusOf(secret, error);
     }
     // Without SECRET_SEARCH_ALL there is at most one item.
     SecretValue* value =
-        items != nullptr ? secret_item_get_secret(static_cast<SecretItem*>(items->data)) : nullptr;
-    g_list_free_full(items, g_object_unref);
+        items != nullptr ? secret.itemGetSecret(static_cast<SecretItem*>(items->data)) : nullptr;
+    g_list_free_full(items, secret.objectUnref);
     if (value == nullptr) {
         return Status::itemNotFound;
     }
     if (data != nullptr) {
         gsize length = 0;
-        const gchar* bytes = secret_value_get(value, &length);
+        const gchar* bytes = secret.valueGet(value, &length);
         *data = QByteArray(bytes, static_cast<qsizetype>(length));
     }
-    secret_value_unref(value);
+    secret.valueUnref(value);
     return Status::success;
 }
 
-SecretValue* secretOf(const QByteArray& data) {
-    return secret_value_new(data.constData(), data.size(), "application/json");
+SecretValue* secretOf(const LibSecret& secret, const QByteArray& data) {
+    return secret.valueNew(data.constData(), data.size(), "application/json");
 }
 
 // A new item in the default collection.
-Status store(const KeychainBackend::Query& query, Sync sync, const QByteArray& data) {
+Status store(const LibSecret& secret, const KeychainBackend::Query& query, Sync sync,
+             const QByteArray& data) {
     Attributes attributes(query, sync);
-    SecretValue* value = secretOf(data);
+    SecretValue* value = secretOf(secret, data);
     const QByteArray label = query.service.toUtf8();
     GError* error = nullptr;
-    secret_password_storev_binary_sync(secretServiceItemSchema(), attributes.table,
-                                       SECRET_COLLECTION_DEFAULT, label.constData(), value, nullptr,
-                                       &error);
-    secret_value_unref(value);
-    return statusOf(error);
+    secret.passwordStorevBinarySync(secretServiceItemSchema(), attributes.table,
+                                    SECRET_COLLECTION_DEFAULT, label.constData(), value, nullptr,
+                                    &error);
+    secret.valueUnref(value);
+    return statusOf(secret, error);
 }
 
 // Sets the secret of every item matching exactly `sync`, where it is kept.
-Status replaceInPlace(const KeychainBackend::Query& query, Sync sync, const QByteArray& data) {
+Status replaceInPlace(const LibSecret& secret, const KeychainBackend::Query& query, Sync sync,
+                      const QByteArray& data) {
     Attributes attributes(query, sync);
     GError* error = nullptr;
-    GList* items = secret_service_search_sync(
+    GList* items = secret.serviceSearchSync(
         nullptr, secretServiceItemSchema(), attributes.table,
         static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK), nullptr, &error);
     if (error != nullptr) {
-        return statusOf(error);
+        return statusOf(secret, error);
     }
     Status status = items == nullptr ? Status::itemNotFound : Status::success;
-    SecretValue* value = secretOf(data);
+    SecretValue* value = secretOf(secret, data);
     for (GList* node = items; node != nullptr && status == Status::success; node = node->next) {
-        secret_item_set_secret_sync(static_cast<SecretItem*>(node->data), value, nullptr, &error);
-        status = statusOf(error);
+        secret.itemSetSecretSync(static_cast<SecretItem*>(node->data), value, nullptr, &error);
+        status = statusOf(secret, error);
         error = nullptr;
     }
-    secret_value_unref(value);
-    g_list_free_full(items, g_object_unref);
+    secret.valueUnref(value);
+    g_list_free_full(items, secret.objectUnref);
     return status;
+}
+
+// Whether the Secret Service certainly holds no item for `query`, asked over a short D-Bus
+// connection of its own with the same attributes libsecret searches by (the schema's name among
+// them). On a signed-out start libsecret and GIO are then never loaded. Any doubt (no bus, no
+// service, an error, an answer of another shape) says false and leaves the answer to libsecret.
+bool certainlyNoItem(const KeychainBackend::Query& query) {
+    const QByteArray service = query.service.toUtf8();
+    const QByteArray account = query.account.toUtf8();
+    std::vector<std::pair<const char*, const char*>> attributes{
+        {"xdg:schema", secretServiceItemSchema()->name},
+        {"service", service.constData()},
+        {"account", account.constData()}};
+    if (query.synchronizable != Sync::any) {
+        attributes.emplace_back("synchronizable",
+                                query.synchronizable == Sync::yes ? "true" : "false");
+    }
+    for (const auto& [key, value] : attributes) {
+        // libdbus stops the process on a string that is not UTF-8.
+        if (!dbus_validate_utf8(value, nullptr)) {
+            return false;
+        }
+    }
+
+    DBusConnection* bus = dbus_bus_get_private(DBUS_BUS_SESSION, nullptr);
+    if (bus == nullptr) {
+        return false;
+    }
+    // Left as it is, libdbus would end the process when the bus goes away.
+    dbus_connection_set_exit_on_disconnect(bus, FALSE);
+    DBusMessage* call =
+        dbus_message_new_method_call("org.freedesktop.secrets", "/org/freedesktop/secrets",
+                                     "org.freedesktop.Secret.Service", "SearchItems");
+    DBusMessageIter arguments;
+    DBusMessageIter table;
+    bool built = call != nullptr;
+    if (built) {
+        dbus_message_iter_init_append(call, &arguments);
+        built = dbus_message_iter_open_container(&arguments, DBUS_TYPE_ARRAY, "{ss}", &table);
+    }
+    for (const auto& [key, value] : attributes) {
+        DBusMessageIter entry;
+        built = built &&
+                dbus_message_iter_open_container(&table, DBUS_TYPE_DICT_ENTRY, nullptr, &entry) &&
+                dbus_message_iter_append_basic(&entry, DBUS_TYPE_STRING, &key) &&
+                dbus_message_iter_append_basic(&entry, DBUS_TYPE_STRING, &value) &&
+                dbus_message_iter_close_container(&table, &entry);
+    }
+    built = built && dbus_message_iter_close_container(&arguments, &table);
+
+    bool none = false;
+    DBusMessage* reply =
+        built ? dbus_connection_send_with_reply_and_block(bus, call, DBUS_TIMEOUT_USE_DEFAULT,
+                                                          nullptr)
+              : nullptr;
+    // The unlocked items, then the locked ones.
+    if (reply != nullptr && dbus_message_has_signature(reply, "aoao")) {
+        DBusMessageIter lists;
+        dbus_message_iter_init(reply, &lists);
+        none = true;
+        do {
+            DBusMessageIter paths;
+            dbus_message_iter_recurse(&lists, &paths);
+            none = none && dbus_message_iter_get_arg_type(&paths) == DBUS_TYPE_INVALID;
+        } while (dbus_message_iter_next(&lists));
+    }
+    if (reply != nullptr) {
+        dbus_message_unref(reply);
+    }
+    if (call != nullptr) {
+        dbus_message_unref(call);
+    }
+    dbus_connection_close(bus);
+    dbus_connection_unref(bus);
+    return none;
 }
 
 // The concrete flag values a query matches.
@@ -146,9 +275,16 @@ QList<Sync> flagsOf(Sync sync) {
 using Found = std::pair<Status, QByteArray>;
 
 Found find(const KeychainBackend::Query& query) {
+    if (certainlyNoItem(query)) {
+        return {Status::itemNotFound, {}};
+    }
+    const LibSecret* secret = libSecret();
+    if (secret == nullptr) {
+        return {Status::notAvailable, {}};
+    }
     Found result{Status::itemNotFound, {}};
     for (const Sync flag : flagsOf(query.synchronizable)) {
-        result.first = lookup(query, flag, &result.second);
+        result.first = lookup(*secret, query, flag, &result.second);
         if (result.first != Status::itemNotFound) {
             break;
         }
@@ -306,9 +442,13 @@ Status SecretServiceKeychain::copyMatching(const Query& query, QByteArray* data)
 Status SecretServiceKeychain::update(const Query& query, const QByteArray& data) {
     claimReadAhead(nullptr, m_timeout);
     return run(Status::notAvailable, false, [query, data] {
+        const LibSecret* secret = libSecret();
+        if (secret == nullptr) {
+            return Status::notAvailable;
+        }
         Status status = Status::itemNotFound;
         for (const Sync flag : flagsOf(query.synchronizable)) {
-            const Status replaced = replaceInPlace(query, flag, data);
+            const Status replaced = replaceInPlace(*secret, query, flag, data);
             if (replaced == Status::itemNotFound) {
                 continue;
             }
@@ -325,23 +465,31 @@ Status SecretServiceKeychain::add(const Query& query, const QByteArray& data) {
     claimReadAhead(nullptr, m_timeout);
     const Sync flag = query.synchronizable == Sync::yes ? Sync::yes : Sync::no;
     return run(Status::notAvailable, false, [query, data, flag] {
-        const Status found = lookup(query, flag, nullptr);
+        const LibSecret* secret = libSecret();
+        if (secret == nullptr) {
+            return Status::notAvailable;
+        }
+        const Status found = lookup(*secret, query, flag, nullptr);
         if (found == Status::success) {
             return Status::duplicateItem;
         }
-        return found == Status::itemNotFound ? store(query, flag, data) : found;
+        return found == Status::itemNotFound ? store(*secret, query, flag, data) : found;
     });
 }
 
 Status SecretServiceKeychain::remove(const Query& query) {
     claimReadAhead(nullptr, m_timeout);
     return run(Status::notAvailable, false, [query] {
+        const LibSecret* secret = libSecret();
+        if (secret == nullptr) {
+            return Status::notAvailable;
+        }
         Attributes attributes(query, query.synchronizable);
         GError* error = nullptr;
-        const gboolean removed = secret_password_clearv_sync(secretServiceItemSchema(),
-                                                             attributes.table, nullptr, &error);
+        const gboolean removed = secret->passwordClearvSync(secretServiceItemSchema(),
+                                                            attributes.table, nullptr, &error);
         if (error != nullptr) {
-            return statusOf(error);
+            return statusOf(*secret, error);
         }
         return removed ? Status::success : Status::itemNotFound;
     });

@@ -349,6 +349,36 @@ private Q_SLOTS:
         QCOMPARE(itemsInKeyring(), 0);
     }
 
+    // A read finds an item exactly when its attributes match, whichever of the keychain's paths
+    // answers: a search that certainly finds nothing answers without libsecret.
+    void aReadFindsAnItemByItsSynchronizableFlag_data() {
+        using Sync = KeychainBackend::Synchronizable;
+        QTest::addColumn<std::optional<Sync>>("stored");
+        QTest::addColumn<Sync>("read");
+        QTest::addColumn<KeychainBackend::Status>("status");
+        const auto found = KeychainBackend::Status::success;
+        const auto none = KeychainBackend::Status::itemNotFound;
+        QTest::newRow("nothing stored") << std::optional<Sync>() << Sync::any << none;
+        QTest::newRow("plain, read plain") << std::optional(Sync::no) << Sync::no << found;
+        QTest::newRow("plain, read any") << std::optional(Sync::no) << Sync::any << found;
+        QTest::newRow("plain, read synchronizable") << std::optional(Sync::no) << Sync::yes << none;
+        QTest::newRow("synchronizable, read any") << std::optional(Sync::yes) << Sync::any << found;
+        QTest::newRow("synchronizable, read plain") << std::optional(Sync::yes) << Sync::no << none;
+    }
+    void aReadFindsAnItemByItsSynchronizableFlag() {
+        using Sync = KeychainBackend::Synchronizable;
+        QFETCH(std::optional<Sync>, stored);
+        QFETCH(Sync, read);
+        QFETCH(KeychainBackend::Status, status);
+        if (stored) {
+            QCOMPARE(keychain->add({service, account, *stored}, "secret"),
+                     KeychainBackend::Status::success);
+        }
+        QByteArray data;
+        QCOMPARE(SecretServiceKeychain().copyMatching({service, account, read}, &data), status);
+        QCOMPARE(data, status == KeychainBackend::Status::success ? "secret" : QByteArray());
+    }
+
     // The start-up reads the token ahead, before any store exists: the next launch's store
     // takes that answer unless something was written or deleted since.
     void aTokenReadAheadNeverHidesALaterChange_data() {
