@@ -27,9 +27,9 @@ public:
     // point when it could not be. Taken once.
     std::variant<AppConfiguration, QString> takeConfiguration();
 
-    // Once QApplication exists and before the first window: waits for the font configuration
-    // (the toolkit then finds it ready instead of reading it a second time alongside) and names
-    // a generic desktop font by the family that draws it.
+    // Once QApplication exists and before the container and its window: waits for the font
+    // configuration (the toolkit then finds it ready instead of reading it a second time
+    // alongside) and names a generic desktop font by the family that draws it.
     void finishFonts();
 
 private:

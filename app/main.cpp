@@ -13,8 +13,10 @@ int main(int argc, char* argv[]) {
     // The light appearance looks the same on every desktop.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
-    quillon::QuillonDesktopApp app(ahead.bundle(), ahead.takeConfiguration());
+    // The fonts first: on a signed-in start the token read ahead may still be under way, and
+    // the container waits for it.
     ahead.finishFonts();
+    quillon::QuillonDesktopApp app(ahead.bundle(), ahead.takeConfiguration());
     app.showWindow();
     return QApplication::exec();
 }
