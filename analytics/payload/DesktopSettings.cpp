@@ -56,13 +56,13 @@ GSettings* settingsWithKey(const char* schemaID, const char* key) {
     };
     static QMutex mutex;
     static QList<Entry> entries;
-    QMutexLocker locker(&mutex);
-    auto it = std::find_if(entries.cbegin(), entries.cend(),
-                           [&](const Entry& entry) { return entry.id == schemaID; });
     const Gio* functions = gio();
     if (functions == nullptr) {
         return nullptr;
     }
+    QMutexLocker locker(&mutex);
+    auto it = std::find_if(entries.cbegin(), entries.cend(),
+                           [&](const Entry& entry) { return entry.id == schemaID; });
     if (it == entries.cend()) {
         Entry entry{QByteArray(schemaID), nullptr, nullptr};
         if (GSettingsSchemaSource* source = functions->schemaSourceGetDefault()) {

@@ -45,7 +45,8 @@ using Status = KeychainBackend::Status;
 
 // libsecret (with GIO under it) is loaded on first use, on the keychain's own threads, instead of
 // being linked: linked, its loading and relocation would hold back every start by more than a
-// millisecond before main(), while only the token read needs it and that runs beside the toolkit.
+// millisecond before main(), while a start needs it only to read a token that exists, and that
+// read runs beside the toolkit.
 struct LibSecret {
     decltype(&secret_service_search_sync) serviceSearchSync = nullptr;
     decltype(&secret_item_get_secret) itemGetSecret = nullptr;
