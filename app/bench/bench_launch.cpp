@@ -5,7 +5,7 @@
 // desktop has. QUILLON_BENCH_DISPLAY picks the display number (else Xvfb chooses a free one),
 // QUILLON_BENCH_RUNS the runs of each program (15: even the bare window's launches spread over
 // a third of its time), QUILLON_BENCH_APP another build of the app to measure (say, an older
-// one). Prints medians and the two ratios.
+// one). Prints medians and, for each start, the time and memory ratios.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
