@@ -103,9 +103,9 @@ void printRuns(const char* name, const std::vector<double>& values) {
 // false. False when secret-tool could not store it or did not run.
 bool setToken(bool connected) {
     const QStringList attributes{
-        QStringLiteral("xdg:schema"), QStringLiteral("dev.tovrel.quillon.GenericPassword"),
-        QStringLiteral("service"),    QStringLiteral("dev.tovrel.quillon.linkedin"),
-        QStringLiteral("account"),    QStringLiteral("linkedin.token"),
+        QStringLiteral("xdg:schema"),     QStringLiteral("dev.tovrel.quillon.GenericPassword"),
+        QStringLiteral("service"),        QStringLiteral("dev.tovrel.quillon.linkedin"),
+        QStringLiteral("account"),        QStringLiteral("linkedin.token"),
         QStringLiteral("synchronizable"), QStringLiteral("false")};
     QProcess tool;
     tool.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -117,7 +117,8 @@ bool setToken(bool connected) {
                    R"(Lovelace"},"connectedAt":"2026-12-10T09:00:00Z"})");
         tool.closeWriteChannel();
     } else {
-        tool.start(QStringLiteral("secret-tool"), QStringList{QStringLiteral("clear")} + attributes);
+        tool.start(QStringLiteral("secret-tool"),
+                   QStringList{QStringLiteral("clear")} + attributes);
     }
     // Clearing what is not there ends with 1 as well.
     return tool.waitForFinished(10000) && tool.exitStatus() == QProcess::NormalExit &&

@@ -91,27 +91,48 @@ const LibSecret* libSecret() {
     return loaded ? &*loaded : nullptr;
 }
 
-// Attribute table of a query; a widened query leaves "synchronizable" out.
+// The attributes a query matches by; a widened query leaves "synchronizable" out.
 struct Attributes {
     Attributes(const KeychainBackend::Query& query, Sync sync)
         : service(query.service.toUtf8())
         , account(query.account.toUtf8())
-        , table(g_hash_table_new(g_str_hash, g_str_equal)) {
-        g_hash_table_insert(table, const_cast<char*>("service"), service.data());
-        g_hash_table_insert(table, const_cast<char*>("account"), account.data());
+        , pairs{{"service", service.constData()}, {"account", account.constData()}} {
         if (sync != Sync::any) {
-            g_hash_table_insert(table, const_cast<char*>("synchronizable"),
-                                const_cast<char*>(sync == Sync::yes ? "true" : "false"));
+            pairs.emplace_back("synchronizable", sync == Sync::yes ? "true" : "false");
         }
     }
-    ~Attributes() { g_hash_table_unref(table); }
+    ~Attributes() {
+        if (m_table != nullptr) {
+            g_hash_table_unref(m_table);
+        }
+    }
     Attributes(const Attributes&) = delete;
     Attributes& operator=(const Attributes&) = delete;
 
-    QByteArray service;
-    QByteArray account;
-    GHashTable* table;
+    // As libsecret takes them; it adds the schema's name itself.
+    GHashTable* table() {
+        if (m_table == nullptr) {
+            m_table = g_hash_table_new(g_str_hash, g_str_equal);
+            for (const auto& [key, value] : pairs) {
+                g_hash_table_insert(m_table, const_cast<char*>(key), const_cast<char*>(value));
+            }
+        }
+        return m_table;
+    }
+
+    const QByteArray service;
+    const QByteArray account;
+    std::vector<std::pair<const char*, const char*>> pairs;
+
+private:
+    GHashTable* m_table = nullptr;
 };
+
+// `call` given libsecret, or `unavailable` where libsecret cannot be loaded.
+template <typename Result, typename Call> Result withLibSecret(Result unavailable, Call&& call) {
+    const LibSecret* secret = libSecret();
+    return secret != nullptr ? call(*secret) : unavailable;
+}
 
 Status statusOf(const LibSecret& secret, GError* error) {
     if (error == nullptr) {
@@ -130,7 +151,7 @@ Status lookup(const LibSecret& secret, const KeychainBackend::Query& query, Sync
     // A search opens the encrypted session only to load an item it found: finding none, as on
     // every signed-out start, costs no key exchange.
     GList* items = secret.serviceSearchSync(
-        nullptr, secretServiceItemSchema(), attributes.table,
+        nullptr, secretServiceItemSchema(), attributes.table(),
         static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS), nullptr,
         &error);
     if (error != nullptr) {
@@ -161,11 +182,10 @@ Status store(const LibSecret& secret, const KeychainBackend::Query& query, Sync 
              const QByteArray& data) {
     Attributes attributes(query, sync);
     SecretValue* value = secretOf(secret, data);
-    const QByteArray label = query.service.toUtf8();
     GError* error = nullptr;
-    secret.passwordStorevBinarySync(secretServiceItemSchema(), attributes.table,
-                                    SECRET_COLLECTION_DEFAULT, label.constData(), value, nullptr,
-                                    &error);
+    secret.passwordStorevBinarySync(secretServiceItemSchema(), attributes.table(),
+                                    SECRET_COLLECTION_DEFAULT, attributes.service.constData(),
+                                    value, nullptr, &error);
     secret.valueUnref(value);
     return statusOf(secret, error);
 }
@@ -176,7 +196,7 @@ Status replaceInPlace(const LibSecret& secret, const KeychainBackend::Query& que
     Attributes attributes(query, sync);
     GError* error = nullptr;
     GList* items = secret.serviceSearchSync(
-        nullptr, secretServiceItemSchema(), attributes.table,
+        nullptr, secretServiceItemSchema(), attributes.table(),
         static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK), nullptr, &error);
     if (error != nullptr) {
         return statusOf(secret, error);
@@ -198,16 +218,9 @@ Status replaceInPlace(const LibSecret& secret, const KeychainBackend::Query& que
 // them). On a signed-out start libsecret and GIO are then never loaded. Any doubt (no bus, no
 // service, an error, an answer of another shape) says false and leaves the answer to libsecret.
 bool certainlyNoItem(const KeychainBackend::Query& query) {
-    const QByteArray service = query.service.toUtf8();
-    const QByteArray account = query.account.toUtf8();
-    std::vector<std::pair<const char*, const char*>> attributes{
-        {"xdg:schema", secretServiceItemSchema()->name},
-        {"service", service.constData()},
-        {"account", account.constData()}};
-    if (query.synchronizable != Sync::any) {
-        attributes.emplace_back("synchronizable",
-                                query.synchronizable == Sync::yes ? "true" : "false");
-    }
+    Attributes matching(query, query.synchronizable);
+    auto attributes = matching.pairs;
+    attributes.emplace_back("xdg:schema", secretServiceItemSchema()->name);
     for (const auto& [key, value] : attributes) {
         // libdbus stops the process on a string that is not UTF-8.
         if (!dbus_validate_utf8(value, nullptr)) {
@@ -242,10 +255,9 @@ bool certainlyNoItem(const KeychainBackend::Query& query) {
     built = built && dbus_message_iter_close_container(&arguments, &table);
 
     bool none = false;
-    DBusMessage* reply =
-        built ? dbus_connection_send_with_reply_and_block(bus, call, DBUS_TIMEOUT_USE_DEFAULT,
-                                                          nullptr)
-              : nullptr;
+    DBusMessage* reply = built ? dbus_connection_send_with_reply_and_block(
+                                     bus, call, DBUS_TIMEOUT_USE_DEFAULT, nullptr)
+                               : nullptr;
     // The unlocked items, then the locked ones.
     if (reply != nullptr && dbus_message_has_signature(reply, "aoao")) {
         DBusMessageIter lists;
@@ -279,18 +291,16 @@ Found find(const KeychainBackend::Query& query) {
     if (certainlyNoItem(query)) {
         return {Status::itemNotFound, {}};
     }
-    const LibSecret* secret = libSecret();
-    if (secret == nullptr) {
-        return {Status::notAvailable, {}};
-    }
-    Found result{Status::itemNotFound, {}};
-    for (const Sync flag : flagsOf(query.synchronizable)) {
-        result.first = lookup(*secret, query, flag, &result.second);
-        if (result.first != Status::itemNotFound) {
-            break;
+    return withLibSecret(Found{Status::notAvailable, {}}, [&](const LibSecret& secret) {
+        Found result{Status::itemNotFound, {}};
+        for (const Sync flag : flagsOf(query.synchronizable)) {
+            result.first = lookup(secret, query, flag, &result.second);
+            if (result.first != Status::itemNotFound) {
+                break;
+            }
         }
-    }
-    return result;
+        return result;
+    });
 }
 
 bool sameQuery(const KeychainBackend::Query& a, const KeychainBackend::Query& b) {
@@ -443,22 +453,20 @@ Status SecretServiceKeychain::copyMatching(const Query& query, QByteArray* data)
 Status SecretServiceKeychain::update(const Query& query, const QByteArray& data) {
     claimReadAhead(nullptr, m_timeout);
     return run(Status::notAvailable, false, [query, data] {
-        const LibSecret* secret = libSecret();
-        if (secret == nullptr) {
-            return Status::notAvailable;
-        }
-        Status status = Status::itemNotFound;
-        for (const Sync flag : flagsOf(query.synchronizable)) {
-            const Status replaced = replaceInPlace(*secret, query, flag, data);
-            if (replaced == Status::itemNotFound) {
-                continue;
+        return withLibSecret(Status::notAvailable, [&](const LibSecret& secret) {
+            Status status = Status::itemNotFound;
+            for (const Sync flag : flagsOf(query.synchronizable)) {
+                const Status replaced = replaceInPlace(secret, query, flag, data);
+                if (replaced == Status::itemNotFound) {
+                    continue;
+                }
+                status = replaced;
+                if (status != Status::success) {
+                    break;
+                }
             }
-            status = replaced;
-            if (status != Status::success) {
-                break;
-            }
-        }
-        return status;
+            return status;
+        });
     });
 }
 
@@ -466,33 +474,29 @@ Status SecretServiceKeychain::add(const Query& query, const QByteArray& data) {
     claimReadAhead(nullptr, m_timeout);
     const Sync flag = query.synchronizable == Sync::yes ? Sync::yes : Sync::no;
     return run(Status::notAvailable, false, [query, data, flag] {
-        const LibSecret* secret = libSecret();
-        if (secret == nullptr) {
-            return Status::notAvailable;
-        }
-        const Status found = lookup(*secret, query, flag, nullptr);
-        if (found == Status::success) {
-            return Status::duplicateItem;
-        }
-        return found == Status::itemNotFound ? store(*secret, query, flag, data) : found;
+        return withLibSecret(Status::notAvailable, [&](const LibSecret& secret) {
+            const Status found = lookup(secret, query, flag, nullptr);
+            if (found == Status::success) {
+                return Status::duplicateItem;
+            }
+            return found == Status::itemNotFound ? store(secret, query, flag, data) : found;
+        });
     });
 }
 
 Status SecretServiceKeychain::remove(const Query& query) {
     claimReadAhead(nullptr, m_timeout);
     return run(Status::notAvailable, false, [query] {
-        const LibSecret* secret = libSecret();
-        if (secret == nullptr) {
-            return Status::notAvailable;
-        }
-        Attributes attributes(query, query.synchronizable);
-        GError* error = nullptr;
-        const gboolean removed = secret->passwordClearvSync(secretServiceItemSchema(),
-                                                            attributes.table, nullptr, &error);
-        if (error != nullptr) {
-            return statusOf(*secret, error);
-        }
-        return removed ? Status::success : Status::itemNotFound;
+        return withLibSecret(Status::notAvailable, [&](const LibSecret& secret) {
+            Attributes attributes(query, query.synchronizable);
+            GError* error = nullptr;
+            const gboolean removed = secret.passwordClearvSync(secretServiceItemSchema(),
+                                                               attributes.table(), nullptr, &error);
+            if (error != nullptr) {
+                return statusOf(secret, error);
+            }
+            return removed ? Status::success : Status::itemNotFound;
+        });
     });
 }
 
