@@ -231,8 +231,8 @@ def main():
 
     unnamed = []
 
-    def walk(title, node):
-        print(f"\n[{title}]")
+    def walk(title, node, how=""):
+        print(f"\n[{title}]{how}")
         for control in controls(node):
             name = control.name
             print(f"  {control.getRoleName():<14} {name!r}")
@@ -251,12 +251,7 @@ def main():
             choose_section(app, "Editor")
             type_post(app, args.post)
         how = "the list's row selection" if through_table else "the row's toggle action"
-        print(f"\n[{title}] chosen through {how}")
-        for control in controls(app):
-            name = control.name
-            print(f"  {control.getRoleName():<14} {name!r}")
-            if not name and control.getRole() != pyatspi.ROLE_LIST_ITEM:
-                unnamed.append(f"{title}: {control.getRoleName()}")
+        walk(title, app, f" chosen through {how}")
         if shot:
             shoot(shot)
         if title == "Settings":
