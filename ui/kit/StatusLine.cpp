@@ -15,10 +15,9 @@ StatusLine::StatusLine(QWidget* parent)
     setTextFormat(Qt::PlainText);
     setTextStyle(this, quillon::font(TextStyle::subheadline), Theme::secondaryInk());
     setWordWrap(true);
-    // The text can be selected and copied, but the line never takes the focus: hiding it to
-    // announce the next message would move the focus on.
+    // The text can be selected and copied with the mouse (which gives the line the focus).
+    // Not Qt::NoFocus: on Qt 6.4 that reorders the page's tab chain around the line.
     setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setFocusPolicy(Qt::NoFocus);
     hide();
 }
 
@@ -43,6 +42,12 @@ void StatusLine::announce() {
     // Hidden, given its text and shown again: a screen reader hears a notification appear,
     // the one way Orca speaks a message that does not come with the focus. On a page out of
     // sight nothing is heard until the page, and so the line, is shown.
+    if (hasFocus()) {
+        // Hiding would move the focus on; the screen reader is with the line and hears its
+        // new text.
+        setText(m_message);
+        return;
+    }
     hide();
     setText(m_message);
     show();
