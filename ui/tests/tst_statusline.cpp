@@ -34,6 +34,9 @@ void showActive(QWidget* window) {
     QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
+// Where the connection's start request goes.
+enum class Backend { none, runs, refuses };
+
 // Lets the status lines tell what the last turn of the event loop set.
 void settle() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
@@ -248,24 +251,32 @@ private Q_SLOTS:
 
     void aFailedConnectInSettingsSaysWhy_data() {
         QTest::addColumn<QString>("program");
-        QTest::addColumn<bool>("backendRuns");
+        QTest::addColumn<int>("backendState");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("no backend") << u"/bin/false"_qs << false << u"Connection refused"_qs;
+        QTest::newRow("no backend")
+            << u"/bin/false"_qs << int(Backend::none) << u"Connection refused"_qs;
+        QTest::newRow("the backend refuses")
+            << u"/bin/false"_qs << int(Backend::refuses) << u"Sign-in is unavailable right now."_qs;
         QTest::newRow("the sheet is missing")
-            << u"/nonexistent/quillon-signin"_qs << true
+            << u"/nonexistent/quillon-signin"_qs << int(Backend::runs)
             << u"The sign-in window failed: it could not be opened."_qs;
         QTest::newRow("the sheet answers garbage")
-            << u"/bin/echo"_qs << true
+            << u"/bin/echo"_qs << int(Backend::runs)
             << u"The sign-in window failed: it gave an answer that cannot be read."_qs;
         QTest::newRow("the sheet ends without an answer")
-            << u"/bin/false"_qs << true
+            << u"/bin/false"_qs << int(Backend::runs)
             << u"The sign-in window failed: it closed without an answer."_qs;
     }
     void aFailedConnectInSettingsSaysWhy() {
         QFETCH(QString, program);
-        QFETCH(bool, backendRuns);
+        QFETCH(int, backendState);
         QFETCH(QString, shown);
+        const bool backendRuns = Backend(backendState) != Backend::none;
         TestBackend backend;
+        if (Backend(backendState) == Backend::refuses) {
+            backend->setFailure("/api/linkedin/cli/start",
+                                {503, "unavailable", "Sign-in is unavailable right now."});
+        }
         AppFixture app(backendRuns ? backend.baseURL() : QUrl(u"http://127.0.0.1:9/"_qs),
                        SignInSheetSession::factory(program));
         AccountSettingsView settings(app.drafts(), app.session(), app.container.authService(),
