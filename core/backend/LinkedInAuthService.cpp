@@ -200,6 +200,9 @@ QCoro::Task<std::optional<QUrl>> LinkedInAuthService::openAuthorization(QUrl aut
         throw LinkedInAuthError::cancelled();
     }
     if ((*outcome)->error) {
+        if ((*outcome)->error->code() == WebAuthenticationSessionError::Code::missingWindow) {
+            throw LinkedInAuthError::missingWindow();
+        }
         throw *(*outcome)->error;
     }
     co_return (*outcome)->callbackURL;

@@ -13,6 +13,8 @@ QString describe(WebAuthenticationSessionError::Code code, const QString& detail
     case WebAuthenticationSessionError::Code::sheetFailed:
         return detail.isEmpty() ? QStringLiteral("The sign-in window failed.")
                                 : QStringLiteral("The sign-in window failed: %1").arg(detail);
+    case WebAuthenticationSessionError::Code::missingWindow:
+        return QStringLiteral("The sign-in window has no display to open on.");
     }
     return QStringLiteral("The sign-in failed.");
 }

@@ -5,7 +5,8 @@
 namespace quillon {
 
 // How a sign-in sheet can end other than with a callback URL. The connection client turns
-// `canceledLogin` into its own "cancelled" error and passes every other one on unchanged.
+// `canceledLogin` and `missingWindow` into its own errors and passes every other one on
+// unchanged. Descriptions are for the user: no program, path or exit status.
 class WebAuthenticationSessionError : public ServiceError {
 public:
     enum class Code {
@@ -15,6 +16,8 @@ public:
         webContentTerminated = 2,
         // The sheet could not be opened, or went away without an answer; `detail` says why.
         sheetFailed = 3,
+        // The sheet found no display to show itself on.
+        missingWindow = 4,
     };
 
     explicit WebAuthenticationSessionError(Code code, const QString& detail = {});

@@ -29,7 +29,9 @@ void DraftStore::setEditorText(const QString& text) {
 }
 
 void DraftStore::setStatusMessage(const std::optional<QString>& message) {
-    if (m_statusMessage == message) {
+    // A message that repeats the last one is still a new outcome, told again; only clearing
+    // what is already clear is no news.
+    if (!message && !m_statusMessage) {
         return;
     }
     m_statusMessage = message;

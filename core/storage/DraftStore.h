@@ -55,6 +55,7 @@ public:
 Q_SIGNALS:
     void editorTextChanged(const QString& text);
     void draftsChanged();
+    // Also for a message written again unchanged: the same outcome happened once more.
     void statusMessageChanged();
 
 private:

@@ -22,7 +22,9 @@ void LinkedInSessionStore::setToken(std::optional<LinkedInToken> token) {
 }
 
 void LinkedInSessionStore::setStatusMessage(const std::optional<QString>& message) {
-    if (m_statusMessage == message) {
+    // A message that repeats the last one is still a new outcome, told again; only clearing
+    // what is already clear is no news.
+    if (!message && !m_statusMessage) {
         return;
     }
     m_statusMessage = message;

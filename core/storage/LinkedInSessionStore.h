@@ -47,6 +47,7 @@ public:
 
 Q_SIGNALS:
     void tokenChanged();
+    // Also for a message written again unchanged: the same outcome happened once more.
     void statusMessageChanged();
 
 private:

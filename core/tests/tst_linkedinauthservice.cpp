@@ -50,7 +50,7 @@ private:
 // What the scripted sheet does once shown.
 struct SheetScript {
     // stayOpen: shown until dropped, and a drop ends nothing.
-    enum class Ending { callbackURL, nothing, cancel, error, cannotStart, stayOpen };
+    enum class Ending { callbackURL, nothing, cancel, error, noDisplay, cannotStart, stayOpen };
     Ending ending = Ending::nothing;
     QUrl callbackURL;
     // Before it ends, the "person" signs in on the stand-in's page as this member.
@@ -126,6 +126,10 @@ private:
         case Ending::error:
             complete(std::nullopt, WebAuthenticationSessionError(
                                        WebAuthenticationSessionError::Code::webContentTerminated));
+            break;
+        case Ending::noDisplay:
+            complete(std::nullopt, WebAuthenticationSessionError(
+                                       WebAuthenticationSessionError::Code::missingWindow));
             break;
         case Ending::cannotStart:
         case Ending::stayOpen:
@@ -291,6 +295,9 @@ private Q_SLOTS:
                                               << u"LinkedIn authorization was cancelled."_qs;
         QTest::newRow("cannot be shown") << int(SheetScript::Ending::cannotStart) << true
                                          << u"Cannot open LinkedIn authorization."_qs;
+        QTest::newRow("finds no display once started")
+            << int(SheetScript::Ending::noDisplay) << true
+            << u"Cannot open LinkedIn authorization."_qs;
         QTest::newRow("no sheets at all") << int(SheetScript::Ending::nothing) << false
                                           << u"Cannot open LinkedIn authorization."_qs;
         QTest::newRow("the page stops") << int(SheetScript::Ending::error) << true

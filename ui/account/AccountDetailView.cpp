@@ -8,6 +8,7 @@
 #include "ui/kit/LinkedInProfilePhoto.h"
 #include "ui/kit/ScrollPane.h"
 #include "ui/kit/SecondaryButton.h"
+#include "ui/kit/StatusLine.h"
 #include "ui/kit/Surface.h"
 #include "ui/kit/TextLabel.h"
 #include "ui/theme/Metrics.h"
@@ -44,7 +45,7 @@ AccountDetailView::AccountDetailView(DraftStore& draftStore, LinkedInSessionStor
     , m_telemetry(std::move(telemetry))
     , m_card(new Surface(Theme::card()))
     , m_cardColumn(new QVBoxLayout(m_card))
-    , m_status(textLabel({}, quillon::font(TextStyle::subheadline), Theme::secondaryInk()))
+    , m_status(new StatusLine)
     , m_bottomBar(new Surface(Theme::background()))
     , m_deleteButton(new SecondaryButton(u"Delete account"_qs)) {
     setObjectName(u"accountPage"_qs);
@@ -66,8 +67,6 @@ AccountDetailView::AccountDetailView(DraftStore& draftStore, LinkedInSessionStor
     m_cardColumn->setSpacing(12);
     pane->column()->addWidget(m_card);
     m_status->setObjectName(u"statusLine"_qs);
-    m_status->setWordWrap(true);
-    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     pane->column()->addWidget(m_status);
     pane->column()->addStretch(1);
     layout->addWidget(pane, 1);
@@ -188,11 +187,7 @@ void AccountDetailView::refreshCard() {
 }
 
 void AccountDetailView::refreshStatus() {
-    // Verbatim: the member never writes it, but a backend message is shown as sent.
-    const std::optional<QString>& message = m_sessionStore.statusMessage();
-    m_status->setTextFormat(Qt::PlainText);
-    m_status->setText(message.value_or(QString()));
-    m_status->setVisible(message.has_value());
+    m_status->setMessage(m_sessionStore.statusMessage().value_or(QString()));
 }
 
 void AccountDetailView::refreshBottomBar() {

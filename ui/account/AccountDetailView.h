@@ -22,6 +22,7 @@ class DraftStore;
 class LinkedInAuthService;
 class LinkedInSessionStore;
 class SecondaryButton;
+class StatusLine;
 class Surface;
 
 // The account page: who is connected and since when, the last account outcome, "Log out", and
@@ -97,7 +98,7 @@ private:
     QVBoxLayout* m_cardColumn;
     QWidget* m_cardContent = nullptr;
     SecondaryButton* m_logOutButton = nullptr;
-    QLabel* m_status;
+    StatusLine* m_status;
     Surface* m_bottomBar;
     SecondaryButton* m_deleteButton;
     QPointer<DeleteAccountDialog> m_confirmation;

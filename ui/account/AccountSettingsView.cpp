@@ -9,6 +9,7 @@
 #include "ui/kit/PrimaryButton.h"
 #include "ui/kit/ProductLinks.h"
 #include "ui/kit/ScrollPane.h"
+#include "ui/kit/StatusLine.h"
 #include "ui/kit/TextLabel.h"
 #include "ui/theme/Metrics.h"
 #include "ui/theme/Symbols.h"
@@ -89,7 +90,10 @@ AccountSettingsView::AccountSettingsView(DraftStore& draftStore, LinkedInSession
     layout->addWidget(m_navigation);
     connect(&m_sessionStore, &LinkedInSessionStore::tokenChanged, this,
             &AccountSettingsView::refresh);
+    connect(&m_sessionStore, &LinkedInSessionStore::statusMessageChanged, this,
+            &AccountSettingsView::refreshStatus);
     refresh();
+    refreshStatus();
 }
 
 AccountSettingsView::~AccountSettingsView() = default;
@@ -159,6 +163,10 @@ QWidget* AccountSettingsView::rootPage() {
     m_connectButton->setAutoDefault(true);
     connect(m_connectButton, &QPushButton::clicked, this, &AccountSettingsView::connectLinkedIn);
     pane->column()->addWidget(m_connectButton);
+    // Under the button whichever way the account stands: a connect that failed says why.
+    m_status = new StatusLine;
+    m_status->setObjectName(u"statusLine"_qs);
+    pane->column()->addWidget(m_status);
     column->addWidget(pane, 1);
     return page;
 }
@@ -173,6 +181,10 @@ void AccountSettingsView::refresh() {
     m_connectButton->setVisible(!connected);
     m_connectButton->setText(m_isConnecting ? u"Connecting..."_qs : u"Connect LinkedIn"_qs);
     m_connectFocus.setEnabled(m_connectButton, !m_isConnecting);
+}
+
+void AccountSettingsView::refreshStatus() {
+    m_status->setMessage(m_sessionStore.statusMessage().value_or(QString()));
 }
 
 AccountDetailView* AccountSettingsView::accountPage() const {

@@ -21,6 +21,7 @@ class LinkedInAuthService;
 class LinkedInSessionStore;
 class NavigationStack;
 class PrimaryButton;
+class StatusLine;
 
 // The Settings pane, the root of its own navigation: "Connect LinkedIn" while signed out; once
 // connected the community link, "Send feedback" and the round "Account" button that opens the
@@ -65,6 +66,7 @@ private:
 
     QWidget* rootPage();
     void refresh();
+    void refreshStatus();
     void setConnecting(bool connecting);
     void setShowsFeedback(bool shown);
 
@@ -80,6 +82,7 @@ private:
     QPushButton* m_communityRow = nullptr;
     QPushButton* m_feedbackRow = nullptr;
     PrimaryButton* m_connectButton = nullptr;
+    StatusLine* m_status = nullptr;
     NavigationStack* m_navigation;
     QPointer<FeedbackSheet> m_feedbackSheet;
     FocusReturn m_connectFocus;

@@ -12,6 +12,7 @@
 #include "ui/kit/PrimaryButton.h"
 #include "ui/kit/ScrollPane.h"
 #include "ui/kit/SecondaryButton.h"
+#include "ui/kit/StatusLine.h"
 #include "ui/kit/Surface.h"
 #include "ui/kit/TextLabel.h"
 #include "ui/theme/Metrics.h"
@@ -127,8 +128,10 @@ EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStor
     connect(&m_sessionStore, &LinkedInSessionStore::tokenChanged, this,
             &EditorView::refreshProfile);
     connect(m_editor, &QPlainTextEdit::cursorPositionChanged, this, &EditorView::keepCaretInSight);
+    connect(&m_draftStore, &DraftStore::statusMessageChanged, this, &EditorView::refreshStatus);
     refreshText();
     refreshProfile();
+    refreshStatus();
 }
 
 EditorView::~EditorView() = default;
@@ -365,6 +368,12 @@ QWidget* EditorView::bottomBar() {
     auto* column = new QVBoxLayout(bar);
     column->setContentsMargins(Metrics::defaultPadding, 12, Metrics::defaultPadding, 8);
     column->setSpacing(10);
+    // Above the buttons, in sight however far the page is scrolled: what the last save or post
+    // came to.
+    m_status = new StatusLine;
+    m_status->setObjectName(u"statusLine"_qs);
+    m_status->setAlignment(Qt::AlignCenter);
+    column->addWidget(m_status);
     m_saveButton = new SecondaryButton(u"Save draft"_qs);
     m_saveButton->setObjectName(u"saveDraftButton"_qs);
     connect(m_saveButton, &QPushButton::clicked, this, &EditorView::saveDraft);
@@ -381,6 +390,10 @@ void EditorView::refreshText() {
     m_clearButton->setEnabled(hasText);
     m_clearButton->setVisible(hasText);
     m_previewText->setText(previewText());
+}
+
+void EditorView::refreshStatus() {
+    m_status->setMessage(m_draftStore.statusMessage().value_or(QString()));
 }
 
 void EditorView::refreshProfile() {

@@ -26,6 +26,7 @@ class LinkedInSessionStore;
 class PrimaryButton;
 class RichTextEditor;
 class SecondaryButton;
+class StatusLine;
 
 // The Editor pane: the post being written with its format toolbar, a live preview under the
 // member's name, and the bottom bar that saves it as a draft or posts it to LinkedIn,
@@ -94,6 +95,7 @@ private:
     void keepCaretInSight();
     void refreshText();
     void refreshProfile();
+    void refreshStatus();
     void setPosting(bool posting);
 
     DraftStore& m_draftStore;
@@ -113,6 +115,7 @@ private:
     QWidget* m_profileLine = nullptr;
     QVBoxLayout* m_previewColumn = nullptr;
     QLabel* m_previewText = nullptr;
+    StatusLine* m_status = nullptr;
     SecondaryButton* m_saveButton = nullptr;
     PrimaryButton* m_postButton = nullptr;
 };

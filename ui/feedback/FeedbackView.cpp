@@ -8,6 +8,7 @@
 #include "ui/kit/ProductLinks.h"
 #include "ui/kit/ScrollPane.h"
 #include "ui/kit/SecondaryButton.h"
+#include "ui/kit/StatusLine.h"
 #include "ui/kit/Surface.h"
 #include "ui/kit/TextLabel.h"
 #include "ui/theme/Metrics.h"
@@ -200,12 +201,8 @@ QWidget* FeedbackView::form() {
     m_caption->hide();
     column->addWidget(m_caption);
 
-    m_status = textLabel({}, quillon::font(TextStyle::subheadline), Theme::secondaryInk());
+    m_status = new StatusLine;
     m_status->setObjectName(u"statusLine"_qs);
-    m_status->setTextFormat(Qt::PlainText);
-    m_status->setWordWrap(true);
-    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_status->hide();
     column->addWidget(m_status);
 
     m_sendButton = new PrimaryButton(u"Send feedback"_qs);
@@ -401,8 +398,7 @@ void FeedbackView::refreshImageList() {
 
 void FeedbackView::setStatusMessage(const QString& message) {
     m_statusMessage = message;
-    m_status->setText(message);
-    m_status->setVisible(!message.isEmpty());
+    m_status->setMessage(message);
     Q_EMIT statusMessageChanged();
 }
 

@@ -26,6 +26,7 @@ class FeedbackService;
 class LinkedInSessionStore;
 class PrimaryButton;
 class SecondaryButton;
+class StatusLine;
 
 // The feedback form: a title, a message and up to five images, sent to the backend with the
 // connected member as the sender. The picked files are listed, each with a way to remove it;
@@ -121,7 +122,7 @@ private:
     QWidget* m_imageList = nullptr;
     QVBoxLayout* m_imageRows = nullptr;
     QLabel* m_caption = nullptr;
-    QLabel* m_status = nullptr;
+    StatusLine* m_status = nullptr;
     PrimaryButton* m_sendButton = nullptr;
     QPointer<QFileDialog> m_picker;
     FocusReturn m_sendFocus;

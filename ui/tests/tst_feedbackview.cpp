@@ -199,7 +199,8 @@ private Q_SLOTS:
         f.form()->pickImages({four.at(0), f.image(u"5.png"_qs, "5"), f.image(u"6.png"_qs, "6")});
         QCOMPARE(f.form()->selectedImages(), four);
         QCOMPARE(f.form()->statusMessage(), u"Choose at most 5 images."_qs);
-        QVERIFY(f.label("statusLine")->isVisible());
+        // Shown on the event loop's next turn, when a screen reader is told of it.
+        QTRY_VERIFY(f.label("statusLine")->isVisible());
         QCOMPARE(f.form()->attachments().size(), 4);
 
         // One more fits, and the refusal goes.

@@ -158,7 +158,8 @@ void SignInSheetSession::readReplies() {
                                      WebAuthenticationSessionError::Code::webContentTerminated));
             break;
         case SignInSheetReply::Kind::missingWindow:
-            finish(std::nullopt, failed(QStringLiteral("there is no display to show it on.")));
+            finish(std::nullopt, WebAuthenticationSessionError(
+                                     WebAuthenticationSessionError::Code::missingWindow));
             break;
         }
         return;
@@ -170,9 +171,12 @@ void SignInSheetSession::readReplies() {
 
 void SignInSheetSession::processFailed(QProcess::ProcessError error) {
     if (error == QProcess::FailedToStart) {
-        finish(std::nullopt, failed(QStringLiteral("%1 could not be started (%2).")
-                                        .arg(QDir::toNativeSeparators(m_program),
-                                             m_process ? m_process->errorString() : QString())));
+        // The program and the system's reason are for whoever looks after the installation;
+        // the user is told what it means for them.
+        qWarning("The sign-in sheet %s could not be started: %s",
+                 qUtf8Printable(QDir::toNativeSeparators(m_program)),
+                 qUtf8Printable(m_process ? m_process->errorString() : QString()));
+        finish(std::nullopt, failed(QStringLiteral("it could not be opened.")));
     }
 }
 
@@ -185,9 +189,8 @@ void SignInSheetSession::processFinished(int exitCode, QProcess::ExitStatus stat
     if (status == QProcess::CrashExit) {
         finish(std::nullopt, failed(QStringLiteral("it closed unexpectedly.")));
     } else {
-        finish(
-            std::nullopt,
-            failed(QStringLiteral("it closed without an answer (exit status %1).").arg(exitCode)));
+        qWarning("The sign-in sheet ended with exit status %d and no answer.", exitCode);
+        finish(std::nullopt, failed(QStringLiteral("it closed without an answer.")));
     }
 }
 

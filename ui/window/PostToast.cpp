@@ -1,5 +1,6 @@
 #include "ui/window/PostToast.h"
 
+#include "ui/kit/NotificationAccessible.h"
 #include "ui/theme/Theme.h"
 #include "ui/theme/Typography.h"
 
@@ -21,6 +22,9 @@ PostToast::PostToast(QWidget* parent)
     : QWidget(parent)
     , m_text(u"Posted to LinkedIn"_qs)
     , m_shadow(new QGraphicsDropShadowEffect(this)) {
+    NotificationAccessible::installFactory();
+    // The text is painted; this is what a screen reader says.
+    setAccessibleName(m_text);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFont(quillon::font(TextStyle::subheadline, QFont::DemiBold));
     // One widget, one effect: the fade is painted, so the shadow can be the graphics effect.

@@ -8,9 +8,11 @@ class QPropertyAnimation;
 namespace quillon {
 
 // The short-lived "Posted to LinkedIn" capsule at the top centre of the window. It fades in
-// while moving down from the top edge, and leaves the same way.
+// while moving down from the top edge, and leaves the same way. Screen readers hear it as a
+// notification when it appears.
 class PostToast : public QWidget {
     Q_OBJECT
+    Q_CLASSINFO("accessibleRole", "notification")
     Q_PROPERTY(qreal progress READ progress WRITE setProgress)
 
 public:
