@@ -171,10 +171,7 @@ private Q_SLOTS:
 
     void anOpenedDraftSurvivesOneEditorChoice() {
         Window w;
-        w.app.drafts().setEditorText(u"opened body"_qs);
-        w.app.drafts().saveDraft();
-        const Draft stored = w.app.drafts().drafts().first();
-        w.app.drafts().resetEditor();
+        const Draft stored = w.saveDraft(u"opened body"_qs);
         w.show();
         w.clickSidebar(Section::drafts);
         auto* drafts = qobject_cast<DraftsView*>(w.view.currentPane());
@@ -574,9 +571,7 @@ private Q_SLOTS:
 
     void anOpenedDraftGetsTheCaret() {
         Window w;
-        w.app.drafts().setEditorText(u"opened body"_qs);
-        w.app.drafts().saveDraft();
-        w.app.drafts().resetEditor();
+        w.saveDraft(u"opened body"_qs);
         w.show();
         w.clickSidebar(Section::drafts);
         auto* open = w.view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_qs);
