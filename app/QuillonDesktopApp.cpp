@@ -5,6 +5,7 @@
 #include "core/app/AppConfiguration.h"
 #include "core/app/AppContainer.h"
 #include "core/app/AppTelemetry.h"
+#include "core/storage/DraftStore.h"
 #include "crashreporting/CrashReporting.h"
 #include "ui/websignin/SignInSheetSession.h"
 #include "ui/window/MainWindow.h"
@@ -35,6 +36,15 @@ QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle,
     platform.webAuthenticationSessions =
         SignInSheetSession::factory(SignInSheetSession::installedProgram());
     m_container = std::make_unique<AppContainer>(configuration, std::move(platform));
+    // Every way out keeps the unsaved editor text: a quit, and the desktop session ending
+    // (which may end the process without a quit). A kill is covered by the store's pause.
+    DraftStore* drafts = &m_container->draftStore();
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, drafts,
+                     &DraftStore::keepUnsavedText);
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        QObject::connect(gui, &QGuiApplication::commitDataRequest, drafts,
+                         [drafts] { drafts->keepUnsavedText(); });
+    }
 
     m_iconFallback =
         bundle.pathForResource(QStringLiteral("dev.tovrel.quillon"), QStringLiteral("svg"));

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <QTimer>
 
 using namespace quillon;
 
@@ -145,6 +146,38 @@ private Q_SLOTS:
         container.linkedInSessionStore().signOut();
         QCOMPARE(container.draftStore().ownerID(), std::nullopt);
         QVERIFY(container.draftStore().drafts().isEmpty());
+    }
+
+    // Leaving the event loop, as a quit does, keeps the unsaved text for the next start.
+    void quittingKeepsUnsavedTextForTheNextStart() {
+        QTemporaryDir resources;
+        QFile file(resources.filePath(u"AppConfiguration.plist"_qs));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(validConfiguration);
+        file.close();
+        const QString typed = u"typed, then quit"_qs;
+        QString defaultsFile;
+        {
+            QuillonDesktopApp app{AppBundle(resources.path())};
+            MainWindow& window = app.showWindow();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            app.container().draftStore().setEditorText(typed);
+            // Only the loop ends: no window is closed, and the pause is far from over.
+            QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+            QCOMPARE(QCoreApplication::exec(), 0);
+            defaultsFile = standardUserDefaults()->fileName();
+        }
+        // The file as the next process finds it.
+        const QString copy = resources.filePath(u"next-start.ini"_qs);
+        QVERIFY(QFile::copy(defaultsFile, copy));
+        UserDefaultsDraftRepository repository(
+            u"test.drafts"_qs, std::make_shared<QSettings>(copy, QSettings::IniFormat));
+        QCOMPARE(repository.loadUnsavedText().value_or(UnsavedText()).text, typed);
+
+        QuillonDesktopApp next{AppBundle(resources.path())};
+        MainWindow& window = next.showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(next.container().draftStore().editorText(), typed);
     }
 };
 

@@ -15,6 +15,12 @@ DraftStore::DraftStore(std::shared_ptr<DraftRepository> repository, TelemetrySin
     , m_draftRepository(std::move(repository))
     , m_telemetry(std::move(telemetry)) {
     m_drafts = m_draftRepository->loadDrafts(std::nullopt);
+    m_unsavedTextTimer.setSingleShot(true);
+    m_unsavedTextTimer.setInterval(unsavedTextPause);
+    connect(&m_unsavedTextTimer, &QTimer::timeout, this, &DraftStore::keepUnsavedText);
+    // A save or a deleted draft can change what is unsaved as much as typing does.
+    connect(this, &DraftStore::editorTextChanged, this, &DraftStore::keepUnsavedTextAfterPause);
+    connect(this, &DraftStore::draftsChanged, this, &DraftStore::keepUnsavedTextAfterPause);
 }
 
 DraftStore::~DraftStore() = default;
@@ -25,6 +31,7 @@ void DraftStore::setEditorText(const QString& text) {
         return;
     }
     m_editorText = text;
+    m_showsPostedText = false;
     Q_EMIT editorTextChanged(m_editorText);
 }
 
@@ -47,6 +54,15 @@ void DraftStore::setOwner(const std::optional<QString>& memberID) {
     if (memberID == m_ownerID) {
         return;
     }
+    // Judged against the previous owner's list, which holds the bound draft.
+    if (hasUnsavedText()) {
+        // The text stays as a new post: the draft it edits is not the new owner's.
+        m_editingDraftID.reset();
+        m_ownerID = memberID;
+        setDrafts(m_draftRepository->loadDrafts(m_ownerID));
+        setStatusMessage(std::nullopt);
+        return;
+    }
     m_ownerID = memberID;
     setDrafts(m_draftRepository->loadDrafts(m_ownerID));
     resetEditor();
@@ -56,6 +72,79 @@ void DraftStore::resetEditor() {
     setEditorText(initialEditorText());
     m_editingDraftID.reset();
     setStatusMessage(std::nullopt);
+}
+
+void DraftStore::resetEditorUnlessUnsaved() {
+    if (!hasUnsavedText()) {
+        resetEditor();
+    }
+}
+
+bool DraftStore::hasUnsavedText() const {
+    if (m_showsPostedText) {
+        return false;
+    }
+    // Trimmed and canonically compared, as a save compares: what a save would not store is
+    // stored already.
+    const QString body = unicode::trimmedWhitespaceAndNewlines(m_editorText);
+    if (body.isEmpty() || body == initialEditorText()) {
+        return false;
+    }
+    if (!m_editingDraftID) {
+        return true;
+    }
+    const auto it = std::find_if(m_drafts.begin(), m_drafts.end(),
+                                 [this](const Draft& d) { return d.id == *m_editingDraftID; });
+    return it == m_drafts.end() || !unicode::canonicallyEqual(it->body, body);
+}
+
+void DraftStore::notePosted(const QString& text) {
+    // Text typed while the post was on its way is not what was posted.
+    m_showsPostedText =
+        unicode::canonicallyEqual(unicode::trimmedWhitespaceAndNewlines(m_editorText),
+                                  unicode::trimmedWhitespaceAndNewlines(text));
+    keepUnsavedText();
+}
+
+void DraftStore::restoreUnsavedText() {
+    if (m_keepsUnsavedText) {
+        return;
+    }
+    m_keepsUnsavedText = true;
+    m_keptUnsavedText = m_draftRepository->loadUnsavedText();
+    if (m_keptUnsavedText && !hasUnsavedText()) {
+        const UnsavedText& kept = *m_keptUnsavedText;
+        // Bound again only to a draft of the owner it was written for that is still there.
+        const bool bound = kept.draftID && kept.ownerID == m_ownerID &&
+                           std::any_of(m_drafts.begin(), m_drafts.end(),
+                                       [&kept](const Draft& d) { return d.id == *kept.draftID; });
+        m_editingDraftID = bound ? kept.draftID : std::nullopt;
+        setEditorText(kept.text);
+    }
+    // What was kept may be saved by now (a save just before the process ended).
+    keepUnsavedTextAfterPause();
+}
+
+void DraftStore::keepUnsavedTextAfterPause() {
+    if (m_keepsUnsavedText) {
+        m_unsavedTextTimer.start();
+    }
+}
+
+void DraftStore::keepUnsavedText() {
+    m_unsavedTextTimer.stop();
+    if (!m_keepsUnsavedText) {
+        return;
+    }
+    std::optional<UnsavedText> unsaved;
+    if (hasUnsavedText()) {
+        unsaved = UnsavedText{m_editorText, m_ownerID, m_editingDraftID};
+    }
+    if (unsaved == m_keptUnsavedText) {
+        return;
+    }
+    m_draftRepository->saveUnsavedText(unsaved);
+    m_keptUnsavedText = std::move(unsaved);
 }
 
 void DraftStore::saveDraft() {
@@ -110,6 +199,8 @@ void DraftStore::newPost() {
     setEditorText(QString());
     m_editingDraftID.reset();
     setStatusMessage(std::nullopt);
+    // The user chose to clear: the kept text goes at once, not after a pause.
+    keepUnsavedText();
 }
 
 void DraftStore::openDraft(const Draft& draft) {
@@ -152,6 +243,9 @@ void DraftStore::clearAllLocal(const std::optional<QString>& ownerID) {
     m_ownerID.reset();
     setDrafts({});
     resetEditor();
+    // The account's text goes with its drafts, whether or not it was kept yet.
+    m_draftRepository->saveUnsavedText(std::nullopt);
+    m_keptUnsavedText.reset();
 }
 
 } // namespace quillon

@@ -33,4 +33,25 @@ void UserDefaultsDraftRepository::deleteDrafts(const std::optional<QString>& own
     m_defaults->sync();
 }
 
+QString UserDefaultsDraftRepository::unsavedTextKey() const {
+    return m_key + QStringLiteral(".unsavedText");
+}
+
+std::optional<UnsavedText> UserDefaultsDraftRepository::loadUnsavedText() {
+    const QVariant value = m_defaults->value(unsavedTextKey());
+    if (value.typeId() != QMetaType::QByteArray) {
+        return std::nullopt;
+    }
+    return UnsavedText::fromJson(value.toByteArray());
+}
+
+void UserDefaultsDraftRepository::saveUnsavedText(const std::optional<UnsavedText>& unsaved) {
+    if (unsaved) {
+        m_defaults->setValue(unsavedTextKey(), unsaved->toJson());
+    } else {
+        m_defaults->remove(unsavedTextKey());
+    }
+    m_defaults->sync();
+}
+
 } // namespace quillon

@@ -1,3 +1,4 @@
+#include "core/model/UnicodeText.h"
 #include "core/storage/DraftStore.h"
 #include "core/storage/UserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
@@ -55,6 +56,28 @@ struct Fixture {
             result.append(d.body);
         }
         return result;
+    }
+    // The unsaved text as the next start would find it in the file on disk.
+    std::optional<UnsavedText> keptOnDisk() const {
+        const QString copy = dir.filePath(u"copy.ini"_qs);
+        QFile::remove(copy);
+        if (!QFile::copy(defaults->fileName(), copy)) {
+            return std::nullopt;
+        }
+        return UserDefaultsDraftRepository(u"drafts"_qs,
+                                           std::make_shared<QSettings>(copy, QSettings::IniFormat))
+            .loadUnsavedText();
+    }
+    // A new launch over the same file: the owner set, then the kept text restored.
+    std::unique_ptr<DraftStore> nextLaunch(const std::optional<QString>& owner) const {
+        auto store = std::make_unique<DraftStore>(
+            std::make_shared<UserDefaultsDraftRepository>(
+                u"drafts"_qs,
+                std::make_shared<QSettings>(defaults->fileName(), userDefaultsFormat())),
+            TelemetrySink{});
+        store->setOwner(owner);
+        store->restoreUnsavedText();
+        return store;
     }
     QStringList storedBodies(const std::optional<QString>& owner) const {
         QStringList result;
@@ -251,6 +274,216 @@ private Q_SLOTS:
 
         f.store.setOwner(std::nullopt);
         QCOMPARE(f.bodies(), QStringList{u"signed out"_qs});
+    }
+
+    // What a change of owner keeps: only what a reset would lose.
+    void anOwnerChangeKeepsOnlyUnsavedText_data() {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("a typed new post") << u"typed"_qs << true;
+        QTest::newRow("an opened draft, edited") << u"edited draft"_qs << true;
+        QTest::newRow("a deleted draft's text") << u"deleted draft"_qs << true;
+        QTest::newRow("text typed while a post was on its way")
+            << u"typed after posting"_qs << true;
+        QTest::newRow("the initial text") << u"initial"_qs << false;
+        QTest::newRow("the initial text with spaces") << u"initial, spaced"_qs << false;
+        QTest::newRow("blank") << u"blank"_qs << false;
+        QTest::newRow("an opened draft") << u"opened draft"_qs << false;
+        QTest::newRow("an opened draft, only spaces added") << u"spaced draft"_qs << false;
+        QTest::newRow("an opened draft, canonically equal") << u"canonical draft"_qs << false;
+        QTest::newRow("a saved new post") << u"saved"_qs << false;
+        QTest::newRow("a posted text") << u"posted"_qs << false;
+    }
+    void anOwnerChangeKeepsOnlyUnsavedText() {
+        QFETCH(QString, state);
+        QFETCH(bool, kept);
+        Fixture f;
+        f.write(u"caf\u00e9 draft"_qs);
+        const Draft draft = f.store.drafts().first();
+        f.store.resetEditor();
+        if (state == u"typed") {
+            f.store.setEditorText(u"half a thought"_qs);
+        } else if (state == u"edited draft") {
+            f.store.openDraft(draft);
+            f.store.setEditorText(draft.body + u", more"_qs);
+        } else if (state == u"deleted draft") {
+            f.store.openDraft(draft);
+            f.store.deleteDraft(draft.id);
+        } else if (state == u"typed after posting") {
+            f.store.setEditorText(u"posted, then more"_qs);
+            f.store.notePosted(u"posted"_qs);
+        } else if (state == u"initial, spaced") {
+            f.store.setEditorText(DraftStore::initialEditorText() + u"  \n"_qs);
+        } else if (state == u"blank") {
+            f.store.setEditorText(u" \n\t"_qs);
+        } else if (state == u"opened draft") {
+            f.store.openDraft(draft);
+        } else if (state == u"spaced draft") {
+            f.store.openDraft(draft);
+            f.store.setEditorText(u"  "_qs + draft.body + u"\n"_qs);
+        } else if (state == u"canonical draft") {
+            f.store.openDraft(draft);
+            f.store.setEditorText(u"cafe\u0301 draft"_qs);
+        } else if (state == u"saved") {
+            f.write(u"saved post"_qs);
+        } else if (state == u"posted") {
+            f.store.setEditorText(u"  posted  "_qs);
+            f.store.notePosted(u"  posted  "_qs);
+        }
+        const QString before = f.store.editorText();
+        QCOMPARE(f.store.hasUnsavedText(), kept);
+
+        f.store.setOwner(u"member-1"_qs);
+        QCOMPARE(f.store.ownerID(), std::optional<QString>(u"member-1"_qs));
+        QVERIFY(f.store.drafts().isEmpty());
+        QCOMPARE(f.store.editorText(), kept ? before : DraftStore::initialEditorText());
+        // Either way the editor is no longer bound to the signed-out list's draft.
+        QCOMPARE(f.store.editingDraftID(), std::nullopt);
+        QCOMPARE(f.store.statusMessage(), std::nullopt);
+        QCOMPARE(f.storedBodies(std::nullopt).contains(u"caf\u00e9 draft"_qs),
+                 state != u"deleted draft");
+    }
+
+    void keptTextSavesAsANewDraftOfTheNewOwner() {
+        Fixture f;
+        f.write(u"signed-out draft"_qs);
+        f.store.setEditorText(u"signed-out draft, edited"_qs);
+        f.store.setOwner(u"member-1"_qs);
+        f.store.saveDraft();
+        QCOMPARE(f.storedBodies(u"member-1"_qs), QStringList{u"signed-out draft, edited"_qs});
+        QCOMPARE(f.storedBodies(std::nullopt), QStringList{u"signed-out draft"_qs});
+    }
+
+    // Unsaved text left at a quit is in the editor at the next start.
+    void unsavedTextComesBackAtTheNextStart_data() {
+        QTest::addColumn<std::optional<QString>>("owner");
+        QTest::addColumn<bool>("openedDraft");
+        QTest::addColumn<std::optional<QString>>("nextOwner");
+        QTest::addColumn<QString>("text");
+        const std::optional<QString> none;
+        const std::optional<QString> member(u"member-1"_qs);
+        QTest::newRow("a new post, signed out") << none << false << none << u" new \n"_qs;
+        QTest::newRow("a member's edited draft, bound again")
+            << member << true << member << u"edited"_qs;
+        QTest::newRow("a member's edited draft, signed out since: a new post")
+            << member << true << none << u"edited"_qs;
+        QTest::newRow("odd characters")
+            << none << false << none << u"\uFEFFa\u0000b\U0001F680\uFFFF"_qs;
+    }
+    void unsavedTextComesBackAtTheNextStart() {
+        QFETCH(std::optional<QString>, owner);
+        QFETCH(bool, openedDraft);
+        QFETCH(std::optional<QString>, nextOwner);
+        QFETCH(QString, text);
+        Fixture f;
+        f.store.setOwner(owner);
+        f.store.restoreUnsavedText();
+        std::optional<QUuid> draftID;
+        if (openedDraft) {
+            f.write(u"draft"_qs);
+            draftID = f.store.editingDraftID();
+        }
+        f.store.setEditorText(text);
+        f.store.keepUnsavedText();
+        QCOMPARE(f.keptOnDisk(), std::optional<UnsavedText>({text, owner, draftID}));
+
+        const auto next = f.nextLaunch(nextOwner);
+        QCOMPARE(next->editorText(), text);
+        const bool bound = openedDraft && owner == nextOwner;
+        QCOMPARE(next->editingDraftID(), bound ? draftID : std::nullopt);
+        // Saving it goes where it would have gone before the quit: into the bound draft, or
+        // as a new one.
+        next->saveDraft();
+        QCOMPARE(next->drafts().size(), 1);
+        QCOMPARE(next->drafts().first().body, unicode::trimmedWhitespaceAndNewlines(text));
+        QCOMPARE(std::optional<QUuid>(next->drafts().first().id) == draftID, bound);
+    }
+
+    void nothingIsKeptBeforeTheKeptTextWasRestored() {
+        Fixture f;
+        f.store.restoreUnsavedText();
+        f.store.setEditorText(u"from the last run"_qs);
+        f.store.keepUnsavedText();
+        // The next launch, before its window put the text back.
+        DraftStore early(f.repository, {});
+        early.setEditorText(u"not yet shown"_qs);
+        early.keepUnsavedText();
+        early.resetEditor();
+        early.keepUnsavedText();
+        QCOMPARE(f.keptOnDisk()->text, u"from the last run"_qs);
+        early.restoreUnsavedText();
+        QCOMPARE(early.editorText(), u"from the last run"_qs);
+    }
+
+    // Text that rests is kept without any quit, so a killed process loses at most the pause.
+    void restingTextIsKeptAfterAPause() {
+        Fixture f;
+        f.store.restoreUnsavedText();
+        for (const QString& typed : {u"H"_qs, u"He"_qs, u"Hello"_qs}) {
+            f.store.setEditorText(typed);
+        }
+        // Not per keystroke.
+        QCOMPARE(f.keptOnDisk(), std::nullopt);
+        QTRY_COMPARE(f.keptOnDisk(),
+                     std::optional<UnsavedText>({u"Hello"_qs, std::nullopt, std::nullopt}));
+        QCOMPARE(f.nextLaunch(std::nullopt)->editorText(), u"Hello"_qs);
+    }
+
+    // Once the text is stored, posted, cleared or the account deleted, nothing comes back.
+    void keptTextGoesOnceNothingIsUnsaved_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("atOnce");
+        QTest::newRow("saved") << u"save"_qs << false;
+        QTest::newRow("cleared") << u"clear"_qs << true;
+        QTest::newRow("posted") << u"post"_qs << true;
+        QTest::newRow("account deleted") << u"delete account"_qs << true;
+    }
+    void keptTextGoesOnceNothingIsUnsaved() {
+        QFETCH(QString, action);
+        QFETCH(bool, atOnce);
+        Fixture f;
+        // Another account's drafts stay in the file: the INI writer cannot write an empty one.
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        f.repository->saveDrafts({{QUuid::createUuid(), u"other's"_qs, now, now}}, u"member-2"_qs);
+        f.store.setOwner(u"member-1"_qs);
+        f.store.restoreUnsavedText();
+        f.store.setEditorText(u"words"_qs);
+        f.store.keepUnsavedText();
+        QVERIFY(f.keptOnDisk());
+        if (action == u"save") {
+            f.store.saveDraft();
+        } else if (action == u"clear") {
+            f.store.newPost();
+        } else if (action == u"post") {
+            f.store.dropEditingDraft();
+            f.store.notePosted(u"words"_qs);
+        } else {
+            f.store.clearAllLocal(u"member-1"_qs);
+        }
+        QVERIFY(!f.store.hasUnsavedText());
+        if (atOnce) {
+            QCOMPARE(f.keptOnDisk(), std::nullopt);
+        } else {
+            QTRY_COMPARE(f.keptOnDisk(), std::nullopt);
+        }
+        const auto next = f.nextLaunch(
+            action == u"delete account" ? std::nullopt : std::optional<QString>(u"member-1"_qs));
+        QCOMPARE(next->editorText(), DraftStore::initialEditorText());
+    }
+
+    void anUnreadableKeptTextIsNone_data() {
+        QTest::addColumn<QVariant>("stored");
+        QTest::newRow("not JSON") << QVariant(QByteArray("{oops"));
+        QTest::newRow("no text") << QVariant(QByteArray(R"({"ownerId":"m"})"));
+        QTest::newRow("text instead of bytes") << QVariant(u"{\"text\":\"t\"}"_qs);
+    }
+    void anUnreadableKeptTextIsNone() {
+        QFETCH(QVariant, stored);
+        Fixture f;
+        f.defaults->setValue(u"drafts.unsavedText"_qs, stored);
+        f.defaults->sync();
+        QCOMPARE(f.repository->loadUnsavedText(), std::nullopt);
+        QCOMPARE(f.nextLaunch(std::nullopt)->editorText(), DraftStore::initialEditorText());
     }
 
     void clearAllLocalRemovesBothEntries() {

@@ -478,7 +478,7 @@ void EditorView::post() {
     }
     report(m_telemetry, AppTelemetryEvent::postStarted);
     setPosting(true);
-    // Taken now: connecting first changes the drafts owner, which resets the editor to the
+    // Taken now: connecting first changes the drafts owner, which may reset the editor to the
     // new member's fresh post before the text would be read.
     const QString text = m_draftStore.editorText();
     // Not awaited: the task runs on, on this thread, after the click has returned.
@@ -543,6 +543,7 @@ QCoro::Task<> EditorView::publish(const PostContext& context) {
 
 void EditorView::postDidSucceed(const PostContext& context) {
     context.draftStore.dropEditingDraft();
+    context.draftStore.notePosted(context.text);
     context.draftStore.setStatusMessage(u"Posted to LinkedIn"_qs);
     if (context.view) {
         context.view->setPosting(false);

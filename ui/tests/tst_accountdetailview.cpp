@@ -192,6 +192,11 @@ private Q_SLOTS:
         p.app.storeDraft(std::nullopt, u"signed-out draft"_qs);
         QVERIFY(p.app.defaults->contains(u"drafts.m1"_qs));
         QVERIFY(p.app.defaults->contains(u"drafts.signed-out"_qs));
+        // Unsaved text, kept for the next start.
+        p.app.drafts().restoreUnsavedText();
+        p.app.drafts().setEditorText(u"unsaved words"_qs);
+        p.app.drafts().keepUnsavedText();
+        QVERIFY(p.app.defaults->contains(u"drafts.unsavedText"_qs));
         // A copy the keyring would share with other machines.
         SecretServiceKeychain keychain(std::chrono::seconds(5));
         QCOMPARE(keychain.add({keychainService, tokenKey, KeychainBackend::Synchronizable::yes},
@@ -212,8 +217,10 @@ private Q_SLOTS:
         QCOMPARE(p.sentMemberID("/api/account/delete"), std::string("m1"));
         QVERIFY(!p.app.defaults->contains(u"drafts.m1"_qs));
         QVERIFY(!p.app.defaults->contains(u"drafts.signed-out"_qs));
+        QVERIFY(!p.app.defaults->contains(u"drafts.unsavedText"_qs));
         QVERIFY(p.app.drafts().drafts().isEmpty());
         QCOMPARE(p.app.drafts().ownerID(), std::nullopt);
+        QCOMPARE(p.app.drafts().editorText(), DraftStore::initialEditorText());
         QCOMPARE(tokenAfterRestart(), std::nullopt);
         QByteArray data;
         QCOMPARE(keychain.copyMatching(

@@ -5,11 +5,13 @@
 #include "ui/tests/AppFixture.h"
 #include "ui/window/FeedbackButton.h"
 #include "ui/window/MainSplitView.h"
+#include "ui/window/MainWindow.h"
 #include "ui/window/PostToast.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -37,6 +39,14 @@ struct Window {
         view.resize(900, 650);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
+    }
+
+    // Saves `body` as a draft of the store's owner, then leaves a fresh editor.
+    Draft saveDraft(const QString& body) {
+        app.drafts().setEditorText(body);
+        app.drafts().saveDraft();
+        app.drafts().resetEditor();
+        return app.drafts().drafts().first();
     }
 
     // A click on the sidebar row, the way a user chooses a section.
@@ -75,27 +85,93 @@ private Q_SLOTS:
         QCOMPARE(titles, QStringList({u"Insights"_qs, u"Drafts"_qs, u"Editor"_qs, u"Settings"_qs}));
     }
 
-    void choosingEditorStartsAFreshPost() {
+    // Choosing Editor again starts a fresh post only when that loses nothing.
+    void choosingEditorKeepsUnsavedText_data() {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("typed") << u"typed"_qs << true;
+        QTest::newRow("an opened draft, edited") << u"edited draft"_qs << true;
+        QTest::newRow("the initial text") << u"initial"_qs << false;
+        QTest::newRow("cleared with the clear button") << u"cleared"_qs << false;
+        QTest::newRow("saved") << u"saved"_qs << false;
+    }
+    void choosingEditorKeepsUnsavedText() {
+        QFETCH(QString, state);
+        QFETCH(bool, kept);
         Window w;
         w.show();
-        w.clickSidebar(Section::drafts);
-        QCOMPARE(w.view.selection(), Section::drafts);
-        QVERIFY(qobject_cast<DraftsView*>(w.view.currentPane()));
-        w.app.drafts().setEditorText(u"half a thought"_qs);
-        w.app.drafts().setStatusMessage(u"Draft saved"_qs);
+        const Draft draft = w.saveDraft(u"stored body"_qs);
+        if (state == u"edited draft") {
+            w.clickSidebar(Section::drafts);
+            QTest::mouseClick(
+                w.view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_qs),
+                Qt::LeftButton);
+        }
+        auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
+        QVERIFY(editor);
+        RichTextEditor* text = editor->editor();
+        text->setFocus(Qt::OtherFocusReason);
+        if (state == u"typed") {
+            QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(text, u"half a thought"_qs);
+        } else if (state == u"edited draft") {
+            QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClicks(text, u", edited"_qs);
+        } else if (state == u"cleared") {
+            QTest::keyClicks(text, u" and more"_qs);
+            QTest::mouseClick(editor->findChild<QAbstractButton*>(u"clearPostButton"_qs),
+                              Qt::LeftButton);
+            QCOMPARE(w.app.drafts().editorText(), QString());
+        } else if (state == u"saved") {
+            QTest::keyClicks(text, u" and more"_qs);
+            QTest::keyClick(text, Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Draft saved"_qs));
+        }
+        const QString before = w.app.drafts().editorText();
+        const std::optional<QUuid> binding = w.app.drafts().editingDraftID();
 
+        // Away twice, so an opened draft no longer counts as just opened.
+        w.clickSidebar(Section::drafts);
+        w.clickSidebar(Section::insights);
         w.clickSidebar(Section::editor);
         QCOMPARE(w.view.selection(), Section::editor);
-        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
-        QCOMPARE(w.app.drafts().statusMessage(), std::nullopt);
+        editor = qobject_cast<EditorView*>(w.view.currentPane());
+        QVERIFY(editor);
+        const QString expected = kept ? before : DraftStore::initialEditorText();
+        QCOMPARE(w.app.drafts().editorText(), expected);
+        QCOMPARE(editor->editor()->toPlainText(), expected);
+        QCOMPARE(w.app.drafts().editingDraftID(), kept ? binding : std::nullopt);
+        if (state == u"edited draft") {
+            QCOMPARE(binding, std::optional<QUuid>(draft.id));
+            // Still the same draft: saving updates it.
+            w.app.drafts().saveDraft();
+            QCOMPARE(bodies(w.app.repository().loadDrafts(std::nullopt)),
+                     QStringList{u"stored body, edited"_qs});
+        }
+    }
+
+    void arrowingThroughTheSidebarKeepsTypedText() {
+        Window w;
+        w.show();
+        auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
+        editor->editor()->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(editor->editor(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor->editor(), u"typed, then looked around"_qs);
+        w.view.sidebar()->setFocus(Qt::BacktabFocusReason);
+        for (const Qt::Key key :
+             {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}) {
+            QTest::keyClick(w.view.sidebar(), key);
+        }
+        QCOMPARE(w.view.selection(), Section::editor);
+        editor = qobject_cast<EditorView*>(w.view.currentPane());
+        QVERIFY(editor);
+        QCOMPARE(editor->editor()->toPlainText(), u"typed, then looked around"_qs);
+        QCOMPARE(w.app.drafts().editorText(), u"typed, then looked around"_qs);
     }
 
     void anOpenedDraftSurvivesOneEditorChoice() {
         Window w;
-        w.app.drafts().setEditorText(u"opened body"_qs);
-        w.app.drafts().saveDraft();
-        const Draft stored = w.app.drafts().drafts().first();
-        w.app.drafts().resetEditor();
+        const Draft stored = w.saveDraft(u"opened body"_qs);
         w.show();
         w.clickSidebar(Section::drafts);
         auto* drafts = qobject_cast<DraftsView*>(w.view.currentPane());
@@ -156,21 +232,141 @@ private Q_SLOTS:
         QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(u"m1"_qs));
         QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"draft of m1"_qs});
 
-        // A new token for the same member is no change of member.
-        w.app.drafts().setEditorText(u"still writing"_qs);
+        // A new token for the same member is no change of member: the opened draft stays
+        // bound.
+        w.app.drafts().openDraft(w.app.drafts().drafts().first());
+        const std::optional<QUuid> opened = w.app.drafts().editingDraftID();
         w.app.session().save(tokenFor(u"m1"_qs, u"Renamed"_qs));
-        QCOMPARE(w.app.drafts().editorText(), u"still writing"_qs);
+        QCOMPARE(w.app.drafts().editorText(), u"draft of m1"_qs);
+        QCOMPARE(w.app.drafts().editingDraftID(), opened);
 
+        // With nothing unsaved, another member's list comes with a fresh post.
         w.app.session().save(tokenFor(u"m2"_qs));
         QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(u"m2"_qs));
         QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"draft of m2"_qs});
         QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
+        QCOMPARE(w.app.drafts().editingDraftID(), std::nullopt);
 
-        w.app.drafts().setEditorText(u"before signing out"_qs);
         w.app.session().signOut();
         QCOMPARE(w.app.drafts().ownerID(), std::nullopt);
         QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"signed-out draft"_qs});
         QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
+    }
+
+    // A sign-in, a log-out or another member changes the drafts list, never the typed text.
+    void anOwnerChangeKeepsTypedText_data() {
+        QTest::addColumn<std::optional<QString>>("from");
+        QTest::addColumn<std::optional<QString>>("to");
+        QTest::addColumn<bool>("openedDraft");
+        const std::optional<QString> none;
+        const std::optional<QString> m1(u"m1"_qs);
+        const std::optional<QString> m2(u"m2"_qs);
+        QTest::newRow("sign-in, a new post") << none << m1 << false;
+        QTest::newRow("sign-in, an edited signed-out draft") << none << m1 << true;
+        QTest::newRow("log-out, a new post") << m1 << none << false;
+        QTest::newRow("log-out, an edited draft of the member") << m1 << none << true;
+        QTest::newRow("another member") << m1 << m2 << true;
+    }
+    void anOwnerChangeKeepsTypedText() {
+        QFETCH(std::optional<QString>, from);
+        QFETCH(std::optional<QString>, to);
+        QFETCH(bool, openedDraft);
+        Window w;
+        const auto owned = [](const std::optional<QString>& owner) {
+            return u"draft of "_qs + owner.value_or(u"nobody"_qs);
+        };
+        w.app.storeDraft(to, owned(to));
+        if (from) {
+            w.app.session().save(tokenFor(*from));
+        }
+        w.show();
+        w.saveDraft(owned(from));
+        if (openedDraft) {
+            w.clickSidebar(Section::drafts);
+            QTest::mouseClick(
+                w.view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_qs),
+                Qt::LeftButton);
+        }
+        auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
+        QVERIFY(editor);
+        editor->editor()->setFocus(Qt::OtherFocusReason);
+        // Over the fresh post's text, or after the draft's.
+        QTest::keyClick(editor->editor(), openedDraft ? Qt::Key_End : Qt::Key_A,
+                        Qt::ControlModifier);
+        QTest::keyClicks(editor->editor(), u"typed"_qs);
+        const QString typed = w.app.drafts().editorText();
+        QCOMPARE(typed, openedDraft ? owned(from) + u"typed"_qs : u"typed"_qs);
+
+        if (to) {
+            w.app.session().save(tokenFor(*to));
+        } else {
+            w.app.session().signOut();
+        }
+        QCOMPARE(w.app.drafts().ownerID(), to);
+        QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{owned(to)});
+        QCOMPARE(w.app.drafts().editorText(), typed);
+        QCOMPARE(editor->editor()->toPlainText(), typed);
+        // Now a new post of the new owner: the old owner's draft is left as it was.
+        QCOMPARE(w.app.drafts().editingDraftID(), std::nullopt);
+        w.app.drafts().saveDraft();
+        QCOMPARE(bodies(w.app.repository().loadDrafts(to)), QStringList({typed, owned(to)}));
+        QCOMPARE(bodies(w.app.repository().loadDrafts(from)), QStringList{owned(from)});
+    }
+
+    // Closing the window keeps unsaved text; the next start's window shows it again.
+    void unsavedTextComesBackAfterTheWindowCloses_data() {
+        QTest::addColumn<bool>("openedDraft");
+        QTest::newRow("a new post") << false;
+        QTest::newRow("an edited draft, bound again") << true;
+    }
+    void unsavedTextComesBackAfterTheWindowCloses() {
+        QFETCH(bool, openedDraft);
+        AppFixture app;
+        const QString copy = app.dir.filePath(u"next-start.ini"_qs);
+        const auto keptInCopy = [&] {
+            QFile::remove(copy);
+            QFile::copy(app.defaults->fileName(), copy);
+            return UserDefaultsDraftRepository(
+                       u"drafts"_qs, std::make_shared<QSettings>(copy, QSettings::IniFormat))
+                .loadUnsavedText();
+        };
+        std::optional<QUuid> draftID;
+        {
+            MainWindow window(app.container);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            auto* root = qobject_cast<MainSplitView*>(window.centralWidget());
+            QVERIFY(root);
+            if (openedDraft) {
+                app.drafts().setEditorText(u"the draft"_qs);
+                app.drafts().saveDraft();
+                draftID = app.drafts().editingDraftID();
+            }
+            auto* editor = qobject_cast<EditorView*>(root->currentPane());
+            QVERIFY(editor);
+            editor->editor()->setFocus(Qt::OtherFocusReason);
+            QTest::keyClick(editor->editor(), Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClicks(editor->editor(), u" and what came after"_qs);
+            // Too soon for the pause: the close is what keeps it.
+            QCOMPARE(keptInCopy(), std::nullopt);
+            QVERIFY(window.close());
+        }
+        const QString typed = (openedDraft ? u"the draft"_qs : DraftStore::initialEditorText()) +
+                              u" and what came after"_qs;
+        QCOMPARE(keptInCopy(), std::optional<UnsavedText>({typed, std::nullopt, draftID}));
+
+        AppContainer next(configurationFor(QUrl(u"http://127.0.0.1:9/"_qs)),
+                          PlatformServices{std::make_shared<QSettings>(copy, QSettings::IniFormat),
+                                           AppFixture::emptiedKeychain(),
+                                           {}});
+        QCOMPARE(next.draftStore().editorText(), DraftStore::initialEditorText());
+        MainWindow window(next);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* editor = qobject_cast<EditorView*>(
+            qobject_cast<MainSplitView*>(window.centralWidget())->currentPane());
+        QCOMPARE(editor->editor()->toPlainText(), typed);
+        QCOMPARE(next.draftStore().editingDraftID(), draftID);
     }
 
     void aMemberChangeToTheStoresOwnerReloadsNothing() {
@@ -375,9 +571,7 @@ private Q_SLOTS:
 
     void anOpenedDraftGetsTheCaret() {
         Window w;
-        w.app.drafts().setEditorText(u"opened body"_qs);
-        w.app.drafts().saveDraft();
-        w.app.drafts().resetEditor();
+        w.saveDraft(u"opened body"_qs);
         w.show();
         w.clickSidebar(Section::drafts);
         auto* open = w.view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_qs);

@@ -100,6 +100,13 @@ private Q_SLOTS:
         QVERIFY(w.view->showsPostToast());
         QCOMPARE(w.browser.opened, QList<QUrl>{EditorView::recentActivityURL()});
         QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::postSucceeded}));
+
+        // The posted text is nothing to keep: back in the Editor a fresh post starts.
+        QListWidget* sidebar = w.view->sidebar();
+        QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
+                          sidebar->visualItemRect(sidebar->item(int(Section::editor))).center());
+        QCOMPARE(w.view->selection(), Section::editor);
+        QCOMPARE(w.app.drafts().editorText(), DraftStore::initialEditorText());
     }
 
     void aFailedPostLeavesEverythingInPlace_data() {

@@ -229,7 +229,7 @@ void MainSplitView::selectSection(std::optional<Section> section) {
         return;
     }
     if (*section == Section::editor && !m_opensDraftInEditor) {
-        m_draftStore.resetEditor();
+        m_draftStore.resetEditorUnlessUnsaved();
     }
     m_opensDraftInEditor = false;
     setSelection(*section);
@@ -299,6 +299,8 @@ void MainSplitView::resizeEvent(QResizeEvent* event) {
 
 void MainSplitView::syncDraftOwner() {
     m_draftStore.setOwner(m_sessionStore.memberID());
+    // The owner known, the text left unsaved at the last quit comes back to the editor.
+    m_draftStore.restoreUnsavedText();
 }
 
 void MainSplitView::memberIDChanged(const std::optional<QString>& memberID) {

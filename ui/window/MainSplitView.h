@@ -62,7 +62,8 @@ public:
     QDialog* feedbackSheet() const { return m_feedbackSheet; }
 
     // The sidebar's selection setter: ignores a request to deselect; choosing Editor starts a
-    // fresh post unless a draft was opened from the list since the last sidebar choice.
+    // fresh post unless a draft was opened from the list since the last sidebar choice or the
+    // editor holds unsaved text.
     void selectSection(std::optional<Section> section);
     void openDraftInEditor();
     void postSucceeded();

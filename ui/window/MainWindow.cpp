@@ -2,13 +2,15 @@
 
 #include "core/app/AppContainer.h"
 #include "core/app/AppTelemetry.h"
+#include "core/storage/DraftStore.h"
 #include "ui/theme/Theme.h"
 #include "ui/window/MainSplitView.h"
 
 namespace quillon {
 
 MainWindow::MainWindow(AppContainer& container, QWidget* parent)
-    : QMainWindow(parent) {
+    : QMainWindow(parent)
+    , m_draftStore(container.draftStore()) {
     auto* root = new MainSplitView(container.draftStore(), container.linkedInSessionStore(),
                                    container.authService(), container.postService(),
                                    container.feedbackService(), sendTelemetryEvent, this);
@@ -16,6 +18,11 @@ MainWindow::MainWindow(AppContainer& container, QWidget* parent)
     setCentralWidget(root);
     setMinimumSize(720, 500);
     resize(900, 650);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    m_draftStore.keepUnsavedText();
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace quillon
