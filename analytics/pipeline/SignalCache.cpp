@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
+#include <utility>
 
 namespace signalpost {
 
@@ -45,6 +46,11 @@ void SignalCache::push(const QList<SignalPostBody>& bodies) {
     append(encoded);
 }
 
+void SignalCache::push(const QList<EncodedSignal>& encoded) {
+    QWriteLocker locker(&m_lock);
+    append(encoded);
+}
+
 void SignalCache::append(const QList<EncodedSignal>& encoded) {
     for (const EncodedSignal& signal : encoded) {
         m_cachedSignals.append(signal);
@@ -70,6 +76,11 @@ QList<SignalPostBody> SignalCache::pop() {
         m_cachedSignals.remove(0, n);
     }
     return EncodedSignal::decode(batch);
+}
+
+QList<EncodedSignal> SignalCache::takeAll() {
+    QWriteLocker locker(&m_lock);
+    return std::exchange(m_cachedSignals, {});
 }
 
 void SignalCache::trimToLimit() {

@@ -31,8 +31,12 @@ public:
     // is dropped.
     void push(const SignalPostBody& body);
     void push(const QList<SignalPostBody>& bodies);
+    // Signals as another cache holds them, appended in their order.
+    void push(const QList<EncodedSignal>& encoded);
     // The oldest min(count, 100) bodies.
     QList<SignalPostBody> pop();
+    // Every queued signal, oldest first, as it is kept; the queue is left empty.
+    QList<EncodedSignal> takeAll();
     // Writes every queued body to the cache file and empties the queue; on failure the queue
     // is kept.
     void backupToDisk();
