@@ -30,3 +30,5 @@ struct EncodedSignal {
 };
 
 } // namespace signalpost
+
+Q_DECLARE_TYPEINFO(signalpost::EncodedSignal, Q_RELOCATABLE_TYPE);

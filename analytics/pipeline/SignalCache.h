@@ -26,7 +26,7 @@ public:
     SignalCache& operator=(const SignalCache&) = delete;
 
     int count() const;
-    // Both pushes drop the oldest bodies beyond the limit, never the ones just pushed. A body
+    // The pushes drop the oldest bodies beyond the limit, never the ones just pushed. A body
     // JSON cannot hold (a float value that is not finite) could be neither sent nor saved, and
     // is dropped.
     void push(const SignalPostBody& body);
