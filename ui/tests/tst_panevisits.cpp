@@ -8,6 +8,7 @@
 #include "ui/window/MainSplitView.h"
 #include "ui/window/MainWindow.h"
 
+#include <QPointer>
 #include <QScrollBar>
 #include <QTest>
 
@@ -53,12 +54,12 @@ private Q_SLOTS:
 
         split->selectSection(elsewhere);
         split->selectSection(section);
-        QWidget* first = split->currentPane();
+        const QPointer<QWidget> first = split->currentPane();
         const QList<qint64> firstKeys = scrollBarPaletteKeys(first);
         QVERIFY(!firstKeys.isEmpty());
         split->selectSection(elsewhere);
         split->selectSection(section);
-        QVERIFY(split->currentPane() != first);
+        QVERIFY(split->currentPane() != first.data());
         QCOMPARE(scrollBarPaletteKeys(split->currentPane()), firstKeys);
 
         // Still the page's colour, behind the content and in the bars' edges.
