@@ -1,7 +1,8 @@
 // A pane is built afresh at each visit to its section. The style keeps what it draws of a scroll
 // bar under the cache key of the bar's palette, and every palette set on a widget has a key of
 // its own: a pane whose scroll bars took a palette of their own would add drawings to that cache
-// at every visit, without end. They draw with the window's palette instead, on the same page.
+// at every visit, without end. They draw with the window's palette instead, on the same page,
+// and the pane left behind is deleted.
 #include "ui/kit/ScrollPane.h"
 #include "ui/tests/AppFixture.h"
 #include "ui/theme/Theme.h"
@@ -61,6 +62,9 @@ private Q_SLOTS:
         split->selectSection(section);
         QVERIFY(split->currentPane() != first.data());
         QCOMPARE(scrollBarPaletteKeys(split->currentPane()), firstKeys);
+        // And the pane left goes once the event loop runs.
+        QVERIFY(first);
+        QTRY_VERIFY(!first);
 
         // Still the page's colour, behind the content and in the bars' edges.
         const QList<ScrollPane*> scrollPanes = split->currentPane()->findChildren<ScrollPane*>();
