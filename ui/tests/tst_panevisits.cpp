@@ -1,8 +1,8 @@
 // A pane is built afresh at each visit to its section. The style keeps what it draws of a scroll
 // bar under the cache key of the bar's palette, and every palette set on a widget has a key of
 // its own: a pane whose scroll bars took a palette of their own would add drawings to that cache
-// at every visit, without end. They draw with the window's palette instead, on the same page,
-// and the pane left behind is deleted.
+// at every visit until the cache is full. They draw with the window's palette instead, on the same
+// page, and the pane left behind is deleted.
 #include "ui/kit/ScrollPane.h"
 #include "ui/tests/AppFixture.h"
 #include "ui/theme/Theme.h"
