@@ -1,7 +1,9 @@
 #include "analytics/pipeline/SignalBodyReader.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QTimeZone>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -57,30 +59,184 @@ SignalBodyReader::SignalBodyReader(QByteArrayView data, SignalPostBody::DateForm
 
 std::optional<QList<SignalPostBody>> SignalBodyReader::readArray() {
     QList<SignalPostBody> bodies;
+    const bool read = readElements([&] {
+        SignalPostBody body;
+        if (!readBody(body)) {
+            return false;
+        }
+        bodies.append(std::move(body));
+        return true;
+    });
+    return read ? std::optional(std::move(bodies)) : std::nullopt;
+}
+
+std::optional<QList<EncodedSignal>> SignalBodyReader::readEncodedArray() {
+    QList<EncodedSignal> encoded;
+    const bool read = readElements([&] {
+        EncodedSignal signal;
+        if (!readEncodedBody(signal)) {
+            return false;
+        }
+        encoded.append(std::move(signal));
+        return true;
+    });
+    return read ? std::optional(std::move(encoded)) : std::nullopt;
+}
+
+bool SignalBodyReader::readElements(const std::function<bool()>& readElement) {
     skipWhitespace();
     if (!consume('[')) {
-        return std::nullopt;
+        return false;
     }
     skipWhitespace();
     if (!consume(']')) {
         do {
             skipWhitespace();
-            SignalPostBody body;
-            if (!readBody(body)) {
-                return std::nullopt;
+            if (!readElement()) {
+                return false;
             }
-            bodies.append(std::move(body));
             skipWhitespace();
         } while (consume(','));
         if (!consume(']')) {
-            return std::nullopt;
+            return false;
         }
     }
     skipWhitespace();
-    if (!atEnd()) {
-        return std::nullopt;
+    return atEnd();
+}
+
+bool SignalBodyReader::readEncodedBody(EncodedSignal& encoded) {
+    const char* const start = m_pos;
+    if (m_form == SignalPostBody::DateForm::referenceDate && readCanonicalBody(encoded)) {
+        return true;
     }
-    return bodies;
+    m_pos = start;
+    SignalPostBody body;
+    if (!readBody(body)) {
+        return false;
+    }
+    std::optional<EncodedSignal> written = EncodedSignal::fromBody(body);
+    if (!written) {
+        return false;
+    }
+    if (written->payload == m_previousPayload) {
+        written->payload = m_previousPayload;
+    } else {
+        m_previousPayload = written->payload;
+    }
+    encoded = std::move(*written);
+    return true;
+}
+
+bool SignalBodyReader::readCanonicalBody(EncodedSignal& encoded) {
+    // Exactly what SignalPostBody::toJson writes: members in order without white space, texts
+    // without escapes, numbers in their shortest form, payload keys in increasing order.
+    // Anything else is not a failure, only left to the full read.
+    const char* const start = m_pos;
+    QByteArrayView text;
+    bool ascii = false;
+    double number = 0;
+    if (!skipLiteral("{\"receivedAt\":") || !readCanonicalNumber(number)) {
+        return false;
+    }
+    // The date keeps milliseconds: a finer number is written back rounded.
+    constexpr double largestSeconds = 9.2e15;
+    if (std::fabs(number) > largestSeconds ||
+        SignalPostBody::secondsSinceReferenceDate(
+            SignalPostBody::dateFromReferenceSeconds(number)) != number) {
+        return false;
+    }
+    for (const char* member :
+         {",\"appID\":", ",\"clientUser\":", ",\"sessionID\":", ",\"type\":"}) {
+        if (!skipLiteral(member) || !readCanonicalString(text, ascii)) {
+            return false;
+        }
+    }
+    if (skipLiteral(",\"floatValue\":") && !readCanonicalNumber(number)) {
+        return false;
+    }
+    const char* const payload = m_pos + 1;
+    if (!skipLiteral(",\"payload\":{")) {
+        return false;
+    }
+    if (!consume('}')) {
+        QByteArrayView previous;
+        bool first = true;
+        do {
+            QByteArrayView key;
+            bool asciiKey = false;
+            if (!readCanonicalString(key, asciiKey) || !consume(':') ||
+                !readCanonicalString(text, ascii)) {
+                return false;
+            }
+            // A payload is a map ordered by UTF-16 code units; for ASCII keys that is the
+            // order of their bytes.
+            if (!asciiKey || (!first && previous.compare(key) >= 0)) {
+                return false;
+            }
+            previous = key;
+            first = false;
+        } while (consume(','));
+        if (!consume('}')) {
+            return false;
+        }
+    }
+    if (!skipLiteral(",\"isTestMode\":") || !readCanonicalString(text, ascii) || !consume('}')) {
+        return false;
+    }
+    encoded.members = QByteArray(start, payload - start);
+    encoded.payload = sharedPayload(QByteArrayView(payload, m_pos - payload));
+    return true;
+}
+
+bool SignalBodyReader::readCanonicalString(QByteArrayView& raw, bool& ascii) {
+    if (!consume('"')) {
+        return false;
+    }
+    const auto* quote = static_cast<const char*>(std::memchr(m_pos, '"', size_t(m_end - m_pos)));
+    if (!quote) {
+        return false;
+    }
+    // An escape (an escaped quote included) or a control character is not canonical, and
+    // bytes beyond ASCII must be UTF-8 that a text writes back as it is. Eight bytes at a time,
+    // with the word tests for a byte below a bound and for a zero byte.
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highBits = ones * 0x80;
+    quint64 special = 0;
+    quint64 high = 0;
+    const char* p = m_pos;
+    for (; quote - p >= 8; p += 8) {
+        quint64 word = 0;
+        std::memcpy(&word, p, sizeof word);
+        const quint64 backslashes = word ^ (ones * '\\');
+        special |= ((word - ones * 0x20) & ~word) | ((backslashes - ones) & ~backslashes);
+        high |= word;
+    }
+    bool plain = (special & highBits) == 0;
+    for (; p < quote; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        plain &= c >= 0x20 && c != '\\';
+        high |= c;
+    }
+    const bool isAscii = (high & highBits) == 0;
+    raw = QByteArrayView(m_pos, quote);
+    m_pos = quote + 1;
+    ascii = isAscii;
+    return plain && (ascii || QString::fromUtf8(raw).toUtf8() == raw);
+}
+
+bool SignalBodyReader::readCanonicalNumber(double& value) {
+    const char* const start = m_pos;
+    return readNumber(value) && QByteArrayView(start, m_pos - start) ==
+                                    QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QByteArray SignalBodyReader::sharedPayload(QByteArrayView payload) {
+    // Bodies of one session follow each other with the same payload: those share one copy.
+    if (QByteArrayView(m_previousPayload) != payload) {
+        m_previousPayload = payload.toByteArray();
+    }
+    return m_previousPayload;
 }
 
 bool SignalBodyReader::readBody(SignalPostBody& body) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analytics/pipeline/EncodedSignal.h"
 #include "analytics/pipeline/SignalPostBody.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace signalpost {
@@ -21,6 +23,10 @@ public:
 
     // None when the data is not exactly one JSON array of complete, well-typed bodies.
     std::optional<QList<SignalPostBody>> readArray();
+    // The same, each body kept as its JSON in the reference-date form (EncodedSignal). A body
+    // already written that way, as the cache file's are, is copied as it stands, without
+    // building its texts and payload; any other is read and written anew.
+    std::optional<QList<EncodedSignal>> readEncodedArray();
 
 private:
     enum class Member {
@@ -35,7 +41,13 @@ private:
         other
     };
 
+    bool readElements(const std::function<bool()>& readElement);
     bool readBody(SignalPostBody& body);
+    bool readEncodedBody(EncodedSignal& encoded);
+    bool readCanonicalBody(EncodedSignal& encoded);
+    bool readCanonicalString(QByteArrayView& raw, bool& ascii);
+    bool readCanonicalNumber(double& value);
+    QByteArray sharedPayload(QByteArrayView payload);
     bool readPayload(QMap<QString, QString>& payload);
     QByteArrayView payloadText() const;
     bool readString(QString& text);
@@ -52,6 +64,7 @@ private:
     SignalPostBody::DateForm m_form;
     QHash<QByteArrayView, QString> m_shared;
     QHash<QByteArrayView, QMap<QString, QString>> m_sharedPayloads;
+    QByteArray m_previousPayload;
     QByteArray m_unescaped;
 };
 

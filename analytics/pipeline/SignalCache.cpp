@@ -1,5 +1,7 @@
 #include "analytics/pipeline/SignalCache.h"
 
+#include "analytics/pipeline/SignalBodyReader.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
+#include <utility>
 
 namespace signalpost {
 
@@ -27,24 +30,57 @@ int SignalCache::count() const {
 }
 
 void SignalCache::push(const SignalPostBody& body) {
-    QWriteLocker locker(&m_lock);
-    m_cachedSignals.append(body);
-    trimToLimit();
+    push(QList<SignalPostBody>{body});
 }
 
 void SignalCache::push(const QList<SignalPostBody>& bodies) {
+    // Encoded before the lock is taken: the builders on the pool do not wait for each other.
+    QList<EncodedSignal> encoded;
+    encoded.reserve(bodies.size());
+    for (const SignalPostBody& body : bodies) {
+        if (std::optional<EncodedSignal> signal = EncodedSignal::fromBody(body)) {
+            encoded.append(std::move(*signal));
+        }
+    }
     QWriteLocker locker(&m_lock);
-    m_cachedSignals.append(bodies);
+    append(encoded);
+}
+
+void SignalCache::push(const QList<EncodedSignal>& encoded) {
+    QWriteLocker locker(&m_lock);
+    append(encoded);
+}
+
+void SignalCache::append(const QList<EncodedSignal>& encoded) {
+    for (const EncodedSignal& signal : encoded) {
+        m_cachedSignals.append(signal);
+        // A payload like the one before is kept once.
+        const qsizetype last = m_cachedSignals.size() - 1;
+        if (last > 0) {
+            const QByteArray& before = m_cachedSignals.at(last - 1).payload;
+            if (before.constData() != signal.payload.constData() && before == signal.payload) {
+                m_cachedSignals[last].payload = before;
+            }
+        }
+    }
     trimToLimit();
 }
 
 QList<SignalPostBody> SignalCache::pop() {
+    QList<EncodedSignal> batch;
+    {
+        QWriteLocker locker(&m_lock);
+        const qsizetype n =
+            std::min<qsizetype>(m_cachedSignals.size(), maximumNumberOfSignalsToPopAtOnce);
+        batch = m_cachedSignals.first(n);
+        m_cachedSignals.remove(0, n);
+    }
+    return EncodedSignal::decode(batch);
+}
+
+QList<EncodedSignal> SignalCache::takeAll() {
     QWriteLocker locker(&m_lock);
-    const qsizetype n =
-        std::min<qsizetype>(m_cachedSignals.size(), maximumNumberOfSignalsToPopAtOnce);
-    QList<SignalPostBody> batch(m_cachedSignals.cbegin(), m_cachedSignals.cbegin() + n);
-    m_cachedSignals.remove(0, n);
-    return batch;
+    return std::exchange(m_cachedSignals, {});
 }
 
 void SignalCache::trimToLimit() {
@@ -81,20 +117,21 @@ void SignalCache::loadFromDisk() {
     if (!file.open(QIODevice::ReadOnly)) {
         return;
     }
-    // Mapped rather than read: a full cache file is tens of megabytes, and the decoded bodies
+    // Mapped rather than read: a full cache file is tens of megabytes, and the encoded bodies
     // copy what they keep. Safe because the file is only ever replaced by a rename (QSaveFile),
     // never truncated under a reader.
-    std::optional<QList<SignalPostBody>> bodies;
+    const auto read = [](QByteArrayView data) {
+        return SignalBodyReader(data, SignalPostBody::DateForm::referenceDate).readEncodedArray();
+    };
+    std::optional<QList<EncodedSignal>> bodies;
     const qint64 size = file.size();
     if (uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
-        bodies =
-            SignalPostBody::decodeArray(QByteArrayView(reinterpret_cast<const char*>(mapped), size),
-                                        SignalPostBody::DateForm::referenceDate);
+        bodies = read(QByteArrayView(reinterpret_cast<const char*>(mapped), size));
         file.unmap(mapped);
     } else {
         const QByteArray data = file.readAll();
         if (file.error() == QFileDevice::NoError) {
-            bodies = SignalPostBody::decodeArray(data, SignalPostBody::DateForm::referenceDate);
+            bodies = read(data);
         }
     }
     file.close();
@@ -103,17 +140,13 @@ void SignalCache::loadFromDisk() {
         return;
     }
     log(m_logHandler, Level::info, QStringLiteral("Loaded %1 signals").arg(bodies->size()));
-    m_cachedSignals.append(std::move(*bodies));
-    trimToLimit();
+    append(*bodies);
 }
 
 void SignalCache::backupToDisk() {
     QWriteLocker locker(&m_lock);
-    const auto data =
-        SignalPostBody::encodeArray(m_cachedSignals, SignalPostBody::DateForm::referenceDate);
-    if (!data) {
-        return;
-    }
+    const QByteArray data =
+        EncodedSignal::jsonArray(m_cachedSignals.cbegin(), m_cachedSignals.cend());
     const QString path = cacheFilePath();
     bool written = false;
     if (!path.isEmpty()) {
@@ -121,7 +154,7 @@ void SignalCache::backupToDisk() {
         QDir().mkpath(QFileInfo(path).absolutePath());
         QSaveFile file(path);
         written =
-            file.open(QIODevice::WriteOnly) && file.write(*data) == data->size() && file.commit();
+            file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
     }
     if (!written) {
         log(m_logHandler, Level::error, QStringLiteral("Error saving Telemetry cache"));
@@ -129,7 +162,7 @@ void SignalCache::backupToDisk() {
     }
     log(m_logHandler, Level::info,
         QStringLiteral("Saved Telemetry cache %1 bytes of %2 signals")
-            .arg(data->size())
+            .arg(data.size())
             .arg(m_cachedSignals.size()));
     m_cachedSignals.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analytics/client/LogHandler.h"
+#include "analytics/pipeline/EncodedSignal.h"
 #include "analytics/pipeline/SignalPostBody.h"
 
 #include <QList>
@@ -12,7 +13,8 @@ namespace signalpost {
 
 // The bounded queue of bodies waiting to be sent, oldest first, kept across launches in one
 // cache file: read and deleted when a cache is built, written when the application ends.
-// Safe to use from several threads; every operation takes the lock itself.
+// Safe to use from several threads; every operation takes the lock itself. Bodies wait encoded,
+// as the cache file holds them, and are decoded again only when popped.
 class SignalCache {
 public:
     static constexpr int maximumNumberOfSignalsToPopAtOnce = 100;
@@ -24,11 +26,17 @@ public:
     SignalCache& operator=(const SignalCache&) = delete;
 
     int count() const;
-    // Both pushes drop the oldest bodies beyond the limit, never the ones just pushed.
+    // The pushes drop the oldest bodies beyond the limit, never the ones just pushed. A body
+    // JSON cannot hold (a float value that is not finite) could be neither sent nor saved, and
+    // is dropped.
     void push(const SignalPostBody& body);
     void push(const QList<SignalPostBody>& bodies);
+    // Signals as another cache holds them, appended in their order.
+    void push(const QList<EncodedSignal>& encoded);
     // The oldest min(count, 100) bodies.
     QList<SignalPostBody> pop();
+    // Every queued signal, oldest first, as it is kept; the queue is left empty.
+    QList<EncodedSignal> takeAll();
     // Writes every queued body to the cache file and empties the queue; on failure the queue
     // is kept.
     void backupToDisk();
@@ -39,10 +47,11 @@ public:
 
 private:
     void loadFromDisk();
+    void append(const QList<EncodedSignal>& encoded);
     void trimToLimit();
 
     std::optional<LogHandler> m_logHandler;
-    QList<SignalPostBody> m_cachedSignals;
+    QList<EncodedSignal> m_cachedSignals;
     int m_cacheLimit;
     std::optional<QString> m_cacheFilePath;
     mutable QReadWriteLock m_lock;

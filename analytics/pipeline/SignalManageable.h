@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analytics/pipeline/SignalPostBody.h"
+#include "analytics/pipeline/EncodedSignal.h"
 
 #include <QList>
 #include <QMap>
@@ -35,8 +35,8 @@ public:
     // takes back its batches in flight and hands its whole queue to `successor`, which also
     // gets every signal handed to this one later.
     virtual void handOn(const std::shared_ptr<SignalManageable>& successor) = 0;
-    // Queues bodies handed on by a replaced sender.
-    virtual void adopt(const QList<SignalPostBody>& bodies) = 0;
+    // Queues bodies handed on by a replaced sender, as its cache keeps them.
+    virtual void adopt(const QList<EncodedSignal>& queued) = 0;
 };
 
 } // namespace signalpost

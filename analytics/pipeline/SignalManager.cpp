@@ -220,11 +220,7 @@ void SignalManager::handOn(const std::shared_ptr<SignalManageable>& successor) {
     QObject::disconnect(m_terminateConnection);
     m_pending->finish();
     m_worker->reclaimBatchesInFlight();
-    QList<SignalPostBody> queue;
-    for (QList<SignalPostBody> batch = m_signalCache->pop(); !batch.isEmpty();
-         batch = m_signalCache->pop()) {
-        queue.append(batch);
-    }
+    const QList<EncodedSignal> queue = m_signalCache->takeAll();
     if (queue.isEmpty()) {
         return;
     }
@@ -234,9 +230,9 @@ void SignalManager::handOn(const std::shared_ptr<SignalManageable>& successor) {
     successor->adopt(queue);
 }
 
-void SignalManager::adopt(const QList<SignalPostBody>& bodies) {
+void SignalManager::adopt(const QList<EncodedSignal>& queued) {
     if (m_signalCache) {
-        m_signalCache->push(bodies);
+        m_signalCache->push(queued);
     }
 }
 

@@ -58,7 +58,7 @@ public:
     // one (kept when there is a suite).
     QString defaultUserIdentifier() const override;
     void handOn(const std::shared_ptr<SignalManageable>& successor) override;
-    void adopt(const QList<SignalPostBody>& bodies) override;
+    void adopt(const QList<EncodedSignal>& queued) override;
 
     // Saves the cache to disk with every signal handed over and every batch in flight;
     // connected to QCoreApplication::aboutToQuit.

@@ -15,7 +15,16 @@ constexpr qint64 referenceDateEpochMSecs = 978307200000LL;
 void appendString(QByteArray& out, const QString& text) {
     out += '"';
     const QByteArray utf8 = text.toUtf8();
-    for (const char c : utf8) {
+    // Runs of bytes that need no escape are appended whole: a body is mostly such runs.
+    const char* run = utf8.constData();
+    const char* const end = run + utf8.size();
+    for (const char* p = run; p < end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c >= 0x20 && c != '"' && c != '\\') {
+            continue;
+        }
+        out.append(run, p - run);
+        run = p + 1;
         switch (c) {
         case '"':
             out += "\\\"";
@@ -38,17 +47,15 @@ void appendString(QByteArray& out, const QString& text) {
         case '\f':
             out += "\\f";
             break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                static const char hex[] = "0123456789abcdef";
-                out += "\\u00";
-                out += hex[(c >> 4) & 0xF];
-                out += hex[c & 0xF];
-            } else {
-                out += c;
-            }
+        default: {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[(c >> 4) & 0xF];
+            out += hex[c & 0xF];
+        }
         }
     }
+    out.append(run, end - run);
     out += '"';
 }
 

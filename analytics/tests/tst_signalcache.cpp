@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <limits>
 
 using signalpost::SignalCache;
 using signalpost::SignalPostBody;
@@ -54,6 +55,42 @@ void writeFile(const QString& path, const QByteArray& data) {
     file.write(data);
 }
 
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<SignalPostBody> drainBodies(SignalCache& cache) {
+    QList<SignalPostBody> result;
+    for (auto batch = cache.pop(); !batch.isEmpty(); batch = cache.pop()) {
+        result += batch;
+    }
+    return result;
+}
+
+// Bodies as they come: payloads repeated and changed, float values, texts beyond ASCII and
+// texts that need escapes, dates with and without milliseconds.
+QList<SignalPostBody> variedBodies() {
+    const QMap<QString, QString> common{{"appVersion", "1.4"}, {"locale", "en_US"}};
+    QMap<QString, QString> other = common;
+    other.insert("screen", "Entwürfe ✍️ 𝗯𝗼𝗹𝗱");
+    QList<SignalPostBody> list;
+    for (int i = 0; i < 7; ++i) {
+        SignalPostBody b = body(QStringLiteral("signal%1").arg(i));
+        b.receivedAt = b.receivedAt.addMSecs(i * 1001);
+        b.payload = (i == 3 || i == 4) ? other : common;
+        list.append(b);
+    }
+    list[1].floatValue = -0.1;
+    list[2].floatValue = 1e300;
+    list[2].payload.clear();
+    list[4].type = QStringLiteral("quote \" and \\ backslash,\n\t\u0001 \"payload\":{");
+    list[5].clientUser = QString();
+    list[6].isTestMode = QStringLiteral("true");
+    list[6].receivedAt = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59), QTimeZone::utc());
+    return list;
+}
+
 } // namespace
 
 class SignalCacheTest : public QObject {
@@ -65,6 +102,10 @@ private Q_SLOTS:
     void pushedBackBatchWaitsBehindNewer();
     void withoutFileOnlyLogsTheLookup();
     void loadsFileAheadOfNewBodies();
+    void keepsEveryFieldThroughQueueFileAndLoad();
+    void loadsFilesWrittenOtherwise_data();
+    void loadsFilesWrittenOtherwise();
+    void bodyWithoutJsonFormIsDropped();
     void unreadableFileIsDeletedAndDropped_data();
     void unreadableFileIsDeletedAndDropped();
     void oversizedFileKeepsNewest();
@@ -152,6 +193,91 @@ void SignalCacheTest::loadsFileAheadOfNewBodies() {
     QCOMPARE(batch.last().type, QStringLiteral("fresh"));
 }
 
+void SignalCacheTest::keepsEveryFieldThroughQueueFileAndLoad() {
+    const QList<SignalPostBody> queued = variedBodies();
+    SignalCache cache(m_log.handler(), 100, m_path);
+    cache.push(queued.first());
+    cache.push(queued.mid(1));
+    QCOMPARE(cache.count(), queued.size());
+    const QList<SignalPostBody> popped = cache.pop();
+    QVERIFY(popped == queued);
+
+    cache.push(popped);
+    cache.backupToDisk();
+    // Byte for byte what the plain encoder writes, so older and newer versions read it alike.
+    QCOMPARE(readFile(m_path),
+             *SignalPostBody::encodeArray(queued, SignalPostBody::DateForm::referenceDate));
+    SignalCache next(m_log.handler(), 100, m_path);
+    QVERIFY(drainBodies(next) == queued);
+}
+
+void SignalCacheTest::loadsFilesWrittenOtherwise_data() {
+    QTest::addColumn<QByteArray>("contents");
+    const QByteArray good =
+        "[{\"receivedAt\":737190489.25,\"appID\":\"A\",\"clientUser\":\"u\",\"sessionID\":\"s\","
+        "\"type\":\"t\",\"payload\":{\"appVersion\":\"1.4\",\"locale\":\"en_US\"},"
+        "\"isTestMode\":\"false\"}]";
+    const auto replaced = [&good](const char* from, const char* to) {
+        QByteArray changed = good;
+        changed.replace(from, to);
+        if (changed == good) {
+            qFatal("the row changes nothing: %s", from);
+        }
+        return changed;
+    };
+    QTest::newRow("as written") << good;
+    QTest::newRow("white space") << QByteArray(
+        "[ {\"receivedAt\" : 737190489.25, \"appID\":\"A\", \"clientUser\":\"u\",\n"
+        " \"sessionID\":\"s\", \"type\":\"t\", \"payload\":{ \"k\" : \"v\" },"
+        " \"isTestMode\":\"false\" } ]");
+    QTest::newRow("members in another order")
+        << QByteArray("[{\"type\":\"t\",\"isTestMode\":\"false\",\"payload\":{},\"sessionID\":"
+                      "\"s\",\"clientUser\":\"u\",\"appID\":\"A\",\"receivedAt\":1}]");
+    QTest::newRow("float value null")
+        << replaced("\"payload\":", "\"floatValue\":null,\"payload\":");
+    QTest::newRow("float value not in its shortest form")
+        << replaced("\"payload\":", "\"floatValue\":2.50,\"payload\":");
+    QTest::newRow("date finer than milliseconds") << replaced(".25,", ".2500001,");
+    QTest::newRow("date as an exponent") << replaced("737190489.25", "7.3719048925e8");
+    QTest::newRow("escapes a writer need not use") << replaced("\"A\"", "\"\\u0041\\/\"");
+    QTest::newRow("payload keys out of order")
+        << replaced("{\"appVersion\"", "{\"zzz\":\"last\",\"appVersion\"");
+    QTest::newRow("payload key twice")
+        << replaced("{\"appVersion\":\"1.4\"", "{\"appVersion\":\"1.3\",\"appVersion\":\"1.4\"");
+    // In the order of their UTF-8 bytes, which for these two is not that of a text's code units.
+    QTest::newRow("payload keys beyond ASCII")
+        << replaced("\"locale\":\"en_US\"", "\"\xef\xbc\xa1\":\"1\",\"\xf0\x9d\x97\xaf\":\"2\"");
+    QTest::newRow("malformed UTF-8") << replaced("\"A\"", "\"A\xff\xfe\"");
+    QTest::newRow("a member of no body") << replaced("\"appID\"", "\"extra\":[1,{}],\"appID\"");
+}
+
+void SignalCacheTest::loadsFilesWrittenOtherwise() {
+    // Another writer's file (the format allows white space, any member order, escapes) loads as
+    // the strict decoder reads it, and is saved again as the plain encoder writes it.
+    QFETCH(QByteArray, contents);
+    const auto expected =
+        SignalPostBody::decodeArray(contents, SignalPostBody::DateForm::referenceDate);
+    QVERIFY(expected && expected->size() == 1);
+    writeFile(m_path, contents);
+    SignalCache cache(m_log.handler(), 100, m_path);
+    QCOMPARE(cache.count(), 1);
+    QCOMPARE(m_log.lines().value(1), QStringLiteral("INFO Loaded 1 signals"));
+    cache.backupToDisk();
+    QCOMPARE(readFile(m_path),
+             *SignalPostBody::encodeArray(*expected, SignalPostBody::DateForm::referenceDate));
+    SignalCache next(m_log.handler(), 100, m_path);
+    QVERIFY(next.pop() == *expected);
+}
+
+void SignalCacheTest::bodyWithoutJsonFormIsDropped() {
+    // It could be neither sent nor saved, and would hold back every body queued with it.
+    SignalCache cache(m_log.handler(), 100, m_path);
+    QList<SignalPostBody> queued = bodies(3);
+    queued[1].floatValue = std::numeric_limits<double>::quiet_NaN();
+    cache.push(queued);
+    QCOMPARE(types(cache.pop()), (QStringList{"s0", "s2"}));
+}
+
 void SignalCacheTest::unreadableFileIsDeletedAndDropped_data() {
     QTest::addColumn<QByteArray>("contents");
     QTest::newRow("empty file") << QByteArray();
@@ -166,6 +292,21 @@ void SignalCacheTest::unreadableFileIsDeletedAndDropped_data() {
     QTest::newRow("received far in the future") << QByteArray("[" + record + "1e300}]");
     QTest::newRow("received just beyond the range") << QByteArray("[" + record + "9.3e15}]");
     QTest::newRow("received far in the past") << QByteArray("[" + record + "-9.3e15}]");
+    // A body read whole from the file, then a damaged one: nothing of the file is kept.
+    const QByteArray good =
+        *SignalPostBody::encodeArray(bodies(2), SignalPostBody::DateForm::referenceDate);
+    QByteArray damaged = good;
+    damaged.replace("\"s1\"", "\"s\x01\"");
+    QTest::newRow("a control character in a later body") << damaged;
+    damaged = good;
+    damaged.replace(damaged.lastIndexOf("\"false\""), 7, "false");
+    QTest::newRow("a test mode that is not a text") << damaged;
+    damaged = good;
+    damaged.replace(damaged.lastIndexOf("{}"), 2, "{\"k\":1}");
+    QTest::newRow("a payload value that is not a text") << damaged;
+    QTest::newRow("a later body cut short") << good.left(good.size() - 3) + "]";
+    QTest::newRow("a required member missing")
+        << QByteArray(good).replace(good.lastIndexOf(",\"isTestMode\":\"false\""), 20, "");
 }
 
 void SignalCacheTest::unreadableFileIsDeletedAndDropped() {

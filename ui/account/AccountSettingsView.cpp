@@ -101,9 +101,8 @@ AccountSettingsView::~AccountSettingsView() = default;
 QWidget* AccountSettingsView::rootPage() {
     auto* page = new QWidget;
     page->setObjectName(u"settingsRoot"_qs);
-    QPalette palette = page->palette();
-    palette.setColor(QPalette::Window, Theme::background());
-    page->setPalette(palette);
+    // On the window's palette, whose window colour is the page's: a palette of its own would
+    // give the scroll bars below a new cache key for the style's drawings at every visit.
     page->setAutoFillBackground(true);
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);

@@ -20,9 +20,7 @@ constexpr int backIconSize = 17;
 // The pushed page under its bar; `page` is its second child.
 QWidget* framed(QWidget* page, NavigationStack* stack) {
     auto* frame = new QWidget;
-    QPalette palette = frame->palette();
-    palette.setColor(QPalette::Window, Theme::background());
-    frame->setPalette(palette);
+    // The window's palette carries the page colour; see AccountSettingsView::rootPage.
     frame->setAutoFillBackground(true);
     auto* column = new QVBoxLayout(frame);
     column->setContentsMargins(0, 0, 0, 0);

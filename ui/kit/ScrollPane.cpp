@@ -21,9 +21,12 @@ ScrollPane::ScrollPane(int spacing, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
+    // The page colour goes on the viewport and the content, not on the area itself: its scroll
+    // bars keep the window's palette (whose window colour is the page's too). The style keeps
+    // what it draws of a scroll bar under the palette's cache key, and a palette set here would
+    // have a new key in every pane, adding drawings to that cache at every visit of a section.
     QPalette page = palette();
     page.setColor(QPalette::Window, Theme::background());
-    setPalette(page);
     viewport()->setPalette(page);
     viewport()->setAutoFillBackground(true);
     m_content->setPalette(page);
