@@ -5,6 +5,7 @@
 #include "core/app/AppConfiguration.h"
 #include "core/app/AppContainer.h"
 #include "core/app/AppTelemetry.h"
+#include "core/storage/DraftStore.h"
 #include "crashreporting/CrashReporting.h"
 #include "ui/websignin/SignInSheetSession.h"
 #include "ui/window/MainWindow.h"
@@ -47,6 +48,13 @@ MainWindow& QuillonDesktopApp::showWindow() {
         m_window = std::make_unique<MainWindow>(*m_container);
     }
     m_window->show();
+    // After the window set the drafts' owner, whose reset would clear it.
+    if (!m_storageNoticeShown) {
+        m_storageNoticeShown = true;
+        if (const auto& notice = m_container->storageNotice()) {
+            m_container->draftStore().setStatusMessage(*notice);
+        }
+    }
     if (!m_iconSet) {
         m_iconSet = true;
         // Scanning the icon themes and drawing the icon's pictures would hold the window back

@@ -7,7 +7,7 @@
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "core/storage/SecretServiceKeychain.h"
-#include "core/storage/UserDefaults.h"
+#include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 #include "ui/window/MainWindow.h"
 
@@ -106,7 +106,7 @@ private Q_SLOTS:
         AuthTokenStore(u"test.token"_qs, AppContainer::keychainService(),
                        std::make_shared<SecretServiceKeychain>())
             .save(token);
-        UserDefaultsDraftRepository repository(u"test.drafts"_qs, standardUserDefaults());
+        UserDefaultsDraftRepository repository(u"test.drafts"_qs, SqliteUserDefaults::standard());
         const QDateTime now = QDateTime::currentDateTimeUtc();
         repository.saveDrafts({{QUuid::createUuid(), u"member draft"_qs, now, now}},
                               u"member-7"_qs);
