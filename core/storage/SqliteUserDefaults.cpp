@@ -96,7 +96,7 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    bool isValid() const { return m_result == SQLITE_OK; }
+    bool isValid() const { return m_statement != nullptr; }
     int result() const { return m_result; }
     void bind(int index, const QString& text) {
         const QByteArray utf8 = text.toUtf8();
@@ -244,7 +244,7 @@ bool SqliteUserDefaults::open() {
         result = sqlite3_exec(m_db, "PRAGMA temp_store = MEMORY; PRAGMA synchronous = FULL",
                               nullptr, nullptr, nullptr);
     }
-    if (result == SQLITE_OK && !isSound()) {
+    if (isDamage(result) || (result == SQLITE_OK && !isSound())) {
         close();
         if (m_setAsideFile) {
             m_openStatus = StorageWriteStatus::failed;
@@ -331,11 +331,13 @@ QStringList SqliteUserDefaults::keys(const QString& prefix) {
     if (!open()) {
         return {};
     }
-    Statement select(m_db, "SELECT key FROM entries WHERE substr(key, 1, length(?1)) = ?1");
-    select.bind(1, prefix);
+    // A few dozen keys at most: compared here, free of SQL's text rules.
+    Statement select(m_db, "SELECT key FROM entries");
     QStringList found;
     while (select.step()) {
-        found.append(select.text(0));
+        if (const QString key = select.text(0); key.startsWith(prefix)) {
+            found.append(key);
+        }
     }
     return found;
 }
