@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -235,7 +236,14 @@ bool SqliteUserDefaults::open() {
         }
     }
     keepPrivate(m_path);
-    int result = sqlite3_open_v2(native.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    const bool readOnly = m_readOnly;
+    // Read-only, the file is opened as one that cannot change: SQLite then needs no shared
+    // memory file beside it, which such a folder could not take.
+    const QByteArray name =
+        readOnly ? QUrl::fromLocalFile(m_path).toEncoded() + "?immutable=1" : native;
+    int result = sqlite3_open_v2(
+        name.constData(), &m_db,
+        readOnly ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI : SQLITE_OPEN_READWRITE, nullptr);
     if (result == SQLITE_OK) {
         sqlite3_extended_result_codes(m_db, 1);
         // Another copy of the app writing at the same moment is waited for, briefly.
@@ -246,7 +254,7 @@ bool SqliteUserDefaults::open() {
     }
     if (isDamage(result) || (result == SQLITE_OK && !isSound())) {
         close();
-        if (m_setAsideFile) {
+        if (m_setAsideFile || readOnly) {
             m_openStatus = StorageWriteStatus::failed;
             return false;
         }
@@ -257,13 +265,21 @@ bool SqliteUserDefaults::open() {
         }
         return open();
     }
-    if (result == SQLITE_OK) {
-        Statement journal(m_db, "PRAGMA journal_mode = DELETE");
+    if (result == SQLITE_OK && !readOnly) {
+        // A commit is one synced append to the log, about as costly as writing a file whole.
+        Statement journal(m_db, "PRAGMA journal_mode = WAL");
         result = journal.run() ? SQLITE_OK : journal.result();
     }
     if (result != SQLITE_OK) {
         m_openStatus = statusOf(m_db, result, m_path);
         close();
+        if (m_openStatus == StorageWriteStatus::readOnly && !readOnly) {
+            // A folder that cannot take the log: what is stored can still be read.
+            m_readOnly = true;
+            const bool opened = open();
+            m_openStatus = StorageWriteStatus::readOnly;
+            return opened;
+        }
         return false;
     }
     return true;
@@ -343,7 +359,12 @@ QStringList SqliteUserDefaults::keys(const QString& prefix) {
 }
 
 StorageWriteStatus SqliteUserDefaults::write(const QList<Change>& changes) {
-    if (!open()) {
+    if (m_readOnly) {
+        // The folder may have become writable since.
+        close();
+        m_readOnly = false;
+    }
+    if (!open() || m_readOnly) {
         return m_openStatus;
     }
     return writeInTransaction(changes);

@@ -9,8 +9,8 @@ struct sqlite3;
 
 namespace quillon {
 
-// The defaults in one SQLite database: a key-value table, each write one transaction with a
-// rollback journal synced in full, so a write that cannot complete (a full disk, a read-only
+// The defaults in one SQLite database: a key-value table, each write one transaction in a
+// write-ahead log synced in full, so a write that cannot complete (a full disk, a read-only
 // folder, an I/O error, a lock) leaves the entries as they were. The file is 0600 and its folder
 // 0700. A file SQLite finds damaged at start is never written: it is moved aside with the date in
 // its name and the store starts empty. No temporary files: SQLite keeps its scratch in memory.
@@ -53,6 +53,8 @@ private:
     // The legacy file's entries until the database holds them; read from here meanwhile.
     std::optional<QHash<QString, QByteArray>> m_pendingImport;
     StorageWriteStatus m_openStatus = StorageWriteStatus::written;
+    // Opened for reading only: the folder could not take the write-ahead log.
+    bool m_readOnly = false;
 };
 
 } // namespace quillon
