@@ -1,5 +1,5 @@
 // Saves drafts "draft <n>" for n from the given number up to 500 through the app's drafts store
-// on the given defaults database, each under owner "owner-<n mod 40>", and prints "saved <n>"
+// on the given defaults database, each under owner "owner-<n mod 100>", and prints "saved <n>"
 // once the store has reported the save done. The kill test ends it at random moments.
 #include "core/storage/DraftStore.h"
 #include "core/storage/SqliteUserDefaults.h"
@@ -21,7 +21,7 @@ int main(int argc, char* argv[]) {
                          std::make_shared<SqliteUserDefaults>(QString::fromLocal8Bit(argv[1]))),
                      {});
     for (int n = QByteArray(argv[2]).toInt(); n <= 500; ++n) {
-        store.setOwner(QStringLiteral("owner-%1").arg(n % 40));
+        store.setOwner(QStringLiteral("owner-%1").arg(n % 100));
         store.setEditorText(QStringLiteral("draft %1").arg(n));
         store.saveDraft();
         if (store.statusMessage() != QStringLiteral("Draft saved")) {
