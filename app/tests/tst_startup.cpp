@@ -146,6 +146,50 @@ private Q_SLOTS:
         QCOMPARE(container.draftStore().ownerID(), std::nullopt);
         QVERIFY(container.draftStore().drafts().isEmpty());
     }
+
+    // A store SQLite finds damaged is set aside: the first window opens on an empty store and
+    // its status says so, also past the reset that a connected member's drafts bring; the next
+    // start says nothing.
+    void aDamagedStoreIsToldOnceAtStart() {
+        QTemporaryDir resources;
+        QFile file(resources.filePath(u"AppConfiguration.plist"_qs));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(validConfiguration);
+        file.close();
+        const QString path = SqliteUserDefaults::standardPath();
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile damaged(path);
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("drafts, but not a database");
+        damaged.close();
+        LinkedInToken token;
+        token.accessToken = u"access"_qs;
+        token.profile.memberID = u"member-8"_qs;
+        token.profile.name = u"Ada"_qs;
+        token.connectedAt = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
+        AuthTokenStore(u"test.token"_qs, AppContainer::keychainService(),
+                       std::make_shared<SecretServiceKeychain>())
+            .save(token);
+
+        for (const bool first : {true, false}) {
+            QuillonDesktopApp app{AppBundle(resources.path()),
+                                  AppConfiguration::read(AppBundle(resources.path()))};
+            MainWindow& window = app.showWindow();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            const DraftStore& drafts = app.container().draftStore();
+            QCOMPARE(drafts.ownerID(), std::optional<QString>(u"member-8"_qs));
+            QVERIFY(drafts.drafts().isEmpty());
+            if (first) {
+                const QString message = drafts.statusMessage().value_or(QString());
+                QVERIFY2(message.startsWith(u"Saved drafts could not be read and were kept in "
+                                            "defaults.sqlite3.damaged-"_qs),
+                         qPrintable(message));
+                QVERIFY(message.endsWith(u". Starting with no drafts."_qs));
+            } else {
+                QCOMPARE(drafts.statusMessage(), std::nullopt);
+            }
+        }
+    }
 };
 
 QTEST_MAIN(TestStartup)
