@@ -53,15 +53,14 @@ public:
     void dropEditingDraft();
     void clearAllLocal(const std::optional<QString>& ownerID);
 
-    // "<what>: <why>", the status of a drafts write that did not happen.
-    static QString notStoredMessage(const QString& what, StorageWriteStatus status);
-
 Q_SIGNALS:
     void editorTextChanged(const QString& text);
     void draftsChanged();
     void statusMessageChanged();
 
 private:
+    // "<what>: <why>", the status of a drafts write that did not happen.
+    static QString notStoredMessage(const QString& what, StorageWriteStatus status);
     // saveDraft(); false when the drafts could not be stored (the status says why).
     bool storeEditorText();
     // Stores the list after a removal; when that fails, puts back the list and the bound draft
