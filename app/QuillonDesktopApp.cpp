@@ -57,6 +57,13 @@ MainWindow& QuillonDesktopApp::showWindow() {
         m_window = std::make_unique<MainWindow>(*m_container);
     }
     m_window->show();
+    // After the window set the drafts' owner, whose reset would clear it.
+    if (!m_storageNoticeShown) {
+        m_storageNoticeShown = true;
+        if (const auto& notice = m_container->storageNotice()) {
+            m_container->draftStore().setStatusMessage(*notice);
+        }
+    }
     if (!m_iconSet) {
         m_iconSet = true;
         // Scanning the icon themes and drawing the icon's pictures would hold the window back

@@ -37,6 +37,7 @@ private:
     std::unique_ptr<MainWindow> m_window;
     std::optional<QString> m_iconFallback;
     bool m_iconSet = false;
+    bool m_storageNoticeShown = false;
 };
 
 } // namespace quillon

@@ -7,7 +7,7 @@
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "core/storage/SecretServiceKeychain.h"
-#include "core/storage/UserDefaults.h"
+#include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 #include "ui/window/MainWindow.h"
 
@@ -107,7 +107,7 @@ private Q_SLOTS:
         AuthTokenStore(u"test.token"_qs, AppContainer::keychainService(),
                        std::make_shared<SecretServiceKeychain>())
             .save(token);
-        UserDefaultsDraftRepository repository(u"test.drafts"_qs, standardUserDefaults());
+        UserDefaultsDraftRepository repository(u"test.drafts"_qs, SqliteUserDefaults::standard());
         const QDateTime now = QDateTime::currentDateTimeUtc();
         repository.saveDrafts({{QUuid::createUuid(), u"member draft"_qs, now, now}},
                               u"member-7"_qs);
@@ -156,7 +156,6 @@ private Q_SLOTS:
         file.write(validConfiguration);
         file.close();
         const QString typed = u"typed, then quit"_qs;
-        QString defaultsFile;
         {
             QuillonDesktopApp app{AppBundle(resources.path())};
             MainWindow& window = app.showWindow();
@@ -165,19 +164,61 @@ private Q_SLOTS:
             // Only the loop ends: no window is closed, and the pause is far from over.
             QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
             QCOMPARE(QCoreApplication::exec(), 0);
-            defaultsFile = standardUserDefaults()->fileName();
         }
-        // The file as the next process finds it.
-        const QString copy = resources.filePath(u"next-start.ini"_qs);
-        QVERIFY(QFile::copy(defaultsFile, copy));
+        // The store as the next process finds it.
         UserDefaultsDraftRepository repository(
-            u"test.drafts"_qs, std::make_shared<QSettings>(copy, QSettings::IniFormat));
+            u"test.drafts"_qs,
+            std::make_shared<SqliteUserDefaults>(SqliteUserDefaults::standardPath()));
         QCOMPARE(repository.loadUnsavedText().value_or(UnsavedText()).text, typed);
 
         QuillonDesktopApp next{AppBundle(resources.path())};
         MainWindow& window = next.showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(next.container().draftStore().editorText(), typed);
+    }
+
+    // A store SQLite finds damaged is set aside: the first window opens on an empty store and
+    // its status says so, also past the reset that a connected member's drafts bring; the next
+    // start says nothing.
+    void aDamagedStoreIsToldOnceAtStart() {
+        QTemporaryDir resources;
+        QFile file(resources.filePath(u"AppConfiguration.plist"_qs));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(validConfiguration);
+        file.close();
+        const QString path = SqliteUserDefaults::standardPath();
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile damaged(path);
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("drafts, but not a database");
+        damaged.close();
+        LinkedInToken token;
+        token.accessToken = u"access"_qs;
+        token.profile.memberID = u"member-8"_qs;
+        token.profile.name = u"Ada"_qs;
+        token.connectedAt = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
+        AuthTokenStore(u"test.token"_qs, AppContainer::keychainService(),
+                       std::make_shared<SecretServiceKeychain>())
+            .save(token);
+
+        for (const bool first : {true, false}) {
+            QuillonDesktopApp app{AppBundle(resources.path()),
+                                  AppConfiguration::read(AppBundle(resources.path()))};
+            MainWindow& window = app.showWindow();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            const DraftStore& drafts = app.container().draftStore();
+            QCOMPARE(drafts.ownerID(), std::optional<QString>(u"member-8"_qs));
+            QVERIFY(drafts.drafts().isEmpty());
+            if (first) {
+                const QString message = drafts.statusMessage().value_or(QString());
+                QVERIFY2(message.startsWith(u"Saved drafts could not be read and were kept in "
+                                            "defaults.sqlite3.damaged-"_qs),
+                         qPrintable(message));
+                QVERIFY(message.endsWith(u". Starting with no drafts."_qs));
+            } else {
+                QCOMPARE(drafts.statusMessage(), std::nullopt);
+            }
+        }
     }
 };
 

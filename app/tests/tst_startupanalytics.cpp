@@ -6,7 +6,7 @@
 #include "app/QuillonDesktopApp.h"
 #include "core/app/AppBundle.h"
 #include "core/app/AppTelemetry.h"
-#include "core/storage/UserDefaults.h"
+#include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 #include "tests/support/IngestStandIn.h"
 #include "ui/window/MainWindow.h"
@@ -161,7 +161,7 @@ private Q_SLOTS:
 
     // After the start-up above: what it wrote, and what the app writes later.
     void everythingTheAppWritesIsPrivate() {
-        UserDefaultsDraftRepository(u"test.drafts"_qs, standardUserDefaults())
+        UserDefaultsDraftRepository(u"test.drafts"_qs, SqliteUserDefaults::standard())
             .saveDrafts({{QUuid::createUuid(), u"private"_qs, QDateTime::currentDateTimeUtc(),
                           QDateTime::currentDateTimeUtc()}},
                         std::nullopt);
@@ -188,7 +188,7 @@ private Q_SLOTS:
                 QVERIFY2(mode == expected, qPrintable(entry.filePath()));
             }
         }
-        QVERIFY(written.contains(standardUserDefaults()->fileName()));
+        QVERIFY(written.contains(SqliteUserDefaults::standardPath()));
         QVERIFY(written.contains(signalpost::SignalCache::defaultCacheFilePath()));
         QVERIFY2(
             std::any_of(written.cbegin(), written.cend(),

@@ -8,10 +8,10 @@
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "core/storage/SecretServiceKeychain.h"
-#include "core/storage/UserDefaults.h"
+#include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 
-#include <QSettings>
+#include <QFileInfo>
 
 namespace quillon {
 
@@ -21,10 +21,16 @@ const QString& AppContainer::keychainService() {
 }
 
 PlatformServices PlatformServices::system() {
-    return {standardUserDefaults(), std::make_shared<SecretServiceKeychain>(), {}};
+    return {SqliteUserDefaults::standard(), std::make_shared<SecretServiceKeychain>(), {}};
 }
 
 AppContainer::AppContainer(AppConfiguration configuration, PlatformServices platform) {
+    if (const auto aside = platform.defaults ? platform.defaults->setAsideFile() : std::nullopt) {
+        m_storageNotice =
+            QStringLiteral("Saved drafts could not be read and were kept in %1. Starting with no "
+                           "drafts.")
+                .arg(QFileInfo(*aside).fileName());
+    }
     auto repository = std::make_shared<UserDefaultsDraftRepository>(configuration.storage.draftsKey,
                                                                     platform.defaults);
     auto tokenStore = std::make_shared<AuthTokenStore>(

@@ -4,9 +4,9 @@
 #include "core/app/AppTelemetryEvent.h"
 #include "core/backend/WebAuthenticationSession.h"
 
+#include <QString>
 #include <memory>
-
-class QSettings;
+#include <optional>
 
 namespace quillon {
 
@@ -19,10 +19,11 @@ class FeedbackService;
 class DraftRepository;
 class LinkedInTokenStore;
 class KeychainBackend;
+class UserDefaults;
 
 // The platform services the container builds on; each has one real implementation.
 struct PlatformServices {
-    std::shared_ptr<QSettings> defaults;
+    std::shared_ptr<UserDefaults> defaults;
     std::shared_ptr<KeychainBackend> keychain;
     // The sign-in sheets of the connection client; the app layer hands in the web engine's.
     // Empty means no sheet can be shown.
@@ -60,6 +61,9 @@ public:
     const std::shared_ptr<DraftRepository>& draftRepository() const { return m_draftRepository; }
     const std::shared_ptr<LinkedInTokenStore>& tokenStore() const { return m_tokenStore; }
     const AppConfiguration& configuration() const { return m_configuration; }
+    // What the user is told once at start about the stored data: a damaged store that was set
+    // aside. None when there is nothing to say.
+    const std::optional<QString>& storageNotice() const { return m_storageNotice; }
 
 private:
     std::unique_ptr<DraftStore> m_draftStore;
@@ -70,6 +74,7 @@ private:
     std::shared_ptr<DraftRepository> m_draftRepository;
     std::shared_ptr<LinkedInTokenStore> m_tokenStore;
     AppConfiguration m_configuration;
+    std::optional<QString> m_storageNotice;
 };
 
 } // namespace quillon

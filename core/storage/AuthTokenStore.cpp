@@ -1,6 +1,6 @@
 #include "core/storage/AuthTokenStore.h"
 
-#include <QSettings>
+#include "core/storage/UserDefaults.h"
 
 namespace quillon {
 
@@ -19,13 +19,14 @@ bool confirmed(Status status) {
 
 AuthTokenStore::AuthTokenStore(QString key, QString service,
                                std::shared_ptr<KeychainBackend> keychain,
-                               std::shared_ptr<QSettings> defaults)
+                               std::shared_ptr<UserDefaults> defaults)
     : m_key(std::move(key))
     , m_service(std::move(service))
     , m_keychain(std::move(keychain))
     , m_defaults(std::move(defaults)) {
     if (m_defaults) {
-        const QString stored = m_defaults->value(pendingDeletionKey()).toString();
+        const QString stored =
+            QString::fromUtf8(m_defaults->value(pendingDeletionKey()).value_or(QByteArray()));
         if (stored == tokenOnly) {
             m_pendingDeletion = Deletion::token;
         } else if (stored == allCopies) {
@@ -135,11 +136,10 @@ void AuthTokenStore::setPendingDeletion(std::optional<Deletion> deletion) {
     }
     if (deletion) {
         m_defaults->setValue(pendingDeletionKey(),
-                             *deletion == Deletion::all ? allCopies : tokenOnly);
+                             (*deletion == Deletion::all ? allCopies : tokenOnly).toUtf8());
     } else {
         m_defaults->remove(pendingDeletionKey());
     }
-    m_defaults->sync();
 }
 
 } // namespace quillon

@@ -5,9 +5,9 @@
 
 #include <memory>
 
-class QSettings;
-
 namespace quillon {
+
+class UserDefaults;
 
 // The token as one generic-password keychain item (service, account = key) holding its JSON.
 // A delete the keychain has not confirmed is remembered in `defaults` and done again before the
@@ -15,7 +15,7 @@ namespace quillon {
 class AuthTokenStore final : public LinkedInTokenStore {
 public:
     AuthTokenStore(QString key, QString service, std::shared_ptr<KeychainBackend> keychain,
-                   std::shared_ptr<QSettings> defaults = nullptr);
+                   std::shared_ptr<UserDefaults> defaults = nullptr);
 
     std::optional<LinkedInToken> load() override;
     void save(const LinkedInToken& token) override;
@@ -42,7 +42,7 @@ private:
     const QString m_key;
     const QString m_service;
     const std::shared_ptr<KeychainBackend> m_keychain;
-    const std::shared_ptr<QSettings> m_defaults;
+    const std::shared_ptr<UserDefaults> m_defaults;
     // Also kept here: without `defaults`, or when they cannot be written.
     std::optional<Deletion> m_pendingDeletion;
     // A write went to the keychain after the pending delete, in this process.

@@ -143,16 +143,40 @@ void DraftStore::keepUnsavedText() {
     if (unsaved == m_keptUnsavedText) {
         return;
     }
-    m_draftRepository->saveUnsavedText(unsaved);
-    m_keptUnsavedText = std::move(unsaved);
+    // A write that did not go through is tried again at the next pause or quit.
+    if (m_draftRepository->saveUnsavedText(unsaved) == StorageWriteStatus::written) {
+        m_keptUnsavedText = std::move(unsaved);
+    }
+}
+
+QString DraftStore::notStoredMessage(const QString& what, StorageWriteStatus status) {
+    switch (status) {
+    case StorageWriteStatus::written:
+        break;
+    case StorageWriteStatus::diskFull:
+        return what + QStringLiteral(": the disk is full.");
+    case StorageWriteStatus::readOnly:
+        return what + QStringLiteral(": the drafts folder is read-only.");
+    case StorageWriteStatus::locked:
+        return what + QStringLiteral(": another program is using the drafts file.");
+    case StorageWriteStatus::failed:
+        break;
+    }
+    return what + QStringLiteral(": the drafts file could not be written.");
 }
 
 void DraftStore::saveDraft() {
+    storeEditorText();
+}
+
+bool DraftStore::storeEditorText() {
     const QString body = unicode::trimmedWhitespaceAndNewlines(m_editorText);
     if (body.isEmpty()) {
         setStatusMessage(QStringLiteral("Draft is empty"));
-        return;
+        return true;
     }
+    const QList<Draft> before = m_drafts;
+    const std::optional<QUuid> editingBefore = m_editingDraftID;
     const std::optional<bool> updated = updateEditingDraft(body);
     if (!updated) {
         insertNewDraft(body);
@@ -161,11 +185,19 @@ void DraftStore::saveDraft() {
         if (m_drafts.size() > maxDrafts) {
             m_drafts.resize(maxDrafts);
         }
+        const StorageWriteStatus status = m_draftRepository->saveDrafts(m_drafts, m_ownerID);
+        if (status != StorageWriteStatus::written) {
+            // The list shows what is stored; the editor keeps the text for another try.
+            m_drafts = before;
+            m_editingDraftID = editingBefore;
+            setStatusMessage(notStoredMessage(QStringLiteral("Draft not saved"), status));
+            return false;
+        }
         Q_EMIT draftsChanged();
-        m_draftRepository->saveDrafts(m_drafts, m_ownerID);
         report(m_telemetry, AppTelemetryEvent::draftSaved);
     }
     setStatusMessage(QStringLiteral("Draft saved"));
+    return true;
 }
 
 std::optional<bool> DraftStore::updateEditingDraft(const QString& body) {
@@ -193,8 +225,9 @@ void DraftStore::insertNewDraft(const QString& body) {
 }
 
 void DraftStore::newPost() {
-    if (m_editingDraftID) {
-        saveDraft();
+    // Edits that could not be stored stay in the editor, with the reason.
+    if (m_editingDraftID && !storeEditorText()) {
+        return;
     }
     setEditorText(QString());
     m_editingDraftID.reset();
@@ -216,36 +249,61 @@ bool DraftStore::removeDraft(const QUuid& id) {
     return true;
 }
 
+bool DraftStore::storeRemoval(const QList<Draft>& before,
+                              const std::optional<QUuid>& editingBefore) {
+    const StorageWriteStatus status = m_draftRepository->saveDrafts(m_drafts, m_ownerID);
+    if (status == StorageWriteStatus::written) {
+        return true;
+    }
+    // Still stored, so still listed.
+    m_editingDraftID = editingBefore;
+    setDrafts(before);
+    setStatusMessage(notStoredMessage(QStringLiteral("Draft not deleted"), status));
+    return false;
+}
+
 void DraftStore::deleteDraft(const QUuid& id) {
+    const QList<Draft> before = m_drafts;
+    const std::optional<QUuid> editingBefore = m_editingDraftID;
     removeDraft(id);
     if (m_editingDraftID == id) {
         m_editingDraftID.reset();
     }
-    m_draftRepository->saveDrafts(m_drafts, m_ownerID);
+    storeRemoval(before, editingBefore);
 }
 
 void DraftStore::dropEditingDraft() {
     if (!m_editingDraftID) {
         return;
     }
+    const QList<Draft> before = m_drafts;
     const QUuid id = *m_editingDraftID;
     m_editingDraftID.reset();
     if (removeDraft(id)) {
-        m_draftRepository->saveDrafts(m_drafts, m_ownerID);
+        storeRemoval(before, id);
     }
 }
 
 void DraftStore::clearAllLocal(const std::optional<QString>& ownerID) {
+    StorageWriteStatus status = StorageWriteStatus::written;
     if (ownerID) {
-        m_draftRepository->deleteDrafts(ownerID);
+        status = m_draftRepository->deleteDrafts(ownerID);
     }
-    m_draftRepository->deleteDrafts(std::nullopt);
+    const StorageWriteStatus signedOut = m_draftRepository->deleteDrafts(std::nullopt);
+    if (status == StorageWriteStatus::written) {
+        status = signedOut;
+    }
     m_ownerID.reset();
     setDrafts({});
     resetEditor();
     // The account's text goes with its drafts, whether or not it was kept yet.
     m_draftRepository->saveUnsavedText(std::nullopt);
     m_keptUnsavedText.reset();
+    // The account is gone either way; the user learns that drafts are still on this computer.
+    if (status != StorageWriteStatus::written) {
+        setStatusMessage(
+            notStoredMessage(QStringLiteral("Drafts not removed from this computer"), status));
+    }
 }
 
 } // namespace quillon

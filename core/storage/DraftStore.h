@@ -3,6 +3,7 @@
 #include "core/app/TelemetrySink.h"
 #include "core/model/Draft.h"
 #include "core/model/UnsavedText.h"
+#include "core/storage/StorageWriteStatus.h"
 
 #include <QList>
 #include <QObject>
@@ -81,6 +82,13 @@ Q_SIGNALS:
     void statusMessageChanged();
 
 private:
+    // "<what>: <why>", the status of a drafts write that did not happen.
+    static QString notStoredMessage(const QString& what, StorageWriteStatus status);
+    // saveDraft(); false when the drafts could not be stored (the status says why).
+    bool storeEditorText();
+    // Stores the list after a removal; when that fails, puts back the list and the bound draft
+    // as they were before and says why.
+    bool storeRemoval(const QList<Draft>& before, const std::optional<QUuid>& editingBefore);
     // Whether the open draft's body changed; none when no open draft is in the list.
     std::optional<bool> updateEditingDraft(const QString& body);
     void insertNewDraft(const QString& body);

@@ -1,11 +1,11 @@
 #include "core/storage/UserDefaultsDraftRepository.h"
 
-#include <QSettings>
+#include <QDateTime>
 
 namespace quillon {
 
 UserDefaultsDraftRepository::UserDefaultsDraftRepository(QString key,
-                                                         std::shared_ptr<QSettings> defaults)
+                                                         std::shared_ptr<UserDefaults> defaults)
     : m_key(std::move(key))
     , m_defaults(std::move(defaults)) {}
 
@@ -13,24 +13,60 @@ QString UserDefaultsDraftRepository::entryKey(const std::optional<QString>& owne
     return m_key + u'.' + ownerID.value_or(QStringLiteral("signed-out"));
 }
 
+QString UserDefaultsDraftRepository::unreadablePrefix(const QString& entry) {
+    return entry + QStringLiteral(".unreadable-");
+}
+
+std::optional<QByteArray> UserDefaultsDraftRepository::readBytes(const QString& entry) const {
+    return m_defaults->value(entry);
+}
+
+StorageWriteStatus
+UserDefaultsDraftRepository::writeBytes(const QList<UserDefaults::Change>& changes) {
+    return m_defaults->write(changes);
+}
+
+void UserDefaultsDraftRepository::keepUnreadableAside(const QString& entry,
+                                                      QList<UserDefaults::Change>& changes) const {
+    const std::optional<QByteArray> stored = readBytes(entry);
+    if (!stored || Draft::listFromJson(*stored)) {
+        return;
+    }
+    const QString base = unreadablePrefix(entry) + QDateTime::currentDateTimeUtc().toString(
+                                                       QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+    QString aside = base;
+    for (int n = 2; readBytes(aside); ++n) {
+        aside = base + u'-' + QString::number(n);
+    }
+    changes.append({aside, *stored});
+}
+
 QList<Draft> UserDefaultsDraftRepository::loadDrafts(const std::optional<QString>& ownerID) {
-    const QVariant value = m_defaults->value(entryKey(ownerID));
-    if (value.typeId() != QMetaType::QByteArray) {
+    const std::optional<QByteArray> stored = readBytes(entryKey(ownerID));
+    if (!stored) {
         return {};
     }
-    return Draft::listFromJson(value.toByteArray()).value_or(QList<Draft>());
+    return Draft::listFromJson(*stored).value_or(QList<Draft>());
 }
 
-void UserDefaultsDraftRepository::saveDrafts(const QList<Draft>& drafts,
-                                             const std::optional<QString>& ownerID) {
-    m_defaults->setValue(entryKey(ownerID), Draft::listToJson(drafts));
-    // Drafts are the user's work: written through at once, not at some later flush.
-    m_defaults->sync();
+StorageWriteStatus UserDefaultsDraftRepository::saveDrafts(const QList<Draft>& drafts,
+                                                           const std::optional<QString>& ownerID) {
+    const QString entry = entryKey(ownerID);
+    QList<UserDefaults::Change> changes;
+    keepUnreadableAside(entry, changes);
+    changes.append({entry, Draft::listToJson(drafts)});
+    return writeBytes(changes);
 }
 
-void UserDefaultsDraftRepository::deleteDrafts(const std::optional<QString>& ownerID) {
-    m_defaults->remove(entryKey(ownerID));
-    m_defaults->sync();
+StorageWriteStatus
+UserDefaultsDraftRepository::deleteDrafts(const std::optional<QString>& ownerID) {
+    const QString entry = entryKey(ownerID);
+    // The owner's values kept aside go with the list: a deleted account leaves nothing behind.
+    QList<UserDefaults::Change> changes{{entry, std::nullopt}};
+    for (const QString& aside : m_defaults->keys(unreadablePrefix(entry))) {
+        changes.append({aside, std::nullopt});
+    }
+    return writeBytes(changes);
 }
 
 QString UserDefaultsDraftRepository::unsavedTextKey() const {
@@ -38,20 +74,14 @@ QString UserDefaultsDraftRepository::unsavedTextKey() const {
 }
 
 std::optional<UnsavedText> UserDefaultsDraftRepository::loadUnsavedText() {
-    const QVariant value = m_defaults->value(unsavedTextKey());
-    if (value.typeId() != QMetaType::QByteArray) {
-        return std::nullopt;
-    }
-    return UnsavedText::fromJson(value.toByteArray());
+    const std::optional<QByteArray> stored = readBytes(unsavedTextKey());
+    return stored ? UnsavedText::fromJson(*stored) : std::nullopt;
 }
 
-void UserDefaultsDraftRepository::saveUnsavedText(const std::optional<UnsavedText>& unsaved) {
-    if (unsaved) {
-        m_defaults->setValue(unsavedTextKey(), unsaved->toJson());
-    } else {
-        m_defaults->remove(unsavedTextKey());
-    }
-    m_defaults->sync();
+StorageWriteStatus
+UserDefaultsDraftRepository::saveUnsavedText(const std::optional<UnsavedText>& unsaved) {
+    return writeBytes(
+        {{unsavedTextKey(), unsaved ? std::optional(unsaved->toJson()) : std::nullopt}});
 }
 
 } // namespace quillon

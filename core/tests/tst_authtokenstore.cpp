@@ -2,8 +2,8 @@
 #include "core/storage/LinkedInSessionStore.h"
 #include "core/storage/SecretServiceKeychain.h"
 #include "core/storage/SecretServiceSchema.h"
+#include "core/storage/SqliteUserDefaults.h"
 
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -197,8 +197,7 @@ private Q_SLOTS:
         QFETCH(int, itemsAfter);
         QFETCH(QString, tokenAfter);
         QTemporaryDir dir;
-        auto defaults =
-            std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat);
+        auto defaults = std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs));
         auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
         AuthTokenStore stalledStore(account, service, slow, defaults);
         if (action != u"save"_qs) {
@@ -225,9 +224,9 @@ private Q_SLOTS:
             tokenAfter.isNull() ? std::nullopt : std::optional<LinkedInToken>(token(tokenAfter));
         // The same keychain reaches the keyring again, and so does the next launch.
         QCOMPARE(stalledStore.load(), expected);
-        QCOMPARE(AuthTokenStore(account, service, std::make_shared<SecretServiceKeychain>(),
-                                std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs),
-                                                            QSettings::IniFormat))
+        QCOMPARE(AuthTokenStore(
+                     account, service, std::make_shared<SecretServiceKeychain>(),
+                     std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs)))
                      .load(),
                  expected);
     }
@@ -240,22 +239,21 @@ private Q_SLOTS:
     void aDeleteThatDidNotLandIsDoneAtTheNextStart() {
         QFETCH(bool, everyCopy);
         QTemporaryDir dir;
-        const QString defaultsPath = dir.filePath(u"defaults.ini"_qs);
+        const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_qs);
         store->save(token(u"kept by the keyring"_qs));
         {
-            AuthTokenStore loggingOut(
-                account, service, std::make_shared<DeletesLost>(keychain),
-                std::make_shared<QSettings>(defaultsPath, QSettings::IniFormat));
+            AuthTokenStore loggingOut(account, service, std::make_shared<DeletesLost>(keychain),
+                                      std::make_shared<SqliteUserDefaults>(defaultsPath));
             everyCopy ? loggingOut.deleteAll() : loggingOut.deleteToken();
             QCOMPARE(loggingOut.load(), std::nullopt);
         }
         QCOMPARE(itemsInKeyring(), 1);
 
-        auto defaults = std::make_shared<QSettings>(defaultsPath, QSettings::IniFormat);
+        auto defaults = std::make_shared<SqliteUserDefaults>(defaultsPath);
         AuthTokenStore nextStart(account, service, keychain, defaults);
         QCOMPARE(nextStart.load(), std::nullopt);
         QCOMPARE(itemsInKeyring(), 0);
-        QVERIFY(!defaults->contains(nextStart.pendingDeletionKey()));
+        QVERIFY(!defaults->value(nextStart.pendingDeletionKey()));
 
         // A later sign-in is kept.
         nextStart.save(token(u"signed in again"_qs));

@@ -1,26 +1,33 @@
 #include "core/model/UnicodeText.h"
 #include "core/storage/DraftStore.h"
-#include "core/storage/UserDefaults.h"
+#include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
+#include "core/tests/StorageFaults.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
+#include <sqlite3.h>
 
 using namespace quillon;
+using namespace quillon::testing;
 
 namespace {
 
-// A store over the real repository on a throw-away defaults file, recording its events.
+QStringList bodiesOf(const QList<Draft>& drafts) {
+    QStringList result;
+    for (const Draft& d : drafts) {
+        result.append(d.body);
+    }
+    return result;
+}
+
+// A store over the real repository on a throw-away defaults database, recording its events.
 struct Fixture {
     QTemporaryDir dir;
-    std::shared_ptr<QSettings> defaults =
-        std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs), userDefaultsFormat());
+    QString path = dir.filePath(u"data/defaults.sqlite3"_qs);
+    std::shared_ptr<SqliteUserDefaults> defaults = std::make_shared<SqliteUserDefaults>(path);
     std::shared_ptr<UserDefaultsDraftRepository> repository =
         std::make_shared<UserDefaultsDraftRepository>(u"drafts"_qs, defaults);
     QList<AppTelemetryEvent> events;
@@ -30,86 +37,49 @@ struct Fixture {
         store.setEditorText(text);
         store.saveDraft();
     }
-    QStringList bodies() const {
-        QStringList result;
-        for (const Draft& d : store.drafts()) {
-            result.append(d.body);
-        }
-        return result;
-    }
-    // The drafts as the file on disk holds them, read by Qt's INI reader from a copy (another
-    // settings object on the file itself would share this process's unsaved values).
-    std::optional<QStringList> bodiesOnDisk(const std::optional<QString>& owner) const {
-        const QString copy = dir.filePath(u"copy.ini"_qs);
-        QFile::remove(copy);
-        if (!QFile::copy(defaults->fileName(), copy)) {
-            return std::nullopt;
-        }
-        const QVariant value =
-            QSettings(copy, QSettings::IniFormat).value(repository->entryKey(owner));
-        const auto drafts = Draft::listFromJson(value.toByteArray());
-        if (value.typeId() != QMetaType::QByteArray || !drafts) {
-            return std::nullopt;
-        }
-        QStringList result;
-        for (const Draft& d : *drafts) {
-            result.append(d.body);
-        }
-        return result;
+    QStringList bodies() const { return bodiesOf(store.drafts()); }
+    // The drafts as the file on disk holds them, read through a connection of its own, as the
+    // next launch reads them.
+    QStringList bodiesOnDisk(const std::optional<QString>& owner) const {
+        return bodiesOf(
+            UserDefaultsDraftRepository(u"drafts"_qs, std::make_shared<SqliteUserDefaults>(path))
+                .loadDrafts(owner));
     }
     // The unsaved text as the next start would find it in the file on disk.
     std::optional<UnsavedText> keptOnDisk() const {
-        const QString copy = dir.filePath(u"copy.ini"_qs);
-        QFile::remove(copy);
-        if (!QFile::copy(defaults->fileName(), copy)) {
-            return std::nullopt;
-        }
-        return UserDefaultsDraftRepository(u"drafts"_qs,
-                                           std::make_shared<QSettings>(copy, QSettings::IniFormat))
+        return UserDefaultsDraftRepository(u"drafts"_qs, std::make_shared<SqliteUserDefaults>(path))
             .loadUnsavedText();
     }
     // A new launch over the same file: the owner set, then the kept text restored.
     std::unique_ptr<DraftStore> nextLaunch(const std::optional<QString>& owner) const {
         auto store = std::make_unique<DraftStore>(
             std::make_shared<UserDefaultsDraftRepository>(
-                u"drafts"_qs,
-                std::make_shared<QSettings>(defaults->fileName(), userDefaultsFormat())),
+                u"drafts"_qs, std::make_shared<SqliteUserDefaults>(path)),
             TelemetrySink{});
         store->setOwner(owner);
         store->restoreUnsavedText();
         return store;
     }
     QStringList storedBodies(const std::optional<QString>& owner) const {
-        QStringList result;
-        for (const Draft& d : repository->loadDrafts(owner)) {
-            result.append(d.body);
-        }
-        return result;
+        return bodiesOf(repository->loadDrafts(owner));
     }
 };
 
-// Files this process writes may grow to `bytes` and no further, as on a nearly full disk.
-class FileSizeLimit {
+// Another connection holding the database's write lock, as a second copy of the app would
+// in the middle of a write.
+class WriteLock {
 public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_previous);
-        // A write beyond the limit fails with EFBIG instead of ending the process.
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_previous;
-        limit.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    explicit WriteLock(const QString& path) {
+        sqlite3_open(QFile::encodeName(path).constData(), &m_db);
+        m_active = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
     }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~WriteLock() { sqlite3_close_v2(m_db); }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
     bool isActive() const { return m_active; }
 
 private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
+    sqlite3* m_db = nullptr;
     bool m_active = false;
 };
 
@@ -160,7 +130,7 @@ private Q_SLOTS:
         f.write(u" \n\t"_qs);
         QCOMPARE(f.store.statusMessage(), std::optional<QString>(u"Draft is empty"_qs));
         QVERIFY(f.store.drafts().isEmpty());
-        QVERIFY(!f.defaults->contains(u"drafts.signed-out"_qs));
+        QVERIFY(!f.defaults->value(u"drafts.signed-out"_qs));
         QVERIFY(f.events.isEmpty());
     }
 
@@ -264,7 +234,7 @@ private Q_SLOTS:
         QCOMPARE(f.store.statusMessage(), std::nullopt);
         f.write(u"member"_qs);
         QCOMPARE(f.storedBodies(u"member-1"_qs), QStringList{u"member"_qs});
-        QVERIFY(f.defaults->value(u"drafts.member-1"_qs).typeId() == QMetaType::QByteArray);
+        QVERIFY(f.defaults->value(u"drafts.member-1"_qs));
 
         // The current owner again: nothing reloads, nothing resets.
         f.store.setEditorText(u"typing"_qs);
@@ -472,16 +442,16 @@ private Q_SLOTS:
     }
 
     void anUnreadableKeptTextIsNone_data() {
-        QTest::addColumn<QVariant>("stored");
-        QTest::newRow("not JSON") << QVariant(QByteArray("{oops"));
-        QTest::newRow("no text") << QVariant(QByteArray(R"({"ownerId":"m"})"));
-        QTest::newRow("text instead of bytes") << QVariant(u"{\"text\":\"t\"}"_qs);
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("not JSON") << QByteArray("{oops");
+        QTest::newRow("no text") << QByteArray(R"({"ownerId":"m"})");
+        QTest::newRow("text not a string") << QByteArray(R"({"text":7})");
     }
     void anUnreadableKeptTextIsNone() {
-        QFETCH(QVariant, stored);
+        QFETCH(QByteArray, stored);
         Fixture f;
-        f.defaults->setValue(u"drafts.unsavedText"_qs, stored);
-        f.defaults->sync();
+        QCOMPARE(f.defaults->setValue(u"drafts.unsavedText"_qs, stored),
+                 StorageWriteStatus::written);
         QCOMPARE(f.repository->loadUnsavedText(), std::nullopt);
         QCOMPARE(f.nextLaunch(std::nullopt)->editorText(), DraftStore::initialEditorText());
     }
@@ -492,66 +462,169 @@ private Q_SLOTS:
         f.store.setOwner(u"m"_qs);
         f.write(u"member"_qs);
         f.store.clearAllLocal(u"m"_qs);
-        QVERIFY(!f.defaults->contains(u"drafts.m"_qs));
-        QVERIFY(!f.defaults->contains(u"drafts.signed-out"_qs));
+        QVERIFY(!f.defaults->value(u"drafts.m"_qs));
+        QVERIFY(!f.defaults->value(u"drafts.signed-out"_qs));
         QVERIFY(f.store.drafts().isEmpty());
         QCOMPARE(f.store.ownerID(), std::nullopt);
         QCOMPARE(f.store.editorText(), u"Write a LinkedIn post..."_qs);
     }
 
-    void unreadableStoredDraftsLoadEmptyAndAreOverwritten_data() {
-        QTest::addColumn<QVariant>("stored");
-        QTest::newRow("not JSON") << QVariant(QByteArray("{oops"));
-        QTest::newRow("an object") << QVariant(QByteArray(R"({"id":"x"})"));
-        QTest::newRow("drafts missing a key") << QVariant(QByteArray(R"([{"body":"b"}])"));
-        QTest::newRow("text instead of bytes") << QVariant(u"[]"_qs);
-        QTest::newRow("a number") << QVariant(42);
+    // A value that is not a drafts list loads as none, and the save that replaces it keeps it
+    // under a key of its own, once; deleting the owner's drafts takes it too.
+    void unreadableStoredDraftsAreKeptAside_data() {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("not JSON") << QByteArray("{oops");
+        QTest::newRow("an object") << QByteArray(R"({"id":"x"})");
+        QTest::newRow("drafts missing a key") << QByteArray(R"([{"body":"b"}])");
+        QTest::newRow("what the old format could not read back") << QByteArray("a, b");
     }
-
-    void unreadableStoredDraftsLoadEmptyAndAreOverwritten() {
-        QFETCH(QVariant, stored);
+    void unreadableStoredDraftsAreKeptAside() {
+        QFETCH(QByteArray, stored);
         Fixture f;
-        f.defaults->setValue(u"drafts.signed-out"_qs, stored);
-        f.defaults->sync();
+        QCOMPARE(f.defaults->setValue(u"drafts.signed-out"_qs, stored),
+                 StorageWriteStatus::written);
         DraftStore store(f.repository, {});
         QVERIFY(store.drafts().isEmpty());
         store.setEditorText(u"fresh"_qs);
         store.saveDraft();
-        QCOMPARE(f.storedBodies(std::nullopt), QStringList{u"fresh"_qs});
+        QCOMPARE(store.statusMessage(), std::optional<QString>(u"Draft saved"_qs));
+        QCOMPARE(f.bodiesOnDisk(std::nullopt), QStringList{u"fresh"_qs});
+        const QString prefix = u"drafts.signed-out.unreadable-"_qs;
+        const QStringList aside = f.defaults->keys(prefix);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(f.defaults->value(aside.first()), std::optional<QByteArray>(stored));
+        // The date the value was set aside, in its name.
+        QVERIFY(QDateTime::fromString(aside.first().mid(prefix.size()), Qt::ISODate).isValid());
+
+        store.setEditorText(u"fresher"_qs);
+        store.saveDraft();
+        QCOMPARE(f.defaults->keys(prefix), aside);
+
+        store.clearAllLocal(std::nullopt);
+        QCOMPARE(f.defaults->keys(u"drafts."_qs), QStringList());
     }
 
-    // Each save that cannot complete leaves the file as the last complete save left it.
-    void aSaveThatCannotCompleteKeepsThePreviousFile_data() {
-        QTest::addColumn<qint64>("room");
-        QTest::newRow("no room to grow") << qint64(0);
-        QTest::newRow("room for part of the new draft") << qint64(1500);
+    // A save or delete that cannot complete leaves what is stored, and the list shown, as they
+    // were, keeps the editor's text and says why; once the fault is gone the next try stores.
+    // Each fault is there from the start of a session, as after a restart.
+    void aWriteThatCannotCompleteChangesNothingAndSaysWhy_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("disk full") << u"full"_qs << u"the disk is full."_qs;
+        QTest::newRow("read-only folder")
+            << u"read-only"_qs << u"the drafts folder is read-only."_qs;
+        QTest::newRow("locked by another program")
+            << u"locked"_qs << u"another program is using the drafts file."_qs;
     }
-    void aSaveThatCannotCompleteKeepsThePreviousFile() {
-        QFETCH(qint64, room);
-        Fixture f;
-        f.write(u"first"_qs);
-        f.store.setOwner(u"member-1"_qs);
-        f.write(u"member's"_qs);
-        f.store.setOwner(std::nullopt);
-        f.write(u"second"_qs);
-        QCOMPARE(f.bodiesOnDisk(std::nullopt), QStringList({u"second"_qs, u"first"_qs}));
+    void aWriteThatCannotCompleteChangesNothingAndSaysWhy() {
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"data/defaults.sqlite3"_qs);
+        const auto repositoryOn = [](const QString& file) {
+            return std::make_shared<UserDefaultsDraftRepository>(
+                u"drafts"_qs, std::make_shared<SqliteUserDefaults>(file));
+        };
+        const auto bodiesOnDisk = [&](const std::optional<QString>& owner) {
+            return bodiesOf(repositoryOn(path)->loadDrafts(owner));
+        };
         {
-            FileSizeLimit limit(QFileInfo(f.defaults->fileName()).size() + room);
-            QVERIFY(limit.isActive());
-            f.store.newPost();
-            f.write(QString(3000, u'x'));
-            QCOMPARE(f.defaults->status(), QSettings::AccessError);
+            DraftStore earlier(repositoryOn(path), {});
+            for (const auto& [owner, text] :
+                 {std::pair<std::optional<QString>, QString>{std::nullopt, u"first"_qs},
+                  {u"member-1"_qs, u"member's"_qs},
+                  {std::nullopt, u"second"_qs}}) {
+                earlier.setOwner(owner);
+                earlier.newPost();
+                earlier.setEditorText(text);
+                earlier.saveDraft();
+            }
         }
-        QCOMPARE(f.bodiesOnDisk(std::nullopt), QStringList({u"second"_qs, u"first"_qs}));
-        QCOMPARE(f.bodiesOnDisk(u"member-1"_qs), QStringList{u"member's"_qs});
 
-        // With room again the next save writes everything, the draft that waited included.
-        f.store.newPost();
-        f.write(u"third"_qs);
-        QCOMPARE(f.bodiesOnDisk(std::nullopt),
-                 QStringList({u"third"_qs, QString(3000, u'x'), u"second"_qs, u"first"_qs}));
-        QCOMPARE(QFile::permissions(f.defaults->fileName()) & 0x0777,
-                 QFileDevice::ReadUser | QFileDevice::WriteUser);
+        std::optional<ReadOnlyFolder> readOnly;
+        std::optional<WriteLock> lock;
+        if (fault == u"read-only"_qs) {
+            readOnly.emplace(QFileInfo(path).path());
+            if (!readOnly->isActive()) {
+                QSKIP("Running as root without the right to set its own capabilities: a "
+                      "read-only folder cannot stop this process writing.");
+            }
+        } else if (fault == u"locked"_qs) {
+            lock.emplace(path);
+            QVERIFY(lock->isActive());
+        }
+        QList<AppTelemetryEvent> events;
+        DraftStore store(repositoryOn(path), [&events](AppTelemetryEvent e) { events.append(e); });
+        const QList<Draft> before = store.drafts();
+        QCOMPARE(bodiesOf(before), QStringList({u"second"_qs, u"first"_qs}));
+        const Draft second = before.first();
+        std::optional<FileSizeLimit> full;
+        if (fault == u"full"_qs) {
+            // Less than one page more in any file: the log cannot take a commit.
+            full.emplace(4096);
+            QVERIFY(full->isActive());
+        }
+
+        // A new draft.
+        const QString big(3000, u'x');
+        QSignalSpy changes(&store, &DraftStore::draftsChanged);
+        store.setEditorText(big);
+        store.saveDraft();
+        QCOMPARE(store.statusMessage(), std::optional<QString>(u"Draft not saved: "_qs + reason));
+        QCOMPARE(store.drafts(), before);
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(store.editorText(), big);
+        QCOMPARE(store.editingDraftID(), std::nullopt);
+        QVERIFY(events.isEmpty());
+
+        // Edits of an opened draft, and the clear button that would store them first.
+        store.openDraft(second);
+        store.setEditorText(u"second, edited "_qs + big);
+        store.newPost();
+        QCOMPARE(store.statusMessage(), std::optional<QString>(u"Draft not saved: "_qs + reason));
+        QCOMPARE(store.editorText(), u"second, edited "_qs + big);
+        QCOMPARE(store.editingDraftID(), std::optional<QUuid>(second.id));
+        QCOMPARE(store.drafts(), before);
+
+        // A deletion.
+        store.deleteDraft(second.id);
+        QCOMPARE(store.statusMessage(), std::optional<QString>(u"Draft not deleted: "_qs + reason));
+        QCOMPARE(store.drafts(), before);
+        QCOMPARE(store.editingDraftID(), std::optional<QUuid>(second.id));
+
+        full.reset();
+        readOnly.reset();
+        lock.reset();
+        QCOMPARE(bodiesOnDisk(std::nullopt), QStringList({u"second"_qs, u"first"_qs}));
+        QCOMPARE(bodiesOnDisk(u"member-1"_qs), QStringList{u"member's"_qs});
+
+        // With the fault gone the same action stores.
+        store.saveDraft();
+        QCOMPARE(store.statusMessage(), std::optional<QString>(u"Draft saved"_qs));
+        QCOMPARE(bodiesOnDisk(std::nullopt),
+                 QStringList({u"second, edited "_qs + big, u"first"_qs}));
+        QCOMPARE(events, QList<AppTelemetryEvent>{AppTelemetryEvent::draftSaved});
+        QCOMPARE(QFile::permissions(path) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
+    }
+
+    // An account deletion whose local part cannot be written still ends the session, and says
+    // the drafts are still on this computer.
+    void clearAllLocalThatCannotWriteSaysSo() {
+        Fixture f;
+        f.store.setOwner(u"m"_qs);
+        f.write(u"member"_qs);
+        {
+            WriteLock lock(f.path);
+            QVERIFY(lock.isActive());
+            f.store.clearAllLocal(u"m"_qs);
+        }
+        QCOMPARE(f.store.statusMessage(),
+                 std::optional<QString>(
+                     u"Drafts not removed from this computer: another program is using the "
+                     "drafts file."_qs));
+        QVERIFY(f.store.drafts().isEmpty());
+        QCOMPARE(f.store.ownerID(), std::nullopt);
+        QCOMPARE(f.bodiesOnDisk(u"m"_qs), QStringList{u"member"_qs});
     }
 
     // Every text typed comes back exactly, through the drafts file and a new launch.
@@ -571,21 +644,9 @@ private Q_SLOTS:
         QCOMPARE(f.bodies(), QStringList{text});
         QCOMPARE(f.bodiesOnDisk(std::nullopt), QStringList{text});
         DraftStore nextLaunch(std::make_shared<UserDefaultsDraftRepository>(
-                                  u"drafts"_qs, std::make_shared<QSettings>(f.defaults->fileName(),
-                                                                            userDefaultsFormat())),
+                                  u"drafts"_qs, std::make_shared<SqliteUserDefaults>(f.path)),
                               {});
         QCOMPARE(nextLaunch.drafts().value(0).body, text);
-    }
-
-    void draftsSurviveANewDefaultsObject() {
-        Fixture f;
-        f.write(u"persisted \U0001F680"_qs);
-        // Another process (or the next launch) reads the file itself.
-        QSettings reread(f.dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat);
-        const auto drafts =
-            Draft::listFromJson(reread.value(u"drafts.signed-out"_qs).toByteArray());
-        QVERIFY(drafts);
-        QCOMPARE(drafts->first().body, u"persisted \U0001F680"_qs);
     }
 };
 

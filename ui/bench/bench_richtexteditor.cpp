@@ -1,13 +1,13 @@
 // Times one keystroke and one formatting command in the editor holding a 100,000-character
 // post, each with the repaint that follows. Goal: each within one 16 ms frame.
 #include "core/storage/DraftStore.h"
+#include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 #include "ui/bench/Measure.h"
 #include "ui/editor/EditorFormatCommand.h"
 #include "ui/editor/RichTextEditor.h"
 
 #include <QApplication>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -49,8 +49,8 @@ void placeCaret(RichTextEditor& editor, int position, int length = 0) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    auto defaults = std::make_shared<QSettings>(dir.filePath(QStringLiteral("defaults.ini")),
-                                                QSettings::IniFormat);
+    auto defaults =
+        std::make_shared<SqliteUserDefaults>(dir.filePath(QStringLiteral("defaults.sqlite3")));
     DraftStore store(
         std::make_shared<UserDefaultsDraftRepository>(QStringLiteral("drafts"), defaults),
         [](AppTelemetryEvent) {});

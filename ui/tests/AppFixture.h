@@ -7,9 +7,9 @@
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "core/storage/SecretServiceKeychain.h"
+#include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 
-#include <QSettings>
 #include <QTemporaryDir>
 #include <chrono>
 #include <memory>
@@ -45,8 +45,7 @@ inline std::optional<LinkedInToken> tokenAfterRestart() {
 struct AppFixture {
     explicit AppFixture(const QUrl& baseURL = QUrl(u"http://127.0.0.1:9/"_qs),
                         WebAuthenticationSessionFactory signInSheets = {})
-        : defaults(
-              std::make_shared<QSettings>(dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat))
+        : defaults(std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs)))
         , container(configurationFor(baseURL),
                     PlatformServices{defaults, emptiedKeychain(), std::move(signInSheets)}) {}
 
@@ -72,7 +71,7 @@ struct AppFixture {
     }
 
     QTemporaryDir dir;
-    std::shared_ptr<QSettings> defaults;
+    std::shared_ptr<SqliteUserDefaults> defaults;
     AppContainer container;
 };
 

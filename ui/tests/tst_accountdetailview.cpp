@@ -190,13 +190,13 @@ private Q_SLOTS:
         Page p;
         p.app.storeDraft(u"m1"_qs, u"member draft"_qs);
         p.app.storeDraft(std::nullopt, u"signed-out draft"_qs);
-        QVERIFY(p.app.defaults->contains(u"drafts.m1"_qs));
-        QVERIFY(p.app.defaults->contains(u"drafts.signed-out"_qs));
+        QVERIFY(p.app.defaults->value(u"drafts.m1"_qs).has_value());
+        QVERIFY(p.app.defaults->value(u"drafts.signed-out"_qs).has_value());
         // Unsaved text, kept for the next start.
         p.app.drafts().restoreUnsavedText();
         p.app.drafts().setEditorText(u"unsaved words"_qs);
         p.app.drafts().keepUnsavedText();
-        QVERIFY(p.app.defaults->contains(u"drafts.unsavedText"_qs));
+        QVERIFY(p.app.defaults->value(u"drafts.unsavedText"_qs).has_value());
         // A copy the keyring would share with other machines.
         SecretServiceKeychain keychain(std::chrono::seconds(5));
         QCOMPARE(keychain.add({keychainService, tokenKey, KeychainBackend::Synchronizable::yes},
@@ -215,9 +215,9 @@ private Q_SLOTS:
 
         QTRY_COMPARE(p.settings->navigation()->depth(), 1);
         QCOMPARE(p.sentMemberID("/api/account/delete"), std::string("m1"));
-        QVERIFY(!p.app.defaults->contains(u"drafts.m1"_qs));
-        QVERIFY(!p.app.defaults->contains(u"drafts.signed-out"_qs));
-        QVERIFY(!p.app.defaults->contains(u"drafts.unsavedText"_qs));
+        QVERIFY(!p.app.defaults->value(u"drafts.m1"_qs).has_value());
+        QVERIFY(!p.app.defaults->value(u"drafts.signed-out"_qs).has_value());
+        QVERIFY(!p.app.defaults->value(u"drafts.unsavedText"_qs).has_value());
         QVERIFY(p.app.drafts().drafts().isEmpty());
         QCOMPARE(p.app.drafts().ownerID(), std::nullopt);
         QCOMPARE(p.app.drafts().editorText(), DraftStore::initialEditorText());
@@ -250,7 +250,7 @@ private Q_SLOTS:
         QCOMPARE(p.settings->navigation()->depth(), 2);
         QVERIFY(p.button("deleteAccountButton")->isEnabled());
         QCOMPARE(p.button("deleteAccountButton")->text(), u"Delete account"_qs);
-        QVERIFY(p.app.defaults->contains(u"drafts.m1"_qs));
+        QVERIFY(p.app.defaults->value(u"drafts.m1"_qs).has_value());
         QCOMPARE(tokenAfterRestart()->profile.memberID, u"m1"_qs);
         QVERIFY(!p.app.container.authService().requiresEphemeralSignIn());
         QVERIFY(p.events.isEmpty());

@@ -322,12 +322,10 @@ private Q_SLOTS:
     void unsavedTextComesBackAfterTheWindowCloses() {
         QFETCH(bool, openedDraft);
         AppFixture app;
-        const QString copy = app.dir.filePath(u"next-start.ini"_qs);
-        const auto keptInCopy = [&] {
-            QFile::remove(copy);
-            QFile::copy(app.defaults->fileName(), copy);
+        // The store as the next start finds it, through a connection of its own.
+        const auto keptOnDisk = [&] {
             return UserDefaultsDraftRepository(
-                       u"drafts"_qs, std::make_shared<QSettings>(copy, QSettings::IniFormat))
+                       u"drafts"_qs, std::make_shared<SqliteUserDefaults>(app.defaults->path()))
                 .loadUnsavedText();
         };
         std::optional<QUuid> draftID;
@@ -348,17 +346,18 @@ private Q_SLOTS:
             QTest::keyClick(editor->editor(), Qt::Key_End, Qt::ControlModifier);
             QTest::keyClicks(editor->editor(), u" and what came after"_qs);
             // Too soon for the pause: the close is what keeps it.
-            QCOMPARE(keptInCopy(), std::nullopt);
+            QCOMPARE(keptOnDisk(), std::nullopt);
             QVERIFY(window.close());
         }
         const QString typed = (openedDraft ? u"the draft"_qs : DraftStore::initialEditorText()) +
                               u" and what came after"_qs;
-        QCOMPARE(keptInCopy(), std::optional<UnsavedText>({typed, std::nullopt, draftID}));
+        QCOMPARE(keptOnDisk(), std::optional<UnsavedText>({typed, std::nullopt, draftID}));
 
-        AppContainer next(configurationFor(QUrl(u"http://127.0.0.1:9/"_qs)),
-                          PlatformServices{std::make_shared<QSettings>(copy, QSettings::IniFormat),
-                                           AppFixture::emptiedKeychain(),
-                                           {}});
+        AppContainer next(
+            configurationFor(QUrl(u"http://127.0.0.1:9/"_qs)),
+            PlatformServices{std::make_shared<SqliteUserDefaults>(app.defaults->path()),
+                             AppFixture::emptiedKeychain(),
+                             {}});
         QCOMPARE(next.draftStore().editorText(), DraftStore::initialEditorText());
         MainWindow window(next);
         window.show();

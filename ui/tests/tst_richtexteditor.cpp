@@ -1,4 +1,5 @@
 #include "core/storage/DraftStore.h"
+#include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 #include "ui/editor/EditorFormatCommand.h"
 #include "ui/editor/RichTextEditor.h"
@@ -9,7 +10,6 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,7 +66,7 @@ private:
 void TestRichTextEditor::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     auto defaults =
-        std::make_shared<QSettings>(m_dir->filePath(u"defaults.ini"_s), QSettings::IniFormat);
+        std::make_shared<quillon::SqliteUserDefaults>(m_dir->filePath(u"defaults.sqlite3"_s));
     m_store = std::make_unique<DraftStore>(
         std::make_shared<quillon::UserDefaultsDraftRepository>(u"drafts"_s, defaults),
         [](quillon::AppTelemetryEvent) {});
