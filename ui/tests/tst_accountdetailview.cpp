@@ -1,6 +1,7 @@
 #include "core/backend/LinkedInAuthService.h"
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/SecretServiceKeychain.h"
+#include "tests/support/KeyringSession.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestBackend.h"
 #include "ui/account/AccountDetailView.h"
@@ -11,6 +12,7 @@
 #include "ui/tests/AppFixture.h"
 #include "ui/tests/KeyboardWalk.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -21,6 +23,7 @@ using namespace quillon;
 using namespace quillon::testing;
 using namespace quillon::testsupport;
 using Event = AppTelemetryEvent;
+namespace keyring = quillon::testsupport::keyring;
 
 namespace {
 
@@ -83,6 +86,8 @@ class TestAccountDetailView : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { QVERIFY(keyring::takePrompts()); }
+
     void numericDateHasTheWholeYear_data() {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("text");
@@ -184,6 +189,49 @@ private Q_SLOTS:
         QCOMPARE(app.session().statusMessage(),
                  std::optional<QString>(u"The request timed out."_qs));
         QCOMPARE(tokenAfterRestart()->profile.memberID, u"m1"_qs);
+    }
+
+    // The keyring locked and its unlock prompt dismissed at the log-out: the delete is
+    // remembered and done at the next start once the keyring is unlocked. With nowhere to
+    // remember it the member stays signed in, as the next start would find them, and is told.
+    void aLogOutTheLockedKeyringRefusedIsNeverReportedAsDone_data() {
+        QTest::addColumn<bool>("remembered");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("the delete remembered") << true << u"Logged out."_qs;
+        QTest::newRow("nowhere to remember it")
+            << false << u"Could not log out: the keyring is locked."_qs;
+    }
+    void aLogOutTheLockedKeyringRefusedIsNeverReportedAsDone() {
+        QFETCH(bool, remembered);
+        QFETCH(QString, status);
+        Page p;
+        const QString defaultsPath = p.app.dir.filePath(u"defaults.ini"_qs);
+        if (!remembered) {
+            // A folder where the file should be: no write to the defaults succeeds.
+            QFile::remove(defaultsPath);
+            QVERIFY(QDir().mkdir(defaultsPath));
+        }
+        QVERIFY(keyring::lockDefaultCollection());
+        keyring::dismissNextPrompt();
+        QTest::mouseClick(p.button("logOutButton"), Qt::LeftButton);
+        QTRY_COMPARE(p.app.session().statusMessage(), std::optional<QString>(status));
+        QVERIFY(keyring::promptsShown());
+        QCOMPARE(p.settings->navigation()->depth(), remembered ? 1 : 2);
+        QCOMPARE(p.app.session().isConnected(), !remembered);
+        if (!remembered) {
+            QCOMPARE(p.status(), status);
+            QVERIFY(p.button("logOutButton")->isEnabled());
+        }
+
+        QVERIFY(keyring::unlockDefaultCollection());
+        // Without the folder in the way the record would be read; in this process QSettings
+        // still holds what it failed to write, so the next start reads nothing, as it would.
+        AuthTokenStore nextStart(
+            tokenKey, keychainService,
+            std::make_shared<SecretServiceKeychain>(std::chrono::seconds(5)),
+            remembered ? std::make_shared<QSettings>(defaultsPath, QSettings::IniFormat) : nullptr);
+        QCOMPARE(nextStart.load().has_value(), !remembered);
+        QCOMPARE(tokenAfterRestart().has_value(), !remembered);
     }
 
     void aDeletionRemovesEverythingLocal() {
