@@ -327,6 +327,57 @@ private Q_SLOTS:
         QCOMPARE(itemsInKeyring(), kept ? 1 : 0);
     }
 
+    // A log-out while the daemon is stopped is remembered: whether the daemon answers late or
+    // is ended before it carried the delete out, the next start finds the member signed out.
+    void aLogOutWhileTheDaemonIsStoppedIsDoneByTheNextStart_data() {
+        QTest::addColumn<bool>("daemonEnded");
+        QTest::newRow("resumed") << false;
+        QTest::newRow("ended while stopped") << true;
+    }
+    void aLogOutWhileTheDaemonIsStoppedIsDoneByTheNextStart() {
+        QFETCH(bool, daemonEnded);
+        QTemporaryDir dir;
+        const QString defaultsPath = dir.filePath(u"defaults.ini"_qs);
+        auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
+        {
+            LinkedInSessionStore session(std::make_shared<AuthTokenStore>(
+                account, service, slow,
+                std::make_shared<QSettings>(defaultsPath, QSettings::IniFormat)));
+            session.save(token(u"before"_qs));
+            StalledKeyring stalled;
+            QVERIFY(stalled.isStalled());
+            QCOMPARE(session.signOut(), TokenDeletion::recorded);
+            QVERIFY(!session.token());
+            if (daemonEnded) {
+                QVERIFY(stalled.killDaemon());
+                QVERIFY(keyring::startDaemon());
+                slow->waitUntilIdle();
+                QCOMPARE(itemsInKeyring(), 1);
+            }
+        }
+        slow->waitUntilIdle();
+        LinkedInSessionStore next(restarted(defaultsPath));
+        QVERIFY(!next.token());
+        QCOMPARE(itemsInKeyring(), 0);
+        QVERIFY(!QSettings(defaultsPath, QSettings::IniFormat)
+                     .contains(restarted(QString())->pendingDeletionKey()));
+    }
+
+    // On a new user's first sign-in there is no keyring yet: the token's item creates it
+    // through the keyring's own prompt for a new password. A dismissed prompt is the locked
+    // collection's case below.
+    void theFirstItemCreatesTheKeyringThroughItsPrompt() {
+        QTemporaryDir newUser;
+        QVERIFY(keyring::startDaemon(newUser.path()));
+        keyring::answerNextPrompt();
+        QCOMPARE(SecretServiceKeychain().add(store->baseQuery(), token(u"first"_qs).toJsonBytes()),
+                 KeychainBackend::Status::success);
+        QVERIFY(keyring::promptsShown());
+        QCOMPARE(AuthTokenStore(account, service, std::make_shared<SecretServiceKeychain>()).load(),
+                 std::optional<LinkedInToken>(token(u"first"_qs)));
+        QVERIFY(keyring::startDaemon());
+    }
+
     // The token's first item in a locked default collection is created through the keyring's
     // unlock prompt, or visibly not at all.
     void aSaveIntoTheLockedKeyringGoesThroughItsPrompt_data() {

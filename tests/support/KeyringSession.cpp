@@ -7,6 +7,7 @@
 #include <csignal>
 #include <gcr/gcr-base.h>
 #include <libsecret/secret.h>
+#include <utility>
 
 namespace quillon::testsupport {
 
@@ -62,30 +63,85 @@ bool setLocked(bool locked) {
     return done;
 }
 
+// The process owning the Secret Service's name on the session bus, 0 when none does. Asking
+// never starts one.
+pid_t secretServiceOwner() {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus == nullptr) {
+        return 0;
+    }
+    guint32 pid = 0;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "GetConnectionUnixProcessID", g_variant_new("(s)", "org.freedesktop.secrets"),
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    if (reply != nullptr) {
+        g_variant_get(reply, "(u)", &pid);
+        g_variant_unref(reply);
+    }
+    g_object_unref(bus);
+    return pid_t(pid);
+}
+
+// Waits up to five seconds for the name to be owned by another process than `previous` (0:
+// by any).
+bool waitForOwnerOtherThan(pid_t previous) {
+    for (int tries = 0; tries < 100; ++tries) {
+        const pid_t owner = secretServiceOwner();
+        if (owner != 0 && owner != previous) {
+            return true;
+        }
+        g_usleep(50 * 1000);
+    }
+    return false;
+}
+
 } // namespace
 
 namespace keyring {
 
 bool takePrompts() {
-    const gchar* prompter = gcr_mock_prompter_start();
-    if (prompter == nullptr) {
+    return startDaemon();
+}
+
+bool startDaemon(const QString& dataHome) {
+    // Started once; it answers for every daemon after.
+    static const QByteArray prompter = QByteArray(gcr_mock_prompter_start());
+    if (prompter.isEmpty()) {
         return false;
     }
-    // gnome-keyring reads the prompter's bus name from this variable when it starts; the
-    // daemon run-test started is replaced by one that has it, over the same keyring files.
+    // gnome-keyring reads the prompter's bus name from this variable when it starts, so the
+    // daemon run-test started is replaced by one that has it.
     QProcess daemon;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"GNOME_KEYRING_TEST_PROMPTER"_qs, QString::fromUtf8(prompter));
+    QStringList arguments{u"--replace"_qs, u"--daemonize"_qs, u"--components=secrets"_qs};
+    if (dataHome.isEmpty()) {
+        arguments.append(u"--unlock"_qs);
+    } else {
+        environment.insert(u"XDG_DATA_HOME"_qs, dataHome);
+    }
     daemon.setProcessEnvironment(environment);
-    daemon.start(u"gnome-keyring-daemon"_qs,
-                 {u"--replace"_qs, u"--daemonize"_qs, u"--unlock"_qs, u"--components=secrets"_qs});
+    const pid_t previous = secretServiceOwner();
+    daemon.start(u"gnome-keyring-daemon"_qs, arguments);
     if (!daemon.waitForStarted()) {
         return false;
     }
-    daemon.write(password);
+    if (dataHome.isEmpty()) {
+        daemon.write(password);
+    }
     daemon.closeWriteChannel();
-    return daemon.waitForFinished() && daemon.exitStatus() == QProcess::NormalExit &&
-           daemon.exitCode() == 0 && !defaultCollectionIsLocked();
+    if (!daemon.waitForFinished() || daemon.exitStatus() != QProcess::NormalExit ||
+        daemon.exitCode() != 0) {
+        return false;
+    }
+    // A call while the name has no owner would have the bus start a daemon of its own.
+    if (!waitForOwnerOtherThan(previous)) {
+        return false;
+    }
+    // libsecret keeps its connection to the daemon before; a new process would start afresh.
+    secret_service_disconnect();
+    return !dataHome.isEmpty() || !defaultCollectionIsLocked();
 }
 
 void answerNextPrompt() {
@@ -125,23 +181,8 @@ bool defaultCollectionIsLocked() {
 
 } // namespace keyring
 
-StalledKeyring::StalledKeyring() {
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (bus != nullptr) {
-        GVariant* reply = g_dbus_connection_call_sync(
-            bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-            "GetConnectionUnixProcessID", g_variant_new("(s)", "org.freedesktop.secrets"),
-            G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
-        if (reply != nullptr) {
-            guint32 pid = 0;
-            g_variant_get(reply, "(u)", &pid);
-            g_variant_unref(reply);
-            m_pid = pid_t(pid);
-        }
-        g_object_unref(bus);
-    }
-    warn("no keyring daemon", error);
+StalledKeyring::StalledKeyring()
+    : m_pid(secretServiceOwner()) {
     if (m_pid > 0 && ::kill(m_pid, SIGSTOP) != 0) {
         m_pid = 0;
     }
@@ -149,6 +190,20 @@ StalledKeyring::StalledKeyring() {
 
 StalledKeyring::~StalledKeyring() {
     resume();
+}
+
+bool StalledKeyring::killDaemon() {
+    if (m_pid <= 0 || ::kill(m_pid, SIGKILL) != 0) {
+        return false;
+    }
+    const pid_t killed = std::exchange(m_pid, 0);
+    for (int tries = 0; tries < 100; ++tries) {
+        if (secretServiceOwner() != killed) {
+            return true;
+        }
+        g_usleep(50 * 1000);
+    }
+    return false;
 }
 
 void StalledKeyring::resume() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <sys/types.h>
 
 namespace quillon::testsupport {
@@ -14,6 +15,9 @@ namespace keyring {
 // Replaces the session's keyring daemon with one whose prompts go to this process. Call once,
 // before the first keychain call; false when the daemon could not be replaced.
 bool takePrompts();
+// Starts such a daemon again over the sandbox's keyring files, unlocked, or over `dataHome`
+// with no keyring yet, as on a new user's first start.
+bool startDaemon(const QString& dataHome = {});
 // The next prompt is answered with the keyring's password (that of tests/support/run-test).
 void answerNextPrompt();
 // The next prompt is dismissed, as by its Cancel button.
@@ -40,6 +44,9 @@ public:
     bool isStalled() const { return m_pid > 0; }
     // SIGCONT.
     void resume();
+    // SIGKILL, as when the stalled daemon is ended: calls it never answered are lost. True once
+    // it is gone from the bus.
+    bool killDaemon();
 
 private:
     pid_t m_pid = 0;
