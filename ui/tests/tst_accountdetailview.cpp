@@ -191,17 +191,23 @@ private Q_SLOTS:
         QCOMPARE(tokenAfterRestart()->profile.memberID, u"m1"_qs);
     }
 
-    // The keyring locked and its unlock prompt dismissed at the log-out: the delete is
+    // The keyring locked and its unlock prompt dismissed at a log-out or deletion: the delete is
     // remembered and done at the next start once the keyring is unlocked. With nowhere to
     // remember it the member stays signed in, as the next start would find them, and is told.
-    void aLogOutTheLockedKeyringRefusedIsNeverReportedAsDone_data() {
+    void aDeleteTheLockedKeyringRefusedIsNeverReportedAsDone_data() {
+        QTest::addColumn<bool>("deletion");
         QTest::addColumn<bool>("remembered");
         QTest::addColumn<QString>("status");
-        QTest::newRow("the delete remembered") << true << u"Logged out."_qs;
-        QTest::newRow("nowhere to remember it")
-            << false << u"Could not log out: the keyring is locked."_qs;
+        QTest::newRow("log-out remembered") << false << true << u"Logged out."_qs;
+        QTest::newRow("log-out, nowhere to remember it")
+            << false << false << u"Could not log out: the keyring is locked."_qs;
+        QTest::newRow("deletion remembered") << true << true << u"Account deleted."_qs;
+        QTest::newRow("deletion, nowhere to remember it")
+            << true << false
+            << u"Account deleted, but its token stays in the keyring: the keyring is locked."_qs;
     }
-    void aLogOutTheLockedKeyringRefusedIsNeverReportedAsDone() {
+    void aDeleteTheLockedKeyringRefusedIsNeverReportedAsDone() {
+        QFETCH(bool, deletion);
         QFETCH(bool, remembered);
         QFETCH(QString, status);
         Page p;
@@ -213,7 +219,11 @@ private Q_SLOTS:
         }
         QVERIFY(keyring::lockDefaultCollection());
         keyring::dismissNextPrompt();
-        QTest::mouseClick(p.button("logOutButton"), Qt::LeftButton);
+        if (deletion) {
+            p.page()->deleteAccount();
+        } else {
+            QTest::mouseClick(p.button("logOutButton"), Qt::LeftButton);
+        }
         QTRY_COMPARE(p.app.session().statusMessage(), std::optional<QString>(status));
         QVERIFY(keyring::promptsShown());
         QCOMPARE(p.settings->navigation()->depth(), remembered ? 1 : 2);
@@ -222,6 +232,7 @@ private Q_SLOTS:
             QCOMPARE(p.status(), status);
             QVERIFY(p.button("logOutButton")->isEnabled());
         }
+        QCOMPARE(p.events, deletion ? QList<Event>{Event::accountDeleted} : QList<Event>{});
 
         QVERIFY(keyring::unlockDefaultCollection());
         // Without the folder in the way the record would be read; in this process QSettings
