@@ -39,7 +39,6 @@ private:
         Scope scope = Scope::token;
         // Fingerprints of the tokens saved since the delete: those are kept.
         QByteArrayList spared;
-        bool operator==(const PendingDeletion&) const = default;
     };
 
     TokenDeletion deleteItems(Scope scope);
