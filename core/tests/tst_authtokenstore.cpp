@@ -275,8 +275,8 @@ private Q_SLOTS:
             LinkedInSessionStore next(restarted(defaultsPath));
             QVERIFY2(next.token() == token(u"after"_qs), qPrintable(QString::number(start)));
         }
-        QVERIFY(!QSettings(defaultsPath, QSettings::IniFormat)
-                     .contains(restarted(QString())->pendingDeletionKey()));
+        QVERIFY(
+            !QSettings(defaultsPath, QSettings::IniFormat).contains(store->pendingDeletionKey()));
     }
 
     // libsecret's own clear skips a locked item and reads as nothing found; a delete through the
@@ -359,8 +359,8 @@ private Q_SLOTS:
         LinkedInSessionStore next(restarted(defaultsPath));
         QVERIFY(!next.token());
         QCOMPARE(itemsInKeyring(), 0);
-        QVERIFY(!QSettings(defaultsPath, QSettings::IniFormat)
-                     .contains(restarted(QString())->pendingDeletionKey()));
+        QVERIFY(
+            !QSettings(defaultsPath, QSettings::IniFormat).contains(store->pendingDeletionKey()));
     }
 
     // On a new user's first sign-in there is no keyring yet: the token's item creates it
