@@ -2,6 +2,8 @@
 
 #include "core/storage/UserDefaults.h"
 
+#include <QCryptographicHash>
+
 namespace quillon {
 
 using Status = KeychainBackend::Status;
@@ -10,9 +12,16 @@ namespace {
 
 const QString tokenOnly = QStringLiteral("token");
 const QString allCopies = QStringLiteral("all");
+// Between the scope and each spared token's fingerprint in the stored record.
+constexpr QChar separator = u':';
 
 bool confirmed(Status status) {
     return status == Status::success || status == Status::itemNotFound;
+}
+
+// Names a stored token without keeping it: the hex SHA-256 of its item's data.
+QByteArray fingerprint(const QByteArray& data) {
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
 }
 
 } // namespace
@@ -25,12 +34,17 @@ AuthTokenStore::AuthTokenStore(QString key, QString service,
     , m_keychain(std::move(keychain))
     , m_defaults(std::move(defaults)) {
     if (m_defaults) {
-        const QString stored =
-            QString::fromUtf8(m_defaults->value(pendingDeletionKey()).value_or(QByteArray()));
-        if (stored == tokenOnly) {
-            m_pendingDeletion = Deletion::token;
-        } else if (stored == allCopies) {
-            m_pendingDeletion = Deletion::all;
+        // "token" or "all", then the fingerprints of the tokens it spares; earlier builds wrote
+        // the scope alone.
+        const QStringList stored =
+            QString::fromUtf8(m_defaults->value(pendingDeletionKey()).value_or(QByteArray()))
+                .split(separator);
+        if (stored.first() == tokenOnly || stored.first() == allCopies) {
+            PendingDeletion deletion{stored.first() == allCopies ? Scope::all : Scope::token, {}};
+            for (qsizetype i = 1; i < stored.size(); ++i) {
+                deletion.spared.append(stored.at(i).toLatin1());
+            }
+            m_pendingDeletion = std::move(deletion);
         }
     }
 }
@@ -48,20 +62,10 @@ QString AuthTokenStore::pendingDeletionKey() const {
 }
 
 std::optional<LinkedInToken> AuthTokenStore::load() {
-    QByteArray data;
-    if (m_pendingDeletion && m_savedAfterDeletion) {
-        // The keychain runs calls in order: an answer now comes after the delete and the
-        // write behind it.
-        const Status status = m_keychain->copyMatching(baseQuery(), &data);
-        if (!confirmed(status)) {
-            return std::nullopt;
-        }
-        setPendingDeletion(std::nullopt);
-        return status == Status::success ? LinkedInToken::fromJsonBytes(data) : std::nullopt;
-    }
-    if (!settlePendingDeletion()) {
+    if (settlePendingDeletion() != Status::success) {
         return std::nullopt;
     }
+    QByteArray data;
     if (m_keychain->copyMatching(baseQuery(), &data) != Status::success) {
         return std::nullopt;
     }
@@ -69,77 +73,107 @@ std::optional<LinkedInToken> AuthTokenStore::load() {
 }
 
 void AuthTokenStore::save(const LinkedInToken& token) {
-    if (!m_savedAfterDeletion && !settlePendingDeletion()) {
-        // The delete waits in the keychain's queue, ahead of this write.
-        m_savedAfterDeletion = true;
-    }
     const QByteArray data = token.toJsonBytes();
+    if (m_pendingDeletion) {
+        // Asked ahead of the write: the keychain carries calls out in order, so even a delete
+        // answered late lands before the write.
+        settlePendingDeletion();
+    }
+    if (m_pendingDeletion && !m_pendingDeletion->spared.contains(fingerprint(data))) {
+        // Still waiting: from now on it spares this token, whenever it is done.
+        PendingDeletion narrowed = *m_pendingDeletion;
+        narrowed.spared.append(fingerprint(data));
+        setPendingDeletion(narrowed);
+    }
     Status status = m_keychain->update(baseQuery(), data);
     // An update the keychain has not answered yet may find nothing when it runs: the add
     // queued behind it then stores the token (and finds a duplicate otherwise).
     if (status == Status::itemNotFound || status == Status::notAvailable) {
         status = m_keychain->add(baseQuery(), data);
     }
+    // The plain item now holds this token; a synchronizable copy may still wait for its delete.
+    if (status == Status::success && m_pendingDeletion &&
+        m_pendingDeletion->scope == Scope::token) {
+        setPendingDeletion(std::nullopt);
+    }
+}
+
+TokenDeletion AuthTokenStore::deleteToken() {
+    return deleteItems(Scope::token);
+}
+
+TokenDeletion AuthTokenStore::deleteAll() {
+    return deleteItems(Scope::all);
+}
+
+TokenDeletion AuthTokenStore::deleteItems(Scope scope) {
+    // Every token stored so far goes, so nothing is spared any more. Remembered first: the
+    // process may end before the keychain answers.
+    const bool widened = m_pendingDeletion && m_pendingDeletion->scope == Scope::all;
+    const bool recorded = setPendingDeletion(PendingDeletion{widened ? Scope::all : scope, {}});
+    const Status status = settlePendingDeletion();
     if (status == Status::success) {
-        setPendingDeletion(std::nullopt);
+        return TokenDeletion::done;
     }
-}
-
-void AuthTokenStore::deleteToken() {
-    deleteItems(Deletion::token);
-}
-
-void AuthTokenStore::deleteAll() {
-    deleteItems(Deletion::all);
-}
-
-void AuthTokenStore::deleteItems(Deletion deletion) {
-    // Remembered first: the process may end before the keychain answers.
-    if (m_pendingDeletion != Deletion::all) {
-        setPendingDeletion(deletion);
+    if (recorded) {
+        return TokenDeletion::recorded;
     }
-    m_savedAfterDeletion = false;
-    if (removeItems(*m_pendingDeletion)) {
-        setPendingDeletion(std::nullopt);
-    }
+    return status == Status::locked ? TokenDeletion::keyringLocked
+                                    : TokenDeletion::keyringUnavailable;
 }
 
-bool AuthTokenStore::removeItems(Deletion deletion) {
-    bool done = confirmed(m_keychain->remove(baseQuery()));
-    if (deletion == Deletion::all) {
-        KeychainBackend::Query widened = baseQuery();
-        widened.synchronizable = KeychainBackend::Synchronizable::any;
-        done = confirmed(m_keychain->remove(widened)) && done;
-    }
-    return done;
-}
-
-bool AuthTokenStore::settlePendingDeletion() {
+Status AuthTokenStore::settlePendingDeletion() {
     if (!m_pendingDeletion) {
-        return true;
+        return Status::success;
     }
-    if (!removeItems(*m_pendingDeletion)) {
-        return false;
+    KeychainBackend::Query copies = baseQuery();
+    Status status = Status::success;
+    if (m_pendingDeletion->spared.isEmpty()) {
+        status = m_keychain->remove(baseQuery());
+        copies.synchronizable = KeychainBackend::Synchronizable::any;
+    } else {
+        // A token saved since is kept: only an item holding anything else is removed.
+        QByteArray data;
+        status = m_keychain->copyMatching(baseQuery(), &data);
+        if (status == Status::success && !m_pendingDeletion->spared.contains(fingerprint(data))) {
+            status = m_keychain->remove(baseQuery());
+        }
+        copies.synchronizable = KeychainBackend::Synchronizable::yes;
+    }
+    // Asked only once the plain item is settled: a locked keyring would otherwise show its
+    // prompt twice for one delete.
+    if (m_pendingDeletion->scope == Scope::all && confirmed(status)) {
+        status = m_keychain->remove(copies);
+    }
+    if (!confirmed(status)) {
+        return status;
     }
     setPendingDeletion(std::nullopt);
-    return true;
+    return Status::success;
 }
 
-void AuthTokenStore::setPendingDeletion(std::optional<Deletion> deletion) {
-    if (m_pendingDeletion == deletion) {
-        return;
-    }
-    m_pendingDeletion = deletion;
-    m_savedAfterDeletion = false;
+bool AuthTokenStore::setPendingDeletion(std::optional<PendingDeletion> deletion) {
     if (!m_defaults) {
-        return;
+        m_pendingDeletion = std::move(deletion);
+        return false;
     }
+    bool written = false;
     if (deletion) {
-        m_defaults->setValue(pendingDeletionKey(),
-                             (*deletion == Deletion::all ? allCopies : tokenOnly).toUtf8());
+        QStringList stored{deletion->scope == Scope::all ? allCopies : tokenOnly};
+        for (const QByteArray& spared : std::as_const(deletion->spared)) {
+            stored.append(QString::fromLatin1(spared));
+        }
+        written = m_defaults->setValue(pendingDeletionKey(), stored.join(separator).toUtf8()) ==
+                  StorageWriteStatus::written;
     } else {
-        m_defaults->remove(pendingDeletionKey());
+        written = m_defaults->remove(pendingDeletionKey()) == StorageWriteStatus::written;
     }
+    // A record that could not be removed is still there to be read at the next start: it is
+    // kept here too, so that a token saved later is still spared by it.
+    if (written || deletion) {
+        m_pendingDeletion = std::move(deletion);
+    }
+    return written;
 }
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include "core/storage/KeychainBackend.h"
 #include "core/storage/LinkedInTokenStore.h"
 
+#include <QByteArrayList>
 #include <memory>
 
 namespace quillon {
@@ -11,7 +12,9 @@ class UserDefaults;
 
 // The token as one generic-password keychain item (service, account = key) holding its JSON.
 // A delete the keychain has not confirmed is remembered in `defaults` and done again before the
-// token is next read or written, so a token the user deleted never comes back.
+// token is next read or written, so a token the user deleted never comes back. A token stored
+// after it is spared: the remembered delete then removes only what is not that token, so a
+// sign-in after a log-out the keyring answered late survives the next start.
 class AuthTokenStore final : public LinkedInTokenStore {
 public:
     AuthTokenStore(QString key, QString service, std::shared_ptr<KeychainBackend> keychain,
@@ -19,8 +22,8 @@ public:
 
     std::optional<LinkedInToken> load() override;
     void save(const LinkedInToken& token) override;
-    void deleteToken() override;
-    void deleteAll() override;
+    TokenDeletion deleteToken() override;
+    TokenDeletion deleteAll() override;
 
     KeychainBackend::Query baseQuery() const;
     // The item a store with this key and service reads.
@@ -31,22 +34,25 @@ public:
     QString pendingDeletionKey() const;
 
 private:
-    enum class Deletion { token, all };
-    // Runs the delete and remembers it until the keychain confirms it.
-    void deleteItems(Deletion deletion);
-    bool removeItems(Deletion deletion);
-    // True once no delete is waiting.
-    bool settlePendingDeletion();
-    void setPendingDeletion(std::optional<Deletion> deletion);
+    enum class Scope { token, all };
+    struct PendingDeletion {
+        Scope scope = Scope::token;
+        // Fingerprints of the tokens saved since the delete: those are kept.
+        QByteArrayList spared;
+    };
+
+    TokenDeletion deleteItems(Scope scope);
+    // Status::success once no delete is waiting, else why it is still waiting.
+    KeychainBackend::Status settlePendingDeletion();
+    // False when it could not be written to `defaults`.
+    bool setPendingDeletion(std::optional<PendingDeletion> deletion);
 
     const QString m_key;
     const QString m_service;
     const std::shared_ptr<KeychainBackend> m_keychain;
     const std::shared_ptr<UserDefaults> m_defaults;
     // Also kept here: without `defaults`, or when they cannot be written.
-    std::optional<Deletion> m_pendingDeletion;
-    // A write went to the keychain after the pending delete, in this process.
-    bool m_savedAfterDeletion = false;
+    std::optional<PendingDeletion> m_pendingDeletion;
 };
 
 } // namespace quillon

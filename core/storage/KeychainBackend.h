@@ -16,6 +16,9 @@ public:
         duplicateItem = -25299,
         notAvailable = -25291,
         failed = -25293,
+        // The item is in a locked collection and the keyring's unlock prompt was refused or could
+        // not be shown; the item is still there.
+        locked = -25308,
     };
 
     // Items carry a synchronizable flag; a plain query matches only items without it, a
@@ -35,7 +38,8 @@ public:
     // Replaces the data of the items matching `query`; itemNotFound when there are none.
     virtual Status update(const Query& query, const QByteArray& data) = 0;
     virtual Status add(const Query& query, const QByteArray& data) = 0;
-    // Deletes every item matching `query`.
+    // Deletes every item matching `query`: success only when none is left, itemNotFound when
+    // there was none.
     virtual Status remove(const Query& query) = 0;
 };
 

@@ -1,7 +1,5 @@
 #include "core/storage/LinkedInSessionStore.h"
 
-#include "core/storage/LinkedInTokenStore.h"
-
 namespace quillon {
 
 LinkedInSessionStore::LinkedInSessionStore(std::shared_ptr<LinkedInTokenStore> tokenStore,
@@ -53,14 +51,19 @@ void LinkedInSessionStore::save(const LinkedInToken& token) {
     m_tokenStore->save(token);
 }
 
-void LinkedInSessionStore::signOut() {
-    setToken(std::nullopt);
-    m_tokenStore->deleteToken();
+TokenDeletion LinkedInSessionStore::signOut() {
+    return signOutAfter(m_tokenStore->deleteToken());
 }
 
-void LinkedInSessionStore::forgetAccount() {
-    setToken(std::nullopt);
-    m_tokenStore->deleteAll();
+TokenDeletion LinkedInSessionStore::forgetAccount() {
+    return signOutAfter(m_tokenStore->deleteAll());
+}
+
+TokenDeletion LinkedInSessionStore::signOutAfter(TokenDeletion deletion) {
+    if (isSettled(deletion)) {
+        setToken(std::nullopt);
+    }
+    return deletion;
 }
 
 } // namespace quillon

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/LinkedInToken.h"
+#include "core/storage/LinkedInTokenStore.h"
 
 #include <QObject>
 #include <QString>
@@ -8,8 +9,6 @@
 #include <optional>
 
 namespace quillon {
-
-class LinkedInTokenStore;
 
 // The observable connection state every screen shares: the connected member's token (none
 // when signed out) and the last account outcome. Main thread only; changes are written
@@ -42,8 +41,11 @@ public:
     std::optional<QString> memberID() const;
 
     void save(const LinkedInToken& token);
-    void signOut();
-    void forgetAccount();
+    // The token is given up only once its delete is settled (done or recorded); while the
+    // keyring still holds it and nothing remembers to delete it, the member stays signed in,
+    // as the next start would find them.
+    TokenDeletion signOut();
+    TokenDeletion forgetAccount();
 
 Q_SIGNALS:
     void tokenChanged();
@@ -52,6 +54,7 @@ Q_SIGNALS:
 
 private:
     void setToken(std::optional<LinkedInToken> token);
+    TokenDeletion signOutAfter(TokenDeletion deletion);
 
     std::optional<LinkedInToken> m_token;
     std::optional<QString> m_statusMessage;

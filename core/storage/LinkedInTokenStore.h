@@ -6,17 +6,38 @@
 
 namespace quillon {
 
-// Where the LinkedIn token is kept between launches. No operation reports failure: an
-// unreadable token reads as none, a failed write is dropped.
+// What became of a delete of the stored token.
+enum class TokenDeletion {
+    // No such token is stored any more.
+    done,
+    // Not carried out yet (the keyring is locked, stalled or absent) but remembered: it is done
+    // before the token is next read or written, at the latest at the next start, and never
+    // removes a token stored after it.
+    recorded,
+    // Not carried out and not remembered: the keyring is locked and the record could not be
+    // written. The token is still stored.
+    keyringLocked,
+    // As keyringLocked, the keyring not answering or absent.
+    keyringUnavailable,
+};
+
+// The token is gone, or will be without anything more to do.
+constexpr bool isSettled(TokenDeletion deletion) {
+    return deletion == TokenDeletion::done || deletion == TokenDeletion::recorded;
+}
+
+// Where the LinkedIn token is kept between launches. Reads and writes report no failure: an
+// unreadable token reads as none, a failed write is dropped. A delete says what became of it,
+// so that a token still stored is never taken for gone.
 class LinkedInTokenStore {
 public:
     virtual ~LinkedInTokenStore() = default;
     virtual std::optional<LinkedInToken> load() = 0;
     virtual void save(const LinkedInToken& token) = 0;
     // `delete()` elsewhere; the word is taken in C++.
-    virtual void deleteToken() = 0;
+    virtual TokenDeletion deleteToken() = 0;
     // Also deletes a copy marked as synchronizable.
-    virtual void deleteAll() = 0;
+    virtual TokenDeletion deleteAll() = 0;
 };
 
 } // namespace quillon

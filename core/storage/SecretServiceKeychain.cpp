@@ -55,7 +55,9 @@ struct LibSecret {
     decltype(&secret_value_get) valueGet = nullptr;
     decltype(&secret_value_unref) valueUnref = nullptr;
     decltype(&secret_password_storev_binary_sync) passwordStorevBinarySync = nullptr;
-    decltype(&secret_password_clearv_sync) passwordClearvSync = nullptr;
+    decltype(&secret_item_get_locked) itemGetLocked = nullptr;
+    decltype(&secret_item_delete_sync) itemDeleteSync = nullptr;
+    decltype(&secret_error_get_quark) errorQuark = nullptr;
     decltype(&g_object_unref) objectUnref = nullptr;
     decltype(&g_dbus_error_quark) dbusErrorQuark = nullptr;
     decltype(&g_io_error_quark) ioErrorQuark = nullptr;
@@ -82,7 +84,9 @@ const LibSecret* libSecret() {
             resolve(library, "secret_value_unref", secret.valueUnref) &&
             resolve(library, "secret_password_storev_binary_sync",
                     secret.passwordStorevBinarySync) &&
-            resolve(library, "secret_password_clearv_sync", secret.passwordClearvSync) &&
+            resolve(library, "secret_item_get_locked", secret.itemGetLocked) &&
+            resolve(library, "secret_item_delete_sync", secret.itemDeleteSync) &&
+            resolve(library, "secret_error_get_quark", secret.errorQuark) &&
             resolve(library, "g_object_unref", secret.objectUnref) &&
             resolve(library, "g_dbus_error_quark", secret.dbusErrorQuark) &&
             resolve(library, "g_io_error_quark", secret.ioErrorQuark);
@@ -138,31 +142,52 @@ Status statusOf(const LibSecret& secret, GError* error) {
     if (error == nullptr) {
         return Status::success;
     }
+    const bool locked =
+        error->domain == secret.errorQuark() && error->code == SECRET_ERROR_IS_LOCKED;
     const bool noService =
         error->domain == secret.dbusErrorQuark() || error->domain == secret.ioErrorQuark();
     g_error_free(error);
+    if (locked) {
+        return Status::locked;
+    }
     return noService ? Status::notAvailable : Status::failed;
+}
+
+// The items matching exactly `sync`, each unlocked through the keyring's own prompt where it is
+// locked; one the prompt did not unlock stays locked in the list.
+Status search(const LibSecret& secret, const KeychainBackend::Query& query, Sync sync,
+              SecretSearchFlags flags, GList** items) {
+    Attributes attributes(query, sync);
+    GError* error = nullptr;
+    *items = secret.serviceSearchSync(nullptr, secretServiceItemSchema(), attributes.table(),
+                                      static_cast<SecretSearchFlags>(flags | SECRET_SEARCH_UNLOCK),
+                                      nullptr, &error);
+    if (error != nullptr) {
+        return statusOf(secret, error);
+    }
+    return *items == nullptr ? Status::itemNotFound : Status::success;
 }
 
 Status lookup(const LibSecret& secret, const KeychainBackend::Query& query, Sync sync,
               QByteArray* data) {
-    Attributes attributes(query, sync);
-    GError* error = nullptr;
+    GList* items = nullptr;
     // A search opens the encrypted session only to load an item it found: finding none, as on
     // every signed-out start, costs no key exchange.
-    GList* items = secret.serviceSearchSync(
-        nullptr, secretServiceItemSchema(), attributes.table(),
-        static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS), nullptr,
-        &error);
-    if (error != nullptr) {
-        return statusOf(secret, error);
+    const Status found = search(secret, query, sync, SECRET_SEARCH_LOAD_SECRETS, &items);
+    if (found != Status::success) {
+        return found;
     }
-    // Without SECRET_SEARCH_ALL there is at most one item.
-    SecretValue* value =
-        items != nullptr ? secret.itemGetSecret(static_cast<SecretItem*>(items->data)) : nullptr;
+    // Without SECRET_SEARCH_ALL there is at most one item. A locked one has no secret loaded,
+    // and is there all the same.
+    auto* item = static_cast<SecretItem*>(items->data);
+    const bool locked = secret.itemGetLocked(item);
+    SecretValue* value = locked ? nullptr : secret.itemGetSecret(item);
     g_list_free_full(items, secret.objectUnref);
+    if (locked) {
+        return Status::locked;
+    }
     if (value == nullptr) {
-        return Status::itemNotFound;
+        return Status::failed;
     }
     if (data != nullptr) {
         gsize length = 0;
@@ -193,20 +218,18 @@ Status store(const LibSecret& secret, const KeychainBackend::Query& query, Sync 
 // Sets the secret of every item matching exactly `sync`, where it is kept.
 Status replaceInPlace(const LibSecret& secret, const KeychainBackend::Query& query, Sync sync,
                       const QByteArray& data) {
-    Attributes attributes(query, sync);
-    GError* error = nullptr;
-    GList* items = secret.serviceSearchSync(
-        nullptr, secretServiceItemSchema(), attributes.table(),
-        static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK), nullptr, &error);
-    if (error != nullptr) {
-        return statusOf(secret, error);
-    }
-    Status status = items == nullptr ? Status::itemNotFound : Status::success;
+    GList* items = nullptr;
+    Status status = search(secret, query, sync, SECRET_SEARCH_ALL, &items);
     SecretValue* value = secretOf(secret, data);
     for (GList* node = items; node != nullptr && status == Status::success; node = node->next) {
-        secret.itemSetSecretSync(static_cast<SecretItem*>(node->data), value, nullptr, &error);
+        auto* item = static_cast<SecretItem*>(node->data);
+        if (secret.itemGetLocked(item)) {
+            status = Status::locked;
+            break;
+        }
+        GError* error = nullptr;
+        secret.itemSetSecretSync(item, value, nullptr, &error);
         status = statusOf(secret, error);
-        error = nullptr;
     }
     secret.valueUnref(value);
     g_list_free_full(items, secret.objectUnref);
@@ -488,14 +511,24 @@ Status SecretServiceKeychain::remove(const Query& query) {
     claimReadAhead(nullptr, m_timeout);
     return run(Status::notAvailable, false, [query] {
         return withLibSecret(Status::notAvailable, [&](const LibSecret& secret) {
-            Attributes attributes(query, query.synchronizable);
-            GError* error = nullptr;
-            const gboolean removed = secret.passwordClearvSync(secretServiceItemSchema(),
-                                                               attributes.table(), nullptr, &error);
-            if (error != nullptr) {
-                return statusOf(secret, error);
+            // Not secret_password_clear(): it skips locked items and then reads as nothing found.
+            GList* items = nullptr;
+            Status status = search(secret, query, query.synchronizable, SECRET_SEARCH_ALL, &items);
+            for (GList* node = items; node != nullptr; node = node->next) {
+                auto* item = static_cast<SecretItem*>(node->data);
+                Status removed = Status::locked;
+                if (!secret.itemGetLocked(item)) {
+                    GError* error = nullptr;
+                    secret.itemDeleteSync(item, nullptr, &error);
+                    removed = statusOf(secret, error);
+                }
+                // Every item is tried; one still there makes the delete a failure.
+                if (status == Status::success) {
+                    status = removed;
+                }
             }
-            return removed ? Status::success : Status::itemNotFound;
+            g_list_free_full(items, secret.objectUnref);
+            return status;
         });
     });
 }

@@ -15,6 +15,10 @@ namespace quillon {
 // prompt waiting for the user) is not cancelled but carried out when the service answers. While
 // it is overdue later callers get notAvailable at once; their writes and deletes still run after
 // it, in order, and reads are skipped.
+//
+// An item in a locked collection is unlocked through the keyring's own prompt; while it stays
+// locked (the prompt dismissed, or no prompter can be shown) a call on it answers `locked`, so
+// an item that is still there never reads as not found.
 class SecretServiceKeychain final : public KeychainBackend {
 public:
     explicit SecretServiceKeychain(std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -3,15 +3,17 @@
 #include "core/storage/SecretServiceKeychain.h"
 #include "core/storage/SecretServiceSchema.h"
 #include "core/storage/SqliteUserDefaults.h"
+#include "tests/support/KeyringSession.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
-#include <csignal>
 #include <gio/gio.h>
 #include <libsecret/secret.h>
 
 using namespace quillon;
+using quillon::testsupport::StalledKeyring;
+namespace keyring = quillon::testsupport::keyring;
 
 namespace {
 
@@ -61,50 +63,6 @@ GHashTable* plainItemAttributes() {
     return attributes;
 }
 
-// The keyring daemon stopped for the object's lifetime: every call waits, as it does while the
-// keyring's own prompt waits for the user.
-class StalledKeyring {
-public:
-    StalledKeyring() {
-        GError* error = nullptr;
-        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-        if (bus) {
-            GVariant* reply = g_dbus_connection_call_sync(
-                bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                "GetConnectionUnixProcessID", g_variant_new("(s)", "org.freedesktop.secrets"),
-                G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
-            if (reply) {
-                guint32 pid = 0;
-                g_variant_get(reply, "(u)", &pid);
-                g_variant_unref(reply);
-                m_pid = pid_t(pid);
-            }
-            g_object_unref(bus);
-        }
-        if (error) {
-            qWarning("no keyring daemon: %s", error->message);
-            g_error_free(error);
-        }
-        if (m_pid > 0 && ::kill(m_pid, SIGSTOP) != 0) {
-            m_pid = 0;
-        }
-    }
-    ~StalledKeyring() { resume(); }
-    StalledKeyring(const StalledKeyring&) = delete;
-    StalledKeyring& operator=(const StalledKeyring&) = delete;
-
-    bool isStalled() const { return m_pid > 0; }
-    void resume() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGCONT);
-            m_pid = 0;
-        }
-    }
-
-private:
-    pid_t m_pid = 0;
-};
-
 // The real keychain, except that deletes never reach it: a keyring gone at log-out.
 class DeletesLost final : public KeychainBackend {
 public:
@@ -133,8 +91,20 @@ class TestAuthTokenStore : public QObject {
     std::shared_ptr<SecretServiceKeychain> keychain;
     std::unique_ptr<AuthTokenStore> store;
 
+    // A new store over the same defaults file and keyring, as at the next start.
+    static std::shared_ptr<AuthTokenStore> restarted(const QString& defaultsPath) {
+        return std::make_shared<AuthTokenStore>(
+            account, service, std::make_shared<SecretServiceKeychain>(),
+            defaultsPath.isEmpty() ? nullptr : std::make_shared<SqliteUserDefaults>(defaultsPath));
+    }
+
 private Q_SLOTS:
+    void initTestCase() { QVERIFY(keyring::takePrompts()); }
+
     void init() {
+        if (keyring::defaultCollectionIsLocked()) {
+            QVERIFY(keyring::unlockDefaultCollection());
+        }
         keychain = std::make_shared<SecretServiceKeychain>();
         store = std::make_unique<AuthTokenStore>(account, service, keychain);
         store->deleteAll();
@@ -259,6 +229,183 @@ private Q_SLOTS:
         nextStart.save(token(u"signed in again"_qs));
         QCOMPARE(AuthTokenStore(account, service, keychain, defaults).load(),
                  std::optional<LinkedInToken>(token(u"signed in again"_qs)));
+    }
+
+    // A sign-in after a delete the keyring answered late survives every later start: the
+    // remembered delete spares the token stored after it.
+    void aSignInAfterADeleteAnsweredLateSurvivesTheNextStart_data() {
+        QTest::addColumn<bool>("everyCopy");
+        QTest::addColumn<bool>("signInWhileStalled");
+        QTest::newRow("log-out, sign-in while stalled") << false << true;
+        QTest::newRow("log-out, sign-in once answered") << false << false;
+        QTest::newRow("account deletion, sign-in while stalled") << true << true;
+        QTest::newRow("account deletion, sign-in once answered") << true << false;
+    }
+    void aSignInAfterADeleteAnsweredLateSurvivesTheNextStart() {
+        QFETCH(bool, everyCopy);
+        QFETCH(bool, signInWhileStalled);
+        QTemporaryDir dir;
+        const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_qs);
+        auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
+        LinkedInSessionStore session(std::make_shared<AuthTokenStore>(
+            account, service, slow, std::make_shared<SqliteUserDefaults>(defaultsPath)));
+        session.save(token(u"before"_qs));
+        {
+            StalledKeyring stalled;
+            QVERIFY(stalled.isStalled());
+            QCOMPARE(everyCopy ? session.forgetAccount() : session.signOut(),
+                     TokenDeletion::recorded);
+            QVERIFY(!session.token());
+            if (signInWhileStalled) {
+                session.save(token(u"after"_qs));
+            }
+        }
+        slow->waitUntilIdle();
+        if (!signInWhileStalled) {
+            session.save(token(u"after"_qs));
+        }
+        slow->waitUntilIdle();
+        QCOMPARE(itemsInKeyring(), 1);
+        for (int start = 1; start <= 2; ++start) {
+            LinkedInSessionStore next(restarted(defaultsPath));
+            QVERIFY2(next.token() == token(u"after"_qs), qPrintable(QString::number(start)));
+        }
+        QVERIFY(!SqliteUserDefaults(defaultsPath).value(store->pendingDeletionKey()).has_value());
+    }
+
+    // libsecret's own clear skips a locked item and reads as nothing found; a delete through the
+    // keyring's unlock prompt is done, one whose prompt is dismissed is remembered and done once
+    // the keyring is unlocked, and with nowhere to remember it the member stays signed in.
+    void aDeleteTheLockedKeyringRefusedIsNeverTakenForDone_data() {
+        QTest::addColumn<bool>("everyCopy");
+        QTest::addColumn<bool>("unlockedAtPrompt");
+        QTest::addColumn<bool>("withDefaults");
+        QTest::addColumn<TokenDeletion>("deletion");
+        QTest::newRow("log-out, unlocked at its prompt")
+            << false << true << true << TokenDeletion::done;
+        QTest::newRow("account deletion, unlocked at its prompt")
+            << true << true << true << TokenDeletion::done;
+        QTest::newRow("log-out, prompt dismissed")
+            << false << false << true << TokenDeletion::recorded;
+        QTest::newRow("account deletion, prompt dismissed")
+            << true << false << true << TokenDeletion::recorded;
+        QTest::newRow("log-out, prompt dismissed, nowhere to remember")
+            << false << false << false << TokenDeletion::keyringLocked;
+    }
+    void aDeleteTheLockedKeyringRefusedIsNeverTakenForDone() {
+        QFETCH(bool, everyCopy);
+        QFETCH(bool, unlockedAtPrompt);
+        QFETCH(bool, withDefaults);
+        QFETCH(TokenDeletion, deletion);
+        QTemporaryDir dir;
+        const QString defaultsPath =
+            withDefaults ? dir.filePath(u"defaults.sqlite3"_qs) : QString();
+        store->save(token(u"kept"_qs));
+        LinkedInSessionStore session(restarted(defaultsPath));
+        QVERIFY(session.isConnected());
+
+        QVERIFY(keyring::lockDefaultCollection());
+        unlockedAtPrompt ? keyring::answerNextPrompt() : keyring::dismissNextPrompt();
+        QCOMPARE(everyCopy ? session.forgetAccount() : session.signOut(), deletion);
+        QVERIFY(keyring::promptsShown());
+        QCOMPARE(keyring::defaultCollectionIsLocked(), !unlockedAtPrompt);
+        const bool kept = deletion == TokenDeletion::keyringLocked;
+        QCOMPARE(session.isConnected(), kept);
+        QCOMPARE(itemsInKeyring(), deletion == TokenDeletion::done ? 0 : 1);
+
+        // Unlocked later; the next start finds what the member was told.
+        if (!unlockedAtPrompt) {
+            QVERIFY(keyring::unlockDefaultCollection());
+        }
+        LinkedInSessionStore next(restarted(defaultsPath));
+        QCOMPARE(next.isConnected(), kept);
+        QCOMPARE(itemsInKeyring(), kept ? 1 : 0);
+    }
+
+    // A log-out while the daemon is stopped is remembered: whether the daemon answers late or
+    // is ended before it carried the delete out, the next start finds the member signed out.
+    void aLogOutWhileTheDaemonIsStoppedIsDoneByTheNextStart_data() {
+        QTest::addColumn<bool>("daemonEnded");
+        QTest::newRow("resumed") << false;
+        QTest::newRow("ended while stopped") << true;
+    }
+    void aLogOutWhileTheDaemonIsStoppedIsDoneByTheNextStart() {
+        QFETCH(bool, daemonEnded);
+        QTemporaryDir dir;
+        const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_qs);
+        auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
+        {
+            LinkedInSessionStore session(std::make_shared<AuthTokenStore>(
+                account, service, slow, std::make_shared<SqliteUserDefaults>(defaultsPath)));
+            session.save(token(u"before"_qs));
+            StalledKeyring stalled;
+            QVERIFY(stalled.isStalled());
+            QCOMPARE(session.signOut(), TokenDeletion::recorded);
+            QVERIFY(!session.token());
+            if (daemonEnded) {
+                QVERIFY(stalled.killDaemon());
+                QVERIFY(keyring::startDaemon());
+                slow->waitUntilIdle();
+                QCOMPARE(itemsInKeyring(), 1);
+            }
+        }
+        slow->waitUntilIdle();
+        LinkedInSessionStore next(restarted(defaultsPath));
+        QVERIFY(!next.token());
+        QCOMPARE(itemsInKeyring(), 0);
+        QVERIFY(!SqliteUserDefaults(defaultsPath).value(store->pendingDeletionKey()).has_value());
+    }
+
+    // On a new user's first sign-in there is no keyring yet: the token's item creates it
+    // through the keyring's own prompt for a new password. A dismissed prompt is the locked
+    // collection's case below.
+    void theFirstItemCreatesTheKeyringThroughItsPrompt() {
+        QTemporaryDir newUser;
+        QVERIFY(keyring::startDaemon(newUser.path()));
+        keyring::answerNextPrompt();
+        QCOMPARE(SecretServiceKeychain().add(store->baseQuery(), token(u"first"_qs).toJsonBytes()),
+                 KeychainBackend::Status::success);
+        QVERIFY(keyring::promptsShown());
+        QCOMPARE(AuthTokenStore(account, service, std::make_shared<SecretServiceKeychain>()).load(),
+                 std::optional<LinkedInToken>(token(u"first"_qs)));
+        QVERIFY(keyring::startDaemon());
+    }
+
+    // The token's first item in a locked default collection is created through the keyring's
+    // unlock prompt, or visibly not at all.
+    void aSaveIntoTheLockedKeyringGoesThroughItsPrompt_data() {
+        QTest::addColumn<bool>("unlockedAtPrompt");
+        QTest::addColumn<KeychainBackend::Status>("status");
+        QTest::newRow("unlocked at its prompt") << true << KeychainBackend::Status::success;
+        QTest::newRow("prompt dismissed") << false << KeychainBackend::Status::locked;
+    }
+    void aSaveIntoTheLockedKeyringGoesThroughItsPrompt() {
+        QFETCH(bool, unlockedAtPrompt);
+        QFETCH(KeychainBackend::Status, status);
+        QVERIFY(keyring::lockDefaultCollection());
+        unlockedAtPrompt ? keyring::answerNextPrompt() : keyring::dismissNextPrompt();
+        QCOMPARE(keychain->add(store->baseQuery(), token(u"new"_qs).toJsonBytes()), status);
+        QVERIFY(keyring::promptsShown());
+        QCOMPARE(keyring::defaultCollectionIsLocked(), !unlockedAtPrompt);
+        if (!unlockedAtPrompt) {
+            QVERIFY(keyring::unlockDefaultCollection());
+        }
+        QCOMPARE(itemsInKeyring(), unlockedAtPrompt ? 1 : 0);
+    }
+
+    // A read of a locked item whose prompt is dismissed is not "not found": a delete waiting
+    // for it stays remembered.
+    void aLockedItemIsNotReadAsMissing() {
+        store->save(token(u"kept"_qs));
+        QVERIFY(keyring::lockDefaultCollection());
+        keyring::dismissNextPrompt();
+        QCOMPARE(keychain->copyMatching(store->baseQuery(), nullptr),
+                 KeychainBackend::Status::locked);
+        QVERIFY(keyring::promptsShown());
+        keyring::dismissNextPrompt();
+        QCOMPARE(keychain->remove(store->baseQuery()), KeychainBackend::Status::locked);
+        QVERIFY(keyring::unlockDefaultCollection());
+        QCOMPARE(itemsInKeyring(), 1);
     }
 
     void itemThatIsNotATokenReadsAsNoneAndIsOverwritten() {

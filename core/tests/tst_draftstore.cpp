@@ -3,6 +3,7 @@
 #include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 #include "core/tests/StorageFaults.h"
+#include "tests/support/SqliteWriteLock.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -63,24 +64,6 @@ struct Fixture {
     QStringList storedBodies(const std::optional<QString>& owner) const {
         return bodiesOf(repository->loadDrafts(owner));
     }
-};
-
-// Another connection holding the database's write lock, as a second copy of the app would
-// in the middle of a write.
-class WriteLock {
-public:
-    explicit WriteLock(const QString& path) {
-        sqlite3_open(QFile::encodeName(path).constData(), &m_db);
-        m_active = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~WriteLock() { sqlite3_close_v2(m_db); }
-    WriteLock(const WriteLock&) = delete;
-    WriteLock& operator=(const WriteLock&) = delete;
-    bool isActive() const { return m_active; }
-
-private:
-    sqlite3* m_db = nullptr;
-    bool m_active = false;
 };
 
 } // namespace
@@ -542,7 +525,7 @@ private Q_SLOTS:
         }
 
         std::optional<ReadOnlyFolder> readOnly;
-        std::optional<WriteLock> lock;
+        std::optional<SqliteWriteLock> lock;
         if (fault == u"read-only"_qs) {
             readOnly.emplace(QFileInfo(path).path());
             if (!readOnly->isActive()) {
@@ -614,7 +597,7 @@ private Q_SLOTS:
         f.store.setOwner(u"m"_qs);
         f.write(u"member"_qs);
         {
-            WriteLock lock(f.path);
+            SqliteWriteLock lock(f.path);
             QVERIFY(lock.isActive());
             f.store.clearAllLocal(u"m"_qs);
         }

@@ -1,7 +1,9 @@
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "core/storage/SecretServiceKeychain.h"
+#include "core/storage/SqliteUserDefaults.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quillon;
@@ -11,15 +13,30 @@ class TestKeychainUnavailable : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A delete nobody carried out is remembered in the defaults, and the member is signed out;
+    // with nowhere to remember it the token might come back, so the member stays signed in.
+    void everyOperationDegradesToSignedOut_data() {
+        QTest::addColumn<bool>("withDefaults");
+        QTest::addColumn<TokenDeletion>("deletion");
+        QTest::newRow("defaults remember the delete") << true << TokenDeletion::recorded;
+        QTest::newRow("nothing remembers it") << false << TokenDeletion::keyringUnavailable;
+    }
     void everyOperationDegradesToSignedOut() {
+        QFETCH(bool, withDefaults);
+        QFETCH(TokenDeletion, deletion);
         QVERIFY(qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"));
+        QTemporaryDir dir;
+        auto defaults =
+            withDefaults
+                ? std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs))
+                : nullptr;
         // As the app's start-up does: the read ahead fails on its own thread and says so.
         SecretServiceKeychain::readAhead({u"s"_qs, u"a"_qs});
         auto keychain = std::make_shared<SecretServiceKeychain>();
         QCOMPARE(keychain->copyMatching({u"s"_qs, u"a"_qs}, nullptr),
                  KeychainBackend::Status::notAvailable);
 
-        auto tokenStore = std::make_shared<AuthTokenStore>(u"a"_qs, u"s"_qs, keychain);
+        auto tokenStore = std::make_shared<AuthTokenStore>(u"a"_qs, u"s"_qs, keychain, defaults);
         LinkedInSessionStore session(tokenStore);
         QVERIFY(!session.token());
 
@@ -31,8 +48,11 @@ private Q_SLOTS:
         // The write is dropped, the published token stays as set.
         QVERIFY(session.isConnected());
         QCOMPARE(tokenStore->load(), std::nullopt);
-        session.forgetAccount();
-        QVERIFY(!session.token());
+        QCOMPARE(session.forgetAccount(), deletion);
+        QCOMPARE(session.isConnected(), !withDefaults);
+        if (withDefaults) {
+            QVERIFY(defaults->value(tokenStore->pendingDeletionKey()).has_value());
+        }
     }
 };
 

@@ -38,8 +38,8 @@ public:
         ++saves;
         m_store.save(token);
     }
-    void deleteToken() override { m_store.deleteToken(); }
-    void deleteAll() override { m_store.deleteAll(); }
+    TokenDeletion deleteToken() override { return m_store.deleteToken(); }
+    TokenDeletion deleteAll() override { return m_store.deleteAll(); }
 
     int saves = 0;
 

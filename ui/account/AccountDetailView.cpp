@@ -33,6 +33,12 @@ QString describe(const std::exception& error) {
     return QString::fromUtf8(error.what());
 }
 
+// Why the keyring still holds a token nothing will delete.
+QString keyringProblem(TokenDeletion deletion) {
+    return deletion == TokenDeletion::keyringLocked ? u"the keyring is locked."_qs
+                                                    : u"the keyring does not answer."_qs;
+}
+
 } // namespace
 
 AccountDetailView::AccountDetailView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
@@ -274,12 +280,18 @@ QCoro::Task<> AccountDetailView::runLogOut(RequestContext context) {
         }
         co_return;
     }
-    context.sessionStore.signOut();
-    context.sessionStore.setStatusMessage(u"Logged out."_qs);
+    const TokenDeletion deletion = context.sessionStore.signOut();
+    // Signed out only with the token gone or its delete remembered; otherwise the member stays
+    // signed in, as the next start would find them, and the page stays open to say why.
+    context.sessionStore.setStatusMessage(isSettled(deletion) ? u"Logged out."_qs
+                                                              : u"Could not log out: "_qs +
+                                                                    keyringProblem(deletion));
     if (context.view) {
         context.view->setLoggingOut(false);
     }
-    dismissIfShown(context);
+    if (isSettled(deletion)) {
+        dismissIfShown(context);
+    }
 }
 
 QCoro::Task<> AccountDetailView::runDeletion(RequestContext context) {
@@ -300,14 +312,21 @@ QCoro::Task<> AccountDetailView::runDeletion(RequestContext context) {
         co_return;
     }
     context.draftStore.clearAllLocal(context.memberID);
-    context.sessionStore.forgetAccount();
+    const TokenDeletion deletion = context.sessionStore.forgetAccount();
     context.authService.setRequiresEphemeralSignIn(true);
-    context.sessionStore.setStatusMessage(u"Account deleted."_qs);
+    // The account is gone at the backend whatever the keyring did; a token it still holds is
+    // said, not hidden behind "Account deleted.".
+    context.sessionStore.setStatusMessage(
+        isSettled(deletion) ? u"Account deleted."_qs
+                            : u"Account deleted, but its token stays in the keyring: "_qs +
+                                  keyringProblem(deletion));
     if (context.view) {
         context.view->setDeletingAccount(false);
     }
     report(context.telemetry, AppTelemetryEvent::accountDeleted);
-    dismissIfShown(context);
+    if (isSettled(deletion)) {
+        dismissIfShown(context);
+    }
 }
 
 void AccountDetailView::dismissIfShown(const RequestContext& context) {

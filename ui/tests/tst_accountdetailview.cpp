@@ -1,7 +1,9 @@
 #include "core/backend/LinkedInAuthService.h"
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/SecretServiceKeychain.h"
+#include "tests/support/KeyringSession.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/SqliteWriteLock.h"
 #include "tests/support/TestBackend.h"
 #include "ui/account/AccountDetailView.h"
 #include "ui/account/AccountSettingsView.h"
@@ -11,6 +13,7 @@
 #include "ui/tests/AppFixture.h"
 #include "ui/tests/KeyboardWalk.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -21,6 +24,7 @@ using namespace quillon;
 using namespace quillon::testing;
 using namespace quillon::testsupport;
 using Event = AppTelemetryEvent;
+namespace keyring = quillon::testsupport::keyring;
 
 namespace {
 
@@ -83,6 +87,8 @@ class TestAccountDetailView : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { QVERIFY(keyring::takePrompts()); }
+
     void numericDateHasTheWholeYear_data() {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("text");
@@ -184,6 +190,58 @@ private Q_SLOTS:
         QCOMPARE(app.session().statusMessage(),
                  std::optional<QString>(u"The request timed out."_qs));
         QCOMPARE(tokenAfterRestart()->profile.memberID, u"m1"_qs);
+    }
+
+    // The keyring locked and its unlock prompt dismissed at a log-out or deletion: the delete is
+    // remembered and done at the next start once the keyring is unlocked. With nowhere to
+    // remember it the member stays signed in, as the next start would find them, and is told.
+    void aDeleteTheLockedKeyringRefusedIsNeverReportedAsDone_data() {
+        QTest::addColumn<bool>("deletion");
+        QTest::addColumn<bool>("remembered");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("log-out remembered") << false << true << u"Logged out."_qs;
+        QTest::newRow("log-out, nowhere to remember it")
+            << false << false << u"Could not log out: the keyring is locked."_qs;
+        QTest::newRow("deletion remembered") << true << true << u"Account deleted."_qs;
+        QTest::newRow("deletion, nowhere to remember it")
+            << true << false
+            << u"Account deleted, but its token stays in the keyring: the keyring is locked."_qs;
+    }
+    void aDeleteTheLockedKeyringRefusedIsNeverReportedAsDone() {
+        QFETCH(bool, deletion);
+        QFETCH(bool, remembered);
+        QFETCH(QString, status);
+        Page p;
+        // Another connection holding the defaults' write lock: no write to them succeeds.
+        std::optional<testing::SqliteWriteLock> lock;
+        if (!remembered) {
+            lock.emplace(p.app.defaults->path());
+            QVERIFY(lock->isActive());
+        }
+        QVERIFY(keyring::lockDefaultCollection());
+        keyring::dismissNextPrompt();
+        if (deletion) {
+            p.page()->deleteAccount();
+        } else {
+            QTest::mouseClick(p.button("logOutButton"), Qt::LeftButton);
+        }
+        QTRY_COMPARE(p.app.session().statusMessage(), std::optional<QString>(status));
+        QVERIFY(keyring::promptsShown());
+        QCOMPARE(p.settings->navigation()->depth(), remembered ? 1 : 2);
+        QCOMPARE(p.app.session().isConnected(), !remembered);
+        if (!remembered) {
+            QTRY_COMPARE(p.status(), status);
+            QVERIFY(p.button("logOutButton")->isEnabled());
+        }
+        QCOMPARE(p.events, deletion ? QList<Event>{Event::accountDeleted} : QList<Event>{});
+
+        QVERIFY(keyring::unlockDefaultCollection());
+        lock.reset();
+        AuthTokenStore nextStart(tokenKey, keychainService,
+                                 std::make_shared<SecretServiceKeychain>(std::chrono::seconds(5)),
+                                 std::make_shared<SqliteUserDefaults>(p.app.defaults->path()));
+        QCOMPARE(nextStart.load().has_value(), !remembered);
+        QCOMPARE(tokenAfterRestart().has_value(), !remembered);
     }
 
     void aDeletionRemovesEverythingLocal() {

@@ -17,8 +17,8 @@ class NoTokenStore final : public LinkedInTokenStore {
 public:
     std::optional<LinkedInToken> load() override { return std::nullopt; }
     void save(const LinkedInToken&) override { ++saves; }
-    void deleteToken() override {}
-    void deleteAll() override {}
+    TokenDeletion deleteToken() override { return TokenDeletion::done; }
+    TokenDeletion deleteAll() override { return TokenDeletion::done; }
     int saves = 0;
 };
 
