@@ -97,6 +97,7 @@ AccountSettingsView::~AccountSettingsView() = default;
 QWidget* AccountSettingsView::rootPage() {
     auto* page = new QWidget;
     page->setObjectName(u"settingsRoot"_qs);
+    page->setAccessibleName(u"Settings"_qs);
     QPalette palette = page->palette();
     palette.setColor(QPalette::Window, Theme::background());
     page->setPalette(palette);
@@ -172,7 +173,8 @@ void AccountSettingsView::refresh() {
     }
     m_connectButton->setVisible(!connected);
     m_connectButton->setText(m_isConnecting ? u"Connecting..."_qs : u"Connect LinkedIn"_qs);
-    m_connectFocus.setEnabled(m_connectButton, !m_isConnecting);
+    // Once connected the button is gone; the account button that replaced it takes the focus.
+    m_connectFocus.setEnabled(m_connectButton, !m_isConnecting, m_accountButton);
 }
 
 AccountDetailView* AccountSettingsView::accountPage() const {
@@ -246,10 +248,17 @@ void AccountSettingsView::openFeedback() {
     }
     setShowsFeedback(true);
     if (!m_feedbackSheet) {
-        auto* sheet = new FeedbackSheet(m_sessionStore, *m_feedbackService, m_telemetry, this);
-        connect(sheet, &QDialog::finished, this, [this] { setShowsFeedback(false); });
-        m_feedbackSheet = sheet;
-        sheet->open();
+        m_feedbackSheet =
+            m_feedbackSheetSource
+                ? m_feedbackSheetSource()
+                : new FeedbackSheet(m_sessionStore, *m_feedbackService, m_telemetry, this);
+    }
+    if (!m_feedbackSheet->isVisible()) {
+        // For this opening only: a shared sheet is opened from the window as well.
+        connect(
+            m_feedbackSheet, &QDialog::finished, this, [this] { setShowsFeedback(false); },
+            Qt::SingleShotConnection);
+        m_feedbackSheet->open();
     }
     report(m_telemetry, AppTelemetryEvent::feedbackOpened);
 }

@@ -1,5 +1,6 @@
 #include "ui/account/NavigationStack.h"
 
+#include "ui/kit/TabStops.h"
 #include "ui/theme/Metrics.h"
 #include "ui/theme/Symbols.h"
 #include "ui/theme/Theme.h"
@@ -74,6 +75,12 @@ NavigationStack::NavigationStack(QWidget* root, QWidget* parent)
         m_backShortcuts.append(shortcut);
     }
     enableShortcuts();
+    nameAfterTop();
+}
+
+void NavigationStack::nameAfterTop() {
+    // A screen reader calls the stack a layered pane; named, it says which page is up.
+    m_stack->setAccessibleName(top()->accessibleName());
 }
 
 void NavigationStack::enableShortcuts() {
@@ -116,6 +123,7 @@ void NavigationStack::push(QWidget* page) {
     m_stack->setCurrentWidget(frame);
     page->setFocus(Qt::OtherFocusReason);
     enableShortcuts();
+    nameAfterTop();
     Q_EMIT depthChanged(depth());
 }
 
@@ -130,10 +138,14 @@ void NavigationStack::pop() {
     const QPointer<QWidget> opener = m_returnFocus.takeLast();
     if (opener && m_stack->currentWidget()->isAncestorOf(opener) && opener->isVisible()) {
         opener->setFocus(Qt::OtherFocusReason);
+    } else if (QWidget* first = firstTabStopIn(m_stack->currentWidget())) {
+        // The opener went with the page's work (the account button after a log-out).
+        first->setFocus(Qt::OtherFocusReason);
     } else {
         m_stack->currentWidget()->setFocus(Qt::OtherFocusReason);
     }
     enableShortcuts();
+    nameAfterTop();
     Q_EMIT depthChanged(depth());
 }
 

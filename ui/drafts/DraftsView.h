@@ -2,6 +2,7 @@
 
 #include "core/model/Draft.h"
 
+#include <QList>
 #include <QWidget>
 #include <functional>
 
@@ -30,6 +31,8 @@ private:
     const std::function<void()> m_onOpenDraft;
     ScrollPane* m_pane;
     QWidget* m_list = nullptr;
+    // Each row's open control, in the list's order.
+    QList<QWidget*> m_openButtons;
 };
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include "core/app/AppTelemetry.h"
 #include "core/app/TelemetrySink.h"
 #include "ui/editor/EditorFormatCommand.h"
+#include "ui/kit/FocusReturn.h"
 
 #include <QCoroTask>
 #include <QList>
@@ -115,6 +116,7 @@ private:
     QLabel* m_previewText = nullptr;
     SecondaryButton* m_saveButton = nullptr;
     PrimaryButton* m_postButton = nullptr;
+    FocusReturn m_postFocus;
 };
 
 } // namespace quillon
