@@ -9,20 +9,23 @@
 namespace quillon::testing {
 
 // Records the accessibility events the widgets send, as the platform's bridge would get them,
-// while it lives. One at a time.
+// while it lives, then hands back to the handler before it. One at a time.
 class AccessibilityEvents {
 public:
     struct Event {
         QAccessible::Event type;
         QAccessibleInterface* target;
+        // Of the text events: where the change or the caret is.
+        int position = -1;
+        QString text;
     };
 
     AccessibilityEvents() {
         current() = this;
         // A handler of our own makes Qt report events without a screen reader running.
-        QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+        m_previous = QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
             if (current()) {
-                current()->m_events.append({event->type(), event->accessibleInterface()});
+                current()->record(event);
             }
         });
         // As when a screen reader is running; Qt sends no events otherwise. The offscreen
@@ -30,7 +33,7 @@ public:
         QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
     }
     ~AccessibilityEvents() {
-        QAccessible::installUpdateHandler(nullptr);
+        QAccessible::installUpdateHandler(m_previous);
         QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(false);
         current() = nullptr;
     }
@@ -49,11 +52,35 @@ public:
     }
 
 private:
+    void record(QAccessibleEvent* event) {
+        Event recorded{event->type(), event->accessibleInterface()};
+        switch (event->type()) {
+        case QAccessible::TextCaretMoved:
+            recorded.position = static_cast<QAccessibleTextCursorEvent*>(event)->cursorPosition();
+            break;
+        case QAccessible::TextInserted: {
+            const auto* inserted = static_cast<QAccessibleTextInsertEvent*>(event);
+            recorded.position = inserted->changePosition();
+            recorded.text = inserted->textInserted();
+            break;
+        }
+        case QAccessible::TextRemoved: {
+            const auto* removed = static_cast<QAccessibleTextRemoveEvent*>(event);
+            recorded.position = removed->changePosition();
+            recorded.text = removed->textRemoved();
+            break;
+        }
+        default:
+            break;
+        }
+        m_events.append(recorded);
+    }
     static AccessibilityEvents*& current() {
         static AccessibilityEvents* recorder = nullptr;
         return recorder;
     }
     QList<Event> m_events;
+    QAccessible::UpdateHandler m_previous = nullptr;
 };
 
 } // namespace quillon::testing
