@@ -178,6 +178,9 @@ void* RichTextEditorAccessible::interface_cast(QAccessible::InterfaceType type) 
     if (type == QAccessible::TextInterface) {
         return static_cast<QAccessibleTextInterface*>(this);
     }
+    if (type == QAccessible::EditableTextInterface) {
+        return static_cast<QAccessibleEditableTextInterface*>(this);
+    }
     return QAccessibleWidget::interface_cast(type);
 }
 
@@ -380,6 +383,26 @@ QString RichTextEditorAccessible::attributes(int, int* startOffset, int* endOffs
     *startOffset = 0;
     *endOffset = characterCount();
     return {};
+}
+
+QTextCursor RichTextEditorAccessible::range(int startOffset, int endOffset) const {
+    const QString text = content();
+    QTextCursor cursor = editor()->textCursor();
+    cursor.setPosition(unitsBefore(text, startOffset));
+    cursor.setPosition(unitsBefore(text, endOffset), QTextCursor::KeepAnchor);
+    return cursor;
+}
+
+void RichTextEditorAccessible::deleteText(int startOffset, int endOffset) {
+    range(startOffset, endOffset).removeSelectedText();
+}
+
+void RichTextEditorAccessible::insertText(int offset, const QString& text) {
+    range(offset, offset).insertText(text);
+}
+
+void RichTextEditorAccessible::replaceText(int startOffset, int endOffset, const QString& text) {
+    range(startOffset, endOffset).insertText(text);
 }
 
 } // namespace quillon

@@ -2,6 +2,7 @@
 
 #include <QAccessibleWidget>
 #include <QString>
+#include <QTextCursor>
 
 namespace quillon {
 
@@ -12,7 +13,9 @@ class RichTextEditor;
 // units, and Qt 6.4's AT-SPI bridge passes those on unchanged, so each bold or italic letter
 // (a mathematical letter outside the Basic Multilingual Plane, two units) would count twice
 // and a line holding them would be read cut or garbled.
-class RichTextEditorAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+class RichTextEditorAccessible : public QAccessibleWidget,
+                                 public QAccessibleTextInterface,
+                                 public QAccessibleEditableTextInterface {
 public:
     explicit RichTextEditorAccessible(RichTextEditor* editor);
 
@@ -52,8 +55,15 @@ public:
     void scrollToSubstring(int startIndex, int endIndex) override;
     QString attributes(int offset, int* startOffset, int* endOffset) const override;
 
+    // QAccessibleEditableTextInterface, in code points; edits like typed ones
+    void deleteText(int startOffset, int endOffset) override;
+    void insertText(int offset, const QString& text) override;
+    void replaceText(int startOffset, int endOffset, const QString& text) override;
+
 private:
     RichTextEditor* editor() const;
+    // A cursor over [startOffset, endOffset), in code points.
+    QTextCursor range(int startOffset, int endOffset) const;
     QString content() const;
     // The UTF-16 range [start, end) of the boundary unit holding the UTF-16 position `unit`.
     std::pair<int, int> unitRange(const QString& text, int unit,

@@ -146,6 +146,20 @@ private Q_SLOTS:
         QCOMPARE(text()->selectionCount(), 0);
     }
 
+    // A reader's dictation or a test walk edits the text in characters too, as typing does.
+    void editsAreInCharacters() {
+        QAccessibleEditableTextInterface* edit =
+            QAccessible::queryAccessibleInterface(editor.get())->editableTextInterface();
+        QVERIFY(edit);
+        edit->replaceText(10, 16, u" text"_qs);
+        QCOMPARE(editor->text(), u"Plain\n"_qs + bold + u" text\nend"_qs);
+        edit->insertText(6, u">"_qs);
+        edit->deleteText(7, 8);
+        QCOMPARE(editor->text(), u"Plain\n>"_qs + bold.mid(2) + u" text\nend"_qs);
+        editor->undo();
+        QCOMPARE(editor->text(), u"Plain\n>"_qs + bold + u" text\nend"_qs);
+    }
+
     void aCharacterHasItsPlaceOnScreen() {
         const QRect first = text()->characterRect(6);
         const QRect second = text()->characterRect(7);
