@@ -49,17 +49,14 @@ QPushButton* rowButton(const QString& title, Symbol symbol, const QColor& ink, c
     const QString border =
         stroke ? QStringLiteral("1px solid %1").arg(css(*stroke)) : u"1px solid transparent"_qs;
     row->setStyleSheet(
-        // The border shows the focus (the style's own focus frame would be a second, square one),
-        // opaque, as a translucent one darkens where its corner pieces overlap; on the accent
-        // fill in ink, elsewhere in the accent like the other buttons' rings.
+        // No focus mark of its own: the focus ring goes around it.
         QStringLiteral("QPushButton { color: %1; background: %2; border: %3; border-radius: %4px;"
                        " padding: 14px; outline: none; }"
-                       "QPushButton:pressed { background: %5; }"
-                       "QPushButton:focus { border: 2px solid %6; }")
+                       "QPushButton:pressed { background: %5; }")
             .arg(css(ink), css(fill), border)
             .arg(int(Metrics::cornerRadius))
-            .arg(css(Theme::withOpacity(fill, 0.7)),
-                 css(fill == Theme::accent() ? Theme::ink() : Theme::accent())));
+            .arg(css(Theme::withOpacity(fill, 0.7))));
+    row->setProperty("focusRingRadius", Metrics::cornerRadius);
     return row;
 }
 
@@ -123,11 +120,12 @@ QWidget* AccountSettingsView::rootPage() {
     m_accountButton->setStyleSheet(
         QStringLiteral("QPushButton { background: %1; border: none; border-radius: %2px;"
                        " outline: none; }"
-                       "QPushButton:pressed { background: %3; }"
-                       "QPushButton:focus { border: 2px solid %4; }")
+                       "QPushButton:pressed { background: %3; }")
             .arg(css(Theme::card()))
             .arg(accountButtonSize / 2)
-            .arg(css(Theme::withOpacity(Theme::card(), 0.7)), css(Theme::accent())));
+            .arg(css(Theme::withOpacity(Theme::card(), 0.7))));
+    // Round, and so is its focus ring.
+    m_accountButton->setProperty("focusRingRadius", accountButtonSize / 2);
     connect(m_accountButton, &QPushButton::clicked, this, &AccountSettingsView::openAccount);
     toolbarRow->addWidget(m_accountButton);
     // Keeps the toolbar's height when the button is hidden, so the heading does not jump.

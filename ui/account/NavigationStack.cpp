@@ -37,12 +37,11 @@ QWidget* framed(QWidget* page, NavigationStack* stack) {
     back->setAccessibleName(u"Back"_qs);
     back->setToolTip(u"Back (Esc)"_qs);
     back->setFlat(true);
-    // A flat button shows no focus of its own: a ring like the pane's other buttons.
+    // The focus ring shows its focus.
     back->setStyleSheet(
         QStringLiteral("QPushButton { color: %1; background: transparent; outline: none;"
-                       " border: 2px solid transparent; border-radius: 6px; padding: 2px 6px; }"
-                       "QPushButton:focus { border-color: %2; }")
-            .arg(Theme::ink().name(QColor::HexArgb), Theme::accent().name(QColor::HexArgb)));
+                       " border: 2px solid transparent; border-radius: 6px; padding: 2px 6px; }")
+            .arg(Theme::ink().name(QColor::HexArgb)));
     // Enter activates it like Space, outside a dialog too.
     back->setAutoDefault(true);
     back->setFont(quillon::font(TextStyle::body));

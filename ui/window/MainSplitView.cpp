@@ -84,6 +84,7 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
     m_sidebar->setMinimumWidth(160);
     m_sidebar->setItemDelegate(new SidebarItemDelegate(m_sidebar));
     CurrentItemAnnouncer::install(m_sidebar);
+    m_sidebar->setProperty("focusRingItemInset", SidebarItemDelegate::inset);
     for (const SidebarRow& row : sidebarRows) {
         auto* item =
             new QListWidgetItem(tintedSymbolIcon(row.symbol, Theme::ink()), row.title, m_sidebar);
