@@ -75,6 +75,9 @@ void DraftsView::rebuild() {
         // Spoken when the focus lands here after the last draft went.
         empty->setAccessibleName(empty->title());
         empty->setAccessibleDescription(u"Saved drafts will appear here."_qs);
+        // Not a Tab stop, but placeable in the tab chain (Qt orders no NoFocus widget), so
+        // that Tab goes on from here to the floating button.
+        empty->setFocusPolicy(Qt::ClickFocus);
         m_list = empty;
     } else {
         auto* card = new Surface(Theme::card());
@@ -109,6 +112,7 @@ void DraftsView::rebuild() {
         old->hide();
         old->deleteLater();
     }
+    Q_EMIT listRebuilt();
 }
 
 QWidget* DraftsView::row(const Draft& draft) {

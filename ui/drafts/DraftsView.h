@@ -23,6 +23,10 @@ public:
     void openDraft(const Draft& draft);
     void deleteDraft(const Draft& draft);
 
+Q_SIGNALS:
+    // A new list replaced the old one; its controls joined the end of the window's tab chain.
+    void listRebuilt();
+
 private:
     void rebuild();
     QWidget* row(const Draft& draft);

@@ -209,6 +209,11 @@ private Q_SLOTS:
         // Straight there, through no other control.
         QCOMPARE(moves.size(), 2); // onto the cross by Tab, then onto the row
         QVERIFY(w.focus()->isVisible());
+        // The new rows keep the pane's place in the tab chain: Tab goes on to the row's cross,
+        // the floating button comes after the list.
+        QTest::keyClick(w.focus(), Qt::Key_Tab);
+        QCOMPARE(w.focus()->accessibleName(),
+                 drafts == 1 ? u"Send feedback"_qs : u"Delete draft %1"_qs.arg(landsOn));
     }
 
     void openingADraftMovesTheFocusOnce() {

@@ -128,8 +128,12 @@ QWidget* MainSplitView::createPane(Section section) {
     switch (section) {
     case Section::insights:
         return new InsightsView(insightsCatalog(), m_telemetry);
-    case Section::drafts:
-        return new DraftsView(m_draftStore, [this] { openDraftInEditor(); });
+    case Section::drafts: {
+        auto* pane = new DraftsView(m_draftStore, [this] { openDraftInEditor(); });
+        connect(pane, &DraftsView::listRebuilt, this,
+                [this] { putFeedbackButtonLastInTabOrder(); });
+        return pane;
+    }
     case Section::settings: {
         auto* pane = new AccountSettingsView(m_draftStore, m_sessionStore, m_authService,
                                              &m_feedbackService, m_telemetry);
@@ -222,11 +226,14 @@ void MainSplitView::sidebarSelectionChanged(const QItemSelection& selected) {
 
 void MainSplitView::putFeedbackButtonLastInTabOrder() {
     // A new pane's controls join the end of the tab chain, after the floating button; the
-    // button belongs after them.
+    // button belongs after them, and after a control-less part that may hold the focus (the
+    // empty drafts list).
     QWidget* last = nullptr;
     QWidget* widget = m_pane;
+    QWidget* focus = window()->focusWidget();
     do {
-        if (m_pane->isAncestorOf(widget) && widget->focusPolicy() & Qt::TabFocus) {
+        if (m_pane->isAncestorOf(widget) &&
+            (widget->focusPolicy() & Qt::TabFocus || widget == focus)) {
             last = widget;
         }
         widget = widget->nextInFocusChain();
