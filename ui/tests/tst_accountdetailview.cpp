@@ -142,6 +142,10 @@ private Q_SLOTS:
         QVERIFY(p.events.isEmpty());
         QVERIFY(p.settings->findChild<QPushButton*>(u"connectButton"_qs)->isVisible());
         QVERIFY(!p.settings->findChild<QPushButton*>(u"accountButton"_qs)->isVisible());
+        // The account button that opened the page went with the account: the focus goes to the
+        // pane's first control instead of falling out of it.
+        QCOMPARE(p.settings->window()->focusWidget(),
+                 p.settings->findChild<QPushButton*>(u"connectButton"_qs));
     }
 
     void aFailedLogOutKeepsTheAccount_data() {
