@@ -185,7 +185,7 @@ QColor FocusRing::color() {
 }
 
 FocusRing::FocusRing(QWidget* window)
-    : QWidget(window) {
+    : QFocusFrame(window) {
     setObjectName(u"focusRing"_qs);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QFocusFrame>
 #include <QPointer>
-#include <QWidget>
 
 namespace quillon {
 
@@ -13,7 +13,10 @@ namespace quillon {
 //
 // A control may ask for a rounder ring with the dynamic property "focusRingRadius" (a round
 // button); a list whose rows are drawn inset, with "focusRingItemInset".
-class FocusRing : public QWidget {
+//
+// A QFocusFrame, which Qt leaves out of what it shows screen readers (a frame over a control
+// would otherwise be found there in its place), but placed and drawn by itself.
+class FocusRing : public QFocusFrame {
     Q_OBJECT
 
 public:

@@ -2,6 +2,7 @@
 #include "ui/theme/FocusFreeStyle.h"
 #include "ui/theme/Theme.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -89,6 +90,19 @@ private Q_SLOTS:
             constexpr int outset = FocusRing::gap + FocusRing::width;
             QCOMPARE(w.ring()->geometry(), control.adjusted(-outset, -outset, outset, outset));
         }
+    }
+
+    // Over the control, the ring is no part of what a screen reader finds there.
+    void isHiddenFromScreenReaders() {
+        Window w;
+        w.second->setFocus(Qt::TabFocusReason);
+        QVERIFY(w.ring()->isVisible());
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&w.window);
+        for (int i = 0; i < window->childCount(); ++i) {
+            QVERIFY(window->child(i)->object() != w.ring());
+        }
+        const QPoint middle = w.second->mapToGlobal(w.second->rect().center());
+        QCOMPARE(window->childAt(middle.x(), middle.y())->object(), w.second);
     }
 
     void aKeyOnAClickedControlShowsIt() {
