@@ -30,6 +30,12 @@ void FocusReturn::setEnabled(std::initializer_list<QWidget*> controls, bool enab
                 focused = control;
             }
         }
+        if (focused && focused->parentWidget()) {
+            // Held by the control's container meanwhile: disabled with the focus, the control
+            // would pass it on to the next stop (the floating feedback button), which a screen
+            // reader announces and the next Enter would press.
+            focused->parentWidget()->setFocus(Qt::OtherFocusReason);
+        }
         for (QWidget* control : controls) {
             if (control) {
                 control->setEnabled(false);

@@ -8,9 +8,10 @@ namespace quillon {
 
 // Gives the keyboard focus back to a control that was disabled while its work ran. Qt moves the
 // focus on when the focused widget is disabled; without this a keyboard user would find it on
-// the next control once the work is done (often the floating feedback button). The focus
-// returns only if nobody moved it meanwhile. Compared within the control's window, so it also
-// returns while another program's window (the sign-in sheet) is active.
+// the next control once the work is done (often the floating feedback button). Meanwhile the
+// control's container holds it, and it returns only if nobody moved it. Compared within the
+// control's window, so it also returns while another program's window (the sign-in sheet) is
+// active.
 class FocusReturn {
 public:
     // Enables or disables `control`, remembering or returning the focus. A control hidden by

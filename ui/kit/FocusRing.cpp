@@ -114,6 +114,11 @@ private:
         if (qobject_cast<FocusRing*>(widget)) {
             return;
         }
+        if (widget->focusPolicy() == Qt::NoFocus) {
+            // A container holding the focus while its control is busy: no control to ring.
+            setFocus(widget, false);
+            return;
+        }
         switch (event->reason()) {
         case Qt::TabFocusReason:
         case Qt::BacktabFocusReason:

@@ -126,6 +126,9 @@ private Q_SLOTS:
         w.press(button);
         QTRY_VERIFY(w.sheet && w.sheet->isShown());
         QVERIFY(!button->isEnabled());
+        // Meanwhile the focus waits beside the button, not on the floating one.
+        QVERIFY(w.focus() != w.view->feedbackButton());
+        QVERIFY(w.focus()->isAncestorOf(button));
 
         if (reactivatedFirst) {
             QApplication::setActiveWindow(w.view.get());
