@@ -1,8 +1,9 @@
 #include "app/QuillonDesktopApp.h"
 #include "app/StartUpAhead.h"
+#include "ui/kit/FocusRing.h"
+#include "ui/theme/FocusFreeStyle.h"
 
 #include <QApplication>
-#include <QStyleFactory>
 
 int main(int argc, char* argv[]) {
     quillon::StartUpAhead ahead;
@@ -10,8 +11,10 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("dev.tovrel.quillon"));
-    // The light appearance looks the same on every desktop.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The light appearance looks the same on every desktop; the keyboard's focus shows as the
+    // one focus ring, not as the style's own marks.
+    QApplication::setStyle(new quillon::FocusFreeStyle());
+    quillon::FocusRing::install();
 
     // The fonts first: on a signed-in start the token read ahead may still be under way, and
     // the container waits for it.

@@ -204,10 +204,11 @@ void AccountDetailView::refreshButtons() {
     const bool busy = m_isLoggingOut || m_isDeletingAccount;
     if (m_logOutButton) {
         m_logOutButton->setText(m_isLoggingOut ? u"Logging out..."_qs : u"Log out"_qs);
-        m_logOutFocus.setEnabled(m_logOutButton, !busy);
     }
     m_deleteButton->setText(m_isDeletingAccount ? u"Deleting..."_qs : u"Delete account"_qs);
-    m_deleteFocus.setEnabled(m_deleteButton, !busy);
+    // Together: disabled one by one, "Log out" would hand its focus to "Delete account" and
+    // that one would get it back afterwards.
+    m_buttonsFocus.setEnabled({m_logOutButton, m_deleteButton}, !busy);
 }
 
 void AccountDetailView::setLoggingOut(bool loggingOut) {

@@ -102,8 +102,7 @@ private:
     Surface* m_bottomBar;
     SecondaryButton* m_deleteButton;
     QPointer<DeleteAccountDialog> m_confirmation;
-    FocusReturn m_logOutFocus;
-    FocusReturn m_deleteFocus;
+    FocusReturn m_buttonsFocus;
 };
 
 } // namespace quillon

@@ -50,17 +50,14 @@ QPushButton* rowButton(const QString& title, Symbol symbol, const QColor& ink, c
     const QString border =
         stroke ? QStringLiteral("1px solid %1").arg(css(*stroke)) : u"1px solid transparent"_qs;
     row->setStyleSheet(
-        // The border shows the focus (the style's own focus frame would be a second, square one),
-        // opaque, as a translucent one darkens where its corner pieces overlap; on the accent
-        // fill in ink, elsewhere in the accent like the other buttons' rings.
+        // No focus mark of its own: the focus ring goes around it.
         QStringLiteral("QPushButton { color: %1; background: %2; border: %3; border-radius: %4px;"
                        " padding: 14px; outline: none; }"
-                       "QPushButton:pressed { background: %5; }"
-                       "QPushButton:focus { border: 2px solid %6; }")
+                       "QPushButton:pressed { background: %5; }")
             .arg(css(ink), css(fill), border)
             .arg(int(Metrics::cornerRadius))
-            .arg(css(Theme::withOpacity(fill, 0.7)),
-                 css(fill == Theme::accent() ? Theme::ink() : Theme::accent())));
+            .arg(css(Theme::withOpacity(fill, 0.7))));
+    row->setProperty("focusRingRadius", Metrics::cornerRadius);
     return row;
 }
 
@@ -101,6 +98,7 @@ AccountSettingsView::~AccountSettingsView() = default;
 QWidget* AccountSettingsView::rootPage() {
     auto* page = new QWidget;
     page->setObjectName(u"settingsRoot"_qs);
+    page->setAccessibleName(u"Settings"_qs);
     // On the window's palette, whose window colour is the page's: a palette of its own would
     // give the scroll bars below a new cache key for the style's drawings at every visit.
     page->setAutoFillBackground(true);
@@ -125,11 +123,12 @@ QWidget* AccountSettingsView::rootPage() {
     m_accountButton->setStyleSheet(
         QStringLiteral("QPushButton { background: %1; border: none; border-radius: %2px;"
                        " outline: none; }"
-                       "QPushButton:pressed { background: %3; }"
-                       "QPushButton:focus { border: 2px solid %4; }")
+                       "QPushButton:pressed { background: %3; }")
             .arg(css(Theme::card()))
             .arg(accountButtonSize / 2)
-            .arg(css(Theme::withOpacity(Theme::card(), 0.7)), css(Theme::accent())));
+            .arg(css(Theme::withOpacity(Theme::card(), 0.7))));
+    // Round, and so is its focus ring.
+    m_accountButton->setProperty("focusRingRadius", accountButtonSize / 2);
     connect(m_accountButton, &QPushButton::clicked, this, &AccountSettingsView::openAccount);
     toolbarRow->addWidget(m_accountButton);
     // Keeps the toolbar's height when the button is hidden, so the heading does not jump.
@@ -179,7 +178,8 @@ void AccountSettingsView::refresh() {
     }
     m_connectButton->setVisible(!connected);
     m_connectButton->setText(m_isConnecting ? u"Connecting..."_qs : u"Connect LinkedIn"_qs);
-    m_connectFocus.setEnabled(m_connectButton, !m_isConnecting);
+    // Once connected the button is gone; the account button that replaced it takes the focus.
+    m_connectFocus.setEnabled(m_connectButton, !m_isConnecting, m_accountButton);
 }
 
 void AccountSettingsView::refreshStatus() {
@@ -257,10 +257,17 @@ void AccountSettingsView::openFeedback() {
     }
     setShowsFeedback(true);
     if (!m_feedbackSheet) {
-        auto* sheet = new FeedbackSheet(m_sessionStore, *m_feedbackService, m_telemetry, this);
-        connect(sheet, &QDialog::finished, this, [this] { setShowsFeedback(false); });
-        m_feedbackSheet = sheet;
-        sheet->open();
+        m_feedbackSheet =
+            m_feedbackSheetSource
+                ? m_feedbackSheetSource()
+                : new FeedbackSheet(m_sessionStore, *m_feedbackService, m_telemetry, this);
+    }
+    if (!m_feedbackSheet->isVisible()) {
+        // For this opening only: a shared sheet is opened from the window as well.
+        connect(
+            m_feedbackSheet, &QDialog::finished, this, [this] { setShowsFeedback(false); },
+            Qt::SingleShotConnection);
+        m_feedbackSheet->open();
     }
     report(m_telemetry, AppTelemetryEvent::feedbackOpened);
 }

@@ -8,6 +8,7 @@
 #include <QCoroTask>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QPushButton;
 class QVBoxLayout;
@@ -42,7 +43,13 @@ public:
     NavigationStack* navigation() const { return m_navigation; }
     // The pushed account page, else null.
     AccountDetailView* accountPage() const;
+    // The sheet once opened; it stays after closing, keeping the form's contents.
     FeedbackSheet* feedbackSheet() const { return m_feedbackSheet; }
+    // Where the sheet comes from: the window's own one, so that the form's contents outlive
+    // this pane. Without one the pane makes its own.
+    void setFeedbackSheetSource(std::function<FeedbackSheet*()> source) {
+        m_feedbackSheetSource = std::move(source);
+    }
 
     // Starts the connection and returns at once; a second one cannot start while it runs.
     void connectLinkedIn();
@@ -85,6 +92,7 @@ private:
     StatusLine* m_status = nullptr;
     NavigationStack* m_navigation;
     QPointer<FeedbackSheet> m_feedbackSheet;
+    std::function<FeedbackSheet*()> m_feedbackSheetSource;
     FocusReturn m_connectFocus;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/account/NavigationStack.h"
 
+#include "ui/kit/TabStops.h"
 #include "ui/theme/Metrics.h"
 #include "ui/theme/Symbols.h"
 #include "ui/theme/Theme.h"
@@ -34,12 +35,11 @@ QWidget* framed(QWidget* page, NavigationStack* stack) {
     back->setAccessibleName(u"Back"_qs);
     back->setToolTip(u"Back (Esc)"_qs);
     back->setFlat(true);
-    // A flat button shows no focus of its own: a ring like the pane's other buttons.
+    // The focus ring shows its focus.
     back->setStyleSheet(
         QStringLiteral("QPushButton { color: %1; background: transparent; outline: none;"
-                       " border: 2px solid transparent; border-radius: 6px; padding: 2px 6px; }"
-                       "QPushButton:focus { border-color: %2; }")
-            .arg(Theme::ink().name(QColor::HexArgb), Theme::accent().name(QColor::HexArgb)));
+                       " border: 2px solid transparent; border-radius: 6px; padding: 2px 6px; }")
+            .arg(Theme::ink().name(QColor::HexArgb)));
     // Enter activates it like Space, outside a dialog too.
     back->setAutoDefault(true);
     back->setFont(quillon::font(TextStyle::body));
@@ -72,6 +72,12 @@ NavigationStack::NavigationStack(QWidget* root, QWidget* parent)
         m_backShortcuts.append(shortcut);
     }
     enableShortcuts();
+    nameAfterTop();
+}
+
+void NavigationStack::nameAfterTop() {
+    // A screen reader calls the stack a layered pane; named, it says which page is up.
+    m_stack->setAccessibleName(top()->accessibleName());
 }
 
 void NavigationStack::enableShortcuts() {
@@ -114,6 +120,7 @@ void NavigationStack::push(QWidget* page) {
     m_stack->setCurrentWidget(frame);
     page->setFocus(Qt::OtherFocusReason);
     enableShortcuts();
+    nameAfterTop();
     Q_EMIT depthChanged(depth());
 }
 
@@ -128,10 +135,14 @@ void NavigationStack::pop() {
     const QPointer<QWidget> opener = m_returnFocus.takeLast();
     if (opener && m_stack->currentWidget()->isAncestorOf(opener) && opener->isVisible()) {
         opener->setFocus(Qt::OtherFocusReason);
+    } else if (QWidget* first = firstTabStopIn(m_stack->currentWidget())) {
+        // The opener went with the page's work (the account button after a log-out).
+        first->setFocus(Qt::OtherFocusReason);
     } else {
         m_stack->currentWidget()->setFocus(Qt::OtherFocusReason);
     }
     enableShortcuts();
+    nameAfterTop();
     Q_EMIT depthChanged(depth());
 }
 

@@ -34,11 +34,13 @@ Q_SIGNALS:
 
 private:
     void enableShortcuts();
+    void nameAfterTop();
 
     QWidget* m_root;
     QList<QShortcut*> m_backShortcuts;
     // What had the focus under each pushed page, to give it back when the page goes.
     QList<QPointer<QWidget>> m_returnFocus;
+    // Named after the page on top.
     QStackedWidget* m_stack;
 };
 

@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quillon {
 namespace {
@@ -52,16 +53,31 @@ DraftsView::DraftsView(DraftStore& draftStore, std::function<void()> onOpenDraft
 }
 
 void DraftsView::rebuild() {
-    if (m_list) {
-        // The click that got here may still be running inside the old list.
-        m_list->hide();
-        m_list->deleteLater();
+    // Which row held the focus, so that it lands on the row now in its place (the next draft
+    // after a deletion, the previous one at the end) instead of leaving with the old list.
+    QWidget* focus = window()->focusWidget();
+    int focusedRow = -1;
+    if (m_list && focus && m_list->isAncestorOf(focus)) {
+        focusedRow = 0;
+        for (qsizetype i = 0; i < m_openButtons.size(); ++i) {
+            if (m_openButtons[i]->parentWidget()->isAncestorOf(focus)) {
+                focusedRow = int(i);
+            }
+        }
     }
+    QWidget* old = m_list;
+    m_openButtons.clear();
     const QList<Draft>& drafts = m_draftStore.drafts();
     if (drafts.isEmpty()) {
         auto* empty = new EmptyStateView(Symbol::docText, u"No drafts"_qs,
                                          u"Saved drafts will appear here."_qs);
         empty->setObjectName(u"draftsEmptyState"_qs);
+        // Spoken when the focus lands here after the last draft went.
+        empty->setAccessibleName(empty->title());
+        empty->setAccessibleDescription(u"Saved drafts will appear here."_qs);
+        // Not a Tab stop, but placeable in the tab chain (Qt orders no NoFocus widget), so
+        // that Tab goes on from here to the floating button.
+        empty->setFocusPolicy(Qt::ClickFocus);
         m_list = empty;
     } else {
         auto* card = new Surface(Theme::card());
@@ -80,8 +96,23 @@ void DraftsView::rebuild() {
         m_list = card;
     }
     m_pane->column()->addWidget(m_list);
-    // At once, not on the layout's next turn: the old list is already hidden.
+    // At once, not on the layout's next turn.
     m_list->show();
+    if (focusedRow >= 0) {
+        if (m_openButtons.isEmpty()) {
+            m_list->setFocus(Qt::OtherFocusReason);
+        } else {
+            m_openButtons[std::min<qsizetype>(focusedRow, m_openButtons.size() - 1)]->setFocus(
+                Qt::OtherFocusReason);
+        }
+    }
+    if (old) {
+        // Hidden once the focus has left it. The click that got here may still be running
+        // inside the old list.
+        old->hide();
+        old->deleteLater();
+    }
+    Q_EMIT listRebuilt();
 }
 
 QWidget* DraftsView::row(const Draft& draft) {
@@ -114,6 +145,7 @@ QWidget* DraftsView::row(const Draft& draft) {
     open->setContent(label);
     open->setAccessibleName(draft.title());
     connect(open, &QAbstractButton::clicked, this, [this, draft] { openDraft(draft); });
+    m_openButtons.append(open);
 
     auto* remove = new GlyphButton(Symbol::xmark, 13, 32, Theme::secondaryInk());
     remove->setObjectName(u"deleteDraftButton"_qs);

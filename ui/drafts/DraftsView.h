@@ -2,6 +2,7 @@
 
 #include "core/model/Draft.h"
 
+#include <QList>
 #include <QWidget>
 #include <functional>
 
@@ -22,6 +23,10 @@ public:
     void openDraft(const Draft& draft);
     void deleteDraft(const Draft& draft);
 
+Q_SIGNALS:
+    // A new list replaced the old one; its controls joined the end of the window's tab chain.
+    void listRebuilt();
+
 private:
     void rebuild();
     QWidget* row(const Draft& draft);
@@ -30,6 +35,8 @@ private:
     const std::function<void()> m_onOpenDraft;
     ScrollPane* m_pane;
     QWidget* m_list = nullptr;
+    // Each row's open control, in the list's order.
+    QList<QWidget*> m_openButtons;
 };
 
 } // namespace quillon

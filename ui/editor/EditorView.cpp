@@ -468,7 +468,8 @@ void EditorView::setPosting(bool posting) {
     }
     m_isPosting = posting;
     m_postButton->setText(posting ? u"Posting..."_qs : u"Post to LinkedIn"_qs);
-    m_postButton->setEnabled(!posting);
+    // The focus comes back when the post ends, not left on the next control Qt moved it to.
+    m_postFocus.setEnabled(m_postButton, !posting);
     Q_EMIT isPostingChanged(posting);
 }
 

@@ -3,6 +3,7 @@
 #include "core/app/AppTelemetry.h"
 #include "core/app/TelemetrySink.h"
 #include "ui/editor/EditorFormatCommand.h"
+#include "ui/kit/FocusReturn.h"
 
 #include <QCoroTask>
 #include <QList>
@@ -118,6 +119,7 @@ private:
     StatusLine* m_status = nullptr;
     SecondaryButton* m_saveButton = nullptr;
     PrimaryButton* m_postButton = nullptr;
+    FocusReturn m_postFocus;
 };
 
 } // namespace quillon

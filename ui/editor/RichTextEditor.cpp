@@ -3,6 +3,7 @@
 #include "core/model/UnicodeText.h"
 #include "core/storage/DraftStore.h"
 #include "ui/editor/FormatTransforms.h"
+#include "ui/editor/RichTextEditorAccessible.h"
 #include "ui/theme/Theme.h"
 #include "ui/theme/Typography.h"
 
@@ -32,6 +33,8 @@ RichTextEditor::RichTextEditor(QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
+    // Screen readers get the text in code points, before Qt's interface is first asked for.
+    RichTextEditorAccessible::install();
     setAttribute(Qt::WA_MacShowFocusRect, false);
     setBackgroundVisible(false);
     viewport()->setAutoFillBackground(false);

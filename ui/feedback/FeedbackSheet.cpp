@@ -17,7 +17,6 @@ FeedbackSheet::FeedbackSheet(LinkedInSessionStore& sessionStore, FeedbackService
     setWindowModality(Qt::WindowModal);
     // A window of its own does not inherit the main window's light palette.
     setPalette(Theme::lightPalette());
-    setAttribute(Qt::WA_DeleteOnClose);
     resize(520, 720);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

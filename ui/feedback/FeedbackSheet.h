@@ -11,8 +11,9 @@ class FeedbackService;
 class FeedbackView;
 class LinkedInSessionStore;
 
-// The feedback form in a window-modal sheet of its own, deleted when closed: every opening
-// starts with an empty form. Closing it does not stop a send under way.
+// The feedback form in a window-modal sheet of its own. Closing only hides it, so what was
+// typed and picked is there again at the next opening until it is sent; the opener keeps the
+// sheet. Closing it does not stop a send under way.
 class FeedbackSheet : public QDialog {
     Q_OBJECT
 

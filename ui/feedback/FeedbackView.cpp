@@ -72,8 +72,7 @@ QPushButton* linkButton(const QString& title, const QUrl& url) {
     link->setCursor(Qt::PointingHandCursor);
     link->setFont(quillon::font(TextStyle::subheadline));
     link->setStyleSheet(u"QPushButton { color: black; border: none; text-align: left;"
-                        " padding: 2px 0px; }"
-                        "QPushButton:focus { text-decoration: underline; }"_qs);
+                        " padding: 2px 0px; }"_qs);
     QObject::connect(link, &QPushButton::clicked, link, [url] { QDesktopServices::openUrl(url); });
     return link;
 }

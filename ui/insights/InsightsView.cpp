@@ -58,10 +58,17 @@ QWidget* InsightsView::card(const Insight& insight) {
     button->setObjectName(u"insightCard"_qs);
     button->setContent(content);
     button->setBackground(Theme::card(), Metrics::cornerRadius);
+    // Named by the person, the figure and the story read after it; without a description the
+    // tooltip's post address would be spoken in its place.
     button->setAccessibleName(insight.title);
+    button->setAccessibleDescription(accessibleDescription(insight));
     button->setToolTip(insight.url);
     connect(button, &QAbstractButton::clicked, this, [this, insight] { openInsight(insight); });
     return button;
+}
+
+QString InsightsView::accessibleDescription(const Insight& insight) {
+    return u"%1. %2"_qs.arg(insight.topline, insight.summary);
 }
 
 void InsightsView::openInsight(const Insight& insight) {

@@ -19,6 +19,8 @@ public:
 
     const QList<Insight>& insights() const { return m_insights; }
     void openInsight(const Insight& insight);
+    // What a screen reader says after the card's name: the figure, then the story.
+    static QString accessibleDescription(const Insight& insight);
 
 private:
     QWidget* card(const Insight& insight);

@@ -44,15 +44,6 @@ void ActionButton::paintEvent(QPaintEvent*) {
     }
 
     painter.setClipping(false);
-    if (hasFocus()) {
-        // The fill shows no state of its own, so the focus gets a ring clear of the border.
-        QPen ring(Theme::accent(), focusRingWidth);
-        painter.setPen(ring);
-        painter.setBrush(Qt::NoBrush);
-        const qreal inset = focusRingWidth / 2 + 1;
-        painter.drawRoundedRect(bounds.adjusted(inset, inset, -inset, -inset),
-                                cornerRadius - inset / 2, cornerRadius - inset / 2);
-    }
     painter.setFont(font());
     painter.setPen(isEnabled() ? Theme::ink()
                                : palette().color(QPalette::Disabled, QPalette::ButtonText));

@@ -21,7 +21,6 @@ public:
     static constexpr qreal pressedOpacity = 0.7;
     static constexpr qreal borderOpacity = 0.2;
     static constexpr qreal borderWidth = 1;
-    static constexpr qreal focusRingWidth = 2;
 
     bool hasBorder() const { return m_hasBorder; }
 

@@ -71,11 +71,6 @@ void ContentButton::paintEvent(QPaintEvent*) {
         shade.setAlphaF(0.06f);
         painter.fillPath(shape, shade);
     }
-    if (hasFocus()) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
-    }
 }
 
 } // namespace quillon

@@ -32,12 +32,6 @@ void GlyphButton::paintEvent(QPaintEvent*) {
     const QRect target((width() - m_symbolSize) / 2, (height() - m_symbolSize) / 2, m_symbolSize,
                        m_symbolSize);
     painter.drawPixmap(target, pixmap);
-    if (hasFocus()) {
-        painter.setOpacity(1);
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
-    }
 }
 
 } // namespace quillon

@@ -148,6 +148,10 @@ private Q_SLOTS:
         QVERIFY(p.events.isEmpty());
         QVERIFY(p.settings->findChild<QPushButton*>(u"connectButton"_qs)->isVisible());
         QVERIFY(!p.settings->findChild<QPushButton*>(u"accountButton"_qs)->isVisible());
+        // The account button that opened the page went with the account: the focus goes to the
+        // pane's first control instead of falling out of it.
+        QCOMPARE(p.settings->window()->focusWidget(),
+                 p.settings->findChild<QPushButton*>(u"connectButton"_qs));
     }
 
     void aFailedLogOutKeepsTheAccount_data() {
@@ -164,8 +168,12 @@ private Q_SLOTS:
         p.backend->setFailure("/api/linkedin/disconnect",
                               {502, "unavailable", "LinkedIn disconnect is unavailable."});
         p.app.storeDraft(u"m1"_qs, u"kept"_qs);
-        QTest::mouseClick(p.button("logOutButton"), Qt::LeftButton);
+        p.button("logOutButton")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(p.button("logOutButton"), Qt::Key_Space);
+        QVERIFY(p.page()->isLoggingOut());
         QTRY_VERIFY(!p.page()->isLoggingOut());
+        // Back where it was, not on "Delete account", which took it while both were disabled.
+        QCOMPARE(p.page()->window()->focusWidget(), p.button("logOutButton"));
 
         QCOMPARE(p.status(), status);
         QCOMPARE(p.settings->navigation()->depth(), 2);

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -221,14 +222,19 @@ private Q_SLOTS:
         QTRY_VERIFY(sheet->isVisible());
         QCOMPARE(sheet->form()->senderIdentity()->name, u"Ada Demo"_qs);
         QCOMPARE(p.events, QList<Event>{Event::feedbackOpened});
+        QTest::keyClicks(sheet->findChild<QLineEdit*>(u"titleField"_qs), u"Half written"_qs);
         sheet->findChild<QPushButton*>(u"closeButton"_qs)->click();
         QVERIFY(!p.pane->showsFeedback());
-        QTRY_VERIFY(!p.pane->feedbackSheet());
+        QVERIFY(!sheet->isVisible());
 
+        // Opened again, the form has what was typed before it closed.
         QTest::mouseClick(p.button("sendFeedbackRow"), Qt::LeftButton);
         QCOMPARE(p.events, QList<Event>({Event::feedbackOpened, Event::feedbackOpened}));
-        QVERIFY(p.pane->feedbackSheet()->form()->title().isEmpty());
-        p.pane->feedbackSheet()->reject();
+        QCOMPARE(p.pane->feedbackSheet(), sheet);
+        QVERIFY(p.pane->showsFeedback());
+        QCOMPARE(sheet->form()->title(), u"Half written"_qs);
+        sheet->reject();
+        QVERIFY(!p.pane->showsFeedback());
     }
 
     void thePushedPageGoesBack_data() {

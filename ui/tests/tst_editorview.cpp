@@ -1,5 +1,6 @@
 #include "ui/editor/EditorView.h"
 #include "ui/editor/RichTextEditor.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/LinkedInProfilePhoto.h"
 #include "ui/tests/AppFixture.h"
 
@@ -349,17 +350,25 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget()->objectName(), u"formatNumbered"_qs);
     }
 
+    // Reached with Tab, each control has the window's focus ring around it; a click on the
+    // editor moves the focus without one.
     void focusedControlsShowIt() {
+        FocusRing::install();
         Pane p;
         p.showActive();
-        // The full-width buttons draw their own ring; their picture changes with the focus.
-        for (const QString& name : {u"saveDraftButton"_qs, u"postButton"_qs}) {
-            auto* button = p.child<QPushButton>(name);
-            p.view->editor()->setFocus();
-            const QImage unfocused = button->grab().toImage();
-            button->setFocus(Qt::TabFocusReason);
-            QVERIFY2(button->grab().toImage() != unfocused, qPrintable(name));
+        for (const QString& name : {u"formatBold"_qs, u"postEditor"_qs, u"saveDraftButton"_qs,
+                                    u"postButton"_qs, u"backToDraftsButton"_qs}) {
+            auto* control = p.view->findChild<QWidget*>(name);
+            control->setFocus(Qt::TabFocusReason);
+            QCOMPARE(FocusRing::ringedWidget(), control);
+            auto* ring = p.view->window()->findChild<FocusRing*>();
+            QVERIFY(ring && ring->isVisible());
+            const QRect around(control->mapTo(p.view->window(), QPoint()), control->size());
+            QVERIFY2(ring->geometry().contains(around), qPrintable(name));
         }
+        QTest::mouseClick(p.view->editor()->viewport(), Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), p.view->editor());
+        QCOMPARE(FocusRing::ringedWidget(), nullptr);
     }
 
     void enterAndSpacePressTheFocusedControl_data() {

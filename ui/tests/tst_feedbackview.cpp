@@ -50,7 +50,7 @@ struct Form {
     TestBackend backend;
     AppFixture app{backend.baseURL()};
     QTemporaryDir images;
-    // The sheet deletes itself when closed.
+    // Closed, the sheet only hides; the fixture deletes it.
     QPointer<FeedbackSheet> sheet = new FeedbackSheet(
         app.session(), app.container.feedbackService(), [this](Event e) { events.append(e); });
 
@@ -407,9 +407,12 @@ private Q_SLOTS:
         f.type({}, u"Sent after closing"_qs);
         f.form()->send();
         QTest::mouseClick(f.button("closeButton"), Qt::LeftButton);
-        QTRY_VERIFY(!f.sheet);
+        QVERIFY(!f.sheet->isVisible());
         QTRY_COMPARE(f.events, QList<Event>{Event::feedbackSent});
         QCOMPARE(f.sent().size(), 1u);
+        // The closed sheet took the outcome: sent, its form is empty for the next opening.
+        QCOMPARE(f.form()->message(), QString());
+        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_qs);
     }
 
     void theLinksOpenInTheBrowser() {
@@ -496,7 +499,7 @@ private Q_SLOTS:
         QVERIFY(f.form()->imagePicker());
         f.form()->imagePicker()->reject();
         QTest::keyClick(f.button("closeButton"), Qt::Key_Enter);
-        QTRY_VERIFY(!f.sheet);
+        QTRY_VERIFY(!f.sheet->isVisible());
     }
 };
 

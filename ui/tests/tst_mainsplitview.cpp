@@ -1,7 +1,10 @@
 #include "ui/drafts/DraftsView.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/RichTextEditor.h"
+#include "ui/insights/Insight.h"
 #include "ui/insights/InsightsView.h"
+#include "ui/kit/ContentButton.h"
+#include "ui/tests/AccessibilityEvents.h"
 #include "ui/tests/AppFixture.h"
 #include "ui/window/FeedbackButton.h"
 #include "ui/window/MainSplitView.h"
@@ -15,6 +18,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -509,6 +513,68 @@ private Q_SLOTS:
         // The focus left with the old pane stays where the choice was made, not on the
         // floating button that follows the pane in the tab chain.
         QCOMPARE(QApplication::focusWidget(), w.view.sidebar());
+    }
+
+    // What a screen reader hears first: the window's name, the current section when the
+    // sidebar gets the focus, the Settings pane's page, each story by its person.
+    void theWindowAndItsPanesAreNamed() {
+        AppFixture app;
+        MainWindow window(app.container);
+        QCOMPARE(QAccessible::queryAccessibleInterface(&window)->text(QAccessible::Name),
+                 u"Quillon"_qs);
+
+        Window w;
+        w.show();
+        w.view.selectSection(Section::settings);
+        auto* stack = w.view.currentPane()->findChild<QStackedWidget*>();
+        QVERIFY(stack);
+        QAccessibleInterface* pane = QAccessible::queryAccessibleInterface(stack);
+        QCOMPARE(pane->role(), QAccessible::LayeredPane);
+        QCOMPARE(pane->text(QAccessible::Name), u"Settings"_qs);
+
+        w.view.selectSection(Section::insights);
+        const QList<ContentButton*> cards =
+            w.view.currentPane()->findChildren<ContentButton*>(u"insightCard"_qs);
+        QCOMPARE(cards.size(), insightsCatalog().size());
+        QAccessibleInterface* first = QAccessible::queryAccessibleInterface(cards.first());
+        QCOMPARE(first->text(QAccessible::Name), u"Maren Holt, Northline Coaching"_qs);
+        QCOMPARE(first->text(QAccessible::Description),
+                 u"$2M revenue. Daily LinkedIn posts helped build $2M revenue and a coaching "
+                 "business."_qs);
+        for (ContentButton* card : cards) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(card);
+            for (const QAccessible::Text text : {QAccessible::Name, QAccessible::Description}) {
+                QVERIFY2(!accessible->text(text).contains(u"linkedin.com"_qs),
+                         qPrintable(accessible->text(text)));
+            }
+        }
+    }
+
+    void theSidebarSaysTheCurrentSectionOnFocus_data() {
+        QTest::addColumn<Section>("section");
+        QTest::newRow("Editor") << Section::editor;
+        QTest::newRow("Drafts") << Section::drafts;
+        QTest::newRow("Settings") << Section::settings;
+    }
+    void theSidebarSaysTheCurrentSectionOnFocus() {
+        QFETCH(Section, section);
+        Window w;
+        w.show();
+        QApplication::setActiveWindow(&w.view);
+        QVERIFY(QTest::qWaitForWindowActive(&w.view));
+        w.view.selectSection(section);
+        // Coming from the pane, as with Shift+Tab.
+        w.view.feedbackButton()->setFocus(Qt::TabFocusReason);
+        AccessibilityEvents events;
+        w.view.sidebar()->setFocus(Qt::BacktabFocusReason);
+        const QString title = w.view.sidebar()->item(int(section))->text();
+        // The list's own focus event comes first; the row's follows it and is the last word.
+        QTRY_VERIFY(events.lastFocus() && events.lastFocus()->object() != w.view.sidebar());
+        QAccessibleInterface* focused = events.lastFocus();
+        QCOMPARE(focused->text(QAccessible::Name), title);
+        QVERIFY(focused->state().selected);
+        QVERIFY(focused->state().focused);
+        QCOMPARE(focused->parent()->object(), w.view.sidebar());
     }
 
     void arrowKeysInTheSidebarSwitchSections() {

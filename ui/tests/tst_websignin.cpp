@@ -139,6 +139,25 @@ private Q_SLOTS:
                  u"LinkedIn authorization was cancelled."_qs);
     }
 
+    // The page has the keys; Escape still ends the sign-in as closing the sheet does.
+    void escapeCancelsTheSheet() {
+        TestBackend backend(std::chrono::seconds(2));
+        auto auth = service(backend);
+        auto connecting = auth->connect();
+        QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->view());
+        WebEngineAuthenticationSession* sheet = sheetOf(*auth);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
+                                  30000);
+        QDialog* dialog = sheet->dialog();
+        QApplication::setActiveWindow(dialog);
+        sheet->view()->setFocus();
+        QTRY_VERIFY(dialog->focusWidget() && sheet->view()->isAncestorOf(dialog->focusWidget()));
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
+        const auto outcome = awaitOutcome(std::move(connecting));
+        QCOMPARE(outcome.description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(store->load(), std::nullopt);
+    }
+
     // As its own program the sheet has no window of the app to show over, only the one the
     // app names to it.
     void aSheetStaysInFrontOfTheWindowItIsGiven() {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -93,6 +94,11 @@ bool WebEngineAuthenticationSession::start() {
     m_view->setPage(page);
     layout->addWidget(m_view);
 
+    // The page takes the keys before the dialog would see Escape; as a shortcut of the window
+    // it cancels the sign-in as closing the sheet does.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_dialog);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, m_dialog, &QDialog::reject);
     connect(m_dialog, &QDialog::finished, this, [this] {
         finish(std::nullopt,
                WebAuthenticationSessionError(WebAuthenticationSessionError::Code::canceledLogin));

@@ -25,6 +25,8 @@ FeedbackButton::FeedbackButton(QWidget* parent)
     setAccessibleName(u"Send feedback"_qs);
     setToolTip(u"Send feedback"_qs);
     setFocusPolicy(Qt::TabFocus);
+    // Round like the button.
+    setProperty("focusRingRadius", side / 2.0);
     setCursor(Qt::PointingHandCursor);
     EnterKeyActivation::install(this);
 }
@@ -56,11 +58,6 @@ void FeedbackButton::paintEvent(QPaintEvent*) {
         symbolPixmap(Symbol::ladybug, Qt::white, symbolSize, devicePixelRatioF());
     painter.drawPixmap(
         QRect((side - symbolSize) / 2, (side - symbolSize) / 2, symbolSize, symbolSize), symbol);
-    if (hasFocus()) {
-        painter.setPen(QPen(Theme::ink(), 1, Qt::DotLine));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawEllipse(QRectF(margin + 2, margin + 2, diameter - 4, diameter - 4));
-    }
 }
 
 void FeedbackButton::mousePressEvent(QMouseEvent* event) {

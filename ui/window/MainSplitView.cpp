@@ -10,9 +10,11 @@
 #include "ui/feedback/FeedbackSheet.h"
 #include "ui/insights/Insight.h"
 #include "ui/insights/InsightsView.h"
+#include "ui/kit/TabStops.h"
 #include "ui/theme/Symbols.h"
 #include "ui/theme/Theme.h"
 #include "ui/theme/Typography.h"
+#include "ui/window/CurrentItemAnnouncer.h"
 #include "ui/window/FeedbackButton.h"
 #include "ui/window/PostToast.h"
 #include "ui/window/SidebarItemDelegate.h"
@@ -81,6 +83,8 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
     m_sidebar->setSpacing(2);
     m_sidebar->setMinimumWidth(160);
     m_sidebar->setItemDelegate(new SidebarItemDelegate(m_sidebar));
+    CurrentItemAnnouncer::install(m_sidebar);
+    m_sidebar->setProperty("focusRingItemInset", SidebarItemDelegate::inset);
     for (const SidebarRow& row : sidebarRows) {
         auto* item =
             new QListWidgetItem(tintedSymbolIcon(row.symbol, Theme::ink()), row.title, m_sidebar);
@@ -124,11 +128,16 @@ QWidget* MainSplitView::createPane(Section section) {
     switch (section) {
     case Section::insights:
         return new InsightsView(insightsCatalog(), m_telemetry);
-    case Section::drafts:
-        return new DraftsView(m_draftStore, [this] { openDraftInEditor(); });
+    case Section::drafts: {
+        auto* pane = new DraftsView(m_draftStore, [this] { openDraftInEditor(); });
+        connect(pane, &DraftsView::listRebuilt, this,
+                [this] { putFeedbackButtonLastInTabOrder(); });
+        return pane;
+    }
     case Section::settings: {
         auto* pane = new AccountSettingsView(m_draftStore, m_sessionStore, m_authService,
                                              &m_feedbackService, m_telemetry);
+        pane->setFeedbackSheetSource([this] { return sharedFeedbackSheet(); });
         // A page pushed in the pane joins the end of the tab chain, after the floating button.
         if (auto* stack = pane->findChild<NavigationStack*>()) {
             connect(stack, &NavigationStack::depthChanged, this,
@@ -156,24 +165,33 @@ QWidget* MainSplitView::createPane(Section section) {
         m_telemetry);
 }
 
-void MainSplitView::setSelection(Section section) {
+void MainSplitView::setSelection(Section section, const FocusTarget& focusTarget,
+                                 FocusLanding landing) {
     if (section != m_selection) {
         m_selection = section;
         // Like a pane shown afresh: a new view with fresh view state. Work the old one
         // started (a post) does not depend on it.
         QWidget* old = m_pane;
-        // Focus inside the pane that goes would fall to the next stop in the chain, the
-        // floating feedback button; the sidebar chose the section, so it takes the focus.
-        if (QWidget* focus = QApplication::focusWidget(); focus && old->isAncestorOf(focus)) {
-            m_sidebar->setFocus(Qt::OtherFocusReason);
-        }
+        QWidget* focus = window()->focusWidget();
+        const bool focusInOld = focus && old->isAncestorOf(focus);
         m_pane = createPane(section);
         // The layout hands the old pane's item back to be deleted.
         delete m_detail->layout()->replaceWidget(old, m_pane);
-        old->hide();
-        old->deleteLater();
         // At once, not on the layout's next turn: focus and Tab reach it straight away.
         m_pane->show();
+        // The focus moves once, before the old pane hides: hidden first, it would pass the
+        // focus on to the next stop in the chain, the floating feedback button. Without a
+        // target the sidebar, which chose the section, takes it.
+        if (focusInOld || landing == FocusLanding::always) {
+            QWidget* target = focusTarget ? focusTarget(m_pane) : nullptr;
+            if (target) {
+                target->setFocus(Qt::OtherFocusReason);
+            } else if (focusInOld) {
+                m_sidebar->setFocus(Qt::OtherFocusReason);
+            }
+        }
+        old->hide();
+        old->deleteLater();
         m_feedbackButton->raise();
         if (m_toast) {
             m_toast->raise();
@@ -208,11 +226,14 @@ void MainSplitView::sidebarSelectionChanged(const QItemSelection& selected) {
 
 void MainSplitView::putFeedbackButtonLastInTabOrder() {
     // A new pane's controls join the end of the tab chain, after the floating button; the
-    // button belongs after them.
+    // button belongs after them, and after a control-less part that may hold the focus (the
+    // empty drafts list).
     QWidget* last = nullptr;
     QWidget* widget = m_pane;
+    QWidget* focus = window()->focusWidget();
     do {
-        if (m_pane->isAncestorOf(widget) && widget->focusPolicy() & Qt::TabFocus) {
+        if (m_pane->isAncestorOf(widget) &&
+            (widget->focusPolicy() & Qt::TabFocus || widget == focus)) {
             last = widget;
         }
         widget = widget->nextInFocusChain();
@@ -237,15 +258,19 @@ void MainSplitView::selectSection(std::optional<Section> section) {
 
 void MainSplitView::openDraftInEditor() {
     m_opensDraftInEditor = true;
-    setSelection(Section::editor);
     // The draft was opened to be worked on: the caret goes straight into it.
-    if (auto* editor = qobject_cast<EditorView*>(m_pane)) {
-        editor->editor()->setFocus(Qt::OtherFocusReason);
-    }
+    setSelection(
+        Section::editor,
+        [](QWidget* pane) -> QWidget* {
+            auto* editor = qobject_cast<EditorView*>(pane);
+            return editor ? editor->editor() : nullptr;
+        },
+        FocusLanding::always);
 }
 
 void MainSplitView::postSucceeded() {
-    setSelection(Section::insights);
+    // A keyboard user who posted goes on reading the stories, not at the floating button.
+    setSelection(Section::insights, firstTabStopIn);
     if (!m_showsPostToast) {
         m_showsPostToast = true;
         Q_EMIT showsPostToastChanged(true);
@@ -310,13 +335,23 @@ void MainSplitView::memberIDChanged(const std::optional<QString>& memberID) {
 
 void MainSplitView::openFeedback() {
     setShowsFeedback(true);
-    if (!m_feedbackSheet) {
-        auto* sheet = new FeedbackSheet(m_sessionStore, m_feedbackService, m_telemetry, this);
-        connect(sheet, &QDialog::finished, this, [this] { setShowsFeedback(false); });
-        m_feedbackSheet = sheet;
+    FeedbackSheet* sheet = sharedFeedbackSheet();
+    if (!sheet->isVisible()) {
+        connect(
+            sheet, &QDialog::finished, this, [this] { setShowsFeedback(false); },
+            Qt::SingleShotConnection);
         sheet->open();
     }
     report(m_telemetry, AppTelemetryEvent::feedbackOpened);
+}
+
+FeedbackSheet* MainSplitView::sharedFeedbackSheet() {
+    // One for the window and the Settings pane, kept for the window's life: what was typed
+    // and picked stays until it is sent.
+    if (!m_feedbackSheet) {
+        m_feedbackSheet = new FeedbackSheet(m_sessionStore, m_feedbackService, m_telemetry, this);
+    }
+    return m_feedbackSheet;
 }
 
 void MainSplitView::setShowsFeedback(bool shown) {

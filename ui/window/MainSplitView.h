@@ -2,6 +2,7 @@
 
 #include "core/app/AppTelemetry.h"
 #include "core/app/TelemetrySink.h"
+#include "ui/feedback/FeedbackSheet.h"
 
 #include <QDialog>
 #include <QItemSelection>
@@ -10,6 +11,7 @@
 #include <QSizeF>
 #include <QWidget>
 #include <chrono>
+#include <functional>
 #include <optional>
 
 class QListWidget;
@@ -19,6 +21,7 @@ namespace quillon {
 
 class DraftStore;
 class FeedbackButton;
+class FeedbackSheet;
 class FeedbackService;
 class LinkedInAuthService;
 class LinkedInPostService;
@@ -59,7 +62,9 @@ public:
     FeedbackButton* feedbackButton() const { return m_feedbackButton; }
     // None until the first post succeeds.
     PostToast* postToast() const { return m_toast; }
+    // The feedback sheet once opened, from here or from Settings; closed, it stays.
     QDialog* feedbackSheet() const { return m_feedbackSheet; }
+    FeedbackSheet* sharedFeedbackSheet();
 
     // The sidebar's selection setter: ignores a request to deselect; choosing Editor starts a
     // fresh post unless a draft was opened from the list since the last sidebar choice or the
@@ -93,7 +98,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void setSelection(Section section);
+    // What takes the focus in a new pane; null leaves it to the sidebar.
+    using FocusTarget = std::function<QWidget*(QWidget* pane)>;
+    enum class FocusLanding { ifInOldPane, always };
+    void setSelection(Section section, const FocusTarget& focusTarget = {},
+                      FocusLanding landing = FocusLanding::ifInOldPane);
     void syncSidebar();
     void sidebarSelectionChanged(const QItemSelection& selected);
     void putFeedbackButtonLastInTabOrder();
@@ -127,7 +136,7 @@ private:
     QWidget* m_pane = nullptr;
     FeedbackButton* m_feedbackButton;
     PostToast* m_toast = nullptr;
-    QPointer<QDialog> m_feedbackSheet;
+    QPointer<FeedbackSheet> m_feedbackSheet;
 };
 
 } // namespace quillon

@@ -14,6 +14,8 @@ MainWindow::MainWindow(AppContainer& container, QWidget* parent)
     auto* root = new MainSplitView(container.draftStore(), container.linkedInSessionStore(),
                                    container.authService(), container.postService(),
                                    container.feedbackService(), sendTelemetryEvent, this);
+    // A screen reader names the window by it; without one it says only "frame".
+    setAccessibleName(u"Quillon"_qs);
     setPalette(Theme::lightPalette());
     setCentralWidget(root);
     setMinimumSize(720, 500);

@@ -4,8 +4,8 @@
 
 namespace quillon {
 
-// Draws the sidebar's rows inset from the window's edges, with one focus outline around the
-// whole current row where the style would add a second one around its text.
+// Draws the sidebar's rows inset from the window's edges, without the style's focus mark: the
+// focus ring goes around the inset row.
 class SidebarItemDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
