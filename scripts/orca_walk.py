@@ -379,13 +379,17 @@ def cell(text):
     return text.replace("|", "\\|").replace("\n", " ")
 
 
-def write_transcript(path, walk, results, error, versions):
+def write_transcript(path, walk, results, error, about):
     out = ["# What Orca says: a keyboard walk through Quillon", "",
-           f"Written by `scripts/accessibility-check --orca` on {datetime.date.today()} "
-           f"({versions}). Keys are real key events sent with xdotool to the app's window;",
-           "\"Orca said\" lists every text Orca handed to speech after the key, in order (a later",
-           "one interrupts an earlier one when spoken aloud); \"Focus\" is where Orca's focus went",
-           "(role | name). Key echo and the like are Orca's defaults.", ""]
+           f"Written by `scripts/accessibility-check --orca` on {datetime.date.today()} ({about}).",
+           "Keys are real key events sent with xdotool to the app's window, signed in, against a",
+           f"stand-in backend that refuses posts with \"{POST_FAILURE}\". \"Orca said\" lists every",
+           "text Orca handed to speech after the key, in order (spoken aloud, a later one cuts an",
+           "earlier one short); \"Focus\" is where Orca's focus went (role | name). Orca runs with",
+           "its default settings, so it echoes keys.", "", "## Checks", ""]
+    out += [f"- {'PASS' if ok else 'FAIL'}: {name}: {cell(why)}" for name, ok, why in results]
+    if error:
+        out += ["", f"**The walk stopped: {cell(error)}**"]
     part = None
     for number, step in enumerate(walk.steps, 1):
         if step.part != part:
@@ -396,10 +400,6 @@ def write_transcript(path, walk, results, error, versions):
             said += f" {cell(step.note)}"
         focus = " → ".join(cell(f) for f in step.focus) or "(unchanged)"
         out.append(f"| {number} | {cell(step.key)} | {said} | {focus} |")
-    if error:
-        out += ["", f"**The walk stopped: {cell(error)}**"]
-    out += ["", "## Checks", ""]
-    out += [f"- {'PASS' if ok else 'FAIL'}: {name}: {cell(why)}" for name, ok, why in results]
     with open(path, "w", encoding="utf-8") as transcript:
         transcript.write("\n".join(out) + "\n")
 
@@ -499,6 +499,7 @@ def main():
     parser.add_argument("--app-log", required=True)
     parser.add_argument("--backend-log", required=True)
     parser.add_argument("--transcript", required=True)
+    parser.add_argument("--revision", default="", help="the app's source revision, for the record")
     parser.add_argument("--orca-log", default="", help="keep a copy of Orca's debug log here")
     parser.add_argument("--quiet", type=float, default=0.8,
                         help="seconds without news from Orca that end a step")
@@ -520,8 +521,10 @@ def main():
     error = None
     try:
         processes, log = start_orca(args.work, 30)
-        versions = subprocess.run(["orca", "--version"], capture_output=True,
-                                  text=True).stdout.strip()
+        about = "Orca " + subprocess.run(["orca", "--version"], capture_output=True,
+                                         text=True).stdout.strip().split()[-1]
+        if args.revision:
+            about += f", the app at {args.revision}"
         app = subprocess.Popen([args.app], stdout=open(args.app_log, "w"),
                                stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
         processes.append(app)
@@ -534,7 +537,7 @@ def main():
         if app.poll() is not None:
             error = (error + "; " if error else "") + f"the app exited with {app.returncode}"
         results = checks(walk)
-        write_transcript(args.transcript, walk, results, error, versions)
+        write_transcript(args.transcript, walk, results, error, about)
     except WalkError as failure:
         sys.exit(f"orca walk: {failure}")
     finally:
