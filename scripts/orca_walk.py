@@ -230,9 +230,10 @@ class Walk:
         raise WalkError(f"{keys} did not reach {target!r} in {limit} presses "
                         f"(the focus is {self.focus})")
 
-    def event(self, label, action, until=None, timeout=None):
-        """Something other than a key (the window coming up), with what Orca said about it."""
-        mark = self.mark()
+    def event(self, label, action, until=None, timeout=None, mark=None):
+        """Something other than a key (the window coming up), with what Orca said about it since
+        `mark` (or from now)."""
+        mark = self.mark() if mark is None else mark
         step = Step(self, label)
         action()
         return self.settle(step, mark, until, timeout, needs_key=False)
@@ -245,11 +246,13 @@ def spoke(text):
 SIDEBAR = r"^\[list \| Sections\]$|^\[list item \| (Editor|Drafts|Insights|Settings)\]$"
 
 
-def road(walk):
-    """The keyboard road through the app: each part names what it shows."""
+def road(walk, started):
+    """The keyboard road through the app: each part names what it shows. `started` marks Orca's
+    log where the app was started: the window manager may have activated the window already."""
     walk.part = "The window"
-    walk.event("(the window comes to the front)", lambda: walk.xdotool(
-        "windowactivate", "--sync", walk.window), until=lambda rs: any(FOCUS.match(r) for r in rs))
+    walk.event("(the app starts, its window comes to the front)", lambda: walk.xdotool(
+        "windowactivate", "--sync", walk.window), until=lambda rs: any(FOCUS.match(r) for r in rs),
+        mark=started)
 
     def choose(key, section):
         walk.press(key, f"{key} ({section})")
@@ -271,6 +274,8 @@ def road(walk):
 
     walk.part = "Typing and Bold"
     walk.press_until("Tab", r"Post text")
+    # The editor starts with a text of its own; typing replaces it once it is selected.
+    walk.press("ctrl+a", "Ctrl+A (select all)")
     walk.type(BOLD_LINE)
     walk.press("shift+Home", "Shift+Home (select the line)")
     walk.press("ctrl+b", "Ctrl+B (Bold)")
@@ -295,6 +300,7 @@ def road(walk):
     to_sidebar()
     choose("Down", "Editor")
     walk.press_until("Tab", r"Post text")
+    walk.press("ctrl+a", "Ctrl+A (select all)")
     walk.type("Posting from the keyboard")
     walk.press_until("Tab", r"Post to LinkedIn")
 
@@ -525,13 +531,14 @@ def main():
                                          text=True).stdout.strip().split()[-1]
         if args.revision:
             about += f", the app at {args.revision}"
+        walk = Walk(log, args.backend_log, args.quiet, args.timeout)
+        started = walk.mark()
         app = subprocess.Popen([args.app], stdout=open(args.app_log, "w"),
                                stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
         processes.append(app)
-        walk = Walk(log, args.backend_log, args.quiet, args.timeout)
         walk.window = app_window(app.pid, 40)
         try:
-            road(walk)
+            road(walk, started)
         except (WalkError, subprocess.CalledProcessError) as failure:
             error = str(failure)
         if app.poll() is not None:
