@@ -50,6 +50,23 @@ class WalkError(Exception):
     pass
 
 
+# Orca names its process "orca", and on a start with --replace kills every process of that name
+# its user has, as its single-instance check finds them, across sessions. So this session's
+# Orca runs under a name of its own: it neither blocks nor is killed by the user's own Orca (or
+# another check's), each on its own accessibility bus.
+ORCA_LAUNCHER = """
+import sys
+path = sys.argv[1]
+scope = {"__name__": "quillon_orca", "__file__": path}
+with open(path) as source:
+    exec(compile(source.read(), path, "exec"), scope)
+named = scope["setProcessName"]
+scope["setProcessName"] = lambda name: named("quillon-orca")
+sys.argv = sys.argv[1:]
+sys.exit(scope["main"]())
+"""
+
+
 def die_with_parent():
     """Run in each child before exec: it is killed when this script dies, however it dies."""
     libc = ctypes.CDLL(None, use_errno=True)
@@ -123,6 +140,7 @@ class Walk:
         self.window = None
         self.section = "Editor"
         self.sheet = False
+        self.orca = None  # its process, watched while waiting
 
     # Reading Orca.
     def settle(self, step, mark, until=None, timeout=None, needs_key=True):
@@ -131,6 +149,10 @@ class Walk:
         deadline = time.monotonic() + (timeout or self.timeout)
         last = time.monotonic()
         while True:
+            if self.orca is not None and self.orca.poll() is not None:
+                code = self.orca.returncode
+                raise WalkError("Orca ended during the walk (" + (
+                    f"killed by signal {-code}" if code < 0 else f"exit status {code}") + ")")
             if self.log.read():
                 last = time.monotonic()
             records = self.log.since(mark)
@@ -457,7 +479,8 @@ def start_orca(work, timeout):
                    "debug.debugLevel = debug.LEVEL_INFO\n")
     log_path = os.path.join(work, "orca.log")
     output = os.path.join(work, "orca.out")
-    orca = subprocess.Popen(["orca", "--user-prefs", prefs, f"--debug-file={log_path}"],
+    orca = subprocess.Popen([sys.executable, "-c", ORCA_LAUNCHER, shutil.which("orca"),
+                             "--user-prefs", prefs, f"--debug-file={log_path}"],
                             stdout=open(output, "w"), stderr=subprocess.STDOUT,
                             preexec_fn=die_with_parent)
     processes.append(orca)
@@ -515,13 +538,6 @@ def main():
     for tool in ("orca", "speech-dispatcher", "xdotool"):
         if shutil.which(tool) is None:
             sys.exit(f"orca walk: {tool} is not installed (scripts/setup installs it)")
-    others = subprocess.run(["pgrep", "-u", str(os.getuid()), "-x", "orca"],
-                            capture_output=True, text=True).stdout.split()
-    if others:
-        sys.exit("orca walk: another Orca of this user is running (pid " + ", ".join(others) +
-                 "), and Orca refuses to start beside it; stop it or run the check where it has "
-                 "a process namespace of its own")
-
     processes = []
     walk = None
     error = None
@@ -532,6 +548,7 @@ def main():
         if args.revision:
             about += f", the app at {args.revision}"
         walk = Walk(log, args.backend_log, args.quiet, args.timeout)
+        walk.orca = processes[-1]
         started = walk.mark()
         app = subprocess.Popen([args.app], stdout=open(args.app_log, "w"),
                                stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
