@@ -225,6 +225,20 @@ class Walk:
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], check=True)
 
+    def activate(self, timeout=10):
+        """Brings the app's window to the front, as a click on it would; the window manager may
+        not answer at once after its start."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            active = subprocess.run(["xdotool", "getactivewindow"], capture_output=True,
+                                    text=True).stdout.strip()
+            if active == self.window:
+                return
+            subprocess.run(["xdotool", "windowactivate", self.window], capture_output=True)
+            time.sleep(0.2)
+        raise WalkError(f"the window manager did not bring the app's window to the front in "
+                        f"{timeout} s")
+
     def press(self, keys, label=None, until=None, timeout=None, note=""):
         """Presses one key (or chord) as a user would: a real key event to the focused window."""
         mark = self.mark()
@@ -272,9 +286,8 @@ def road(walk, started):
     """The keyboard road through the app: each part names what it shows. `started` marks Orca's
     log where the app was started: the window manager may have activated the window already."""
     walk.part = "The window"
-    walk.event("(the app starts, its window comes to the front)", lambda: walk.xdotool(
-        "windowactivate", "--sync", walk.window), until=lambda rs: any(FOCUS.match(r) for r in rs),
-        mark=started)
+    walk.event("(the app starts, its window comes to the front)", walk.activate,
+               until=lambda rs: any(FOCUS.match(r) for r in rs), mark=started)
 
     def choose(key, section):
         walk.press(key, f"{key} ({section})")
