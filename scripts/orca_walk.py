@@ -11,8 +11,9 @@ read from its debug log ("SPEECH OUTPUT" lines, written as Orca hands the text t
 where the focus is from the same log (Orca's "locus of focus"). After each key the walk waits
 until Orca has seen the key and gone quiet, so no step depends on a fixed pause.
 
-The transcript (Markdown) lists each key with what Orca said and where the focus went, and ends
-with the checks the screen reader must pass, each PASS or FAIL; the same lines are printed.
+The transcript (Markdown) opens with the checks the screen reader must pass, each PASS or FAIL
+(printed too; the exit status is 1 when one fails), then lists each key with what Orca said and
+where the focus went.
 """
 import argparse
 import ctypes
@@ -79,22 +80,23 @@ class OrcaLog:
     def __init__(self, path):
         self.path = path
         self.offset = 0
-        self.pending = ""
+        self.pending = b""
         self.records = []
 
     def read(self):
         try:
-            with open(self.path, encoding="utf-8", errors="replace") as log:
+            with open(self.path, "rb") as log:
                 log.seek(self.offset)
                 chunk = log.read()
                 self.offset = log.tell()
         except FileNotFoundError:
             return 0
-        text = self.pending + chunk
-        lines = text.split("\n")
-        self.pending = lines.pop()  # an unfinished last line waits for the rest
+        lines = (self.pending + chunk).split(b"\n")
+        # An unfinished last line (Orca may be writing it, a styled letter's bytes split) waits
+        # for the rest.
+        self.pending = lines.pop()
         added = 0
-        for line in lines:
+        for line in (raw.decode("utf-8", errors="replace") for raw in lines):
             match = RECORD.match(line)
             if match:
                 self.records.append([match.group(2)])
@@ -126,6 +128,9 @@ class Step:
         self.floating_button = False  # the focus fell on the floating "Send feedback" button
         self.entered_sidebar = False
         self.seen_key = False
+
+    def add_note(self, note):
+        self.note = " ".join(filter(None, [self.note, note]))
 
 
 class Walk:
@@ -163,8 +168,7 @@ class Walk:
                 break
             if now >= deadline:
                 if not done and until is not None:
-                    step.note = (step.note + " " if step.note else "") + \
-                        f"(waited {timeout or self.timeout:.0f} s for the outcome)"
+                    step.add_note(f"(waited {timeout or self.timeout:.0f} s for the outcome)")
                 break
             time.sleep(0.05)
         focused = ""
@@ -186,7 +190,7 @@ class Walk:
                         step.section != "Settings" or FLOATING_DESCRIPTION in focused):
                     step.floating_button = True
         if needs_key and not step.seen_key:
-            step.note = (step.note + " " if step.note else "") + "(Orca did not see this key)"
+            step.add_note("(Orca did not see this key)")
         self.steps.append(step)
         return step
 
@@ -246,7 +250,7 @@ class Walk:
         self.xdotool("key", "--clearmodifiers", keys)
         self.settle(step, mark, until, timeout)
         if until is not None and getattr(until, "note", None) and until.note():
-            step.note = " ".join(filter(None, [f"(the backend: {until.note()})", step.note]))
+            step.add_note(f"(the backend: {until.note()})")
         return step
 
     def type(self, text):
@@ -454,8 +458,9 @@ def last_words(path, lines=5):
     return " / ".join(tail) or "(none)"
 
 
-def start_orca(work, timeout):
-    """speech-dispatcher with its silent module, then Orca; returns (processes, log)."""
+def start_orca(work, timeout, processes):
+    """speech-dispatcher with its silent module, then Orca, each added to `processes` as it
+    starts; returns Orca's log."""
     speechd = os.path.join(work, "speechd")
     os.makedirs(os.path.join(speechd, "modules"), exist_ok=True)
     with open(os.path.join(speechd, "speechd.conf"), "w") as conf:
@@ -466,7 +471,6 @@ def start_orca(work, timeout):
         libao.write("default_driver=null\n")
     socket = os.path.join(work, "speechd.sock")
     os.environ["SPEECHD_ADDRESS"] = f"unix_socket:{socket}"
-    processes = []
     server = subprocess.Popen(
         ["speech-dispatcher", "--run-single", "--timeout", "0", "--config-dir", speechd,
          "--log-dir", speechd, "--socket-path", socket, "--communication-method", "unix_socket"],
@@ -509,7 +513,7 @@ def start_orca(work, timeout):
         time.sleep(0.1)
     if any("SPEECH: Not available" in r for r in log.since(0)):
         raise WalkError("Orca started without a speech server (speech-dispatcher unreachable)")
-    return processes, log
+    return log
 
 
 def stop(processes):
@@ -555,7 +559,7 @@ def main():
     walk = None
     error = None
     try:
-        processes, log = start_orca(args.work, 30)
+        log = start_orca(args.work, 30, processes)
         about = "Orca " + subprocess.run(["orca", "--version"], capture_output=True,
                                          text=True).stdout.strip().split()[-1]
         if args.revision:
