@@ -1,4 +1,5 @@
 #include "ui/editor/EditorView.h"
+#include "ui/editor/PreviewText.h"
 #include "ui/editor/RichTextEditor.h"
 #include "ui/kit/LinkedInProfilePhoto.h"
 #include "ui/tests/AppFixture.h"
@@ -87,7 +88,7 @@ private Q_SLOTS:
         p.view->show();
         p.app.drafts().setEditorText(text);
         QCOMPARE(p.view->hasPostText(), hasText);
-        QCOMPARE(p.child<QLabel>(u"previewText"_qs)->text(), preview);
+        QCOMPARE(p.child<PreviewText>(u"previewText"_qs)->text(), preview);
         auto* clear = p.child<QToolButton>(u"clearPostButton"_qs);
         QCOMPARE(clear->accessibleName(), u"Clear post text"_qs);
         QCOMPARE(clear->isEnabled(), hasText);
@@ -208,7 +209,7 @@ private Q_SLOTS:
         QCOMPARE(editor->text(), u"\U0001D5F5\U0001D5F6 there"_qs);
         // The store and the preview follow on the editor's next turn.
         QTRY_COMPARE(p.app.drafts().editorText(), u"\U0001D5F5\U0001D5F6 there"_qs);
-        QCOMPARE(p.child<QLabel>(u"previewText"_qs)->text(), u"\U0001D5F5\U0001D5F6 there"_qs);
+        QCOMPARE(p.child<PreviewText>(u"previewText"_qs)->text(), u"\U0001D5F5\U0001D5F6 there"_qs);
         QCOMPARE(p.view->formatCommand(), std::nullopt);
     }
 

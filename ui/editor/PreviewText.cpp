@@ -1,0 +1,263 @@
+#include "ui/editor/PreviewText.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
+#include <QTextOption>
+#include <QtMath>
+
+namespace quillon {
+namespace {
+
+// Read as a label is, its text as its name.
+class PreviewTextAccessible : public QAccessibleWidget {
+public:
+    explicit PreviewTextAccessible(PreviewText* widget)
+        : QAccessibleWidget(widget, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty()) {
+            return static_cast<PreviewText*>(widget())->text();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface* accessibleFor(const QString& className, QObject* object) {
+    if (className == QLatin1String(PreviewText::staticMetaObject.className()) &&
+        object->isWidgetType()) {
+        return new PreviewTextAccessible(static_cast<PreviewText*>(object));
+    }
+    return nullptr;
+}
+
+} // namespace
+
+PreviewText::PreviewText(QWidget* parent)
+    : QWidget(parent) {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(accessibleFor);
+        return true;
+    }();
+    Q_UNUSED(accessibleInstalled);
+
+    m_document.setUndoRedoEnabled(false);
+    m_document.setDocumentMargin(0);
+    m_document.setDefaultFont(font());
+    QTextOption option = m_document.defaultTextOption();
+    option.setAlignment(Qt::AlignLeading);
+    // Words longer than the line wrap as in the editor, instead of widening the page.
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m_document.setDefaultTextOption(option);
+    connect(m_document.documentLayout(), &QAbstractTextDocumentLayout::update, this,
+            [this](const QRectF& changed) { update(changed.toAlignedRect()); });
+
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    QSizePolicy policy = sizePolicy();
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+    setCursor(Qt::IBeamCursor);
+    // A click selects text but leaves the focus where it was, as a selectable label does.
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void PreviewText::setText(const QString& text) {
+    if (text == m_text) {
+        return;
+    }
+    // Only the span between the longest common start and end is replaced, and neither end
+    // splits a surrogate pair.
+    const qsizetype oldSize = m_text.size();
+    const qsizetype newSize = text.size();
+    const qsizetype shorter = qMin(oldSize, newSize);
+    qsizetype prefix = 0;
+    while (prefix < shorter && m_text[prefix] == text[prefix]) {
+        ++prefix;
+    }
+    if (prefix > 0 && text[prefix - 1].isHighSurrogate()) {
+        --prefix;
+    }
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix &&
+           m_text[oldSize - 1 - suffix] == text[newSize - 1 - suffix]) {
+        ++suffix;
+    }
+    if (suffix > 0 && text[newSize - suffix].isLowSurrogate()) {
+        --suffix;
+    }
+    m_text = text;
+
+    // One edit, so the layout sees one change of the document.
+    QTextCursor cursor(&m_document);
+    cursor.beginEditBlock();
+    cursor.setPosition(int(prefix));
+    cursor.setPosition(int(oldSize - suffix), QTextCursor::KeepAnchor);
+    const QString inserted = text.mid(prefix, newSize - suffix - prefix);
+    if (inserted.isEmpty()) {
+        cursor.removeSelectedText();
+    } else {
+        cursor.insertText(inserted);
+    }
+    cursor.endEditBlock();
+
+    const int height = textHeight();
+    if (height != m_height) {
+        m_height = height;
+        updateGeometry();
+    }
+    if (accessibleName().isEmpty()) {
+        QAccessibleEvent changed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
+}
+
+void PreviewText::wrapAt(int width) const {
+    // Setting even the same width lays every line out again.
+    if (m_document.textWidth() != width) {
+        m_document.setTextWidth(width);
+    }
+}
+
+int PreviewText::textHeight() const {
+    return qCeil(m_document.size().height());
+}
+
+int PreviewText::heightForWidth(int width) const {
+    wrapAt(width);
+    return textHeight();
+}
+
+QSize PreviewText::sizeHint() const {
+    // The height at the present width; a layout asks heightForWidth for the width it gives.
+    return {fontMetrics().averageCharWidth() * 80, textHeight()};
+}
+
+QSize PreviewText::minimumSizeHint() const {
+    return {fontMetrics().averageCharWidth(), fontMetrics().lineSpacing()};
+}
+
+bool PreviewText::event(QEvent* event) {
+    if (event->type() == QEvent::FontChange) {
+        m_document.setDefaultFont(font());
+        m_height = textHeight();
+        updateGeometry();
+    }
+    return QWidget::event(event);
+}
+
+void PreviewText::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    wrapAt(width());
+    m_height = textHeight();
+}
+
+void PreviewText::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.setClipRect(event->rect());
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette = palette();
+    context.palette.setColor(QPalette::Text, palette().color(foregroundRole()));
+    // Only the lines in the exposed part are drawn.
+    context.clip = event->rect();
+    if (m_selection.hasSelection()) {
+        QAbstractTextDocumentLayout::Selection selection;
+        selection.cursor = m_selection;
+        const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+        selection.format.setBackground(context.palette.brush(group, QPalette::Highlight));
+        selection.format.setForeground(context.palette.brush(group, QPalette::HighlightedText));
+        QStyleOption option;
+        option.initFrom(this);
+        if (style()->styleHint(QStyle::SH_RichText_FullWidthSelection, &option, this)) {
+            selection.format.setProperty(QTextFormat::FullWidthSelection, true);
+        }
+        context.selections.append(selection);
+    }
+    m_document.documentLayout()->draw(&painter, context);
+}
+
+int PreviewText::positionAt(const QPointF& point) const {
+    return m_document.documentLayout()->hitTest(point, Qt::FuzzyHit);
+}
+
+void PreviewText::select(const QTextCursor& selection) {
+    m_selection = selection;
+    update();
+}
+
+void PreviewText::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    QTextCursor caret(&m_document);
+    caret.setPosition(qMax(0, positionAt(event->position())));
+    select(caret);
+}
+
+void PreviewText::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton) || m_selection.isNull()) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    QTextCursor selection = m_selection;
+    selection.setPosition(qMax(0, positionAt(event->position())), QTextCursor::KeepAnchor);
+    select(selection);
+}
+
+void PreviewText::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_selection.hasSelection()) {
+        copySelection(QClipboard::Selection);
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void PreviewText::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    QTextCursor word(&m_document);
+    word.setPosition(qMax(0, positionAt(event->position())));
+    word.select(QTextCursor::WordUnderCursor);
+    select(word);
+    copySelection(QClipboard::Selection);
+}
+
+void PreviewText::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* copy =
+        menu.addAction(tr("&Copy"), this, [this] { copySelection(QClipboard::Clipboard); });
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(m_selection.hasSelection());
+    menu.addSeparator();
+    QAction* all = menu.addAction(tr("Select All"), this, [this] {
+        QTextCursor everything(&m_document);
+        everything.select(QTextCursor::Document);
+        select(everything);
+    });
+    all->setShortcut(QKeySequence::SelectAll);
+    all->setEnabled(!m_document.isEmpty());
+    menu.exec(event->globalPos());
+}
+
+void PreviewText::copySelection(QClipboard::Mode mode) const {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!m_selection.hasSelection() ||
+        (mode == QClipboard::Selection && !clipboard->supportsSelection())) {
+        return;
+    }
+    // The characters as written: the document keeps line breaks as paragraph separators.
+    QString selected = m_selection.selectedText();
+    selected.replace(QChar::ParagraphSeparator, u'\n');
+    clipboard->setText(selected, mode);
+}
+
+} // namespace quillon
