@@ -39,6 +39,18 @@ QAccessibleInterface* accessibleFor(const QString& className, QObject* object) {
     return nullptr;
 }
 
+// The text as the document holds it, one position a code unit: the document makes CR LF one
+// line break, and CR alone one too, as it would for the text given whole.
+QString documentText(const QString& text) {
+    if (!text.contains(u'\r')) {
+        return text;
+    }
+    QString shown = text;
+    shown.replace(u"\r\n"_qs, u"\n"_qs);
+    shown.replace(u'\r', u'\n');
+    return shown;
+}
+
 } // namespace
 
 PreviewText::PreviewText(QWidget* parent)
@@ -73,34 +85,36 @@ void PreviewText::setText(const QString& text) {
     if (text == m_text) {
         return;
     }
+    m_text = text;
+    const QString shown = documentText(text);
     // Only the span between the longest common start and end is replaced, and neither end
     // splits a surrogate pair.
-    const qsizetype oldSize = m_text.size();
-    const qsizetype newSize = text.size();
+    const qsizetype oldSize = m_shown.size();
+    const qsizetype newSize = shown.size();
     const qsizetype shorter = qMin(oldSize, newSize);
     qsizetype prefix = 0;
-    while (prefix < shorter && m_text[prefix] == text[prefix]) {
+    while (prefix < shorter && m_shown[prefix] == shown[prefix]) {
         ++prefix;
     }
-    if (prefix > 0 && text[prefix - 1].isHighSurrogate()) {
+    if (prefix > 0 && shown[prefix - 1].isHighSurrogate()) {
         --prefix;
     }
     qsizetype suffix = 0;
     while (suffix < shorter - prefix &&
-           m_text[oldSize - 1 - suffix] == text[newSize - 1 - suffix]) {
+           m_shown[oldSize - 1 - suffix] == shown[newSize - 1 - suffix]) {
         ++suffix;
     }
-    if (suffix > 0 && text[newSize - suffix].isLowSurrogate()) {
+    if (suffix > 0 && shown[newSize - suffix].isLowSurrogate()) {
         --suffix;
     }
-    m_text = text;
+    m_shown = shown;
 
     // One edit, so the layout sees one change of the document.
     QTextCursor cursor(&m_document);
     cursor.beginEditBlock();
     cursor.setPosition(int(prefix));
     cursor.setPosition(int(oldSize - suffix), QTextCursor::KeepAnchor);
-    const QString inserted = text.mid(prefix, newSize - suffix - prefix);
+    const QString inserted = shown.mid(prefix, newSize - suffix - prefix);
     if (inserted.isEmpty()) {
         cursor.removeSelectedText();
     } else {
@@ -136,8 +150,11 @@ int PreviewText::heightForWidth(int width) const {
 }
 
 QSize PreviewText::sizeHint() const {
-    // The height at the present width; a layout asks heightForWidth for the width it gives.
-    return {fontMetrics().averageCharWidth() * 80, textHeight()};
+    // Once laid out, the width it has: a layout asks for the height at the hinted width, and
+    // any other width would lay every line out again (and back) for a hint nobody uses.
+    const int width = m_document.textWidth() > 0 ? int(m_document.textWidth())
+                                                 : fontMetrics().averageCharWidth() * 80;
+    return {width, heightForWidth(width)};
 }
 
 QSize PreviewText::minimumSizeHint() const {

@@ -50,6 +50,8 @@ private:
 
     mutable QTextDocument m_document;
     QString m_text;
+    // m_text as the document holds it.
+    QString m_shown;
     QTextCursor m_selection;
     int m_height = 0;
 };
