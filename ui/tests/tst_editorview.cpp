@@ -512,6 +512,31 @@ private Q_SLOTS:
         QVERIFY(page->viewport()->rect().contains(caret));
     }
 
+    // Every block laid out anew reports a new document size when its line count changes; the
+    // editor still ends as tall as all its lines.
+    void aPostOfManyWrappedLinesFitsTheEditor() {
+        Pane p;
+        p.showActive();
+        RichTextEditor* editor = p.view->editor();
+        const int count = 2000;
+        QStringList lines;
+        for (int i = 1; i <= count; ++i) {
+            lines.append(
+                u"Line %1 runs on long enough to wrap once it meets the edge of the "
+                "editor, which is narrower than this line of words and more words"_qs.arg(i));
+        }
+        p.app.drafts().setEditorText(lines.join(u'\n'));
+        const int wrapped = 2 * count * editor->fontMetrics().lineSpacing();
+        QTRY_VERIFY(editor->height() >= wrapped);
+        // Every line changes at once.
+        editor->setFocus();
+        p.select(0, int(editor->text().size()));
+        QTest::mouseClick(p.child<QToolButton>(u"formatBullets"_qs), Qt::LeftButton);
+        QTRY_COMPARE(p.app.drafts().editorText().count(u"- Line"_qs), count);
+        QVERIFY(editor->height() >= wrapped);
+        QCOMPARE(editor->verticalScrollBar()->maximum(), 0);
+    }
+
     void theCardsKeepTheirPlaceWhenThePageStartsScrolling() {
         Pane p;
         p.view->resize(700, 650);
