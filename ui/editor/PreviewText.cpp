@@ -145,13 +145,18 @@ int PreviewText::textHeight() const {
 }
 
 int PreviewText::heightForWidth(int width) const {
-    wrapAt(width);
+    // Layouts also ask about widths the preview never gets: a scroll area, whether its content
+    // would fit without a scroll bar. Each answer would lay every line out twice (there and
+    // back), so until the preview has that width it answers with the height it has; given the
+    // width, it wraps there and asks for another layout if the height differs.
+    if (m_document.textWidth() < 0) {
+        wrapAt(width);
+    }
     return textHeight();
 }
 
 QSize PreviewText::sizeHint() const {
-    // Once laid out, the width it has: a layout asks for the height at the hinted width, and
-    // any other width would lay every line out again (and back) for a hint nobody uses.
+    // Once laid out, the width it has: a layout asks for the height at the hinted width.
     const int width = m_document.textWidth() > 0 ? int(m_document.textWidth())
                                                  : fontMetrics().averageCharWidth() * 80;
     return {width, heightForWidth(width)};
@@ -174,6 +179,9 @@ void PreviewText::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     wrapAt(width());
     m_height = textHeight();
+    if (m_height != height()) {
+        updateGeometry();
+    }
 }
 
 void PreviewText::paintEvent(QPaintEvent* event) {

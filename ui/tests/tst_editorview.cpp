@@ -3,13 +3,16 @@
 #include "ui/editor/RichTextEditor.h"
 #include "ui/kit/LinkedInProfilePhoto.h"
 #include "ui/tests/AppFixture.h"
+#include "ui/tests/PreviewLayout.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextCursor>
 #include <QToolButton>
@@ -457,6 +460,84 @@ private Q_SLOTS:
         QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(editor->text(), done);
         QCOMPARE(p.app.drafts().editorText(), done);
+    }
+
+    // Each command is one edit of the editor and one of the preview, which then shows the text
+    // laid out exactly as a preview given it whole; undo and redo bring both back and forth.
+    void everyCommandReachesThePreviewExactly_data() {
+        QTest::addColumn<QString>("button");
+        for (const char* button :
+             {"formatBold", "formatItalic", "formatStrikethrough", "formatUnderline", "formatCode",
+              "formatClear", "formatBullets", "formatNumbered"}) {
+            QTest::newRow(button) << QString::fromLatin1(button);
+        }
+    }
+    void everyCommandReachesThePreviewExactly() {
+        QFETCH(QString, button);
+        // The selection runs from the first line into the second, over a bold word.
+        const QString before =
+            u"Three things \U0001F680 I learned\n\U0001D5EF\U0001D5FC\U0001D5F9\U0001D5F1 "
+            "words and more words, enough to wrap in the preview at its width so that the "
+            "lines show where they break\nlast line \U0001F44D\U0001F3FD"_qs;
+        Pane p;
+        p.showActive();
+        p.app.drafts().setEditorText(before);
+        RichTextEditor* editor = p.view->editor();
+        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        editor->setFocus();
+        p.select(6, 60);
+        QSignalSpy editorChanges(editor->document(), &QTextDocument::contentsChange);
+        QSignalSpy previewChanges(&preview->document(), &QTextDocument::contentsChange);
+        QTest::mouseClick(p.child<QToolButton>(button), Qt::LeftButton);
+        QTRY_COMPARE(p.view->formatCommand(), std::nullopt);
+        const QString done = p.app.drafts().editorText();
+        QVERIFY(done != before);
+        QCOMPARE(editor->text(), done);
+        QCOMPARE(editorChanges.count(), 1);
+        QCOMPARE(previewChanges.count(), 1);
+        QCOMPARE(preview->text(), done);
+        QCOMPARE(previewLines(*preview),
+                 previewLines(FreshPreview(done, preview->width()).preview));
+
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(p.app.drafts().editorText(), before);
+        QCOMPARE(preview->text(), before);
+        QCOMPARE(previewLines(*preview),
+                 previewLines(FreshPreview(before, preview->width()).preview));
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(p.app.drafts().editorText(), done);
+        QCOMPARE(preview->text(), done);
+        QCOMPARE(previewLines(*preview),
+                 previewLines(FreshPreview(done, preview->width()).preview));
+        QCOMPARE(previewChanges.count(), 3);
+    }
+
+    // A key changes the preview's document where it was typed and nowhere else, and the new
+    // line it starts lays the preview out at no other width on the way.
+    void aKeystrokeChangesOnlyItsPartOfThePreview() {
+        Pane p;
+        p.showActive();
+        const QString paragraph =
+            u"We shipped the new onboarding flow this week \U0001F680 and the team measured a "
+            "lift in activation, so here is what we learned from it.\n"_qs;
+        p.app.drafts().setEditorText(paragraph + paragraph + u"The end."_qs);
+        RichTextEditor* editor = p.view->editor();
+        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        QTRY_COMPARE(preview->height(), preview->heightForWidth(preview->width()));
+        const int previewHeight = preview->height();
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
+        QSignalSpy changes(&preview->document(), &QTextDocument::contentsChange);
+        QSignalSpy sizes(preview->document().documentLayout(),
+                         &QAbstractTextDocumentLayout::documentSizeChanged);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(preview->height() > previewHeight);
+        const int end = int(p.app.drafts().editorText().size()) - 1;
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(changes.at(0), (QVariantList{end, 0, 1}));
+        QCOMPARE(sizes.count(), 1);
+        QCOMPARE(previewLines(*preview),
+                 previewLines(FreshPreview(p.app.drafts().editorText(), preview->width()).preview));
     }
 
     void everyTypedLineBreakIsANewline_data() {
