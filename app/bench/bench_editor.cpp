@@ -9,6 +9,7 @@
 // ratio of each to the bare editor's.
 #include "app/QuillonDesktopApp.h"
 #include "app/StartUpAhead.h"
+#include "app/bench/XvfbServer.h"
 #include "core/app/AppContainer.h"
 #include "core/storage/DraftStore.h"
 #include "ui/bench/SamplePost.h"
@@ -330,32 +331,15 @@ int runChild(int argc, char* argv[]) {
     return 0;
 }
 
-// Starts Xvfb, runs this program again on it and stops it.
+// Runs this program again on an X server of its own.
 int runOnXvfb(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
-    QProcess xvfb;
-    QStringList xvfbArguments{
-        QStringLiteral("-screen"),   QStringLiteral("0"),   QStringLiteral("1280x1024x24"),
-        QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-displayfd"),
-        QStringLiteral("1")};
-    if (const QString display = qEnvironmentVariable("QUILLON_BENCH_DISPLAY"); !display.isEmpty()) {
-        xvfbArguments.prepend(display.startsWith(u':') ? display : u':' + display);
-    }
-    xvfb.start(QStringLiteral("Xvfb"), xvfbArguments);
-    QByteArray number;
-    // Xvfb writes its display number once it accepts clients.
-    while (!number.contains('\n') && xvfb.waitForReadyRead(30000)) {
-        number += xvfb.readAllStandardOutput();
-    }
-    if (!number.contains('\n')) {
-        std::fprintf(stderr, "bench_editor: Xvfb did not start: %s\n",
-                     xvfb.readAllStandardError().constData());
-        xvfb.kill();
-        xvfb.waitForFinished();
+    const quillon::bench::XvfbServer xvfb(QStringLiteral("1280x1024x24"));
+    if (xvfb.display().isEmpty()) {
         return 1;
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), u':' + QString::fromLatin1(number.trimmed()));
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(xvfb.display()));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QString::fromLatin1(childVariable), QStringLiteral("1"));
     QProcess child;
@@ -363,11 +347,7 @@ int runOnXvfb(int argc, char* argv[]) {
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(QCoreApplication::applicationFilePath(), {});
     const bool finished = child.waitForFinished(-1);
-    const int status =
-        finished && child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
-    xvfb.terminate();
-    xvfb.waitForFinished();
-    return status;
+    return finished && child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
 }
 
 } // namespace

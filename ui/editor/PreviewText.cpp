@@ -208,8 +208,10 @@ void PreviewText::paintEvent(QPaintEvent* event) {
     m_document.documentLayout()->draw(&painter, context);
 }
 
-int PreviewText::positionAt(const QPointF& point) const {
-    return m_document.documentLayout()->hitTest(point, Qt::FuzzyHit);
+QTextCursor PreviewText::caretAt(const QPointF& point) const {
+    QTextCursor caret(&m_document);
+    caret.setPosition(qMax(0, m_document.documentLayout()->hitTest(point, Qt::FuzzyHit)));
+    return caret;
 }
 
 void PreviewText::select(const QTextCursor& selection) {
@@ -222,9 +224,7 @@ void PreviewText::mousePressEvent(QMouseEvent* event) {
         QWidget::mousePressEvent(event);
         return;
     }
-    QTextCursor caret(&m_document);
-    caret.setPosition(qMax(0, positionAt(event->position())));
-    select(caret);
+    select(caretAt(event->position()));
 }
 
 void PreviewText::mouseMoveEvent(QMouseEvent* event) {
@@ -233,7 +233,7 @@ void PreviewText::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     QTextCursor selection = m_selection;
-    selection.setPosition(qMax(0, positionAt(event->position())), QTextCursor::KeepAnchor);
+    selection.setPosition(caretAt(event->position()).position(), QTextCursor::KeepAnchor);
     select(selection);
 }
 
@@ -249,8 +249,7 @@ void PreviewText::mouseDoubleClickEvent(QMouseEvent* event) {
         QWidget::mouseDoubleClickEvent(event);
         return;
     }
-    QTextCursor word(&m_document);
-    word.setPosition(qMax(0, positionAt(event->position())));
+    QTextCursor word = caretAt(event->position());
     word.select(QTextCursor::WordUnderCursor);
     select(word);
     copySelection(QClipboard::Selection);

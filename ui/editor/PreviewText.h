@@ -44,7 +44,7 @@ private:
     // Lays the document out at `width` unless it already is.
     void wrapAt(int width) const;
     int textHeight() const;
-    int positionAt(const QPointF& point) const;
+    QTextCursor caretAt(const QPointF& point) const;
     void select(const QTextCursor& selection);
     void copySelection(QClipboard::Mode mode) const;
 
