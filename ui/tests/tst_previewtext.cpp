@@ -3,9 +3,14 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 
 using namespace quillon;
 using namespace quillon::testing;
@@ -122,6 +127,28 @@ private Q_SLOTS:
         preview.preview.resize(150, wide);
         QVERIFY(preview.preview.heightForWidth(150) > wide);
         QCOMPARE(previewLines(preview.preview), previewLines(FreshPreview(text, 150).preview));
+    }
+
+    // As a selectable label: a drag selects, the context menu copies the characters.
+    void aDragSelectsAndTheMenuCopies() {
+        FreshPreview preview(u"first \U0001D5EF line\nsecond line"_qs, 300);
+        preview.preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview.preview));
+        const int middle = preview.preview.fontMetrics().height() / 2;
+        QTest::mousePress(&preview.preview, Qt::LeftButton, {}, QPoint(0, middle));
+        QTest::mouseMove(&preview.preview, QPoint(299, 3 * middle));
+        QTest::mouseRelease(&preview.preview, Qt::LeftButton, {}, QPoint(299, 3 * middle));
+        QGuiApplication::clipboard()->clear();
+        QTimer::singleShot(0, this, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, middle),
+                                preview.preview.mapToGlobal(QPoint(5, middle)));
+        QApplication::sendEvent(&preview.preview, &click);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"first \U0001D5EF line\nsecond line"_qs);
     }
 
     void aScreenReaderReadsTheText() {
