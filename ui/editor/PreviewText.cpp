@@ -72,8 +72,7 @@ PreviewText::PreviewText(QWidget* parent)
     connect(m_document.documentLayout(), &QAbstractTextDocumentLayout::update, this,
             [this](const QRectF& changed) { update(changed.toAlignedRect()); });
 
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    QSizePolicy policy = sizePolicy();
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
     setCursor(Qt::IBeamCursor);
