@@ -5,6 +5,7 @@
 #include <QAccessibleWidget>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -76,8 +77,8 @@ PreviewText::PreviewText(QWidget* parent)
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
     setCursor(Qt::IBeamCursor);
-    // A click selects text but leaves the focus where it was, as a selectable label does.
-    setFocusPolicy(Qt::NoFocus);
+    // As a label selectable with the mouse: a click takes the focus, Tab passes by.
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 void PreviewText::setText(const QString& text) {
@@ -241,6 +242,14 @@ void PreviewText::mouseReleaseEvent(QMouseEvent* event) {
         copySelection(QClipboard::Selection);
     }
     QWidget::mouseReleaseEvent(event);
+}
+
+void PreviewText::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy) && m_selection.hasSelection()) {
+        copySelection(QClipboard::Clipboard);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void PreviewText::mouseDoubleClickEvent(QMouseEvent* event) {

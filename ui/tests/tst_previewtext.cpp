@@ -129,15 +129,24 @@ private Q_SLOTS:
         QCOMPARE(previewLines(preview.preview), previewLines(FreshPreview(text, 150).preview));
     }
 
-    // As a selectable label: a drag selects, the context menu copies the characters.
+    // As a selectable label: a drag selects, the context menu and the copy key copy the
+    // characters.
     void aDragSelectsAndTheMenuCopies() {
         FreshPreview preview(u"first \U0001D5EF line\nsecond line"_qs, 300);
         preview.preview.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&preview.preview));
+        preview.preview.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&preview.preview));
         const int middle = preview.preview.fontMetrics().height() / 2;
         QTest::mousePress(&preview.preview, Qt::LeftButton, {}, QPoint(0, middle));
         QTest::mouseMove(&preview.preview, QPoint(299, 3 * middle));
         QTest::mouseRelease(&preview.preview, Qt::LeftButton, {}, QPoint(299, 3 * middle));
+        const QString selected = u"first \U0001D5EF line\nsecond line"_qs;
+        // The click took the focus, so the copy key reaches it.
+        QVERIFY(preview.preview.hasFocus());
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(&preview.preview, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), selected);
+
         QGuiApplication::clipboard()->clear();
         QTimer::singleShot(0, this, [] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -148,7 +157,7 @@ private Q_SLOTS:
         QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, middle),
                                 preview.preview.mapToGlobal(QPoint(5, middle)));
         QApplication::sendEvent(&preview.preview, &click);
-        QCOMPARE(QGuiApplication::clipboard()->text(), u"first \U0001D5EF line\nsecond line"_qs);
+        QCOMPARE(QGuiApplication::clipboard()->text(), selected);
     }
 
     void aScreenReaderReadsTheText() {
