@@ -540,6 +540,25 @@ private Q_SLOTS:
                  previewLines(FreshPreview(p.app.drafts().editorText(), preview->width()).preview));
     }
 
+    // A narrower pane wraps the preview anew, to the lines a preview of that width shows.
+    void thePreviewWrapsAnewWhenThePaneNarrows() {
+        Pane p;
+        p.showActive();
+        const QString text =
+            u"A paragraph long enough to take a few lines in the preview \U0001F680, and more "
+            "of them once the window is made narrower than it was at first."_qs;
+        p.app.drafts().setEditorText(text);
+        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        QTRY_COMPARE(preview->height(), preview->heightForWidth(preview->width()));
+        const QSize before = preview->size();
+        p.view->resize(420, 900);
+        QTRY_VERIFY(preview->width() < before.width());
+        QTRY_VERIFY(preview->height() > before.height());
+        const FreshPreview fresh(text, preview->width());
+        QTRY_COMPARE(preview->height(), fresh.preview.height());
+        QCOMPARE(previewLines(*preview), previewLines(fresh.preview));
+    }
+
     void everyTypedLineBreakIsANewline_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
