@@ -8,6 +8,7 @@
 // one). The store holds 15 drafts of 3,000 characters for each of three owners (signed out, the
 // connected member, another), in the database and in the INI file older builds read. Prints
 // medians and, for each start, the time and memory ratios.
+#include "app/bench/XvfbServer.h"
 #include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 
@@ -181,29 +182,11 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    QProcess xvfb;
-    QStringList xvfbArguments{
-        QStringLiteral("-screen"),   QStringLiteral("0"),   QStringLiteral("1280x800x24"),
-        QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-displayfd"),
-        QStringLiteral("1")};
-    if (const QString display = qEnvironmentVariable("QUILLON_BENCH_DISPLAY"); !display.isEmpty()) {
-        xvfbArguments.prepend(display);
-    }
-    xvfb.setProcessChannelMode(QProcess::SeparateChannels);
-    xvfb.start(QStringLiteral("Xvfb"), xvfbArguments);
-    QByteArray number;
-    // Xvfb writes its display number once it accepts clients.
-    while (!number.contains('\n') && xvfb.waitForReadyRead(30000)) {
-        number += xvfb.readAllStandardOutput();
-    }
-    if (!number.contains('\n')) {
-        std::fprintf(stderr, "bench_launch: Xvfb did not start: %s\n",
-                     xvfb.readAllStandardError().constData());
-        xvfb.kill();
-        xvfb.waitForFinished();
+    const quillon::bench::XvfbServer xvfb(QStringLiteral("1280x800x24"));
+    if (xvfb.display().isEmpty()) {
         return 1;
     }
-    const QByteArray display = ":" + number.trimmed();
+    const QByteArray& display = xvfb.display();
     xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
@@ -242,8 +225,6 @@ int main(int argc, char* argv[]) {
         }
     }
     xcb_disconnect(connection);
-    xvfb.terminate();
-    xvfb.waitForFinished();
     if (status != 0) {
         return status;
     }

@@ -6,6 +6,7 @@
 #include "core/model/UnicodeText.h"
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
+#include "ui/editor/PreviewText.h"
 #include "ui/editor/RichTextEditor.h"
 #include "ui/kit/EnterKeyActivation.h"
 #include "ui/kit/LinkedInProfilePhoto.h"
@@ -352,11 +353,9 @@ QWidget* EditorView::preview() {
     m_previewColumn->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
                                         Metrics::defaultPadding, Metrics::defaultPadding);
     m_previewColumn->setSpacing(12);
-    m_previewText = textLabel(QString(), quillon::font(TextStyle::body), Theme::ink());
+    m_previewText = new PreviewText;
     m_previewText->setObjectName(u"previewText"_qs);
-    m_previewText->setWordWrap(true);
-    m_previewText->setAlignment(Qt::AlignLeading | Qt::AlignTop);
-    m_previewText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setTextStyle(m_previewText, quillon::font(TextStyle::body), Theme::ink());
     m_previewColumn->addWidget(m_previewText);
     return card;
 }

@@ -24,6 +24,7 @@ class DraftStore;
 class LinkedInAuthService;
 class LinkedInPostService;
 class LinkedInSessionStore;
+class PreviewText;
 class PrimaryButton;
 class RichTextEditor;
 class SecondaryButton;
@@ -115,7 +116,7 @@ private:
     QToolButton* m_clearButton = nullptr;
     QWidget* m_profileLine = nullptr;
     QVBoxLayout* m_previewColumn = nullptr;
-    QLabel* m_previewText = nullptr;
+    PreviewText* m_previewText = nullptr;
     StatusLine* m_status = nullptr;
     SecondaryButton* m_saveButton = nullptr;
     PrimaryButton* m_postButton = nullptr;

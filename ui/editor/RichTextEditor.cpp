@@ -105,13 +105,18 @@ void RichTextEditor::growWithText(int minimumHeight) {
 }
 
 void RichTextEditor::fitHeightToText() {
-    if (!m_grownFromHeight) {
+    // Measuring a block not yet laid out lays it out, and a block whose line count changes
+    // reports a new document size, which calls this again: nested, every block would measure
+    // every block before it, one stack frame deeper per block. The outer call measures all.
+    if (!m_grownFromHeight || m_isFittingHeight) {
         return;
     }
+    m_isFittingHeight = true;
     qreal textHeight = 2 * document()->documentMargin();
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         textHeight += blockBoundingRect(block).height();
     }
+    m_isFittingHeight = false;
     const QMargins frame = contentsMargins();
     // The editor scrolls unless a pixel more than the text is visible.
     const int needed = qCeil(textHeight) + frame.top() + frame.bottom() + 1;

@@ -85,6 +85,7 @@ private:
     bool m_isSettingText = false;
     bool m_didTrackFirstEdit = false;
     bool m_isChangingUndoably = false;
+    bool m_isFittingHeight = false;
     std::optional<int> m_grownFromHeight;
     QList<QKeySequence> m_screenShortcuts;
 };

@@ -1,15 +1,19 @@
 #include "ui/editor/EditorView.h"
+#include "ui/editor/PreviewText.h"
 #include "ui/editor/RichTextEditor.h"
 #include "ui/kit/FocusRing.h"
 #include "ui/kit/LinkedInProfilePhoto.h"
 #include "ui/tests/AppFixture.h"
+#include "ui/tests/PreviewLayout.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextCursor>
 #include <QToolButton>
@@ -88,7 +92,7 @@ private Q_SLOTS:
         p.view->show();
         p.app.drafts().setEditorText(text);
         QCOMPARE(p.view->hasPostText(), hasText);
-        QCOMPARE(p.child<QLabel>(u"previewText"_qs)->text(), preview);
+        QCOMPARE(p.child<PreviewText>(u"previewText"_qs)->text(), preview);
         auto* clear = p.child<QToolButton>(u"clearPostButton"_qs);
         QCOMPARE(clear->accessibleName(), u"Clear post text"_qs);
         QCOMPARE(clear->isEnabled(), hasText);
@@ -209,7 +213,7 @@ private Q_SLOTS:
         QCOMPARE(editor->text(), u"\U0001D5F5\U0001D5F6 there"_qs);
         // The store and the preview follow on the editor's next turn.
         QTRY_COMPARE(p.app.drafts().editorText(), u"\U0001D5F5\U0001D5F6 there"_qs);
-        QCOMPARE(p.child<QLabel>(u"previewText"_qs)->text(), u"\U0001D5F5\U0001D5F6 there"_qs);
+        QCOMPARE(p.child<PreviewText>(u"previewText"_qs)->text(), u"\U0001D5F5\U0001D5F6 there"_qs);
         QCOMPARE(p.view->formatCommand(), std::nullopt);
     }
 
@@ -467,6 +471,103 @@ private Q_SLOTS:
         QCOMPARE(p.app.drafts().editorText(), done);
     }
 
+    // Each command is one edit of the editor and one of the preview, which then shows the text
+    // laid out exactly as a preview given it whole; undo and redo bring both back and forth.
+    void everyCommandReachesThePreviewExactly_data() {
+        QTest::addColumn<QString>("button");
+        for (const char* button :
+             {"formatBold", "formatItalic", "formatStrikethrough", "formatUnderline", "formatCode",
+              "formatClear", "formatBullets", "formatNumbered"}) {
+            QTest::newRow(button) << QString::fromLatin1(button);
+        }
+    }
+    void everyCommandReachesThePreviewExactly() {
+        QFETCH(QString, button);
+        // The selection runs from the first line into the second, over a bold word.
+        const QString before =
+            u"Three things \U0001F680 I learned\n\U0001D5EF\U0001D5FC\U0001D5F9\U0001D5F1 "
+            "words and more words, enough to wrap in the preview at its width so that the "
+            "lines show where they break\nlast line \U0001F44D\U0001F3FD"_qs;
+        Pane p;
+        p.showActive();
+        p.app.drafts().setEditorText(before);
+        RichTextEditor* editor = p.view->editor();
+        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        editor->setFocus();
+        p.select(6, 60);
+        QSignalSpy editorChanges(editor->document(), &QTextDocument::contentsChange);
+        QSignalSpy previewChanges(&preview->document(), &QTextDocument::contentsChange);
+        QTest::mouseClick(p.child<QToolButton>(button), Qt::LeftButton);
+        QTRY_COMPARE(p.view->formatCommand(), std::nullopt);
+        const QString done = p.app.drafts().editorText();
+        QVERIFY(done != before);
+        QCOMPARE(editor->text(), done);
+        QCOMPARE(editorChanges.count(), 1);
+        QCOMPARE(previewChanges.count(), 1);
+        QCOMPARE(preview->text(), done);
+        QCOMPARE(previewLines(*preview),
+                 previewLines(FreshPreview(done, preview->width()).preview));
+
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(p.app.drafts().editorText(), before);
+        QCOMPARE(preview->text(), before);
+        QCOMPARE(previewLines(*preview),
+                 previewLines(FreshPreview(before, preview->width()).preview));
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(p.app.drafts().editorText(), done);
+        QCOMPARE(preview->text(), done);
+        QCOMPARE(previewLines(*preview),
+                 previewLines(FreshPreview(done, preview->width()).preview));
+        QCOMPARE(previewChanges.count(), 3);
+    }
+
+    // A key changes the preview's document where it was typed and nowhere else, and the new
+    // line it starts lays the preview out at no other width on the way.
+    void aKeystrokeChangesOnlyItsPartOfThePreview() {
+        Pane p;
+        p.showActive();
+        const QString paragraph =
+            u"We shipped the new onboarding flow this week \U0001F680 and the team measured a "
+            "lift in activation, so here is what we learned from it.\n"_qs;
+        p.app.drafts().setEditorText(paragraph + paragraph + u"The end."_qs);
+        RichTextEditor* editor = p.view->editor();
+        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        QTRY_COMPARE(preview->height(), preview->heightForWidth(preview->width()));
+        const int previewHeight = preview->height();
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
+        QSignalSpy changes(&preview->document(), &QTextDocument::contentsChange);
+        QSignalSpy sizes(preview->document().documentLayout(),
+                         &QAbstractTextDocumentLayout::documentSizeChanged);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(preview->height() > previewHeight);
+        const int end = int(p.app.drafts().editorText().size()) - 1;
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(changes.at(0), (QVariantList{end, 0, 1}));
+        QCOMPARE(sizes.count(), 1);
+        QCOMPARE(previewLines(*preview),
+                 previewLines(FreshPreview(p.app.drafts().editorText(), preview->width()).preview));
+    }
+
+    // A narrower pane wraps the preview anew, to the lines a preview of that width shows.
+    void thePreviewWrapsAnewWhenThePaneNarrows() {
+        Pane p;
+        p.showActive();
+        const QString text =
+            u"A paragraph long enough to take a few lines in the preview \U0001F680, and more "
+            "of them once the window is made narrower than it was at first."_qs;
+        p.app.drafts().setEditorText(text);
+        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        QTRY_COMPARE(preview->height(), preview->heightForWidth(preview->width()));
+        const QSize before = preview->size();
+        p.view->resize(420, 900);
+        QTRY_VERIFY(preview->width() < before.width());
+        QTRY_VERIFY(preview->height() > before.height());
+        const FreshPreview fresh(text, preview->width());
+        QTRY_COMPARE(preview->height(), fresh.preview.height());
+        QCOMPARE(previewLines(*preview), previewLines(fresh.preview));
+    }
+
     void everyTypedLineBreakIsANewline_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
@@ -518,6 +619,31 @@ private Q_SLOTS:
             editor->viewport()->mapTo(page->viewport(), editor->cursorRect().topLeft()),
             editor->cursorRect().size());
         QVERIFY(page->viewport()->rect().contains(caret));
+    }
+
+    // Every block laid out anew reports a new document size when its line count changes; the
+    // editor still ends as tall as all its lines.
+    void aPostOfManyWrappedLinesFitsTheEditor() {
+        Pane p;
+        p.showActive();
+        RichTextEditor* editor = p.view->editor();
+        const int count = 2000;
+        QStringList lines;
+        for (int i = 1; i <= count; ++i) {
+            lines.append(
+                u"Line %1 runs on long enough to wrap once it meets the edge of the "
+                "editor, which is narrower than this line of words and more words"_qs.arg(i));
+        }
+        p.app.drafts().setEditorText(lines.join(u'\n'));
+        const int wrapped = 2 * count * editor->fontMetrics().lineSpacing();
+        QTRY_VERIFY(editor->height() >= wrapped);
+        // Every line changes at once.
+        editor->setFocus();
+        p.select(0, int(editor->text().size()));
+        QTest::mouseClick(p.child<QToolButton>(u"formatBullets"_qs), Qt::LeftButton);
+        QTRY_COMPARE(p.app.drafts().editorText().count(u"- Line"_qs), count);
+        QVERIFY(editor->height() >= wrapped);
+        QCOMPARE(editor->verticalScrollBar()->maximum(), 0);
     }
 
     void theCardsKeepTheirPlaceWhenThePageStartsScrolling() {

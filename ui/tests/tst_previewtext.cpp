@@ -1,0 +1,175 @@
+#include "ui/editor/PreviewText.h"
+#include "ui/tests/PreviewLayout.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+using namespace quillon;
+using namespace quillon::testing;
+
+namespace {
+
+// The document's characters, line breaks as "\n".
+QString documentText(const PreviewText& preview) {
+    return preview.document().toRawText().replace(QChar::ParagraphSeparator, u'\n');
+}
+
+} // namespace
+
+class TestPreviewText : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void aNewTextShowsAsIfGivenAtOnce_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        // Long enough to wrap at the test's width.
+        const QString paragraph =
+            u"We shipped the new onboarding flow this week \U0001F680 and the caf\u00e9 team "
+            "measured a lift."_qs;
+        const QString post = paragraph + u'\n' + paragraph + u"\n\n"_qs + paragraph;
+        QTest::newRow("typing at the end") << post << post + u"!"_qs;
+        QTest::newRow("typing at the start") << post << u"A"_qs + post;
+        QTest::newRow("typing in a middle line") << post << QString(post).insert(120, u"new "_qs);
+        QTest::newRow("a word more starts a line")
+            << post << QString(post).insert(30, u"a rather longer inserted phrase "_qs);
+        QTest::newRow("deleting a character") << post << QString(post).remove(10, 1);
+        QTest::newRow("joining two lines") << post << QString(post).remove(paragraph.size(), 1);
+        QTest::newRow("splitting a line") << post << QString(post).insert(20, u'\n');
+        QTest::newRow("an empty line more") << post << QString(post).insert(0, u'\n');
+        QTest::newRow("across lines") << post << QString(post).replace(40, 140, u"short"_qs);
+        QTest::newRow("another bold letter, same high surrogate")
+            << u"x \U0001D5EE y"_qs << u"x \U0001D5EF y"_qs;
+        QTest::newRow("another skin tone")
+            << u"ok \U0001F44D\U0001F3FD"_qs << u"ok \U0001F44D\U0001F3FF"_qs;
+        QTest::newRow("a strike mark added") << u"strike"_qs << u"s\u0336trike"_qs;
+        QTest::newRow("everything replaced") << post << u"Something else entirely."_qs;
+        QTest::newRow("from nothing") << QString() << post;
+        QTest::newRow("to nothing") << post << QString();
+        QTest::newRow("repeated text grows by its repeat") << u"abab"_qs << u"ababab"_qs;
+        QTest::newRow("carriage returns and a line separator")
+            << u"one\r\ntwo\rthree"_qs << u"one\r\ntwo\r3\u2028four"_qs;
+        QTest::newRow("a carriage return before a line feed") << u"one\ntwo"_qs << u"one\r\ntwo"_qs;
+    }
+    void aNewTextShowsAsIfGivenAtOnce() {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        const int width = 300;
+        FreshPreview changed(before, width);
+        changed.preview.setText(after);
+        const FreshPreview fresh(after, width);
+        QCOMPARE(changed.preview.text(), after);
+        QCOMPARE(documentText(changed.preview), documentText(fresh.preview));
+        QCOMPARE(changed.preview.heightForWidth(width), fresh.preview.heightForWidth(width));
+        QCOMPARE(previewLines(changed.preview), previewLines(fresh.preview));
+    }
+
+    // Only the span that differs goes into the document, so only its lines are laid out anew.
+    void aChangeReplacesOnlyWhatDiffers_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("removed");
+        QTest::addColumn<int>("added");
+        QTest::newRow("typed at the end") << u"one\ntwo"_qs << u"one\ntwo!"_qs << 7 << 0 << 1;
+        QTest::newRow("deleted in the middle") << u"one\ntwo"_qs << u"on\ntwo"_qs << 2 << 1 << 0;
+        QTest::newRow("one word replaced")
+            << u"one two three"_qs << u"one 2 three"_qs << 4 << 3 << 1;
+        // The pair's common high surrogate goes too: half a pair is no character.
+        QTest::newRow("a bold letter") << u"a\U0001D5EEb"_qs << u"a\U0001D5EFb"_qs << 1 << 2 << 2;
+        QTest::newRow("the same text") << u"same"_qs << u"same"_qs << -1 << -1 << -1;
+    }
+    void aChangeReplacesOnlyWhatDiffers() {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(int, from);
+        QFETCH(int, removed);
+        QFETCH(int, added);
+        FreshPreview preview(before, 300);
+        QSignalSpy changes(&preview.preview.document(), &QTextDocument::contentsChange);
+        preview.preview.setText(after);
+        if (from < 0) {
+            QCOMPARE(changes.count(), 0);
+            return;
+        }
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(changes.at(0), (QVariantList{from, removed, added}));
+    }
+
+    void aWordLongerThanTheLineWraps() {
+        FreshPreview preview(QString(400, u'x'), 200);
+        QVERIFY(preview.preview.minimumSizeHint().width() < 200);
+        QVERIFY(preview.preview.heightForWidth(200) > 2 * preview.preview.fontMetrics().height());
+        for (const QString& line : previewLines(preview.preview)) {
+            QVERIFY2(line.section(u" width "_qs, 1).toDouble() <= 200, qPrintable(line));
+        }
+    }
+
+    // A width asked about is answered with the present height; the width given wraps anew and
+    // asks the layout to come back for the height there.
+    void aNewWidthWrapsTheLinesAnew() {
+        const QString text = u"Words that wrap into more lines when the preview gets narrower."_qs;
+        FreshPreview preview(text, 400);
+        preview.preview.show();
+        const int wide = preview.preview.height();
+        QCOMPARE(preview.preview.heightForWidth(150), wide);
+        QSignalSpy sizes(preview.preview.document().documentLayout(),
+                         &QAbstractTextDocumentLayout::documentSizeChanged);
+        QCOMPARE(sizes.count(), 0);
+        preview.preview.resize(150, wide);
+        QVERIFY(preview.preview.heightForWidth(150) > wide);
+        QCOMPARE(previewLines(preview.preview), previewLines(FreshPreview(text, 150).preview));
+    }
+
+    // As a selectable label: a drag selects, the context menu and the copy key copy the
+    // characters.
+    void aDragSelectsAndTheMenuCopies() {
+        FreshPreview preview(u"first \U0001D5EF line\nsecond line"_qs, 300);
+        preview.preview.show();
+        preview.preview.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&preview.preview));
+        const int middle = preview.preview.fontMetrics().height() / 2;
+        QTest::mousePress(&preview.preview, Qt::LeftButton, {}, QPoint(0, middle));
+        QTest::mouseMove(&preview.preview, QPoint(299, 3 * middle));
+        QTest::mouseRelease(&preview.preview, Qt::LeftButton, {}, QPoint(299, 3 * middle));
+        const QString selected = u"first \U0001D5EF line\nsecond line"_qs;
+        // The click took the focus, so the copy key reaches it.
+        QVERIFY(preview.preview.hasFocus());
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(&preview.preview, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), selected);
+
+        QGuiApplication::clipboard()->clear();
+        QTimer::singleShot(0, this, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, middle),
+                                preview.preview.mapToGlobal(QPoint(5, middle)));
+        QApplication::sendEvent(&preview.preview, &click);
+        QCOMPARE(QGuiApplication::clipboard()->text(), selected);
+    }
+
+    void aScreenReaderReadsTheText() {
+        FreshPreview preview(u"Hello \U0001F680"_qs, 300);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&preview.preview);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->role(), QAccessible::StaticText);
+        QCOMPARE(accessible->text(QAccessible::Name), u"Hello \U0001F680"_qs);
+        preview.preview.setText(u"Changed"_qs);
+        QCOMPARE(accessible->text(QAccessible::Name), u"Changed"_qs);
+    }
+};
+
+QTEST_MAIN(TestPreviewText)
+#include "tst_previewtext.moc"
