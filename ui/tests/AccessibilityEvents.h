@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QList>
+#include <QStringList>
 #include <private/qguiapplication_p.h>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
@@ -15,6 +16,9 @@ public:
     struct Event {
         QAccessible::Event type;
         QAccessibleInterface* target;
+        // Read at once, as a screen reader asks while the event is news.
+        QAccessible::Role role = QAccessible::NoRole;
+        QString name;
         // Of the text events: where the change or the caret is.
         int position = -1;
         QString text;
@@ -41,6 +45,17 @@ public:
     AccessibilityEvents& operator=(const AccessibilityEvents&) = delete;
 
     const QList<Event>& events() const { return m_events; }
+    void clear() { m_events.clear(); }
+    // What a screen reader was told without the focus: the texts of notifications shown.
+    QStringList announcements() const {
+        QStringList texts;
+        for (const Event& event : m_events) {
+            if (event.type == QAccessible::ObjectShow && event.role == QAccessible::Notification) {
+                texts.append(event.name);
+            }
+        }
+        return texts;
+    }
     // What the last focus event was about, else null.
     QAccessibleInterface* lastFocus() const {
         for (auto it = m_events.crbegin(); it != m_events.crend(); ++it) {
@@ -53,7 +68,9 @@ public:
 
 private:
     void record(QAccessibleEvent* event) {
-        Event recorded{event->type(), event->accessibleInterface()};
+        QAccessibleInterface* target = event->accessibleInterface();
+        Event recorded{event->type(), target, target ? target->role() : QAccessible::NoRole,
+                       target ? target->text(QAccessible::Name) : QString()};
         switch (event->type()) {
         case QAccessible::TextCaretMoved:
             recorded.position = static_cast<QAccessibleTextCursorEvent*>(event)->cursorPosition();

@@ -5,7 +5,7 @@
 #include "ui/feedback/FeedbackSheet.h"
 #include "ui/feedback/FeedbackView.h"
 #include "ui/kit/StatusLine.h"
-#include "ui/tests/AccessibilityRecorder.h"
+#include "ui/tests/AccessibilityEvents.h"
 #include "ui/tests/AppFixture.h"
 #include "ui/tests/RecordingBrowser.h"
 #include "ui/websignin/SignInSheetSession.h"
@@ -82,7 +82,7 @@ private Q_SLOTS:
         QFETCH(QStringList, turns);
         QFETCH(QString, shown);
         QFETCH(QStringList, announced);
-        AccessibilityRecorder accessibility;
+        AccessibilityEvents accessibility;
         QWidget window;
         auto* layout = new QVBoxLayout(&window);
         auto* button = new QPushButton(u"Save draft"_qs);
@@ -115,7 +115,7 @@ private Q_SLOTS:
     }
 
     void aLineWithTheFocusKeepsIt() {
-        AccessibilityRecorder accessibility;
+        AccessibilityEvents accessibility;
         QWidget window;
         auto* layout = new QVBoxLayout(&window);
         auto* line = new StatusLine;
@@ -139,7 +139,7 @@ private Q_SLOTS:
     }
 
     void aMessageForAPageOutOfSightIsToldWhenItAppears() {
-        AccessibilityRecorder accessibility;
+        AccessibilityEvents accessibility;
         QWidget window;
         auto* layout = new QVBoxLayout(&window);
         auto* page = new QWidget;
@@ -197,7 +197,7 @@ private Q_SLOTS:
             [] {}, [] {}, [](AppTelemetryEvent) {});
         view.resize(700, 900);
         showActive(&view);
-        AccessibilityRecorder accessibility;
+        AccessibilityEvents accessibility;
         auto* line = view.findChild<StatusLine*>(u"statusLine"_qs);
         QVERIFY(line);
         QVERIFY(!line->isVisible());
@@ -283,7 +283,7 @@ private Q_SLOTS:
                                      &app.container.feedbackService(), [](AppTelemetryEvent) {});
         settings.resize(700, 600);
         showActive(&settings);
-        AccessibilityRecorder accessibility;
+        AccessibilityEvents accessibility;
 
         QTest::mouseClick(settings.findChild<QPushButton*>(u"connectButton"_qs), Qt::LeftButton);
         QVERIFY(settings.isConnecting());
@@ -331,7 +331,7 @@ private Q_SLOTS:
         showActive(&sheet);
         QTest::keyClicks(sheet.findChild<QLineEdit*>(u"titleField"_qs), u"Hello"_qs);
         QTest::keyClicks(sheet.findChild<QPlainTextEdit*>(u"messageEditor"_qs), message);
-        AccessibilityRecorder accessibility;
+        AccessibilityEvents accessibility;
 
         QTest::mouseClick(sheet.findChild<QPushButton*>(u"sendButton"_qs), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!sheet.form()->statusMessage().isEmpty(), 15000);
@@ -355,7 +355,7 @@ private Q_SLOTS:
         settings.openAccount();
         AccountDetailView* page = settings.accountPage();
         QVERIFY(page);
-        AccessibilityRecorder accessibility;
+        AccessibilityEvents accessibility;
 
         page->logOut();
         QTRY_VERIFY_WITH_TIMEOUT(!page->isLoggingOut(), 15000);
@@ -368,7 +368,7 @@ private Q_SLOTS:
     }
 
     void theToastIsAnnouncedWithoutTakingTheFocus() {
-        AccessibilityRecorder accessibility;
+        AccessibilityEvents accessibility;
         QWidget window;
         auto* layout = new QVBoxLayout(&window);
         auto* button = new QPushButton(u"Post to LinkedIn"_qs);
