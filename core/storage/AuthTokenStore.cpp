@@ -72,7 +72,7 @@ std::optional<LinkedInToken> AuthTokenStore::load() {
     return LinkedInToken::fromJsonBytes(data);
 }
 
-void AuthTokenStore::save(const LinkedInToken& token) {
+TokenSave AuthTokenStore::save(const LinkedInToken& token) {
     const QByteArray data = token.toJsonBytes();
     if (m_pendingDeletion) {
         // Asked ahead of the write: the keychain carries calls out in order, so even a delete
@@ -95,6 +95,16 @@ void AuthTokenStore::save(const LinkedInToken& token) {
     if (status == Status::success && m_pendingDeletion &&
         m_pendingDeletion->scope == Scope::token) {
         setPendingDeletion(std::nullopt);
+    }
+    // Only the keyring's own yes counts: a write it has not answered yet (notAvailable) may
+    // still land, or never.
+    switch (status) {
+    case Status::success:
+        return TokenSave::kept;
+    case Status::locked:
+        return TokenSave::keyringLocked;
+    default:
+        return TokenSave::keyringUnavailable;
     }
 }
 

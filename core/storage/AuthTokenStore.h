@@ -21,7 +21,7 @@ public:
                    std::shared_ptr<UserDefaults> defaults = nullptr);
 
     std::optional<LinkedInToken> load() override;
-    void save(const LinkedInToken& token) override;
+    TokenSave save(const LinkedInToken& token) override;
     TokenDeletion deleteToken() override;
     TokenDeletion deleteAll() override;
 

@@ -194,7 +194,7 @@ private Q_SLOTS:
         app.drafts().setOwner(std::nullopt);
         EditorView view(
             app.drafts(), app.session(), app.container.authService(), app.container.postService(),
-            [] {}, [] {}, [](AppTelemetryEvent) {});
+            [] {}, [](const std::optional<QString>&) {}, [](AppTelemetryEvent) {});
         view.resize(700, 900);
         showActive(&view);
         AccessibilityRecorder accessibility;
@@ -243,7 +243,7 @@ private Q_SLOTS:
         app.drafts().setStatusMessage(u"Posted to LinkedIn"_qs);
         EditorView view(
             app.drafts(), app.session(), app.container.authService(), app.container.postService(),
-            [] {}, [] {}, [](AppTelemetryEvent) {});
+            [] {}, [](const std::optional<QString>&) {}, [](AppTelemetryEvent) {});
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QCOMPARE(shown(view.findChild<StatusLine*>(u"statusLine"_qs)), u"Posted to LinkedIn"_qs);
