@@ -74,6 +74,12 @@ std::optional<LinkedInToken> AuthTokenStore::load() {
 
 TokenSave AuthTokenStore::save(const LinkedInToken& token) {
     const QByteArray data = token.toJsonBytes();
+    // A connection writes its token, then the session writes it again: the member who has just
+    // dismissed the keyring's prompt for this token is not asked a second time.
+    if (!m_refusedWhileLocked.isEmpty() && m_refusedWhileLocked == fingerprint(data)) {
+        return TokenSave::keyringLocked;
+    }
+    m_refusedWhileLocked.clear();
     if (m_pendingDeletion) {
         // Asked ahead of the write: the keychain carries calls out in order, so even a delete
         // answered late lands before the write.
@@ -102,6 +108,7 @@ TokenSave AuthTokenStore::save(const LinkedInToken& token) {
     case Status::success:
         return TokenSave::kept;
     case Status::locked:
+        m_refusedWhileLocked = fingerprint(data);
         return TokenSave::keyringLocked;
     default:
         return TokenSave::keyringUnavailable;

@@ -455,6 +455,25 @@ private Q_SLOTS:
         }
     }
 
+    // A connection writes its token and the session writes it again: a member who dismissed
+    // the keyring's prompt for it is not asked a second time; a later token is asked for.
+    void aTokenRefusedAtThePromptIsNotAskedForTwice() {
+        QVERIFY(keyring::lockDefaultCollection());
+        keyring::dismissNextPrompt();
+        QCOMPARE(store->save(token(u"new"_qs)), TokenSave::keyringLocked);
+        QVERIFY(keyring::promptsShown());
+
+        // Were the keyring asked again, this answer would unlock it.
+        keyring::answerNextPrompt();
+        QCOMPARE(store->save(token(u"new"_qs)), TokenSave::keyringLocked);
+        QVERIFY(!keyring::promptsShown());
+        QVERIFY(keyring::defaultCollectionIsLocked());
+
+        QCOMPARE(store->save(token(u"later"_qs)), TokenSave::kept);
+        QVERIFY(keyring::promptsShown());
+        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"later"_qs)));
+    }
+
     // A read of a locked item whose prompt is dismissed is not "not found": a delete waiting
     // for it stays remembered.
     void aLockedItemIsNotReadAsMissing() {

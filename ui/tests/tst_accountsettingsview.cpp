@@ -105,14 +105,9 @@ private Q_SLOTS:
         Pane p;
         if (keyring != u"open"_qs) {
             QVERIFY(keyring::lockDefaultCollection());
-            // The connection writes the token, then the session does: the first prompt
-            // answered unlocks the keyring for the second write.
-            if (keyring == u"answered"_qs) {
-                keyring::answerNextPrompt();
-            } else {
-                keyring::dismissNextPrompt();
-                keyring::dismissNextPrompt();
-            }
+            // The connection writes the token, then the session does: one prompt for both,
+            // answered or dismissed.
+            keyring == u"answered"_qs ? keyring::answerNextPrompt() : keyring::dismissNextPrompt();
         }
         p.app.session().setStatusMessage(u"an earlier failure"_qs);
         QVERIFY(p.shows("connectButton"));

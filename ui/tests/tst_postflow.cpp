@@ -217,8 +217,8 @@ private Q_SLOTS:
         Window w;
         if (keyringLocked) {
             QVERIFY(keyring::lockDefaultCollection());
-            // Both writes of the new token, the connection's own and the session's.
-            keyring::dismissNextPrompt();
+            // The connection's write of the new token; the session's write of the same token
+            // does not ask again.
             keyring::dismissNextPrompt();
         }
         // Unlocked first, so that the next start's read can tell a kept token from none.
