@@ -36,6 +36,15 @@ int main(int argc, char* argv[]) {
                                    QStringLiteral("Do not print the requests."));
     parser.addOptions({host, port, scheme, fail, pending, quiet});
     parser.process(application);
+    // A word no option takes is most often the rest of a description left unquoted: it would
+    // otherwise be dropped without a word.
+    if (const QStringList extra = parser.positionalArguments(); !extra.isEmpty()) {
+        std::fprintf(stderr,
+                     "quillon-backend: unexpected argument \"%s\" (quote a description that "
+                     "has spaces)\n",
+                     qPrintable(extra.first()));
+        return 2;
+    }
 
     quillon::standin::StandInBackend::Options options;
     options.callbackScheme = parser.value(scheme).toStdString();

@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTest>
 #include <future>
 #include <httplib.h>
@@ -12,6 +13,10 @@ using namespace quillon;
 using namespace quillon::testsupport;
 
 namespace {
+
+QString backendArgsScript() {
+    return qEnvironmentVariable("QUILLON_SOURCE_DIR") + u"/scripts/backend-args"_qs;
+}
 
 QJsonObject json(const httplib::Result& result) {
     return result ? QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object()
@@ -227,6 +232,83 @@ private Q_SLOTS:
         QCOMPARE(json(refused), QJsonObject({{u"error"_qs, u"bad_gateway"_qs},
                                              {u"errorDescription"_qs, u"LinkedIn: down"_qs}}));
         QCOMPARE(process.terminate(), 0);
+    }
+
+    // QUILLON_BACKEND_ARGS as scripts/run splits it and the program takes it: a description
+    // with spaces arrives whole when quoted, and a word left unquoted is refused, not dropped.
+    void theRunScriptsWordsReachTheProgram_data() {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QString>("description");
+        const QString endpoint = u"/api/linkedin/disconnect=502:unavailable:"_qs;
+        QTest::newRow("none") << QString() << QStringList() << QString();
+        QTest::newRow("single quotes")
+            << u"--fail '/api/linkedin/disconnect=502:unavailable:Try again later.'"_qs
+            << QStringList{u"--fail"_qs, endpoint + u"Try again later."_qs}
+            << u"Try again later."_qs;
+        QTest::newRow("double quotes, an apostrophe, more options")
+            << u"--quiet  --fail \"/api/linkedin/disconnect=502:unavailable:LinkedIn's down.\""_qs
+            << QStringList{u"--quiet"_qs, u"--fail"_qs, endpoint + u"LinkedIn's down."_qs}
+            << u"LinkedIn's down."_qs;
+        QTest::newRow("nothing in it is run")
+            << u"--fail '/api/linkedin/disconnect=502:unavailable:$(echo run) `echo run`'"_qs
+            << QStringList{u"--fail"_qs, endpoint + u"$(echo run) `echo run`"_qs}
+            << u"$(echo run) `echo run`"_qs;
+        // As the README once wrote it: the program refuses the words it would have dropped.
+        QTest::newRow("unquoted")
+            << u"--fail /api/linkedin/disconnect=502:unavailable:Try again later."_qs
+            << QStringList{u"--fail"_qs, endpoint + u"Try"_qs, u"again"_qs, u"later."_qs}
+            << QString();
+    }
+    void theRunScriptsWordsReachTheProgram() {
+        QFETCH(QString, variable);
+        QFETCH(QStringList, words);
+        QFETCH(QString, description);
+        QProcess split;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QUILLON_BACKEND_ARGS"_qs, variable);
+        split.setProcessEnvironment(environment);
+        split.start(backendArgsScript());
+        QVERIFY(split.waitForFinished(10000));
+        QCOMPARE(split.exitCode(), 0);
+        QStringList splitWords = QString::fromUtf8(split.readAllStandardOutput()).split(u'\0');
+        QCOMPARE(splitWords.takeLast(), QString());
+        QCOMPARE(splitWords, words);
+        if (words.isEmpty()) {
+            return;
+        }
+
+        if (description.isNull()) {
+            QProcess refusing;
+            refusing.start(QProcessEnvironment::systemEnvironment().value(u"QUILLON_BUILD_DIR"_qs) +
+                               u"/bin/quillon-backend"_qs,
+                           QStringList{u"--port"_qs, u"0"_qs} + words);
+            QVERIFY(refusing.waitForFinished(10000));
+            QCOMPARE(refusing.exitCode(), 2);
+            QVERIFY(refusing.readAllStandardOutput().isEmpty());
+            const QString error = QString::fromUtf8(refusing.readAllStandardError());
+            QVERIFY2(error.contains(u"unexpected argument \"again\""_qs), qPrintable(error));
+            return;
+        }
+        BackendProcess process(words);
+        QVERIFY(process.isListening());
+        httplib::Client client("127.0.0.1", process.baseURL().port());
+        const auto refused =
+            client.Post("/api/linkedin/disconnect", R"({"linkedInId":"m"})", "application/json");
+        QCOMPARE(refused->status, 502);
+        QCOMPARE(json(refused).value(u"errorDescription"_qs).toString(), description);
+        QCOMPARE(process.terminate(), 0);
+    }
+
+    void aQuoteLeftOpenStopsTheRunScript() {
+        QProcess split;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QUILLON_BACKEND_ARGS"_qs, u"--fail '/api/linkedin/post=500:x:open"_qs);
+        split.setProcessEnvironment(environment);
+        split.start(backendArgsScript());
+        QVERIFY(split.waitForFinished(10000));
+        QCOMPARE(split.exitCode(), 1);
+        QVERIFY(split.readAllStandardError().contains("cannot split QUILLON_BACKEND_ARGS"));
     }
 
     void theProgramPrintsWhatItKeeps() {

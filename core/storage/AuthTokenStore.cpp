@@ -72,8 +72,14 @@ std::optional<LinkedInToken> AuthTokenStore::load() {
     return LinkedInToken::fromJsonBytes(data);
 }
 
-void AuthTokenStore::save(const LinkedInToken& token) {
+TokenSave AuthTokenStore::save(const LinkedInToken& token) {
     const QByteArray data = token.toJsonBytes();
+    // A connection writes its token, then the session writes it again: the member who has just
+    // dismissed the keyring's prompt for this token is not asked a second time.
+    if (!m_refusedWhileLocked.isEmpty() && m_refusedWhileLocked == fingerprint(data)) {
+        return TokenSave::keyringLocked;
+    }
+    m_refusedWhileLocked.clear();
     if (m_pendingDeletion) {
         // Asked ahead of the write: the keychain carries calls out in order, so even a delete
         // answered late lands before the write.
@@ -95,6 +101,17 @@ void AuthTokenStore::save(const LinkedInToken& token) {
     if (status == Status::success && m_pendingDeletion &&
         m_pendingDeletion->scope == Scope::token) {
         setPendingDeletion(std::nullopt);
+    }
+    // Only the keyring's own yes counts: a write it has not answered yet (notAvailable) may
+    // still land, or never.
+    switch (status) {
+    case Status::success:
+        return TokenSave::kept;
+    case Status::locked:
+        m_refusedWhileLocked = fingerprint(data);
+        return TokenSave::keyringLocked;
+    default:
+        return TokenSave::keyringUnavailable;
     }
 }
 

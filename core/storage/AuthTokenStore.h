@@ -21,7 +21,7 @@ public:
                    std::shared_ptr<UserDefaults> defaults = nullptr);
 
     std::optional<LinkedInToken> load() override;
-    void save(const LinkedInToken& token) override;
+    TokenSave save(const LinkedInToken& token) override;
     TokenDeletion deleteToken() override;
     TokenDeletion deleteAll() override;
 
@@ -53,6 +53,9 @@ private:
     const std::shared_ptr<UserDefaults> m_defaults;
     // Also kept here: without `defaults`, or when they cannot be written.
     std::optional<PendingDeletion> m_pendingDeletion;
+    // Fingerprint of the last token whose write the locked keyring refused, until another
+    // is written.
+    QByteArray m_refusedWhileLocked;
 };
 
 } // namespace quillon

@@ -45,10 +45,26 @@ std::optional<QString> LinkedInSessionStore::memberID() const {
     return m_token ? std::optional<QString>(m_token->profile.memberID) : std::nullopt;
 }
 
-void LinkedInSessionStore::save(const LinkedInToken& token) {
+TokenSave LinkedInSessionStore::save(const LinkedInToken& token) {
     setToken(token);
-    setStatusMessage(std::nullopt);
-    m_tokenStore->save(token);
+    const TokenSave saved = m_tokenStore->save(token);
+    // Set once, after the write: a cleared message followed by the problem in the same turn
+    // would be told as two outcomes.
+    setStatusMessage(keepingProblem(saved));
+    return saved;
+}
+
+std::optional<QString> LinkedInSessionStore::keepingProblem(TokenSave save) {
+    switch (save) {
+    case TokenSave::kept:
+        return std::nullopt;
+    case TokenSave::keyringLocked:
+        return QStringLiteral("Connected for this session only: the keyring is locked.");
+    case TokenSave::keyringUnavailable:
+        return QStringLiteral("Connected, but the keyring does not answer: you may have to "
+                              "connect again at the next start.");
+    }
+    return std::nullopt;
 }
 
 TokenDeletion LinkedInSessionStore::signOut() {

@@ -40,7 +40,11 @@ public:
     // The connected member's ID, none when there is no token.
     std::optional<QString> memberID() const;
 
-    void save(const LinkedInToken& token);
+    // The token is set for this session whatever the keyring does; when the keyring did not
+    // keep it, `statusMessage` says so, as keepingProblem() words it.
+    TokenSave save(const LinkedInToken& token);
+    // What the member is told when a save did not keep the token; none when it did.
+    static std::optional<QString> keepingProblem(TokenSave save);
     // The token is given up only once its delete is settled (done or recorded); while the
     // keyring still holds it and nothing remembers to delete it, the member stays signed in,
     // as the next start would find them.

@@ -393,6 +393,87 @@ private Q_SLOTS:
         QCOMPARE(itemsInKeyring(), unlockedAtPrompt ? 1 : 0);
     }
 
+    // A token the keyring does not keep is said, not taken for kept: the member stays connected
+    // for this session and is told that the next start will not find it.
+    void aSaveTheKeyringDidNotKeepIsTold_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<bool>("tokenBefore");
+        QTest::addColumn<TokenSave>("saved");
+        QTest::addColumn<QString>("message");
+        const QString locked = u"Connected for this session only: the keyring is locked."_qs;
+        QTest::newRow("locked, unlocked at its prompt")
+            << u"answered"_qs << false << TokenSave::kept << QString();
+        QTest::newRow("locked, prompt dismissed")
+            << u"dismissed"_qs << false << TokenSave::keyringLocked << locked;
+        QTest::newRow("locked over a token, prompt dismissed")
+            << u"dismissed"_qs << true << TokenSave::keyringLocked << locked;
+        QTest::newRow("daemon stopped")
+            << u"stalled"_qs << false << TokenSave::keyringUnavailable
+            << u"Connected, but the keyring does not answer: you may have to connect again at "
+               "the next start."_qs;
+    }
+    void aSaveTheKeyringDidNotKeepIsTold() {
+        QFETCH(QString, situation);
+        QFETCH(bool, tokenBefore);
+        QFETCH(TokenSave, saved);
+        QFETCH(QString, message);
+        auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
+        LinkedInSessionStore session(std::make_shared<AuthTokenStore>(account, service, slow));
+        if (tokenBefore) {
+            QCOMPARE(session.save(token(u"before"_qs)), TokenSave::kept);
+        }
+        session.setStatusMessage(u"an earlier outcome"_qs);
+        {
+            std::optional<StalledKeyring> stalled;
+            if (situation == u"stalled"_qs) {
+                stalled.emplace();
+                QVERIFY(stalled->isStalled());
+            } else {
+                QVERIFY(keyring::lockDefaultCollection());
+                situation == u"answered"_qs ? keyring::answerNextPrompt()
+                                            : keyring::dismissNextPrompt();
+            }
+            QCOMPARE(session.save(token(u"new"_qs)), saved);
+            // Connected for this session whatever the keyring did.
+            QCOMPARE(session.token(), std::optional<LinkedInToken>(token(u"new"_qs)));
+            QCOMPARE(session.statusMessage(),
+                     message.isNull() ? std::nullopt : std::optional<QString>(message));
+        }
+        QVERIFY(keyring::promptsShown());
+        slow->waitUntilIdle();
+        if (keyring::defaultCollectionIsLocked()) {
+            QVERIFY(keyring::unlockDefaultCollection());
+        }
+        // A stopped daemon carries the write out once it runs again, which the member was not
+        // promised; a locked keyring never does.
+        const std::optional<LinkedInToken> next = restarted({})->load();
+        if (saved == TokenSave::keyringLocked) {
+            QCOMPARE(next, tokenBefore ? std::optional<LinkedInToken>(token(u"before"_qs))
+                                       : std::nullopt);
+        } else {
+            QCOMPARE(next, std::optional<LinkedInToken>(token(u"new"_qs)));
+        }
+    }
+
+    // A connection writes its token and the session writes it again: a member who dismissed
+    // the keyring's prompt for it is not asked a second time; a later token is asked for.
+    void aTokenRefusedAtThePromptIsNotAskedForTwice() {
+        QVERIFY(keyring::lockDefaultCollection());
+        keyring::dismissNextPrompt();
+        QCOMPARE(store->save(token(u"new"_qs)), TokenSave::keyringLocked);
+        QVERIFY(keyring::promptsShown());
+
+        // Were the keyring asked again, this answer would unlock it.
+        keyring::answerNextPrompt();
+        QCOMPARE(store->save(token(u"new"_qs)), TokenSave::keyringLocked);
+        QVERIFY(!keyring::promptsShown());
+        QVERIFY(keyring::defaultCollectionIsLocked());
+
+        QCOMPARE(store->save(token(u"later"_qs)), TokenSave::kept);
+        QVERIFY(keyring::promptsShown());
+        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"later"_qs)));
+    }
+
     // A read of a locked item whose prompt is dismissed is not "not found": a delete waiting
     // for it stays remembered.
     void aLockedItemIsNotReadAsMissing() {

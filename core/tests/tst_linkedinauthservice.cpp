@@ -34,9 +34,9 @@ public:
         m_store.deleteAll();
     }
     std::optional<LinkedInToken> load() override { return m_store.load(); }
-    void save(const LinkedInToken& token) override {
+    TokenSave save(const LinkedInToken& token) override {
         ++saves;
-        m_store.save(token);
+        return m_store.save(token);
     }
     TokenDeletion deleteToken() override { return m_store.deleteToken(); }
     TokenDeletion deleteAll() override { return m_store.deleteAll(); }

@@ -34,6 +34,15 @@
 namespace quillon {
 namespace {
 
+// One line for both, so that neither replaces the other before it is seen or heard.
+QString followedBy(const QString& outcome, const std::optional<QString>& more) {
+    if (!more) {
+        return outcome;
+    }
+    const bool ended = outcome.endsWith(u'.') || outcome.endsWith(u'!') || outcome.endsWith(u'?');
+    return outcome + (ended ? u" "_qs : u". "_qs) + *more;
+}
+
 // The toolbar's text buttons draw their titles in `color`.
 QToolButton* textButton(const QString& title, const QFont& font, const QColor& color) {
     auto* button = new QToolButton;
@@ -95,7 +104,7 @@ QKeySequence shortcutFor(EditorFormatCommand command) {
 
 EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
                        LinkedInAuthService& authService, LinkedInPostService& postService,
-                       std::function<void()> onShowDrafts, std::function<void()> onPostSucceeded,
+                       std::function<void()> onShowDrafts, PostSucceeded onPostSucceeded,
                        TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
     , m_draftStore(draftStore)
@@ -491,11 +500,13 @@ QCoro::Task<> EditorView::runPost(PostContext context) {
     std::optional<QString> failure;
     // What connecting left in the editor when the new member's fresh post replaced the text.
     std::optional<QString> replacedBy;
+    // A token the keyring did not keep: the post goes ahead, and its outcome says so too.
+    std::optional<QString> keyringProblem;
     // Every awaited task is a named object: GCC 12 destroys temporaries of a co_await
     // expression twice when the awaited task throws.
     try {
-        QCoro::Task<> connecting = connectIfNeeded(context);
-        co_await std::move(connecting);
+        QCoro::Task<std::optional<QString>> connecting = connectIfNeeded(context);
+        keyringProblem = co_await std::move(connecting);
         if (context.draftStore.editorText() != context.text) {
             replacedBy = context.draftStore.editorText();
         }
@@ -511,21 +522,22 @@ QCoro::Task<> EditorView::runPost(PostContext context) {
         if (replacedBy && context.draftStore.editorText() == *replacedBy) {
             context.draftStore.setEditorText(context.text);
         }
-        postDidFail(context, *failure);
+        postDidFail(context, *failure, keyringProblem);
     } else {
-        postDidSucceed(context);
+        postDidSucceed(context, keyringProblem);
     }
 }
 
-QCoro::Task<> EditorView::connectIfNeeded(const PostContext& context) {
+QCoro::Task<std::optional<QString>> EditorView::connectIfNeeded(const PostContext& context) {
     if (context.sessionStore.isConnected()) {
-        co_return;
+        co_return std::nullopt;
     }
     report(context.telemetry, AppTelemetryEvent::linkedInConnectStarted);
     QCoro::Task<LinkedInToken> connecting = context.authService.connect();
     const LinkedInToken token = co_await std::move(connecting);
-    context.sessionStore.save(token);
+    const TokenSave saved = context.sessionStore.save(token);
     report(context.telemetry, AppTelemetryEvent::linkedInConnected);
+    co_return LinkedInSessionStore::keepingProblem(saved);
 }
 
 QCoro::Task<> EditorView::publish(const PostContext& context) {
@@ -541,22 +553,24 @@ QCoro::Task<> EditorView::publish(const PostContext& context) {
     co_await std::move(publishing);
 }
 
-void EditorView::postDidSucceed(const PostContext& context) {
+void EditorView::postDidSucceed(const PostContext& context,
+                                const std::optional<QString>& keyringProblem) {
     context.draftStore.dropEditingDraft();
     context.draftStore.notePosted(context.text);
-    context.draftStore.setStatusMessage(u"Posted to LinkedIn"_qs);
+    context.draftStore.setStatusMessage(followedBy(u"Posted to LinkedIn"_qs, keyringProblem));
     if (context.view) {
         context.view->setPosting(false);
     }
     report(context.telemetry, AppTelemetryEvent::postSucceeded);
     if (context.onPostSucceeded) {
-        context.onPostSucceeded();
+        context.onPostSucceeded(keyringProblem);
     }
     openRecentActivity();
 }
 
-void EditorView::postDidFail(const PostContext& context, const QString& description) {
-    context.draftStore.setStatusMessage(description);
+void EditorView::postDidFail(const PostContext& context, const QString& description,
+                             const std::optional<QString>& keyringProblem) {
+    context.draftStore.setStatusMessage(followedBy(description, keyringProblem));
     if (context.view) {
         context.view->setPosting(false);
     }

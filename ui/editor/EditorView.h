@@ -37,9 +37,13 @@ class EditorView : public QWidget {
     Q_OBJECT
 
 public:
+    // Told of a post that went out; `keyringProblem` when the connect it began with could not
+    // keep the token (LinkedInSessionStore::keepingProblem()).
+    using PostSucceeded = std::function<void(const std::optional<QString>& keyringProblem)>;
+
     EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
                LinkedInAuthService& authService, LinkedInPostService& postService,
-               std::function<void()> onShowDrafts, std::function<void()> onPostSucceeded,
+               std::function<void()> onShowDrafts, PostSucceeded onPostSucceeded,
                TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~EditorView() override;
 
@@ -71,7 +75,7 @@ private:
         LinkedInSessionStore& sessionStore;
         LinkedInAuthService& authService;
         LinkedInPostService& postService;
-        std::function<void()> onPostSucceeded;
+        PostSucceeded onPostSucceeded;
         TelemetrySink telemetry;
         QPointer<EditorView> view;
         // The text as written when the post started.
@@ -79,10 +83,15 @@ private:
     };
 
     static QCoro::Task<> runPost(PostContext context);
-    static QCoro::Task<> connectIfNeeded(const PostContext& context);
+    // Connects when not connected; what the member must know when the keyring did not keep
+    // the new token, none otherwise.
+    static QCoro::Task<std::optional<QString>> connectIfNeeded(const PostContext& context);
     static QCoro::Task<> publish(const PostContext& context);
-    static void postDidSucceed(const PostContext& context);
-    static void postDidFail(const PostContext& context, const QString& description);
+    // `keyringProblem` follows the post's outcome in the status line.
+    static void postDidSucceed(const PostContext& context,
+                               const std::optional<QString>& keyringProblem);
+    static void postDidFail(const PostContext& context, const QString& description,
+                            const std::optional<QString>& keyringProblem);
     static void openRecentActivity();
 
     QWidget* header();
@@ -105,7 +114,7 @@ private:
     LinkedInAuthService& m_authService;
     LinkedInPostService& m_postService;
     const std::function<void()> m_onShowDrafts;
-    const std::function<void()> m_onPostSucceeded;
+    const PostSucceeded m_onPostSucceeded;
     const TelemetrySink m_telemetry;
     bool m_isPosting = false;
 

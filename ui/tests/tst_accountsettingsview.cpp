@@ -1,6 +1,7 @@
 #include "core/backend/LinkedInAuthService.h"
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/SecretServiceKeychain.h"
+#include "tests/support/KeyringSession.h"
 #include "tests/support/TestBackend.h"
 #include "ui/account/AccountDetailView.h"
 #include "ui/account/AccountSettingsView.h"
@@ -9,6 +10,7 @@
 #include "ui/feedback/FeedbackSheet.h"
 #include "ui/feedback/FeedbackView.h"
 #include "ui/kit/ProductLinks.h"
+#include "ui/kit/StatusLine.h"
 #include "ui/tests/AppFixture.h"
 #include "ui/tests/KeyboardWalk.h"
 #include "ui/tests/RecordingBrowser.h"
@@ -29,6 +31,7 @@ using namespace quillon;
 using namespace quillon::testing;
 using namespace quillon::testsupport;
 using Event = AppTelemetryEvent;
+namespace keyring = quillon::testsupport::keyring;
 
 namespace {
 
@@ -78,8 +81,34 @@ class TestAccountSettingsView : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { QVERIFY(keyring::takePrompts()); }
+    // Also after a test that failed with the keyring locked.
+    void init() {
+        if (keyring::defaultCollectionIsLocked()) {
+            QVERIFY(keyring::unlockDefaultCollection());
+        }
+    }
+
+    // Connected whatever the keyring does; a token it did not keep is said under the button's
+    // place, since the next start will not find it.
+    void connectsThroughTheSignInSheet_data() {
+        QTest::addColumn<QString>("keyring");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("keyring open") << u"open"_qs << QString();
+        QTest::newRow("locked, unlocked at its prompt") << u"answered"_qs << QString();
+        QTest::newRow("locked, prompt dismissed")
+            << u"dismissed"_qs << u"Connected for this session only: the keyring is locked."_qs;
+    }
     void connectsThroughTheSignInSheet() {
+        QFETCH(QString, keyring);
+        QFETCH(QString, message);
         Pane p;
+        if (keyring != u"open"_qs) {
+            QVERIFY(keyring::lockDefaultCollection());
+            // The connection writes the token, then the session does: one prompt for both,
+            // answered or dismissed.
+            keyring == u"answered"_qs ? keyring::answerNextPrompt() : keyring::dismissNextPrompt();
+        }
         p.app.session().setStatusMessage(u"an earlier failure"_qs);
         QVERIFY(p.shows("connectButton"));
         QVERIFY(!p.shows("accountButton"));
@@ -96,13 +125,22 @@ private Q_SLOTS:
 
         QTRY_VERIFY_WITH_TIMEOUT(p.app.session().isConnected(), 15000);
         QVERIFY(!p.pane->isConnecting());
-        QCOMPARE(p.app.session().statusMessage(), std::nullopt);
+        QCOMPARE(p.app.session().statusMessage(),
+                 message.isNull() ? std::nullopt : std::optional<QString>(message));
+        QCOMPARE(p.pane->findChild<StatusLine*>(u"statusLine"_qs)->message(), message);
+        QVERIFY(keyring::promptsShown());
         QCOMPARE(p.events, QList<Event>({Event::linkedInConnectStarted, Event::linkedInConnected}));
         QVERIFY(!p.shows("connectButton"));
         QVERIFY(p.shows("accountButton"));
         QVERIFY(p.shows("communityRow"));
         QVERIFY(p.shows("sendFeedbackRow"));
-        QCOMPARE(tokenAfterRestart()->profile.memberID, p.app.session().token()->profile.memberID);
+        if (message.isNull()) {
+            QCOMPARE(tokenAfterRestart()->profile.memberID,
+                     p.app.session().token()->profile.memberID);
+        } else {
+            QVERIFY(keyring::unlockDefaultCollection());
+            QCOMPARE(tokenAfterRestart(), std::nullopt);
+        }
     }
 
     void closingTheSheetCancelsTheConnect() {

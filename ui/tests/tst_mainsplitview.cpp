@@ -401,6 +401,40 @@ private Q_SLOTS:
         QVERIFY(qAbs(toastRect.center().x() - w.view.width() / 2) <= 1);
     }
 
+    // The window leaves the editor after a post, so what the member must know of the connection
+    // is said in the toast, wrapped within the window and up for longer.
+    void aToastThatSaysMoreFitsAndStaysLonger() {
+        Window w;
+        w.view.resize(420, 600);
+        w.show();
+        constexpr auto duration = std::chrono::milliseconds(200);
+        w.view.setPostToastDuration(duration);
+        const QString detail =
+            u"Connected, but the keyring does not answer: you may have to connect again at the "
+            "next start."_qs;
+        w.view.postSucceeded(detail);
+        PostToast* toast = w.view.postToast();
+        QCOMPARE(toast->detail(), detail);
+        QCOMPARE(toast->accessibleName(), u"Posted to LinkedIn. "_qs + detail);
+        const QRect toastRect = toast->geometry();
+        QVERIFY(qAbs(toastRect.center().x() - w.view.width() / 2) <= 1);
+        QVERIFY2(toastRect.left() > 0 && toastRect.right() < w.view.width(),
+                 qPrintable(QString::number(toastRect.width())));
+        // Two lines at least: the detail does not fit beside the title in this window.
+        QVERIFY(toastRect.height() >= 3 * toast->fontMetrics().height());
+
+        QSignalSpy hidden(&w.view, &MainSplitView::showsPostToastChanged);
+        QVERIFY(!hidden.wait(int(duration.count()) * 2));
+        QVERIFY(w.view.showsPostToast());
+        QVERIFY(hidden.wait(int(duration.count()) * MainSplitView::detailedToastFactor));
+        QVERIFY(!w.view.showsPostToast());
+
+        // The next plain success says only the title again.
+        w.view.postSucceeded();
+        QCOMPARE(toast->detail(), QString());
+        QCOMPARE(toast->accessibleName(), u"Posted to LinkedIn"_qs);
+    }
+
     void twoSuccessesHideTheToastAfterTheFirstOnesDelay() {
         Window w;
         w.show();

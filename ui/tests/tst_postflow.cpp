@@ -1,10 +1,13 @@
 #include "core/backend/LinkedInAuthService.h"
+#include "tests/support/KeyringSession.h"
 #include "tests/support/TestBackend.h"
 #include "ui/editor/EditorView.h"
+#include "ui/kit/StatusLine.h"
 #include "ui/tests/AppFixture.h"
 #include "ui/tests/RecordingBrowser.h"
 #include "ui/websignin/WebEngineAuthenticationSession.h"
 #include "ui/window/MainSplitView.h"
+#include "ui/window/PostToast.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -21,6 +24,7 @@ using namespace quillon::testing;
 using namespace quillon::testsupport;
 using Section = MainSplitView::Section;
 using Event = AppTelemetryEvent;
+namespace keyring = quillon::testsupport::keyring;
 
 namespace {
 
@@ -70,6 +74,14 @@ class TestPostFlow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { QVERIFY(keyring::takePrompts()); }
+    // Also after a test that failed with the keyring locked.
+    void init() {
+        if (keyring::defaultCollectionIsLocked()) {
+            QVERIFY(keyring::unlockDefaultCollection());
+        }
+    }
+
     void aConnectedPostLandsOnInsights() {
         Window w;
         w.app.session().save(tokenFor(u"m1"_qs));
@@ -188,14 +200,35 @@ private Q_SLOTS:
                                          Event::postFailed}));
     }
 
+    // A keyring that does not keep the new token does not hold the post back; what the post
+    // came to says it too, where the member is when it ends.
     void signingInFirstPostsTheTextAsWritten_data() {
         QTest::addColumn<bool>("backendFails");
-        QTest::newRow("posted") << false;
-        QTest::newRow("refused by the backend") << true;
+        QTest::addColumn<bool>("keyringLocked");
+        QTest::newRow("posted") << false << false;
+        QTest::newRow("refused by the backend") << true << false;
+        QTest::newRow("posted, keyring locked") << false << true;
+        QTest::newRow("refused, keyring locked") << true << true;
     }
     void signingInFirstPostsTheTextAsWritten() {
         QFETCH(bool, backendFails);
+        QFETCH(bool, keyringLocked);
+        const QString notKept = u"Connected for this session only: the keyring is locked."_qs;
         Window w;
+        if (keyringLocked) {
+            QVERIFY(keyring::lockDefaultCollection());
+            // The connection's write of the new token; the session's write of the same token
+            // does not ask again.
+            keyring::dismissNextPrompt();
+        }
+        // Unlocked first, so that the next start's read can tell a kept token from none.
+        const auto keptOnlyWithAnOpenKeyring = [keyringLocked] {
+            QVERIFY(keyring::promptsShown());
+            if (keyringLocked) {
+                QVERIFY(keyring::unlockDefaultCollection());
+            }
+            QCOMPARE(tokenAfterRestart().has_value(), !keyringLocked);
+        };
         if (backendFails) {
             w.backend->setFailure("/api/linkedin/post",
                                   {502, "upstream_failed", "LinkedIn is down right now."});
@@ -211,15 +244,22 @@ private Q_SLOTS:
             QVERIFY(w.app.session().isConnected());
             QCOMPARE(w.posts().size(), 1u);
             QCOMPARE(w.app.drafts().statusMessage(),
-                     std::optional<QString>(u"LinkedIn is down right now."_qs));
+                     std::optional<QString>(keyringLocked
+                                                ? u"LinkedIn is down right now. "_qs + notKept
+                                                : u"LinkedIn is down right now."_qs));
+            QCOMPARE(w.app.session().statusMessage(),
+                     keyringLocked ? std::optional<QString>(notKept) : std::nullopt);
             // The new member's editor holds the text that was not posted.
             QCOMPARE(w.app.drafts().ownerID(), w.app.session().memberID());
             QCOMPARE(w.app.drafts().editorText(), u"My first post"_qs);
             QCOMPARE(w.editor()->findChild<QPlainTextEdit*>(u"postEditor"_qs)->toPlainText(),
                      u"My first post"_qs);
             QCOMPARE(w.view->selection(), Section::editor);
+            QCOMPARE(w.editor()->findChild<StatusLine*>(u"statusLine"_qs)->message(),
+                     *w.app.drafts().statusMessage());
             QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::linkedInConnectStarted,
                                              Event::linkedInConnected, Event::postFailed}));
+            keptOnlyWithAnOpenKeyring();
             return;
         }
         QTRY_COMPARE_WITH_TIMEOUT(w.view->selection(), Section::insights, 15000);
@@ -229,9 +269,17 @@ private Q_SLOTS:
         QCOMPARE(field(w.posts().at(0), "commentary"), std::string("My first post"));
         QCOMPARE(field(w.posts().at(0), "memberId"), member.toStdString());
         QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(member));
-        QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Posted to LinkedIn"_qs));
+        QCOMPARE(w.app.drafts().statusMessage(),
+                 std::optional<QString>(keyringLocked ? u"Posted to LinkedIn. "_qs + notKept
+                                                      : u"Posted to LinkedIn"_qs));
+        // The window leaves the editor: the toast says it over Insights, Settings keeps it.
+        QVERIFY(w.view->showsPostToast());
+        QCOMPARE(w.view->postToast()->detail(), keyringLocked ? notKept : QString());
+        QCOMPARE(w.app.session().statusMessage(),
+                 keyringLocked ? std::optional<QString>(notKept) : std::nullopt);
         QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::linkedInConnectStarted,
                                          Event::linkedInConnected, Event::postSucceeded}));
+        keptOnlyWithAnOpenKeyring();
     }
 };
 

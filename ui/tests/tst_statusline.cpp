@@ -194,7 +194,7 @@ private Q_SLOTS:
         app.drafts().setOwner(std::nullopt);
         EditorView view(
             app.drafts(), app.session(), app.container.authService(), app.container.postService(),
-            [] {}, [] {}, [](AppTelemetryEvent) {});
+            [] {}, [](const std::optional<QString>&) {}, [](AppTelemetryEvent) {});
         view.resize(700, 900);
         showActive(&view);
         AccessibilityEvents accessibility;
@@ -243,7 +243,7 @@ private Q_SLOTS:
         app.drafts().setStatusMessage(u"Posted to LinkedIn"_qs);
         EditorView view(
             app.drafts(), app.session(), app.container.authService(), app.container.postService(),
-            [] {}, [] {}, [](AppTelemetryEvent) {});
+            [] {}, [](const std::optional<QString>&) {}, [](AppTelemetryEvent) {});
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QCOMPARE(shown(view.findChild<StatusLine*>(u"statusLine"_qs)), u"Posted to LinkedIn"_qs);
@@ -367,7 +367,17 @@ private Q_SLOTS:
                  QStringList{u"LinkedIn disconnect is unavailable."_qs});
     }
 
+    void theToastIsAnnouncedWithoutTakingTheFocus_data() {
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("heard");
+        QTest::newRow("posted") << QString() << u"Posted to LinkedIn"_qs;
+        QTest::newRow("posted, token not kept")
+            << u"Connected for this session only: the keyring is locked."_qs
+            << u"Posted to LinkedIn. Connected for this session only: the keyring is locked."_qs;
+    }
     void theToastIsAnnouncedWithoutTakingTheFocus() {
+        QFETCH(QString, detail);
+        QFETCH(QString, heard);
         AccessibilityEvents accessibility;
         QWidget window;
         auto* layout = new QVBoxLayout(&window);
@@ -379,9 +389,10 @@ private Q_SLOTS:
         auto* toast = new PostToast(&window);
         QSignalSpy focusMoves(qApp, &QApplication::focusChanged);
 
+        toast->setDetail(detail);
         toast->present();
 
-        QCOMPARE(accessibility.announcements(), QStringList{u"Posted to LinkedIn"_qs});
+        QCOMPARE(accessibility.announcements(), QStringList{heard});
         QCOMPARE(QApplication::focusWidget(), button);
         QCOMPARE(focusMoves.count(), 0);
     }

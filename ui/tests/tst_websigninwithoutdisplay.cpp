@@ -16,7 +16,10 @@ namespace {
 class NoTokenStore final : public LinkedInTokenStore {
 public:
     std::optional<LinkedInToken> load() override { return std::nullopt; }
-    void save(const LinkedInToken&) override { ++saves; }
+    TokenSave save(const LinkedInToken&) override {
+        ++saves;
+        return TokenSave::kept;
+    }
     TokenDeletion deleteToken() override { return TokenDeletion::done; }
     TokenDeletion deleteAll() override { return TokenDeletion::done; }
     int saves = 0;

@@ -157,9 +157,9 @@ QWidget* MainSplitView::createPane(Section section) {
                 self->setSelection(Section::drafts);
             }
         },
-        [self] {
+        [self](const std::optional<QString>& keyringProblem) {
             if (self) {
-                self->postSucceeded();
+                self->postSucceeded(keyringProblem);
             }
         },
         m_telemetry);
@@ -268,7 +268,7 @@ void MainSplitView::openDraftInEditor() {
         FocusLanding::always);
 }
 
-void MainSplitView::postSucceeded() {
+void MainSplitView::postSucceeded(const std::optional<QString>& keyringProblem) {
     // A keyboard user who posted goes on reading the stories, not at the floating button.
     setSelection(Section::insights, firstTabStopIn);
     if (!m_showsPostToast) {
@@ -279,10 +279,15 @@ void MainSplitView::postSucceeded() {
         // Made on first use: measuring its text would load a font the first window never shows.
         m_toast = new PostToast(this);
     }
+    // The window leaves the editor, whose status line would say it out of sight: the toast
+    // says it here, up for long enough to be read.
+    m_toast->setDetail(keyringProblem.value_or(QString()));
     m_toast->raise();
     m_toast->present();
     // Every success hides the toast after its own delay; none cancels an earlier one.
-    QTimer::singleShot(m_postToastDuration, this, &MainSplitView::hidePostToast);
+    QTimer::singleShot(keyringProblem ? m_postToastDuration * detailedToastFactor
+                                      : m_postToastDuration,
+                       this, &MainSplitView::hidePostToast);
 }
 
 void MainSplitView::hidePostToast() {

@@ -40,6 +40,8 @@ public:
     Q_ENUM(Section)
 
     static constexpr std::chrono::milliseconds postToastDuration{1600};
+    // A toast that also says the connection was not kept stays up this many times as long.
+    static constexpr int detailedToastFactor = 4;
     static constexpr qreal feedbackButtonEdgeInset = 34;
 
     MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
@@ -71,7 +73,8 @@ public:
     // editor holds unsaved text.
     void selectSection(std::optional<Section> section);
     void openDraftInEditor();
-    void postSucceeded();
+    // `keyringProblem` is said in the toast under "Posted to LinkedIn".
+    void postSucceeded(const std::optional<QString>& keyringProblem = std::nullopt);
     void hidePostToast();
     void syncDraftOwner();
     void memberIDChanged(const std::optional<QString>& memberID);

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
+#include <algorithm>
 
 namespace quillon {
 namespace {
@@ -16,6 +17,12 @@ constexpr int topPadding = 12;
 constexpr int horizontalPadding = 14;
 constexpr int verticalPadding = 10;
 constexpr qreal shadowOpacity = 0.12;
+// Between the title and its detail.
+constexpr int detailSpacing = 2;
+// Kept clear on either side of a toast as wide as the window allows.
+constexpr int windowMargin = 24;
+// A toast of two lines or more is a rounded card rather than a capsule.
+constexpr qreal cardRadius = 14;
 } // namespace
 
 PostToast::PostToast(QWidget* parent)
@@ -38,8 +45,31 @@ PostToast::PostToast(QWidget* parent)
 
 QSize PostToast::sizeHint() const {
     const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(m_text) + 2 * horizontalPadding,
-            metrics.height() + 2 * verticalPadding};
+    QSize size(metrics.horizontalAdvance(m_text), metrics.height());
+    if (!m_detail.isEmpty()) {
+        const QRect detail = detailBounds();
+        size = {std::max(size.width(), detail.width()),
+                size.height() + detailSpacing + detail.height()};
+    }
+    return size + QSize(2 * horizontalPadding, 2 * verticalPadding);
+}
+
+void PostToast::setDetail(const QString& detail) {
+    m_detail = detail;
+    setAccessibleName(detail.isEmpty() ? m_text : m_text + u". "_qs + detail);
+    resize(sizeHint());
+    place();
+}
+
+QFont PostToast::detailFont() const {
+    return quillon::font(TextStyle::subheadline);
+}
+
+QRect PostToast::detailBounds() const {
+    const int widest = parentWidget() ? parentWidget()->width() - 2 * windowMargin : 480;
+    const int width = std::max(widest - 2 * horizontalPadding, QFontMetrics(font()).height() * 4);
+    return QFontMetrics(detailFont())
+        .boundingRect(QRect(0, 0, width, 0), Qt::AlignHCenter | Qt::TextWordWrap, m_detail);
 }
 
 void PostToast::present() {
@@ -103,11 +133,25 @@ void PostToast::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(m_progress);
     const QRectF bounds = rect();
+    const qreal radius = m_detail.isEmpty() ? bounds.height() / 2 : cardRadius;
     QPainterPath capsule;
-    capsule.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
+    capsule.addRoundedRect(bounds, radius, radius);
     painter.fillPath(capsule, Theme::withOpacity(Theme::card(), 0.96));
     painter.setPen(Theme::ink());
-    painter.drawText(bounds, Qt::AlignCenter, m_text);
+    if (m_detail.isEmpty()) {
+        painter.drawText(bounds, Qt::AlignCenter, m_text);
+        return;
+    }
+    const QRectF inside =
+        bounds.adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
+    const qreal titleHeight = QFontMetrics(font()).height();
+    painter.drawText(QRectF(inside.left(), inside.top(), inside.width(), titleHeight),
+                     Qt::AlignCenter, m_text);
+    painter.setFont(detailFont());
+    painter.setPen(Theme::secondaryInk());
+    painter.drawText(QRectF(inside.left(), inside.top() + titleHeight + detailSpacing,
+                            inside.width(), inside.height() - titleHeight - detailSpacing),
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_detail);
 }
 
 } // namespace quillon

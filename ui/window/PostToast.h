@@ -7,9 +7,10 @@ class QPropertyAnimation;
 
 namespace quillon {
 
-// The short-lived "Posted to LinkedIn" capsule at the top centre of the window. It fades in
-// while moving down from the top edge, and leaves the same way. Screen readers hear it as a
-// notification when it appears.
+// The short-lived "Posted to LinkedIn" capsule at the top centre of the window, with a line of
+// detail under it when there is more to say. It fades in while moving down from the top edge,
+// and leaves the same way. Screen readers hear it, detail included, as a notification when it
+// appears.
 class PostToast : public QWidget {
     Q_OBJECT
     Q_CLASSINFO("accessibleRole", "notification")
@@ -22,6 +23,9 @@ public:
     explicit PostToast(QWidget* parent);
 
     QString text() const { return m_text; }
+    // Empty for none; set before present(). Wrapped to the window's width.
+    void setDetail(const QString& detail);
+    const QString& detail() const { return m_detail; }
     void present();
     void dismiss();
 
@@ -39,8 +43,12 @@ protected:
 
 private:
     void animateTo(qreal target, int milliseconds);
+    QFont detailFont() const;
+    // Where the detail is painted, wrapped, its top left at the origin.
+    QRect detailBounds() const;
 
     const QString m_text;
+    QString m_detail;
     QGraphicsDropShadowEffect* m_shadow;
     QPropertyAnimation* m_animation = nullptr;
     qreal m_progress = 0;
