@@ -10,6 +10,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -32,6 +33,14 @@ RichTextEditor::RichTextEditor(QWidget* parent)
     : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Lines wrap at the width, but a space that ends one still reaches past it, and the caret
+    // there would scroll every line sideways, cutting their first letters: there is nothing to
+    // scroll to.
+    connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+        if (maximum != 0) {
+            horizontalScrollBar()->setRange(0, 0);
+        }
+    });
     setFrameShape(QFrame::NoFrame);
     // Screen readers get the text in code points, before Qt's interface is first asked for.
     RichTextEditorAccessible::install();

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +48,7 @@ private Q_SLOTS:
     void cleanup();
     void lookOfTheText();
     void typingWritesAtOnceAndCountsTheFirstEditOnce();
+    void wrappedLinesNeverScrollSideways();
     void command_data();
     void command();
     void commandSetTwiceBeforeItClearsAppliesOnce();
@@ -114,6 +116,20 @@ void TestRichTextEditor::typingWritesAtOnceAndCountsTheFirstEditOnce() {
     QTest::keyClick(&second, Qt::Key_X);
     QCOMPARE(secondFirstEdits, 1);
     QCOMPARE(m_firstEdits, 1);
+}
+
+// The caret on a space that ends a wrapped line lies past the right edge; with no horizontal
+// scroll bar the editor must not shift every line left to show it, cutting their first letters.
+void TestRichTextEditor::wrappedLinesNeverScrollSideways() {
+    m_store->setEditorText(QString());
+    m_editor->setFocus();
+    int mostShifted = 0;
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClicks(m_editor.get(), u"A long post that will not fit on a full disk. "_s);
+        mostShifted = qMax(mostShifted, m_editor->horizontalScrollBar()->value());
+    }
+    QCOMPARE(mostShifted, 0);
+    QCOMPARE(m_editor->horizontalScrollBar()->maximum(), 0);
 }
 
 void TestRichTextEditor::command_data() {
