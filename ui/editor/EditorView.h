@@ -64,6 +64,9 @@ public:
 Q_SIGNALS:
     void isPostingChanged(bool posting);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // What a running post needs; a copy, so the post ends well after the pane is gone.
     struct PostContext {
@@ -95,6 +98,7 @@ private:
     void orderTabStops();
     void focusEditor();
     void keepCaretInSight();
+    void limitEditorGrowth();
     void refreshText();
     void refreshProfile();
     void refreshStatus();

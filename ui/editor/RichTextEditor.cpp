@@ -98,9 +98,16 @@ void RichTextEditor::changeUndoably(const std::function<void()>& change) {
 
 void RichTextEditor::growWithText(int minimumHeight) {
     m_grownFromHeight = minimumHeight;
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &RichTextEditor::fitHeightToText, Qt::UniqueConnection);
+    fitHeightToText();
+}
+
+void RichTextEditor::setGrowthLimit(int maximumHeight) {
+    if (maximumHeight == m_growthLimit) {
+        return;
+    }
+    m_growthLimit = maximumHeight;
     fitHeightToText();
 }
 
@@ -112,15 +119,20 @@ void RichTextEditor::fitHeightToText() {
         return;
     }
     m_isFittingHeight = true;
+    const QMargins frame = contentsMargins();
+    const int limit = qMax(*m_grownFromHeight, m_growthLimit);
+    // The editor scrolls unless a pixel more than the text is visible.
+    const int room = frame.top() + frame.bottom() + 1;
     qreal textHeight = 2 * document()->documentMargin();
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    // Past the limit the editor scrolls, so the blocks further down are left to be laid out
+    // when they come into view.
+    for (QTextBlock block = document()->begin(); block.isValid() && textHeight + room <= limit;
+         block = block.next()) {
         textHeight += blockBoundingRect(block).height();
     }
     m_isFittingHeight = false;
-    const QMargins frame = contentsMargins();
-    // The editor scrolls unless a pixel more than the text is visible.
-    const int needed = qCeil(textHeight) + frame.top() + frame.bottom() + 1;
-    setMinimumHeight(qMax(*m_grownFromHeight, needed));
+    const int needed = qCeil(textHeight) + room;
+    setMinimumHeight(qBound(*m_grownFromHeight, needed, limit));
 }
 
 void RichTextEditor::leaveShortcutsToScreen(const QList<QKeySequence>& keys) {
