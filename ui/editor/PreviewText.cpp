@@ -127,7 +127,7 @@ void PreviewText::setText(const QString& text) {
     const bool inBackground = width > 0 && qMax(removed, inserted.size()) > layoutChunk;
     if (inBackground) {
         // Without a page size the document only drops the changed lines' layout.
-        m_document.setPageSize(QSizeF());
+        m_document.setPageSize(QSizeF(0, 0));
     }
     // One edit, so the layout sees one change of the document.
     QTextCursor cursor(&m_document);

@@ -103,6 +103,10 @@ private Q_SLOTS:
         QCOMPARE(changed.preview.text(), after);
         // The rest is left to the event loop only when there is much of it.
         QCOMPARE(changed.preview.isLayingOut(), after.size() > 20000);
+        // The first lines, those a page shows first, are there at once; the last ones wait.
+        QVERIFY(changed.preview.document().firstBlock().layout()->lineCount() > 0);
+        QCOMPARE(changed.preview.document().lastBlock().layout()->lineCount() == 0,
+                 changed.preview.isLayingOut());
         QVERIFY(changed.preview.heightForWidth(width) > 0);
         if (!typedMeanwhile.isEmpty()) {
             after += typedMeanwhile;
@@ -116,6 +120,8 @@ private Q_SLOTS:
         }
         QVERIFY(settle(changed.preview));
         const FreshPreview fresh(after, width);
+        // Laid out to its last line.
+        QVERIFY(fresh.preview.document().lastBlock().layout()->lineCount() > 0);
         QCOMPARE(documentText(changed.preview), documentText(fresh.preview));
         QCOMPARE(changed.preview.heightForWidth(width), fresh.preview.heightForWidth(width));
         QCOMPARE(previewLines(changed.preview), previewLines(fresh.preview));
