@@ -4,6 +4,7 @@
 #include "core/storage/DraftStore.h"
 #include "ui/editor/FormatTransforms.h"
 #include "ui/editor/RichTextEditorAccessible.h"
+#include "ui/kit/WindowPaletteScrollBar.h"
 #include "ui/theme/Theme.h"
 #include "ui/theme/Typography.h"
 
@@ -31,6 +32,13 @@ QString fromDocumentText(QString text) {
 RichTextEditor::RichTextEditor(QWidget* parent)
     : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The editor sets its own palette (and the page around it does), which its scroll bar
+    // would otherwise draw in, a new one for every editor made.
+    setVerticalScrollBar(new WindowPaletteScrollBar(Qt::Vertical));
+    // A page step clicked on the bar moves by the lines in view, as with the bar the editor
+    // came with; the replaced bar took that connection with it.
+    connect(verticalScrollBar(), SIGNAL(actionTriggered(int)), this,
+            SLOT(_q_verticalScrollbarActionTriggered(int)));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
     // Screen readers get the text in code points, before Qt's interface is first asked for.
