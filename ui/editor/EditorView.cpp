@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -135,8 +136,13 @@ EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStor
     connect(&m_draftStore, &DraftStore::editorTextChanged, this, &EditorView::refreshText);
     connect(&m_sessionStore, &LinkedInSessionStore::tokenChanged, this,
             &EditorView::refreshProfile);
-    connect(m_editor, &QPlainTextEdit::cursorPositionChanged, this, &EditorView::keepCaretInSight);
-    // The editor's growth reaches the page's scroll range after the caret has moved.
+    // Once the editor has scrolled its own view to the caret, and again when the editor's
+    // growth reaches the page's scroll range.
+    m_caretFollow.setSingleShot(true);
+    m_caretFollow.setInterval(0);
+    connect(&m_caretFollow, &QTimer::timeout, this, &EditorView::keepCaretInSight);
+    connect(m_editor, &QPlainTextEdit::cursorPositionChanged, &m_caretFollow,
+            qOverload<>(&QTimer::start));
     connect(m_pane->verticalScrollBar(), &QScrollBar::rangeChanged, this,
             &EditorView::keepCaretInSight);
     connect(&m_draftStore, &DraftStore::statusMessageChanged, this, &EditorView::refreshStatus);
@@ -365,11 +371,11 @@ void EditorView::keepCaretInSight() {
     if (!m_editor->hasFocus()) {
         return;
     }
-    // Where the editor is about to scroll the caret to, when it has run out of its view.
-    const QRect view = m_editor->viewport()->rect();
-    QRect caret = m_editor->cursorRect();
-    caret.moveTop(
-        qBound(view.top(), caret.top(), qMax(view.top(), view.bottom() - caret.height())));
+    const QRect caret = m_editor->cursorRect();
+    // A caret scrolled out of the editor's view is not being looked at.
+    if (!m_editor->viewport()->rect().intersects(caret)) {
+        return;
+    }
     const QPoint centre = m_editor->viewport()->mapTo(m_pane->widget(), caret.center());
     m_pane->ensureVisible(centre.x(), centre.y(), 0, caret.height());
 }

@@ -8,6 +8,7 @@
 #include <QCoroTask>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
@@ -125,6 +126,7 @@ private:
     SecondaryButton* m_saveButton = nullptr;
     PrimaryButton* m_postButton = nullptr;
     FocusReturn m_postFocus;
+    QTimer m_caretFollow;
 };
 
 } // namespace quillon

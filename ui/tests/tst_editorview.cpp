@@ -640,6 +640,33 @@ private Q_SLOTS:
                  lines.last() + u"!"_qs);
     }
 
+    // With the caret scrolled out of the editor's view, a change of the page's height (the
+    // status line appearing) leaves the page where the user has it.
+    void aCaretOutOfTheEditorsViewLeavesThePageAlone() {
+        Pane p;
+        p.view->resize(700, 800);
+        p.showActive();
+        RichTextEditor* editor = p.view->editor();
+        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_qs));
+        QStringList lines;
+        for (int i = 1; i <= 80; ++i) {
+            lines.append(u"Line %1"_qs.arg(i));
+        }
+        p.app.drafts().setEditorText(lines.join(u'\n'));
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
+        QTRY_VERIFY(editor->verticalScrollBar()->maximum() > 0);
+        QTRY_VERIFY(page->verticalScrollBar()->maximum() > 0);
+        // The user scrolls both back to the top; the caret stays at the end.
+        page->verticalScrollBar()->setValue(0);
+        editor->verticalScrollBar()->setValue(0);
+        QVERIFY(!editor->viewport()->rect().intersects(editor->cursorRect()));
+        const int range = page->verticalScrollBar()->maximum();
+        p.app.drafts().setStatusMessage(u"Draft saved"_qs);
+        QTRY_VERIFY(page->verticalScrollBar()->maximum() != range);
+        QCOMPARE(page->verticalScrollBar()->value(), 0);
+    }
+
     // A long post of wrapped lines: the editor stays as tall as the page allows, a command over
     // every line reaches the last one, and Ctrl+End scrolls the last line into view.
     void aPostOfManyWrappedLinesScrollsInTheEditor() {
