@@ -122,11 +122,9 @@ void PreviewText::setText(const QString& text) {
 
     const qsizetype removed = oldSize - suffix - prefix;
     const QString inserted = shown.mid(prefix, newSize - suffix - prefix);
-    // Laid out at once, a change over much of a long text would hold up the keys, and so would
-    // one past what is laid out so far: the document first lays out every line up to it.
+    // Laid out at once, a change over much of a long text would hold up the keys.
     const qreal width = m_document.textWidth();
-    const bool inBackground = width > 0 && (qMax(removed, inserted.size()) > layoutChunk ||
-                                            (m_isLayingOut && prefix > m_laidOutTo + layoutChunk));
+    const bool inBackground = width > 0 && qMax(removed, inserted.size()) > layoutChunk;
     if (inBackground) {
         // Without a page size the document only drops the changed lines' layout.
         m_document.setPageSize(QSizeF(0, 0));
