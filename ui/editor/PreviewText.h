@@ -13,9 +13,10 @@ namespace quillon {
 // as a word-wrapped label draws it, and selectable with the mouse. A new text changes only the
 // part that differs from the old one, so only the lines there are laid out again; the rest keeps
 // its layout (shaping colour emoji decodes their images, which costs more than the letters).
-// When a change reaches more than a screenful (a command over a long post, a new width), the
-// lines up to a chunk of text are laid out at once, the height of the rest is estimated, and
-// the layout goes on a chunk at a time while the event loop is free, to the exact height.
+// When a change spans more than a few thousand characters (a command over a long post, a new
+// width), the lines up to a chunk of text are laid out at once, the height of the rest is
+// estimated, and the layout goes on a chunk at a time while the event loop is free, to the
+// exact height. A change past what is laid out meanwhile lays out the lines up to it first.
 class PreviewText : public QWidget {
     Q_OBJECT
 
