@@ -28,6 +28,8 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -42,6 +44,10 @@ QString followedBy(const QString& outcome, const std::optional<QString>& more) {
     const bool ended = outcome.endsWith(u'.') || outcome.endsWith(u'!') || outcome.endsWith(u'?');
     return outcome + (ended ? u" "_qs : u". "_qs) + *more;
 }
+
+constexpr int formatStripHeight = 44;
+constexpr int editorPadding = 12;
+constexpr int editorMinimumHeight = 260;
 
 // The toolbar's text buttons draw their titles in `color`.
 QToolButton* textButton(const QString& title, const QFont& font, const QColor& color) {
@@ -131,13 +137,23 @@ EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStor
     layout->addWidget(bottomBar());
 
     m_pane = pane;
+    m_pane->viewport()->installEventFilter(this);
+    limitEditorGrowth();
     addShortcuts();
     orderTabStops();
 
     connect(&m_draftStore, &DraftStore::editorTextChanged, this, &EditorView::refreshText);
     connect(&m_sessionStore, &LinkedInSessionStore::tokenChanged, this,
             &EditorView::refreshProfile);
-    connect(m_editor, &QPlainTextEdit::cursorPositionChanged, this, &EditorView::keepCaretInSight);
+    // Once the editor has scrolled its own view to the caret, and again when the editor's
+    // growth reaches the page's scroll range.
+    m_caretFollow.setSingleShot(true);
+    m_caretFollow.setInterval(0);
+    connect(&m_caretFollow, &QTimer::timeout, this, &EditorView::keepCaretInSight);
+    connect(m_editor, &QPlainTextEdit::cursorPositionChanged, &m_caretFollow,
+            qOverload<>(&QTimer::start));
+    connect(m_pane->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            &EditorView::keepCaretInSight);
     connect(&m_draftStore, &DraftStore::statusMessageChanged, this, &EditorView::refreshStatus);
     refreshText();
     refreshProfile();
@@ -180,7 +196,7 @@ QWidget* EditorView::editorCard() {
     strip->setObjectName(u"formatStrip"_qs);
     strip->setCornerRadius(Metrics::cornerRadius, Surface::Corners::top);
     strip->setEdgeLine(Surface::Edge::bottom, Theme::hairline());
-    strip->setFixedHeight(44);
+    strip->setFixedHeight(formatStripHeight);
     auto* stripLayout = new QHBoxLayout(strip);
     stripLayout->setContentsMargins(0, 0, 0, 1);
     auto* scroller = new QScrollArea;
@@ -203,13 +219,14 @@ QWidget* EditorView::editorCard() {
     m_editor = new RichTextEditor;
     m_editor->setObjectName(u"postEditor"_qs);
     m_editor->setAccessibleName(u"Post text"_qs);
-    m_editor->growWithText(260);
+    m_editor->growWithText(editorMinimumHeight);
     m_editor->bindText(m_draftStore);
     m_editor->setOnFirstEdit([this] { trackFirstEdit(); });
     auto* editorHolder = new QWidget;
     auto* holderLayout = new QVBoxLayout(editorHolder);
     // The trailing room keeps the text clear of the clear button.
-    holderLayout->setContentsMargins(12, 12, 12 + 36, 12);
+    holderLayout->setContentsMargins(editorPadding, editorPadding, editorPadding + 36,
+                                     editorPadding);
     holderLayout->addWidget(m_editor);
     overlay->addWidget(editorHolder, 0, 0);
 
@@ -343,12 +360,31 @@ void EditorView::focusEditor() {
     m_editor->setFocus(Qt::OtherFocusReason);
 }
 
+bool EditorView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pane->viewport() && event->type() == QEvent::Resize) {
+        limitEditorGrowth();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void EditorView::limitEditorGrowth() {
+    // The editor grows with its text until the toolbar and the editor fill the page's view,
+    // then scrolls inside itself: the formatting buttons stay in sight with the lines being
+    // written, and a long post never has to be laid out whole to know the editor's height.
+    const int around = 2 * Metrics::defaultPadding + formatStripHeight + 2 * editorPadding;
+    m_editor->setGrowthLimit(m_pane->viewport()->height() - around);
+}
+
 void EditorView::keepCaretInSight() {
-    // The editor grows with its text instead of scrolling, so the page follows the caret.
+    // The editor scrolls to its caret; the page follows when the editor is partly out of view.
     if (!m_editor->hasFocus()) {
         return;
     }
     const QRect caret = m_editor->cursorRect();
+    // A caret scrolled out of the editor's view is not being looked at.
+    if (!m_editor->viewport()->rect().intersects(caret)) {
+        return;
+    }
     const QPoint centre = m_editor->viewport()->mapTo(m_pane->widget(), caret.center());
     m_pane->ensureVisible(centre.x(), centre.y(), 0, caret.height());
 }

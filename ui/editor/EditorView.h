@@ -8,6 +8,7 @@
 #include <QCoroTask>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
@@ -68,6 +69,9 @@ public:
 Q_SIGNALS:
     void isPostingChanged(bool posting);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // What a running post needs; a copy, so the post ends well after the pane is gone.
     struct PostContext {
@@ -104,6 +108,7 @@ private:
     void orderTabStops();
     void focusEditor();
     void keepCaretInSight();
+    void limitEditorGrowth();
     void refreshText();
     void refreshProfile();
     void refreshStatus();
@@ -130,6 +135,7 @@ private:
     SecondaryButton* m_saveButton = nullptr;
     PrimaryButton* m_postButton = nullptr;
     FocusReturn m_postFocus;
+    QTimer m_caretFollow;
 };
 
 } // namespace quillon

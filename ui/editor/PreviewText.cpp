@@ -1,5 +1,6 @@
 #include "ui/editor/PreviewText.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAbstractTextDocumentLayout>
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -12,7 +13,9 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTextBlock>
 #include <QTextOption>
+#include <QTimerEvent>
 #include <QtMath>
 
 namespace quillon {
@@ -52,6 +55,10 @@ QString documentText(const QString& text) {
     return shown;
 }
 
+// About what lays out within a few milliseconds, emoji included: a change reaching further
+// is laid out this much at a time.
+constexpr int layoutChunk = 6000;
+
 } // namespace
 
 PreviewText::PreviewText(QWidget* parent)
@@ -72,6 +79,10 @@ PreviewText::PreviewText(QWidget* parent)
     m_document.setDefaultTextOption(option);
     connect(m_document.documentLayout(), &QAbstractTextDocumentLayout::update, this,
             [this](const QRectF& changed) { update(changed.toAlignedRect()); });
+    m_document.documentLayout()->installEventFilter(this);
+    // A frame apart: keys and paints go first.
+    m_layoutSteps.setInterval(10);
+    connect(&m_layoutSteps, &QTimer::timeout, this, &PreviewText::layOutInBackground);
 
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
@@ -109,24 +120,33 @@ void PreviewText::setText(const QString& text) {
     }
     m_shown = shown;
 
+    const qsizetype removed = oldSize - suffix - prefix;
+    const QString inserted = shown.mid(prefix, newSize - suffix - prefix);
+    // Laid out at once, a change over much of a long text would hold up the keys.
+    const qreal width = m_document.textWidth();
+    const bool inBackground = width > 0 && qMax(removed, inserted.size()) > layoutChunk;
+    if (inBackground) {
+        // Without a page size the document only drops the changed lines' layout.
+        m_document.setPageSize(QSizeF(0, 0));
+    }
     // One edit, so the layout sees one change of the document.
     QTextCursor cursor(&m_document);
     cursor.beginEditBlock();
     cursor.setPosition(int(prefix));
     cursor.setPosition(int(oldSize - suffix), QTextCursor::KeepAnchor);
-    const QString inserted = shown.mid(prefix, newSize - suffix - prefix);
     if (inserted.isEmpty()) {
         cursor.removeSelectedText();
     } else {
         cursor.insertText(inserted);
     }
     cursor.endEditBlock();
-
-    const int height = textHeight();
-    if (height != m_height) {
-        m_height = height;
-        updateGeometry();
+    if (inBackground) {
+        m_document.setTextWidth(width);
+        layOutAnew();
+    } else if (m_isLayingOut) {
+        laidOutUpTo(int(prefix));
     }
+    refreshHeight();
     if (accessibleName().isEmpty()) {
         QAccessibleEvent changed(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&changed);
@@ -137,10 +157,86 @@ void PreviewText::wrapAt(int width) const {
     // Setting even the same width lays every line out again.
     if (m_document.textWidth() != width) {
         m_document.setTextWidth(width);
+        layOutAnew();
     }
 }
 
+void PreviewText::layOutAnew() const {
+    m_laidOutTo = 0;
+    m_laidOutHeight = 0;
+    if (layOutFurther(layoutChunk)) {
+        return;
+    }
+    // The document layout goes on by itself in steps that double in size; this widget's own
+    // steps stay small instead.
+    m_layoutTimer = 0;
+    QAbstractTextDocumentLayout* layout = m_document.documentLayout();
+    const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(layout);
+    for (const QAbstractEventDispatcher::TimerInfo& timer : timers) {
+        // Its size report runs at once; the layout steps are the timer with an interval.
+        if (timer.interval > 0) {
+            m_layoutTimer = timer.timerId;
+        }
+    }
+    m_isLayingOut = true;
+    m_layoutSteps.start();
+}
+
+bool PreviewText::layOutFurther(int count) const {
+    QAbstractTextDocumentLayout* layout = m_document.documentLayout();
+    const int end = m_laidOutTo + count;
+    QTextBlock block = m_document.findBlock(m_laidOutTo);
+    while (block.isValid() && block.position() < end) {
+        // Lays out every line up to the block's end, no further.
+        m_laidOutHeight = layout->blockBoundingRect(block).bottom();
+        m_laidOutTo = block.position() + block.length();
+        block = block.next();
+    }
+    if (block.isValid()) {
+        return false;
+    }
+    m_isLayingOut = false;
+    m_layoutSteps.stop();
+    return true;
+}
+
+void PreviewText::layOutInBackground() {
+    layOutFurther(layoutChunk);
+    refreshHeight();
+}
+
+void PreviewText::laidOutUpTo(int position) const {
+    if (position >= m_laidOutTo) {
+        return;
+    }
+    // The document laid the lines out up to the change; from its block on they may differ.
+    const QTextBlock block = m_document.findBlock(position);
+    m_laidOutTo = block.position();
+    m_laidOutHeight = m_document.documentLayout()->blockBoundingRect(block).top();
+}
+
+void PreviewText::refreshHeight() {
+    const int height = textHeight();
+    if (height != m_height) {
+        m_height = height;
+        updateGeometry();
+    }
+}
+
+bool PreviewText::eventFilter(QObject* watched, QEvent* event) {
+    if (m_isLayingOut && watched == m_document.documentLayout() && event->type() == QEvent::Timer &&
+        static_cast<QTimerEvent*>(event)->timerId() == m_layoutTimer) {
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 int PreviewText::textHeight() const {
+    if (m_isLayingOut) {
+        // The rest as tall for its length as what is laid out so far.
+        const int rest = m_document.characterCount() - m_laidOutTo;
+        return qCeil(m_laidOutHeight + rest * m_laidOutHeight / qMax(1, m_laidOutTo));
+    }
     return qCeil(m_document.size().height());
 }
 
@@ -169,6 +265,9 @@ QSize PreviewText::minimumSizeHint() const {
 bool PreviewText::event(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         m_document.setDefaultFont(font());
+        if (m_document.textWidth() > 0) {
+            layOutAnew();
+        }
         m_height = textHeight();
         updateGeometry();
     }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <QWidget>
 
 namespace quillon {
@@ -12,6 +13,10 @@ namespace quillon {
 // as a word-wrapped label draws it, and selectable with the mouse. A new text changes only the
 // part that differs from the old one, so only the lines there are laid out again; the rest keeps
 // its layout (shaping colour emoji decodes their images, which costs more than the letters).
+// When a change spans more than a few thousand characters (a command over a long post, a new
+// width), the lines up to a chunk of text are laid out at once, the height of the rest is
+// estimated, and the layout goes on a chunk at a time while the event loop is free, to the
+// exact height. A change past what is laid out meanwhile lays out the lines up to it first.
 class PreviewText : public QWidget {
     Q_OBJECT
 
@@ -30,8 +35,12 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+    // The layout is still being finished in the background.
+    bool isLayingOut() const { return m_isLayingOut; }
+
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -44,7 +53,15 @@ protected:
 private:
     // Lays the document out at `width` unless it already is.
     void wrapAt(int width) const;
+    // The lines from the start up to a chunk of text now, the rest in the background.
+    void layOutAnew() const;
+    // Lays out about `count` code units more after what is laid out; true once at the end.
+    bool layOutFurther(int count) const;
+    void layOutInBackground();
+    // The layout went back to `position` for a change there.
+    void laidOutUpTo(int position) const;
     int textHeight() const;
+    void refreshHeight();
     QTextCursor caretAt(const QPointF& point) const;
     void select(const QTextCursor& selection);
     void copySelection(QClipboard::Mode mode) const;
@@ -55,6 +72,14 @@ private:
     QString m_shown;
     QTextCursor m_selection;
     int m_height = 0;
+    // While the layout is finished in the background: up to where it is laid out, how tall
+    // that part is, and the document layout's own timer, which would lay out ever larger
+    // steps at once.
+    mutable bool m_isLayingOut = false;
+    mutable int m_laidOutTo = 0;
+    mutable qreal m_laidOutHeight = 0;
+    mutable int m_layoutTimer = 0;
+    mutable QTimer m_layoutSteps;
 };
 
 } // namespace quillon

@@ -4,6 +4,7 @@
 #include "core/storage/DraftStore.h"
 #include "ui/editor/FormatTransforms.h"
 #include "ui/editor/RichTextEditorAccessible.h"
+#include "ui/kit/WindowPaletteScrollBar.h"
 #include "ui/theme/Theme.h"
 #include "ui/theme/Typography.h"
 
@@ -32,6 +33,13 @@ QString fromDocumentText(QString text) {
 RichTextEditor::RichTextEditor(QWidget* parent)
     : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The editor sets its own palette (and the page around it does), which its scroll bar
+    // would otherwise draw in, a new one for every editor made.
+    setVerticalScrollBar(new WindowPaletteScrollBar(Qt::Vertical));
+    // A page step clicked on the bar moves by the lines in view, as with the bar the editor
+    // came with; the replaced bar took that connection with it.
+    connect(verticalScrollBar(), SIGNAL(actionTriggered(int)), this,
+            SLOT(_q_verticalScrollbarActionTriggered(int)));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Lines wrap at the width, but a space that ends one still reaches past it, and the caret
     // there would scroll every line sideways, cutting their first letters: there is nothing to
@@ -107,9 +115,16 @@ void RichTextEditor::changeUndoably(const std::function<void()>& change) {
 
 void RichTextEditor::growWithText(int minimumHeight) {
     m_grownFromHeight = minimumHeight;
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &RichTextEditor::fitHeightToText, Qt::UniqueConnection);
+    fitHeightToText();
+}
+
+void RichTextEditor::setGrowthLimit(int maximumHeight) {
+    if (maximumHeight == m_growthLimit) {
+        return;
+    }
+    m_growthLimit = maximumHeight;
     fitHeightToText();
 }
 
@@ -121,15 +136,20 @@ void RichTextEditor::fitHeightToText() {
         return;
     }
     m_isFittingHeight = true;
+    const QMargins frame = contentsMargins();
+    const int limit = qMax(*m_grownFromHeight, m_growthLimit);
+    // The editor scrolls unless a pixel more than the text is visible.
+    const int room = frame.top() + frame.bottom() + 1;
     qreal textHeight = 2 * document()->documentMargin();
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    // Past the limit the editor scrolls, so the blocks further down are left to be laid out
+    // when they come into view.
+    for (QTextBlock block = document()->begin(); block.isValid() && textHeight + room <= limit;
+         block = block.next()) {
         textHeight += blockBoundingRect(block).height();
     }
     m_isFittingHeight = false;
-    const QMargins frame = contentsMargins();
-    // The editor scrolls unless a pixel more than the text is visible.
-    const int needed = qCeil(textHeight) + frame.top() + frame.bottom() + 1;
-    setMinimumHeight(qMax(*m_grownFromHeight, needed));
+    const int needed = qCeil(textHeight) + room;
+    setMinimumHeight(qBound(*m_grownFromHeight, needed, limit));
 }
 
 void RichTextEditor::leaveShortcutsToScreen(const QList<QKeySequence>& keys) {

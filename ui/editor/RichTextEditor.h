@@ -52,9 +52,12 @@ public:
     // user can undo, where setText otherwise starts a fresh undo history.
     void changeUndoably(const std::function<void()>& change);
 
-    // Grows with its text from `minimumHeight` instead of scrolling inside itself, for a page
-    // that scrolls as a whole.
+    // Grows with its text from `minimumHeight` up to the growth limit, then scrolls inside
+    // itself: only the lines up to the limit are measured, so a long text costs no more to
+    // lay out than the lines in view.
     void growWithText(int minimumHeight);
+    // The tallest the editor grows to; never less than the minimum height.
+    void setGrowthLimit(int maximumHeight);
 
     // Key sequences the editor would otherwise take for itself (Ctrl+U deletes the line on
     // X11) and leaves to the shortcuts of the screen around it.
@@ -87,6 +90,7 @@ private:
     bool m_isChangingUndoably = false;
     bool m_isFittingHeight = false;
     std::optional<int> m_grownFromHeight;
+    int m_growthLimit = QWIDGETSIZE_MAX;
     QList<QKeySequence> m_screenShortcuts;
 };
 

@@ -6,6 +6,7 @@
 #include "ui/theme/Typography.h"
 
 #include <QStringList>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
 
@@ -32,11 +33,18 @@ inline QStringList previewLines(const PreviewText& preview) {
     return lines;
 }
 
-// A preview styled as the Editor screen's, given `text` at once at `width`.
+// Runs the event loop until the preview has laid out every line.
+inline bool settle(const PreviewText& preview) {
+    return QTest::qWaitFor([&] { return !preview.isLayingOut(); }, 20000);
+}
+
+// A preview styled as the Editor screen's, given `text` at once at `width`, every line laid out.
 struct FreshPreview {
     FreshPreview(const QString& text, int width) {
         setTextStyle(&preview, quillon::font(TextStyle::body), Theme::ink());
         preview.setText(text);
+        preview.resize(width, preview.heightForWidth(width));
+        settle(preview);
         preview.resize(width, preview.heightForWidth(width));
     }
     PreviewText preview;

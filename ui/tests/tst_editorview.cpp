@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QToolButton>
 
@@ -591,42 +592,88 @@ private Q_SLOTS:
         QCOMPARE(p.app.drafts().editorText(), u"Line A\nLine B"_qs);
     }
 
-    void aLongPostScrollsWithThePage() {
+    // The editor grows with its text from 260 until the toolbar and the editor fill the page's
+    // view, then scrolls inside itself, and the caret stays in sight in both.
+    void theEditorGrowsUntilThePageIsFullThenScrolls_data() {
+        QTest::addColumn<int>("lineCount");
+        QTest::addColumn<bool>("scrollsInside");
+        QTest::newRow("a few lines") << 3 << false;
+        QTest::newRow("more than 260 points of lines") << 18 << false;
+        QTest::newRow("more than the page shows") << 60 << true;
+    }
+    void theEditorGrowsUntilThePageIsFullThenScrolls() {
+        QFETCH(int, lineCount);
+        QFETCH(bool, scrollsInside);
         Pane p;
-        p.view->resize(700, 650);
+        p.view->resize(700, 800);
         p.showActive();
         RichTextEditor* editor = p.view->editor();
+        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_qs));
+        QVERIFY(page);
         QStringList lines;
-        for (int i = 1; i <= 40; ++i) {
+        for (int i = 1; i <= lineCount; ++i) {
             lines.append(u"Line %1"_qs.arg(i));
         }
         p.app.drafts().setEditorText(lines.join(u'\n'));
-        QTRY_VERIFY(editor->height() >= 40 * editor->fontMetrics().lineSpacing());
-        // One scroll bar, the page's: the editor shows every line.
-        QVERIFY(!editor->verticalScrollBar()->isVisible());
-        QCOMPARE(editor->verticalScrollBar()->maximum(), 0);
-        auto* page = qobject_cast<QScrollArea*>(editor->parentWidget());
-        for (QWidget* w = editor; w && !page; w = w->parentWidget()) {
-            page = qobject_cast<QScrollArea*>(w);
-        }
-        QVERIFY(page);
-        QTRY_VERIFY(page->verticalScrollBar()->maximum() > 0);
-        // Typing at the end brings the caret into sight on the page.
+        const int lineSpacing = editor->fontMetrics().lineSpacing();
+        auto* strip = p.child<QWidget>(u"formatStrip"_qs);
+        // The toolbar and the editor together fit the page's view.
+        QTRY_VERIFY(editor->height() >= qMin(lineCount * lineSpacing, 500));
+        QVERIFY(editor->height() >= 260);
+        QVERIFY(strip->height() + editor->height() <= page->viewport()->height());
+        QCOMPARE(editor->verticalScrollBar()->maximum() > 0, scrollsInside);
+        QCOMPARE(editor->verticalScrollBar()->isVisible(), scrollsInside);
+
+        // Typing at the end brings the caret into sight in the editor and on the page.
         editor->setFocus();
         QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
         QTest::keyClicks(editor, u"!"_qs);
-        const QRect caret(
-            editor->viewport()->mapTo(page->viewport(), editor->cursorRect().topLeft()),
-            editor->cursorRect().size());
-        QVERIFY(page->viewport()->rect().contains(caret));
+        QVERIFY(editor->viewport()->rect().contains(editor->cursorRect()));
+        const auto caretOnPage = [&] {
+            return QRect(
+                editor->viewport()->mapTo(page->viewport(), editor->cursorRect().topLeft()),
+                editor->cursorRect().size());
+        };
+        // The page may still be taking in the editor's new height.
+        QTRY_VERIFY(page->viewport()->rect().contains(caretOnPage()));
+        QCOMPARE(editor->cursorForPosition(editor->cursorRect().center()).block().text(),
+                 lines.last() + u"!"_qs);
     }
 
-    // Every block laid out anew reports a new document size when its line count changes; the
-    // editor still ends as tall as all its lines.
-    void aPostOfManyWrappedLinesFitsTheEditor() {
+    // With the caret scrolled out of the editor's view, a change of the page's height (the
+    // status line appearing) leaves the page where the user has it.
+    void aCaretOutOfTheEditorsViewLeavesThePageAlone() {
+        Pane p;
+        p.view->resize(700, 800);
+        p.showActive();
+        RichTextEditor* editor = p.view->editor();
+        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_qs));
+        QStringList lines;
+        for (int i = 1; i <= 80; ++i) {
+            lines.append(u"Line %1"_qs.arg(i));
+        }
+        p.app.drafts().setEditorText(lines.join(u'\n'));
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
+        QTRY_VERIFY(editor->verticalScrollBar()->maximum() > 0);
+        QTRY_VERIFY(page->verticalScrollBar()->maximum() > 0);
+        // The user scrolls both back to the top; the caret stays at the end.
+        page->verticalScrollBar()->setValue(0);
+        editor->verticalScrollBar()->setValue(0);
+        QVERIFY(!editor->viewport()->rect().intersects(editor->cursorRect()));
+        const int range = page->verticalScrollBar()->maximum();
+        p.app.drafts().setStatusMessage(u"Draft saved"_qs);
+        QTRY_VERIFY(page->verticalScrollBar()->maximum() != range);
+        QCOMPARE(page->verticalScrollBar()->value(), 0);
+    }
+
+    // A long post of wrapped lines: the editor stays as tall as the page allows, a command over
+    // every line reaches the last one, and Ctrl+End scrolls the last line into view.
+    void aPostOfManyWrappedLinesScrollsInTheEditor() {
         Pane p;
         p.showActive();
         RichTextEditor* editor = p.view->editor();
+        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_qs));
         const int count = 2000;
         QStringList lines;
         for (int i = 1; i <= count; ++i) {
@@ -635,15 +682,56 @@ private Q_SLOTS:
                 "editor, which is narrower than this line of words and more words"_qs.arg(i));
         }
         p.app.drafts().setEditorText(lines.join(u'\n'));
-        const int wrapped = 2 * count * editor->fontMetrics().lineSpacing();
-        QTRY_VERIFY(editor->height() >= wrapped);
-        // Every line changes at once.
+        QTRY_VERIFY(editor->verticalScrollBar()->maximum() > 0);
+        QVERIFY(editor->height() <= page->viewport()->height());
         editor->setFocus();
         p.select(0, int(editor->text().size()));
         QTest::mouseClick(p.child<QToolButton>(u"formatBullets"_qs), Qt::LeftButton);
         QTRY_COMPARE(p.app.drafts().editorText().count(u"- Line"_qs), count);
-        QVERIFY(editor->height() >= wrapped);
-        QCOMPARE(editor->verticalScrollBar()->maximum(), 0);
+        QVERIFY(editor->height() <= page->viewport()->height());
+        QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
+        QVERIFY(editor->viewport()->rect().contains(editor->cursorRect()));
+        QVERIFY(editor->cursorForPosition(editor->cursorRect().center())
+                    .block()
+                    .text()
+                    .startsWith(u"- Line %1 "_qs.arg(count)));
+    }
+
+    // Bold over a long post: the preview's first lines come at once, the rest while the event
+    // loop is free, and it ends as a preview given the text at once, undo and redo alike.
+    void boldOverALongPostSettlesInThePreview() {
+        Pane p;
+        p.showActive();
+        QString before;
+        for (int i = 0; before.size() < 30000; ++i) {
+            before += u"Paragraph %1 \U0001F680 with words enough to wrap in the preview at "
+                      "its width, and then some more words.\n"_qs.arg(i);
+        }
+        p.app.drafts().setEditorText(before);
+        RichTextEditor* editor = p.view->editor();
+        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        QVERIFY(settle(*preview));
+        editor->setFocus();
+        p.select(0, int(before.size()));
+        QTest::keyClick(editor, Qt::Key_B, Qt::ControlModifier);
+        QTRY_COMPARE(p.view->formatCommand(), std::nullopt);
+        const QString done = p.app.drafts().editorText();
+        QVERIFY(done != before);
+        QCOMPARE(preview->text(), done);
+        QVERIFY(preview->isLayingOut());
+        const auto settledAs = [&](const QString& text) {
+            QVERIFY(settle(*preview));
+            const FreshPreview fresh(text, preview->width());
+            QTRY_COMPARE(preview->height(), fresh.preview.height());
+            QCOMPARE(previewLines(*preview), previewLines(fresh.preview));
+        };
+        settledAs(done);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(p.app.drafts().editorText(), before);
+        settledAs(before);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(p.app.drafts().editorText(), done);
+        settledAs(done);
     }
 
     void theCardsKeepTheirPlaceWhenThePageStartsScrolling() {

@@ -72,6 +72,61 @@ private Q_SLOTS:
         QCOMPARE(previewLines(changed.preview), previewLines(fresh.preview));
     }
 
+    // A change over much of a long post lays out its first lines at once and the rest while
+    // the event loop is free; once settled, the preview is as if given the text at once.
+    void aLongChangeSettlesAsIfGivenAtOnce_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("typedMeanwhile");
+        QTest::addColumn<int>("widthMeanwhile");
+        QString post;
+        for (int i = 0; post.size() < 40000; ++i) {
+            post += u"Paragraph %1 of a long post \U0001F680 with words enough to wrap at the "
+                    "width of the test, and a caf\u00e9 \U0001F44D\U0001F3FD.\n"_qs.arg(i);
+        }
+        QString bold = post;
+        bold.replace(u'a', u"\U0001D5EE"_qs);
+        QTest::newRow("every letter changed") << post << bold << QString() << 0;
+        QTest::newRow("pasted into nothing") << QString() << post << QString() << 0;
+        QTest::newRow("cut to a line") << post << u"One line."_qs << QString() << 0;
+        QTest::newRow("typed at the end meanwhile") << post << bold << u"!"_qs << 0;
+        QTest::newRow("narrowed meanwhile") << post << bold << QString() << 180;
+    }
+    void aLongChangeSettlesAsIfGivenAtOnce() {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QString, typedMeanwhile);
+        QFETCH(int, widthMeanwhile);
+        int width = 300;
+        FreshPreview changed(before, width);
+        changed.preview.setText(after);
+        QCOMPARE(changed.preview.text(), after);
+        // The rest is left to the event loop only when there is much of it.
+        QCOMPARE(changed.preview.isLayingOut(), after.size() > 20000);
+        // The first lines, those a page shows first, are there at once; the last ones wait.
+        QVERIFY(changed.preview.document().firstBlock().layout()->lineCount() > 0);
+        QCOMPARE(changed.preview.document().lastBlock().layout()->lineCount() == 0,
+                 changed.preview.isLayingOut());
+        QVERIFY(changed.preview.heightForWidth(width) > 0);
+        if (!typedMeanwhile.isEmpty()) {
+            after += typedMeanwhile;
+            changed.preview.setText(after);
+        }
+        if (widthMeanwhile > 0) {
+            // Shown, so the new width reaches it now.
+            changed.preview.show();
+            width = widthMeanwhile;
+            changed.preview.resize(width, changed.preview.height());
+        }
+        QVERIFY(settle(changed.preview));
+        const FreshPreview fresh(after, width);
+        // Laid out to its last line.
+        QVERIFY(fresh.preview.document().lastBlock().layout()->lineCount() > 0);
+        QCOMPARE(documentText(changed.preview), documentText(fresh.preview));
+        QCOMPARE(changed.preview.heightForWidth(width), fresh.preview.heightForWidth(width));
+        QCOMPARE(previewLines(changed.preview), previewLines(fresh.preview));
+    }
+
     // Only the span that differs goes into the document, so only its lines are laid out anew.
     void aChangeReplacesOnlyWhatDiffers_data() {
         QTest::addColumn<QString>("before");

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void pasteKeepsOnlyCharacters_data();
     void pasteKeepsOnlyCharacters();
     void copyKeepsCharacters();
+    void aPageOnTheScrollBarMovesAsTheBareEditor();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -294,4 +296,30 @@ void TestRichTextEditor::copyKeepsCharacters() {
 }
 
 QTEST_MAIN(TestRichTextEditor)
+// The editor's own scroll bar pages through wrapped lines as the one a bare editor comes with.
+void TestRichTextEditor::aPageOnTheScrollBarMovesAsTheBareEditor() {
+    QStringList lines;
+    for (int i = 1; i <= 200; ++i) {
+        lines.append(u"Line %1 runs on long enough to wrap once at the width of the editor "
+                     "in this test"_s.arg(i));
+    }
+    m_store->setEditorText(lines.join(u'\n'));
+    QPlainTextEdit bare;
+    bare.setFont(m_editor->font());
+    bare.setFrameShape(m_editor->frameShape());
+    bare.document()->setDocumentMargin(0);
+    bare.setWordWrapMode(m_editor->wordWrapMode());
+    bare.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    bare.setPlainText(m_editor->text());
+    bare.resize(m_editor->size());
+    bare.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bare));
+    QVERIFY(m_editor->verticalScrollBar()->isVisible());
+    for (int page = 1; page <= 3; ++page) {
+        m_editor->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        bare.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(m_editor->verticalScrollBar()->value(), bare.verticalScrollBar()->value());
+    }
+}
+
 #include "tst_richtexteditor.moc"
