@@ -14,6 +14,7 @@
 #include "app/bench/XvfbServer.h"
 #include "core/app/AppContainer.h"
 #include "core/storage/DraftStore.h"
+#include "tests/support/Median.h"
 #include "ui/bench/SamplePost.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/PreviewText.h"
@@ -40,10 +41,7 @@ namespace {
 
 const char* const childVariable = "QUILLON_BENCH_EDITOR_CHILD";
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+using quillon::testing::median;
 
 // Counts the paint events of the widgets it watches.
 class PaintWatch : public QObject {

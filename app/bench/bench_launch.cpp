@@ -11,6 +11,7 @@
 #include "app/bench/XvfbServer.h"
 #include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
+#include "tests/support/Median.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -164,10 +165,7 @@ bool seedDrafts() {
     return olderBuilds.status() == QSettings::NoError;
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+using quillon::testing::median;
 
 } // namespace
 

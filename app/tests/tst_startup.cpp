@@ -51,6 +51,32 @@ struct Bundle {
     }
 };
 
+// A resources folder holding a valid configuration, as the bundle gives the app.
+struct Resources {
+    QTemporaryDir dir;
+    Resources() {
+        QFile file(dir.filePath(u"AppConfiguration.plist"_qs));
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(validConfiguration);
+        }
+    }
+    QString path() const { return dir.path(); }
+    QString filePath(const QString& name) const { return dir.filePath(name); }
+};
+
+// A member connected at an earlier launch: their token in the session's keyring.
+LinkedInToken storeConnectedMember(const QString& memberID, const QString& name) {
+    LinkedInToken token;
+    token.accessToken = u"access"_qs;
+    token.profile.memberID = memberID;
+    token.profile.name = name;
+    token.connectedAt = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
+    AuthTokenStore(u"test.token"_qs, AppContainer::keychainService(),
+                   std::make_shared<SecretServiceKeychain>())
+        .save(token);
+    return token;
+}
+
 } // namespace
 
 class TestStartup : public QObject {
@@ -92,21 +118,10 @@ private Q_SLOTS:
     }
 
     void startUpBuildsOneSharedContainerAndOpensTheWindow() {
-        QTemporaryDir resources;
-        QFile file(resources.filePath(u"AppConfiguration.plist"_qs));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(validConfiguration);
-        file.close();
+        const Resources resources;
 
         // A connected member from an earlier launch, with drafts of their own.
-        LinkedInToken token;
-        token.accessToken = u"access"_qs;
-        token.profile.memberID = u"member-7"_qs;
-        token.profile.name = u"Grace"_qs;
-        token.connectedAt = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
-        AuthTokenStore(u"test.token"_qs, AppContainer::keychainService(),
-                       std::make_shared<SecretServiceKeychain>())
-            .save(token);
+        const LinkedInToken token = storeConnectedMember(u"member-7"_qs, u"Grace"_qs);
         UserDefaultsDraftRepository repository(u"test.drafts"_qs, SqliteUserDefaults::standard());
         const QDateTime now = QDateTime::currentDateTimeUtc();
         repository.saveDrafts({{QUuid::createUuid(), u"member draft"_qs, now, now}},
@@ -150,11 +165,7 @@ private Q_SLOTS:
 
     // Leaving the event loop, as a quit does, keeps the unsaved text for the next start.
     void quittingKeepsUnsavedTextForTheNextStart() {
-        QTemporaryDir resources;
-        QFile file(resources.filePath(u"AppConfiguration.plist"_qs));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(validConfiguration);
-        file.close();
+        const Resources resources;
         const QString typed = u"typed, then quit"_qs;
         {
             QuillonDesktopApp app{AppBundle(resources.path())};
@@ -181,25 +192,14 @@ private Q_SLOTS:
     // its status says so, also past the reset that a connected member's drafts bring; the next
     // start says nothing.
     void aDamagedStoreIsToldOnceAtStart() {
-        QTemporaryDir resources;
-        QFile file(resources.filePath(u"AppConfiguration.plist"_qs));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(validConfiguration);
-        file.close();
+        const Resources resources;
         const QString path = SqliteUserDefaults::standardPath();
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         QFile damaged(path);
         QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
         damaged.write("drafts, but not a database");
         damaged.close();
-        LinkedInToken token;
-        token.accessToken = u"access"_qs;
-        token.profile.memberID = u"member-8"_qs;
-        token.profile.name = u"Ada"_qs;
-        token.connectedAt = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
-        AuthTokenStore(u"test.token"_qs, AppContainer::keychainService(),
-                       std::make_shared<SecretServiceKeychain>())
-            .save(token);
+        storeConnectedMember(u"member-8"_qs, u"Ada"_qs);
 
         for (const bool first : {true, false}) {
             QuillonDesktopApp app{AppBundle(resources.path()),

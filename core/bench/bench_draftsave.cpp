@@ -5,6 +5,7 @@
 #include "core/storage/DraftStore.h"
 #include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
+#include "tests/support/Median.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,10 +46,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
     return written && ::rename(next.constData(), target.constData()) == 0;
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+using quillon::testing::median;
 
 } // namespace
 
