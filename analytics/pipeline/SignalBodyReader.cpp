@@ -119,11 +119,7 @@ bool SignalBodyReader::readEncodedBody(EncodedSignal& encoded) {
     if (!written) {
         return false;
     }
-    if (written->payload == m_previousPayload) {
-        written->payload = m_previousPayload;
-    } else {
-        m_previousPayload = written->payload;
-    }
+    written->payload = sharedPayload(written->payload);
     encoded = std::move(*written);
     return true;
 }
