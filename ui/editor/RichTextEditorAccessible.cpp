@@ -29,6 +29,17 @@ std::unique_ptr<QAccessibleEvent> inCodePoints(QAccessibleEvent* event) {
     if (!editor) {
         return nullptr;
     }
+    switch (event->type()) {
+    case QAccessible::TextCaretMoved:
+    case QAccessible::TextSelectionChanged:
+    case QAccessible::TextInserted:
+    case QAccessible::TextRemoved:
+    case QAccessible::TextUpdated:
+        break;
+    default:
+        // Nothing to convert: the editor's whole text is not worth building for it.
+        return nullptr;
+    }
     // Every offset lies in a part of the text the change left as it was.
     const QString text = editor->text();
     const auto points = [&text](int units) {
