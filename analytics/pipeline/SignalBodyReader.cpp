@@ -57,52 +57,42 @@ SignalBodyReader::SignalBodyReader(QByteArrayView data, SignalPostBody::DateForm
     , m_end(data.data() + data.size())
     , m_form(form) {}
 
-std::optional<QList<SignalPostBody>> SignalBodyReader::readArray() {
-    QList<SignalPostBody> bodies;
-    const bool read = readElements([&] {
-        SignalPostBody body;
-        if (!readBody(body)) {
-            return false;
-        }
-        bodies.append(std::move(body));
-        return true;
-    });
-    return read ? std::optional(std::move(bodies)) : std::nullopt;
-}
-
-std::optional<QList<EncodedSignal>> SignalBodyReader::readEncodedArray() {
-    QList<EncodedSignal> encoded;
-    const bool read = readElements([&] {
-        EncodedSignal signal;
-        if (!readEncodedBody(signal)) {
-            return false;
-        }
-        encoded.append(std::move(signal));
-        return true;
-    });
-    return read ? std::optional(std::move(encoded)) : std::nullopt;
-}
-
-bool SignalBodyReader::readElements(const std::function<bool()>& readElement) {
+template <typename Element>
+std::optional<QList<Element>>
+SignalBodyReader::readElements(bool (SignalBodyReader::*readElement)(Element&)) {
+    QList<Element> elements;
     skipWhitespace();
     if (!consume('[')) {
-        return false;
+        return std::nullopt;
     }
     skipWhitespace();
     if (!consume(']')) {
         do {
             skipWhitespace();
-            if (!readElement()) {
-                return false;
+            Element element;
+            if (!(this->*readElement)(element)) {
+                return std::nullopt;
             }
+            elements.append(std::move(element));
             skipWhitespace();
         } while (consume(','));
         if (!consume(']')) {
-            return false;
+            return std::nullopt;
         }
     }
     skipWhitespace();
-    return atEnd();
+    if (!atEnd()) {
+        return std::nullopt;
+    }
+    return elements;
+}
+
+std::optional<QList<SignalPostBody>> SignalBodyReader::readArray() {
+    return readElements(&SignalBodyReader::readBody);
+}
+
+std::optional<QList<EncodedSignal>> SignalBodyReader::readEncodedArray() {
+    return readElements(&SignalBodyReader::readEncodedBody);
 }
 
 bool SignalBodyReader::readEncodedBody(EncodedSignal& encoded) {
@@ -119,11 +109,7 @@ bool SignalBodyReader::readEncodedBody(EncodedSignal& encoded) {
     if (!written) {
         return false;
     }
-    if (written->payload == m_previousPayload) {
-        written->payload = m_previousPayload;
-    } else {
-        m_previousPayload = written->payload;
-    }
+    written->payload = sharedPayload(written->payload);
     encoded = std::move(*written);
     return true;
 }

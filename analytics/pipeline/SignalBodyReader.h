@@ -9,7 +9,6 @@
 #include <QList>
 #include <QMap>
 #include <QString>
-#include <functional>
 #include <optional>
 
 namespace signalpost {
@@ -41,7 +40,9 @@ private:
         other
     };
 
-    bool readElements(const std::function<bool()>& readElement);
+    // One JSON array filling the whole data, each element read by `readElement`.
+    template <typename Element>
+    std::optional<QList<Element>> readElements(bool (SignalBodyReader::*readElement)(Element&));
     bool readBody(SignalPostBody& body);
     bool readEncodedBody(EncodedSignal& encoded);
     bool readCanonicalBody(EncodedSignal& encoded);

@@ -29,6 +29,17 @@ std::unique_ptr<QAccessibleEvent> inCodePoints(QAccessibleEvent* event) {
     if (!editor) {
         return nullptr;
     }
+    switch (event->type()) {
+    case QAccessible::TextCaretMoved:
+    case QAccessible::TextSelectionChanged:
+    case QAccessible::TextInserted:
+    case QAccessible::TextRemoved:
+    case QAccessible::TextUpdated:
+        break;
+    default:
+        // Nothing to convert: the editor's whole text is not worth building for it.
+        return nullptr;
+    }
     // Every offset lies in a part of the text the change left as it was.
     const QString text = editor->text();
     const auto points = [&text](int units) {
@@ -302,7 +313,7 @@ QString RichTextEditorAccessible::textAtOffset(int offset,
     const QString text = content();
     const int unit = unitsBefore(text, offset);
     if (unit >= text.size() && boundaryType == QAccessible::CharBoundary) {
-        *startOffset = *endOffset = characterCount();
+        *startOffset = *endOffset = codePointsBefore(text, int(text.size()));
         return {};
     }
     // At the very end a line or word is the one the caret stands after.
@@ -334,7 +345,8 @@ QString RichTextEditorAccessible::textAfterOffset(int offset,
                                                   int* startOffset, int* endOffset) const {
     const QString text = content();
     const int unit = unitsBefore(text, offset);
-    const int count = characterCount();
+    // Counted in the text already taken, not in a second copy of it.
+    const int count = codePointsBefore(text, int(text.size()));
     if (unit >= text.size() || boundaryType == QAccessible::NoBoundary) {
         *startOffset = *endOffset = count;
         return {};

@@ -51,7 +51,8 @@ bool FocusRingTracker::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Show:
     case QEvent::Hide:
     case QEvent::ParentChange:
-        if (m_focus && watched->isWidgetType() &&
+        // A hidden ring stays hidden wherever its control moves: no walk up the parents then.
+        if (m_shown && m_focus && watched->isWidgetType() &&
             (watched == m_focus || static_cast<QWidget*>(watched)->isAncestorOf(m_focus.data()))) {
             refresh();
         }

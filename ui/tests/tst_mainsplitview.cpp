@@ -59,6 +59,13 @@ struct Window {
         const QRect rect = list->visualItemRect(list->item(int(section)));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, rect.center());
     }
+
+    // Opens the first listed draft with a click, from the drafts section.
+    void openFirstDraft() {
+        clickSidebar(Section::drafts);
+        QTest::mouseClick(view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_qs),
+                          Qt::LeftButton);
+    }
 };
 
 } // namespace
@@ -106,10 +113,7 @@ private Q_SLOTS:
         w.show();
         const Draft draft = w.saveDraft(u"stored body"_qs);
         if (state == u"edited draft") {
-            w.clickSidebar(Section::drafts);
-            QTest::mouseClick(
-                w.view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_qs),
-                Qt::LeftButton);
+            w.openFirstDraft();
         }
         auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
         QVERIFY(editor);
@@ -286,10 +290,7 @@ private Q_SLOTS:
         w.show();
         w.saveDraft(owned(from));
         if (openedDraft) {
-            w.clickSidebar(Section::drafts);
-            QTest::mouseClick(
-                w.view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_qs),
-                Qt::LeftButton);
+            w.openFirstDraft();
         }
         auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
         QVERIFY(editor);
