@@ -92,9 +92,11 @@ class TestAuthTokenStore : public QObject {
     std::unique_ptr<AuthTokenStore> store;
 
     // A new store over the same defaults file and keyring, as at the next start.
-    static std::shared_ptr<AuthTokenStore> restarted(const QString& defaultsPath) {
+    static std::shared_ptr<AuthTokenStore>
+    restarted(const QString& defaultsPath, std::shared_ptr<SecretServiceKeychain> keychain =
+                                               std::make_shared<SecretServiceKeychain>()) {
         return std::make_shared<AuthTokenStore>(
-            account, service, std::make_shared<SecretServiceKeychain>(),
+            account, service, std::move(keychain),
             defaultsPath.isEmpty() ? nullptr : std::make_shared<SqliteUserDefaults>(defaultsPath));
     }
 
@@ -194,11 +196,7 @@ private Q_SLOTS:
             tokenAfter.isNull() ? std::nullopt : std::optional<LinkedInToken>(token(tokenAfter));
         // The same keychain reaches the keyring again, and so does the next launch.
         QCOMPARE(stalledStore.load(), expected);
-        QCOMPARE(AuthTokenStore(
-                     account, service, std::make_shared<SecretServiceKeychain>(),
-                     std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs)))
-                     .load(),
-                 expected);
+        QCOMPARE(restarted(dir.filePath(u"defaults.sqlite3"_qs))->load(), expected);
     }
 
     void aDeleteThatDidNotLandIsDoneAtTheNextStart_data() {
@@ -247,8 +245,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_qs);
         auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
-        LinkedInSessionStore session(std::make_shared<AuthTokenStore>(
-            account, service, slow, std::make_shared<SqliteUserDefaults>(defaultsPath)));
+        LinkedInSessionStore session(restarted(defaultsPath, slow));
         session.save(token(u"before"_qs));
         {
             StalledKeyring stalled;
@@ -335,8 +332,7 @@ private Q_SLOTS:
         const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_qs);
         auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
         {
-            LinkedInSessionStore session(std::make_shared<AuthTokenStore>(
-                account, service, slow, std::make_shared<SqliteUserDefaults>(defaultsPath)));
+            LinkedInSessionStore session(restarted(defaultsPath, slow));
             session.save(token(u"before"_qs));
             StalledKeyring stalled;
             QVERIFY(stalled.isStalled());
@@ -418,7 +414,7 @@ private Q_SLOTS:
         QFETCH(TokenSave, saved);
         QFETCH(QString, message);
         auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
-        LinkedInSessionStore session(std::make_shared<AuthTokenStore>(account, service, slow));
+        LinkedInSessionStore session(restarted({}, slow));
         if (tokenBefore) {
             QCOMPARE(session.save(token(u"before"_qs)), TokenSave::kept);
         }
