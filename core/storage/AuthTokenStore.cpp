@@ -74,9 +74,10 @@ std::optional<LinkedInToken> AuthTokenStore::load() {
 
 TokenSave AuthTokenStore::save(const LinkedInToken& token) {
     const QByteArray data = token.toJsonBytes();
+    const QByteArray print = fingerprint(data);
     // A connection writes its token, then the session writes it again: the member who has just
     // dismissed the keyring's prompt for this token is not asked a second time.
-    if (!m_refusedWhileLocked.isEmpty() && m_refusedWhileLocked == fingerprint(data)) {
+    if (m_refusedWhileLocked == print) {
         return TokenSave::keyringLocked;
     }
     m_refusedWhileLocked.clear();
@@ -85,10 +86,10 @@ TokenSave AuthTokenStore::save(const LinkedInToken& token) {
         // answered late lands before the write.
         settlePendingDeletion();
     }
-    if (m_pendingDeletion && !m_pendingDeletion->spared.contains(fingerprint(data))) {
+    if (m_pendingDeletion && !m_pendingDeletion->spared.contains(print)) {
         // Still waiting: from now on it spares this token, whenever it is done.
         PendingDeletion narrowed = *m_pendingDeletion;
-        narrowed.spared.append(fingerprint(data));
+        narrowed.spared.append(print);
         setPendingDeletion(narrowed);
     }
     Status status = m_keychain->update(baseQuery(), data);
@@ -108,7 +109,7 @@ TokenSave AuthTokenStore::save(const LinkedInToken& token) {
     case Status::success:
         return TokenSave::kept;
     case Status::locked:
-        m_refusedWhileLocked = fingerprint(data);
+        m_refusedWhileLocked = print;
         return TokenSave::keyringLocked;
     default:
         return TokenSave::keyringUnavailable;
