@@ -29,13 +29,19 @@ LinkedInToken token(const QString& access, const QString& memberID = u"member-1"
     return t;
 }
 
-// Items in the keyring with this service and account, whatever their other attributes.
-int itemsInKeyring() {
+// The token's service and account, as keyring attributes.
+GHashTable* tokenAttributes() {
     GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
     g_hash_table_insert(attributes, const_cast<char*>("service"),
                         const_cast<char*>("dev.tovrel.quillon.linkedin"));
     g_hash_table_insert(attributes, const_cast<char*>("account"),
                         const_cast<char*>("linkedin.token"));
+    return attributes;
+}
+
+// Items in the keyring with this service and account, whatever their other attributes.
+int itemsInKeyring() {
+    GHashTable* attributes = tokenAttributes();
     GError* error = nullptr;
     // secret_password_searchv_sync() leaks inside libsecret 0.20; the service's search does not.
     GList* items = secret_service_search_sync(nullptr, nullptr, attributes, SECRET_SEARCH_ALL,
@@ -53,11 +59,7 @@ int itemsInKeyring() {
 
 // Attributes of the token's plain item, for writing one behind the store's back.
 GHashTable* plainItemAttributes() {
-    GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
-    g_hash_table_insert(attributes, const_cast<char*>("service"),
-                        const_cast<char*>("dev.tovrel.quillon.linkedin"));
-    g_hash_table_insert(attributes, const_cast<char*>("account"),
-                        const_cast<char*>("linkedin.token"));
+    GHashTable* attributes = tokenAttributes();
     g_hash_table_insert(attributes, const_cast<char*>("synchronizable"),
                         const_cast<char*>("false"));
     return attributes;
