@@ -144,11 +144,16 @@ Status AuthTokenStore::settlePendingDeletion() {
     if (!m_pendingDeletion) {
         return Status::success;
     }
-    KeychainBackend::Query copies = baseQuery();
+    const bool everyCopy = m_pendingDeletion->scope == Scope::all;
+    KeychainBackend::Query items = baseQuery();
     Status status = Status::success;
     if (m_pendingDeletion->spared.isEmpty()) {
-        status = m_keychain->remove(baseQuery());
-        copies.synchronizable = KeychainBackend::Synchronizable::any;
+        // One search for the plain item and, for every copy, the synchronizable ones with it:
+        // one keyring prompt at most, and no second search.
+        if (everyCopy) {
+            items.synchronizable = KeychainBackend::Synchronizable::any;
+        }
+        status = m_keychain->remove(items);
     } else {
         // A token saved since is kept: only an item holding anything else is removed.
         QByteArray data;
@@ -156,12 +161,12 @@ Status AuthTokenStore::settlePendingDeletion() {
         if (status == Status::success && !m_pendingDeletion->spared.contains(fingerprint(data))) {
             status = m_keychain->remove(baseQuery());
         }
-        copies.synchronizable = KeychainBackend::Synchronizable::yes;
-    }
-    // Asked only once the plain item is settled: a locked keyring would otherwise show its
-    // prompt twice for one delete.
-    if (m_pendingDeletion->scope == Scope::all && confirmed(status)) {
-        status = m_keychain->remove(copies);
+        // Asked only once the plain item is settled: a locked keyring would otherwise show its
+        // prompt twice for one delete.
+        if (everyCopy && confirmed(status)) {
+            items.synchronizable = KeychainBackend::Synchronizable::yes;
+            status = m_keychain->remove(items);
+        }
     }
     if (!confirmed(status)) {
         return status;
