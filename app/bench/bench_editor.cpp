@@ -220,9 +220,7 @@ int runChild(int argc, char* argv[]) {
     paints.watch(preview);
     paints.watch(bare.viewport());
 
-    const int runs = qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS") > 0
-                         ? qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS")
-                         : 15;
+    const int runs = quillon::testing::benchRuns(15);
     quillon::DraftStore& drafts = app.container().draftStore();
     std::vector<Row> rows;
     bool failed = false;

@@ -171,9 +171,7 @@ using quillon::testing::median;
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
-    const int runs = qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS") > 0
-                         ? qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS")
-                         : 15;
+    const int runs = quillon::testing::benchRuns(15);
     const int idleMs = 3000;
     if (!seedDrafts()) {
         std::fprintf(stderr, "bench_launch: could not store the drafts\n");

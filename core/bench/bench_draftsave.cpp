@@ -52,9 +52,7 @@ using quillon::testing::median;
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
-    const int runs = qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS") > 0
-                         ? qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS")
-                         : 20;
+    const int runs = quillon::testing::benchRuns(20);
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                            QStringLiteral("/quillon-bench-draftsave");
     QDir(folder).removeRecursively();

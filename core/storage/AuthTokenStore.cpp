@@ -74,9 +74,10 @@ std::optional<LinkedInToken> AuthTokenStore::load() {
 
 TokenSave AuthTokenStore::save(const LinkedInToken& token) {
     const QByteArray data = token.toJsonBytes();
+    const QByteArray print = fingerprint(data);
     // A connection writes its token, then the session writes it again: the member who has just
     // dismissed the keyring's prompt for this token is not asked a second time.
-    if (!m_refusedWhileLocked.isEmpty() && m_refusedWhileLocked == fingerprint(data)) {
+    if (m_refusedWhileLocked == print) {
         return TokenSave::keyringLocked;
     }
     m_refusedWhileLocked.clear();
@@ -85,10 +86,10 @@ TokenSave AuthTokenStore::save(const LinkedInToken& token) {
         // answered late lands before the write.
         settlePendingDeletion();
     }
-    if (m_pendingDeletion && !m_pendingDeletion->spared.contains(fingerprint(data))) {
+    if (m_pendingDeletion && !m_pendingDeletion->spared.contains(print)) {
         // Still waiting: from now on it spares this token, whenever it is done.
         PendingDeletion narrowed = *m_pendingDeletion;
-        narrowed.spared.append(fingerprint(data));
+        narrowed.spared.append(print);
         setPendingDeletion(narrowed);
     }
     Status status = m_keychain->update(baseQuery(), data);
@@ -108,7 +109,7 @@ TokenSave AuthTokenStore::save(const LinkedInToken& token) {
     case Status::success:
         return TokenSave::kept;
     case Status::locked:
-        m_refusedWhileLocked = fingerprint(data);
+        m_refusedWhileLocked = print;
         return TokenSave::keyringLocked;
     default:
         return TokenSave::keyringUnavailable;
@@ -143,11 +144,16 @@ Status AuthTokenStore::settlePendingDeletion() {
     if (!m_pendingDeletion) {
         return Status::success;
     }
-    KeychainBackend::Query copies = baseQuery();
+    const bool everyCopy = m_pendingDeletion->scope == Scope::all;
+    KeychainBackend::Query items = baseQuery();
     Status status = Status::success;
     if (m_pendingDeletion->spared.isEmpty()) {
-        status = m_keychain->remove(baseQuery());
-        copies.synchronizable = KeychainBackend::Synchronizable::any;
+        // One search for the plain item and, for every copy, the synchronizable ones with it:
+        // one keyring prompt at most, and no second search.
+        if (everyCopy) {
+            items.synchronizable = KeychainBackend::Synchronizable::any;
+        }
+        status = m_keychain->remove(items);
     } else {
         // A token saved since is kept: only an item holding anything else is removed.
         QByteArray data;
@@ -155,12 +161,12 @@ Status AuthTokenStore::settlePendingDeletion() {
         if (status == Status::success && !m_pendingDeletion->spared.contains(fingerprint(data))) {
             status = m_keychain->remove(baseQuery());
         }
-        copies.synchronizable = KeychainBackend::Synchronizable::yes;
-    }
-    // Asked only once the plain item is settled: a locked keyring would otherwise show its
-    // prompt twice for one delete.
-    if (m_pendingDeletion->scope == Scope::all && confirmed(status)) {
-        status = m_keychain->remove(copies);
+        // Asked only once the plain item is settled: a locked keyring would otherwise show its
+        // prompt twice for one delete.
+        if (everyCopy && confirmed(status)) {
+            items.synchronizable = KeychainBackend::Synchronizable::yes;
+            status = m_keychain->remove(items);
+        }
     }
     if (!confirmed(status)) {
         return status;

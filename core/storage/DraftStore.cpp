@@ -55,17 +55,18 @@ void DraftStore::setOwner(const std::optional<QString>& memberID) {
         return;
     }
     // Judged against the previous owner's list, which holds the bound draft.
-    if (hasUnsavedText()) {
+    const bool keepsText = hasUnsavedText();
+    if (keepsText) {
         // The text stays as a new post: the draft it edits is not the new owner's.
         m_editingDraftID.reset();
-        m_ownerID = memberID;
-        setDrafts(m_draftRepository->loadDrafts(m_ownerID));
-        setStatusMessage(std::nullopt);
-        return;
     }
     m_ownerID = memberID;
     setDrafts(m_draftRepository->loadDrafts(m_ownerID));
-    resetEditor();
+    if (keepsText) {
+        setStatusMessage(std::nullopt);
+    } else {
+        resetEditor();
+    }
 }
 
 void DraftStore::resetEditor() {

@@ -371,6 +371,17 @@ StorageWriteStatus SqliteUserDefaults::write(const QList<Change>& changes) {
 }
 
 StorageWriteStatus SqliteUserDefaults::writeInTransaction(const QList<Change>& changes) {
+    // One entry stored, or removed when there is no value.
+    const auto apply = [this](const QString& key, const std::optional<QByteArray>& value) {
+        Statement statement(m_db,
+                            value ? "INSERT OR REPLACE INTO entries (key, value) VALUES (?1, ?2)"
+                                  : "DELETE FROM entries WHERE key = ?1");
+        statement.bind(1, key);
+        if (value) {
+            statement.bind(2, *value);
+        }
+        return statement.run() ? SQLITE_OK : statement.result();
+    };
     // The write lock from the start: the table check and the writes see one state.
     int result = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     const bool begun = result == SQLITE_OK;
@@ -379,25 +390,12 @@ StorageWriteStatus SqliteUserDefaults::writeInTransaction(const QList<Change>& c
         if (result == SQLITE_OK && m_pendingImport) {
             for (auto it = m_pendingImport->cbegin();
                  it != m_pendingImport->cend() && result == SQLITE_OK; ++it) {
-                Statement insert(m_db,
-                                 "INSERT OR REPLACE INTO entries (key, value) VALUES (?1, ?2)");
-                insert.bind(1, it.key());
-                insert.bind(2, it.value());
-                result = insert.run() ? SQLITE_OK : insert.result();
+                result = apply(it.key(), it.value());
             }
         }
     }
     for (auto it = changes.cbegin(); it != changes.cend() && result == SQLITE_OK; ++it) {
-        if (it->value) {
-            Statement insert(m_db, "INSERT OR REPLACE INTO entries (key, value) VALUES (?1, ?2)");
-            insert.bind(1, it->key);
-            insert.bind(2, *it->value);
-            result = insert.run() ? SQLITE_OK : insert.result();
-        } else {
-            Statement remove(m_db, "DELETE FROM entries WHERE key = ?1");
-            remove.bind(1, it->key);
-            result = remove.run() ? SQLITE_OK : remove.result();
-        }
+        result = apply(it->key, it->value);
     }
     if (result == SQLITE_OK) {
         result = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);

@@ -17,32 +17,23 @@ QString UserDefaultsDraftRepository::unreadablePrefix(const QString& entry) {
     return entry + QStringLiteral(".unreadable-");
 }
 
-std::optional<QByteArray> UserDefaultsDraftRepository::readBytes(const QString& entry) const {
-    return m_defaults->value(entry);
-}
-
-StorageWriteStatus
-UserDefaultsDraftRepository::writeBytes(const QList<UserDefaults::Change>& changes) {
-    return m_defaults->write(changes);
-}
-
 void UserDefaultsDraftRepository::keepUnreadableAside(const QString& entry,
                                                       QList<UserDefaults::Change>& changes) const {
-    const std::optional<QByteArray> stored = readBytes(entry);
+    const std::optional<QByteArray> stored = m_defaults->value(entry);
     if (!stored || Draft::listFromJson(*stored)) {
         return;
     }
     const QString base = unreadablePrefix(entry) + QDateTime::currentDateTimeUtc().toString(
                                                        QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
     QString aside = base;
-    for (int n = 2; readBytes(aside); ++n) {
+    for (int n = 2; m_defaults->value(aside); ++n) {
         aside = base + u'-' + QString::number(n);
     }
     changes.append({aside, *stored});
 }
 
 QList<Draft> UserDefaultsDraftRepository::loadDrafts(const std::optional<QString>& ownerID) {
-    const std::optional<QByteArray> stored = readBytes(entryKey(ownerID));
+    const std::optional<QByteArray> stored = m_defaults->value(entryKey(ownerID));
     if (!stored) {
         return {};
     }
@@ -55,7 +46,7 @@ StorageWriteStatus UserDefaultsDraftRepository::saveDrafts(const QList<Draft>& d
     QList<UserDefaults::Change> changes;
     keepUnreadableAside(entry, changes);
     changes.append({entry, Draft::listToJson(drafts)});
-    return writeBytes(changes);
+    return m_defaults->write(changes);
 }
 
 StorageWriteStatus
@@ -66,7 +57,7 @@ UserDefaultsDraftRepository::deleteDrafts(const std::optional<QString>& ownerID)
     for (const QString& aside : m_defaults->keys(unreadablePrefix(entry))) {
         changes.append({aside, std::nullopt});
     }
-    return writeBytes(changes);
+    return m_defaults->write(changes);
 }
 
 QString UserDefaultsDraftRepository::unsavedTextKey() const {
@@ -74,13 +65,13 @@ QString UserDefaultsDraftRepository::unsavedTextKey() const {
 }
 
 std::optional<UnsavedText> UserDefaultsDraftRepository::loadUnsavedText() {
-    const std::optional<QByteArray> stored = readBytes(unsavedTextKey());
+    const std::optional<QByteArray> stored = m_defaults->value(unsavedTextKey());
     return stored ? UnsavedText::fromJson(*stored) : std::nullopt;
 }
 
 StorageWriteStatus
 UserDefaultsDraftRepository::saveUnsavedText(const std::optional<UnsavedText>& unsaved) {
-    return writeBytes(
+    return m_defaults->write(
         {{unsavedTextKey(), unsaved ? std::optional(unsaved->toJson()) : std::nullopt}});
 }
 

@@ -29,8 +29,6 @@ public:
     static QString unreadablePrefix(const QString& entry);
 
 private:
-    std::optional<QByteArray> readBytes(const QString& entry) const;
-    StorageWriteStatus writeBytes(const QList<UserDefaults::Change>& changes);
     // Appends a change keeping the value under `entry` aside, when there is one and it is not
     // a drafts list.
     void keepUnreadableAside(const QString& entry, QList<UserDefaults::Change>& changes) const;

@@ -29,13 +29,19 @@ LinkedInToken token(const QString& access, const QString& memberID = u"member-1"
     return t;
 }
 
-// Items in the keyring with this service and account, whatever their other attributes.
-int itemsInKeyring() {
+// The token's service and account, as keyring attributes.
+GHashTable* tokenAttributes() {
     GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
     g_hash_table_insert(attributes, const_cast<char*>("service"),
                         const_cast<char*>("dev.tovrel.quillon.linkedin"));
     g_hash_table_insert(attributes, const_cast<char*>("account"),
                         const_cast<char*>("linkedin.token"));
+    return attributes;
+}
+
+// Items in the keyring with this service and account, whatever their other attributes.
+int itemsInKeyring() {
+    GHashTable* attributes = tokenAttributes();
     GError* error = nullptr;
     // secret_password_searchv_sync() leaks inside libsecret 0.20; the service's search does not.
     GList* items = secret_service_search_sync(nullptr, nullptr, attributes, SECRET_SEARCH_ALL,
@@ -53,11 +59,7 @@ int itemsInKeyring() {
 
 // Attributes of the token's plain item, for writing one behind the store's back.
 GHashTable* plainItemAttributes() {
-    GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
-    g_hash_table_insert(attributes, const_cast<char*>("service"),
-                        const_cast<char*>("dev.tovrel.quillon.linkedin"));
-    g_hash_table_insert(attributes, const_cast<char*>("account"),
-                        const_cast<char*>("linkedin.token"));
+    GHashTable* attributes = tokenAttributes();
     g_hash_table_insert(attributes, const_cast<char*>("synchronizable"),
                         const_cast<char*>("false"));
     return attributes;
@@ -92,9 +94,11 @@ class TestAuthTokenStore : public QObject {
     std::unique_ptr<AuthTokenStore> store;
 
     // A new store over the same defaults file and keyring, as at the next start.
-    static std::shared_ptr<AuthTokenStore> restarted(const QString& defaultsPath) {
+    static std::shared_ptr<AuthTokenStore>
+    restarted(const QString& defaultsPath, std::shared_ptr<SecretServiceKeychain> keychain =
+                                               std::make_shared<SecretServiceKeychain>()) {
         return std::make_shared<AuthTokenStore>(
-            account, service, std::make_shared<SecretServiceKeychain>(),
+            account, service, std::move(keychain),
             defaultsPath.isEmpty() ? nullptr : std::make_shared<SqliteUserDefaults>(defaultsPath));
     }
 
@@ -194,11 +198,7 @@ private Q_SLOTS:
             tokenAfter.isNull() ? std::nullopt : std::optional<LinkedInToken>(token(tokenAfter));
         // The same keychain reaches the keyring again, and so does the next launch.
         QCOMPARE(stalledStore.load(), expected);
-        QCOMPARE(AuthTokenStore(
-                     account, service, std::make_shared<SecretServiceKeychain>(),
-                     std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs)))
-                     .load(),
-                 expected);
+        QCOMPARE(restarted(dir.filePath(u"defaults.sqlite3"_qs))->load(), expected);
     }
 
     void aDeleteThatDidNotLandIsDoneAtTheNextStart_data() {
@@ -247,8 +247,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_qs);
         auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
-        LinkedInSessionStore session(std::make_shared<AuthTokenStore>(
-            account, service, slow, std::make_shared<SqliteUserDefaults>(defaultsPath)));
+        LinkedInSessionStore session(restarted(defaultsPath, slow));
         session.save(token(u"before"_qs));
         {
             StalledKeyring stalled;
@@ -335,8 +334,7 @@ private Q_SLOTS:
         const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_qs);
         auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
         {
-            LinkedInSessionStore session(std::make_shared<AuthTokenStore>(
-                account, service, slow, std::make_shared<SqliteUserDefaults>(defaultsPath)));
+            LinkedInSessionStore session(restarted(defaultsPath, slow));
             session.save(token(u"before"_qs));
             StalledKeyring stalled;
             QVERIFY(stalled.isStalled());
@@ -418,7 +416,7 @@ private Q_SLOTS:
         QFETCH(TokenSave, saved);
         QFETCH(QString, message);
         auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
-        LinkedInSessionStore session(std::make_shared<AuthTokenStore>(account, service, slow));
+        LinkedInSessionStore session(restarted({}, slow));
         if (tokenBefore) {
             QCOMPARE(session.save(token(u"before"_qs)), TokenSave::kept);
         }

@@ -3,6 +3,7 @@
 #include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 #include "core/tests/StorageFaults.h"
+#include "tests/support/DraftBodies.h"
 #include "tests/support/SqliteWriteLock.h"
 
 #include <QFileInfo>
@@ -15,14 +16,6 @@ using namespace quillon;
 using namespace quillon::testing;
 
 namespace {
-
-QStringList bodiesOf(const QList<Draft>& drafts) {
-    QStringList result;
-    for (const Draft& d : drafts) {
-        result.append(d.body);
-    }
-    return result;
-}
 
 // A store over the real repository on a throw-away defaults database, recording its events.
 struct Fixture {

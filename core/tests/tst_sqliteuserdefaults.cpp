@@ -2,6 +2,7 @@
 #include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
 #include "core/tests/StorageFaults.h"
+#include "tests/support/DraftBodies.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,14 +18,6 @@ using namespace quillon;
 using namespace quillon::testing;
 
 namespace {
-
-QStringList bodiesOf(const QList<Draft>& drafts) {
-    QStringList result;
-    for (const Draft& d : drafts) {
-        result.append(d.body);
-    }
-    return result;
-}
 
 QStringList bodiesIn(const std::shared_ptr<UserDefaults>& defaults,
                      const std::optional<QString>& owner) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtGlobal>
 #include <algorithm>
 #include <vector>
 
@@ -9,6 +10,13 @@ namespace quillon::testing {
 inline double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// How many runs a benchmark makes: QUILLON_BENCH_RUNS where it is a positive number, else
+// `fallback`.
+inline int benchRuns(int fallback) {
+    const int runs = qEnvironmentVariableIntValue("QUILLON_BENCH_RUNS");
+    return runs > 0 ? runs : fallback;
 }
 
 } // namespace quillon::testing
