@@ -9,6 +9,7 @@
 #include "core/storage/SecretServiceKeychain.h"
 #include "core/storage/SqliteUserDefaults.h"
 #include "core/storage/UserDefaultsDraftRepository.h"
+#include "tests/support/DraftBodies.h"
 
 #include <QTemporaryDir>
 #include <chrono>
@@ -86,14 +87,6 @@ inline LinkedInToken tokenFor(const QString& memberID, const QString& name = u"A
     token.profile.pictureURL = std::move(pictureURL);
     token.connectedAt = QDateTime(QDate(2026, 12, 1), QTime(9, 0), Qt::UTC);
     return token;
-}
-
-inline QStringList bodies(const QList<Draft>& drafts) {
-    QStringList result;
-    for (const Draft& draft : drafts) {
-        result.append(draft.body);
-    }
-    return result;
 }
 
 } // namespace quillon::testing

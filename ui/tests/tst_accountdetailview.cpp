@@ -182,7 +182,7 @@ private Q_SLOTS:
         QVERIFY(p.button("deleteAccountButton")->isEnabled());
         QVERIFY(p.app.session().isConnected());
         QCOMPARE(tokenAfterRestart()->profile.memberID, u"m1"_qs);
-        QCOMPARE(bodies(p.app.repository().loadDrafts(u"m1"_qs)), QStringList{u"kept"_qs});
+        QCOMPARE(bodiesOf(p.app.repository().loadDrafts(u"m1"_qs)), QStringList{u"kept"_qs});
     }
 
     void aLogOutThatTimesOutKeepsTheAccount() {

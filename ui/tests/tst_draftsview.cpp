@@ -185,15 +185,15 @@ private Q_SLOTS:
         QCOMPARE(remove->size(), QSize(32, 32));
         QTest::mouseClick(remove, Qt::LeftButton);
 
-        QCOMPARE(bodies(p.app.drafts().drafts()), QStringList{u"keep me"_qs});
-        QCOMPARE(bodies(p.app.repository().loadDrafts(std::nullopt)), QStringList{u"keep me"_qs});
+        QCOMPARE(bodiesOf(p.app.drafts().drafts()), QStringList{u"keep me"_qs});
+        QCOMPARE(bodiesOf(p.app.repository().loadDrafts(std::nullopt)), QStringList{u"keep me"_qs});
         QTRY_COMPARE(p.titles(), QStringList{u"keep me"_qs});
         QCOMPARE(p.visible(u"draftDivider"_qs).size(), 0);
         // The text stays as a new, unsaved post: saving it makes a new draft.
         QCOMPARE(p.app.drafts().editorText(), u"delete me"_qs);
         QCOMPARE(p.app.drafts().editingDraftID(), std::nullopt);
         p.app.drafts().saveDraft();
-        QCOMPARE(bodies(p.app.drafts().drafts()), QStringList({u"delete me"_qs, u"keep me"_qs}));
+        QCOMPARE(bodiesOf(p.app.drafts().drafts()), QStringList({u"delete me"_qs, u"keep me"_qs}));
     }
 
     void deletingTheLastDraftShowsTheEmptyState() {

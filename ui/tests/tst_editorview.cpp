@@ -158,7 +158,7 @@ private Q_SLOTS:
         p.app.drafts().setEditorText(u"second version"_qs);
         QTest::mouseClick(p.child<QToolButton>(u"clearPostButton"_qs), Qt::LeftButton);
         QCOMPARE(p.app.drafts().editorText(), QString());
-        QCOMPARE(bodies(p.app.drafts().drafts()), QStringList{u"second version"_qs});
+        QCOMPARE(bodiesOf(p.app.drafts().drafts()), QStringList{u"second version"_qs});
         QCOMPARE(p.app.drafts().statusMessage(), std::nullopt);
         QVERIFY(!p.child<QToolButton>(u"clearPostButton"_qs)->isVisible());
     }
@@ -168,8 +168,9 @@ private Q_SLOTS:
         p.view->show();
         p.app.drafts().setEditorText(u" a thought \n"_qs);
         QTest::mouseClick(p.child<QPushButton>(u"saveDraftButton"_qs), Qt::LeftButton);
-        QCOMPARE(bodies(p.app.drafts().drafts()), QStringList{u"a thought"_qs});
-        QCOMPARE(bodies(p.app.repository().loadDrafts(std::nullopt)), QStringList{u"a thought"_qs});
+        QCOMPARE(bodiesOf(p.app.drafts().drafts()), QStringList{u"a thought"_qs});
+        QCOMPARE(bodiesOf(p.app.repository().loadDrafts(std::nullopt)),
+                 QStringList{u"a thought"_qs});
         QCOMPARE(p.app.drafts().statusMessage(), std::optional<QString>(u"Draft saved"_qs));
         // Saving through the store's own sink, not the pane's: the pane sent nothing.
         QVERIFY(p.events.isEmpty());

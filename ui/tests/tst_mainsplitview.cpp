@@ -153,7 +153,7 @@ private Q_SLOTS:
             QCOMPARE(binding, std::optional<QUuid>(draft.id));
             // Still the same draft: saving updates it.
             w.app.drafts().saveDraft();
-            QCOMPARE(bodies(w.app.repository().loadDrafts(std::nullopt)),
+            QCOMPARE(bodiesOf(w.app.repository().loadDrafts(std::nullopt)),
                      QStringList{u"stored body, edited"_qs});
         }
     }
@@ -238,7 +238,7 @@ private Q_SLOTS:
 
         w.show();
         QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(u"m1"_qs));
-        QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"draft of m1"_qs});
+        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"draft of m1"_qs});
 
         // A new token for the same member is no change of member: the opened draft stays
         // bound.
@@ -251,13 +251,13 @@ private Q_SLOTS:
         // With nothing unsaved, another member's list comes with a fresh post.
         w.app.session().save(tokenFor(u"m2"_qs));
         QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(u"m2"_qs));
-        QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"draft of m2"_qs});
+        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"draft of m2"_qs});
         QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
         QCOMPARE(w.app.drafts().editingDraftID(), std::nullopt);
 
         w.app.session().signOut();
         QCOMPARE(w.app.drafts().ownerID(), std::nullopt);
-        QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"signed-out draft"_qs});
+        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"signed-out draft"_qs});
         QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
     }
 
@@ -308,14 +308,14 @@ private Q_SLOTS:
             w.app.session().signOut();
         }
         QCOMPARE(w.app.drafts().ownerID(), to);
-        QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{owned(to)});
+        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{owned(to)});
         QCOMPARE(w.app.drafts().editorText(), typed);
         QCOMPARE(editor->editor()->toPlainText(), typed);
         // Now a new post of the new owner: the old owner's draft is left as it was.
         QCOMPARE(w.app.drafts().editingDraftID(), std::nullopt);
         w.app.drafts().saveDraft();
-        QCOMPARE(bodies(w.app.repository().loadDrafts(to)), QStringList({typed, owned(to)}));
-        QCOMPARE(bodies(w.app.repository().loadDrafts(from)), QStringList{owned(from)});
+        QCOMPARE(bodiesOf(w.app.repository().loadDrafts(to)), QStringList({typed, owned(to)}));
+        QCOMPARE(bodiesOf(w.app.repository().loadDrafts(from)), QStringList{owned(from)});
     }
 
     // Closing the window keeps unsaved text; the next start's window shows it again.

@@ -153,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(w.postButton()->text(), u"Post to LinkedIn"_qs);
         QVERIFY(w.postButton()->isEnabled());
         QCOMPARE(w.app.drafts().editorText(), text);
-        QCOMPARE(bodies(w.app.drafts().drafts()), QStringList{u"kept draft"_qs});
+        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"kept draft"_qs});
         QCOMPARE(w.view->selection(), Section::editor);
         QVERIFY(!w.view->showsPostToast());
         QVERIFY(w.browser.opened.isEmpty());
