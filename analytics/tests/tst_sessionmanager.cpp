@@ -83,6 +83,8 @@ private Q_SLOTS:
     void countsStopAtTheLargestNumber_data();
     void countsStopAtTheLargestNumber();
     void todayIsStoredBeforeTheFirstSignal();
+    void prunedSessionsAreCountedBeforeTheFirstSignal();
+    void activityWithoutASessionIsKeptUnderTheDistantPast();
     void updatesWhileTheEventLoopRuns();
     void cleanupTestCase() { Signalpost::terminate(); }
 };
@@ -335,6 +337,63 @@ void SessionManagerTest::todayIsStoredBeforeTheFirstSignal() {
     const QSettings settings = f.settings();
     QCOMPARE(SessionManager::distinctDaysUsed(&settings),
              (QStringList{u"2024-02-01"_qs, u"2024-02-02"_qs, SessionManager::dayText(start)}));
+}
+
+void SessionManagerTest::prunedSessionsAreCountedBeforeTheFirstSignal() {
+    const qint64 now = seconds(start);
+    // The write used to race the first read; a lost race shows within a few rounds.
+    for (int round = 0; round < 20; ++round) {
+        Fixture f;
+        f.store("recentSessions",
+                sessionsJson({-62135596800, now - 100 * day, now - 60}, {7, 30, 50}));
+        f.store("deletedSessionsCount", 2);
+        const auto manager = f.manager();
+        // Read as the first signal's payload reads it: no waiting for the persistence thread.
+        const QSettings settings = f.settings();
+        QCOMPARE(settings.value("deletedSessionsCount").toLongLong(), 4);
+        QCOMPARE(manager->totalSessionsCount(&settings), 5);
+        QCOMPARE(manager->totalSessionsCount(), 5);
+    }
+}
+
+// With session statistics off, as the app runs, no session is ever started: the active time
+// accumulates in an entry under the distant past, which the next start removes and counts.
+void SessionManagerTest::activityWithoutASessionIsKeptUnderTheDistantPast() {
+    Fixture f;
+    const QString firstDay = SessionManager::dayText(start);
+    {
+        const auto manager = f.manager();
+        manager->handleWillEnterForegroundNotification();
+        QVERIFY(manager->isDurationTimerRunning());
+        f.advance(2500);
+        manager->updateSessionDuration();
+        manager->waitForPersistence();
+        QCOMPARE(manager->recentSessions(), (Sessions{{-62135596800000, 2}}));
+        QCOMPARE(f.stored("recentSessions").toByteArray(),
+                 R"([{"durationInSeconds":2,"startedAt":-62135596800}])");
+        QCOMPARE(manager->totalSessionsCount(), 1);
+        QCOMPARE(manager->averageSessionSeconds(), 2);
+        QVERIFY(!f.stored("deletedSessionsCount").isValid());
+        QVERIFY(!f.stored("firstSessionDate").isValid());
+    }
+
+    // The next start, a day later.
+    f.advance(day * 1000);
+    const auto manager = f.manager();
+    QCOMPARE(manager->recentSessions(), Sessions{});
+    QCOMPARE(f.stored("deletedSessionsCount").toLongLong(), 1);
+    QCOMPARE(manager->totalSessionsCount(), 1);
+    QCOMPARE(manager->averageSessionSeconds(), -1);
+    QCOMPARE(manager->distinctDaysUsed(),
+             (QStringList{firstDay, SessionManager::dayText(start.addDays(1))}));
+    manager->handleWillEnterForegroundNotification();
+    f.advance(1000);
+    manager->updateSessionDuration();
+    manager->waitForPersistence();
+    QCOMPARE(manager->recentSessions(), (Sessions{{-62135596800000, 1}}));
+    QCOMPARE(f.stored("recentSessions").toByteArray(),
+             R"([{"durationInSeconds":1,"startedAt":-62135596800}])");
+    QCOMPARE(manager->totalSessionsCount(), 2);
 }
 
 // Every second while the window is active a session update is written; the event loop runs

@@ -1,0 +1,167 @@
+#include "analytics/client/Signalpost.h"
+#include "analytics/client/TelemetryManager.h"
+#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/payload/SessionManager.h"
+#include "app/QuillonDesktopApp.h"
+#include "core/app/AppBundle.h"
+#include "core/app/AppTelemetry.h"
+#include "tests/support/IngestStandIn.h"
+#include "ui/window/MainWindow.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+
+using namespace quillon;
+using signalpost::SessionManager;
+using signalpost::testsupport::IngestStandIn;
+using Sessions = QList<SessionManager::StoredSession>;
+
+namespace {
+
+const QString appID = u"app-quillon-sessions"_qs;
+
+const QByteArray configuration = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>api</key><dict><key>baseURL</key><string>http://127.0.0.1:9/</string></dict>
+<key>linkedIn</key><dict><key>callbackURLScheme</key><string>quillon</string></dict>
+<key>storage</key><dict><key>draftsKey</key><string>test.drafts</string><key>linkedInTokenKey</key><string>test.token</string></dict>
+<key>observability</key><dict>
+<key>sentryDSN</key><string></string><key>sentryEnvironment</key><string>production</string>
+<key>sentryTracesSampleRate</key><real>0.1</real>
+<key>signalpostAppID</key><string>app-quillon-sessions</string><key>signalpostNamespace</key><string></string>
+</dict></dict></plist>
+)";
+
+const QByteArray info = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>CFBundleIdentifier</key><string>dev.tovrel.quillon</string>
+<key>CFBundleShortVersionString</key><string>2.5</string>
+<key>CFBundleVersion</key><string>41</string>
+</dict></plist>
+)";
+
+// Seconds since 1970 of the distant past, where time spent without a started session is kept.
+constexpr qint64 distantPastSeconds = -62135596800;
+
+void write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// The analytics suite of the app ID above, as the client keeps it in the sandboxed home.
+QString suitePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
+           signalpost::Signalpost::defaultsSuiteName(appID) + u".ini"_qs;
+}
+
+Sessions storedSessions() {
+    const QSettings suite(suitePath(), QSettings::IniFormat);
+    return SessionManager::decodeSessions(suite.value(u"recentSessions"_qs).toByteArray())
+        .value_or(Sessions{});
+}
+
+QVariant stored(const QString& key) {
+    return QSettings(suitePath(), QSettings::IniFormat).value(key);
+}
+
+// The one session the active window accumulates, kept under the distant past.
+void verifyOneActiveEntry(const Sessions& sessions) {
+    QCOMPARE(sessions.size(), 1);
+    QCOMPARE(sessions.first().startedAtMSecs, distantPastSeconds * 1000);
+    QVERIFY(sessions.first().durationInSeconds >= 1);
+}
+
+} // namespace
+
+// Two starts of the real app in one home. The analytics client is set up once per process,
+// so the first start is the built program itself and the second runs here, where its first
+// signal can be sent to an ingest stand-in.
+class StartupSessionsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstStartKeepsItsActiveTime() {
+        QTemporaryDir bundle;
+        QVERIFY(QDir(bundle.path()).mkpath(u"bin"_qs));
+        QVERIFY(QDir(bundle.path()).mkpath(u"share/quillon"_qs));
+        const QString program = bundle.filePath(u"bin/quillon"_qs);
+        QVERIFY(
+            QFile::copy(qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon"_qs, program));
+        write(bundle.filePath(u"share/quillon/AppConfiguration.plist"_qs), configuration);
+        write(bundle.filePath(u"share/quillon/Info.plist"_qs), info);
+
+        QProcess app;
+        app.start(program);
+        QVERIFY(app.waitForStarted());
+        // Stored once its window has been active for a whole second, then every second.
+        QTRY_VERIFY_WITH_TIMEOUT(!storedSessions().isEmpty() || app.state() == QProcess::NotRunning,
+                                 60000);
+        QVERIFY2(app.state() == QProcess::Running, app.readAllStandardError().constData());
+        app.kill();
+        QVERIFY(app.waitForFinished());
+
+        // Session statistics are off in the app: no session starts, so no install is announced
+        // and the active time is kept under the distant past.
+        verifyOneActiveEntry(storedSessions());
+        QVERIFY(!stored(u"deletedSessionsCount"_qs).isValid());
+        QVERIFY(!stored(u"firstSessionDate"_qs).isValid());
+        QCOMPARE(stored(u"distinctDaysUsed"_qs).toString(),
+                 SessionManager::dayText(QDateTime::currentDateTime()));
+    }
+
+    // As if the first start had been yesterday: the day list is the only stored trace of it.
+    void secondStartOnTheNextDayCountsTheFirst() {
+        const QString today = SessionManager::dayText(QDateTime::currentDateTime());
+        const QString yesterday = SessionManager::dayText(QDateTime::currentDateTime().addDays(-1));
+        QSettings(suitePath(), QSettings::IniFormat).setValue(u"distinctDaysUsed"_qs, yesterday);
+
+        IngestStandIn ingest;
+        QTemporaryDir resources;
+        write(resources.filePath(u"AppConfiguration.plist"_qs), configuration);
+        write(resources.filePath(u"Info.plist"_qs), info);
+        QuillonDesktopApp app{AppBundle(resources.path())};
+        QVERIFY(isTelemetryConfigured());
+        signalpost::TelemetryManager::current()->configuration()->setApiBaseURL(ingest.baseURL());
+        MainWindow& window = app.showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+        QThreadPool::globalInstance()->waitForDone();
+        signalpost::Signalpost::requestImmediateSync();
+        QTRY_COMPARE(ingest.allBodies().size(), 1);
+
+        // The first start's entry was removed at this start and is counted as removed, also in
+        // the figures of this start's first signal.
+        const QJsonObject payload =
+            ingest.allBodies().first().toObject().value("payload").toObject();
+        QCOMPARE(payload.value("Signalpost.Retention.totalSessionsCount").toString(), u"1"_qs);
+        QCOMPARE(payload.value("Signalpost.Retention.averageSessionSeconds").toString(), u"-1"_qs);
+        QCOMPARE(payload.value("Signalpost.Retention.distinctDaysUsed").toString(), u"2"_qs);
+        QCOMPARE(payload.value("Signalpost.Retention.distinctDaysUsedLastMonth").toString(),
+                 u"2"_qs);
+        QVERIFY(!payload.contains("Signalpost.Retention.previousSessionSeconds"));
+        QCOMPARE(payload.value("Signalpost.Acquisition.firstSessionDate").toString(), today);
+        QCOMPARE(stored(u"deletedSessionsCount"_qs).toLongLong(), 1);
+        QCOMPARE(stored(u"distinctDaysUsed"_qs).toStringList(), (QStringList{yesterday, today}));
+
+        // This start's own active time replaces the removed entry.
+        QTRY_VERIFY_WITH_TIMEOUT(SessionManager::shared().recentSessions().size() == 1, 60000);
+        SessionManager::shared().waitForPersistence();
+        verifyOneActiveEntry(storedSessions());
+        QCOMPARE(SessionManager::shared().totalSessionsCount(), 2);
+        // Closes the client's connection before the stand-in stops.
+        signalpost::Signalpost::terminate();
+    }
+};
+
+QTEST_MAIN(StartupSessionsTest)
+#include "tst_startupsessions.moc"
