@@ -81,6 +81,9 @@ Surface* fieldBox(QWidget* field) {
     palette.setColor(QPalette::Text, Theme::ink());
     field->setPalette(palette);
     field->setFont(quillon::font(TextStyle::body));
+    // The keyboard's focus shows around the box, not inside it.
+    field->setProperty("focusRingFrame", QVariant::fromValue<QObject*>(box));
+    field->setProperty("focusRingRadius", Metrics::cornerRadius);
     layout->addWidget(field);
     return box;
 }

@@ -41,7 +41,12 @@ void FocusRing::follow(QWidget* target) {
     // Around the current row of a list; else around the control.
     QRect around = target->rect();
     QWidget* frame = target;
-    if (auto* view = qobject_cast<QAbstractItemView*>(target)) {
+    // A field drawn inside a box of its own is ringed around the box.
+    if (auto* box = qobject_cast<QWidget*>(target->property("focusRingFrame").value<QObject*>());
+        box && box->isAncestorOf(target)) {
+        around = box->rect();
+        frame = box;
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(target)) {
         const QModelIndex current = view->currentIndex();
         if (current.isValid()) {
             const int inset = view->property("focusRingItemInset").toInt();

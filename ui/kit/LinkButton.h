@@ -13,8 +13,9 @@ class LinkButton : public QPushButton {
     Q_OBJECT
 
 public:
-    // Around the text, so the focus ring stands clear of it.
-    static constexpr int horizontalPadding = 2;
+    // Above and below the text, so the focus ring stands clear of it; none beside it, so the
+    // text lines up with the column it stands in.
+    static constexpr int horizontalPadding = 0;
     static constexpr int verticalPadding = 2;
     static constexpr qreal pressedOpacity = 0.7;
 

@@ -3,6 +3,7 @@
 #include "tests/support/TestBackend.h"
 #include "ui/feedback/FeedbackSheet.h"
 #include "ui/feedback/FeedbackView.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/ProductLinks.h"
 #include "ui/tests/AppFixture.h"
 #include "ui/tests/KeyboardWalk.h"
@@ -524,6 +525,30 @@ private Q_SLOTS:
         QCOMPARE(titleBox->mapTo(form, QPoint()).x(), messageBox->mapTo(form, QPoint()).x());
         QCOMPARE(titleBox->width(), messageBox->width());
         QVERIFY(titleText - titleBox->mapTo(form, QPoint()).x() >= 8);
+    }
+
+    void theFocusRingGoesRoundTheFieldBoxes() {
+        FocusRing::install();
+        Form f;
+        f.sheet->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.sheet.data()));
+        auto* title = f.sheet->findChild<QLineEdit*>(u"titleField"_qs);
+        auto* message = f.sheet->findChild<QPlainTextEdit*>(u"messageEditor"_qs);
+        const auto ringAround = [&](QWidget* box) {
+            const int outset = FocusRing::gap + FocusRing::width;
+            return QRect(box->mapTo(f.sheet, QPoint()), box->size())
+                .adjusted(-outset, -outset, outset, outset);
+        };
+        title->setFocus();
+        QTest::keyClick(title, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), message);
+        QCOMPARE(FocusRing::ringedWidget(), message);
+        auto* ring = f.sheet->findChild<FocusRing*>();
+        QVERIFY(ring && ring->isVisible());
+        QCOMPARE(ring->geometry(), ringAround(message->parentWidget()));
+        QTest::keyClick(message, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(FocusRing::ringedWidget(), title);
+        QCOMPARE(ring->geometry(), ringAround(title->parentWidget()));
     }
 
     void theLinksLookAndActLikeLinks_data() {
