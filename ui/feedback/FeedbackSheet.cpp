@@ -5,7 +5,6 @@
 
 #include <QKeyEvent>
 #include <QScreen>
-#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace quillon {
@@ -40,16 +39,18 @@ void FeedbackSheet::fitWithinWindow() {
     resize(m_form->sizeHint().boundedTo(room()).expandedTo(minimumSize()));
 }
 
-void FeedbackSheet::showEvent(QShowEvent* event) {
-    // The window may have changed size or place since the last opening. Still before the sheet
-    // is mapped, so it never shows anywhere else.
-    fitWithinWindow();
-    adjustPosition(parentWidget());
-    if (QWidget* parent = parentWidget()) {
-        // A window made smaller while the sheet is open takes the sheet with it.
-        parent->window()->installEventFilter(this);
+void FeedbackSheet::setVisible(bool visible) {
+    if (visible && !isVisible()) {
+        // The window may have changed size or place since the last opening; sized and placed
+        // before the sheet is mapped, so it never shows anywhere else.
+        fitWithinWindow();
+        adjustPosition(parentWidget());
+        if (QWidget* parent = parentWidget()) {
+            // A window made smaller while the sheet is open takes the sheet with it.
+            parent->window()->installEventFilter(this);
+        }
     }
-    QDialog::showEvent(event);
+    QDialog::setVisible(visible);
 }
 
 bool FeedbackSheet::eventFilter(QObject* watched, QEvent* event) {

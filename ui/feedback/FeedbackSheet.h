@@ -28,12 +28,13 @@ public:
 
     FeedbackView* form() const { return m_form; }
 
+    void setVisible(bool visible) override;
+
     // The room its window leaves it: the window less the inset on every side, else the screen's.
     QSize room() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
