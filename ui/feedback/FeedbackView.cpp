@@ -110,7 +110,6 @@ FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& 
     pane->setAccessibleName(u"Feedback"_qs);
     // Its controls take the focus and are scrolled into view; the frame itself need not.
     pane->setFocusPolicy(Qt::NoFocus);
-    pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->column()->addWidget(header());
     pane->column()->addWidget(welcomeCard());
     pane->column()->addWidget(form());

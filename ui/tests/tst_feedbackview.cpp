@@ -479,10 +479,12 @@ private Q_SLOTS:
         auto* page = sheet->findChild<QScrollArea*>();
         QVERIFY(page);
         if (windowSize.height() >= 900) {
-            // With room, the whole form shows at once.
+            // With room, the whole form shows at once, without a scroll bar.
             QCOMPARE(page->verticalScrollBar()->maximum(), 0);
+            QVERIFY(!page->verticalScrollBar()->isVisible());
         } else {
             QVERIFY(page->verticalScrollBar()->maximum() > 0);
+            QVERIFY(page->verticalScrollBar()->isVisible());
         }
 
         // A window made smaller while the sheet is open keeps it inside.
