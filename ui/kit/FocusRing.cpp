@@ -55,6 +55,9 @@ void FocusRing::follow(QWidget* target) {
             frame = view->viewport();
         }
     }
+    // Room of its own between a control drawn without margins (a text link) and its ring.
+    const int padding = target->property("focusRingPadding").toInt();
+    around.adjust(-padding, -padding, padding, padding);
     QRect ring = QRect(frame->mapTo(window, around.topLeft()), around.size())
                      .adjusted(-outset, -outset, outset, outset);
     // Not over what a scrolled pane hides: inside each scrolling viewport on the way up.

@@ -13,7 +13,8 @@ namespace quillon {
 //
 // A control may ask for a rounder ring with the dynamic property "focusRingRadius" (a round
 // button); a list whose rows are drawn inset, with "focusRingItemInset"; a field drawn inside a
-// box of its own names the box (an ancestor) with "focusRingFrame", to be ringed around it.
+// box of its own names the box (an ancestor) with "focusRingFrame", to be ringed around it; a
+// control drawn without margins asks for room before its ring with "focusRingPadding".
 //
 // A QFocusFrame, which Qt leaves out of what it shows screen readers (a frame over a control
 // would otherwise be found there in its place), but placed and drawn by itself.

@@ -562,6 +562,7 @@ private Q_SLOTS:
     void theLinksLookAndActLikeLinks() {
         QFETCH(QString, name);
         QFETCH(QUrl, url);
+        FocusRing::install();
         RecordingBrowser browser;
         Form f;
         auto* link = f.sheet->findChild<QAbstractButton*>(name);
@@ -595,6 +596,12 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(f.sheet.data()));
         link->setFocus(Qt::TabFocusReason);
         QTest::keyClick(link, Qt::Key_Return);
+        // The focus ring stands clear of the text, which runs to the link's sides.
+        QCOMPARE(FocusRing::ringedWidget(), link);
+        auto* ring = f.sheet->findChild<FocusRing*>();
+        QVERIFY(ring && ring->isVisible());
+        const QRect text(link->mapTo(f.sheet, QPoint()), link->size());
+        QVERIFY(ring->geometry().contains(text.adjusted(-4, -4, 4, 4)));
         QTest::keyClick(link, Qt::Key_Space);
         QVERIFY(accessible->actionInterface());
         accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
