@@ -105,18 +105,17 @@ void LinkButton::paintEvent(QPaintEvent*) {
     const QColor color =
         isEnabled() ? m_color : palette().color(QPalette::Disabled, QPalette::ButtonText);
     const QFontMetrics metrics(font());
-    const QRect textRect = rect().adjusted(horizontalPadding, verticalPadding, -horizontalPadding,
-                                           -verticalPadding);
+    const QRect textRect =
+        rect().adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
     painter.setFont(font());
     painter.setPen(color);
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
     // Drawn by hand rather than by the font, so the hover can thicken it without moving it.
-    const int baseline = textRect.top() + (textRect.height() - metrics.height()) / 2 +
-                         metrics.ascent();
+    const int baseline =
+        textRect.top() + (textRect.height() - metrics.height()) / 2 + metrics.ascent();
     const int top = baseline + std::max(1, metrics.underlinePos());
-    painter.fillRect(QRect(textRect.left(), top, metrics.horizontalAdvance(text()),
-                           underlineWidth()),
-                     color);
+    painter.fillRect(
+        QRect(textRect.left(), top, metrics.horizontalAdvance(text()), underlineWidth()), color);
 }
 
 void LinkButton::enterEvent(QEnterEvent* event) {

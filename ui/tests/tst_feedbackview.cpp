@@ -570,9 +570,8 @@ private Q_SLOTS:
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(link);
         QVERIFY(accessible);
         QCOMPARE(accessible->role(), QAccessible::Link);
-        QCOMPARE(accessible->text(QAccessible::Name), name == u"talkInsteadLink"
-                                                          ? u"Talk instead"_qs
-                                                          : u"Privacy policy"_qs);
+        QCOMPARE(accessible->text(QAccessible::Name),
+                 name == u"talkInsteadLink" ? u"Talk instead"_qs : u"Privacy policy"_qs);
         QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
         QVERIFY(link->focusPolicy() & Qt::TabFocus);
 
