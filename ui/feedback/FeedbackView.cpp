@@ -183,7 +183,7 @@ QWidget* FeedbackView::form() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(12);
 
-    // The title and the message in the same box, their text starting at the same inset.
+    // The title and the message in boxes of one shape, their text starting at the same inset.
     m_title = new QLineEdit;
     m_title->setObjectName(u"titleField"_qs);
     m_title->setPlaceholderText(u"Title"_qs);
