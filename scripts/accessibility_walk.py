@@ -197,7 +197,7 @@ def walk_feedback(app, walk, shoot, images):
             wait_for(f"the image row {name!r}", lambda: find(sheet, lambda n: n.name == name
                                                             and showing(n)), 5)
     walk("Send feedback", sheet)
-    shoot("feedback")
+    shoot("feedback", "Send feedback")
     press(sheet, "Close")
     wait_for("the sheet to close", lambda: window(app, "Send feedback") is None, 5)
 

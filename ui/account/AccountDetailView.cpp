@@ -80,7 +80,8 @@ AccountDetailView::AccountDetailView(DraftStore& draftStore, LinkedInSessionStor
     m_bottomBar->setObjectName(u"bottomBar"_qs);
     m_bottomBar->setEdgeLine(Surface::Edge::top, Theme::hairline());
     auto* barColumn = new QVBoxLayout(m_bottomBar);
-    barColumn->setContentsMargins(Metrics::defaultPadding, 12, Metrics::defaultPadding, 8);
+    // The button ends where the card above it ends.
+    barColumn->setContentsMargins(pane->barMargins(12, 8));
     m_deleteButton->setObjectName(u"deleteAccountButton"_qs);
     m_deleteButton->setAutoDefault(true);
     connect(m_deleteButton, &QPushButton::clicked, this, &AccountDetailView::confirmDeletion);

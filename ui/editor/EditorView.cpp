@@ -134,7 +134,7 @@ EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStor
     layout->setSpacing(0);
     layout->addWidget(pane, 1);
     // Outside the scroll view, so it stays in sight while the content scrolls.
-    layout->addWidget(bottomBar());
+    layout->addWidget(bottomBar(*pane));
 
     m_pane = pane;
     m_pane->viewport()->installEventFilter(this);
@@ -405,12 +405,13 @@ QWidget* EditorView::preview() {
     return card;
 }
 
-QWidget* EditorView::bottomBar() {
+QWidget* EditorView::bottomBar(const ScrollPane& pane) {
     auto* bar = new Surface(Theme::background());
     bar->setObjectName(u"bottomBar"_qs);
     bar->setEdgeLine(Surface::Edge::top, Theme::hairline());
     auto* column = new QVBoxLayout(bar);
-    column->setContentsMargins(Metrics::defaultPadding, 12, Metrics::defaultPadding, 8);
+    // The buttons end where the cards above them end.
+    column->setContentsMargins(pane.barMargins(12, 8));
     column->setSpacing(10);
     // Above the buttons, in sight however far the page is scrolled: what the last save or post
     // came to.

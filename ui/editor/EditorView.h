@@ -28,6 +28,7 @@ class LinkedInSessionStore;
 class PreviewText;
 class PrimaryButton;
 class RichTextEditor;
+class ScrollPane;
 class SecondaryButton;
 class StatusLine;
 
@@ -102,7 +103,7 @@ private:
     QWidget* editorCard();
     QWidget* formatToolbar();
     QWidget* preview();
-    QWidget* bottomBar();
+    QWidget* bottomBar(const ScrollPane& pane);
     void addToolbarButton(QToolButton* button, EditorFormatCommand command);
     void addShortcuts();
     void orderTabStops();

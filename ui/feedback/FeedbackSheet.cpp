@@ -4,6 +4,7 @@
 #include "ui/theme/Theme.h"
 
 #include <QKeyEvent>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace quillon {
@@ -17,12 +18,48 @@ FeedbackSheet::FeedbackSheet(LinkedInSessionStore& sessionStore, FeedbackService
     setWindowModality(Qt::WindowModal);
     // A window of its own does not inherit the main window's light palette.
     setPalette(Theme::lightPalette());
-    resize(520, 720);
+    setMinimumSize(minimumSheetSize);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_form);
     m_form->setDismiss([this] { reject(); });
     m_form->setFocus(Qt::OtherFocusReason);
+    fitWithinWindow();
+}
+
+QSize FeedbackSheet::room() const {
+    const QSize inset(2 * windowInset, 2 * windowInset);
+    if (const QWidget* parent = parentWidget()) {
+        return parent->window()->size() - inset;
+    }
+    return screen()->availableSize() - inset;
+}
+
+void FeedbackSheet::fitWithinWindow() {
+    resize(m_form->sizeHint().boundedTo(room()).expandedTo(minimumSize()));
+}
+
+void FeedbackSheet::setVisible(bool visible) {
+    if (visible && !isVisible()) {
+        // The window may have changed size or place since the last opening; sized and placed
+        // before the sheet is mapped, so it never shows anywhere else.
+        fitWithinWindow();
+        adjustPosition(parentWidget());
+        if (QWidget* parent = parentWidget()) {
+            // A window made smaller while the sheet is open takes the sheet with it.
+            parent->window()->installEventFilter(this);
+        }
+    }
+    QDialog::setVisible(visible);
+}
+
+bool FeedbackSheet::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && isVisible() && parentWidget() &&
+        watched == parentWidget()->window()) {
+        fitWithinWindow();
+        adjustPosition(parentWidget());
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void FeedbackSheet::keyPressEvent(QKeyEvent* event) {

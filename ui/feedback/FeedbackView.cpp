@@ -4,6 +4,7 @@
 #include "core/backend/ServiceError.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/feedback/AttachImagesButton.h"
+#include "ui/kit/LinkButton.h"
 #include "ui/kit/PrimaryButton.h"
 #include "ui/kit/ProductLinks.h"
 #include "ui/kit/ScrollPane.h"
@@ -18,7 +19,6 @@
 
 #include <QApplication>
 #include <QCoroFuture>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -38,6 +39,9 @@ namespace quillon {
 namespace {
 
 constexpr int messageMinimumHeight = 180;
+constexpr int fieldPadding = 8;
+// The sheet's width when the window has room for it.
+constexpr int preferredWidth = 520;
 constexpr int removeIconSize = 14;
 
 // The image's bytes as stored; none when the file is gone, unreadable or empty.
@@ -65,15 +69,28 @@ QList<FeedbackImageAttachment> attachmentsFor(const QStringList& files) {
     return attachments;
 }
 
-QPushButton* linkButton(const QString& title, const QUrl& url) {
-    auto* link = new QPushButton(title);
-    link->setAutoDefault(true);
-    link->setFlat(true);
-    link->setCursor(Qt::PointingHandCursor);
+// The white, rounded and outlined box of the form's text fields, `field` inside it.
+Surface* fieldBox(QWidget* field) {
+    auto* box = new Surface(Qt::white);
+    box->setCornerRadius(Metrics::cornerRadius);
+    box->setStroke(Theme::hairline());
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(fieldPadding, fieldPadding, fieldPadding, fieldPadding);
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Theme::ink());
+    field->setPalette(palette);
+    field->setFont(quillon::font(TextStyle::body));
+    // The keyboard's focus shows around the box, not inside it.
+    field->setProperty("focusRingFrame", QVariant::fromValue<QObject*>(box));
+    field->setProperty("focusRingRadius", Metrics::cornerRadius);
+    layout->addWidget(field);
+    return box;
+}
+
+LinkButton* link(const QString& title, const QUrl& url) {
+    auto* link = new LinkButton(title, url, Qt::black);
     link->setFont(quillon::font(TextStyle::subheadline));
-    link->setStyleSheet(u"QPushButton { color: black; border: none; text-align: left;"
-                        " padding: 2px 0px; }"_qs);
-    QObject::connect(link, &QPushButton::clicked, link, [url] { QDesktopServices::openUrl(url); });
     return link;
 }
 
@@ -89,10 +106,10 @@ FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* pane = new ScrollPane(16);
+    m_pane = pane;
     pane->setAccessibleName(u"Feedback"_qs);
     // Its controls take the focus and are scrolled into view; the frame itself need not.
     pane->setFocusPolicy(Qt::NoFocus);
-    pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->column()->addWidget(header());
     pane->column()->addWidget(welcomeCard());
     pane->column()->addWidget(form());
@@ -110,6 +127,15 @@ void FeedbackView::focusInEvent(QFocusEvent* event) {
 
 FeedbackView::~FeedbackView() = default;
 
+QSize FeedbackView::sizeHint() const {
+    // The whole form without scrolling, at the width it has when the window leaves room.
+    const QWidget* page = m_pane->widget();
+    const int pageWidth = preferredWidth - m_pane->verticalScrollBar()->sizeHint().width();
+    const int height =
+        page->hasHeightForWidth() ? page->heightForWidth(pageWidth) : page->sizeHint().height();
+    return {preferredWidth, height};
+}
+
 QWidget* FeedbackView::header() {
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
@@ -118,9 +144,11 @@ QWidget* FeedbackView::header() {
         textLabel(u"Feedback"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()),
         0, Qt::AlignVCenter);
     layout->addStretch(1);
-    auto* close = new QPushButton(u"Close"_qs);
+    auto* close = new SecondaryButton(u"Close"_qs);
     close->setObjectName(u"closeButton"_qs);
-    close->setAutoDefault(true);
+    // Sized to its label beside the heading, not the width of the form.
+    close->setPadding(14, 6);
+    close->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(close, &QPushButton::clicked, this, [this] {
         if (m_dismiss) {
             m_dismiss();
@@ -155,32 +183,30 @@ QWidget* FeedbackView::form() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(12);
 
+    // The title and the message in boxes of one shape, their text starting at the same inset.
     m_title = new QLineEdit;
     m_title->setObjectName(u"titleField"_qs);
     m_title->setPlaceholderText(u"Title"_qs);
     m_title->setAccessibleName(u"Title"_qs);
-    m_title->setFont(quillon::font(TextStyle::body));
-    column->addWidget(m_title);
+    m_title->setFrame(false);
+    // A frameless line keeps 2 px before its text, the message's document 4.
+    m_title->setTextMargins(2, 0, 2, 0);
+    Surface* titleBox = fieldBox(m_title);
+    titleBox->setObjectName(u"titleBox"_qs);
+    column->addWidget(titleBox);
 
-    auto* editorFrame = new Surface(Qt::white);
-    editorFrame->setCornerRadius(Metrics::cornerRadius);
-    editorFrame->setStroke(Theme::hairline());
-    editorFrame->setMinimumHeight(messageMinimumHeight);
-    auto* frameLayout = new QVBoxLayout(editorFrame);
-    frameLayout->setContentsMargins(8, 8, 8, 8);
     m_message = new QPlainTextEdit;
     m_message->setObjectName(u"messageEditor"_qs);
     m_message->setAccessibleName(u"Message"_qs);
+    // Its name in sight too, as the title field shows its own.
+    m_message->setPlaceholderText(u"Message"_qs);
     m_message->setFrameShape(QFrame::NoFrame);
-    m_message->setFont(quillon::font(TextStyle::body));
     // Tab leaves the editor, so the form is usable from the keyboard alone.
     m_message->setTabChangesFocus(true);
-    QPalette editorPalette = m_message->palette();
-    editorPalette.setColor(QPalette::Base, Qt::white);
-    editorPalette.setColor(QPalette::Text, Theme::ink());
-    m_message->setPalette(editorPalette);
-    frameLayout->addWidget(m_message);
-    column->addWidget(editorFrame);
+    Surface* messageBox = fieldBox(m_message);
+    messageBox->setObjectName(u"messageBox"_qs);
+    messageBox->setMinimumHeight(messageMinimumHeight);
+    column->addWidget(messageBox);
 
     m_attachButton = new AttachImagesButton;
     m_attachButton->setObjectName(u"attachImagesButton"_qs);
@@ -217,9 +243,9 @@ QWidget* FeedbackView::links() {
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
-    QPushButton* talk = linkButton(u"Talk instead"_qs, ProductLinks::bookingPage());
+    LinkButton* talk = link(u"Talk instead"_qs, ProductLinks::bookingPage());
     talk->setObjectName(u"talkInsteadLink"_qs);
-    QPushButton* privacy = linkButton(u"Privacy policy"_qs, ProductLinks::privacyPolicy());
+    LinkButton* privacy = link(u"Privacy policy"_qs, ProductLinks::privacyPolicy());
     privacy->setObjectName(u"privacyPolicyLink"_qs);
     column->addWidget(talk, 0, Qt::AlignLeft);
     column->addWidget(privacy, 0, Qt::AlignLeft);

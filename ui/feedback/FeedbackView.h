@@ -25,6 +25,7 @@ namespace quillon {
 class FeedbackService;
 class LinkedInSessionStore;
 class PrimaryButton;
+class ScrollPane;
 class SecondaryButton;
 class StatusLine;
 
@@ -40,6 +41,9 @@ public:
     FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& feedbackService,
                  TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~FeedbackView() override;
+
+    // The whole form without scrolling, at the width a sheet gives it when there is room.
+    QSize sizeHint() const override;
 
     // What "Close" does: closes the sheet.
     void setDismiss(std::function<void()> dismiss) { m_dismiss = std::move(dismiss); }
@@ -116,6 +120,7 @@ private:
     bool m_isSending = false;
     QString m_statusMessage;
 
+    ScrollPane* m_pane = nullptr;
     QLineEdit* m_title = nullptr;
     QPlainTextEdit* m_message = nullptr;
     SecondaryButton* m_attachButton = nullptr;

@@ -19,9 +19,16 @@ ActionButton::ActionButton(const QString& text, QColor fill, bool hasBorder, QWi
     setAutoDefault(true);
 }
 
+void ActionButton::setPadding(int horizontal, int vertical) {
+    m_horizontalPadding = horizontal;
+    m_verticalPadding = vertical;
+    updateGeometry();
+}
+
 QSize ActionButton::sizeHint() const {
     const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(text()), metrics.height() + 2 * verticalPadding};
+    return {metrics.horizontalAdvance(text()) + 2 * m_horizontalPadding,
+            metrics.height() + 2 * m_verticalPadding};
 }
 
 QSize ActionButton::minimumSizeHint() const {

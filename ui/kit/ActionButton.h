@@ -24,6 +24,10 @@ public:
 
     bool hasBorder() const { return m_hasBorder; }
 
+    // Room around the label: none beside it and verticalPadding above and below for the
+    // full-width buttons; a button sized to its label (a sheet's "Close") asks for some beside.
+    void setPadding(int horizontal, int vertical);
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -35,6 +39,8 @@ protected:
 private:
     const QColor m_fill;
     const bool m_hasBorder;
+    int m_horizontalPadding = 0;
+    int m_verticalPadding = verticalPadding;
 };
 
 } // namespace quillon

@@ -41,7 +41,12 @@ void FocusRing::follow(QWidget* target) {
     // Around the current row of a list; else around the control.
     QRect around = target->rect();
     QWidget* frame = target;
-    if (auto* view = qobject_cast<QAbstractItemView*>(target)) {
+    // A field drawn inside a box of its own is ringed around the box.
+    if (auto* box = qobject_cast<QWidget*>(target->property("focusRingFrame").value<QObject*>());
+        box && box->isAncestorOf(target)) {
+        around = box->rect();
+        frame = box;
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(target)) {
         const QModelIndex current = view->currentIndex();
         if (current.isValid()) {
             const int inset = view->property("focusRingItemInset").toInt();
@@ -50,6 +55,9 @@ void FocusRing::follow(QWidget* target) {
             frame = view->viewport();
         }
     }
+    // Room of its own between a control drawn without margins (a text link) and its ring.
+    const int padding = target->property("focusRingPadding").toInt();
+    around.adjust(-padding, -padding, padding, padding);
     QRect ring = QRect(frame->mapTo(window, around.topLeft()), around.size())
                      .adjusted(-outset, -outset, outset, outset);
     // Not over what a scrolled pane hides: inside each scrolling viewport on the way up.

@@ -12,7 +12,9 @@ namespace quillon {
 // stands above 15:1 against the card and the page, where the palette's lime stood at 1.3:1.
 //
 // A control may ask for a rounder ring with the dynamic property "focusRingRadius" (a round
-// button); a list whose rows are drawn inset, with "focusRingItemInset".
+// button); a list whose rows are drawn inset, with "focusRingItemInset"; a field drawn inside a
+// box of its own names the box (an ancestor) with "focusRingFrame", to be ringed around it; a
+// control drawn without margins asks for room before its ring with "focusRingPadding".
 //
 // A QFocusFrame, which Qt leaves out of what it shows screen readers (a frame over a control
 // would otherwise be found there in its place), but placed and drawn by itself.

@@ -5,7 +5,6 @@
 
 #include <QEvent>
 #include <QScrollBar>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace quillon {
@@ -47,12 +46,20 @@ bool ScrollPane::eventFilter(QObject* watched, QEvent* event) {
     return QScrollArea::eventFilter(watched, event);
 }
 
+int ScrollPane::scrollBarRoom() const {
+    // What the scroll area gives its bar beside the viewport.
+    return verticalScrollBar()->sizeHint().width();
+}
+
+QMargins ScrollPane::barMargins(int top, int bottom) const {
+    // The page's column always ends the scroll bar's room short of the pane's right edge.
+    return {Metrics::defaultPadding, top, Metrics::defaultPadding + scrollBarRoom(), bottom};
+}
+
 void ScrollPane::keepContentWidth() {
     // The scroll bar takes its width from the page when it appears; without it, the same
     // room stays empty, so the cards never move sideways as the content grows or shrinks.
-    const int gutter = verticalScrollBar()->isVisibleTo(this)
-                           ? 0
-                           : style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const int gutter = verticalScrollBar()->isVisibleTo(this) ? 0 : scrollBarRoom();
     m_column->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
                                  Metrics::defaultPadding + gutter, Metrics::defaultPadding);
 }

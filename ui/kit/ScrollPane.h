@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QScrollArea>
 
 class QVBoxLayout;
@@ -7,7 +8,9 @@ class QVBoxLayout;
 namespace quillon {
 
 // The frame of a pane: a vertical scroll view on the page background whose content is one
-// full-width column with the standard padding, filled from the top.
+// full-width column with the standard padding, filled from the top. The column's right edge
+// keeps the scroll bar's room whether the bar shows or not, and a bar laid under the pane takes
+// its margins from here, so the page and its bottom bar share one column.
 class ScrollPane : public QScrollArea {
     Q_OBJECT
 
@@ -17,11 +20,16 @@ public:
     QWidget* content() const { return m_content; }
     QVBoxLayout* column() const { return m_column; }
 
+    // Margins for a bar laid under the pane, outside its scrolling (the editor's buttons):
+    // its column starts and ends where the page's does.
+    QMargins barMargins(int top, int bottom) const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void keepContentWidth();
+    int scrollBarRoom() const;
 
     QWidget* m_content;
     QVBoxLayout* m_column;

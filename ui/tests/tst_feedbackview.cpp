@@ -3,11 +3,15 @@
 #include "tests/support/TestBackend.h"
 #include "ui/feedback/FeedbackSheet.h"
 #include "ui/feedback/FeedbackView.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/ProductLinks.h"
 #include "ui/tests/AppFixture.h"
 #include "ui/tests/KeyboardWalk.h"
 #include "ui/tests/RecordingBrowser.h"
+#include "ui/window/MainSplitView.h"
+#include "ui/window/MainWindow.h"
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QFile>
 #include <QFileDialog>
@@ -20,6 +24,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -434,6 +440,172 @@ private Q_SLOTS:
         const QPixmap pixmap = remove->icon().pixmap(remove->iconSize(), 3.0);
         QCOMPARE(pixmap.size(), QSize(42, 42));
         QCOMPARE(pixmap.devicePixelRatio(), 3.0);
+    }
+
+    void theSheetFitsWithinItsWindow_data() {
+        QTest::addColumn<QSize>("windowSize");
+        QTest::newRow("default window") << QSize(900, 650);
+        QTest::newRow("smallest window") << QSize(720, 500);
+        QTest::newRow("large window") << QSize(1600, 960);
+    }
+    void theSheetFitsWithinItsWindow() {
+        QFETCH(QSize, windowSize);
+        AppFixture app;
+        MainWindow window(app.container);
+        window.resize(windowSize);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), windowSize);
+        auto* root = qobject_cast<MainSplitView*>(window.centralWidget());
+        QVERIFY(root);
+        root->openFeedback();
+        QDialog* sheet = root->feedbackSheet();
+        QVERIFY(sheet);
+        QVERIFY(QTest::qWaitForWindowExposed(sheet));
+
+        QVERIFY2(window.geometry().contains(sheet->geometry()),
+                 qPrintable(QStringLiteral("sheet %1x%2 at %3,%4 in a window %5x%6 at %7,%8")
+                                .arg(sheet->width())
+                                .arg(sheet->height())
+                                .arg(sheet->x())
+                                .arg(sheet->y())
+                                .arg(window.width())
+                                .arg(window.height())
+                                .arg(window.x())
+                                .arg(window.y())));
+        // Small enough for the smallest window, large enough for the form to be used.
+        QVERIFY(sheet->minimumWidth() >= 360 && sheet->minimumHeight() >= 320);
+        QVERIFY(sheet->minimumWidth() < 720 && sheet->minimumHeight() < 500);
+        auto* page = sheet->findChild<QScrollArea*>();
+        QVERIFY(page);
+        if (windowSize.height() >= 900) {
+            // With room, the whole form shows at once, without a scroll bar.
+            QCOMPARE(page->verticalScrollBar()->maximum(), 0);
+            QVERIFY(!page->verticalScrollBar()->isVisible());
+        } else {
+            QVERIFY(page->verticalScrollBar()->maximum() > 0);
+            QVERIFY(page->verticalScrollBar()->isVisible());
+        }
+
+        // A window made smaller while the sheet is open keeps it inside.
+        window.resize(720, 500);
+        QTRY_COMPARE(window.size(), QSize(720, 500));
+        QVERIFY(window.geometry().contains(sheet->geometry()));
+        sheet->reject();
+    }
+
+    void theTitleAndTheMessageShareTheirBox() {
+        Form f;
+        auto* title = f.sheet->findChild<QLineEdit*>(u"titleField"_qs);
+        auto* message = f.sheet->findChild<QPlainTextEdit*>(u"messageEditor"_qs);
+        // Both name themselves in sight.
+        QCOMPARE(title->placeholderText(), u"Title"_qs);
+        QCOMPARE(message->placeholderText(), u"Message"_qs);
+        QWidget* form = f.form();
+        title->setText(u"W"_qs);
+        message->setPlainText(u"W"_qs);
+        // Where the first character is drawn: the box's leftmost column of ink.
+        const auto textStart = [form](QWidget* field) {
+            QWidget* box = field->parentWidget();
+            const QImage image = box->grab().toImage();
+            for (int x = 0; x < image.width(); ++x) {
+                for (int y = 0; y < image.height(); ++y) {
+                    if (qGray(image.pixel(x, y)) < 128) {
+                        return box->mapTo(form, QPoint()).x() + int(x / image.devicePixelRatio());
+                    }
+                }
+            }
+            return -1;
+        };
+        // The first character of each starts at the same distance from the form's edge, clear
+        // of its box's border.
+        const int titleText = textStart(title);
+        const int messageText = textStart(message);
+        QCOMPARE(titleText, messageText);
+        QWidget* titleBox = title->parentWidget();
+        QWidget* messageBox = message->parentWidget();
+        QCOMPARE(titleBox->mapTo(form, QPoint()).x(), messageBox->mapTo(form, QPoint()).x());
+        QCOMPARE(titleBox->width(), messageBox->width());
+        QVERIFY(titleText - titleBox->mapTo(form, QPoint()).x() >= 8);
+    }
+
+    void theFocusRingGoesRoundTheFieldBoxes() {
+        FocusRing::install();
+        Form f;
+        f.sheet->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.sheet.data()));
+        auto* title = f.sheet->findChild<QLineEdit*>(u"titleField"_qs);
+        auto* message = f.sheet->findChild<QPlainTextEdit*>(u"messageEditor"_qs);
+        const auto ringAround = [&](QWidget* box) {
+            const int outset = FocusRing::gap + FocusRing::width;
+            return QRect(box->mapTo(f.sheet, QPoint()), box->size())
+                .adjusted(-outset, -outset, outset, outset);
+        };
+        title->setFocus();
+        QTest::keyClick(title, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), message);
+        QCOMPARE(FocusRing::ringedWidget(), message);
+        auto* ring = f.sheet->findChild<FocusRing*>();
+        QVERIFY(ring && ring->isVisible());
+        QCOMPARE(ring->geometry(), ringAround(message->parentWidget()));
+        QTest::keyClick(message, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(FocusRing::ringedWidget(), title);
+        QCOMPARE(ring->geometry(), ringAround(title->parentWidget()));
+    }
+
+    void theLinksLookAndActLikeLinks_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QUrl>("url");
+        QTest::newRow("Talk instead") << u"talkInsteadLink"_qs << ProductLinks::bookingPage();
+        QTest::newRow("Privacy policy") << u"privacyPolicyLink"_qs << ProductLinks::privacyPolicy();
+    }
+    void theLinksLookAndActLikeLinks() {
+        QFETCH(QString, name);
+        QFETCH(QUrl, url);
+        FocusRing::install();
+        RecordingBrowser browser;
+        Form f;
+        auto* link = f.sheet->findChild<QAbstractButton*>(name);
+        QVERIFY(link);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(link);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->role(), QAccessible::Link);
+        QCOMPARE(accessible->text(QAccessible::Name),
+                 name == u"talkInsteadLink" ? u"Talk instead"_qs : u"Privacy policy"_qs);
+        QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+        QVERIFY(link->focusPolicy() & Qt::TabFocus);
+
+        // Underlined: one row of the drawing is the link's colour across the whole text.
+        const QImage image = link->grab().toImage();
+        const qreal ratio = image.devicePixelRatio();
+        const int from = int(2 * ratio);
+        const int to = image.width() - int(2 * ratio);
+        bool underlined = false;
+        for (int y = 0; y < image.height() && !underlined; ++y) {
+            int dark = 0;
+            for (int x = from; x < to; ++x) {
+                dark += qGray(image.pixel(x, y)) < 80 ? 1 : 0;
+            }
+            underlined = dark >= (to - from) * 9 / 10;
+        }
+        QVERIFY(underlined);
+
+        // Enter and Space open it; so does a screen reader's press.
+        f.sheet->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.sheet.data()));
+        link->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(link, Qt::Key_Return);
+        // The focus ring stands clear of the text, which runs to the link's sides.
+        QCOMPARE(FocusRing::ringedWidget(), link);
+        auto* ring = f.sheet->findChild<FocusRing*>();
+        QVERIFY(ring && ring->isVisible());
+        const QRect text(link->mapTo(f.sheet, QPoint()), link->size());
+        QVERIFY(ring->geometry().contains(text.adjusted(-4, -4, 4, 4)));
+        QTest::keyClick(link, Qt::Key_Space);
+        QVERIFY(accessible->actionInterface());
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(browser.opened, QList<QUrl>({url, url, url}));
+        QVERIFY(f.sheet->isVisible());
     }
 
     void tabGoesRoundTheWholeSheet() {
