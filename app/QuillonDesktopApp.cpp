@@ -13,7 +13,36 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QTimer>
+#include <cstdlib>
+#include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
+
+namespace {
+
+// Drafts, analytics, the signal cache, crash reports and what the libraries keep for the user
+// (fontconfig's per-user cache among them) are the user's private data: every file the process
+// creates is 0600 and every folder 0700. Set as the program is loaded, ahead of main() and of
+// every static initialiser linked into it, so that nothing is created before: not by the font
+// thread that main() starts on its first line, nor by a test's own application object.
+// fontconfig makes a cache folder it creates 0755 whatever the umask, so where the user has
+// none yet (a stale system cache sends every program to its own), it is made here first.
+__attribute__((constructor(101))) void keepWhatTheProcessCreatesPrivate() {
+    ::umask(S_IRWXG | S_IRWXO);
+    std::filesystem::path cache;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg) {
+        cache = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        cache = std::filesystem::path(home) / ".cache";
+    } else {
+        return;
+    }
+    // A folder that cannot be made is left to fontconfig, which then fails the same way.
+    std::error_code ignored;
+    std::filesystem::create_directories(cache / "fontconfig", ignored);
+}
+
+} // namespace
 
 namespace quillon {
 
@@ -22,9 +51,6 @@ QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle)
 
 QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle,
                                      std::variant<AppConfiguration, QString> read) {
-    // Drafts, analytics, the signal cache and crash reports are the user's private data: every
-    // file the app creates is 0600 and every folder 0700, before anything is written.
-    ::umask(S_IRWXG | S_IRWXO);
     const QVariantMap info = bundle.infoDictionary();
     configureCrashReporting(info);
     AppConfiguration configuration = AppConfiguration::orStop(std::move(read));

@@ -284,6 +284,17 @@ bool StandInBackend::isRunning() const {
     return m_server->is_running();
 }
 
+const std::vector<std::string>& StandInBackend::endpoints() {
+    static const std::vector<std::string> contract{"/api/linkedin/cli/start",
+                                                   "/api/linkedin/callback",
+                                                   "/api/linkedin/cli/result",
+                                                   "/api/linkedin/post",
+                                                   "/api/linkedin/disconnect",
+                                                   "/api/account/delete",
+                                                   "/api/feedback"};
+    return contract;
+}
+
 void StandInBackend::setFailure(const std::string& endpoint, Failure failure) {
     const std::lock_guard lock(m_mutex);
     m_failures[endpoint] = std::move(failure);
@@ -653,11 +664,8 @@ void StandInBackend::controlPage(const httplib::Request&, httplib::Response& res
         }
     }
     std::string endpoints;
-    for (const char* endpoint :
-         {"/api/linkedin/cli/start", "/api/linkedin/callback", "/api/linkedin/cli/result",
-          "/api/linkedin/post", "/api/linkedin/disconnect", "/api/account/delete",
-          "/api/feedback"}) {
-        endpoints += std::string("<option>") + endpoint + "</option>";
+    for (const std::string& endpoint : StandInBackend::endpoints()) {
+        endpoints += "<option>" + endpoint + "</option>";
     }
     response.set_content(
         std::string("<!doctype html><meta charset=utf-8><title>Quillon stand-in backend</title>") +

@@ -68,6 +68,8 @@ public:
     void stop();
     bool isRunning() const;
 
+    // The backend contract's endpoints, which a failure can be set for.
+    static const std::vector<std::string>& endpoints();
     // Answers `endpoint` (a path such as "/api/linkedin/post") with `failure` until cleared.
     void setFailure(const std::string& endpoint, Failure failure);
     void clearFailures();

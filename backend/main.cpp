@@ -3,10 +3,50 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
 #include <thread>
+
+namespace {
+
+using quillon::standin::StandInBackend;
+
+// An argument the stand-in cannot use stops it with why: a tester who mistyped one would
+// otherwise try the app against a stand-in that does something else.
+int refuse(const QString& why) {
+    std::fprintf(stderr, "quillon-backend: %s\n", qPrintable(why));
+    return 2;
+}
+
+// A --fail value with a description, ENDPOINT=STATUS:ERROR:DESCRIPTION, takes the words after
+// it up to the next option: a description written with spaces and no quotes (as a shell or
+// scripts/run splits it) arrives whole, not as its first word.
+QStringList joinFailureDescriptions(const QStringList& arguments) {
+    QStringList joined;
+    bool failValueNext = false;
+    bool inDescription = false;
+    for (const QString& argument : arguments) {
+        if (inDescription && !argument.startsWith(u'-')) {
+            joined.last() += u' ' + argument;
+            continue;
+        }
+        joined.append(argument);
+        QString value;
+        if (failValueNext) {
+            value = argument;
+        } else if (argument.startsWith(u"--fail="_qs)) {
+            value = argument.mid(7);
+        }
+        failValueNext = argument == u"--fail"_qs;
+        inDescription = value.mid(value.indexOf(u'=') + 1).count(u':') >= 2;
+    }
+    return joined;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
@@ -28,51 +68,75 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption fail(
         QStringLiteral("fail"),
         QStringLiteral("Answer an endpoint with a failure, e.g. "
-                       "/api/linkedin/post=500:server_error:LinkedIn is down. Repeatable."),
+                       "/api/linkedin/post=500:server_error:LinkedIn is down. The description "
+                       "runs up to the next option. Repeatable."),
         QStringLiteral("endpoint=status[:error[:description]]"));
     const QCommandLineOption pending(QStringLiteral("pending-forever"),
                                      QStringLiteral("Answer every poll \"pending\"."));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("Do not print the requests."));
     parser.addOptions({host, port, scheme, fail, pending, quiet});
-    parser.process(application);
-    // A word no option takes is most often the rest of a description left unquoted: it would
-    // otherwise be dropped without a word.
+    if (!parser.parse(joinFailureDescriptions(QCoreApplication::arguments()))) {
+        return refuse(parser.errorText() + u" (--help lists the options)"_qs);
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        parser.showHelp();
+    }
     if (const QStringList extra = parser.positionalArguments(); !extra.isEmpty()) {
-        std::fprintf(stderr,
-                     "quillon-backend: unexpected argument \"%s\" (quote a description that "
-                     "has spaces)\n",
-                     qPrintable(extra.first()));
-        return 2;
+        return refuse(
+            u"unexpected argument \"%1\" (--help lists the options)"_qs.arg(extra.first()));
+    }
+    static const QRegularExpression urlScheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*$"));
+    if (!urlScheme.match(parser.value(scheme)).hasMatch()) {
+        return refuse(u"--callback-scheme \"%1\" is not a URL scheme"_qs.arg(parser.value(scheme)));
+    }
+    bool portOk = false;
+    const int wanted = parser.value(port).toInt(&portOk);
+    if (!portOk || wanted < 0 || wanted > 65535) {
+        return refuse(
+            u"--port \"%1\" is not a port: a number from 0 to 65535"_qs.arg(parser.value(port)));
     }
 
-    quillon::standin::StandInBackend::Options options;
+    StandInBackend::Options options;
     options.callbackScheme = parser.value(scheme).toStdString();
     options.printRequests = !parser.isSet(quiet);
-    quillon::standin::StandInBackend backend(options);
+    StandInBackend backend(options);
     backend.setPendingForever(parser.isSet(pending));
+    const std::vector<std::string>& endpoints = StandInBackend::endpoints();
     for (const QString& spec : parser.values(fail)) {
         const qsizetype equals = spec.indexOf(u'=');
+        if (equals <= 0) {
+            return refuse(
+                u"--fail \"%1\": write ENDPOINT=STATUS[:ERROR[:DESCRIPTION]]"_qs.arg(spec));
+        }
+        const std::string endpoint = spec.left(equals).toStdString();
+        if (std::find(endpoints.cbegin(), endpoints.cend(), endpoint) == endpoints.cend()) {
+            QStringList known;
+            for (const std::string& each : endpoints) {
+                known.append(QString::fromStdString(each));
+            }
+            return refuse(u"--fail \"%1\": no endpoint %2; the endpoints are %3"_qs.arg(
+                spec, spec.left(equals), known.join(u", "_qs)));
+        }
         const QStringList parts = spec.mid(equals + 1).split(u':');
         bool ok = false;
         const int status = parts.value(0).toInt(&ok);
-        if (equals <= 0 || !ok) {
-            std::fprintf(stderr, "quillon-backend: cannot read --fail %s\n", qPrintable(spec));
-            return 2;
+        if (!ok || status < 100 || status > 999) {
+            return refuse(
+                u"--fail \"%1\": the status is a number from 100 to 999, not \"%2\""_qs.arg(
+                    spec, parts.value(0)));
         }
-        quillon::standin::StandInBackend::Failure failure{status, std::nullopt, std::nullopt};
+        StandInBackend::Failure failure{status, std::nullopt, std::nullopt};
         if (parts.size() > 1 && !parts[1].isEmpty()) {
             failure.error = parts[1].toStdString();
         }
         if (parts.size() > 2) {
             failure.errorDescription = parts.mid(2).join(u':').toStdString();
         }
-        backend.setFailure(spec.left(equals).toStdString(), failure);
+        backend.setFailure(endpoint, failure);
     }
 
-    bool portOk = false;
-    const int wanted = parser.value(port).toInt(&portOk);
-    const int bound = portOk ? backend.bind(parser.value(host).toStdString(), wanted) : -1;
+    const int bound = backend.bind(parser.value(host).toStdString(), wanted);
     if (bound < 0) {
         std::fprintf(stderr, "quillon-backend: cannot listen on %s:%s\n",
                      qPrintable(parser.value(host)), qPrintable(parser.value(port)));

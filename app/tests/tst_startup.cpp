@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QTimeZone>
 #include <QTimer>
+#include <algorithm>
+#include <sys/stat.h>
 
 using namespace quillon;
 
@@ -115,6 +117,36 @@ private Q_SLOTS:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QVERIFY(process.exitCode() != 0);
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()), message);
+    }
+
+    // Started by a desktop session (umask 022) on a machine whose system font cache is stale,
+    // the program writes a font cache of the user's own from its first line on: private too.
+    void theFontCacheTheProgramWritesIsPrivate() {
+        Bundle bundle;
+        const QString cache = bundle.dir.filePath(u"cache"_qs);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"FONTCONFIG_FILE"_qs, qEnvironmentVariable("QUILLON_SOURCE_DIR") +
+                                                      u"/app/tests/own-font-cache.conf"_qs);
+        environment.insert(u"XDG_CACHE_HOME"_qs, cache);
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setChildProcessModifier([] { ::umask(S_IWGRP | S_IWOTH); });
+        // With no configuration the program stops once the fonts are read.
+        process.start(bundle.program());
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+                 u"Missing AppConfiguration.plist\n"_qs);
+
+        const QString fonts = cache + u"/fontconfig"_qs;
+        QCOMPARE(QFile::permissions(fonts) & 0x0777, QFileDevice::Permissions(0x0700));
+        const QFileInfoList written = QDir(fonts).entryInfoList(QDir::Files | QDir::Hidden);
+        QVERIFY(std::any_of(written.cbegin(), written.cend(), [](const QFileInfo& file) {
+            return file.fileName().contains(u".cache-"_qs);
+        }));
+        for (const QFileInfo& file : written) {
+            QVERIFY2((file.permissions() & 0x0777) == QFileDevice::Permissions(0x0600),
+                     qPrintable(file.filePath()));
+        }
     }
 
     void startUpBuildsOneSharedContainerAndOpensTheWindow() {

@@ -235,7 +235,7 @@ private Q_SLOTS:
     }
 
     // QUILLON_BACKEND_ARGS as scripts/run splits it and the program takes it: a description
-    // with spaces arrives whole when quoted, and a word left unquoted is refused, not dropped.
+    // with spaces arrives whole, quoted or not.
     void theRunScriptsWordsReachTheProgram_data() {
         QTest::addColumn<QString>("variable");
         QTest::addColumn<QStringList>("words");
@@ -254,11 +254,16 @@ private Q_SLOTS:
             << u"--fail '/api/linkedin/disconnect=502:unavailable:$(echo run) `echo run`'"_qs
             << QStringList{u"--fail"_qs, endpoint + u"$(echo run) `echo run`"_qs}
             << u"$(echo run) `echo run`"_qs;
-        // As the README once wrote it: the program refuses the words it would have dropped.
+        // As the README writes it: the description runs up to the next option.
         QTest::newRow("unquoted")
             << u"--fail /api/linkedin/disconnect=502:unavailable:Try again later."_qs
             << QStringList{u"--fail"_qs, endpoint + u"Try"_qs, u"again"_qs, u"later."_qs}
-            << QString();
+            << u"Try again later."_qs;
+        QTest::newRow("unquoted, with a colon, then another option")
+            << u"--fail=/api/linkedin/disconnect=502:unavailable:Try again: later. --quiet"_qs
+            << QStringList{u"--fail=/api/linkedin/disconnect=502:unavailable:Try"_qs, u"again:"_qs,
+                           u"later."_qs, u"--quiet"_qs}
+            << u"Try again: later."_qs;
     }
     void theRunScriptsWordsReachTheProgram() {
         QFETCH(QString, variable);
@@ -278,18 +283,6 @@ private Q_SLOTS:
             return;
         }
 
-        if (description.isNull()) {
-            QProcess refusing;
-            refusing.start(QProcessEnvironment::systemEnvironment().value(u"QUILLON_BUILD_DIR"_qs) +
-                               u"/bin/quillon-backend"_qs,
-                           QStringList{u"--port"_qs, u"0"_qs} + words);
-            QVERIFY(refusing.waitForFinished(10000));
-            QCOMPARE(refusing.exitCode(), 2);
-            QVERIFY(refusing.readAllStandardOutput().isEmpty());
-            const QString error = QString::fromUtf8(refusing.readAllStandardError());
-            QVERIFY2(error.contains(u"unexpected argument \"again\""_qs), qPrintable(error));
-            return;
-        }
         BackendProcess process(words);
         QVERIFY(process.isListening());
         httplib::Client client("127.0.0.1", process.baseURL().port());
@@ -298,6 +291,55 @@ private Q_SLOTS:
         QCOMPARE(refused->status, 502);
         QCOMPARE(json(refused).value(u"errorDescription"_qs).toString(), description);
         QCOMPARE(process.terminate(), 0);
+    }
+
+    // An argument the program cannot use stops it with why, before it listens.
+    void argumentsItCannotUseAreRefused_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a word no option takes")
+            << QStringList{u"--quiet"_qs, u"again"_qs} << u"unexpected argument \"again\""_qs;
+        QTest::newRow("words after a failure that has no description")
+            << QStringList{u"--fail"_qs, u"/api/linkedin/post=500:down"_qs, u"again"_qs}
+            << u"unexpected argument \"again\""_qs;
+        QTest::newRow("an unknown option")
+            << QStringList{u"--fial"_qs, u"/api/linkedin/post=500"_qs}
+            << u"Unknown option 'fial'"_qs;
+        QTest::newRow("a failure with no value")
+            << QStringList{u"--fail"_qs} << u"Missing value after '--fail'"_qs;
+        QTest::newRow("a failure with no endpoint")
+            << QStringList{u"--fail"_qs, u"500:down:LinkedIn is down."_qs}
+            << u"--fail \"500:down:LinkedIn is down.\": write ENDPOINT=STATUS[:ERROR[:DESCRIPTION]]"_qs;
+        QTest::newRow("an endpoint the backend does not have")
+            << QStringList{u"--fail"_qs, u"/api/linkedin/posts=500"_qs}
+            << u"no endpoint /api/linkedin/posts; the endpoints are /api/linkedin/cli/start, "_qs;
+        QTest::newRow("a status that is no number")
+            << QStringList{u"--fail"_qs, u"/api/feedback=down:LinkedIn is down."_qs}
+            << u"the status is a number from 100 to 999, not \"down\""_qs;
+        QTest::newRow("a status out of range")
+            << QStringList{u"--fail"_qs, u"/api/feedback=42"_qs}
+            << u"the status is a number from 100 to 999, not \"42\""_qs;
+        QTest::newRow("a port out of range")
+            << QStringList{u"--port"_qs, u"70000"_qs} << u"--port \"70000\" is not a port"_qs;
+        QTest::newRow("a port that is no number")
+            << QStringList{u"--port"_qs, u"http"_qs} << u"--port \"http\" is not a port"_qs;
+        QTest::newRow("a callback scheme that is none")
+            << QStringList{u"--callback-scheme"_qs, u"quillon://"_qs}
+            << u"--callback-scheme \"quillon://\" is not a URL scheme"_qs;
+    }
+    void argumentsItCannotUseAreRefused() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        QProcess refusing;
+        refusing.start(qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon-backend"_qs,
+                       QStringList{u"--port"_qs, u"0"_qs} + arguments);
+        QVERIFY(refusing.waitForFinished(10000));
+        QCOMPARE(refusing.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(refusing.exitCode(), 2);
+        QVERIFY(refusing.readAllStandardOutput().isEmpty());
+        const QString error = QString::fromUtf8(refusing.readAllStandardError());
+        QVERIFY2(error.startsWith(u"quillon-backend: "_qs) && error.contains(message),
+                 qPrintable(error));
     }
 
     void aQuoteLeftOpenStopsTheRunScript() {
