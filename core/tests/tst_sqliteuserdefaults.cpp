@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <csignal>
 
 using namespace quillon;
@@ -314,14 +315,30 @@ private Q_SLOTS:
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             child.start(saver, {f.path, QString::number(next)});
             QVERIFY(child.waitForStarted());
-            if (!child.waitForFinished(QRandomGenerator::global()->bounded(5, 60))) {
+            // The kill lands after a random number of reported saves, then a random fraction of
+            // a save: a clock-based kill misses every save on a disk fast enough to finish first.
+            const int killAfter = next + QRandomGenerator::global()->bounded(0, 12);
+            QByteArray output;
+            int lastReported = 0;
+            while (lastReported < killAfter && child.state() == QProcess::Running) {
+                child.waitForReadyRead(1000);
+                output += child.readAllStandardOutput();
+                const qsizetype end = output.lastIndexOf("saved ");
+                if (end >= 0 && output.indexOf('\n', end) > 0) {
+                    lastReported = output.mid(end + 6).split('\n').first().toInt();
+                }
+            }
+            if (child.state() == QProcess::Running) {
+                QThread::usleep(QRandomGenerator::global()->bounded(0, 2000));
                 ::kill(pid_t(child.processId()), SIGKILL);
                 QVERIFY(child.waitForFinished());
                 ++kills;
             } else {
+                QCOMPARE(child.exitStatus(), QProcess::NormalExit);
                 QCOMPARE(child.exitCode(), 0);
             }
-            for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+            output += child.readAllStandardOutput();
+            for (const QByteArray& line : output.split('\n')) {
                 if (line.startsWith("saved ")) {
                     const int n = line.mid(6).toInt();
                     reported.insert(n);
