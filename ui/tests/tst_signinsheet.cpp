@@ -20,8 +20,8 @@
 #include <QTest>
 #include <QUrlQuery>
 #include <QVBoxLayout>
-#include <qpa/qwindowsysteminterface.h>
 #include <csignal>
+#include <qpa/qwindowsysteminterface.h>
 #include <unistd.h>
 
 using namespace quillon;
@@ -75,7 +75,9 @@ struct StandInSheets {
     // end is the end of all of it.
     QString hanging() { return program(u"hanging"_qs, "exec sleep 600"); }
     // Shows its window, then stops answering.
-    QString stopsAfterShowing() { return program(u"stops-after-showing"_qs, "echo shown\nexec sleep 600"); }
+    QString stopsAfterShowing() {
+        return program(u"stops-after-showing"_qs, "echo shown\nexec sleep 600");
+    }
 };
 
 // A window close from the window system, as the title bar's close button sends it.

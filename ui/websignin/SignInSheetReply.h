@@ -31,8 +31,7 @@ struct SignInSheetReply {
     QByteArray encode() const;
     // Reads one line without its newline; none for anything the program never writes, and for
     // a callback on any scheme but `callbackScheme`.
-    static std::optional<SignInSheetReply> decode(QByteArrayView line,
-                                                  QStringView callbackScheme);
+    static std::optional<SignInSheetReply> decode(QByteArrayView line, QStringView callbackScheme);
 
     friend bool operator==(const SignInSheetReply&, const SignInSheetReply&) = default;
 };

@@ -7,8 +7,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QKeyEvent>
-#include <QShortcutEvent>
 #include <QScreen>
+#include <QShortcutEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -59,12 +59,12 @@ QString SignInSheetSession::installedProgram() {
 
 WebAuthenticationSessionFactory SignInSheetSession::factory(QString program,
                                                             std::chrono::milliseconds windowBound) {
-    return [program, windowBound](QUrl url, QString callbackURLScheme,
-                                  CompletionHandler completion) {
-        return std::make_unique<SignInSheetSession>(program, std::move(url),
-                                                    std::move(callbackURLScheme),
-                                                    std::move(completion), windowBound);
-    };
+    return
+        [program, windowBound](QUrl url, QString callbackURLScheme, CompletionHandler completion) {
+            return std::make_unique<SignInSheetSession>(program, std::move(url),
+                                                        std::move(callbackURLScheme),
+                                                        std::move(completion), windowBound);
+        };
 }
 
 QWidget* SignInSheetSession::presentationAnchor() {

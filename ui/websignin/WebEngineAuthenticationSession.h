@@ -14,10 +14,10 @@ class QWidget;
 namespace quillon {
 
 // The sign-in sheet on Qt WebEngine: a modal dialog over the app's window showing the sign-in
-// page, ending with the first URL the page's main frame is sent to on the callback scheme. A private session
-// is an off-the-record profile of its own; otherwise the sheets share one stored profile, so
-// a sign-in can be remembered. Closing the dialog ends it as cancelled. Nothing of the web
-// engine exists before a sheet starts.
+// page, ending with the first URL the page's main frame is sent to on the callback scheme. A
+// private session is an off-the-record profile of its own; otherwise the sheets share one stored
+// profile, so a sign-in can be remembered. Closing the dialog ends it as cancelled. Nothing of the
+// web engine exists before a sheet starts.
 class WebEngineAuthenticationSession final : public QObject, public WebAuthenticationSession {
     Q_OBJECT
 

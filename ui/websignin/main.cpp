@@ -108,8 +108,9 @@ int main(int argc, char* argv[]) {
             QCoreApplication::quit();
         });
     sheet.setPrefersEphemeralWebBrowserSession(arguments->ephemeral);
-    QObject::connect(&sheet, &WebEngineAuthenticationSession::shown, &application,
-                     [] { reply({SignInSheetReply::Kind::shown, {}}); });
+    QObject::connect(&sheet, &WebEngineAuthenticationSession::shown, &application, [] {
+        reply({SignInSheetReply::Kind::shown, {}});
+    });
     std::unique_ptr<QWindow> app;
     if (arguments->transientFor != 0 && QGuiApplication::platformName() == u"xcb") {
         app.reset(QWindow::fromWinId(arguments->transientFor));
