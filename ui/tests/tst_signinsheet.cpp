@@ -5,17 +5,23 @@
 #include "tests/support/TestBackend.h"
 #include "ui/tests/AppFixture.h"
 #include "ui/websignin/SignInSheetSession.h"
+#include "ui/window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
 #include <QVBoxLayout>
 #include <csignal>
+#include <qpa/qwindowsysteminterface.h>
 #include <unistd.h>
 
 using namespace quillon;
@@ -50,6 +56,36 @@ struct AppWindow {
     }
 };
 
+// Stand-ins for the sheet program, as shell scripts that take the real one's arguments and do
+// what a broken one would.
+struct StandInSheets {
+    QTemporaryDir dir;
+
+    QString program(const QString& name, const QByteArray& body) {
+        const QString path = dir.filePath(name);
+        QFile script(path);
+        if (!script.open(QIODevice::WriteOnly) || script.write("#!/bin/sh\n" + body + '\n') < 0) {
+            return {};
+        }
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner);
+        return path;
+    }
+    // Starts and never shows a window nor answers; `exec` keeps it one process, so that its
+    // end is the end of all of it.
+    QString hanging() { return program(u"hanging"_qs, "exec sleep 600"); }
+    // Shows its window, then stops answering.
+    QString stopsAfterShowing() {
+        return program(u"stops-after-showing"_qs, "echo shown\nexec sleep 600");
+    }
+};
+
+// A window close from the window system, as the title bar's close button sends it.
+void closeFromTheWindowSystem(QWidget* window) {
+    QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(
+        window->windowHandle());
+}
+
 } // namespace
 
 // The sign-in sheet run as its own program, through the stand-in backend's sign-in page to a
@@ -58,6 +94,7 @@ class TestSignInSheet : public QObject {
     Q_OBJECT
 
     std::shared_ptr<AuthTokenStore> store;
+    StandInSheets sheets;
 
     std::unique_ptr<LinkedInAuthService> service(const TestBackend& backend,
                                                  const QString& program = sheetProgram()) {
@@ -106,6 +143,7 @@ private Q_SLOTS:
                  std::optional<QString>(u"https://pictures.example/grace.jpg"_qs));
         QCOMPARE(store->load(), outcome.value);
         QCOMPARE(backend->received("/api/linkedin/callback").size(), 1u);
+        QVERIFY(sheetOf(*auth)->hasShownWindow());
         // The sheet is gone and the window answers again.
         QCOMPARE(sheetOf(*auth)->blockedWindow(), nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(!running(program), 15000);
@@ -188,6 +226,19 @@ private Q_SLOTS:
     void aSheetProgramThatFailsEndsTheConnectWithAnError_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("description");
+        const QString unreadable =
+            u"The sign-in window failed: it gave an answer that cannot be read."_qs;
+        // A callback is only ever on the app's own scheme; anything else is never sent on.
+        QTest::newRow("answers a callback on another scheme")
+            << sheets.program(u"other-scheme"_qs, "echo 'callback https://evil.example/cb'")
+            << unreadable;
+        QTest::newRow("answers a callback to the backend on http")
+            << sheets.program(u"backend-callback"_qs,
+                              "echo 'callback http://127.0.0.1/api/linkedin/callback?state=s'")
+            << unreadable;
+        QTest::newRow("says it is shown twice")
+            << sheets.program(u"shown-twice"_qs, "echo shown\necho shown\nexec sleep 600")
+            << unreadable;
         QTest::newRow("missing") << u"/nonexistent/quillon-signin"_qs
                                  << u"The sign-in window failed: it could not be opened."_qs;
         QTest::newRow("ends without an answer")
@@ -206,8 +257,120 @@ private Q_SLOTS:
         const auto outcome = awaitOutcome(auth->connect());
         QCOMPARE(outcome.description(), description);
         QCOMPARE(store->load(), std::nullopt);
+        QVERIFY(backend->received("/api/linkedin/callback").empty());
         QVERIFY(backend->received("/api/linkedin/cli/result").empty());
         QCOMPARE(sheetOf(*auth)->blockedWindow(), nullptr);
+    }
+
+    void aSheetThatShowsNoWindowEndsTheConnect() {
+        TestBackend backend(std::chrono::seconds(2));
+        auto auth = std::make_unique<LinkedInAuthService>(
+            backend.baseURL(), u"quillon"_qs, store,
+            SignInSheetSession::factory(sheets.hanging(), std::chrono::milliseconds(300)));
+        AppWindow app;
+        QVERIFY(QTest::qWaitForWindowExposed(&app.window));
+
+        auto connecting = auth->connect();
+        QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->processId() > 0);
+        const qint64 program = sheetOf(*auth)->processId();
+        QCOMPARE(awaitOutcome(std::move(connecting)).description(),
+                 u"The sign-in window failed: it did not open."_qs);
+        QCOMPARE(store->load(), std::nullopt);
+        QVERIFY(backend->received("/api/linkedin/cli/result").empty());
+        QCOMPARE(sheetOf(*auth)->blockedWindow(), nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!running(program), 15000);
+        QTest::mouseClick(app.button, Qt::LeftButton);
+        QCOMPARE(app.clicks.size(), 1);
+    }
+
+    // The person may take minutes to sign in once the sheet is up.
+    void aSheetThatShowedItsWindowHasNoBound() {
+        TestBackend backend(std::chrono::seconds(2));
+        const std::chrono::milliseconds bound(200);
+        auto auth = std::make_unique<LinkedInAuthService>(
+            backend.baseURL(), u"quillon"_qs, store,
+            SignInSheetSession::factory(sheets.stopsAfterShowing(), bound));
+
+        auto connecting = auth->connect();
+        QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->hasShownWindow());
+        // Long past the bound: a bound still running would have ended the sheet by now.
+        QTest::qWait(int(bound.count()) * 5);
+        QVERIFY(!sheetOf(*auth)->isCompleted());
+        QVERIFY(running(sheetOf(*auth)->processId()));
+        sheetOf(*auth)->cancel();
+        QCOMPARE(awaitOutcome(std::move(connecting)).description(),
+                 u"LinkedIn authorization was cancelled."_qs);
+    }
+
+    void escapeInTheWindowCancelsASheetThatDoesNotAnswer_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("escapeShortcut");
+        QTest::newRow("before it shows a window") << sheets.hanging() << false;
+        QTest::newRow("after it showed its window") << sheets.stopsAfterShowing() << false;
+        QTest::newRow("over the window's own Escape shortcut")
+            << sheets.stopsAfterShowing() << true;
+    }
+    void escapeInTheWindowCancelsASheetThatDoesNotAnswer() {
+        QFETCH(QString, program);
+        QFETCH(bool, escapeShortcut);
+        TestBackend backend(std::chrono::seconds(2));
+        auto auth = service(backend, program);
+        AppWindow app;
+        QShortcut shortcut(QKeySequence(Qt::Key_Escape), &app.window);
+        shortcut.setEnabled(escapeShortcut);
+        QSignalSpy shortcuts(&shortcut, &QShortcut::activated);
+        QApplication::setActiveWindow(&app.window);
+        QVERIFY(QTest::qWaitForWindowActive(&app.window));
+
+        auto connecting = auth->connect();
+        QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->processId() > 0);
+        const qint64 sheetProgram = sheetOf(*auth)->processId();
+        app.button->setFocus();
+        QTest::keyClick(app.button, Qt::Key_Space);
+        QCOMPARE(app.clicks.size(), 0);
+
+        QTest::keyClick(app.button, Qt::Key_Escape);
+        QCOMPARE(awaitOutcome(std::move(connecting)).description(),
+                 u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(shortcuts.size(), 0);
+        QCOMPARE(store->load(), std::nullopt);
+        QTRY_VERIFY_WITH_TIMEOUT(!running(sheetProgram), 15000);
+        QTest::keyClick(app.button, Qt::Key_Space);
+        QCOMPARE(app.clicks.size(), 1);
+    }
+
+    // The main window over a sheet that does not answer: its close button closes it, the
+    // unsaved post is kept as on any close, and the sheet goes with it.
+    void theWindowClosesOverASheetThatDoesNotAnswer() {
+        TestBackend backend(std::chrono::seconds(2));
+        AppFixture fixture{backend.baseURL(), SignInSheetSession::factory(sheets.hanging())};
+        MainWindow window(fixture.container);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* editor = window.findChild<QPlainTextEdit*>(u"postEditor"_qs);
+        QVERIFY(editor);
+        editor->setFocus();
+        editor->selectAll();
+        QTest::keyClicks(editor, u"Half a post"_qs);
+        QCOMPARE(fixture.drafts().editorText(), u"Half a post"_qs);
+
+        // The post connects first.
+        QTest::mouseClick(window.findChild<QPushButton*>(u"postButton"_qs), Qt::LeftButton);
+        const auto sheet = [&] {
+            return dynamic_cast<SignInSheetSession*>(fixture.container.authService().session());
+        };
+        QTRY_VERIFY(sheet() && sheet()->processId() > 0);
+        const qint64 program = sheet()->processId();
+        QCOMPARE(sheet()->blockedWindow(), &window);
+
+        closeFromTheWindowSystem(&window);
+        QVERIFY(!window.isVisible());
+        const std::optional<UnsavedText> kept = fixture.repository().loadUnsavedText();
+        QVERIFY(kept);
+        QCOMPARE(kept->text, u"Half a post"_qs);
+        QTRY_COMPARE(fixture.drafts().statusMessage(),
+                     std::optional<QString>(u"LinkedIn authorization was cancelled."_qs));
+        QTRY_VERIFY_WITH_TIMEOUT(!running(program), 15000);
     }
 
     void aSheetProgramThatCrashesEndsTheConnectWithAnError() {

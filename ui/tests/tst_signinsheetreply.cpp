@@ -22,6 +22,7 @@ private Q_SLOTS:
         QTest::newRow("callback with a line break in it")
             << SignInSheetReply{Kind::callback, QUrl(u"quillon://cb?state=a%0Ab"_qs)}
             << QByteArray("callback quillon://cb?state=a%0Ab\n");
+        QTest::newRow("shown") << SignInSheetReply{Kind::shown, {}} << QByteArray("shown\n");
         QTest::newRow("cancelled")
             << SignInSheetReply{Kind::cancelled, {}} << QByteArray("cancelled\n");
         QTest::newRow("terminated") << SignInSheetReply{Kind::webContentTerminated, {}}
@@ -33,7 +34,7 @@ private Q_SLOTS:
         QFETCH(SignInSheetReply, reply);
         QFETCH(QByteArray, line);
         QCOMPARE(reply.encode(), line);
-        QCOMPARE(SignInSheetReply::decode(QByteArrayView(line).chopped(1)), reply);
+        QCOMPARE(SignInSheetReply::decode(QByteArrayView(line).chopped(1), u"quillon"), reply);
     }
 
     void refusesWhatTheProgramNeverWrites_data() {
@@ -46,10 +47,20 @@ private Q_SLOTS:
         QTest::newRow("callback with a space in the URL")
             << QByteArray("callback quillon://cb?state=a b");
         QTest::newRow("callback word alone") << QByteArray("callback");
+        QTest::newRow("shown with more after it") << QByteArray("shown now");
+        // A callback is only ever on the app's own scheme.
+        QTest::newRow("callback on https") << QByteArray("callback https://evil.example/cb");
+        QTest::newRow("callback on http") << QByteArray("callback http://127.0.0.1/cb?state=s");
+        QTest::newRow("callback on a file") << QByteArray("callback file:///etc/passwd");
+        QTest::newRow("callback on javascript") << QByteArray("callback javascript:alert(1)");
+        QTest::newRow("callback on a scheme that begins alike")
+            << QByteArray("callback quillonx://linkedin/callback");
+        QTest::newRow("callback on a scheme that ends alike")
+            << QByteArray("callback xquillon://linkedin/callback");
     }
     void refusesWhatTheProgramNeverWrites() {
         QFETCH(QByteArray, line);
-        QCOMPARE(SignInSheetReply::decode(line), std::nullopt);
+        QCOMPARE(SignInSheetReply::decode(line, u"quillon"), std::nullopt);
     }
 };
 

@@ -12,11 +12,13 @@
 #include "ui/window/PostToast.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -51,6 +53,20 @@ QString shown(const StatusLine* line) {
 
 class TestStatusLine : public QObject {
     Q_OBJECT
+
+    QTemporaryDir programs;
+
+    // A sheet program that starts and then neither shows a window nor answers.
+    QString hangingSheet() {
+        const QString path = programs.filePath(u"hanging-sheet"_qs);
+        QFile script(path);
+        if (!script.open(QIODevice::WriteOnly) || script.write("#!/bin/sh\nexec sleep 600\n") < 0) {
+            return {};
+        }
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner);
+        return path;
+    }
 
 private Q_SLOTS:
     void eachMessageIsShownAndAnnouncedWithoutTakingTheFocus_data() {
@@ -266,11 +282,17 @@ private Q_SLOTS:
         QTest::newRow("the sheet ends without an answer")
             << u"/bin/false"_qs << int(Backend::runs)
             << u"The sign-in window failed: it closed without an answer."_qs;
+        QTest::newRow("the sheet shows no window")
+            << hangingSheet() << int(Backend::runs)
+            << u"The sign-in window failed: it did not open."_qs;
     }
     void aFailedConnectInSettingsSaysWhy() {
         QFETCH(QString, program);
         QFETCH(int, backendState);
         QFETCH(QString, shown);
+        // Short only for the sheet that hangs, which is the one to meet it.
+        const auto windowBound = program == hangingSheet() ? std::chrono::milliseconds(300)
+                                                           : SignInSheetSession::defaultWindowBound;
         const bool backendRuns = Backend(backendState) != Backend::none;
         TestBackend backend;
         if (Backend(backendState) == Backend::refuses) {
@@ -278,7 +300,7 @@ private Q_SLOTS:
                                 {503, "unavailable", "Sign-in is unavailable right now."});
         }
         AppFixture app(backendRuns ? backend.baseURL() : QUrl(u"http://127.0.0.1:9/"_qs),
-                       SignInSheetSession::factory(program));
+                       SignInSheetSession::factory(program, windowBound));
         AccountSettingsView settings(app.drafts(), app.session(), app.container.authService(),
                                      &app.container.feedbackService(), [](AppTelemetryEvent) {});
         settings.resize(700, 600);

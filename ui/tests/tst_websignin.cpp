@@ -4,6 +4,8 @@
 #include "tests/support/TaskOutcome.h"
 #include "tests/support/TestBackend.h"
 #include "ui/tests/AppFixture.h"
+#include "ui/tests/LoopbackServer.h"
+#include "ui/theme/Theme.h"
 #include "ui/websignin/WebEngineAuthenticationSession.h"
 
 #include <QApplication>
@@ -174,6 +176,53 @@ private Q_SLOTS:
         QCOMPARE(sheet.dialog()->windowTitle(), u"Sign in to LinkedIn \u2014 127.0.0.1"_qs);
         sheet.cancel();
         QVERIFY(completed);
+    }
+
+    // Only the page's own navigation to the callback scheme ends the sign-in: a frame, an
+    // image or a script of the page sent there changes nothing.
+    void onlyTheTopLevelNavigationEndsTheSheet() {
+        LoopbackServer server;
+        server.http.Get("/frames", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(R"(<!doctype html><title>Frames</title><body><script>
+                let sent = false;
+                const sendTop = () => {
+                    if (!sent) {
+                        sent = true;
+                        location.href = 'quillon://linkedin/callback?from=top';
+                    }
+                };
+                const frame = document.createElement('iframe');
+                frame.onload = () => setTimeout(sendTop, 500);
+                frame.src = 'quillon://linkedin/callback?from=frame';
+                document.body.appendChild(frame);
+                new Image().src = 'quillon://linkedin/callback?from=image';
+                fetch('quillon://linkedin/callback?from=fetch').catch(() => {});
+                // A refused frame may never say it loaded.
+                setTimeout(sendTop, 2000);
+                </script>)",
+                                 "text/html");
+        });
+        server.start();
+        std::optional<QUrl> reached;
+        bool completed = false;
+        WebEngineAuthenticationSession sheet(QUrl(server.url(u"/frames"_qs)), u"quillon"_qs,
+                                             [&](std::optional<QUrl> url, auto) {
+                                                 completed = true;
+                                                 reached = std::move(url);
+                                             });
+        QVERIFY(sheet.start());
+        QTRY_VERIFY_WITH_TIMEOUT(completed, 30000);
+        QCOMPARE(reached, std::optional<QUrl>(QUrl(u"quillon://linkedin/callback?from=top"_qs)));
+    }
+
+    // Until the page paints, the sheet shows the app's page colour: no flash of white.
+    void theSheetPaintsThePageColourUntilThePageDoes() {
+        TestBackend backend;
+        WebEngineAuthenticationSession sheet(backend.baseURL(), u"quillon"_qs, [](auto, auto) {});
+        QVERIFY(sheet.start());
+        QCOMPARE(sheet.view()->page()->backgroundColor(), Theme::background());
+        QCOMPARE(sheet.dialog()->palette().color(QPalette::Window), Theme::background());
+        sheet.cancel();
     }
 
     void declinedOnThePageEndsWithTheBackendsMessage() {

@@ -5,9 +5,7 @@
 namespace quillon {
 
 void CallbackSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
-    const QUrl url = job->requestUrl();
-    job->fail(QWebEngineUrlRequestJob::RequestAborted);
-    Q_EMIT callbackReached(url);
+    job->fail(QWebEngineUrlRequestJob::RequestDenied);
 }
 
 } // namespace quillon

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QUrl>
 #include <QWebEngineUrlSchemeHandler>
 
 namespace quillon {
 
-// Catches the sign-in page's navigation to the app's callback scheme: the request is refused
-// (nothing is ever loaded from it) and its URL handed on.
+// Refuses every request to the app's callback scheme, so nothing is ever loaded from it: a
+// frame, an image or a script of the page asking for it gets an error. Only the sheet's own
+// main-frame navigation to the scheme ends the sign-in, and that one never gets here.
 class CallbackSchemeHandler : public QWebEngineUrlSchemeHandler {
     Q_OBJECT
 
@@ -14,9 +14,6 @@ public:
     using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
 
     void requestStarted(QWebEngineUrlRequestJob* job) override;
-
-Q_SIGNALS:
-    void callbackReached(const QUrl& url);
 };
 
 } // namespace quillon

@@ -4,6 +4,7 @@ namespace quillon {
 
 namespace {
 
+constexpr QByteArrayView shownWord = "shown";
 constexpr QByteArrayView callbackWord = "callback ";
 constexpr QByteArrayView cancelledWord = "cancelled";
 constexpr QByteArrayView terminatedWord = "web-content-terminated";
@@ -14,6 +15,9 @@ constexpr QByteArrayView missingWindowWord = "missing-window";
 QByteArray SignInSheetReply::encode() const {
     QByteArray line;
     switch (kind) {
+    case Kind::shown:
+        line = shownWord.toByteArray();
+        break;
     case Kind::callback:
         line = callbackWord.toByteArray() + callbackURL.toEncoded(QUrl::FullyEncoded);
         break;
@@ -30,7 +34,11 @@ QByteArray SignInSheetReply::encode() const {
     return line + '\n';
 }
 
-std::optional<SignInSheetReply> SignInSheetReply::decode(QByteArrayView line) {
+std::optional<SignInSheetReply> SignInSheetReply::decode(QByteArrayView line,
+                                                         QStringView callbackScheme) {
+    if (line == shownWord) {
+        return SignInSheetReply{Kind::shown, {}};
+    }
     if (line == cancelledWord) {
         return SignInSheetReply{Kind::cancelled, {}};
     }
@@ -45,7 +53,9 @@ std::optional<SignInSheetReply> SignInSheetReply::decode(QByteArrayView line) {
     }
     const QUrl url =
         QUrl::fromEncoded(line.sliced(callbackWord.size()).toByteArray(), QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty()) {
+    // Only the app's own scheme ends a sign-in: any other address is not the sheet's to give.
+    if (!url.isValid() || url.scheme().isEmpty() ||
+        url.scheme().compare(callbackScheme, Qt::CaseInsensitive) != 0) {
         return std::nullopt;
     }
     return SignInSheetReply{Kind::callback, url};

@@ -2,15 +2,18 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QStringView>
 #include <QUrl>
 #include <optional>
 
 namespace quillon {
 
-// How the sign-in sheet program ends, as the one line it writes on its standard output for the
-// app: the callback URL the page reached, or why there is none.
+// What the sign-in sheet program tells the app, one line each on its standard output: that its
+// window is up, then how it ended: the callback URL the page reached, or why there is none.
 struct SignInSheetReply {
     enum class Kind {
+        // The sheet's window is on the screen; the line that ends the sheet follows later.
+        shown,
         // The page reached the callback scheme; `callbackURL` holds where.
         callback,
         // The person closed the sheet.
@@ -26,8 +29,9 @@ struct SignInSheetReply {
 
     // The line, newline included. A callback URL goes fully encoded, so it never breaks the line.
     QByteArray encode() const;
-    // Reads one line without its newline; none for anything the program never writes.
-    static std::optional<SignInSheetReply> decode(QByteArrayView line);
+    // Reads one line without its newline; none for anything the program never writes, and for
+    // a callback on any scheme but `callbackScheme`.
+    static std::optional<SignInSheetReply> decode(QByteArrayView line, QStringView callbackScheme);
 
     friend bool operator==(const SignInSheetReply&, const SignInSheetReply&) = default;
 };

@@ -6,7 +6,9 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
+#include <QKeyEvent>
 #include <QScreen>
+#include <QShortcutEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -26,9 +28,16 @@ WebAuthenticationSessionError failed(const QString& detail) {
 } // namespace
 
 SignInSheetSession::SignInSheetSession(QString program, QUrl url, QString callbackURLScheme,
-                                       CompletionHandler completion)
+                                       CompletionHandler completion,
+                                       std::chrono::milliseconds windowBound)
     : WebAuthenticationSession(std::move(url), std::move(callbackURLScheme), std::move(completion))
-    , m_program(std::move(program)) {}
+    , m_program(std::move(program)) {
+    m_windowBound.setSingleShot(true);
+    m_windowBound.setInterval(windowBound);
+    // A program that hangs before its window is up would hold the app's window still for good.
+    connect(&m_windowBound, &QTimer::timeout, this,
+            [this] { finish(std::nullopt, failed(QStringLiteral("it did not open."))); });
+}
 
 SignInSheetSession::~SignInSheetSession() {
     complete(std::nullopt,
@@ -48,11 +57,14 @@ QString SignInSheetSession::installedProgram() {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillon-signin"));
 }
 
-WebAuthenticationSessionFactory SignInSheetSession::factory(QString program) {
-    return [program](QUrl url, QString callbackURLScheme, CompletionHandler completion) {
-        return std::make_unique<SignInSheetSession>(
-            program, std::move(url), std::move(callbackURLScheme), std::move(completion));
-    };
+WebAuthenticationSessionFactory SignInSheetSession::factory(QString program,
+                                                            std::chrono::milliseconds windowBound) {
+    return
+        [program, windowBound](QUrl url, QString callbackURLScheme, CompletionHandler completion) {
+            return std::make_unique<SignInSheetSession>(program, std::move(url),
+                                                        std::move(callbackURLScheme),
+                                                        std::move(completion), windowBound);
+        };
 }
 
 QWidget* SignInSheetSession::presentationAnchor() {
@@ -95,6 +107,7 @@ bool SignInSheetSession::start() {
     connect(m_process, &QProcess::readyReadStandardOutput, this, &SignInSheetSession::readReplies);
     connect(m_process, &QProcess::errorOccurred, this, &SignInSheetSession::processFailed);
     connect(m_process, &QProcess::finished, this, &SignInSheetSession::processFinished);
+    m_windowBound.start();
     m_process->start(m_program, arguments);
     return true;
 }
@@ -105,12 +118,20 @@ void SignInSheetSession::cancel() {
 }
 
 bool SignInSheetSession::eventFilter(QObject* watched, QEvent* event) {
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    const bool inBlocked = m_blocked && widget && widget->window() == m_blocked;
     switch (event->type()) {
+    case QEvent::KeyPress:
+        // The way out of a sheet that does not answer, as Escape is in the sheet itself.
+        if (inBlocked && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            cancel();
+            return true;
+        }
+        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
-    case QEvent::KeyPress:
     case QEvent::KeyRelease:
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
@@ -119,19 +140,24 @@ bool SignInSheetSession::eventFilter(QObject* watched, QEvent* event) {
         break;
     case QEvent::Shortcut:
         // Shortcuts reach their action, not the window; the app has no other window to serve.
-        return m_blocked != nullptr;
+        // An Escape shortcut of the window cancels the sheet as the plain key does.
+        if (!m_blocked) {
+            return false;
+        }
+        if (static_cast<QShortcutEvent*>(event)->key() == QKeySequence(Qt::Key_Escape)) {
+            cancel();
+        }
+        return true;
     case QEvent::Close:
-        // The window system's close button: the window stays while the sheet is over it.
-        if (event->spontaneous() && watched == m_blocked) {
-            event->ignore();
-            return true;
+        // The window always closes, keeping what it keeps on any close; its sheet goes with it.
+        if (watched == m_blocked) {
+            cancel();
         }
         return false;
     default:
         return false;
     }
-    const auto* widget = qobject_cast<QWidget*>(watched);
-    return m_blocked && widget && widget->window() == m_blocked;
+    return inBlocked;
 }
 
 void SignInSheetSession::readReplies() {
@@ -139,14 +165,21 @@ void SignInSheetSession::readReplies() {
         return;
     }
     m_output += m_process->readAllStandardOutput();
-    // The program writes one line; the first one ends the session (and may drop it).
-    if (const qsizetype end = m_output.indexOf('\n'); end >= 0) {
-        const auto reply = SignInSheetReply::decode(QByteArrayView(m_output).first(end));
-        if (!reply) {
+    // "shown" may come first; the next line ends the session (and may drop it).
+    for (qsizetype end = m_output.indexOf('\n'); end >= 0; end = m_output.indexOf('\n')) {
+        const auto reply =
+            SignInSheetReply::decode(QByteArrayView(m_output).first(end), callbackURLScheme());
+        m_output.remove(0, end + 1);
+        if (!reply || (reply->kind == SignInSheetReply::Kind::shown && m_shownWindow)) {
             finish(std::nullopt, failed(QStringLiteral("it gave an answer that cannot be read.")));
             return;
         }
         switch (reply->kind) {
+        case SignInSheetReply::Kind::shown:
+            m_shownWindow = true;
+            // Signing in may take the person minutes from here.
+            m_windowBound.stop();
+            continue;
         case SignInSheetReply::Kind::callback:
             finish(reply->callbackURL, std::nullopt);
             break;
@@ -204,6 +237,7 @@ void SignInSheetSession::finish(std::optional<QUrl> callbackURL,
 }
 
 void SignInSheetSession::closeProgram() {
+    m_windowBound.stop();
     if (m_blocked) {
         QCoreApplication::instance()->removeEventFilter(this);
         m_blocked = nullptr;

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QProcess>
+#include <QTimer>
+#include <chrono>
 
 class QWidget;
 
@@ -13,13 +15,19 @@ namespace quillon {
 
 // The sign-in sheet as a program of its own (quillon-signin), started for one sign-in, so the
 // app itself never loads the web engine. The sheet is kept in front of the app's window, which
-// takes no input while it is open. Dropping or cancelling the session closes the program.
+// takes no input while it is open, except Escape, which cancels the sheet, and the window's
+// close, which closes the sheet with it. A program that shows no window within its bound ends
+// the session with an error. Dropping or cancelling the session closes the program.
 class SignInSheetSession final : public QObject, public WebAuthenticationSession {
     Q_OBJECT
 
 public:
+    // Long enough for a cold start of the web engine on a slow machine.
+    static constexpr std::chrono::milliseconds defaultWindowBound{25000};
+
     SignInSheetSession(QString program, QUrl url, QString callbackURLScheme,
-                       CompletionHandler completion);
+                       CompletionHandler completion,
+                       std::chrono::milliseconds windowBound = defaultWindowBound);
     // A sheet still open is closed and ends as cancelled.
     ~SignInSheetSession() override;
 
@@ -32,10 +40,13 @@ public:
     QWidget* blockedWindow() const;
     // The program's process while it runs, else 0.
     qint64 processId() const;
+    // The program said its window is on the screen.
+    bool hasShownWindow() const { return m_shownWindow; }
 
     // quillon-signin beside the running program.
     static QString installedProgram();
-    static WebAuthenticationSessionFactory factory(QString program);
+    static WebAuthenticationSessionFactory
+    factory(QString program, std::chrono::milliseconds windowBound = defaultWindowBound);
     // The window the sheet shows over: the active window, else the first visible window,
     // else none (the sheet is then a window of its own).
     static QWidget* presentationAnchor();
@@ -56,6 +67,9 @@ private:
     QProcess* m_process = nullptr;
     QByteArray m_output;
     QPointer<QWidget> m_blocked;
+    // Runs from the start until the program says its window is up.
+    QTimer m_windowBound;
+    bool m_shownWindow = false;
 };
 
 } // namespace quillon

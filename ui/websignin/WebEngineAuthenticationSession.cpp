@@ -1,5 +1,6 @@
 #include "ui/websignin/WebEngineAuthenticationSession.h"
 
+#include "ui/theme/Theme.h"
 #include "ui/websignin/CallbackSchemeHandler.h"
 #include "ui/websignin/SignInSheetSession.h"
 
@@ -8,6 +9,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <QWebEngineNavigationRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlScheme>
@@ -76,10 +78,8 @@ bool WebEngineAuthenticationSession::start() {
 
     m_profile = prefersEphemeralWebBrowserSession() ? new QWebEngineProfile()
                                                     : new QWebEngineProfile(sharedProfileName);
-    auto* handler = new CallbackSchemeHandler(m_profile);
-    m_profile->installUrlSchemeHandler(callbackURLScheme().toUtf8(), handler);
-    connect(handler, &CallbackSchemeHandler::callbackReached, this,
-            [this](const QUrl& callbackURL) { finish(callbackURL, std::nullopt); });
+    m_profile->installUrlSchemeHandler(callbackURLScheme().toUtf8(),
+                                       new CallbackSchemeHandler(m_profile));
 
     QWidget* anchor = SignInSheetSession::presentationAnchor();
     m_dialog = new QDialog(anchor);
@@ -87,12 +87,30 @@ bool WebEngineAuthenticationSession::start() {
     m_dialog->setWindowModality(anchor ? Qt::WindowModal : Qt::ApplicationModal);
     m_dialog->setWindowTitle(titleFor(url()));
     m_dialog->resize(480, 640);
+    // Until the page paints, the sheet shows the app's page colour, not a flash of white.
+    QPalette palette = m_dialog->palette();
+    palette.setColor(QPalette::Window, Theme::background());
+    m_dialog->setPalette(palette);
     auto* layout = new QVBoxLayout(m_dialog);
     layout->setContentsMargins(0, 0, 0, 0);
     m_view = new QWebEngineView(m_dialog);
     auto* page = new QWebEnginePage(m_profile, m_view);
+    page->setBackgroundColor(Theme::background());
     m_view->setPage(page);
     layout->addWidget(m_view);
+
+    // Only the page's own navigation ends the sign-in: a frame inside it sent to the callback
+    // scheme is refused and changes nothing.
+    connect(page, &QWebEnginePage::navigationRequested, this,
+            [this](QWebEngineNavigationRequest& request) {
+                if (request.url().scheme().compare(callbackURLScheme(), Qt::CaseInsensitive) != 0) {
+                    return;
+                }
+                request.reject();
+                if (request.isMainFrame()) {
+                    finish(request.url(), std::nullopt);
+                }
+            });
 
     // The page takes the keys before the dialog would see Escape; as a shortcut of the window
     // it cancels the sign-in as closing the sheet does.
@@ -116,11 +134,9 @@ bool WebEngineAuthenticationSession::start() {
                 dialog->setWindowTitle(titleFor(pageURL));
             });
 
-    if (!anchor && m_transientParent) {
-        // Set when shown: the web view's surface makes Qt replace the dialog's native window
-        // until then.
-        m_dialog->installEventFilter(this);
-    }
+    // The transient parent is set when shown: the web view's surface makes Qt replace the
+    // dialog's native window until then.
+    m_dialog->installEventFilter(this);
     m_view->load(url());
     m_dialog->open();
     return true;
@@ -129,9 +145,15 @@ bool WebEngineAuthenticationSession::start() {
 bool WebEngineAuthenticationSession::eventFilter(QObject* watched, QEvent* event) {
     // The dialog's own destruction sends events here too, when it is a QDialog no longer: the
     // type is checked before the pointer is read as one.
-    if (event->type() == QEvent::Show && watched == m_dialog && m_transientParent &&
-        m_dialog->windowHandle()) {
+    if (event->type() != QEvent::Show || watched != m_dialog) {
+        return false;
+    }
+    if (!m_dialog->parentWidget() && m_transientParent && m_dialog->windowHandle()) {
         m_dialog->windowHandle()->setTransientParent(m_transientParent);
+    }
+    if (!m_shown) {
+        m_shown = true;
+        Q_EMIT shown();
     }
     return false;
 }

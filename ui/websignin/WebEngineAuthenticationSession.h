@@ -14,10 +14,10 @@ class QWidget;
 namespace quillon {
 
 // The sign-in sheet on Qt WebEngine: a modal dialog over the app's window showing the sign-in
-// page, ending with the first URL the page reaches on the callback scheme. A private session
-// is an off-the-record profile of its own; otherwise the sheets share one stored profile, so
-// a sign-in can be remembered. Closing the dialog ends it as cancelled. Nothing of the web
-// engine exists before a sheet starts.
+// page, ending with the first URL the page's main frame is sent to on the callback scheme. A
+// private session is an off-the-record profile of its own; otherwise the sheets share one stored
+// profile, so a sign-in can be remembered. Closing the dialog ends it as cancelled. Nothing of the
+// web engine exists before a sheet starts.
 class WebEngineAuthenticationSession final : public QObject, public WebAuthenticationSession {
     Q_OBJECT
 
@@ -47,6 +47,10 @@ public:
     static void registerCallbackScheme(const QString& scheme);
     static WebAuthenticationSessionFactory factory();
 
+Q_SIGNALS:
+    // The sheet's window is on the screen, once per sheet.
+    void shown();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -56,6 +60,7 @@ private:
     void tearDown(bool now);
 
     bool m_started = false;
+    bool m_shown = false;
     QPointer<QWindow> m_transientParent;
     QPointer<QDialog> m_dialog;
     QPointer<QWebEngineView> m_view;

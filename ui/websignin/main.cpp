@@ -1,9 +1,9 @@
 // quillon-signin: the sign-in sheet as a program of its own, so the app never loads the web
 // engine. Started by the app for one sign-in:
 //   quillon-signin --callback-scheme SCHEME [--private] [--transient-for WINDOW] -- URL
-// It shows the page and writes one line on its standard output (see SignInSheetReply): the
-// callback URL the page reached, or why there is none. The end of its standard input closes
-// the sheet without an answer.
+// It shows the page and writes on its standard output (see SignInSheetReply) "shown" once its
+// window is up, then one line: the callback URL the page reached, or why there is none. The end
+// of its standard input closes the sheet without an answer.
 #include "ui/websignin/SignInSheetReply.h"
 #include "ui/websignin/WebEngineAuthenticationSession.h"
 
@@ -108,6 +108,9 @@ int main(int argc, char* argv[]) {
             QCoreApplication::quit();
         });
     sheet.setPrefersEphemeralWebBrowserSession(arguments->ephemeral);
+    QObject::connect(&sheet, &WebEngineAuthenticationSession::shown, &application, [] {
+        reply({SignInSheetReply::Kind::shown, {}});
+    });
     std::unique_ptr<QWindow> app;
     if (arguments->transientFor != 0 && QGuiApplication::platformName() == u"xcb") {
         app.reset(QWindow::fromWinId(arguments->transientFor));
