@@ -100,7 +100,16 @@ QCoro::Task<Answer> send(QNetworkAccessManager& network, QNetworkRequest request
         throw NetworkError(error == QNetworkReply::NoError ? QNetworkReply::ProtocolFailure : error,
                            reply->errorString());
     }
-    co_return Answer{status.toInt(), reply->readAll(), false};
+    QByteArray answerBody = reply->readAll();
+    // On a busy machine Qt can finish a reply whose connection closed in mid-body as if it were
+    // whole; a truncated answer is a failed transfer, worded as Qt words the closed connection.
+    const QVariant declaredSize = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (declaredSize.isValid() && !reply->hasRawHeader("Content-Encoding") &&
+        answerBody.size() < declaredSize.toLongLong()) {
+        throw NetworkError(QNetworkReply::RemoteHostClosedError,
+                           QStringLiteral("Connection closed"));
+    }
+    co_return Answer{status.toInt(), std::move(answerBody), false};
 }
 
 std::optional<QString> errorRecordMessage(const QByteArray& body) {

@@ -14,10 +14,14 @@
 
 namespace quillon {
 
-FeedbackService::FeedbackService(QUrl apiBaseURL, std::chrono::milliseconds timeout)
+FeedbackService::FeedbackService(QUrl apiBaseURL, std::chrono::milliseconds timeout,
+                                 FeedbackImageLoader::ReadFile readImageFile)
     : m_apiBaseURL(std::move(apiBaseURL))
     , m_timeout(timeout)
-    , m_network(std::make_unique<QNetworkAccessManager>()) {}
+    , m_network(std::make_unique<QNetworkAccessManager>())
+    , m_imageLoader(std::move(readImageFile)) {
+    m_encoding.setObjectName(QStringLiteral("FeedbackService"));
+}
 
 FeedbackService::~FeedbackService() = default;
 
@@ -80,9 +84,9 @@ QCoro::Task<> FeedbackService::send(QString title, QString message,
         http::endpointURL(m_apiBaseURL, u"/api/feedback"), "application/json", m_timeout);
     // Every awaited operation is made first and then awaited: GCC 12 can destroy temporaries
     // of a co_await expression twice.
-    const QFuture<QByteArray> encoding =
-        QtConcurrent::run([title = std::move(title), message = std::move(message),
-                           identity = std::move(identity), attachments = std::move(attachments)] {
+    const QFuture<QByteArray> encoding = QtConcurrent::run(
+        &m_encoding, [title = std::move(title), message = std::move(message),
+                      identity = std::move(identity), attachments = std::move(attachments)] {
             return encodeRequest(title, message, identity, attachments);
         });
     const QByteArray body = co_await encoding;

@@ -5,6 +5,7 @@
 #include "tests/support/TestBackend.h"
 
 #include <QCoroFuture>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -45,19 +46,23 @@ private Q_SLOTS:
         QVERIFY(FeedbackImageAttachment::fromImageData(3, QByteArray()).id != a.id);
     }
 
-    void attachmentsFromImagesKeepTheirPositions() {
-        const auto outcome = awaitOutcome([](QList<std::optional<QByteArray>> images)
-                                              -> QCoro::Task<QList<FeedbackImageAttachment>> {
-            const QFuture<QList<FeedbackImageAttachment>> encoding =
-                FeedbackImageAttachment::fromImagesInBackground(std::move(images));
-            co_return co_await encoding;
-        }({QByteArray("a"), std::nullopt, QByteArray("bc")}));
-        QVERIFY(outcome.succeeded());
-        QCOMPARE(outcome.value->size(), 2);
-        QCOMPARE(outcome.value->at(0).filename, u"feedback-1.jpg"_qs);
-        QCOMPARE(outcome.value->at(0).content, QByteArray("YQ=="));
-        QCOMPARE(outcome.value->at(1).filename, u"feedback-3.jpg"_qs);
-        QCOMPARE(outcome.value->at(1).content, QByteArray("YmM="));
+    void attachmentsKeepTheirPositionsInTheSelection() {
+        // Read as the loader's file reader says: the second has no data, the third is a pipe.
+        const QHash<QString, ImageFileRead> files{
+            {u"a"_qs, {ImageFileRead::Outcome::read, "a"}},
+            {u"b"_qs, {ImageFileRead::Outcome::unreadable, {}}},
+            {u"p"_qs, {ImageFileRead::Outcome::notAFile, {}}},
+            {u"c"_qs, {ImageFileRead::Outcome::read, "bc"}},
+        };
+        const FeedbackImageLoad load = FeedbackImageLoader::loadNow(
+            {u"a"_qs, u"b"_qs, u"p"_qs, u"c"_qs},
+            [&files](const QString& path) { return files.value(path); });
+        QCOMPARE(load.attachments.size(), 2);
+        QCOMPARE(load.attachments.at(0).filename, u"feedback-1.jpg"_qs);
+        QCOMPARE(load.attachments.at(0).content, QByteArray("YQ=="));
+        QCOMPARE(load.attachments.at(1).filename, u"feedback-4.jpg"_qs);
+        QCOMPARE(load.attachments.at(1).content, QByteArray("YmM="));
+        QCOMPARE(load.refused, QStringList{u"p"_qs});
     }
 
     void textsAreEscaped() {

@@ -20,7 +20,6 @@
 #include <QApplication>
 #include <QCoroFuture>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -32,7 +31,6 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 #include <exception>
 
 namespace quillon {
@@ -43,31 +41,6 @@ constexpr int fieldPadding = 8;
 // The sheet's width when the window has room for it.
 constexpr int preferredWidth = 520;
 constexpr int removeIconSize = 14;
-
-// The image's bytes as stored; none when the file is gone, unreadable or empty.
-std::optional<QByteArray> readImage(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    QByteArray bytes = file.readAll();
-    if (bytes.isEmpty() || file.error() != QFileDevice::NoError) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-// Read and encoded on the thread pool: tens of MiB take far longer than a frame.
-QList<FeedbackImageAttachment> attachmentsFor(const QStringList& files) {
-    QList<FeedbackImageAttachment> attachments;
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        // Numbered by position in the selection, so a file without data leaves a gap.
-        if (const std::optional<QByteArray> bytes = readImage(files[i])) {
-            attachments.append(FeedbackImageAttachment::fromImageData(int(i + 1), *bytes));
-        }
-    }
-    return attachments;
-}
 
 // The white, rounded and outlined box of the form's text fields, `field` inside it.
 Surface* fieldBox(QWidget* field) {
@@ -277,6 +250,15 @@ QString FeedbackView::tooManyImagesMessage() {
     return QStringLiteral("Choose at most %1 images.").arg(maximumImages);
 }
 
+QString FeedbackView::refusedFilesMessage(const QStringList& names) {
+    if (names.isEmpty()) {
+        return {};
+    }
+    return names.join(u", "_qs) +
+           (names.size() == 1 ? u" is not a file"_qs : u" are not files"_qs) +
+           u" and cannot be attached."_qs;
+}
+
 void FeedbackView::openImagePicker() {
     if (m_picker) {
         m_picker->raise();
@@ -336,11 +318,11 @@ QCoro::Task<> FeedbackView::loadAttachments(QPointer<FeedbackView> view, quint64
                                             QStringList files) {
     if (files.isEmpty()) {
         view->setAttachments({});
+        view->showRefusedFiles({});
         co_return;
     }
-    QFuture<QList<FeedbackImageAttachment>> loading =
-        QtConcurrent::run([files] { return attachmentsFor(files); });
-    QList<FeedbackImageAttachment> attachments = co_await loading;
+    const QFuture<FeedbackImageLoad> loading = view->m_feedbackService.loadAttachments(files);
+    FeedbackImageLoad load = co_await loading;
     if (!view) {
         co_return;
     }
@@ -349,7 +331,22 @@ QCoro::Task<> FeedbackView::loadAttachments(QPointer<FeedbackView> view, quint64
         Q_EMIT view->loadDropped();
         co_return;
     }
-    view->setAttachments(std::move(attachments));
+    view->setAttachments(std::move(load.attachments));
+    view->showRefusedFiles(load.refused);
+}
+
+void FeedbackView::showRefusedFiles(const QStringList& refused) {
+    QStringList names;
+    for (const QString& path : refused) {
+        names.append(QFileInfo(path).fileName());
+    }
+    const QString message = refusedFilesMessage(names);
+    if (!message.isEmpty()) {
+        setStatusMessage(message);
+    } else if (!m_statusMessage.isEmpty() && m_statusMessage == m_refusalMessage) {
+        setStatusMessage({});
+    }
+    m_refusalMessage = message;
 }
 
 void FeedbackView::setAttachments(QList<FeedbackImageAttachment> attachments) {

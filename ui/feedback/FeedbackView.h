@@ -31,7 +31,7 @@ class StatusLine;
 
 // The feedback form: a title, a message and up to five images, sent to the backend with the
 // connected member as the sender. The picked files are listed, each with a way to remove it;
-// their bytes are read and encoded off the main thread, and the latest selection wins.
+// the feedback service reads and encodes them off the main thread, and the latest selection wins.
 class FeedbackView : public QWidget {
     Q_OBJECT
 
@@ -71,6 +71,9 @@ public:
     // "1 image attached", "3 images attached".
     static QString attachmentCaption(qsizetype count);
     static QString tooManyImagesMessage();
+    // What the status line says of picked files that are not files (a pipe, a device, a
+    // folder), by name; empty when there are none.
+    static QString refusedFilesMessage(const QStringList& names);
 
 Q_SIGNALS:
     void attachmentsChanged();
@@ -104,6 +107,7 @@ private:
     QWidget* links();
     void setSelectedImages(QStringList files);
     void setAttachments(QList<FeedbackImageAttachment> attachments);
+    void showRefusedFiles(const QStringList& refused);
     void setStatusMessage(const QString& message);
     void setSending(bool sending);
     void refreshImageList();
@@ -119,6 +123,9 @@ private:
     QList<FeedbackImageAttachment> m_attachments;
     bool m_isSending = false;
     QString m_statusMessage;
+    // The refusal the status line shows for the current selection, so a later selection
+    // without one clears it and leaves other messages alone.
+    QString m_refusalMessage;
 
     ScrollPane* m_pane = nullptr;
     QLineEdit* m_title = nullptr;

@@ -12,24 +12,30 @@
 #include "ui/window/MainWindow.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMutex>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <fcntl.h>
+#include <QWaitCondition>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,11 +62,18 @@ struct Form {
     TestBackend backend;
     AppFixture app{backend.baseURL()};
     QTemporaryDir images;
+    // The container's service, or one whose images are read as a test says.
+    std::unique_ptr<FeedbackService> ownService;
+    FeedbackService& service;
     // Closed, the sheet only hides; the fixture deletes it.
-    QPointer<FeedbackSheet> sheet = new FeedbackSheet(
-        app.session(), app.container.feedbackService(), [this](Event e) { events.append(e); });
+    QPointer<FeedbackSheet> sheet =
+        new FeedbackSheet(app.session(), service, [this](Event e) { events.append(e); });
 
-    Form() {
+    explicit Form(std::optional<FeedbackImageLoader::ReadFile> readImageFile = std::nullopt)
+        : ownService(readImageFile ? std::make_unique<FeedbackService>(
+                                         backend.baseURL(), http::defaultTimeout, *readImageFile)
+                                   : nullptr)
+        , service(ownService ? *ownService : app.container.feedbackService()) {
         sheet->show();
         QVERIFY(QTest::qWaitForWindowExposed(sheet.data()));
     }
@@ -104,32 +117,84 @@ struct Form {
     }
 };
 
-// Keeps the reader of a named pipe waiting until released; releases it in any case, so a
-// failed test does not leave a loader blocked for ever.
-struct HeldPipe {
-    QString path;
-    bool released = false;
-
-    explicit HeldPipe(QString at)
-        : path(std::move(at)) {
-        if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0) {
-            qFatal("mkfifo failed");
-        }
+void makePipe(const QString& path) {
+    if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0) {
+        qFatal("mkfifo failed");
     }
-    ~HeldPipe() { release("late"); }
+}
+
+// Reads one file name as a stalled network mount would: not a byte until released. Released
+// in any case, so a failed test leaves no thread behind; other files are read for real.
+class HeldRead {
+public:
+    explicit HeldRead(QString fileName)
+        : m_state(std::make_shared<State>()) {
+        m_state->fileName = std::move(fileName);
+    }
+    ~HeldRead() { release("late"); }
+    HeldRead(const HeldRead&) = delete;
+    HeldRead& operator=(const HeldRead&) = delete;
+
+    FeedbackImageLoader::ReadFile reader() const {
+        return [state = m_state](const QString& path) {
+            if (QFileInfo(path).fileName() != state->fileName) {
+                return FeedbackImageLoader::readImageFile(path);
+            }
+            QMutexLocker lock(&state->mutex);
+            state->started = true;
+            while (!state->released) {
+                state->changed.wait(&state->mutex);
+            }
+            return ImageFileRead{ImageFileRead::Outcome::read, state->bytes};
+        };
+    }
+    bool started() const {
+        QMutexLocker lock(&m_state->mutex);
+        return m_state->started;
+    }
     void release(const QByteArray& bytes) {
-        if (released) {
+        QMutexLocker lock(&m_state->mutex);
+        if (m_state->released) {
             return;
         }
-        released = true;
-        // Non-blocking: with no reader (nothing opened it) there is nothing to release.
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) {
-            [[maybe_unused]] const auto written = ::write(fd, bytes.constData(), bytes.size());
-            ::close(fd);
-        }
+        m_state->released = true;
+        m_state->bytes = bytes;
+        m_state->changed.wakeAll();
     }
+
+private:
+    struct State {
+        QString fileName;
+        QMutex mutex;
+        QWaitCondition changed;
+        bool started = false;
+        bool released = false;
+        QByteArray bytes;
+    };
+    std::shared_ptr<State> m_state;
 };
+
+const char quitWhileReadingOption[] = "--quit-while-reading";
+
+// The child of aReadThatNeverEndsDoesNotHoldTheQuit: picks `path` in the form and quits while
+// its read may still be going, as the program does when the window is closed.
+int quitWhileReading(int argc, char* argv[], const QString& path, bool neverAnswers) {
+    QApplication app(argc, argv);
+    // Never released: the process ends with the read still blocked.
+    auto held = std::make_unique<HeldRead>(QFileInfo(path).fileName());
+    {
+        AppFixture fixture;
+        FeedbackService service(QUrl(u"http://127.0.0.1:9/"_qs), http::defaultTimeout,
+                                neverAnswers ? held->reader() : FeedbackImageLoader::readImageFile);
+        FeedbackSheet sheet(fixture.session(), service, [](Event) {});
+        sheet.form()->pickImages({path});
+        // Quits even when the wait ends with nothing read.
+        [[maybe_unused]] const bool settled = QTest::qWaitFor(
+            [&] { return held->started() || !sheet.form()->statusMessage().isEmpty(); });
+    }
+    [[maybe_unused]] HeldRead* stuck = held.release();
+    return 0;
+}
 
 } // namespace
 
@@ -242,14 +307,17 @@ private Q_SLOTS:
     }
 
     void theLatestSelectionWinsOverASlowerEarlierOne() {
-        Form f;
-        // The first selection's file cannot be read until the pipe is fed.
-        HeldPipe slow(f.images.filePath(u"slow.png"_qs));
-        f.form()->pickImages({slow.path});
+        // The first selection's file does not answer until released.
+        HeldRead slow(u"slow.png"_qs);
+        Form f(slow.reader());
+        f.form()->pickImages({f.image(u"slow.png"_qs, "stale")});
+        QTRY_VERIFY(slow.started());
         f.form()->removeImage(0);
         f.form()->pickImages({f.image(u"fresh.png"_qs, "fresh")});
         QTRY_COMPARE(f.filenames(), QStringList{u"feedback-1.jpg"_qs});
         QCOMPARE(f.form()->attachments().at(0).content, QByteArray("fresh").toBase64());
+        // The window still paints while the read is stuck.
+        QVERIFY(!f.sheet->grab().isNull());
 
         QSignalSpy dropped(f.form(), &FeedbackView::loadDropped);
         QSignalSpy changed(f.form(), &FeedbackView::attachmentsChanged);
@@ -257,6 +325,69 @@ private Q_SLOTS:
         QTRY_COMPARE(dropped.count(), 1);
         QCOMPARE(changed.count(), 0);
         QCOMPARE(f.form()->attachments().at(0).content, QByteArray("fresh").toBase64());
+    }
+
+    void whatIsNotAFileIsRefusedWithAMessage_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        // Without a writer, a pipe blocks whoever opens it for reading.
+        QTest::newRow("pipe") << u"pipe"_qs << u"pipe.png is not a file and cannot be attached."_qs;
+        QTest::newRow("folder") << u"folder"_qs
+                                << u"folder.png is not a file and cannot be attached."_qs;
+        QTest::newRow("device") << u"device"_qs << u"null is not a file and cannot be attached."_qs;
+    }
+    void whatIsNotAFileIsRefusedWithAMessage() {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        Form f;
+        QString odd = u"/dev/null"_qs;
+        if (kind == u"pipe"_qs) {
+            odd = f.images.filePath(u"pipe.png"_qs);
+            makePipe(odd);
+        } else if (kind == u"folder"_qs) {
+            odd = f.images.filePath(u"folder.png"_qs);
+            QVERIFY(QDir().mkdir(odd));
+        }
+        const QString photo = f.image(u"photo.png"_qs, pngBytes());
+        f.form()->pickImages({odd, photo});
+
+        // Left out like a file without data, and said so.
+        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-2.jpg"_qs});
+        QCOMPARE(f.form()->statusMessage(), message);
+        QTRY_VERIFY(f.label("statusLine")->isVisible());
+        QCOMPARE(f.label("statusLine")->text(), message);
+        QVERIFY(!f.sheet->grab().isNull());
+
+        // Once it is removed, the refusal goes with it.
+        f.form()->removeImage(0);
+        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-1.jpg"_qs});
+        QVERIFY(f.form()->statusMessage().isEmpty());
+    }
+
+    void aReadThatNeverEndsDoesNotHoldTheQuit_data() {
+        QTest::addColumn<bool>("neverAnswers");
+        QTest::newRow("a pipe without writer") << false;
+        QTest::newRow("a stalled mount") << true;
+    }
+    void aReadThatNeverEndsDoesNotHoldTheQuit() {
+        QFETCH(bool, neverAnswers);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"stuck.png"_qs);
+        if (neverAnswers) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("bytes") == 5);
+        } else {
+            makePipe(path);
+        }
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(quitWhileReadingOption), path,
+                     neverAnswers ? u"never"_qs : u"real"_qs});
+        // A child held at its exit is killed when `child` goes.
+        QVERIFY(child.waitForFinished(120000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
     }
 
     void aPngArrivesAsJpgWithItsBytesUnchanged() {
@@ -675,5 +806,16 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestFeedbackView)
+int main(int argc, char* argv[]) {
+    if (argc == 4 && qstrcmp(argv[1], quitWhileReadingOption) == 0) {
+        return quitWhileReading(1, argv, QString::fromLocal8Bit(argv[2]),
+                                qstrcmp(argv[3], "never") == 0);
+    }
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestFeedbackView test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_feedbackview.moc"
