@@ -21,6 +21,7 @@
 #include <QUrlQuery>
 #include <QVBoxLayout>
 #include <csignal>
+#include <cstdio>
 #include <qpa/qwindowsysteminterface.h>
 #include <unistd.h>
 
@@ -33,6 +34,9 @@ namespace {
 QString sheetProgram() {
     return QDir(qEnvironmentVariable("QUILLON_BUILD_DIR")).filePath(u"bin/quillon-signin"_qs);
 }
+
+// The argument that makes this program the app's side of a sign-in (see main()).
+constexpr QLatin1String hostASheet("--host-a-sheet");
 
 bool running(qint64 pid) {
     return pid > 0 && QFileInfo::exists(u"/proc/"_qs + QString::number(pid));
@@ -385,6 +389,21 @@ private Q_SLOTS:
         QCOMPARE(store->load(), std::nullopt);
     }
 
+    // An app killed over a sheet that does not answer takes the sheet with it.
+    void aSheetEndsWithAnAppThatIsKilled() {
+        QProcess app;
+        app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        app.start(QCoreApplication::applicationFilePath(), {hostASheet, sheets.hanging()});
+        QVERIFY(app.waitForStarted());
+        QVERIFY(app.waitForReadyRead(30000));
+        const qint64 program = app.readLine().trimmed().toLongLong();
+        QVERIFY(running(program));
+
+        QCOMPARE(::kill(pid_t(app.processId()), SIGKILL), 0);
+        QVERIFY(app.waitForFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(!running(program), 15000);
+    }
+
     void asRootTheWebEnginesSandboxIsTurnedOffOnce() {
         TestBackend backend;
         QProcess sheet;
@@ -405,8 +424,27 @@ private Q_SLOTS:
     }
 };
 
+// The app's side of a sign-in, as a process of its own that a test can kill: starts the given
+// sheet program, prints its process id and waits.
+int hostTheSheet(const QString& program) {
+    SignInSheetSession session(
+        program, QUrl(u"http://127.0.0.1:9/signin"_qs), u"quillon"_qs,
+        [](std::optional<QUrl>, std::optional<WebAuthenticationSessionError>) {
+            QCoreApplication::exit(1);
+        });
+    if (!session.start() || !QTest::qWaitFor([&] { return session.processId() > 0; })) {
+        return 1;
+    }
+    std::printf("%lld\n", session.processId());
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    if (argc == 3 && QLatin1String(argv[1]) == hostASheet) {
+        return hostTheSheet(QString::fromLocal8Bit(argv[2]));
+    }
     TestSignInSheet test;
     return QTest::qExec(&test, argc, argv);
 }

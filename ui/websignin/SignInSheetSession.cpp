@@ -11,6 +11,9 @@
 #include <QShortcutEvent>
 #include <QTimer>
 #include <QWidget>
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace quillon {
 
@@ -107,6 +110,15 @@ bool SignInSheetSession::start() {
     connect(m_process, &QProcess::readyReadStandardOutput, this, &SignInSheetSession::readReplies);
     connect(m_process, &QProcess::errorOccurred, this, &SignInSheetSession::processFailed);
     connect(m_process, &QProcess::finished, this, &SignInSheetSession::processFinished);
+    // A sheet that no longer reads its input would outlive an app that was killed, its window
+    // left over nothing: it is told to end when the app does. The check after covers an app
+    // that ended before the request was made.
+    const pid_t app = ::getpid();
+    m_process->setChildProcessModifier([app] {
+        if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != app) {
+            ::_exit(127);
+        }
+    });
     m_windowBound.start();
     m_process->start(m_program, arguments);
     return true;
