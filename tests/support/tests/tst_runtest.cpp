@@ -1,6 +1,6 @@
 // The test runner: whatever a test leaves behind, its folder and its processes, is gone when the
-// runner returns, and the test's exit status is the runner's; the web engine's sandbox is off only
-// where it cannot start.
+// runner returns or is killed, and the test's exit status is the runner's; the web engine's
+// sandbox is off only where it cannot start.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
