@@ -3,6 +3,7 @@
 // sandbox is off only where it cannot start.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -32,9 +33,11 @@ done
 exit "$1"
 )sh";
 
-// Prints its sandbox and every process carrying it, then waits to be killed.
+// Prints its sandbox, its session bus and every process carrying the sandbox, then waits to be
+// killed.
 const char* const waitingToBeKilled = R"sh(
 echo "sandbox=$(dirname "$HOME")"
+echo "bus=$DBUS_SESSION_BUS_ADDRESS"
 sleep 600 >/dev/null 2>&1 &
 for entry in /proc/[0-9]*; do
     if grep -qzxF "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" "$entry/environ" 2>/dev/null; then
@@ -192,8 +195,16 @@ void RunTestTest::leavesNothingBehindWhenKilled() {
     QVERIFY(run.waitForFinished(30000));
     QCOMPARE(run.exitStatus(), QProcess::CrashExit);
 
+    // The socket of a session bus killed with its test stays where the bus put it.
+    const QString bus = QRegularExpression(QStringLiteral("^bus=unix:path=([^,\\n]+)"),
+                                           QRegularExpression::MultilineOption)
+                            .match(output)
+                            .captured(1);
+    QCOMPARE(bus.isEmpty(), mode == QStringLiteral("plain"));
+
     // What the runner could not clean up is cleaned up for it, soon.
     QTRY_VERIFY2_WITH_TIMEOUT(!QDir(sandbox).exists(), qPrintable(sandbox), 30000);
+    QVERIFY2(bus.isEmpty() || !QFileInfo::exists(bus), qPrintable(bus));
     for (const QString& pid : std::as_const(pids)) {
         QTRY_VERIFY2_WITH_TIMEOUT(!isRunning(pid), qPrintable(pid), 30000);
     }
