@@ -61,6 +61,11 @@ ChildOutcome readInChild(const QByteArray& bytes, const QString& bundleDirectory
         return {};
     }
     const pid_t child = fork();
+    if (child < 0) {
+        close(channel[0]);
+        close(channel[1]);
+        return {};
+    }
     if (child == 0) {
         close(channel[0]);
 #if !defined(__SANITIZE_ADDRESS__)
