@@ -96,6 +96,11 @@ private Q_SLOTS:
         QTest::newRow("truncated binary")
             << std::optional<QByteArray>(QByteArray("bplist00\xd3\x01\x05", 11))
             << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
+        QTest::newRow("text holding NUL")
+            << std::optional<QByteArray>(QByteArray(validConfiguration)
+                                             .replace("<string>quillon</string>",
+                                                      QByteArray("<string>quil\0lon</string>", 25)))
+            << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
         QTest::newRow("missing key")
             << std::optional<QByteArray>(
                    QByteArray(validConfiguration)

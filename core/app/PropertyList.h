@@ -10,7 +10,9 @@
 // real -> double, boolean -> bool, data -> QByteArray, date -> QDateTime (UTC).
 namespace quillon::plist {
 
-// None when the bytes are not a property list; `error` then says why.
+// None when the bytes are not a property list, or are one libplist cannot be given without
+// ending the program (text holding U+0000, nesting or sharing that exhausts it); `error` then
+// says why.
 std::optional<QVariant> parse(const QByteArray& bytes, QString* error = nullptr);
 
 // "a dictionary", "text", "a number", ... for error messages.

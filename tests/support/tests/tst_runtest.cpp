@@ -1,12 +1,15 @@
 // The test runner: whatever a test leaves behind, its folder and its processes, is gone when the
-// runner returns, and the test's exit status is the runner's; the web engine's sandbox is off only
-// where it cannot start.
+// runner returns or is killed, and the test's exit status is the runner's; the web engine's
+// sandbox is off only where it cannot start.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/types.h>
 #include <unistd.h>
 
 namespace {
@@ -29,7 +32,50 @@ for entry in /proc/[0-9]*; do
 done
 exit "$1"
 )sh";
+
+// Prints its sandbox, its session bus and every process carrying the sandbox, then waits to be
+// killed.
+const char* const waitingToBeKilled = R"sh(
+echo "sandbox=$(dirname "$HOME")"
+echo "bus=$DBUS_SESSION_BUS_ADDRESS"
+sleep 600 >/dev/null 2>&1 &
+for entry in /proc/[0-9]*; do
+    if grep -qzxF "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" "$entry/environ" 2>/dev/null; then
+        echo "pid=${entry#/proc/} $(cat "$entry/comm" 2>/dev/null)"
+    fi
+done
+echo listed
+exec sleep 600 >/dev/null
+)sh";
 // clang-format on
+
+QList<pid_t> childrenOf(pid_t parent) {
+    QList<pid_t> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        // "pid (comm) state ppid ...", where comm may hold spaces and parentheses.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toInt() == parent) {
+            children.append(entry.toInt());
+        }
+    }
+    return children;
+}
+
+// As ctest ends a test that runs out of time: stopped so that it starts nothing more, then every
+// process below it, then itself, by SIGKILL.
+void killTree(pid_t pid) {
+    kill(pid, SIGSTOP);
+    for (const pid_t child : childrenOf(pid)) {
+        killTree(child);
+    }
+    kill(pid, SIGKILL);
+}
 
 // Gone, or a zombie that only its reaper still has to collect.
 bool isRunning(const QString& pid) {
@@ -50,6 +96,8 @@ class RunTestTest : public QObject {
 private Q_SLOTS:
     void leavesNothingBehind_data();
     void leavesNothingBehind();
+    void leavesNothingBehindWhenKilled_data();
+    void leavesNothingBehindWhenKilled();
     void webEngineSandboxIsOffWhereItCannotStart_data();
     void webEngineSandboxIsOffWhereItCannotStart();
 };
@@ -100,6 +148,65 @@ void RunTestTest::leavesNothingBehind() {
     }
     for (const QString& command : leftRunning) {
         QVERIFY2(seen.contains(command), qPrintable(output));
+    }
+}
+
+void RunTestTest::leavesNothingBehindWhenKilled_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("running");
+    QTest::newRow("plain") << "plain" << QStringList{"sleep"};
+    QTest::newRow("keyring") << "keyring" << QStringList{"sleep", "gnome-keyring-d"};
+}
+
+void RunTestTest::leavesNothingBehindWhenKilled() {
+    QFETCH(QString, mode);
+    QFETCH(QStringList, running);
+
+    QProcess run;
+    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    run.start(runner(), {mode, QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                         QString::fromLatin1(waitingToBeKilled)});
+    QVERIFY2(run.waitForStarted(), qPrintable(run.errorString()));
+    QString output;
+    while (!output.contains(QStringLiteral("listed\n")) && run.waitForReadyRead(120000)) {
+        output += QString::fromUtf8(run.readAllStandardOutput());
+    }
+    QVERIFY2(output.contains(QStringLiteral("listed\n")), qPrintable(output));
+    const QString sandbox =
+        QRegularExpression(QStringLiteral("^sandbox=(.+)$"), QRegularExpression::MultilineOption)
+            .match(output)
+            .captured(1);
+    QVERIFY2(QDir(sandbox).exists(), qPrintable(output));
+    QStringList pids;
+    QStringList seen;
+    auto matches =
+        QRegularExpression(QStringLiteral("^pid=(\\d+) (.*)$"), QRegularExpression::MultilineOption)
+            .globalMatch(output);
+    while (matches.hasNext()) {
+        const auto match = matches.next();
+        pids.append(match.captured(1));
+        seen.append(match.captured(2));
+    }
+    for (const QString& command : running) {
+        QVERIFY2(seen.contains(command), qPrintable(output));
+    }
+
+    killTree(pid_t(run.processId()));
+    QVERIFY(run.waitForFinished(30000));
+    QCOMPARE(run.exitStatus(), QProcess::CrashExit);
+
+    // The socket of a session bus killed with its test stays where the bus put it.
+    const QString bus = QRegularExpression(QStringLiteral("^bus=unix:path=([^,\\n]+)"),
+                                           QRegularExpression::MultilineOption)
+                            .match(output)
+                            .captured(1);
+    QCOMPARE(bus.isEmpty(), mode == QStringLiteral("plain"));
+
+    // What the runner could not clean up is cleaned up for it, soon.
+    QTRY_VERIFY2_WITH_TIMEOUT(!QDir(sandbox).exists(), qPrintable(sandbox), 30000);
+    QVERIFY2(bus.isEmpty() || !QFileInfo::exists(bus), qPrintable(bus));
+    for (const QString& pid : std::as_const(pids)) {
+        QTRY_VERIFY2_WITH_TIMEOUT(!isRunning(pid), qPrintable(pid), 30000);
     }
 }
 
