@@ -4,6 +4,7 @@
 #include "analytics/pipeline/SignalCache.h"
 #include "analytics/pipeline/SignalPostBody.h"
 #include "app/QuillonDesktopApp.h"
+#include "app/tests/AnalyticsBundle.h"
 #include "core/app/AppBundle.h"
 #include "core/app/AppTelemetry.h"
 #include "core/storage/SqliteUserDefaults.h"
@@ -23,37 +24,8 @@
 #include <QThreadPool>
 
 using namespace quillon;
+using namespace quillon::testing;
 using signalpost::testsupport::IngestStandIn;
-
-namespace {
-
-const QByteArray configuration = R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-<key>api</key><dict><key>baseURL</key><string>http://127.0.0.1:9/</string></dict>
-<key>linkedIn</key><dict><key>callbackURLScheme</key><string>quillon</string></dict>
-<key>storage</key><dict><key>draftsKey</key><string>test.drafts</string><key>linkedInTokenKey</key><string>test.token</string></dict>
-<key>observability</key><dict>
-<key>sentryDSN</key><string></string><key>sentryEnvironment</key><string>production</string>
-<key>sentryTracesSampleRate</key><real>0.1</real>
-<key>signalpostAppID</key><string> app-quillon-start </string><key>signalpostNamespace</key><string></string>
-</dict></dict></plist>
-)";
-
-const QByteArray info = R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-<key>CFBundleIdentifier</key><string>dev.tovrel.quillon</string>
-<key>CFBundleShortVersionString</key><string>2.5</string>
-<key>CFBundleVersion</key><string>41</string>
-</dict></plist>
-)";
-
-void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-} // namespace
 
 // The real start-up with an analytics app ID: its own process, since the analytics-ready flag
 // is set once per process.
@@ -64,8 +36,7 @@ private Q_SLOTS:
     void startUpDeliversAppOpenedWithTheDefaultPayload() {
         IngestStandIn ingest;
         QTemporaryDir resources;
-        write(resources.filePath(u"AppConfiguration.plist"_qs), configuration);
-        write(resources.filePath(u"Info.plist"_qs), info);
+        writeAnalyticsBundle(resources.path(), " app-quillon-start ");
 
         QuillonDesktopApp app{AppBundle(resources.path())};
         QVERIFY(isTelemetryConfigured());

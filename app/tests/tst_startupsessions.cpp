@@ -3,6 +3,7 @@
 #include "analytics/client/TelemetryManagerConfiguration.h"
 #include "analytics/payload/SessionManager.h"
 #include "app/QuillonDesktopApp.h"
+#include "app/tests/AnalyticsBundle.h"
 #include "core/app/AppBundle.h"
 #include "core/app/AppTelemetry.h"
 #include "tests/support/IngestStandIn.h"
@@ -21,6 +22,7 @@
 #include <QThreadPool>
 
 using namespace quillon;
+using namespace quillon::testing;
 using signalpost::SessionManager;
 using signalpost::testsupport::IngestStandIn;
 using Sessions = QList<SessionManager::StoredSession>;
@@ -29,34 +31,8 @@ namespace {
 
 const QString appID = u"app-quillon-sessions"_qs;
 
-const QByteArray configuration = R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-<key>api</key><dict><key>baseURL</key><string>http://127.0.0.1:9/</string></dict>
-<key>linkedIn</key><dict><key>callbackURLScheme</key><string>quillon</string></dict>
-<key>storage</key><dict><key>draftsKey</key><string>test.drafts</string><key>linkedInTokenKey</key><string>test.token</string></dict>
-<key>observability</key><dict>
-<key>sentryDSN</key><string></string><key>sentryEnvironment</key><string>production</string>
-<key>sentryTracesSampleRate</key><real>0.1</real>
-<key>signalpostAppID</key><string>app-quillon-sessions</string><key>signalpostNamespace</key><string></string>
-</dict></dict></plist>
-)";
-
-const QByteArray info = R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-<key>CFBundleIdentifier</key><string>dev.tovrel.quillon</string>
-<key>CFBundleShortVersionString</key><string>2.5</string>
-<key>CFBundleVersion</key><string>41</string>
-</dict></plist>
-)";
-
 // Seconds since 1970 of the distant past, where time spent without a started session is kept.
 constexpr qint64 distantPastSeconds = -62135596800;
-
-void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // The analytics suite of the app ID above, as the client keeps it in the sandboxed home.
 QString suitePath() {
@@ -97,8 +73,7 @@ private Q_SLOTS:
         const QString program = bundle.filePath(u"bin/quillon"_qs);
         QVERIFY(
             QFile::copy(qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon"_qs, program));
-        write(bundle.filePath(u"share/quillon/AppConfiguration.plist"_qs), configuration);
-        write(bundle.filePath(u"share/quillon/Info.plist"_qs), info);
+        writeAnalyticsBundle(bundle.filePath(u"share/quillon"_qs), "app-quillon-sessions");
 
         QProcess app;
         app.start(program);
@@ -127,8 +102,7 @@ private Q_SLOTS:
 
         IngestStandIn ingest;
         QTemporaryDir resources;
-        write(resources.filePath(u"AppConfiguration.plist"_qs), configuration);
-        write(resources.filePath(u"Info.plist"_qs), info);
+        writeAnalyticsBundle(resources.path(), "app-quillon-sessions");
         QuillonDesktopApp app{AppBundle(resources.path())};
         QVERIFY(isTelemetryConfigured());
         signalpost::TelemetryManager::current()->configuration()->setApiBaseURL(ingest.baseURL());
