@@ -88,6 +88,31 @@ bool isRunning(const QString& pid) {
     return close < 0 || line.mid(close + 2, 1) != "Z";
 }
 
+// What the program run in the sandbox printed of it: "sandbox=<folder>", then a line
+// "pid=<pid> <command>" for every process that carried the sandbox.
+struct Listed {
+    QString sandbox;
+    QStringList pids;
+    QStringList commands;
+};
+
+Listed listedIn(const QString& output) {
+    Listed listed;
+    listed.sandbox =
+        QRegularExpression(QStringLiteral("^sandbox=(.+)$"), QRegularExpression::MultilineOption)
+            .match(output)
+            .captured(1);
+    auto matches =
+        QRegularExpression(QStringLiteral("^pid=(\\d+) (.*)$"), QRegularExpression::MultilineOption)
+            .globalMatch(output);
+    while (matches.hasNext()) {
+        const auto match = matches.next();
+        listed.pids.append(match.captured(1));
+        listed.commands.append(match.captured(2));
+    }
+    return listed;
+}
+
 } // namespace
 
 class RunTestTest : public QObject {
@@ -128,26 +153,18 @@ void RunTestTest::leavesNothingBehind() {
     QCOMPARE(run.exitCode(), exitStatus);
 
     const QString output = QString::fromUtf8(run.readAllStandardOutput());
-    const QString sandbox =
-        QRegularExpression(QStringLiteral("^sandbox=(.+)$"), QRegularExpression::MultilineOption)
-            .match(output)
-            .captured(1);
-    QVERIFY2(!sandbox.isEmpty(), qPrintable(output));
+    const Listed listed = listedIn(output);
+    QVERIFY2(!listed.sandbox.isEmpty(), qPrintable(output));
     QVERIFY(output.contains(QStringLiteral("home exists")));
-    QVERIFY2(!QDir(sandbox).exists(), qPrintable(sandbox));
+    QVERIFY2(!QDir(listed.sandbox).exists(), qPrintable(listed.sandbox));
 
     // Every process the program saw in its sandbox, itself included, has ended.
-    QStringList seen;
-    auto matches =
-        QRegularExpression(QStringLiteral("^pid=(\\d+) (.*)$"), QRegularExpression::MultilineOption)
-            .globalMatch(output);
-    while (matches.hasNext()) {
-        const auto match = matches.next();
-        seen.append(match.captured(2));
-        QVERIFY2(!isRunning(match.captured(1)), qPrintable(match.captured(0)));
+    for (qsizetype i = 0; i < listed.pids.size(); ++i) {
+        QVERIFY2(!isRunning(listed.pids[i]),
+                 qPrintable(listed.pids[i] + u' ' + listed.commands[i]));
     }
     for (const QString& command : leftRunning) {
-        QVERIFY2(seen.contains(command), qPrintable(output));
+        QVERIFY2(listed.commands.contains(command), qPrintable(output));
     }
 }
 
@@ -172,23 +189,11 @@ void RunTestTest::leavesNothingBehindWhenKilled() {
         output += QString::fromUtf8(run.readAllStandardOutput());
     }
     QVERIFY2(output.contains(QStringLiteral("listed\n")), qPrintable(output));
-    const QString sandbox =
-        QRegularExpression(QStringLiteral("^sandbox=(.+)$"), QRegularExpression::MultilineOption)
-            .match(output)
-            .captured(1);
+    const Listed listed = listedIn(output);
+    const QString& sandbox = listed.sandbox;
     QVERIFY2(QDir(sandbox).exists(), qPrintable(output));
-    QStringList pids;
-    QStringList seen;
-    auto matches =
-        QRegularExpression(QStringLiteral("^pid=(\\d+) (.*)$"), QRegularExpression::MultilineOption)
-            .globalMatch(output);
-    while (matches.hasNext()) {
-        const auto match = matches.next();
-        pids.append(match.captured(1));
-        seen.append(match.captured(2));
-    }
     for (const QString& command : running) {
-        QVERIFY2(seen.contains(command), qPrintable(output));
+        QVERIFY2(listed.commands.contains(command), qPrintable(output));
     }
 
     killTree(pid_t(run.processId()));
@@ -205,7 +210,7 @@ void RunTestTest::leavesNothingBehindWhenKilled() {
     // What the runner could not clean up is cleaned up for it, soon.
     QTRY_VERIFY2_WITH_TIMEOUT(!QDir(sandbox).exists(), qPrintable(sandbox), 30000);
     QVERIFY2(bus.isEmpty() || !QFileInfo::exists(bus), qPrintable(bus));
-    for (const QString& pid : std::as_const(pids)) {
+    for (const QString& pid : listed.pids) {
         QTRY_VERIFY2_WITH_TIMEOUT(!isRunning(pid), qPrintable(pid), 30000);
     }
 }
