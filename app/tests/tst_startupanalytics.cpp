@@ -40,14 +40,10 @@ private Q_SLOTS:
 
         QuillonDesktopApp app{AppBundle(resources.path())};
         QVERIFY(isTelemetryConfigured());
-        // The client reads its ingest address at every send attempt.
-        signalpost::TelemetryManager::current()->configuration()->setApiBaseURL(ingest.baseURL());
-        MainWindow& window = app.showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCoreApplication::processEvents();
-        QThreadPool::globalInstance()->waitForDone();
-        signalpost::Signalpost::requestImmediateSync();
-        QTRY_COMPARE(ingest.allBodies().size(), 1);
+        deliverFirstSignal(app, ingest);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
 
         QCOMPARE(ingest.requests().first().path, u"/v2/"_qs);
         const QJsonObject body = ingest.allBodies().first().toObject();

@@ -105,13 +105,10 @@ private Q_SLOTS:
         writeAnalyticsBundle(resources.path(), "app-quillon-sessions");
         QuillonDesktopApp app{AppBundle(resources.path())};
         QVERIFY(isTelemetryConfigured());
-        signalpost::TelemetryManager::current()->configuration()->setApiBaseURL(ingest.baseURL());
-        MainWindow& window = app.showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCoreApplication::processEvents();
-        QThreadPool::globalInstance()->waitForDone();
-        signalpost::Signalpost::requestImmediateSync();
-        QTRY_COMPARE(ingest.allBodies().size(), 1);
+        deliverFirstSignal(app, ingest);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
 
         // The first start's entry was removed at this start and is counted as removed, also in
         // the figures of this start's first signal.
