@@ -5,7 +5,7 @@
 #include "analytics/pipeline/SignalCache.h"
 #include "core/app/AppContainer.h"
 #include "core/app/AppTelemetry.h"
-#include "core/app/AppTelemetryEvent.h"
+#include "core/model/AppTelemetryEvent.h"
 #include "tests/support/IngestStandIn.h"
 
 #include <QCoreApplication>
