@@ -2,8 +2,8 @@
 // facts and the shared session statistics over an initialised client's defaults suite, with
 // a few stored sessions. Goal: under 200 us. Prints the figures; asserts nothing.
 
+#include "analytics/base/TelemetryManagerConfiguration.h"
 #include "analytics/client/Signalpost.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
 #include "analytics/payload/DefaultSignalPayload.h"
 #include "analytics/payload/SessionManager.h"
 

@@ -4,9 +4,9 @@
 // 10,000 signals within 1 s, the cache file within 100 ms, at most twice the wire size per
 // queued body.
 
+#include "analytics/base/TelemetryManagerConfiguration.h"
 #include "analytics/client/Signalpost.h"
 #include "analytics/client/TelemetryManager.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
 #include "analytics/pipeline/SignalCache.h"
 #include "analytics/pipeline/SignalManager.h"
 

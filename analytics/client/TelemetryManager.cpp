@@ -1,9 +1,9 @@
 #include "analytics/client/TelemetryManager.h"
 
+#include "analytics/base/TelemetryManagerConfiguration.h"
+#include "analytics/base/UserIdentifierHashing.h"
 #include "analytics/client/Signalpost.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
 #include "analytics/client/TelemetryManagerStorage.h"
-#include "analytics/client/UserIdentifierHashing.h"
 #include "analytics/pipeline/SignalManager.h"
 
 #include <QCoreApplication>

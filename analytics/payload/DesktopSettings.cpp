@@ -1,7 +1,8 @@
 #include "analytics/payload/DesktopSettings.h"
 
+#include "analytics/base/RuntimeLibrary.h"
+
 #include <QByteArray>
-#include <QLibrary>
 #include <QList>
 #include <QMutex>
 #include <algorithm>
@@ -10,8 +11,7 @@
 namespace signalpost {
 namespace {
 
-// GIO is loaded on first read instead of being linked: linked, its loading and relocation would
-// hold back every start before main(), while the first read comes once the window is up.
+// GIO is loaded on first read instead of being linked: the first read comes once the window is up.
 struct Gio {
     decltype(&g_settings_schema_source_get_default) schemaSourceGetDefault = nullptr;
     decltype(&g_settings_schema_source_lookup) schemaSourceLookup = nullptr;
@@ -21,28 +21,19 @@ struct Gio {
     decltype(&g_settings_get_string) getString = nullptr;
 };
 
-template <typename Function>
-bool resolve(QLibrary& library, const char* name, Function*& function) {
-    function = reinterpret_cast<Function*>(library.resolve(name));
-    return function != nullptr;
-}
-
 // None when GIO is not installed: there are no desktop settings to read then.
 const Gio* gio() {
-    static const std::optional<Gio> loaded = []() -> std::optional<Gio> {
-        // Never unloaded: GLib's type system cannot let go of the types it registered.
-        QLibrary library(QStringLiteral("gio-2.0"), 0);
-        Gio functions;
-        const bool complete =
-            resolve(library, "g_settings_schema_source_get_default",
-                    functions.schemaSourceGetDefault) &&
-            resolve(library, "g_settings_schema_source_lookup", functions.schemaSourceLookup) &&
-            resolve(library, "g_settings_schema_has_key", functions.schemaHasKey) &&
-            resolve(library, "g_settings_new_full", functions.settingsNewFull) &&
-            resolve(library, "g_settings_get_boolean", functions.getBoolean) &&
-            resolve(library, "g_settings_get_string", functions.getString);
-        return complete ? std::optional(functions) : std::nullopt;
-    }();
+    static const std::optional<Gio> loaded = RuntimeLibrary::load<Gio>(
+        QStringLiteral("gio-2.0"), 0, [](RuntimeLibrary& library, Gio& functions) {
+            return library.resolve("g_settings_schema_source_get_default",
+                                   functions.schemaSourceGetDefault) &&
+                   library.resolve("g_settings_schema_source_lookup",
+                                   functions.schemaSourceLookup) &&
+                   library.resolve("g_settings_schema_has_key", functions.schemaHasKey) &&
+                   library.resolve("g_settings_new_full", functions.settingsNewFull) &&
+                   library.resolve("g_settings_get_boolean", functions.getBoolean) &&
+                   library.resolve("g_settings_get_string", functions.getString);
+        });
     return loaded ? &*loaded : nullptr;
 }
 

@@ -1,7 +1,7 @@
 #include "analytics/payload/SessionManager.h"
 
-#include "analytics/client/Signalpost.h"
-#include "analytics/client/UserIdentifierHashing.h"
+#include "analytics/base/FacadeCalls.h"
+#include "analytics/base/UserIdentifierHashing.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -137,14 +137,14 @@ std::unique_ptr<QSettings> SessionManager::store() const {
     if (m_defaultsOverride) {
         return std::make_unique<QSettings>(*m_defaultsOverride, QSettings::IniFormat);
     }
-    return Signalpost::defaultsSuite();
+    return facade::defaultsSuite();
 }
 
 std::optional<QString> SessionManager::storePath() const {
     if (m_defaultsOverride) {
         return m_defaultsOverride;
     }
-    const auto suite = Signalpost::defaultsSuite();
+    const auto suite = facade::defaultsSuite();
     return suite ? std::optional<QString>(suite->fileName()) : std::nullopt;
 }
 
@@ -189,7 +189,7 @@ void SessionManager::startNewSession() {
     if (first) {
         const QString today = dayText(now());
         persist([today](QSettings& settings) { settings.setValue(firstSessionDateKey, today); });
-        Signalpost::internalSignal(
+        facade::internalSignal(
             QStringLiteral("Signalpost.Acquisition.newInstallDetected"),
             {{QStringLiteral("Signalpost.Acquisition.firstSessionDate"), today}});
     }

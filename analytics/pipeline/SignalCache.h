@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analytics/client/LogHandler.h"
+#include "analytics/base/LogHandler.h"
 #include "analytics/pipeline/EncodedSignal.h"
 #include "analytics/pipeline/SignalPostBody.h"
 

@@ -1,8 +1,8 @@
 #include "analytics/pipeline/SignalManager.h"
 
-#include "analytics/client/Signalpost.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
-#include "analytics/client/UserIdentifierHashing.h"
+#include "analytics/base/FacadeCalls.h"
+#include "analytics/base/TelemetryManagerConfiguration.h"
+#include "analytics/base/UserIdentifierHashing.h"
 #include "analytics/payload/DefaultSignalPayload.h"
 #include "analytics/pipeline/PendingSignalWork.h"
 #include "analytics/pipeline/SignalCache.h"
@@ -32,7 +32,7 @@ QString storedUserIdentifier(const TelemetryManagerConfiguration& configuration)
     if (const auto user = configuration.defaultUser()) {
         return *user;
     }
-    const std::unique_ptr<QSettings> suite = Signalpost::defaultsSuite();
+    const std::unique_ptr<QSettings> suite = facade::defaultsSuite();
     if (!suite) {
         return newUserIdentifier();
     }

@@ -1,6 +1,6 @@
 #include "analytics/pipeline/SignalSendWorker.h"
 
-#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/base/TelemetryManagerConfiguration.h"
 #include "analytics/pipeline/SignalCache.h"
 #include "analytics/pipeline/SignalManager.h"
 

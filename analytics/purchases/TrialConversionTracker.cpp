@@ -1,6 +1,6 @@
 #include "analytics/purchases/TrialConversionTracker.h"
 
-#include "analytics/client/Signalpost.h"
+#include "analytics/base/FacadeCalls.h"
 #include "analytics/purchases/PurchaseParameters.h"
 
 #include <QDateTime>
@@ -129,7 +129,7 @@ void TrialConversionTracker::persist(std::optional<StoredTrial> trial) {
 }
 
 void TrialConversionTracker::saveTrial(const std::optional<StoredTrial>& trial) {
-    const auto suite = Signalpost::defaultsSuite();
+    const auto suite = facade::defaultsSuite();
     if (!suite) {
         return;
     }
@@ -142,7 +142,7 @@ void TrialConversionTracker::saveTrial(const std::optional<StoredTrial>& trial) 
 }
 
 std::optional<TrialConversionTracker::StoredTrial> TrialConversionTracker::loadTrial() {
-    const auto suite = Signalpost::defaultsSuite();
+    const auto suite = facade::defaultsSuite();
     if (!suite) {
         return std::nullopt;
     }
@@ -260,8 +260,8 @@ void TrialConversionTracker::handleTransactionUpdate(
     if (isInFreeTrial(*transaction)) {
         return;
     }
-    Signalpost::internalSignal(QStringLiteral("Signalpost.Purchase.convertedFromTrial"),
-                               purchaseParameters(*transaction), priceInUSD(*transaction));
+    facade::internalSignal(QStringLiteral("Signalpost.Purchase.convertedFromTrial"),
+                           purchaseParameters(*transaction), priceInUSD(*transaction));
     recordTrial(std::nullopt, std::nullopt);
     stopObserving(stream);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "analytics/base/TelemetryManagerConfiguration.h"
 #include "analytics/client/Signalpost.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
 #include "analytics/payload/DefaultSignalPayload.h"
 #include "analytics/pipeline/SignalCache.h"
 #include "analytics/tests/LogRecorder.h"

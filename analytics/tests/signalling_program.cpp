@@ -2,9 +2,9 @@
 //   signalling_program <ingest base URL> <transmit interval in seconds> [signal...]
 // Initialises the client and sends the given signals. Each line on standard input,
 // "quit [signal]", sends that signal and quits in the same turn of the event loop.
-#include "analytics/client/LogHandler.h"
+#include "analytics/base/LogHandler.h"
+#include "analytics/base/TelemetryManagerConfiguration.h"
 #include "analytics/client/Signalpost.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,5 +1,5 @@
+#include "analytics/base/UserIdentifierHashing.h"
 #include "analytics/client/Signalpost.h"
-#include "analytics/client/UserIdentifierHashing.h"
 #include "analytics/tests/LogRecorder.h"
 #include "analytics/tests/SentSignals.h"
 #include "analytics/tracking/DurationSignalTracker.h"

@@ -1,4 +1,4 @@
-#include "analytics/client/LogHandler.h"
+#include "analytics/base/LogHandler.h"
 
 #include <QTemporaryFile>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "analytics/client/TelemetryManagerConfiguration.h"
-#include "analytics/client/UserIdentifierHashing.h"
+#include "analytics/base/TelemetryManagerConfiguration.h"
+#include "analytics/base/UserIdentifierHashing.h"
 #include "analytics/pipeline/SignalCache.h"
 #include "analytics/pipeline/SignalManager.h"
 #include "analytics/tests/LogRecorder.h"

@@ -1,5 +1,5 @@
+#include "analytics/base/TelemetryManagerConfiguration.h"
 #include "analytics/client/Signalpost.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
 #include "analytics/payload/DefaultSignalPayload.h"
 #include "analytics/payload/SessionManager.h"
 #include "analytics/pipeline/SignalCache.h"

@@ -1,4 +1,4 @@
-#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/base/TelemetryManagerConfiguration.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "analytics/tracking/TrackNavigationModifier.h"
 
-#include "analytics/client/Signalpost.h"
+#include "analytics/base/FacadeCalls.h"
 
 #include <QEvent>
 
@@ -14,7 +14,7 @@ TrackNavigationModifier::TrackNavigationModifier(QObject* watched, QString path)
 
 bool TrackNavigationModifier::eventFilter(QObject* watched, QEvent* event) {
     if (watched == parent() && event->type() == QEvent::Show) {
-        Signalpost::navigationPathChanged(m_path);
+        facade::navigationPathChanged(m_path);
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,6 +1,6 @@
+#include "analytics/base/TelemetryManagerConfiguration.h"
 #include "analytics/client/Signalpost.h"
 #include "analytics/client/TelemetryManager.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
 #include "analytics/pipeline/SignalCache.h"
 #include "analytics/pipeline/SignalPostBody.h"
 #include "app/QuillonDesktopApp.h"

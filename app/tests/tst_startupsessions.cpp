@@ -1,6 +1,6 @@
+#include "analytics/base/TelemetryManagerConfiguration.h"
 #include "analytics/client/Signalpost.h"
 #include "analytics/client/TelemetryManager.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
 #include "analytics/payload/SessionManager.h"
 #include "app/QuillonDesktopApp.h"
 #include "app/tests/AnalyticsBundle.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/app/AppConfiguration.h"
-#include "core/app/AppTelemetryEvent.h"
 #include "core/backend/WebAuthenticationSession.h"
+#include "core/model/AppTelemetryEvent.h"
 
 #include <QString>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "core/app/AppTelemetry.h"
 
+#include "analytics/base/TelemetryManagerConfiguration.h"
 #include "analytics/client/Signalpost.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
 #include "core/model/UnicodeText.h"
 
 #include <QUuid>

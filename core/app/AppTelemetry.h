@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/app/AppConfiguration.h"
-#include "core/app/AppTelemetryEvent.h"
+#include "core/model/AppTelemetryEvent.h"
 
 namespace quillon {
 

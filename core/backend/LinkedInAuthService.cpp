@@ -1,9 +1,9 @@
 #include "core/backend/LinkedInAuthService.h"
 
 #include "core/backend/BackendHttp.h"
+#include "core/backend/JsonDecodingError.h"
 #include "core/backend/LinkedInAuthError.h"
 #include "core/model/JsonCoding.h"
-#include "core/model/JsonDecodingError.h"
 #include "core/storage/LinkedInTokenStore.h"
 
 #include <QCoroFuture>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/app/TelemetrySink.h"
 #include "core/model/Draft.h"
+#include "core/model/TelemetrySink.h"
 #include "core/model/UnsavedText.h"
 #include "core/storage/StorageWriteStatus.h"
 

@@ -1,8 +1,8 @@
 #include "core/storage/SecretServiceKeychain.h"
 
+#include "analytics/base/RuntimeLibrary.h"
 #include "core/storage/SecretServiceSchema.h"
 
-#include <QLibrary>
 #include <QList>
 #include <condition_variable>
 #include <dbus/dbus.h>
@@ -44,9 +44,8 @@ using Sync = KeychainBackend::Synchronizable;
 using Status = KeychainBackend::Status;
 
 // libsecret (with GIO under it) is loaded on first use, on the keychain's own threads, instead of
-// being linked: linked, its loading and relocation would hold back every start by more than a
-// millisecond before main(), while a start needs it only to read a token that exists, and that
-// read runs beside the toolkit.
+// being linked: linked, it would hold back every start by more than a millisecond before main(),
+// while a start needs it only to read a token that exists, and that read runs beside the toolkit.
 struct LibSecret {
     decltype(&secret_service_search_sync) serviceSearchSync = nullptr;
     decltype(&secret_item_get_secret) itemGetSecret = nullptr;
@@ -63,35 +62,26 @@ struct LibSecret {
     decltype(&g_io_error_quark) ioErrorQuark = nullptr;
 };
 
-template <typename Function>
-bool resolve(QLibrary& library, const char* name, Function*& function) {
-    function = reinterpret_cast<Function*>(library.resolve(name));
-    return function != nullptr;
-}
-
 // None when libsecret is not installed or lacks a function: the keychain is then not available.
 const LibSecret* libSecret() {
-    static const std::optional<LibSecret> loaded = []() -> std::optional<LibSecret> {
-        // Never unloaded: GLib's type system cannot let go of the types it registered.
-        QLibrary library(QStringLiteral("secret-1"), 0);
-        LibSecret secret;
-        const bool complete =
-            resolve(library, "secret_service_search_sync", secret.serviceSearchSync) &&
-            resolve(library, "secret_item_get_secret", secret.itemGetSecret) &&
-            resolve(library, "secret_item_set_secret_sync", secret.itemSetSecretSync) &&
-            resolve(library, "secret_value_new", secret.valueNew) &&
-            resolve(library, "secret_value_get", secret.valueGet) &&
-            resolve(library, "secret_value_unref", secret.valueUnref) &&
-            resolve(library, "secret_password_storev_binary_sync",
-                    secret.passwordStorevBinarySync) &&
-            resolve(library, "secret_item_get_locked", secret.itemGetLocked) &&
-            resolve(library, "secret_item_delete_sync", secret.itemDeleteSync) &&
-            resolve(library, "secret_error_get_quark", secret.errorQuark) &&
-            resolve(library, "g_object_unref", secret.objectUnref) &&
-            resolve(library, "g_dbus_error_quark", secret.dbusErrorQuark) &&
-            resolve(library, "g_io_error_quark", secret.ioErrorQuark);
-        return complete ? std::optional(secret) : std::nullopt;
-    }();
+    static const std::optional<LibSecret> loaded = signalpost::RuntimeLibrary::load<LibSecret>(
+        QStringLiteral("secret-1"), 0,
+        [](signalpost::RuntimeLibrary& library, LibSecret& functions) {
+            return library.resolve("secret_service_search_sync", functions.serviceSearchSync) &&
+                   library.resolve("secret_item_get_secret", functions.itemGetSecret) &&
+                   library.resolve("secret_item_set_secret_sync", functions.itemSetSecretSync) &&
+                   library.resolve("secret_value_new", functions.valueNew) &&
+                   library.resolve("secret_value_get", functions.valueGet) &&
+                   library.resolve("secret_value_unref", functions.valueUnref) &&
+                   library.resolve("secret_password_storev_binary_sync",
+                                   functions.passwordStorevBinarySync) &&
+                   library.resolve("secret_item_get_locked", functions.itemGetLocked) &&
+                   library.resolve("secret_item_delete_sync", functions.itemDeleteSync) &&
+                   library.resolve("secret_error_get_quark", functions.errorQuark) &&
+                   library.resolve("g_object_unref", functions.objectUnref) &&
+                   library.resolve("g_dbus_error_quark", functions.dbusErrorQuark) &&
+                   library.resolve("g_io_error_quark", functions.ioErrorQuark);
+        });
     return loaded ? &*loaded : nullptr;
 }
 

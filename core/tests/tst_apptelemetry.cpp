@@ -1,11 +1,11 @@
+#include "analytics/base/TelemetryManagerConfiguration.h"
+#include "analytics/base/UserIdentifierHashing.h"
 #include "analytics/client/Signalpost.h"
 #include "analytics/client/TelemetryManager.h"
-#include "analytics/client/TelemetryManagerConfiguration.h"
-#include "analytics/client/UserIdentifierHashing.h"
 #include "analytics/pipeline/SignalCache.h"
 #include "core/app/AppContainer.h"
 #include "core/app/AppTelemetry.h"
-#include "core/app/AppTelemetryEvent.h"
+#include "core/model/AppTelemetryEvent.h"
 #include "tests/support/IngestStandIn.h"
 
 #include <QCoreApplication>

@@ -5,6 +5,7 @@
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/account/DeleteAccountDialog.h"
+#include "ui/kit/CardSurface.h"
 #include "ui/kit/LinkedInProfilePhoto.h"
 #include "ui/kit/ScrollPane.h"
 #include "ui/kit/SecondaryButton.h"
@@ -119,13 +120,8 @@ QString AccountDetailView::registeredText(const QDateTime& connectedAt, const QL
 
 QWidget* AccountDetailView::profileBlock() {
     const LinkedInToken& token = *m_sessionStore.token();
-    auto* block = new Surface(Theme::card());
-    block->setObjectName(u"profileBlock"_qs);
-    block->setCornerRadius(Metrics::cornerRadius);
-    auto* row = new QHBoxLayout(block);
-    row->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
-                            Metrics::defaultPadding, Metrics::defaultPadding);
-    row->setSpacing(12);
+    auto* row = new QHBoxLayout;
+    Surface* block = cardSurface(u"profileBlock"_qs, row, 12);
     auto* photo = new LinkedInProfilePhoto(photoSize);
     photo->setObjectName(u"profilePhoto"_qs);
     photo->setPictureURL(token.profile.pictureURL);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/app/AppTelemetry.h"
-#include "core/app/TelemetrySink.h"
+#include "core/model/TelemetrySink.h"
 #include "ui/account/DeleteAccountDialog.h"
 #include "ui/kit/FocusReturn.h"
 

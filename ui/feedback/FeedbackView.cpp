@@ -4,6 +4,7 @@
 #include "core/backend/ServiceError.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/feedback/AttachImagesButton.h"
+#include "ui/kit/CardSurface.h"
 #include "ui/kit/LinkButton.h"
 #include "ui/kit/PrimaryButton.h"
 #include "ui/kit/ProductLinks.h"
@@ -132,13 +133,8 @@ QWidget* FeedbackView::header() {
 }
 
 QWidget* FeedbackView::welcomeCard() {
-    auto* card = new Surface(Theme::card());
-    card->setObjectName(u"welcomeCard"_qs);
-    card->setCornerRadius(Metrics::cornerRadius);
-    auto* column = new QVBoxLayout(card);
-    column->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
-                               Metrics::defaultPadding, Metrics::defaultPadding);
-    column->setSpacing(10);
+    auto* column = new QVBoxLayout;
+    Surface* card = cardSurface(u"welcomeCard"_qs, column, 10);
     column->addWidget(
         textLabel(u"Welcome"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
     QLabel* text = textLabel(

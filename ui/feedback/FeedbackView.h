@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/app/AppTelemetry.h"
-#include "core/app/TelemetrySink.h"
 #include "core/model/FeedbackImageAttachment.h"
 #include "core/model/FeedbackSenderIdentity.h"
+#include "core/model/TelemetrySink.h"
 #include "ui/kit/FocusReturn.h"
 
 #include <QCoroTask>

@@ -1,4 +1,4 @@
-#include "core/app/AppTelemetryEvent.h"
+#include "core/model/AppTelemetryEvent.h"
 
 #include <array>
 #include <utility>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "analytics/client/LogHandler.h"
-#include "analytics/pipeline/SignalEnricher.h"
+#include "analytics/base/LogHandler.h"
+#include "analytics/base/SignalEnricher.h"
 
 #include <QList>
 #include <QMap>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/app/AppTelemetryEvent.h"
+#include "core/model/AppTelemetryEvent.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
-#include "analytics/client/UserIdentifierHashing.h"
+#include "analytics/base/UserIdentifierHashing.h"
 
-#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/base/TelemetryManagerConfiguration.h"
 
 #include <QCryptographicHash>
 #include <QStringEncoder>

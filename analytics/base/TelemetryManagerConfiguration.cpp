@@ -1,7 +1,6 @@
-#include "analytics/client/TelemetryManagerConfiguration.h"
+#include "analytics/base/TelemetryManagerConfiguration.h"
 
-#include "analytics/client/Signalpost.h"
-#include "analytics/payload/SessionManager.h"
+#include "analytics/base/FacadeCalls.h"
 
 namespace signalpost {
 
@@ -95,10 +94,10 @@ void TelemetryManagerConfiguration::setSessionID(const QUuid& sessionID) {
     // The switches are read after the store and outside the lock: starting a session and
     // sending the signal both read this configuration again.
     if (sessionStatsEnabled()) {
-        SessionManager::shared().startNewSession();
+        facade::startSessionStatistics();
     }
     if (sendNewSessionBeganSignal()) {
-        Signalpost::internalSignal(QStringLiteral("Signalpost.Session.started"));
+        facade::internalSignal(QStringLiteral("Signalpost.Session.started"));
     }
 }
 
