@@ -2,10 +2,10 @@
 
 #include "core/app/AppTelemetry.h"
 #include "core/app/TelemetrySink.h"
+#include "core/flows/AccountFlow.h"
 #include "ui/account/DeleteAccountDialog.h"
 #include "ui/kit/FocusReturn.h"
 
-#include <QCoroTask>
 #include <QDate>
 #include <QLocale>
 #include <QPointer>
@@ -61,35 +61,19 @@ Q_SIGNALS:
     void busyChanged();
 
 private:
-    // What a running request needs; a copy, so it ends well after the page is gone.
-    struct RequestContext {
-        DraftStore& draftStore;
-        LinkedInSessionStore& sessionStore;
-        LinkedInAuthService& authService;
-        TelemetrySink telemetry;
-        std::function<void()> dismiss;
-        QPointer<AccountDetailView> view;
-        // Read before the request; the store may hold another member by the time it answers.
-        std::optional<QString> memberID;
-    };
-
-    static QCoro::Task<> runLogOut(RequestContext context);
-    static QCoro::Task<> runDeletion(RequestContext context);
-    static void dismissIfShown(const RequestContext& context);
-
     void refreshCard();
     void refreshStatus();
     void refreshBottomBar();
     void refreshButtons();
     void setLoggingOut(bool loggingOut);
     void setDeletingAccount(bool deleting);
+    // What ends a request: the page is closed only while it is still there.
+    void dismissIfShown();
     QWidget* profileBlock();
 
-    DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
-    LinkedInAuthService& m_authService;
+    const AccountFlow m_accountFlow;
     std::function<void()> m_dismiss;
-    const TelemetrySink m_telemetry;
     bool m_isLoggingOut = false;
     bool m_isDeletingAccount = false;
     bool m_showsDeleteConfirmation = false;

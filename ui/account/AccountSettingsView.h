@@ -2,10 +2,10 @@
 
 #include "core/app/AppTelemetry.h"
 #include "core/app/TelemetrySink.h"
+#include "core/flows/ConnectFlow.h"
 #include "ui/feedback/FeedbackSheet.h"
 #include "ui/kit/FocusReturn.h"
 
-#include <QCoroTask>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -62,15 +62,6 @@ Q_SIGNALS:
     void showsFeedbackChanged(bool shown);
 
 private:
-    struct ConnectContext {
-        LinkedInSessionStore& sessionStore;
-        LinkedInAuthService& authService;
-        TelemetrySink telemetry;
-        QPointer<AccountSettingsView> view;
-    };
-
-    static QCoro::Task<> runConnect(ConnectContext context);
-
     QWidget* rootPage();
     void refresh();
     void refreshStatus();
@@ -82,6 +73,7 @@ private:
     LinkedInAuthService& m_authService;
     FeedbackService* const m_feedbackService;
     const TelemetrySink m_telemetry;
+    const ConnectFlow m_connectFlow;
     bool m_isConnecting = false;
     bool m_showsFeedback = false;
 

@@ -2,12 +2,11 @@
 
 #include "core/app/AppTelemetry.h"
 #include "core/app/TelemetrySink.h"
+#include "core/flows/PostFlow.h"
 #include "ui/editor/EditorFormatCommand.h"
 #include "ui/kit/FocusReturn.h"
 
-#include <QCoroTask>
 #include <QList>
-#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -39,9 +38,7 @@ class EditorView : public QWidget {
     Q_OBJECT
 
 public:
-    // Told of a post that went out; `keyringProblem` when the connect it began with could not
-    // keep the token (LinkedInSessionStore::keepingProblem()).
-    using PostSucceeded = std::function<void(const std::optional<QString>& keyringProblem)>;
+    using PostSucceeded = PostFlow::Posted;
 
     EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
                LinkedInAuthService& authService, LinkedInPostService& postService,
@@ -74,29 +71,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // What a running post needs; a copy, so the post ends well after the pane is gone.
-    struct PostContext {
-        DraftStore& draftStore;
-        LinkedInSessionStore& sessionStore;
-        LinkedInAuthService& authService;
-        LinkedInPostService& postService;
-        PostSucceeded onPostSucceeded;
-        TelemetrySink telemetry;
-        QPointer<EditorView> view;
-        // The text as written when the post started.
-        QString text;
-    };
-
-    static QCoro::Task<> runPost(PostContext context);
-    // Connects when not connected; what the member must know when the keyring did not keep
-    // the new token, none otherwise.
-    static QCoro::Task<std::optional<QString>> connectIfNeeded(const PostContext& context);
-    static QCoro::Task<> publish(const PostContext& context);
-    // `keyringProblem` follows the post's outcome in the status line.
-    static void postDidSucceed(const PostContext& context,
-                               const std::optional<QString>& keyringProblem);
-    static void postDidFail(const PostContext& context, const QString& description,
-                            const std::optional<QString>& keyringProblem);
     static void openRecentActivity();
 
     QWidget* header();
@@ -117,11 +91,9 @@ private:
 
     DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
-    LinkedInAuthService& m_authService;
-    LinkedInPostService& m_postService;
     const std::function<void()> m_onShowDrafts;
-    const PostSucceeded m_onPostSucceeded;
     const TelemetrySink m_telemetry;
+    const PostFlow m_postFlow;
     bool m_isPosting = false;
 
     QScrollArea* m_pane = nullptr;

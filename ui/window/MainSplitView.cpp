@@ -340,14 +340,8 @@ void MainSplitView::memberIDChanged(const std::optional<QString>& memberID) {
 
 void MainSplitView::openFeedback() {
     setShowsFeedback(true);
-    FeedbackSheet* sheet = sharedFeedbackSheet();
-    if (!sheet->isVisible()) {
-        connect(
-            sheet, &QDialog::finished, this, [this] { setShowsFeedback(false); },
-            Qt::SingleShotConnection);
-        sheet->open();
-    }
-    report(m_telemetry, AppTelemetryEvent::feedbackOpened);
+    sharedFeedbackSheet()->present(
+        this, [this] { setShowsFeedback(false); }, m_telemetry);
 }
 
 FeedbackSheet* MainSplitView::sharedFeedbackSheet() {

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/app/TelemetrySink.h"
+
+#include <QCoroTask>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace quillon {
+
+class LinkedInAuthService;
+class LinkedInSessionStore;
+
+// Connecting the LinkedIn account: the sign-in, keeping the token in the session, and the
+// events that mark both. Cheap to copy; each run keeps its own copy, so it ends even when the
+// screen that started it is gone.
+class ConnectFlow {
+public:
+    // Told true when a run starts and false when it ends.
+    using Busy = std::function<void(bool)>;
+
+    ConnectFlow(LinkedInSessionStore& sessionStore, LinkedInAuthService& authService,
+                TelemetrySink telemetry);
+
+    // Connects and keeps the token. What the member must be told when the keyring did not
+    // keep it, none otherwise. Throws what connecting throws.
+    QCoro::Task<std::optional<QString>> connectAndKeep() const;
+    // Settings' connect: a failure is said in the session's status line.
+    QCoro::Task<> connect(Busy connecting) const;
+
+private:
+    static QCoro::Task<std::optional<QString>> runConnectAndKeep(ConnectFlow flow);
+    static QCoro::Task<> runConnect(ConnectFlow flow, Busy connecting);
+
+    LinkedInSessionStore& m_sessionStore;
+    LinkedInAuthService& m_authService;
+    TelemetrySink m_telemetry;
+};
+
+} // namespace quillon
