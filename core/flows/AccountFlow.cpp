@@ -32,19 +32,20 @@ QCoro::Task<> unlessSignedOut(std::optional<QString> memberID,
 } // namespace
 
 AccountFlow::AccountFlow(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                         LinkedInAuthService& authService, TelemetrySink telemetry)
+                         LinkedInAuthService& authService)
     : m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
-    , m_authService(authService)
-    , m_telemetry(std::move(telemetry)) {}
+    , m_authService(authService) {}
 
 QCoro::Task<> AccountFlow::logOut(Busy loggingOut, Settled settled) const {
     // Read before the request; the store may hold another member by the time it answers.
     return runLogOut(*this, m_sessionStore.memberID(), std::move(loggingOut), std::move(settled));
 }
 
-QCoro::Task<> AccountFlow::deleteAccount(Busy deleting, Settled settled) const {
-    return runDeletion(*this, m_sessionStore.memberID(), std::move(deleting), std::move(settled));
+QCoro::Task<> AccountFlow::deleteAccount(Busy deleting, Settled settled,
+                                         TelemetrySink telemetry) const {
+    return runDeletion(*this, m_sessionStore.memberID(), std::move(deleting), std::move(settled),
+                       std::move(telemetry));
 }
 
 QCoro::Task<> AccountFlow::runLogOut(AccountFlow flow, std::optional<QString> memberID,
@@ -71,7 +72,7 @@ QCoro::Task<> AccountFlow::runLogOut(AccountFlow flow, std::optional<QString> me
 }
 
 QCoro::Task<> AccountFlow::runDeletion(AccountFlow flow, std::optional<QString> memberID,
-                                       Busy deleting, Settled settled) {
+                                       Busy deleting, Settled settled, TelemetrySink telemetry) {
     tell(deleting, true);
     LinkedInAuthService& auth = flow.m_authService;
     const Attempt<void> deleted = co_await attempt(unlessSignedOut(
@@ -91,7 +92,7 @@ QCoro::Task<> AccountFlow::runDeletion(AccountFlow flow, std::optional<QString> 
                             : u"Account deleted, but its token stays in the keyring: "_qs +
                                   keyringProblem(deletion));
     tell(deleting, false);
-    report(flow.m_telemetry, AppTelemetryEvent::accountDeleted);
+    report(telemetry, AppTelemetryEvent::accountDeleted);
     if (isSettled(deletion) && settled) {
         settled();
     }

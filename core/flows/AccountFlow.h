@@ -24,22 +24,22 @@ public:
     using Settled = std::function<void()>;
 
     AccountFlow(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                LinkedInAuthService& authService, TelemetrySink telemetry);
+                LinkedInAuthService& authService);
 
     // Both act on the member connected now.
     QCoro::Task<> logOut(Busy loggingOut, Settled settled) const;
-    QCoro::Task<> deleteAccount(Busy deleting, Settled settled) const;
+    // The deletion's event goes to `telemetry`.
+    QCoro::Task<> deleteAccount(Busy deleting, Settled settled, TelemetrySink telemetry) const;
 
 private:
     static QCoro::Task<> runLogOut(AccountFlow flow, std::optional<QString> memberID,
                                    Busy loggingOut, Settled settled);
     static QCoro::Task<> runDeletion(AccountFlow flow, std::optional<QString> memberID,
-                                     Busy deleting, Settled settled);
+                                     Busy deleting, Settled settled, TelemetrySink telemetry);
 
     DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
     LinkedInAuthService& m_authService;
-    TelemetrySink m_telemetry;
 };
 
 } // namespace quillon

@@ -20,26 +20,23 @@ QString followedBy(const QString& outcome, const std::optional<QString>& more) {
 } // namespace
 
 PostFlow::PostFlow(DraftStore& draftStore, ConnectFlow connectFlow,
-                   LinkedInSessionStore& sessionStore, LinkedInPostService& postService,
-                   Posted onPosted, TelemetrySink telemetry)
+                   LinkedInSessionStore& sessionStore, LinkedInPostService& postService)
     : m_draftStore(draftStore)
     , m_connectFlow(std::move(connectFlow))
     , m_sessionStore(sessionStore)
-    , m_postService(postService)
-    , m_onPosted(std::move(onPosted))
-    , m_telemetry(std::move(telemetry)) {}
+    , m_postService(postService) {}
 
-QCoro::Task<> PostFlow::post(Busy posting) const {
-    return run(*this, std::move(posting));
+QCoro::Task<> PostFlow::post(Busy posting, Posted onPosted, TelemetrySink telemetry) const {
+    return run(*this, std::move(posting), std::move(onPosted), std::move(telemetry));
 }
 
-QCoro::Task<> PostFlow::run(PostFlow flow, Busy posting) {
+QCoro::Task<> PostFlow::run(PostFlow flow, Busy posting, Posted onPosted, TelemetrySink telemetry) {
     const auto setPosting = [&posting](bool busy) {
         if (posting) {
             posting(busy);
         }
     };
-    report(flow.m_telemetry, AppTelemetryEvent::postStarted);
+    report(telemetry, AppTelemetryEvent::postStarted);
     setPosting(true);
     DraftStore& drafts = flow.m_draftStore;
     // Taken now: connecting first changes the drafts owner, which may reset the editor to the
@@ -51,7 +48,8 @@ QCoro::Task<> PostFlow::run(PostFlow flow, Busy posting) {
     std::optional<QString> replacedBy;
     // A token the keyring did not keep: the post goes ahead, and its outcome says so too.
     std::optional<QString> keyringProblem;
-    const Attempt<std::optional<QString>> connected = co_await attempt(flow.connectIfNeeded());
+    const Attempt<std::optional<QString>> connected =
+        co_await attempt(flow.connectIfNeeded(telemetry));
     failure = connected.failure;
     if (!failure) {
         keyringProblem = *connected.value;
@@ -68,24 +66,25 @@ QCoro::Task<> PostFlow::run(PostFlow flow, Busy posting) {
         }
         drafts.setStatusMessage(followedBy(*failure, keyringProblem));
         setPosting(false);
-        report(flow.m_telemetry, AppTelemetryEvent::postFailed);
+        report(telemetry, AppTelemetryEvent::postFailed);
         co_return;
     }
     drafts.dropEditingDraft();
     drafts.notePosted(text);
     drafts.setStatusMessage(followedBy(u"Posted to LinkedIn"_qs, keyringProblem));
     setPosting(false);
-    report(flow.m_telemetry, AppTelemetryEvent::postSucceeded);
-    if (flow.m_onPosted) {
-        flow.m_onPosted(keyringProblem);
+    report(telemetry, AppTelemetryEvent::postSucceeded);
+    if (onPosted) {
+        onPosted(keyringProblem);
     }
 }
 
-QCoro::Task<std::optional<QString>> PostFlow::connectIfNeeded() const {
+QCoro::Task<std::optional<QString>> PostFlow::connectIfNeeded(TelemetrySink telemetry) const {
     if (m_sessionStore.isConnected()) {
         co_return std::nullopt;
     }
-    QCoro::Task<std::optional<QString>> connecting = m_connectFlow.connectAndKeep();
+    QCoro::Task<std::optional<QString>> connecting =
+        m_connectFlow.connectAndKeep(std::move(telemetry));
     co_return co_await std::move(connecting);
 }
 

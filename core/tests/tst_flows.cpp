@@ -89,8 +89,8 @@ LinkedInToken tokenFor(const QString& memberID) {
     return token;
 }
 
-// The app's stores and clients over the stand-in and the session's keyring, and the three
-// flows over them, reporting into `events`; `busy` records what the flows said of their runs.
+// The app's container over the stand-in and the session's keyring, with its three flows; the
+// runs report into `events`, and `busy` records what the flows said of their runs.
 struct Flows {
     explicit Flows(std::optional<QString> signInAs = std::nullopt)
         : container(configurationFor(backend.baseURL()),
@@ -110,6 +110,9 @@ struct Flows {
     std::function<void(bool)> recordBusy() {
         return [this](bool running) { busy.append(running); };
     }
+    PostFlow::Posted recordPosted() {
+        return [this](const std::optional<QString>& problem) { posted.append(problem); };
+    }
 
     QList<Event> events;
     QList<bool> busy;
@@ -118,14 +121,9 @@ struct Flows {
     QTemporaryDir dir;
     AppContainer container;
     TelemetrySink sink = [this](Event e) { events.append(e); };
-    ConnectFlow connectFlow{session(), container.authService(), sink};
-    PostFlow postFlow{drafts(),
-                      connectFlow,
-                      session(),
-                      container.postService(),
-                      [this](const std::optional<QString>& problem) { posted.append(problem); },
-                      sink};
-    AccountFlow accountFlow{drafts(), session(), container.authService(), sink};
+    const ConnectFlow& connectFlow = container.connectFlow();
+    const PostFlow& postFlow = container.postFlow();
+    const AccountFlow& accountFlow = container.accountFlow();
 };
 
 } // namespace
@@ -173,7 +171,8 @@ private Q_SLOTS:
             f.backend->setFailure("/api/linkedin/post", *postFailure);
         }
         f.drafts().setEditorText(u"my post"_qs);
-        QVERIFY(awaitOutcome(f.postFlow.post(f.recordBusy())).succeeded());
+        QVERIFY(
+            awaitOutcome(f.postFlow.post(f.recordBusy(), f.recordPosted(), f.sink)).succeeded());
 
         QCOMPARE(f.draftsStatus(), status);
         QCOMPARE(f.events, events);
@@ -208,7 +207,7 @@ private Q_SLOTS:
         QFETCH(QList<Event>, events);
 
         Flows f(signInAs);
-        QVERIFY(awaitOutcome(f.connectFlow.connect(f.recordBusy())).succeeded());
+        QVERIFY(awaitOutcome(f.connectFlow.connect(f.recordBusy(), f.sink)).succeeded());
         QCOMPARE(f.sessionStatus(), status);
         QCOMPARE(f.events, events);
         QCOMPARE(f.busy, (QList<bool>{true, false}));
@@ -245,8 +244,9 @@ private Q_SLOTS:
         }
         int settled = 0;
         const auto settle = [&settled] { ++settled; };
-        QCoro::Task<> request = deletion ? f.accountFlow.deleteAccount(f.recordBusy(), settle)
-                                         : f.accountFlow.logOut(f.recordBusy(), settle);
+        QCoro::Task<> request = deletion
+                                    ? f.accountFlow.deleteAccount(f.recordBusy(), settle, f.sink)
+                                    : f.accountFlow.logOut(f.recordBusy(), settle);
         QVERIFY(awaitOutcome(std::move(request)).succeeded());
 
         QCOMPARE(int(f.backend->received(endpoint).size()), 1);

@@ -25,12 +25,13 @@ constexpr int photoSize = 56;
 
 } // namespace
 
-AccountDetailView::AccountDetailView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                                     LinkedInAuthService& authService, TelemetrySink telemetry,
+AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore,
+                                     const AccountFlow& accountFlow, TelemetrySink telemetry,
                                      QWidget* parent)
     : QWidget(parent)
     , m_sessionStore(sessionStore)
-    , m_accountFlow(draftStore, sessionStore, authService, std::move(telemetry))
+    , m_accountFlow(accountFlow)
+    , m_telemetry(std::move(telemetry))
     , m_card(new Surface(Theme::card()))
     , m_cardColumn(new QVBoxLayout(m_card))
     , m_status(new StatusLine)
@@ -238,7 +239,7 @@ void AccountDetailView::deleteAccount() {
         return;
     }
     m_accountFlow.deleteAccount(whileAlive(this, [this](bool busy) { setDeletingAccount(busy); }),
-                                whileAlive(this, [this] { dismissIfShown(); }));
+                                whileAlive(this, [this] { dismissIfShown(); }), m_telemetry);
 }
 
 void AccountDetailView::dismissIfShown() {

@@ -18,8 +18,6 @@ class QVBoxLayout;
 
 namespace quillon {
 
-class DraftStore;
-class LinkedInAuthService;
 class LinkedInSessionStore;
 class SecondaryButton;
 class StatusLine;
@@ -32,8 +30,7 @@ class AccountDetailView : public QWidget {
     Q_OBJECT
 
 public:
-    AccountDetailView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                      LinkedInAuthService& authService,
+    AccountDetailView(LinkedInSessionStore& sessionStore, const AccountFlow& accountFlow,
                       TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~AccountDetailView() override;
 
@@ -72,7 +69,8 @@ private:
     QWidget* profileBlock();
 
     LinkedInSessionStore& m_sessionStore;
-    const AccountFlow m_accountFlow;
+    const AccountFlow& m_accountFlow;
+    const TelemetrySink m_telemetry;
     std::function<void()> m_dismiss;
     bool m_isLoggingOut = false;
     bool m_isDeletingAccount = false;

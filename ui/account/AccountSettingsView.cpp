@@ -61,17 +61,17 @@ QPushButton* rowButton(const QString& title, Symbol symbol, const QColor& ink, c
 
 } // namespace
 
-AccountSettingsView::AccountSettingsView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                                         LinkedInAuthService& authService,
+AccountSettingsView::AccountSettingsView(LinkedInSessionStore& sessionStore,
+                                         const ConnectFlow& connectFlow,
+                                         const AccountFlow& accountFlow,
                                          FeedbackService* feedbackService, TelemetrySink telemetry,
                                          QWidget* parent)
     : QWidget(parent)
-    , m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
-    , m_authService(authService)
+    , m_connectFlow(connectFlow)
+    , m_accountFlow(accountFlow)
     , m_feedbackService(feedbackService)
-    , m_telemetry(telemetry)
-    , m_connectFlow(sessionStore, authService, telemetry) {
+    , m_telemetry(std::move(telemetry)) {
     setObjectName(u"settingsPane"_qs);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -193,14 +193,15 @@ void AccountSettingsView::connectLinkedIn() {
         return;
     }
     // Not awaited: the connect runs on after the click has returned, and after the pane.
-    m_connectFlow.connect(whileAlive(this, [this](bool connecting) { setConnecting(connecting); }));
+    m_connectFlow.connect(whileAlive(this, [this](bool connecting) { setConnecting(connecting); }),
+                          m_telemetry);
 }
 
 void AccountSettingsView::openAccount() {
     if (accountPage() || !m_sessionStore.isConnected()) {
         return;
     }
-    auto* page = new AccountDetailView(m_draftStore, m_sessionStore, m_authService, m_telemetry);
+    auto* page = new AccountDetailView(m_sessionStore, m_accountFlow, m_telemetry);
     // Set once the page exists: dismissing pops exactly this page, if it is still shown.
     const QPointer<NavigationStack> navigation(m_navigation);
     const QPointer<AccountDetailView> shown(page);

@@ -16,9 +16,8 @@ class QVBoxLayout;
 namespace quillon {
 
 class AccountDetailView;
-class DraftStore;
+class AccountFlow;
 class FeedbackService;
-class LinkedInAuthService;
 class LinkedInSessionStore;
 class NavigationStack;
 class PrimaryButton;
@@ -32,8 +31,8 @@ class AccountSettingsView : public QWidget {
 
 public:
     // Without a feedback service the "Send feedback" row is absent.
-    AccountSettingsView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                        LinkedInAuthService& authService, FeedbackService* feedbackService,
+    AccountSettingsView(LinkedInSessionStore& sessionStore, const ConnectFlow& connectFlow,
+                        const AccountFlow& accountFlow, FeedbackService* feedbackService,
                         TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~AccountSettingsView() override;
 
@@ -68,12 +67,11 @@ private:
     void setConnecting(bool connecting);
     void setShowsFeedback(bool shown);
 
-    DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
-    LinkedInAuthService& m_authService;
+    const ConnectFlow& m_connectFlow;
+    const AccountFlow& m_accountFlow;
     FeedbackService* const m_feedbackService;
     const TelemetrySink m_telemetry;
-    const ConnectFlow m_connectFlow;
     bool m_isConnecting = false;
     bool m_showsFeedback = false;
 

@@ -1,6 +1,5 @@
 #include "ui/editor/EditorView.h"
 
-#include "core/flows/ConnectFlow.h"
 #include "core/flows/WhileAlive.h"
 #include "core/model/UnicodeText.h"
 #include "core/storage/DraftStore.h"
@@ -99,25 +98,15 @@ QKeySequence shortcutFor(EditorFormatCommand command) {
 } // namespace
 
 EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                       LinkedInAuthService& authService, LinkedInPostService& postService,
-                       std::function<void()> onShowDrafts, PostSucceeded onPostSucceeded,
-                       TelemetrySink telemetry, QWidget* parent)
+                       const PostFlow& postFlow, std::function<void()> onShowDrafts,
+                       PostSucceeded onPostSucceeded, TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
     , m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
     , m_onShowDrafts(std::move(onShowDrafts))
-    , m_telemetry(telemetry)
-    , m_postFlow(
-          draftStore, ConnectFlow(sessionStore, authService, telemetry), sessionStore, postService,
-          // Not bound to the pane: the window hears of a post that ends after the pane.
-          [onPostSucceeded =
-               std::move(onPostSucceeded)](const std::optional<QString>& keyringProblem) {
-              if (onPostSucceeded) {
-                  onPostSucceeded(keyringProblem);
-              }
-              openRecentActivity();
-          },
-          telemetry) {
+    , m_postFlow(postFlow)
+    , m_onPostSucceeded(std::move(onPostSucceeded))
+    , m_telemetry(std::move(telemetry)) {
     auto* pane = new ScrollPane(16);
     pane->setObjectName(u"editorPage"_qs);
     QVBoxLayout* column = pane->column();
@@ -521,8 +510,16 @@ void EditorView::post() {
         return;
     }
     // Not awaited: the post runs on, on this thread, after the click has returned and after
-    // the pane.
-    m_postFlow.post(whileAlive(this, [this](bool posting) { setPosting(posting); }));
+    // the pane. Not bound to the pane either: the window hears of a post that ends after it.
+    m_postFlow.post(
+        whileAlive(this, [this](bool posting) { setPosting(posting); }),
+        [onPostSucceeded = m_onPostSucceeded](const std::optional<QString>& keyringProblem) {
+            if (onPostSucceeded) {
+                onPostSucceeded(keyringProblem);
+            }
+            openRecentActivity();
+        },
+        m_telemetry);
 }
 
 void EditorView::openRecentActivity() {

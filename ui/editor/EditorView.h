@@ -21,8 +21,6 @@ class QVBoxLayout;
 namespace quillon {
 
 class DraftStore;
-class LinkedInAuthService;
-class LinkedInPostService;
 class LinkedInSessionStore;
 class PreviewText;
 class PrimaryButton;
@@ -40,8 +38,7 @@ class EditorView : public QWidget {
 public:
     using PostSucceeded = PostFlow::Posted;
 
-    EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-               LinkedInAuthService& authService, LinkedInPostService& postService,
+    EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore, const PostFlow& postFlow,
                std::function<void()> onShowDrafts, PostSucceeded onPostSucceeded,
                TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~EditorView() override;
@@ -92,8 +89,9 @@ private:
     DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
     const std::function<void()> m_onShowDrafts;
+    const PostFlow& m_postFlow;
+    const PostSucceeded m_onPostSucceeded;
     const TelemetrySink m_telemetry;
-    const PostFlow m_postFlow;
     bool m_isPosting = false;
 
     QScrollArea* m_pane = nullptr;
