@@ -6,6 +6,7 @@
 #include "core/flows/ConnectFlow.h"
 #include "core/flows/PostFlow.h"
 #include "core/storage/AuthTokenStore.h"
+#include "core/storage/DraftRepository.h"
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "core/storage/SecretServiceKeychain.h"
@@ -101,7 +102,11 @@ struct Flows {
                                    WebAuthenticationSession::CompletionHandler completion) {
                             return std::make_unique<SigningInSheet>(
                                 std::move(url), std::move(scheme), std::move(completion), signInAs);
-                        }}) {}
+                        }}) {
+        // As the window does: the drafts belong to whoever is connected.
+        QObject::connect(&session(), &LinkedInSessionStore::tokenChanged, &drafts(),
+                         [this] { drafts().setOwner(session().memberID()); });
+    }
 
     DraftStore& drafts() const { return container.draftStore(); }
     LinkedInSessionStore& session() const { return container.linkedInSessionStore(); }
@@ -138,23 +143,38 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<Failure>>("postFailure");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QList<Event>>("events");
+        // The text written stays in the editor, but for the new member's fresh post after a
+        // connect that went on to post.
+        QTest::addColumn<QString>("editorAfter");
 
         QTest::newRow("connected, posted")
             << true << std::optional<QString>() << std::optional<Failure>()
-            << u"Posted to LinkedIn"_qs << QList<Event>{Event::postStarted, Event::postSucceeded};
+            << u"Posted to LinkedIn"_qs << QList<Event>{Event::postStarted, Event::postSucceeded}
+            << u"my post"_qs;
         QTest::newRow("connected, refused")
             << true << std::optional<QString>()
             << std::optional<Failure>(Failure{502, "unavailable", "Posting is unavailable."})
-            << u"Posting is unavailable."_qs << QList<Event>{Event::postStarted, Event::postFailed};
+            << u"Posting is unavailable."_qs << QList<Event>{Event::postStarted, Event::postFailed}
+            << u"my post"_qs;
         QTest::newRow("connects first, posted")
             << false << std::optional<QString>(u"m2"_qs) << std::optional<Failure>()
             << u"Posted to LinkedIn"_qs
             << QList<Event>{Event::postStarted, Event::linkedInConnectStarted,
-                            Event::linkedInConnected, Event::postSucceeded};
+                            Event::linkedInConnected, Event::postSucceeded}
+            << u"Write a LinkedIn post..."_qs;
+        // Connecting moved the drafts to the new member and emptied the editor meanwhile.
+        QTest::newRow("connects first, refused")
+            << false << std::optional<QString>(u"m2"_qs)
+            << std::optional<Failure>(Failure{502, "unavailable", "Posting is unavailable."})
+            << u"Posting is unavailable."_qs
+            << QList<Event>{Event::postStarted, Event::linkedInConnectStarted,
+                            Event::linkedInConnected, Event::postFailed}
+            << u"my post"_qs;
         QTest::newRow("no sheet to connect in")
             << false << std::optional<QString>() << std::optional<Failure>()
             << u"Cannot open LinkedIn authorization."_qs
-            << QList<Event>{Event::postStarted, Event::linkedInConnectStarted, Event::postFailed};
+            << QList<Event>{Event::postStarted, Event::linkedInConnectStarted, Event::postFailed}
+            << u"my post"_qs;
     }
     void aPostEndsInTheDraftsStatusLine() {
         QFETCH(bool, connected);
@@ -162,6 +182,7 @@ private Q_SLOTS:
         QFETCH(std::optional<Failure>, postFailure);
         QFETCH(QString, status);
         QFETCH(QList<Event>, events);
+        QFETCH(QString, editorAfter);
 
         Flows f(signInAs);
         if (connected) {
@@ -170,19 +191,21 @@ private Q_SLOTS:
         if (postFailure) {
             f.backend->setFailure("/api/linkedin/post", *postFailure);
         }
+        // A saved draft, opened: a change of owner replaces it in the editor.
         f.drafts().setEditorText(u"my post"_qs);
+        f.drafts().saveDraft();
+        f.drafts().openDraft(f.drafts().drafts().first());
         QVERIFY(
             awaitOutcome(f.postFlow.post(f.recordBusy(), f.recordPosted(), f.sink)).succeeded());
 
         QCOMPARE(f.draftsStatus(), status);
         QCOMPARE(f.events, events);
         QCOMPARE(f.busy, (QList<bool>{true, false}));
-        // Posted or not, the text stays in the editor as written.
-        QCOMPARE(f.drafts().editorText(), u"my post"_qs);
+        QCOMPARE(f.drafts().editorText(), editorAfter);
         const bool succeeded = events.contains(Event::postSucceeded);
         QCOMPARE(f.posted.size(), succeeded ? 1 : 0);
         QCOMPARE(int(f.backend->received("/api/linkedin/post").size()),
-                 connected || succeeded ? 1 : 0);
+                 connected || signInAs ? 1 : 0);
         if (signInAs && succeeded) {
             QCOMPARE(f.session().memberID(), signInAs);
         }
@@ -234,7 +257,6 @@ private Q_SLOTS:
 
         Flows f;
         f.session().save(tokenFor(u"m1"_qs));
-        f.drafts().setOwner(u"m1"_qs);
         f.drafts().setEditorText(u"kept until the account goes"_qs);
         f.drafts().saveDraft();
         const std::string endpoint = deletion ? "/api/account/delete" : "/api/linkedin/disconnect";
@@ -254,7 +276,9 @@ private Q_SLOTS:
         QCOMPARE(f.busy, (QList<bool>{true, false}));
         QCOMPARE(settled, refused ? 0 : 1);
         QCOMPARE(f.session().isConnected(), refused);
-        QCOMPARE(f.drafts().drafts().isEmpty(), deletion && !refused);
+        // Only a deletion takes the member's drafts with it.
+        QCOMPARE(f.container.draftRepository()->loadDrafts(u"m1"_qs).isEmpty(),
+                 deletion && !refused);
         QCOMPARE(f.events.contains(Event::accountDeleted), deletion && !refused);
         QCOMPARE(f.container.authService().requiresEphemeralSignIn(), deletion && !refused);
     }
