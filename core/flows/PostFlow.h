@@ -18,7 +18,7 @@ class LinkedInPostService;
 // copy; each run keeps its own copy, so it ends even when the screen that started it is gone.
 class PostFlow {
 public:
-    // Told true when a run starts and false when it ends, before the outcome is reported.
+    // Told true when a run starts and false when it ends, once the status line has the outcome.
     using Busy = std::function<void(bool)>;
     // Told of a post that went out; `keyringProblem` when the connect it began with could not
     // keep the token (LinkedInSessionStore::keepingProblem()).
