@@ -4,6 +4,9 @@
 #include "core/backend/FeedbackService.h"
 #include "core/backend/LinkedInAuthService.h"
 #include "core/backend/LinkedInPostService.h"
+#include "core/flows/AccountFlow.h"
+#include "core/flows/ConnectFlow.h"
+#include "core/flows/PostFlow.h"
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
@@ -46,6 +49,11 @@ AppContainer::AppContainer(AppConfiguration configuration, PlatformServices plat
     m_feedbackService = std::make_unique<FeedbackService>(m_configuration.api.baseURL);
     m_draftStore = std::make_unique<DraftStore>(m_draftRepository, &AppContainer::sendTelemetry);
     m_linkedInSessionStore = std::make_unique<LinkedInSessionStore>(m_tokenStore);
+    m_connectFlow = std::make_unique<ConnectFlow>(*m_linkedInSessionStore, *m_authService);
+    m_postFlow = std::make_unique<PostFlow>(*m_draftStore, *m_connectFlow, *m_linkedInSessionStore,
+                                            *m_postService);
+    m_accountFlow =
+        std::make_unique<AccountFlow>(*m_draftStore, *m_linkedInSessionStore, *m_authService);
 }
 
 AppContainer::~AppContainer() = default;

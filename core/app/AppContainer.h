@@ -10,8 +10,11 @@
 
 namespace quillon {
 
+class AccountFlow;
 class AppBundle;
+class ConnectFlow;
 class DraftStore;
+class PostFlow;
 class LinkedInSessionStore;
 class LinkedInAuthService;
 class LinkedInPostService;
@@ -34,7 +37,7 @@ struct PlatformServices {
 };
 
 // The composition root: builds every store, repository and backend client once, in a fixed
-// order, and keeps them for the life of the process.
+// order, and the workflows over them, and keeps them for the life of the process.
 class AppContainer {
 public:
     explicit AppContainer(AppConfiguration configuration,
@@ -58,6 +61,9 @@ public:
     LinkedInAuthService& authService() const { return *m_authService; }
     LinkedInPostService& postService() const { return *m_postService; }
     FeedbackService& feedbackService() const { return *m_feedbackService; }
+    const ConnectFlow& connectFlow() const { return *m_connectFlow; }
+    const PostFlow& postFlow() const { return *m_postFlow; }
+    const AccountFlow& accountFlow() const { return *m_accountFlow; }
     const std::shared_ptr<DraftRepository>& draftRepository() const { return m_draftRepository; }
     const std::shared_ptr<LinkedInTokenStore>& tokenStore() const { return m_tokenStore; }
     const AppConfiguration& configuration() const { return m_configuration; }
@@ -71,6 +77,9 @@ private:
     std::unique_ptr<LinkedInAuthService> m_authService;
     std::unique_ptr<LinkedInPostService> m_postService;
     std::unique_ptr<FeedbackService> m_feedbackService;
+    std::unique_ptr<ConnectFlow> m_connectFlow;
+    std::unique_ptr<PostFlow> m_postFlow;
+    std::unique_ptr<AccountFlow> m_accountFlow;
     std::shared_ptr<DraftRepository> m_draftRepository;
     std::shared_ptr<LinkedInTokenStore> m_tokenStore;
     AppConfiguration m_configuration;

@@ -1,8 +1,6 @@
 #include "ui/account/AccountDetailView.h"
 
-#include "core/backend/LinkedInAuthService.h"
-#include "core/backend/ServiceError.h"
-#include "core/storage/DraftStore.h"
+#include "core/flows/WhileAlive.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/account/DeleteAccountDialog.h"
 #include "ui/kit/CardSurface.h"
@@ -20,35 +18,20 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QVBoxLayout>
-#include <exception>
 
 namespace quillon {
 namespace {
 
 constexpr int photoSize = 56;
 
-QString describe(const std::exception& error) {
-    if (const auto* service = dynamic_cast<const ServiceError*>(&error)) {
-        return service->description();
-    }
-    return QString::fromUtf8(error.what());
-}
-
-// Why the keyring still holds a token nothing will delete.
-QString keyringProblem(TokenDeletion deletion) {
-    return deletion == TokenDeletion::keyringLocked ? u"the keyring is locked."_qs
-                                                    : u"the keyring does not answer."_qs;
-}
-
 } // namespace
 
-AccountDetailView::AccountDetailView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                                     LinkedInAuthService& authService, TelemetrySink telemetry,
+AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore,
+                                     const AccountFlow& accountFlow, TelemetrySink telemetry,
                                      QWidget* parent)
     : QWidget(parent)
-    , m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
-    , m_authService(authService)
+    , m_accountFlow(accountFlow)
     , m_telemetry(std::move(telemetry))
     , m_card(new Surface(Theme::card()))
     , m_cardColumn(new QVBoxLayout(m_card))
@@ -224,11 +207,9 @@ void AccountDetailView::logOut() {
     if (m_isLoggingOut || m_isDeletingAccount) {
         return;
     }
-    const std::optional<QString> memberID = m_sessionStore.memberID();
-    setLoggingOut(true);
     // Not awaited: the request runs on after the click has returned, and after the page.
-    runLogOut(
-        {m_draftStore, m_sessionStore, m_authService, m_telemetry, m_dismiss, this, memberID});
+    m_accountFlow.logOut(whileAlive(this, [this](bool busy) { setLoggingOut(busy); }),
+                         whileAlive(this, [this] { dismissIfShown(); }));
 }
 
 void AccountDetailView::confirmDeletion() {
@@ -253,83 +234,13 @@ void AccountDetailView::deleteAccount() {
     if (m_isLoggingOut || m_isDeletingAccount) {
         return;
     }
-    const std::optional<QString> memberID = m_sessionStore.memberID();
-    setDeletingAccount(true);
-    runDeletion(
-        {m_draftStore, m_sessionStore, m_authService, m_telemetry, m_dismiss, this, memberID});
+    m_accountFlow.deleteAccount(whileAlive(this, [this](bool busy) { setDeletingAccount(busy); }),
+                                whileAlive(this, [this] { dismissIfShown(); }), m_telemetry);
 }
 
-QCoro::Task<> AccountDetailView::runLogOut(RequestContext context) {
-    std::optional<QString> failure;
-    // Awaited tasks are named objects: GCC 12 destroys temporaries of a co_await expression
-    // twice when the awaited task throws.
-    try {
-        if (context.memberID) {
-            QCoro::Task<> disconnecting = context.authService.disconnect(*context.memberID);
-            co_await std::move(disconnecting);
-        }
-    } catch (const std::exception& error) {
-        failure = describe(error);
-    }
-    if (failure) {
-        context.sessionStore.setStatusMessage(*failure);
-        if (context.view) {
-            context.view->setLoggingOut(false);
-        }
-        co_return;
-    }
-    const TokenDeletion deletion = context.sessionStore.signOut();
-    // Signed out only with the token gone or its delete remembered; otherwise the member stays
-    // signed in, as the next start would find them, and the page stays open to say why.
-    context.sessionStore.setStatusMessage(isSettled(deletion) ? u"Logged out."_qs
-                                                              : u"Could not log out: "_qs +
-                                                                    keyringProblem(deletion));
-    if (context.view) {
-        context.view->setLoggingOut(false);
-    }
-    if (isSettled(deletion)) {
-        dismissIfShown(context);
-    }
-}
-
-QCoro::Task<> AccountDetailView::runDeletion(RequestContext context) {
-    std::optional<QString> failure;
-    try {
-        if (context.memberID) {
-            QCoro::Task<> deleting = context.authService.deleteAccount(*context.memberID);
-            co_await std::move(deleting);
-        }
-    } catch (const std::exception& error) {
-        failure = describe(error);
-    }
-    if (failure) {
-        context.sessionStore.setStatusMessage(*failure);
-        if (context.view) {
-            context.view->setDeletingAccount(false);
-        }
-        co_return;
-    }
-    context.draftStore.clearAllLocal(context.memberID);
-    const TokenDeletion deletion = context.sessionStore.forgetAccount();
-    context.authService.setRequiresEphemeralSignIn(true);
-    // The account is gone at the backend whatever the keyring did; a token it still holds is
-    // said, not hidden behind "Account deleted.".
-    context.sessionStore.setStatusMessage(
-        isSettled(deletion) ? u"Account deleted."_qs
-                            : u"Account deleted, but its token stays in the keyring: "_qs +
-                                  keyringProblem(deletion));
-    if (context.view) {
-        context.view->setDeletingAccount(false);
-    }
-    report(context.telemetry, AppTelemetryEvent::accountDeleted);
-    if (isSettled(deletion)) {
-        dismissIfShown(context);
-    }
-}
-
-void AccountDetailView::dismissIfShown(const RequestContext& context) {
-    if (context.view && context.dismiss) {
-        context.dismiss();
+void AccountDetailView::dismissIfShown() {
+    if (m_dismiss) {
+        m_dismiss();
     }
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "core/app/AppTelemetry.h"
+#include "core/flows/AccountFlow.h"
 #include "core/model/TelemetrySink.h"
 #include "ui/account/DeleteAccountDialog.h"
 #include "ui/kit/FocusReturn.h"
 
-#include <QCoroTask>
 #include <QDate>
 #include <QLocale>
 #include <QPointer>
@@ -18,8 +18,6 @@ class QVBoxLayout;
 
 namespace quillon {
 
-class DraftStore;
-class LinkedInAuthService;
 class LinkedInSessionStore;
 class SecondaryButton;
 class StatusLine;
@@ -32,8 +30,7 @@ class AccountDetailView : public QWidget {
     Q_OBJECT
 
 public:
-    AccountDetailView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                      LinkedInAuthService& authService,
+    AccountDetailView(LinkedInSessionStore& sessionStore, const AccountFlow& accountFlow,
                       TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~AccountDetailView() override;
 
@@ -61,35 +58,20 @@ Q_SIGNALS:
     void busyChanged();
 
 private:
-    // What a running request needs; a copy, so it ends well after the page is gone.
-    struct RequestContext {
-        DraftStore& draftStore;
-        LinkedInSessionStore& sessionStore;
-        LinkedInAuthService& authService;
-        TelemetrySink telemetry;
-        std::function<void()> dismiss;
-        QPointer<AccountDetailView> view;
-        // Read before the request; the store may hold another member by the time it answers.
-        std::optional<QString> memberID;
-    };
-
-    static QCoro::Task<> runLogOut(RequestContext context);
-    static QCoro::Task<> runDeletion(RequestContext context);
-    static void dismissIfShown(const RequestContext& context);
-
     void refreshCard();
     void refreshStatus();
     void refreshBottomBar();
     void refreshButtons();
     void setLoggingOut(bool loggingOut);
     void setDeletingAccount(bool deleting);
+    // What ends a request: the page is closed only while it is still there.
+    void dismissIfShown();
     QWidget* profileBlock();
 
-    DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
-    LinkedInAuthService& m_authService;
-    std::function<void()> m_dismiss;
+    const AccountFlow& m_accountFlow;
     const TelemetrySink m_telemetry;
+    std::function<void()> m_dismiss;
     bool m_isLoggingOut = false;
     bool m_isDeletingAccount = false;
     bool m_showsDeleteConfirmation = false;

@@ -1,7 +1,6 @@
 #include "ui/account/AccountSettingsView.h"
 
-#include "core/backend/LinkedInAuthService.h"
-#include "core/backend/ServiceError.h"
+#include "core/flows/WhileAlive.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/account/AccountDetailView.h"
 #include "ui/account/NavigationStack.h"
@@ -21,7 +20,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <exception>
 
 namespace quillon {
 namespace {
@@ -61,23 +59,17 @@ QPushButton* rowButton(const QString& title, Symbol symbol, const QColor& ink, c
     return row;
 }
 
-QString describe(const std::exception& error) {
-    if (const auto* service = dynamic_cast<const ServiceError*>(&error)) {
-        return service->description();
-    }
-    return QString::fromUtf8(error.what());
-}
-
 } // namespace
 
-AccountSettingsView::AccountSettingsView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                                         LinkedInAuthService& authService,
+AccountSettingsView::AccountSettingsView(LinkedInSessionStore& sessionStore,
+                                         const ConnectFlow& connectFlow,
+                                         const AccountFlow& accountFlow,
                                          FeedbackService* feedbackService, TelemetrySink telemetry,
                                          QWidget* parent)
     : QWidget(parent)
-    , m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
-    , m_authService(authService)
+    , m_connectFlow(connectFlow)
+    , m_accountFlow(accountFlow)
     , m_feedbackService(feedbackService)
     , m_telemetry(std::move(telemetry)) {
     setObjectName(u"settingsPane"_qs);
@@ -200,42 +192,16 @@ void AccountSettingsView::connectLinkedIn() {
     if (m_isConnecting) {
         return;
     }
-    report(m_telemetry, AppTelemetryEvent::linkedInConnectStarted);
-    setConnecting(true);
     // Not awaited: the connect runs on after the click has returned, and after the pane.
-    runConnect({m_sessionStore, m_authService, m_telemetry, this});
-}
-
-QCoro::Task<> AccountSettingsView::runConnect(ConnectContext context) {
-    std::optional<LinkedInToken> token;
-    std::optional<QString> failure;
-    // The awaited task is a named object: GCC 12 destroys temporaries of a co_await expression
-    // twice when the awaited task throws.
-    try {
-        QCoro::Task<LinkedInToken> connecting = context.authService.connect();
-        token = co_await std::move(connecting);
-    } catch (const std::exception& error) {
-        failure = describe(error);
-    }
-    if (failure) {
-        context.sessionStore.setStatusMessage(*failure);
-        if (context.view) {
-            context.view->setConnecting(false);
-        }
-        co_return;
-    }
-    context.sessionStore.save(*token);
-    if (context.view) {
-        context.view->setConnecting(false);
-    }
-    report(context.telemetry, AppTelemetryEvent::linkedInConnected);
+    m_connectFlow.connect(whileAlive(this, [this](bool connecting) { setConnecting(connecting); }),
+                          m_telemetry);
 }
 
 void AccountSettingsView::openAccount() {
     if (accountPage() || !m_sessionStore.isConnected()) {
         return;
     }
-    auto* page = new AccountDetailView(m_draftStore, m_sessionStore, m_authService, m_telemetry);
+    auto* page = new AccountDetailView(m_sessionStore, m_accountFlow, m_telemetry);
     // Set once the page exists: dismissing pops exactly this page, if it is still shown.
     const QPointer<NavigationStack> navigation(m_navigation);
     const QPointer<AccountDetailView> shown(page);
@@ -262,14 +228,8 @@ void AccountSettingsView::openFeedback() {
                 ? m_feedbackSheetSource()
                 : new FeedbackSheet(m_sessionStore, *m_feedbackService, m_telemetry, this);
     }
-    if (!m_feedbackSheet->isVisible()) {
-        // For this opening only: a shared sheet is opened from the window as well.
-        connect(
-            m_feedbackSheet, &QDialog::finished, this, [this] { setShowsFeedback(false); },
-            Qt::SingleShotConnection);
-        m_feedbackSheet->open();
-    }
-    report(m_telemetry, AppTelemetryEvent::feedbackOpened);
+    m_feedbackSheet->present(
+        this, [this] { setShowsFeedback(false); }, m_telemetry);
 }
 
 void AccountSettingsView::setShowsFeedback(bool shown) {

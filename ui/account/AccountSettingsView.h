@@ -1,11 +1,11 @@
 #pragma once
 
 #include "core/app/AppTelemetry.h"
+#include "core/flows/ConnectFlow.h"
 #include "core/model/TelemetrySink.h"
 #include "ui/feedback/FeedbackSheet.h"
 #include "ui/kit/FocusReturn.h"
 
-#include <QCoroTask>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -16,9 +16,8 @@ class QVBoxLayout;
 namespace quillon {
 
 class AccountDetailView;
-class DraftStore;
+class AccountFlow;
 class FeedbackService;
-class LinkedInAuthService;
 class LinkedInSessionStore;
 class NavigationStack;
 class PrimaryButton;
@@ -32,8 +31,8 @@ class AccountSettingsView : public QWidget {
 
 public:
     // Without a feedback service the "Send feedback" row is absent.
-    AccountSettingsView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                        LinkedInAuthService& authService, FeedbackService* feedbackService,
+    AccountSettingsView(LinkedInSessionStore& sessionStore, const ConnectFlow& connectFlow,
+                        const AccountFlow& accountFlow, FeedbackService* feedbackService,
                         TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~AccountSettingsView() override;
 
@@ -62,24 +61,15 @@ Q_SIGNALS:
     void showsFeedbackChanged(bool shown);
 
 private:
-    struct ConnectContext {
-        LinkedInSessionStore& sessionStore;
-        LinkedInAuthService& authService;
-        TelemetrySink telemetry;
-        QPointer<AccountSettingsView> view;
-    };
-
-    static QCoro::Task<> runConnect(ConnectContext context);
-
     QWidget* rootPage();
     void refresh();
     void refreshStatus();
     void setConnecting(bool connecting);
     void setShowsFeedback(bool shown);
 
-    DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
-    LinkedInAuthService& m_authService;
+    const ConnectFlow& m_connectFlow;
+    const AccountFlow& m_accountFlow;
     FeedbackService* const m_feedbackService;
     const TelemetrySink m_telemetry;
     bool m_isConnecting = false;

@@ -1,8 +1,6 @@
 #include "ui/editor/EditorView.h"
 
-#include "core/backend/LinkedInAuthService.h"
-#include "core/backend/LinkedInPostService.h"
-#include "core/backend/ServiceError.h"
+#include "core/flows/WhileAlive.h"
 #include "core/model/UnicodeText.h"
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
@@ -35,15 +33,6 @@
 
 namespace quillon {
 namespace {
-
-// One line for both, so that neither replaces the other before it is seen or heard.
-QString followedBy(const QString& outcome, const std::optional<QString>& more) {
-    if (!more) {
-        return outcome;
-    }
-    const bool ended = outcome.endsWith(u'.') || outcome.endsWith(u'!') || outcome.endsWith(u'?');
-    return outcome + (ended ? u" "_qs : u". "_qs) + *more;
-}
 
 constexpr int formatStripHeight = 44;
 constexpr int editorPadding = 12;
@@ -109,15 +98,13 @@ QKeySequence shortcutFor(EditorFormatCommand command) {
 } // namespace
 
 EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                       LinkedInAuthService& authService, LinkedInPostService& postService,
-                       std::function<void()> onShowDrafts, PostSucceeded onPostSucceeded,
-                       TelemetrySink telemetry, QWidget* parent)
+                       const PostFlow& postFlow, std::function<void()> onShowDrafts,
+                       PostSucceeded onPostSucceeded, TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
     , m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
-    , m_authService(authService)
-    , m_postService(postService)
     , m_onShowDrafts(std::move(onShowDrafts))
+    , m_postFlow(postFlow)
     , m_onPostSucceeded(std::move(onPostSucceeded))
     , m_telemetry(std::move(telemetry)) {
     auto* pane = new ScrollPane(16);
@@ -522,96 +509,17 @@ void EditorView::post() {
     if (m_isPosting) {
         return;
     }
-    report(m_telemetry, AppTelemetryEvent::postStarted);
-    setPosting(true);
-    // Taken now: connecting first changes the drafts owner, which may reset the editor to the
-    // new member's fresh post before the text would be read.
-    const QString text = m_draftStore.editorText();
-    // Not awaited: the task runs on, on this thread, after the click has returned.
-    runPost({m_draftStore, m_sessionStore, m_authService, m_postService, m_onPostSucceeded,
-             m_telemetry, this, text});
-}
-
-QCoro::Task<> EditorView::runPost(PostContext context) {
-    // A failure ends the post wherever it happens; connecting and publishing end alike.
-    std::optional<QString> failure;
-    // What connecting left in the editor when the new member's fresh post replaced the text.
-    std::optional<QString> replacedBy;
-    // A token the keyring did not keep: the post goes ahead, and its outcome says so too.
-    std::optional<QString> keyringProblem;
-    // Every awaited task is a named object: GCC 12 destroys temporaries of a co_await
-    // expression twice when the awaited task throws.
-    try {
-        QCoro::Task<std::optional<QString>> connecting = connectIfNeeded(context);
-        keyringProblem = co_await std::move(connecting);
-        if (context.draftStore.editorText() != context.text) {
-            replacedBy = context.draftStore.editorText();
-        }
-        QCoro::Task<> publishing = publish(context);
-        co_await std::move(publishing);
-    } catch (const ServiceError& error) {
-        failure = error.description();
-    } catch (const std::exception& error) {
-        failure = QString::fromUtf8(error.what());
-    }
-    if (failure) {
-        // The text that was not posted goes back where the user wrote it.
-        if (replacedBy && context.draftStore.editorText() == *replacedBy) {
-            context.draftStore.setEditorText(context.text);
-        }
-        postDidFail(context, *failure, keyringProblem);
-    } else {
-        postDidSucceed(context, keyringProblem);
-    }
-}
-
-QCoro::Task<std::optional<QString>> EditorView::connectIfNeeded(const PostContext& context) {
-    if (context.sessionStore.isConnected()) {
-        co_return std::nullopt;
-    }
-    report(context.telemetry, AppTelemetryEvent::linkedInConnectStarted);
-    QCoro::Task<LinkedInToken> connecting = context.authService.connect();
-    const LinkedInToken token = co_await std::move(connecting);
-    const TokenSave saved = context.sessionStore.save(token);
-    report(context.telemetry, AppTelemetryEvent::linkedInConnected);
-    co_return LinkedInSessionStore::keepingProblem(saved);
-}
-
-QCoro::Task<> EditorView::publish(const PostContext& context) {
-    // Untrimmed: the client trims it and refuses an empty post.
-    const QString& text = context.text;
-    std::optional<QString> accessToken;
-    std::optional<QString> memberID;
-    if (const auto credentials = context.sessionStore.postingCredentials()) {
-        accessToken = credentials->accessToken;
-        memberID = credentials->memberID;
-    }
-    QCoro::Task<> publishing = context.postService.publish(text, accessToken, memberID);
-    co_await std::move(publishing);
-}
-
-void EditorView::postDidSucceed(const PostContext& context,
-                                const std::optional<QString>& keyringProblem) {
-    context.draftStore.dropEditingDraft();
-    context.draftStore.notePosted(context.text);
-    context.draftStore.setStatusMessage(followedBy(u"Posted to LinkedIn"_qs, keyringProblem));
-    if (context.view) {
-        context.view->setPosting(false);
-    }
-    report(context.telemetry, AppTelemetryEvent::postSucceeded);
-    if (context.onPostSucceeded) {
-        context.onPostSucceeded(keyringProblem);
-    }
-    openRecentActivity();
-}
-
-void EditorView::postDidFail(const PostContext& context, const QString& description,
-                             const std::optional<QString>& keyringProblem) {
-    context.draftStore.setStatusMessage(followedBy(description, keyringProblem));
-    if (context.view) {
-        context.view->setPosting(false);
-    }
-    report(context.telemetry, AppTelemetryEvent::postFailed);
+    // Not awaited: the post runs on, on this thread, after the click has returned and after
+    // the pane. Not bound to the pane either: the window hears of a post that ends after it.
+    m_postFlow.post(
+        whileAlive(this, [this](bool posting) { setPosting(posting); }),
+        [onPostSucceeded = m_onPostSucceeded](const std::optional<QString>& keyringProblem) {
+            if (onPostSucceeded) {
+                onPostSucceeded(keyringProblem);
+            }
+            openRecentActivity();
+        },
+        m_telemetry);
 }
 
 void EditorView::openRecentActivity() {

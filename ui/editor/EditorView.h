@@ -1,13 +1,12 @@
 #pragma once
 
 #include "core/app/AppTelemetry.h"
+#include "core/flows/PostFlow.h"
 #include "core/model/TelemetrySink.h"
 #include "ui/editor/EditorFormatCommand.h"
 #include "ui/kit/FocusReturn.h"
 
-#include <QCoroTask>
 #include <QList>
-#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -22,8 +21,6 @@ class QVBoxLayout;
 namespace quillon {
 
 class DraftStore;
-class LinkedInAuthService;
-class LinkedInPostService;
 class LinkedInSessionStore;
 class PreviewText;
 class PrimaryButton;
@@ -39,12 +36,9 @@ class EditorView : public QWidget {
     Q_OBJECT
 
 public:
-    // Told of a post that went out; `keyringProblem` when the connect it began with could not
-    // keep the token (LinkedInSessionStore::keepingProblem()).
-    using PostSucceeded = std::function<void(const std::optional<QString>& keyringProblem)>;
+    using PostSucceeded = PostFlow::Posted;
 
-    EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-               LinkedInAuthService& authService, LinkedInPostService& postService,
+    EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore, const PostFlow& postFlow,
                std::function<void()> onShowDrafts, PostSucceeded onPostSucceeded,
                TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~EditorView() override;
@@ -74,29 +68,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // What a running post needs; a copy, so the post ends well after the pane is gone.
-    struct PostContext {
-        DraftStore& draftStore;
-        LinkedInSessionStore& sessionStore;
-        LinkedInAuthService& authService;
-        LinkedInPostService& postService;
-        PostSucceeded onPostSucceeded;
-        TelemetrySink telemetry;
-        QPointer<EditorView> view;
-        // The text as written when the post started.
-        QString text;
-    };
-
-    static QCoro::Task<> runPost(PostContext context);
-    // Connects when not connected; what the member must know when the keyring did not keep
-    // the new token, none otherwise.
-    static QCoro::Task<std::optional<QString>> connectIfNeeded(const PostContext& context);
-    static QCoro::Task<> publish(const PostContext& context);
-    // `keyringProblem` follows the post's outcome in the status line.
-    static void postDidSucceed(const PostContext& context,
-                               const std::optional<QString>& keyringProblem);
-    static void postDidFail(const PostContext& context, const QString& description,
-                            const std::optional<QString>& keyringProblem);
     static void openRecentActivity();
 
     QWidget* header();
@@ -117,9 +88,8 @@ private:
 
     DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
-    LinkedInAuthService& m_authService;
-    LinkedInPostService& m_postService;
     const std::function<void()> m_onShowDrafts;
+    const PostFlow& m_postFlow;
     const PostSucceeded m_onPostSucceeded;
     const TelemetrySink m_telemetry;
     bool m_isPosting = false;

@@ -39,6 +39,15 @@ void FeedbackSheet::fitWithinWindow() {
     resize(m_form->sizeHint().boundedTo(room()).expandedTo(minimumSize()));
 }
 
+void FeedbackSheet::present(QObject* receiver, std::function<void()> closed,
+                            const TelemetrySink& telemetry) {
+    if (!isVisible()) {
+        connect(this, &QDialog::finished, receiver, std::move(closed), Qt::SingleShotConnection);
+        open();
+    }
+    report(telemetry, AppTelemetryEvent::feedbackOpened);
+}
+
 void FeedbackSheet::setVisible(bool visible) {
     if (visible && !isVisible()) {
         // The window may have changed size or place since the last opening; sized and placed

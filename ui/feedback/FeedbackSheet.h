@@ -4,6 +4,7 @@
 #include "core/model/TelemetrySink.h"
 
 #include <QDialog>
+#include <functional>
 
 namespace quillon {
 
@@ -27,6 +28,11 @@ public:
                   TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
 
     FeedbackView* form() const { return m_form; }
+
+    // Opens the sheet unless it is open already, and reports the opening to `telemetry`.
+    // `closed` is told when this opening ends, while `receiver` exists: a sheet shared by
+    // several openers tells only the one that opened it.
+    void present(QObject* receiver, std::function<void()> closed, const TelemetrySink& telemetry);
 
     void setVisible(bool visible) override;
 

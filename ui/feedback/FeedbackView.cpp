@@ -1,7 +1,7 @@
 #include "ui/feedback/FeedbackView.h"
 
 #include "core/backend/FeedbackService.h"
-#include "core/backend/ServiceError.h"
+#include "core/flows/FailureText.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/feedback/AttachImagesButton.h"
 #include "ui/kit/CardSurface.h"
@@ -446,10 +446,8 @@ QCoro::Task<> FeedbackView::runSend(SendContext context) {
         QCoro::Task<> sending = context.feedbackService.send(context.title, context.message,
                                                              context.identity, context.attachments);
         co_await std::move(sending);
-    } catch (const ServiceError& error) {
-        failure = error.description();
     } catch (const std::exception& error) {
-        failure = QString::fromUtf8(error.what());
+        failure = failureText(error);
     }
     if (failure) {
         if (context.view) {

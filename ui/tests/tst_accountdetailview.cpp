@@ -46,7 +46,7 @@ struct Page {
             app.session().save(*token);
         }
         settings = std::make_unique<AccountSettingsView>(
-            app.drafts(), app.session(), app.container.authService(),
+            app.session(), app.container.connectFlow(), app.container.accountFlow(),
             &app.container.feedbackService(), [this](Event e) { events.append(e); });
         settings->resize(700, 600);
         settings->show();
@@ -192,7 +192,8 @@ private Q_SLOTS:
         app.session().save(tokenFor(u"m1"_qs));
         LinkedInAuthService impatient(server.baseURL(), u"quillon"_qs, app.container.tokenStore(),
                                       {}, std::chrono::milliseconds(300));
-        AccountDetailView page(app.drafts(), app.session(), impatient, {});
+        const AccountFlow flow(app.drafts(), app.session(), impatient);
+        AccountDetailView page(app.session(), flow, {});
         page.logOut();
         QTRY_VERIFY(!page.isLoggingOut());
         QCOMPARE(app.session().statusMessage(),
@@ -360,7 +361,7 @@ private Q_SLOTS:
         // page itself still copes with it.
         Page p(tokenFor(QString()));
         QVERIFY(!p.page());
-        AccountDetailView page(p.app.drafts(), p.app.session(), p.app.container.authService(), {});
+        AccountDetailView page(p.app.session(), p.app.container.accountFlow(), {});
         page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));
         QVERIFY(page.findChild<QPushButton*>(u"logOutButton"_qs)->isVisible());
@@ -373,7 +374,7 @@ private Q_SLOTS:
     void noTokenReadsNotConnected() {
         Page p(std::nullopt);
         QVERIFY(p.page() == nullptr);
-        AccountDetailView page(p.app.drafts(), p.app.session(), p.app.container.authService(), {});
+        AccountDetailView page(p.app.session(), p.app.container.accountFlow(), {});
         QCOMPARE(page.findChild<QLabel*>(u"notConnected"_qs)->text(), u"Not connected."_qs);
         QVERIFY(!page.findChild<QPushButton*>(u"logOutButton"_qs));
     }

@@ -47,7 +47,7 @@ struct Pane {
             app.session().save(*token);
         }
         pane = std::make_unique<AccountSettingsView>(
-            app.drafts(), app.session(), app.container.authService(),
+            app.session(), app.container.connectFlow(), app.container.accountFlow(),
             withFeedback ? &app.container.feedbackService() : nullptr,
             [this](Event e) { events.append(e); });
         pane->resize(700, 600);
@@ -178,9 +178,9 @@ private Q_SLOTS:
         QList<Event> events;
         TestBackend backend{std::chrono::seconds(2)};
         AppFixture app{backend.baseURL(), WebEngineAuthenticationSession::factory()};
-        MainSplitView window(app.drafts(), app.session(), app.container.authService(),
-                             app.container.postService(), app.container.feedbackService(),
-                             [&](Event e) { events.append(e); });
+        MainSplitView window(app.drafts(), app.session(), app.container.postFlow(),
+                             app.container.connectFlow(), app.container.accountFlow(),
+                             app.container.feedbackService(), [&](Event e) { events.append(e); });
         window.resize(900, 650);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

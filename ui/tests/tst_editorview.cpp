@@ -37,8 +37,8 @@ struct Pane {
 
     std::unique_ptr<EditorView> make() {
         auto result = std::make_unique<EditorView>(
-            app.drafts(), app.session(), app.container.authService(), app.container.postService(),
-            [this] { ++showDrafts; }, [this](const std::optional<QString>&) { ++succeeded; },
+            app.drafts(), app.session(), app.container.postFlow(), [this] { ++showDrafts; },
+            [this](const std::optional<QString>&) { ++succeeded; },
             [this](AppTelemetryEvent e) { events.append(e); });
         result->resize(700, 900);
         return result;

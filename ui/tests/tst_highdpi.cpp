@@ -61,8 +61,8 @@ private Q_SLOTS:
         AppFixture app;
         app.drafts().setEditorText(u"text, so the clear button shows"_qs);
         app.drafts().saveDraft();
-        EditorView editor(app.drafts(), app.session(), app.container.authService(),
-                          app.container.postService(), {}, {}, [](AppTelemetryEvent) {});
+        EditorView editor(app.drafts(), app.session(), app.container.postFlow(), {}, {},
+                          [](AppTelemetryEvent) {});
         DraftsView drafts(app.drafts(), {});
         FeedbackButton feedback;
         feedback.setObjectName(u"feedbackButton"_qs);

@@ -68,8 +68,9 @@ struct Window {
             return made;
         }};
     std::unique_ptr<MainSplitView> view = std::make_unique<MainSplitView>(
-        app.drafts(), app.session(), app.container.authService(), app.container.postService(),
-        app.container.feedbackService(), [this](AppTelemetryEvent e) { events.append(e); });
+        app.drafts(), app.session(), app.container.postFlow(), app.container.connectFlow(),
+        app.container.accountFlow(), app.container.feedbackService(),
+        [this](AppTelemetryEvent e) { events.append(e); });
     RecordingBrowser browser;
 
     Window() {

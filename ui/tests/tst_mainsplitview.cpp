@@ -34,8 +34,9 @@ struct Window {
     QList<AppTelemetryEvent> events;
     MainSplitView view{app.drafts(),
                        app.session(),
-                       app.container.authService(),
-                       app.container.postService(),
+                       app.container.postFlow(),
+                       app.container.connectFlow(),
+                       app.container.accountFlow(),
                        app.container.feedbackService(),
                        [this](AppTelemetryEvent e) { events.append(e); }};
 

@@ -35,8 +35,9 @@ struct Window {
     TestBackend backend{std::chrono::seconds(2)};
     AppFixture app{backend.baseURL(), WebEngineAuthenticationSession::factory()};
     std::unique_ptr<MainSplitView> view = std::make_unique<MainSplitView>(
-        app.drafts(), app.session(), app.container.authService(), app.container.postService(),
-        app.container.feedbackService(), [this](Event e) { events.append(e); });
+        app.drafts(), app.session(), app.container.postFlow(), app.container.connectFlow(),
+        app.container.accountFlow(), app.container.feedbackService(),
+        [this](Event e) { events.append(e); });
     RecordingBrowser browser;
 
     Window() { view->resize(900, 650); }

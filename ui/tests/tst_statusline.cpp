@@ -209,8 +209,8 @@ private Q_SLOTS:
         const Draft other = app.storeDraft(std::nullopt, u"an older draft"_qs);
         app.drafts().setOwner(std::nullopt);
         EditorView view(
-            app.drafts(), app.session(), app.container.authService(), app.container.postService(),
-            [] {}, [](const std::optional<QString>&) {}, [](AppTelemetryEvent) {});
+            app.drafts(), app.session(), app.container.postFlow(), [] {},
+            [](const std::optional<QString>&) {}, [](AppTelemetryEvent) {});
         view.resize(700, 900);
         showActive(&view);
         AccessibilityEvents accessibility;
@@ -258,8 +258,8 @@ private Q_SLOTS:
         AppFixture app;
         app.drafts().setStatusMessage(u"Posted to LinkedIn"_qs);
         EditorView view(
-            app.drafts(), app.session(), app.container.authService(), app.container.postService(),
-            [] {}, [](const std::optional<QString>&) {}, [](AppTelemetryEvent) {});
+            app.drafts(), app.session(), app.container.postFlow(), [] {},
+            [](const std::optional<QString>&) {}, [](AppTelemetryEvent) {});
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QCOMPARE(shown(view.findChild<StatusLine*>(u"statusLine"_qs)), u"Posted to LinkedIn"_qs);
@@ -301,8 +301,9 @@ private Q_SLOTS:
         }
         AppFixture app(backendRuns ? backend.baseURL() : QUrl(u"http://127.0.0.1:9/"_qs),
                        SignInSheetSession::factory(program, windowBound));
-        AccountSettingsView settings(app.drafts(), app.session(), app.container.authService(),
-                                     &app.container.feedbackService(), [](AppTelemetryEvent) {});
+        AccountSettingsView settings(app.session(), app.container.connectFlow(),
+                                     app.container.accountFlow(), &app.container.feedbackService(),
+                                     [](AppTelemetryEvent) {});
         settings.resize(700, 600);
         showActive(&settings);
         AccessibilityEvents accessibility;
@@ -319,8 +320,9 @@ private Q_SLOTS:
 
     void settingsFollowTheSessionsMessage() {
         AppFixture app;
-        AccountSettingsView settings(app.drafts(), app.session(), app.container.authService(),
-                                     nullptr, [](AppTelemetryEvent) {});
+        AccountSettingsView settings(app.session(), app.container.connectFlow(),
+                                     app.container.accountFlow(), nullptr,
+                                     [](AppTelemetryEvent) {});
         settings.show();
         QVERIFY(QTest::qWaitForWindowExposed(&settings));
         auto* line = settings.findChild<StatusLine*>(u"statusLine"_qs);
@@ -370,8 +372,9 @@ private Q_SLOTS:
                             {502, "unavailable", "LinkedIn disconnect is unavailable."});
         AppFixture app(backend.baseURL());
         app.session().save(tokenFor(u"m1"_qs));
-        AccountSettingsView settings(app.drafts(), app.session(), app.container.authService(),
-                                     nullptr, [](AppTelemetryEvent) {});
+        AccountSettingsView settings(app.session(), app.container.connectFlow(),
+                                     app.container.accountFlow(), nullptr,
+                                     [](AppTelemetryEvent) {});
         settings.resize(700, 600);
         showActive(&settings);
         settings.openAccount();

@@ -56,14 +56,15 @@ int rowOf(MainSplitView::Section section) {
 } // namespace
 
 MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                             LinkedInAuthService& authService, LinkedInPostService& postService,
-                             FeedbackService& feedbackService, TelemetrySink telemetry,
-                             QWidget* parent)
+                             const PostFlow& postFlow, const ConnectFlow& connectFlow,
+                             const AccountFlow& accountFlow, FeedbackService& feedbackService,
+                             TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
     , m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
-    , m_authService(authService)
-    , m_postService(postService)
+    , m_postFlow(postFlow)
+    , m_connectFlow(connectFlow)
+    , m_accountFlow(accountFlow)
     , m_feedbackService(feedbackService)
     , m_telemetry(std::move(telemetry))
     , m_splitter(new QSplitter(Qt::Horizontal, this))
@@ -135,7 +136,7 @@ QWidget* MainSplitView::createPane(Section section) {
         return pane;
     }
     case Section::settings: {
-        auto* pane = new AccountSettingsView(m_draftStore, m_sessionStore, m_authService,
+        auto* pane = new AccountSettingsView(m_sessionStore, m_connectFlow, m_accountFlow,
                                              &m_feedbackService, m_telemetry);
         pane->setFeedbackSheetSource([this] { return sharedFeedbackSheet(); });
         // A page pushed in the pane joins the end of the tab chain, after the floating button.
@@ -151,7 +152,7 @@ QWidget* MainSplitView::createPane(Section section) {
     // The post outlives the pane, so it reaches the window only while the window exists.
     const QPointer<MainSplitView> self(this);
     return new EditorView(
-        m_draftStore, m_sessionStore, m_authService, m_postService,
+        m_draftStore, m_sessionStore, m_postFlow,
         [self] {
             if (self) {
                 self->setSelection(Section::drafts);
@@ -340,14 +341,8 @@ void MainSplitView::memberIDChanged(const std::optional<QString>& memberID) {
 
 void MainSplitView::openFeedback() {
     setShowsFeedback(true);
-    FeedbackSheet* sheet = sharedFeedbackSheet();
-    if (!sheet->isVisible()) {
-        connect(
-            sheet, &QDialog::finished, this, [this] { setShowsFeedback(false); },
-            Qt::SingleShotConnection);
-        sheet->open();
-    }
-    report(m_telemetry, AppTelemetryEvent::feedbackOpened);
+    sharedFeedbackSheet()->present(
+        this, [this] { setShowsFeedback(false); }, m_telemetry);
 }
 
 FeedbackSheet* MainSplitView::sharedFeedbackSheet() {

@@ -19,13 +19,14 @@ class QSplitter;
 
 namespace quillon {
 
+class AccountFlow;
+class ConnectFlow;
 class DraftStore;
 class FeedbackButton;
 class FeedbackSheet;
 class FeedbackService;
-class LinkedInAuthService;
-class LinkedInPostService;
 class LinkedInSessionStore;
+class PostFlow;
 class PostToast;
 
 // The root of the window: the sidebar with its four sections beside the selected pane, the
@@ -45,9 +46,9 @@ public:
     static constexpr qreal feedbackButtonEdgeInset = 34;
 
     MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                  LinkedInAuthService& authService, LinkedInPostService& postService,
-                  FeedbackService& feedbackService, TelemetrySink telemetry = sendTelemetryEvent,
-                  QWidget* parent = nullptr);
+                  const PostFlow& postFlow, const ConnectFlow& connectFlow,
+                  const AccountFlow& accountFlow, FeedbackService& feedbackService,
+                  TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~MainSplitView() override;
 
     Section selection() const { return m_selection; }
@@ -116,8 +117,9 @@ private:
 
     DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
-    LinkedInAuthService& m_authService;
-    LinkedInPostService& m_postService;
+    const PostFlow& m_postFlow;
+    const ConnectFlow& m_connectFlow;
+    const AccountFlow& m_accountFlow;
     FeedbackService& m_feedbackService;
     const TelemetrySink m_telemetry;
 

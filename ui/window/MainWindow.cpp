@@ -11,9 +11,10 @@ namespace quillon {
 MainWindow::MainWindow(AppContainer& container, QWidget* parent)
     : QMainWindow(parent)
     , m_draftStore(container.draftStore()) {
-    auto* root = new MainSplitView(container.draftStore(), container.linkedInSessionStore(),
-                                   container.authService(), container.postService(),
-                                   container.feedbackService(), sendTelemetryEvent, this);
+    auto* root =
+        new MainSplitView(container.draftStore(), container.linkedInSessionStore(),
+                          container.postFlow(), container.connectFlow(), container.accountFlow(),
+                          container.feedbackService(), sendTelemetryEvent, this);
     // A screen reader names the window by it; without one it says only "frame".
     setAccessibleName(u"Quillon"_qs);
     setPalette(Theme::lightPalette());

@@ -1,0 +1,103 @@
+#include "core/flows/PostFlow.h"
+
+#include "core/backend/LinkedInPostService.h"
+#include "core/flows/Attempt.h"
+#include "core/storage/DraftStore.h"
+#include "core/storage/LinkedInSessionStore.h"
+
+namespace quillon {
+namespace {
+
+// One line for both, so that neither replaces the other before it is seen or heard.
+QString followedBy(const QString& outcome, const std::optional<QString>& more) {
+    if (!more) {
+        return outcome;
+    }
+    const bool ended = outcome.endsWith(u'.') || outcome.endsWith(u'!') || outcome.endsWith(u'?');
+    return outcome + (ended ? u" "_qs : u". "_qs) + *more;
+}
+
+} // namespace
+
+PostFlow::PostFlow(DraftStore& draftStore, ConnectFlow connectFlow,
+                   LinkedInSessionStore& sessionStore, LinkedInPostService& postService)
+    : m_draftStore(draftStore)
+    , m_connectFlow(std::move(connectFlow))
+    , m_sessionStore(sessionStore)
+    , m_postService(postService) {}
+
+QCoro::Task<> PostFlow::post(Busy posting, Posted onPosted, TelemetrySink telemetry) const {
+    return run(*this, std::move(posting), std::move(onPosted), std::move(telemetry));
+}
+
+QCoro::Task<> PostFlow::run(PostFlow flow, Busy posting, Posted onPosted, TelemetrySink telemetry) {
+    const auto setPosting = [&posting](bool busy) {
+        if (posting) {
+            posting(busy);
+        }
+    };
+    report(telemetry, AppTelemetryEvent::postStarted);
+    setPosting(true);
+    DraftStore& drafts = flow.m_draftStore;
+    // Taken now: connecting first changes the drafts owner, which may reset the editor to the
+    // new member's fresh post before the text would be read.
+    const QString text = drafts.editorText();
+    // A failure ends the post wherever it happens; connecting and publishing end alike.
+    std::optional<QString> failure;
+    // What connecting left in the editor when the new member's fresh post replaced the text.
+    std::optional<QString> replacedBy;
+    // A token the keyring did not keep: the post goes ahead, and its outcome says so too.
+    std::optional<QString> keyringProblem;
+    const Attempt<std::optional<QString>> connected =
+        co_await attempt(flow.connectIfNeeded(telemetry));
+    failure = connected.failure;
+    if (!failure) {
+        keyringProblem = *connected.value;
+        if (drafts.editorText() != text) {
+            replacedBy = drafts.editorText();
+        }
+        const Attempt<void> published = co_await attempt(flow.publish(text));
+        failure = published.failure;
+    }
+    if (failure) {
+        // The text that was not posted goes back where the user wrote it.
+        if (replacedBy && drafts.editorText() == *replacedBy) {
+            drafts.setEditorText(text);
+        }
+        drafts.setStatusMessage(followedBy(*failure, keyringProblem));
+        setPosting(false);
+        report(telemetry, AppTelemetryEvent::postFailed);
+        co_return;
+    }
+    drafts.dropEditingDraft();
+    drafts.notePosted(text);
+    drafts.setStatusMessage(followedBy(u"Posted to LinkedIn"_qs, keyringProblem));
+    setPosting(false);
+    report(telemetry, AppTelemetryEvent::postSucceeded);
+    if (onPosted) {
+        onPosted(keyringProblem);
+    }
+}
+
+QCoro::Task<std::optional<QString>> PostFlow::connectIfNeeded(TelemetrySink telemetry) const {
+    if (m_sessionStore.isConnected()) {
+        co_return std::nullopt;
+    }
+    QCoro::Task<std::optional<QString>> connecting =
+        m_connectFlow.connectAndKeep(std::move(telemetry));
+    co_return co_await std::move(connecting);
+}
+
+QCoro::Task<> PostFlow::publish(const QString& text) const {
+    std::optional<QString> accessToken;
+    std::optional<QString> memberID;
+    if (const auto credentials = m_sessionStore.postingCredentials()) {
+        accessToken = credentials->accessToken;
+        memberID = credentials->memberID;
+    }
+    // Untrimmed: the client trims it and refuses an empty post.
+    QCoro::Task<> publishing = m_postService.publish(text, accessToken, memberID);
+    co_await std::move(publishing);
+}
+
+} // namespace quillon
