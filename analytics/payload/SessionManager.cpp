@@ -108,11 +108,19 @@ SessionManager::SessionManager(std::optional<QString> defaultsOverride, Clock cl
                 QMutexLocker locker(&m_sessionsLock);
                 m_unsafeRecentSessions = kept;
             }
-            // Written before the constructor returns, as the day of use is: the first signal's
-            // payload is built right after, and its total must count the sessions just removed
-            // from the list. The pruned list itself waits for the next session update.
-            defaults->setValue(deletedSessionsCountKey, deleted);
-            defaults->sync();
+            if (kept.size() < sessions->size()) {
+                // Written before the constructor returns, as the day of use is: the first
+                // signal's payload is built right after, and its total must count the sessions
+                // just removed from the list. The pruned list itself waits for the next session
+                // update.
+                defaults->setValue(deletedSessionsCountKey, deleted);
+                defaults->sync();
+            } else {
+                // Nothing removed: the count as stored, which no read can be ahead of.
+                persist([deleted](QSettings& settings) {
+                    settings.setValue(deletedSessionsCountKey, deleted);
+                });
+            }
         }
     }
     recordDayOfUse();

@@ -29,7 +29,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <exception>
@@ -104,7 +103,7 @@ FeedbackView::~FeedbackView() = default;
 QSize FeedbackView::sizeHint() const {
     // The whole form without scrolling, at the width it has when the window leaves room.
     const QWidget* page = m_pane->widget();
-    const int pageWidth = preferredWidth - m_pane->verticalScrollBar()->sizeHint().width();
+    const int pageWidth = preferredWidth - m_pane->scrollBarRoom();
     const int height =
         page->hasHeightForWidth() ? page->heightForWidth(pageWidth) : page->sizeHint().height();
     return {preferredWidth, height};

@@ -23,13 +23,14 @@ public:
     // Margins for a bar laid under the pane, outside its scrolling (the editor's buttons):
     // its column starts and ends where the page's does.
     QMargins barMargins(int top, int bottom) const;
+    // The width the column keeps for the scroll bar, shown or not.
+    int scrollBarRoom() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void keepContentWidth();
-    int scrollBarRoom() const;
 
     QWidget* m_content;
     QVBoxLayout* m_column;
