@@ -55,7 +55,7 @@ QString PlatformFacts::deviceModelName() {
         if (nul >= 0) {
             bytes.truncate(nul);
         }
-        const QString name = QString::fromUtf8(bytes).trimmed();
+        QString name = QString::fromUtf8(bytes).trimmed();
         if (!name.isEmpty()) {
             return name;
         }

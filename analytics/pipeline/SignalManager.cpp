@@ -37,11 +37,11 @@ QString storedUserIdentifier(const TelemetryManagerConfiguration& configuration)
         return newUserIdentifier();
     }
     const QString key = QStringLiteral("defaultUserIdentifier");
-    const QString stored = suite->value(key).toString();
+    QString stored = suite->value(key).toString();
     if (!stored.isEmpty()) {
         return stored;
     }
-    const QString identifier = newUserIdentifier();
+    QString identifier = newUserIdentifier();
     suite->setValue(key, identifier);
     return identifier;
 }

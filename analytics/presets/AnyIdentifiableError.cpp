@@ -6,7 +6,7 @@ namespace signalpost {
 
 AnyIdentifiableError::AnyIdentifiableError(QString id, std::exception_ptr error)
     : m_id(std::move(id))
-    , m_error(std::move(error)) {}
+    , m_error(std::move(error)) {} // NOLINT(bugprone-throw-keyword-missing): no throw here
 
 QString AnyIdentifiableError::localizedDescription() const {
     if (!m_error) {

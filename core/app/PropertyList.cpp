@@ -100,7 +100,7 @@ std::optional<QVariant> convert(plist_t node, int depth) {
                 std::free(iter);
                 return std::nullopt;
             }
-            map.insert(takeString(key), std::move(*item));
+            map.insert(takeString(key), *item);
         }
         std::free(iter);
         return QVariant(map);

@@ -533,7 +533,7 @@ private Q_SLOTS:
         DraftStore store(repositoryOn(path), [&events](AppTelemetryEvent e) { events.append(e); });
         const QList<Draft> before = store.drafts();
         QCOMPARE(bodiesOf(before), QStringList({u"second"_qs, u"first"_qs}));
-        const Draft second = before.first();
+        const Draft& second = before.first();
         std::optional<FileSizeLimit> full;
         if (fault == u"full"_qs) {
             // Less than one page more in any file: the log cannot take a commit.

@@ -111,7 +111,7 @@ ScriptedServer::Answer ScriptedServer::next(const std::string& path) {
         return Answer::text(404, {});
     }
     std::size_t& served = m_served[path];
-    const Answer answer = it->second[std::min(served, it->second.size() - 1)];
+    Answer answer = it->second[std::min(served, it->second.size() - 1)];
     ++served;
     return answer;
 }
