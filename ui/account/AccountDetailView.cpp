@@ -1,6 +1,6 @@
 #include "ui/account/AccountDetailView.h"
 
-#include "core/flows/WhileAlive.h"
+#include "core/flows/AccountFlow.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/account/DeleteAccountDialog.h"
 #include "ui/kit/CardSurface.h"
@@ -26,9 +26,8 @@ constexpr int photoSize = 56;
 
 } // namespace
 
-AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore,
-                                     const AccountFlow& accountFlow, TelemetrySink telemetry,
-                                     QWidget* parent)
+AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore, AccountFlow& accountFlow,
+                                     TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
     , m_sessionStore(sessionStore)
     , m_accountFlow(accountFlow)
@@ -78,6 +77,14 @@ AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore,
     });
     connect(&m_sessionStore, &LinkedInSessionStore::statusMessageChanged, this,
             &AccountDetailView::refreshStatus);
+    connect(&m_accountFlow, &AccountFlow::loggingOutChanged, this,
+            &AccountDetailView::setLoggingOut);
+    connect(&m_accountFlow, &AccountFlow::deletingAccountChanged, this,
+            &AccountDetailView::setDeletingAccount);
+    connect(&m_accountFlow, &AccountFlow::settled, this, &AccountDetailView::dismissIfShown);
+    // A request started from an earlier page is still running.
+    m_isLoggingOut = m_accountFlow.isLoggingOut();
+    m_isDeletingAccount = m_accountFlow.isDeletingAccount();
     refreshCard();
     refreshStatus();
     refreshBottomBar();
@@ -204,12 +211,8 @@ void AccountDetailView::setDeletingAccount(bool deleting) {
 }
 
 void AccountDetailView::logOut() {
-    if (m_isLoggingOut || m_isDeletingAccount) {
-        return;
-    }
     // Not awaited: the request runs on after the click has returned, and after the page.
-    m_accountFlow.logOut(whileAlive(this, [this](bool busy) { setLoggingOut(busy); }),
-                         whileAlive(this, [this] { dismissIfShown(); }));
+    m_accountFlow.logOut();
 }
 
 void AccountDetailView::confirmDeletion() {
@@ -231,11 +234,7 @@ void AccountDetailView::confirmDeletion() {
 }
 
 void AccountDetailView::deleteAccount() {
-    if (m_isLoggingOut || m_isDeletingAccount) {
-        return;
-    }
-    m_accountFlow.deleteAccount(whileAlive(this, [this](bool busy) { setDeletingAccount(busy); }),
-                                whileAlive(this, [this] { dismissIfShown(); }), m_telemetry);
+    m_accountFlow.deleteAccount(m_telemetry);
 }
 
 void AccountDetailView::dismissIfShown() {

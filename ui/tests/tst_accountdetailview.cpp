@@ -1,4 +1,5 @@
 #include "core/backend/LinkedInAuthService.h"
+#include "core/flows/AccountFlow.h"
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/SecretServiceKeychain.h"
 #include "tests/support/KeyringSession.h"
@@ -47,7 +48,7 @@ struct Page {
         }
         settings = std::make_unique<AccountSettingsView>(
             app.session(), app.container.connectFlow(), app.container.accountFlow(),
-            &app.container.feedbackService(), [this](Event e) { events.append(e); });
+            &app.container.feedbackFlow(), [this](Event e) { events.append(e); });
         settings->resize(700, 600);
         settings->show();
         QVERIFY(QTest::qWaitForWindowExposed(settings.get()));
@@ -192,7 +193,7 @@ private Q_SLOTS:
         app.session().save(tokenFor(u"m1"_qs));
         LinkedInAuthService impatient(server.baseURL(), u"quillon"_qs, app.container.tokenStore(),
                                       {}, std::chrono::milliseconds(300));
-        const AccountFlow flow(app.drafts(), app.session(), impatient);
+        AccountFlow flow(app.drafts(), app.session(), impatient);
         AccountDetailView page(app.session(), flow, {});
         page.logOut();
         QTRY_VERIFY(!page.isLoggingOut());

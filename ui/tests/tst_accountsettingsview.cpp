@@ -48,7 +48,7 @@ struct Pane {
         }
         pane = std::make_unique<AccountSettingsView>(
             app.session(), app.container.connectFlow(), app.container.accountFlow(),
-            withFeedback ? &app.container.feedbackService() : nullptr,
+            withFeedback ? &app.container.feedbackFlow() : nullptr,
             [this](Event e) { events.append(e); });
         pane->resize(700, 600);
         pane->show();
@@ -180,7 +180,7 @@ private Q_SLOTS:
         AppFixture app{backend.baseURL(), WebEngineAuthenticationSession::factory()};
         MainSplitView window(app.drafts(), app.session(), app.container.postFlow(),
                              app.container.connectFlow(), app.container.accountFlow(),
-                             app.container.feedbackService(), [&](Event e) { events.append(e); });
+                             app.container.feedbackFlow(), [&](Event e) { events.append(e); });
         window.resize(900, 650);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

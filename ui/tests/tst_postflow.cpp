@@ -36,7 +36,7 @@ struct Window {
     AppFixture app{backend.baseURL(), WebEngineAuthenticationSession::factory()};
     std::unique_ptr<MainSplitView> view = std::make_unique<MainSplitView>(
         app.drafts(), app.session(), app.container.postFlow(), app.container.connectFlow(),
-        app.container.accountFlow(), app.container.feedbackService(),
+        app.container.accountFlow(), app.container.feedbackFlow(),
         [this](Event e) { events.append(e); });
     RecordingBrowser browser;
 
