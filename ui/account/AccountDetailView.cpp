@@ -10,7 +10,6 @@
 #include "ui/kit/StatusLine.h"
 #include "ui/kit/Surface.h"
 #include "ui/kit/TextLabel.h"
-#include "ui/theme/Metrics.h"
 #include "ui/theme/Theme.h"
 #include "ui/theme/Typography.h"
 
@@ -32,8 +31,8 @@ AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore, Account
     , m_sessionStore(sessionStore)
     , m_accountFlow(accountFlow)
     , m_telemetry(std::move(telemetry))
-    , m_card(new Surface(Theme::card()))
-    , m_cardColumn(new QVBoxLayout(m_card))
+    , m_cardColumn(new QVBoxLayout)
+    , m_card(cardSurface(u"accountCard"_qs, m_cardColumn, 12))
     , m_status(new StatusLine)
     , m_bottomBar(new Surface(Theme::background()))
     , m_deleteButton(new SecondaryButton(u"Delete account"_qs)) {
@@ -49,11 +48,6 @@ AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore, Account
     pane->setFocusPolicy(Qt::NoFocus);
     pane->column()->addWidget(
         textLabel(u"Account"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
-    m_card->setObjectName(u"accountCard"_qs);
-    m_card->setCornerRadius(Metrics::cornerRadius);
-    m_cardColumn->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
-                                     Metrics::defaultPadding, Metrics::defaultPadding);
-    m_cardColumn->setSpacing(12);
     pane->column()->addWidget(m_card);
     m_status->setObjectName(u"statusLine"_qs);
     pane->column()->addWidget(m_status);

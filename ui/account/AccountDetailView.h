@@ -76,8 +76,8 @@ private:
     bool m_isDeletingAccount = false;
     bool m_showsDeleteConfirmation = false;
 
-    Surface* m_card;
     QVBoxLayout* m_cardColumn;
+    Surface* m_card;
     QWidget* m_cardContent = nullptr;
     SecondaryButton* m_logOutButton = nullptr;
     StatusLine* m_status;
