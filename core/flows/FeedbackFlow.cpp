@@ -6,16 +6,19 @@
 #include <QPointer>
 
 namespace quillon {
+namespace {
+
+QString sentMessage() {
+    return u"Sent. Confirmation was emailed to you."_qs;
+}
+
+} // namespace
 
 FeedbackFlow::FeedbackFlow(FeedbackService& feedbackService, QObject* parent)
     : QObject(parent)
     , m_feedbackService(feedbackService) {}
 
 FeedbackFlow::~FeedbackFlow() = default;
-
-QString FeedbackFlow::sentMessage() {
-    return u"Sent. Confirmation was emailed to you."_qs;
-}
 
 QCoro::Task<> FeedbackFlow::send(QString title, QString message,
                                  std::optional<FeedbackSenderIdentity> identity,

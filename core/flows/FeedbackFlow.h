@@ -34,8 +34,6 @@ public:
                        std::optional<FeedbackSenderIdentity> identity,
                        QList<FeedbackImageAttachment> attachments, TelemetrySink telemetry);
 
-    static QString sentMessage();
-
 Q_SIGNALS:
     void sendingChanged(bool sending);
     // What the form's status line says: nothing once a send starts, then how it ended. Told

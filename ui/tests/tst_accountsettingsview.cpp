@@ -174,6 +174,28 @@ private Q_SLOTS:
         QTRY_VERIFY(!p.pane->isConnecting());
     }
 
+    // A pane made while a connect from another one runs shows it and starts none.
+    void aPaneMadeDuringAConnectShowsIt() {
+        Pane p;
+        p.pane->connectLinkedIn();
+        p.waitForSignInPage();
+        AccountSettingsView second(p.app.session(), p.app.container.connectFlow(),
+                                   p.app.container.accountFlow(), nullptr,
+                                   [&p](Event e) { p.events.append(e); });
+        auto* connect = second.findChild<QPushButton*>(u"connectButton"_qs);
+        QVERIFY(second.isConnecting());
+        QCOMPARE(connect->text(), u"Connecting..."_qs);
+        QVERIFY(!connect->isEnabled());
+        second.connectLinkedIn();
+
+        p.sheet()->dialog()->reject();
+        QTRY_VERIFY(!second.isConnecting());
+        QVERIFY(!p.pane->isConnecting());
+        QCOMPARE(connect->text(), u"Connect LinkedIn"_qs);
+        QVERIFY(connect->isEnabled());
+        QCOMPARE(p.events, QList<Event>{Event::linkedInConnectStarted});
+    }
+
     void leavingThePaneKeepsTheConnect() {
         QList<Event> events;
         TestBackend backend{std::chrono::seconds(2)};

@@ -182,6 +182,33 @@ private Q_SLOTS:
         QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::postSucceeded}));
     }
 
+    // An editor made while a post from an earlier one runs shows that post and starts none.
+    void anEditorMadeDuringAPostShowsIt() {
+        Window w;
+        w.app.session().save(tokenFor(u"m1"_qs));
+        w.show();
+        w.app.drafts().setEditorText(u"posted once"_qs);
+        QTest::mouseClick(w.postButton(), Qt::LeftButton);
+        // Away and back before the backend could answer: a new editor pane.
+        const EditorView* first = w.editor();
+        QListWidget* sidebar = w.view->sidebar();
+        for (const Section section : {Section::drafts, Section::editor}) {
+            QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
+                              sidebar->visualItemRect(sidebar->item(int(section))).center());
+        }
+        QVERIFY(w.editor() != first);
+        QVERIFY(w.editor()->isPosting());
+        QCOMPARE(w.postButton()->text(), u"Posting..."_qs);
+        QVERIFY(!w.postButton()->isEnabled());
+        w.editor()->post();
+
+        QTRY_COMPARE(w.view->selection(), Section::insights);
+        QCOMPARE(w.posts().size(), 1u);
+        QCOMPARE(field(w.posts().at(0), "commentary"), std::string("posted once"));
+        QCOMPARE(w.browser.opened, QList<QUrl>{EditorView::recentActivityURL()});
+        QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::postSucceeded}));
+    }
+
     void cancellingTheSignInEndsThePost() {
         Window w;
         w.show();
