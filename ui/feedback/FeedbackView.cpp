@@ -23,6 +23,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -321,12 +322,15 @@ void FeedbackView::loadAttachments() {
         showRefusedFiles({});
         return;
     }
-    // Not called once the form is gone.
-    m_feedbackFlow.service()
-        .loadAttachments(m_selectedImages)
-        .then(this, [this, selection = m_selection](FeedbackImageLoad load) {
-            attachmentsLoaded(selection, std::move(load));
-        });
+    // The form's own child: a load that ends after the form is gone tells nothing.
+    auto* watcher = new QFutureWatcher<FeedbackImageLoad>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, selection = m_selection] {
+        watcher->deleteLater();
+        if (!watcher->isCanceled()) {
+            attachmentsLoaded(selection, watcher->result());
+        }
+    });
+    watcher->setFuture(m_feedbackFlow.service().loadAttachments(m_selectedImages));
 }
 
 void FeedbackView::attachmentsLoaded(quint64 selection, FeedbackImageLoad load) {
