@@ -222,6 +222,18 @@ private Q_SLOTS:
         f.drafts().openDraft(f.drafts().drafts().first());
         QSignalSpy posting(&f.postFlow, &PostFlow::postingChanged);
         QSignalSpy posted(&f.postFlow, &PostFlow::posted);
+        // Told idle once the status line has the outcome and before its event; the success
+        // is told last.
+        QString statusWhenIdle;
+        qsizetype eventsWhenIdle = -1;
+        QObject::connect(&f.postFlow, &PostFlow::postingChanged, [&](bool running) {
+            if (!running) {
+                statusWhenIdle = f.draftsStatus();
+                eventsWhenIdle = f.events.size();
+            }
+        });
+        QList<Event> eventsWhenPosted;
+        QObject::connect(&f.postFlow, &PostFlow::posted, [&] { eventsWhenPosted = f.events; });
         QCoro::Task<> run = f.postFlow.post(f.sink);
         QVERIFY(f.postFlow.isPosting());
         // A second start while the first runs is not a second post.
@@ -235,6 +247,9 @@ private Q_SLOTS:
         QCOMPARE(f.drafts().editorText(), editorAfter);
         const bool succeeded = events.contains(Event::postSucceeded);
         QCOMPARE(posted.size(), succeeded ? 1 : 0);
+        QCOMPARE(statusWhenIdle, status);
+        QCOMPARE(eventsWhenIdle, events.size() - 1);
+        QCOMPARE(eventsWhenPosted, succeeded ? events : QList<Event>());
         QCOMPARE(int(f.backend->received("/api/linkedin/post").size()),
                  connected || signInAs ? 1 : 0);
         if (signInAs && succeeded) {
@@ -303,6 +318,18 @@ private Q_SLOTS:
         QSignalSpy loggingOut(&f.accountFlow, &AccountFlow::loggingOutChanged);
         QSignalSpy deleting(&f.accountFlow, &AccountFlow::deletingAccountChanged);
         QSignalSpy settled(&f.accountFlow, &AccountFlow::settled);
+        // Told idle once the status line has the outcome; settled after the deletion's event.
+        QString statusWhenIdle;
+        const auto recordIdle = [&](bool running) {
+            if (!running) {
+                statusWhenIdle = f.sessionStatus();
+            }
+        };
+        QObject::connect(&f.accountFlow, &AccountFlow::loggingOutChanged, recordIdle);
+        QObject::connect(&f.accountFlow, &AccountFlow::deletingAccountChanged, recordIdle);
+        QList<Event> eventsWhenSettled;
+        QObject::connect(&f.accountFlow, &AccountFlow::settled,
+                         [&] { eventsWhenSettled = f.events; });
         QCoro::Task<> request =
             deletion ? f.accountFlow.deleteAccount(f.sink) : f.accountFlow.logOut();
         QVERIFY(f.accountFlow.isBusy());
@@ -318,6 +345,9 @@ private Q_SLOTS:
         QCOMPARE(told(deletion ? loggingOut : deleting), QList<bool>());
         QVERIFY(!f.accountFlow.isBusy());
         QCOMPARE(settled.size(), refused ? 0 : 1);
+        QCOMPARE(statusWhenIdle, status);
+        QCOMPARE(eventsWhenSettled,
+                 deletion && !refused ? QList<Event>{Event::accountDeleted} : QList<Event>());
         QCOMPARE(f.session().isConnected(), refused);
         // Only a deletion takes the member's drafts with it.
         QCOMPARE(f.container->draftRepository()->loadDrafts(u"m1"_qs).isEmpty(),
