@@ -68,18 +68,30 @@ QCoro::Task<> PostFlow::post(TelemetrySink telemetry) {
         failure = published.failure;
     }
     if (failure) {
-        // The text that was not posted goes back where the user wrote it.
-        if (replacedBy && drafts.editorText() == *replacedBy) {
-            drafts.setEditorText(text);
-        }
-        drafts.setStatusMessage(followedBy(*failure, keyringProblem));
-        setPosting(false);
-        report(telemetry, AppTelemetryEvent::postFailed);
-        co_return;
+        endFailed(text, *failure, replacedBy, keyringProblem, telemetry);
+    } else {
+        endPosted(text, keyringProblem, telemetry);
     }
-    drafts.dropEditingDraft();
-    drafts.notePosted(text);
-    drafts.setStatusMessage(followedBy(u"Posted to LinkedIn"_qs, keyringProblem));
+}
+
+void PostFlow::endFailed(const QString& text, const QString& failure,
+                         const std::optional<QString>& replacedBy,
+                         const std::optional<QString>& keyringProblem,
+                         const TelemetrySink& telemetry) {
+    // The text that was not posted goes back where the user wrote it.
+    if (replacedBy && m_draftStore.editorText() == *replacedBy) {
+        m_draftStore.setEditorText(text);
+    }
+    m_draftStore.setStatusMessage(followedBy(failure, keyringProblem));
+    setPosting(false);
+    report(telemetry, AppTelemetryEvent::postFailed);
+}
+
+void PostFlow::endPosted(const QString& text, const std::optional<QString>& keyringProblem,
+                         const TelemetrySink& telemetry) {
+    m_draftStore.dropEditingDraft();
+    m_draftStore.notePosted(text);
+    m_draftStore.setStatusMessage(followedBy(u"Posted to LinkedIn"_qs, keyringProblem));
     setPosting(false);
     report(telemetry, AppTelemetryEvent::postSucceeded);
     Q_EMIT posted(keyringProblem);

@@ -44,6 +44,12 @@ private:
     // the new token, none otherwise.
     QCoro::Task<std::optional<QString>> connectIfNeeded(TelemetrySink telemetry);
     QCoro::Task<> publish(const QString& text) const;
+    // Ends a post that did not go out: the text back where it was written, the failure said.
+    void endFailed(const QString& text, const QString& failure,
+                   const std::optional<QString>& replacedBy,
+                   const std::optional<QString>& keyringProblem, const TelemetrySink& telemetry);
+    void endPosted(const QString& text, const std::optional<QString>& keyringProblem,
+                   const TelemetrySink& telemetry);
     void setPosting(bool posting);
 
     DraftStore& m_draftStore;
