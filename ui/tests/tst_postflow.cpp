@@ -47,6 +47,18 @@ struct Window {
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
     }
     EditorView* editor() const { return qobject_cast<EditorView*>(view->currentPane()); }
+    // Connected as m1, the window shown, `text` written and "Post to LinkedIn" clicked.
+    void postConnected(const QString& text) {
+        app.session().save(tokenFor(u"m1"_qs));
+        show();
+        app.drafts().setEditorText(text);
+        QTest::mouseClick(postButton(), Qt::LeftButton);
+    }
+    void choose(Section section) const {
+        QListWidget* sidebar = view->sidebar();
+        QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
+                          sidebar->visualItemRect(sidebar->item(int(section))).center());
+    }
     QPushButton* postButton() const { return editor()->findChild<QPushButton*>(u"postButton"_qs); }
     std::vector<standin::StandInBackend::ReceivedRequest> posts() {
         return backend->received("/api/linkedin/post");
@@ -163,15 +175,10 @@ private Q_SLOTS:
 
     void leavingThePaneKeepsTheOutcome() {
         Window w;
-        w.app.session().save(tokenFor(u"m1"_qs));
-        w.show();
-        w.app.drafts().setEditorText(u"posted while away"_qs);
-        QTest::mouseClick(w.postButton(), Qt::LeftButton);
+        w.postConnected(u"posted while away"_qs);
         // Away to the drafts before the backend answered: the editor pane is gone.
         const QPointer<EditorView> editor = w.editor();
-        QListWidget* sidebar = w.view->sidebar();
-        QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
-                          sidebar->visualItemRect(sidebar->item(int(Section::drafts))).center());
+        w.choose(Section::drafts);
         QCOMPARE(w.view->selection(), Section::drafts);
         QTRY_VERIFY(!editor);
 
@@ -185,17 +192,11 @@ private Q_SLOTS:
     // An editor made while a post from an earlier one runs shows that post and starts none.
     void anEditorMadeDuringAPostShowsIt() {
         Window w;
-        w.app.session().save(tokenFor(u"m1"_qs));
-        w.show();
-        w.app.drafts().setEditorText(u"posted once"_qs);
-        QTest::mouseClick(w.postButton(), Qt::LeftButton);
+        w.postConnected(u"posted once"_qs);
         // Away and back before the backend could answer: a new editor pane.
         const EditorView* first = w.editor();
-        QListWidget* sidebar = w.view->sidebar();
-        for (const Section section : {Section::drafts, Section::editor}) {
-            QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
-                              sidebar->visualItemRect(sidebar->item(int(section))).center());
-        }
+        w.choose(Section::drafts);
+        w.choose(Section::editor);
         QVERIFY(w.editor() != first);
         QVERIFY(w.editor()->isPosting());
         QCOMPARE(w.postButton()->text(), u"Posting..."_qs);
