@@ -6,6 +6,7 @@
 #include "core/backend/LinkedInPostService.h"
 #include "core/flows/AccountFlow.h"
 #include "core/flows/ConnectFlow.h"
+#include "core/flows/FeedbackFlow.h"
 #include "core/flows/PostFlow.h"
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/DraftStore.h"
@@ -54,6 +55,7 @@ AppContainer::AppContainer(AppConfiguration configuration, PlatformServices plat
                                             *m_postService);
     m_accountFlow =
         std::make_unique<AccountFlow>(*m_draftStore, *m_linkedInSessionStore, *m_authService);
+    m_feedbackFlow = std::make_unique<FeedbackFlow>(*m_feedbackService);
 }
 
 AppContainer::~AppContainer() = default;

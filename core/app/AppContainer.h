@@ -14,6 +14,7 @@ class AccountFlow;
 class AppBundle;
 class ConnectFlow;
 class DraftStore;
+class FeedbackFlow;
 class PostFlow;
 class LinkedInSessionStore;
 class LinkedInAuthService;
@@ -61,9 +62,10 @@ public:
     LinkedInAuthService& authService() const { return *m_authService; }
     LinkedInPostService& postService() const { return *m_postService; }
     FeedbackService& feedbackService() const { return *m_feedbackService; }
-    const ConnectFlow& connectFlow() const { return *m_connectFlow; }
-    const PostFlow& postFlow() const { return *m_postFlow; }
-    const AccountFlow& accountFlow() const { return *m_accountFlow; }
+    ConnectFlow& connectFlow() const { return *m_connectFlow; }
+    PostFlow& postFlow() const { return *m_postFlow; }
+    AccountFlow& accountFlow() const { return *m_accountFlow; }
+    FeedbackFlow& feedbackFlow() const { return *m_feedbackFlow; }
     const std::shared_ptr<DraftRepository>& draftRepository() const { return m_draftRepository; }
     const std::shared_ptr<LinkedInTokenStore>& tokenStore() const { return m_tokenStore; }
     const AppConfiguration& configuration() const { return m_configuration; }
@@ -80,6 +82,7 @@ private:
     std::unique_ptr<ConnectFlow> m_connectFlow;
     std::unique_ptr<PostFlow> m_postFlow;
     std::unique_ptr<AccountFlow> m_accountFlow;
+    std::unique_ptr<FeedbackFlow> m_feedbackFlow;
     std::shared_ptr<DraftRepository> m_draftRepository;
     std::shared_ptr<LinkedInTokenStore> m_tokenStore;
     AppConfiguration m_configuration;

@@ -5,6 +5,9 @@
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 
+#include <QPointer>
+#include <functional>
+
 namespace quillon {
 namespace {
 
@@ -12,12 +15,6 @@ namespace {
 QString keyringProblem(TokenDeletion deletion) {
     return deletion == TokenDeletion::keyringLocked ? u"the keyring is locked."_qs
                                                     : u"the keyring does not answer."_qs;
-}
-
-void tell(const std::function<void(bool)>& busy, bool running) {
-    if (busy) {
-        busy(running);
-    }
 }
 
 // A signed-out page has nothing to ask the backend.
@@ -32,70 +29,88 @@ QCoro::Task<> unlessSignedOut(std::optional<QString> memberID,
 } // namespace
 
 AccountFlow::AccountFlow(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                         LinkedInAuthService& authService)
-    : m_draftStore(draftStore)
+                         LinkedInAuthService& authService, QObject* parent)
+    : QObject(parent)
+    , m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
     , m_authService(authService) {}
 
-QCoro::Task<> AccountFlow::logOut(Busy loggingOut, Settled settled) const {
+AccountFlow::~AccountFlow() = default;
+
+QCoro::Task<> AccountFlow::logOut() {
+    if (isBusy()) {
+        co_return;
+    }
+    // The container may go while the request is out; its stores are gone with it then.
+    const QPointer<AccountFlow> alive(this);
     // Read before the request; the store may hold another member by the time it answers.
-    return runLogOut(*this, m_sessionStore.memberID(), std::move(loggingOut), std::move(settled));
-}
-
-QCoro::Task<> AccountFlow::deleteAccount(Busy deleting, Settled settled,
-                                         TelemetrySink telemetry) const {
-    return runDeletion(*this, m_sessionStore.memberID(), std::move(deleting), std::move(settled),
-                       std::move(telemetry));
-}
-
-QCoro::Task<> AccountFlow::runLogOut(AccountFlow flow, std::optional<QString> memberID,
-                                     Busy loggingOut, Settled settled) {
-    tell(loggingOut, true);
-    LinkedInAuthService& auth = flow.m_authService;
+    const std::optional<QString> memberID = m_sessionStore.memberID();
+    setLoggingOut(true);
+    LinkedInAuthService& auth = m_authService;
     const Attempt<void> disconnected = co_await attempt(
         unlessSignedOut(memberID, [&auth](QString id) { return auth.disconnect(std::move(id)); }));
-    if (disconnected.failure) {
-        flow.m_sessionStore.setStatusMessage(*disconnected.failure);
-        tell(loggingOut, false);
+    if (!alive) {
         co_return;
     }
-    const TokenDeletion deletion = flow.m_sessionStore.signOut();
+    if (disconnected.failure) {
+        m_sessionStore.setStatusMessage(*disconnected.failure);
+        setLoggingOut(false);
+        co_return;
+    }
+    const TokenDeletion deletion = m_sessionStore.signOut();
     // Signed out only with the token gone or its delete remembered; otherwise the member stays
     // signed in, as the next start would find them, and the page stays open to say why.
-    flow.m_sessionStore.setStatusMessage(isSettled(deletion) ? u"Logged out."_qs
-                                                             : u"Could not log out: "_qs +
-                                                                   keyringProblem(deletion));
-    tell(loggingOut, false);
-    if (isSettled(deletion) && settled) {
-        settled();
+    m_sessionStore.setStatusMessage(isSettled(deletion)
+                                        ? u"Logged out."_qs
+                                        : u"Could not log out: "_qs + keyringProblem(deletion));
+    setLoggingOut(false);
+    if (isSettled(deletion)) {
+        Q_EMIT settled();
     }
 }
 
-QCoro::Task<> AccountFlow::runDeletion(AccountFlow flow, std::optional<QString> memberID,
-                                       Busy deleting, Settled settled, TelemetrySink telemetry) {
-    tell(deleting, true);
-    LinkedInAuthService& auth = flow.m_authService;
-    const Attempt<void> deleted = co_await attempt(unlessSignedOut(
-        memberID, [&auth](QString id) { return auth.deleteAccount(std::move(id)); }));
-    if (deleted.failure) {
-        flow.m_sessionStore.setStatusMessage(*deleted.failure);
-        tell(deleting, false);
+QCoro::Task<> AccountFlow::deleteAccount(TelemetrySink telemetry) {
+    if (isBusy()) {
         co_return;
     }
-    flow.m_draftStore.clearAllLocal(memberID);
-    const TokenDeletion deletion = flow.m_sessionStore.forgetAccount();
+    const QPointer<AccountFlow> alive(this);
+    const std::optional<QString> memberID = m_sessionStore.memberID();
+    setDeletingAccount(true);
+    LinkedInAuthService& auth = m_authService;
+    const Attempt<void> deleted = co_await attempt(unlessSignedOut(
+        memberID, [&auth](QString id) { return auth.deleteAccount(std::move(id)); }));
+    if (!alive) {
+        co_return;
+    }
+    if (deleted.failure) {
+        m_sessionStore.setStatusMessage(*deleted.failure);
+        setDeletingAccount(false);
+        co_return;
+    }
+    m_draftStore.clearAllLocal(memberID);
+    const TokenDeletion deletion = m_sessionStore.forgetAccount();
     auth.setRequiresEphemeralSignIn(true);
     // The account is gone at the backend whatever the keyring did; a token it still holds is
     // said, not hidden behind "Account deleted.".
-    flow.m_sessionStore.setStatusMessage(
+    m_sessionStore.setStatusMessage(
         isSettled(deletion) ? u"Account deleted."_qs
                             : u"Account deleted, but its token stays in the keyring: "_qs +
                                   keyringProblem(deletion));
-    tell(deleting, false);
+    setDeletingAccount(false);
     report(telemetry, AppTelemetryEvent::accountDeleted);
-    if (isSettled(deletion) && settled) {
-        settled();
+    if (isSettled(deletion)) {
+        Q_EMIT settled();
     }
+}
+
+void AccountFlow::setLoggingOut(bool loggingOut) {
+    m_loggingOut = loggingOut;
+    Q_EMIT loggingOutChanged(loggingOut);
+}
+
+void AccountFlow::setDeletingAccount(bool deletingAccount) {
+    m_deletingAccount = deletingAccount;
+    Q_EMIT deletingAccountChanged(deletingAccount);
 }
 
 } // namespace quillon

@@ -3,8 +3,8 @@
 #include "core/model/TelemetrySink.h"
 
 #include <QCoroTask>
+#include <QObject>
 #include <QString>
-#include <functional>
 #include <optional>
 
 namespace quillon {
@@ -14,32 +14,42 @@ class LinkedInAuthService;
 class LinkedInSessionStore;
 
 // Logging out and deleting the account: the backend request, then what belongs to the member
-// locally; the outcome goes to the session's status line. Cheap to copy; each run keeps its
-// own copy, so it ends even when the page that started it is gone.
-class AccountFlow {
+// locally; the outcome goes to the session's status line. One request at a time; the
+// container owns the flow, so a run ends even when the page that started it is gone.
+class AccountFlow : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool loggingOut READ isLoggingOut NOTIFY loggingOutChanged)
+    Q_PROPERTY(bool deletingAccount READ isDeletingAccount NOTIFY deletingAccountChanged)
+
 public:
-    // Told true when a run starts and false when it ends.
-    using Busy = std::function<void(bool)>;
-    // Told when the run settled the account locally, so the page that asked can close.
-    using Settled = std::function<void()>;
-
     AccountFlow(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                LinkedInAuthService& authService);
+                LinkedInAuthService& authService, QObject* parent = nullptr);
+    ~AccountFlow() override;
 
-    // Both act on the member connected now.
-    QCoro::Task<> logOut(Busy loggingOut, Settled settled) const;
+    bool isLoggingOut() const { return m_loggingOut; }
+    bool isDeletingAccount() const { return m_deletingAccount; }
+    bool isBusy() const { return m_loggingOut || m_deletingAccount; }
+
+    // Both act on the member connected now, and are ignored while either runs.
+    QCoro::Task<> logOut();
     // The deletion's event goes to `telemetry`.
-    QCoro::Task<> deleteAccount(Busy deleting, Settled settled, TelemetrySink telemetry) const;
+    QCoro::Task<> deleteAccount(TelemetrySink telemetry);
+
+Q_SIGNALS:
+    void loggingOutChanged(bool loggingOut);
+    void deletingAccountChanged(bool deletingAccount);
+    // The run settled the account locally, so the page that shows it can close.
+    void settled();
 
 private:
-    static QCoro::Task<> runLogOut(AccountFlow flow, std::optional<QString> memberID,
-                                   Busy loggingOut, Settled settled);
-    static QCoro::Task<> runDeletion(AccountFlow flow, std::optional<QString> memberID,
-                                     Busy deleting, Settled settled, TelemetrySink telemetry);
+    void setLoggingOut(bool loggingOut);
+    void setDeletingAccount(bool deletingAccount);
 
     DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
     LinkedInAuthService& m_authService;
+    bool m_loggingOut = false;
+    bool m_deletingAccount = false;
 };
 
 } // namespace quillon

@@ -4,43 +4,52 @@
 #include "core/flows/Attempt.h"
 #include "core/storage/LinkedInSessionStore.h"
 
+#include <QPointer>
+
 namespace quillon {
 
-ConnectFlow::ConnectFlow(LinkedInSessionStore& sessionStore, LinkedInAuthService& authService)
-    : m_sessionStore(sessionStore)
+ConnectFlow::ConnectFlow(LinkedInSessionStore& sessionStore, LinkedInAuthService& authService,
+                         QObject* parent)
+    : QObject(parent)
+    , m_sessionStore(sessionStore)
     , m_authService(authService) {}
 
-QCoro::Task<std::optional<QString>> ConnectFlow::connectAndKeep(TelemetrySink telemetry) const {
-    return runConnectAndKeep(*this, std::move(telemetry));
-}
+ConnectFlow::~ConnectFlow() = default;
 
-QCoro::Task<> ConnectFlow::connect(Busy connecting, TelemetrySink telemetry) const {
-    return runConnect(*this, std::move(connecting), std::move(telemetry));
-}
-
-QCoro::Task<std::optional<QString>> ConnectFlow::runConnectAndKeep(ConnectFlow flow,
-                                                                   TelemetrySink telemetry) {
+QCoro::Task<std::optional<QString>> ConnectFlow::connectAndKeep(TelemetrySink telemetry) {
+    // The container may go while the sheet is open; nothing is kept into its stores then.
+    const QPointer<ConnectFlow> alive(this);
     report(telemetry, AppTelemetryEvent::linkedInConnectStarted);
-    QCoro::Task<LinkedInToken> connecting = flow.m_authService.connect();
+    QCoro::Task<LinkedInToken> connecting = m_authService.connect();
     const LinkedInToken token = co_await std::move(connecting);
-    const TokenSave saved = flow.m_sessionStore.save(token);
+    if (!alive) {
+        co_return std::nullopt;
+    }
+    const TokenSave saved = m_sessionStore.save(token);
     report(telemetry, AppTelemetryEvent::linkedInConnected);
     co_return LinkedInSessionStore::keepingProblem(saved);
 }
 
-QCoro::Task<> ConnectFlow::runConnect(ConnectFlow flow, Busy connecting, TelemetrySink telemetry) {
-    if (connecting) {
-        connecting(true);
+QCoro::Task<> ConnectFlow::connectLinkedIn(TelemetrySink telemetry) {
+    if (m_connecting) {
+        co_return;
     }
+    const QPointer<ConnectFlow> alive(this);
+    setConnecting(true);
     // The session's status line already says when the keyring did not keep the token.
-    const Attempt<std::optional<QString>> connected =
-        co_await attempt(flow.connectAndKeep(telemetry));
+    const Attempt<std::optional<QString>> connected = co_await attempt(connectAndKeep(telemetry));
+    if (!alive) {
+        co_return;
+    }
     if (connected.failure) {
-        flow.m_sessionStore.setStatusMessage(*connected.failure);
+        m_sessionStore.setStatusMessage(*connected.failure);
     }
-    if (connecting) {
-        connecting(false);
-    }
+    setConnecting(false);
+}
+
+void ConnectFlow::setConnecting(bool connecting) {
+    m_connecting = connecting;
+    Q_EMIT connectingChanged(connecting);
 }
 
 } // namespace quillon

@@ -3,8 +3,8 @@
 #include "core/model/TelemetrySink.h"
 
 #include <QCoroTask>
+#include <QObject>
 #include <QString>
-#include <functional>
 #include <optional>
 
 namespace quillon {
@@ -13,28 +13,36 @@ class LinkedInAuthService;
 class LinkedInSessionStore;
 
 // Connecting the LinkedIn account: the sign-in, keeping the token in the session, and the
-// events that mark both, reported to the sink the caller hands in. Cheap to copy; each run
-// keeps its own copy, so it ends even when the screen that started it is gone.
-class ConnectFlow {
-public:
-    // Told true when a run starts and false when it ends.
-    using Busy = std::function<void(bool)>;
+// events that mark both, reported to the sink the caller hands in. Settings' connect is told
+// by `connecting`; the container owns the flow, so a run ends even when its screen is gone.
+class ConnectFlow : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool connecting READ isConnecting NOTIFY connectingChanged)
 
-    ConnectFlow(LinkedInSessionStore& sessionStore, LinkedInAuthService& authService);
+public:
+    ConnectFlow(LinkedInSessionStore& sessionStore, LinkedInAuthService& authService,
+                QObject* parent = nullptr);
+    ~ConnectFlow() override;
+
+    bool isConnecting() const { return m_connecting; }
 
     // Connects and keeps the token. What the member must be told when the keyring did not
-    // keep it, none otherwise. Throws what connecting throws.
-    QCoro::Task<std::optional<QString>> connectAndKeep(TelemetrySink telemetry) const;
-    // Settings' connect: a failure is said in the session's status line.
-    QCoro::Task<> connect(Busy connecting, TelemetrySink telemetry) const;
+    // keep it, none otherwise. Throws what connecting throws. Leaves `connecting` alone: the
+    // post that connects first tells its own state.
+    QCoro::Task<std::optional<QString>> connectAndKeep(TelemetrySink telemetry);
+    // Settings' connect: a failure is said in the session's status line. Ignored while one
+    // runs.
+    QCoro::Task<> connectLinkedIn(TelemetrySink telemetry);
+
+Q_SIGNALS:
+    void connectingChanged(bool connecting);
 
 private:
-    static QCoro::Task<std::optional<QString>> runConnectAndKeep(ConnectFlow flow,
-                                                                 TelemetrySink telemetry);
-    static QCoro::Task<> runConnect(ConnectFlow flow, Busy connecting, TelemetrySink telemetry);
+    void setConnecting(bool connecting);
 
     LinkedInSessionStore& m_sessionStore;
     LinkedInAuthService& m_authService;
+    bool m_connecting = false;
 };
 
 } // namespace quillon

@@ -2,8 +2,11 @@
 
 #include "core/backend/LinkedInPostService.h"
 #include "core/flows/Attempt.h"
+#include "core/flows/ConnectFlow.h"
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
+
+#include <QPointer>
 
 namespace quillon {
 namespace {
@@ -19,26 +22,26 @@ QString followedBy(const QString& outcome, const std::optional<QString>& more) {
 
 } // namespace
 
-PostFlow::PostFlow(DraftStore& draftStore, ConnectFlow connectFlow,
-                   LinkedInSessionStore& sessionStore, LinkedInPostService& postService)
-    : m_draftStore(draftStore)
-    , m_connectFlow(std::move(connectFlow))
+PostFlow::PostFlow(DraftStore& draftStore, ConnectFlow& connectFlow,
+                   LinkedInSessionStore& sessionStore, LinkedInPostService& postService,
+                   QObject* parent)
+    : QObject(parent)
+    , m_draftStore(draftStore)
+    , m_connectFlow(connectFlow)
     , m_sessionStore(sessionStore)
     , m_postService(postService) {}
 
-QCoro::Task<> PostFlow::post(Busy posting, Posted onPosted, TelemetrySink telemetry) const {
-    return run(*this, std::move(posting), std::move(onPosted), std::move(telemetry));
-}
+PostFlow::~PostFlow() = default;
 
-QCoro::Task<> PostFlow::run(PostFlow flow, Busy posting, Posted onPosted, TelemetrySink telemetry) {
-    const auto setPosting = [&posting](bool busy) {
-        if (posting) {
-            posting(busy);
-        }
-    };
+QCoro::Task<> PostFlow::post(TelemetrySink telemetry) {
+    if (m_posting) {
+        co_return;
+    }
+    // The container may go while the request is out; its stores are gone with it then.
+    const QPointer<PostFlow> alive(this);
     report(telemetry, AppTelemetryEvent::postStarted);
     setPosting(true);
-    DraftStore& drafts = flow.m_draftStore;
+    DraftStore& drafts = m_draftStore;
     // Taken now: connecting first changes the drafts owner, which may reset the editor to the
     // new member's fresh post before the text would be read.
     const QString text = drafts.editorText();
@@ -48,38 +51,58 @@ QCoro::Task<> PostFlow::run(PostFlow flow, Busy posting, Posted onPosted, Teleme
     std::optional<QString> replacedBy;
     // A token the keyring did not keep: the post goes ahead, and its outcome says so too.
     std::optional<QString> keyringProblem;
-    const Attempt<std::optional<QString>> connected =
-        co_await attempt(flow.connectIfNeeded(telemetry));
+    const Attempt<std::optional<QString>> connected = co_await attempt(connectIfNeeded(telemetry));
+    if (!alive) {
+        co_return;
+    }
     failure = connected.failure;
     if (!failure) {
         keyringProblem = *connected.value;
         if (drafts.editorText() != text) {
             replacedBy = drafts.editorText();
         }
-        const Attempt<void> published = co_await attempt(flow.publish(text));
+        const Attempt<void> published = co_await attempt(publish(text));
+        if (!alive) {
+            co_return;
+        }
         failure = published.failure;
     }
     if (failure) {
-        // The text that was not posted goes back where the user wrote it.
-        if (replacedBy && drafts.editorText() == *replacedBy) {
-            drafts.setEditorText(text);
-        }
-        drafts.setStatusMessage(followedBy(*failure, keyringProblem));
-        setPosting(false);
-        report(telemetry, AppTelemetryEvent::postFailed);
-        co_return;
-    }
-    drafts.dropEditingDraft();
-    drafts.notePosted(text);
-    drafts.setStatusMessage(followedBy(u"Posted to LinkedIn"_qs, keyringProblem));
-    setPosting(false);
-    report(telemetry, AppTelemetryEvent::postSucceeded);
-    if (onPosted) {
-        onPosted(keyringProblem);
+        endFailed(text, *failure, replacedBy, keyringProblem, telemetry);
+    } else {
+        endPosted(text, keyringProblem, telemetry);
     }
 }
 
-QCoro::Task<std::optional<QString>> PostFlow::connectIfNeeded(TelemetrySink telemetry) const {
+void PostFlow::endFailed(const QString& text, const QString& failure,
+                         const std::optional<QString>& replacedBy,
+                         const std::optional<QString>& keyringProblem,
+                         const TelemetrySink& telemetry) {
+    // The text that was not posted goes back where the user wrote it.
+    if (replacedBy && m_draftStore.editorText() == *replacedBy) {
+        m_draftStore.setEditorText(text);
+    }
+    m_draftStore.setStatusMessage(followedBy(failure, keyringProblem));
+    setPosting(false);
+    report(telemetry, AppTelemetryEvent::postFailed);
+}
+
+void PostFlow::endPosted(const QString& text, const std::optional<QString>& keyringProblem,
+                         const TelemetrySink& telemetry) {
+    m_draftStore.dropEditingDraft();
+    m_draftStore.notePosted(text);
+    m_draftStore.setStatusMessage(followedBy(u"Posted to LinkedIn"_qs, keyringProblem));
+    setPosting(false);
+    report(telemetry, AppTelemetryEvent::postSucceeded);
+    Q_EMIT posted(keyringProblem);
+}
+
+void PostFlow::setPosting(bool posting) {
+    m_posting = posting;
+    Q_EMIT postingChanged(posting);
+}
+
+QCoro::Task<std::optional<QString>> PostFlow::connectIfNeeded(TelemetrySink telemetry) {
     if (m_sessionStore.isConnected()) {
         co_return std::nullopt;
     }

@@ -1,9 +1,11 @@
 #include "core/app/AppConfiguration.h"
 #include "core/app/AppContainer.h"
+#include "core/backend/FeedbackService.h"
 #include "core/backend/LinkedInAuthService.h"
 #include "core/backend/WebAuthenticationSession.h"
 #include "core/flows/AccountFlow.h"
 #include "core/flows/ConnectFlow.h"
+#include "core/flows/FeedbackFlow.h"
 #include "core/flows/PostFlow.h"
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/DraftRepository.h"
@@ -14,6 +16,8 @@
 #include "tests/support/TaskOutcome.h"
 #include "tests/support/TestBackend.h"
 
+#include <QCoreApplication>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
@@ -64,6 +68,23 @@ private:
     std::optional<QString> m_member;
 };
 
+// A sign-in sheet the person leaves open: it ends only when it is dropped.
+class OpenSheet final : public WebAuthenticationSession {
+public:
+    OpenSheet(QUrl url, QString scheme, CompletionHandler completion, bool& shown)
+        : WebAuthenticationSession(std::move(url), std::move(scheme), std::move(completion))
+        , m_shown(shown) {}
+
+    bool start() override {
+        m_shown = true;
+        return true;
+    }
+    void cancel() override {}
+
+private:
+    bool& m_shown;
+};
+
 AppConfiguration configurationFor(const QUrl& baseURL) {
     AppConfiguration configuration;
     configuration.api.baseURL = baseURL;
@@ -90,45 +111,49 @@ LinkedInToken tokenFor(const QString& memberID) {
     return token;
 }
 
-// The app's container over the stand-in and the session's keyring, with its three flows; the
-// runs report into `events`, and `busy` records what the flows said of their runs.
+// What a flow said of its runs through the NOTIFY signal of its state.
+QList<bool> told(const QSignalSpy& spy) {
+    QList<bool> values;
+    for (const QList<QVariant>& arguments : spy) {
+        values.append(arguments.at(0).toBool());
+    }
+    return values;
+}
+
+// The app's container over the stand-in and the session's keyring, with its flows; the runs
+// report into `events`.
 struct Flows {
     explicit Flows(std::optional<QString> signInAs = std::nullopt)
-        : container(configurationFor(backend.baseURL()),
-                    PlatformServices{
-                        std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs)),
-                        emptiedKeychain(),
-                        [signInAs](QUrl url, QString scheme,
-                                   WebAuthenticationSession::CompletionHandler completion) {
-                            return std::make_unique<SigningInSheet>(
-                                std::move(url), std::move(scheme), std::move(completion), signInAs);
-                        }}) {
+        : Flows([signInAs](QUrl url, QString scheme,
+                           WebAuthenticationSession::CompletionHandler completion) {
+            return std::make_unique<SigningInSheet>(std::move(url), std::move(scheme),
+                                                    std::move(completion), signInAs);
+        }) {}
+    explicit Flows(WebAuthenticationSessionFactory sheets)
+        : container(std::make_unique<AppContainer>(
+              configurationFor(backend.baseURL()),
+              PlatformServices{
+                  std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs)),
+                  emptiedKeychain(), std::move(sheets)})) {
         // As the window does: the drafts belong to whoever is connected.
         QObject::connect(&session(), &LinkedInSessionStore::tokenChanged, &drafts(),
                          [this] { drafts().setOwner(session().memberID()); });
     }
 
-    DraftStore& drafts() const { return container.draftStore(); }
-    LinkedInSessionStore& session() const { return container.linkedInSessionStore(); }
+    DraftStore& drafts() const { return container->draftStore(); }
+    LinkedInSessionStore& session() const { return container->linkedInSessionStore(); }
     QString draftsStatus() const { return drafts().statusMessage().value_or(QString()); }
     QString sessionStatus() const { return session().statusMessage().value_or(QString()); }
-    std::function<void(bool)> recordBusy() {
-        return [this](bool running) { busy.append(running); };
-    }
-    PostFlow::Posted recordPosted() {
-        return [this](const std::optional<QString>& problem) { posted.append(problem); };
-    }
 
     QList<Event> events;
-    QList<bool> busy;
-    QList<std::optional<QString>> posted;
     TestBackend backend{std::chrono::seconds(2)};
     QTemporaryDir dir;
-    AppContainer container;
+    std::unique_ptr<AppContainer> container;
     TelemetrySink sink = [this](Event e) { events.append(e); };
-    const ConnectFlow& connectFlow = container.connectFlow();
-    const PostFlow& postFlow = container.postFlow();
-    const AccountFlow& accountFlow = container.accountFlow();
+    ConnectFlow& connectFlow = container->connectFlow();
+    PostFlow& postFlow = container->postFlow();
+    AccountFlow& accountFlow = container->accountFlow();
+    FeedbackFlow& feedbackFlow = container->feedbackFlow();
 };
 
 } // namespace
@@ -195,15 +220,36 @@ private Q_SLOTS:
         f.drafts().setEditorText(u"my post"_qs);
         f.drafts().saveDraft();
         f.drafts().openDraft(f.drafts().drafts().first());
-        QVERIFY(
-            awaitOutcome(f.postFlow.post(f.recordBusy(), f.recordPosted(), f.sink)).succeeded());
+        QSignalSpy posting(&f.postFlow, &PostFlow::postingChanged);
+        QSignalSpy posted(&f.postFlow, &PostFlow::posted);
+        // Told idle once the status line has the outcome and before its event; the success
+        // is told last.
+        QString statusWhenIdle;
+        qsizetype eventsWhenIdle = -1;
+        QObject::connect(&f.postFlow, &PostFlow::postingChanged, [&](bool running) {
+            if (!running) {
+                statusWhenIdle = f.draftsStatus();
+                eventsWhenIdle = f.events.size();
+            }
+        });
+        QList<Event> eventsWhenPosted;
+        QObject::connect(&f.postFlow, &PostFlow::posted, [&] { eventsWhenPosted = f.events; });
+        QCoro::Task<> run = f.postFlow.post(f.sink);
+        QVERIFY(f.postFlow.isPosting());
+        // A second start while the first runs is not a second post.
+        QVERIFY(awaitOutcome(f.postFlow.post(f.sink)).succeeded());
+        QVERIFY(awaitOutcome(std::move(run)).succeeded());
 
         QCOMPARE(f.draftsStatus(), status);
         QCOMPARE(f.events, events);
-        QCOMPARE(f.busy, (QList<bool>{true, false}));
+        QCOMPARE(told(posting), (QList<bool>{true, false}));
+        QVERIFY(!f.postFlow.isPosting());
         QCOMPARE(f.drafts().editorText(), editorAfter);
         const bool succeeded = events.contains(Event::postSucceeded);
-        QCOMPARE(f.posted.size(), succeeded ? 1 : 0);
+        QCOMPARE(posted.size(), succeeded ? 1 : 0);
+        QCOMPARE(statusWhenIdle, status);
+        QCOMPARE(eventsWhenIdle, events.size() - 1);
+        QCOMPARE(eventsWhenPosted, succeeded ? events : QList<Event>());
         QCOMPARE(int(f.backend->received("/api/linkedin/post").size()),
                  connected || signInAs ? 1 : 0);
         if (signInAs && succeeded) {
@@ -230,10 +276,15 @@ private Q_SLOTS:
         QFETCH(QList<Event>, events);
 
         Flows f(signInAs);
-        QVERIFY(awaitOutcome(f.connectFlow.connect(f.recordBusy(), f.sink)).succeeded());
+        QSignalSpy connecting(&f.connectFlow, &ConnectFlow::connectingChanged);
+        QCoro::Task<> run = f.connectFlow.connectLinkedIn(f.sink);
+        QVERIFY(f.connectFlow.isConnecting());
+        QVERIFY(awaitOutcome(f.connectFlow.connectLinkedIn(f.sink)).succeeded());
+        QVERIFY(awaitOutcome(std::move(run)).succeeded());
         QCOMPARE(f.sessionStatus(), status);
         QCOMPARE(f.events, events);
-        QCOMPARE(f.busy, (QList<bool>{true, false}));
+        QCOMPARE(told(connecting), (QList<bool>{true, false}));
+        QVERIFY(!f.connectFlow.isConnecting());
         QCOMPARE(f.session().memberID(), signInAs);
         QCOMPARE(f.drafts().statusMessage(), std::nullopt);
     }
@@ -264,23 +315,135 @@ private Q_SLOTS:
             f.backend->setFailure(endpoint,
                                   {502, "unavailable", "LinkedIn disconnect is unavailable."});
         }
-        int settled = 0;
-        const auto settle = [&settled] { ++settled; };
-        QCoro::Task<> request = deletion
-                                    ? f.accountFlow.deleteAccount(f.recordBusy(), settle, f.sink)
-                                    : f.accountFlow.logOut(f.recordBusy(), settle);
+        QSignalSpy loggingOut(&f.accountFlow, &AccountFlow::loggingOutChanged);
+        QSignalSpy deleting(&f.accountFlow, &AccountFlow::deletingAccountChanged);
+        QSignalSpy settled(&f.accountFlow, &AccountFlow::settled);
+        // Told idle once the status line has the outcome; settled after the deletion's event.
+        QString statusWhenIdle;
+        const auto recordIdle = [&](bool running) {
+            if (!running) {
+                statusWhenIdle = f.sessionStatus();
+            }
+        };
+        QObject::connect(&f.accountFlow, &AccountFlow::loggingOutChanged, recordIdle);
+        QObject::connect(&f.accountFlow, &AccountFlow::deletingAccountChanged, recordIdle);
+        QList<Event> eventsWhenSettled;
+        QObject::connect(&f.accountFlow, &AccountFlow::settled,
+                         [&] { eventsWhenSettled = f.events; });
+        QCoro::Task<> request =
+            deletion ? f.accountFlow.deleteAccount(f.sink) : f.accountFlow.logOut();
+        QVERIFY(f.accountFlow.isBusy());
+        // Neither request starts while one runs.
+        QVERIFY(awaitOutcome(f.accountFlow.logOut()).succeeded());
+        QVERIFY(awaitOutcome(f.accountFlow.deleteAccount(f.sink)).succeeded());
         QVERIFY(awaitOutcome(std::move(request)).succeeded());
 
-        QCOMPARE(int(f.backend->received(endpoint).size()), 1);
+        QCOMPARE(int(f.backend->received("/api/linkedin/disconnect").size()), deletion ? 0 : 1);
+        QCOMPARE(int(f.backend->received("/api/account/delete").size()), deletion ? 1 : 0);
         QCOMPARE(f.sessionStatus(), status);
-        QCOMPARE(f.busy, (QList<bool>{true, false}));
-        QCOMPARE(settled, refused ? 0 : 1);
+        QCOMPARE(told(deletion ? deleting : loggingOut), (QList<bool>{true, false}));
+        QCOMPARE(told(deletion ? loggingOut : deleting), QList<bool>());
+        QVERIFY(!f.accountFlow.isBusy());
+        QCOMPARE(settled.size(), refused ? 0 : 1);
+        QCOMPARE(statusWhenIdle, status);
+        QCOMPARE(eventsWhenSettled,
+                 deletion && !refused ? QList<Event>{Event::accountDeleted} : QList<Event>());
         QCOMPARE(f.session().isConnected(), refused);
         // Only a deletion takes the member's drafts with it.
-        QCOMPARE(f.container.draftRepository()->loadDrafts(u"m1"_qs).isEmpty(),
+        QCOMPARE(f.container->draftRepository()->loadDrafts(u"m1"_qs).isEmpty(),
                  deletion && !refused);
         QCOMPARE(f.events.contains(Event::accountDeleted), deletion && !refused);
-        QCOMPARE(f.container.authService().requiresEphemeralSignIn(), deletion && !refused);
+        QCOMPARE(f.container->authService().requiresEphemeralSignIn(), deletion && !refused);
+    }
+
+    // The form's status line hears the outcome before the send ends; the form empties itself
+    // only once the feedback arrived and was counted.
+    void aSendEndsInTheFormsStatusLine_data() {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<std::optional<Failure>>("failure");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("received");
+
+        QTest::newRow("sent") << u"Lovely app"_qs << std::optional<Failure>()
+                              << u"Sent. Confirmation was emailed to you."_qs << 1;
+        QTest::newRow("refused") << u"Lovely app"_qs
+                                 << std::optional<Failure>(
+                                        Failure{503, "unavailable", "Feedback is unavailable."})
+                                 << u"Feedback is unavailable."_qs << 1;
+        QTest::newRow("empty message")
+            << u"  \n "_qs << std::optional<Failure>() << u"Feedback message is empty."_qs << 0;
+    }
+    void aSendEndsInTheFormsStatusLine() {
+        QFETCH(QString, message);
+        QFETCH(std::optional<Failure>, failure);
+        QFETCH(QString, status);
+        QFETCH(int, received);
+
+        Flows f;
+        if (failure) {
+            f.backend->setFailure("/api/feedback", *failure);
+        }
+        QList<QString> order;
+        QObject::connect(&f.feedbackFlow, &FeedbackFlow::statusMessageChanged,
+                         [&order](const QString& text) { order.append(u"status: "_qs + text); });
+        QObject::connect(&f.feedbackFlow, &FeedbackFlow::sendingChanged, [&order](bool sending) {
+            order.append(sending ? u"sending"_qs : u"sent or failed"_qs);
+        });
+        QObject::connect(&f.feedbackFlow, &FeedbackFlow::sent,
+                         [&order] { order.append(u"arrived"_qs); });
+        const TelemetrySink sink = [&](Event e) {
+            f.events.append(e);
+            order.append(u"event"_qs);
+        };
+        QCoro::Task<> run = f.feedbackFlow.send(u"Hello"_qs, message, std::nullopt, {}, sink);
+        // An empty message is refused before anything is sent; any other send is still out,
+        // and a second one does not start meanwhile.
+        QCOMPARE(f.feedbackFlow.isSending(), received == 1);
+        if (f.feedbackFlow.isSending()) {
+            QVERIFY(awaitOutcome(f.feedbackFlow.send(u"Again"_qs, message, std::nullopt, {}, sink))
+                        .succeeded());
+        }
+        QVERIFY(awaitOutcome(std::move(run)).succeeded());
+
+        const bool arrived = received == 1 && !failure;
+        QCOMPARE(order,
+                 arrived ? QList<QString>({u"sending"_qs, u"status: "_qs, u"status: "_qs + status,
+                                           u"sent or failed"_qs, u"event"_qs, u"arrived"_qs})
+                         : QList<QString>({u"sending"_qs, u"status: "_qs, u"status: "_qs + status,
+                                           u"sent or failed"_qs}));
+        QVERIFY(!f.feedbackFlow.isSending());
+        QCOMPARE(int(f.backend->received("/api/feedback").size()), received);
+        QCOMPARE(f.events, arrived ? QList<Event>{Event::feedbackSent} : QList<Event>());
+    }
+
+    // The window closed while the sign-in sheet is open: the sheet goes with the container and
+    // its run ends as cancelled, with none of the container's stores left to tell.
+    void aRunOutlivedByItsContainerTouchesNothing_data() {
+        QTest::addColumn<bool>("posting");
+        QTest::addColumn<QList<Event>>("events");
+        QTest::newRow("a post connecting first")
+            << true << QList<Event>{Event::postStarted, Event::linkedInConnectStarted};
+        QTest::newRow("a connect from Settings")
+            << false << QList<Event>{Event::linkedInConnectStarted};
+    }
+    void aRunOutlivedByItsContainerTouchesNothing() {
+        QFETCH(bool, posting);
+        QFETCH(QList<Event>, events);
+        bool shown = false;
+        Flows f([&shown](QUrl url, QString scheme,
+                         WebAuthenticationSession::CompletionHandler completion) {
+            return std::make_unique<OpenSheet>(std::move(url), std::move(scheme),
+                                               std::move(completion), shown);
+        });
+        f.drafts().setEditorText(u"never sent"_qs);
+        QCoro::Task<> run =
+            posting ? f.postFlow.post(f.sink) : f.connectFlow.connectLinkedIn(f.sink);
+        QTRY_VERIFY(shown);
+
+        f.container.reset();
+        // The dropped sheet's end is delivered as a posted event.
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(f.events, events);
     }
 };
 

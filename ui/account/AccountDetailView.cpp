@@ -1,6 +1,6 @@
 #include "ui/account/AccountDetailView.h"
 
-#include "core/flows/WhileAlive.h"
+#include "core/flows/AccountFlow.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/account/DeleteAccountDialog.h"
 #include "ui/kit/CardSurface.h"
@@ -10,7 +10,6 @@
 #include "ui/kit/StatusLine.h"
 #include "ui/kit/Surface.h"
 #include "ui/kit/TextLabel.h"
-#include "ui/theme/Metrics.h"
 #include "ui/theme/Theme.h"
 #include "ui/theme/Typography.h"
 
@@ -26,15 +25,14 @@ constexpr int photoSize = 56;
 
 } // namespace
 
-AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore,
-                                     const AccountFlow& accountFlow, TelemetrySink telemetry,
-                                     QWidget* parent)
+AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore, AccountFlow& accountFlow,
+                                     TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
     , m_sessionStore(sessionStore)
     , m_accountFlow(accountFlow)
     , m_telemetry(std::move(telemetry))
-    , m_card(new Surface(Theme::card()))
-    , m_cardColumn(new QVBoxLayout(m_card))
+    , m_cardColumn(new QVBoxLayout)
+    , m_card(cardSurface(u"accountCard"_qs, m_cardColumn, 12))
     , m_status(new StatusLine)
     , m_bottomBar(new Surface(Theme::background()))
     , m_deleteButton(new SecondaryButton(u"Delete account"_qs)) {
@@ -50,11 +48,6 @@ AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore,
     pane->setFocusPolicy(Qt::NoFocus);
     pane->column()->addWidget(
         textLabel(u"Account"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
-    m_card->setObjectName(u"accountCard"_qs);
-    m_card->setCornerRadius(Metrics::cornerRadius);
-    m_cardColumn->setContentsMargins(Metrics::defaultPadding, Metrics::defaultPadding,
-                                     Metrics::defaultPadding, Metrics::defaultPadding);
-    m_cardColumn->setSpacing(12);
     pane->column()->addWidget(m_card);
     m_status->setObjectName(u"statusLine"_qs);
     pane->column()->addWidget(m_status);
@@ -78,6 +71,14 @@ AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore,
     });
     connect(&m_sessionStore, &LinkedInSessionStore::statusMessageChanged, this,
             &AccountDetailView::refreshStatus);
+    connect(&m_accountFlow, &AccountFlow::loggingOutChanged, this,
+            &AccountDetailView::setLoggingOut);
+    connect(&m_accountFlow, &AccountFlow::deletingAccountChanged, this,
+            &AccountDetailView::setDeletingAccount);
+    connect(&m_accountFlow, &AccountFlow::settled, this, &AccountDetailView::dismissIfShown);
+    // A request started from an earlier page is still running.
+    m_isLoggingOut = m_accountFlow.isLoggingOut();
+    m_isDeletingAccount = m_accountFlow.isDeletingAccount();
     refreshCard();
     refreshStatus();
     refreshBottomBar();
@@ -204,12 +205,8 @@ void AccountDetailView::setDeletingAccount(bool deleting) {
 }
 
 void AccountDetailView::logOut() {
-    if (m_isLoggingOut || m_isDeletingAccount) {
-        return;
-    }
     // Not awaited: the request runs on after the click has returned, and after the page.
-    m_accountFlow.logOut(whileAlive(this, [this](bool busy) { setLoggingOut(busy); }),
-                         whileAlive(this, [this] { dismissIfShown(); }));
+    m_accountFlow.logOut();
 }
 
 void AccountDetailView::confirmDeletion() {
@@ -231,11 +228,7 @@ void AccountDetailView::confirmDeletion() {
 }
 
 void AccountDetailView::deleteAccount() {
-    if (m_isLoggingOut || m_isDeletingAccount) {
-        return;
-    }
-    m_accountFlow.deleteAccount(whileAlive(this, [this](bool busy) { setDeletingAccount(busy); }),
-                                whileAlive(this, [this] { dismissIfShown(); }), m_telemetry);
+    m_accountFlow.deleteAccount(m_telemetry);
 }
 
 void AccountDetailView::dismissIfShown() {

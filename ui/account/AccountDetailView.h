@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/app/AppTelemetry.h"
-#include "core/flows/AccountFlow.h"
 #include "core/model/TelemetrySink.h"
 #include "ui/account/DeleteAccountDialog.h"
 #include "ui/kit/FocusReturn.h"
@@ -18,6 +17,7 @@ class QVBoxLayout;
 
 namespace quillon {
 
+class AccountFlow;
 class LinkedInSessionStore;
 class SecondaryButton;
 class StatusLine;
@@ -30,7 +30,7 @@ class AccountDetailView : public QWidget {
     Q_OBJECT
 
 public:
-    AccountDetailView(LinkedInSessionStore& sessionStore, const AccountFlow& accountFlow,
+    AccountDetailView(LinkedInSessionStore& sessionStore, AccountFlow& accountFlow,
                       TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~AccountDetailView() override;
 
@@ -64,20 +64,20 @@ private:
     void refreshButtons();
     void setLoggingOut(bool loggingOut);
     void setDeletingAccount(bool deleting);
-    // What ends a request: the page is closed only while it is still there.
+    // What ends a request that settled the account: closes the page.
     void dismissIfShown();
     QWidget* profileBlock();
 
     LinkedInSessionStore& m_sessionStore;
-    const AccountFlow& m_accountFlow;
+    AccountFlow& m_accountFlow;
     const TelemetrySink m_telemetry;
     std::function<void()> m_dismiss;
     bool m_isLoggingOut = false;
     bool m_isDeletingAccount = false;
     bool m_showsDeleteConfirmation = false;
 
-    Surface* m_card;
     QVBoxLayout* m_cardColumn;
+    Surface* m_card;
     QWidget* m_cardContent = nullptr;
     SecondaryButton* m_logOutButton = nullptr;
     StatusLine* m_status;

@@ -1,6 +1,6 @@
 #include "ui/account/AccountSettingsView.h"
 
-#include "core/flows/WhileAlive.h"
+#include "core/flows/ConnectFlow.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/account/AccountDetailView.h"
 #include "ui/account/NavigationStack.h"
@@ -62,15 +62,14 @@ QPushButton* rowButton(const QString& title, Symbol symbol, const QColor& ink, c
 } // namespace
 
 AccountSettingsView::AccountSettingsView(LinkedInSessionStore& sessionStore,
-                                         const ConnectFlow& connectFlow,
-                                         const AccountFlow& accountFlow,
-                                         FeedbackService* feedbackService, TelemetrySink telemetry,
+                                         ConnectFlow& connectFlow, AccountFlow& accountFlow,
+                                         FeedbackFlow* feedbackFlow, TelemetrySink telemetry,
                                          QWidget* parent)
     : QWidget(parent)
     , m_sessionStore(sessionStore)
     , m_connectFlow(connectFlow)
     , m_accountFlow(accountFlow)
-    , m_feedbackService(feedbackService)
+    , m_feedbackFlow(feedbackFlow)
     , m_telemetry(std::move(telemetry)) {
     setObjectName(u"settingsPane"_qs);
     auto* layout = new QVBoxLayout(this);
@@ -81,6 +80,10 @@ AccountSettingsView::AccountSettingsView(LinkedInSessionStore& sessionStore,
             &AccountSettingsView::refresh);
     connect(&m_sessionStore, &LinkedInSessionStore::statusMessageChanged, this,
             &AccountSettingsView::refreshStatus);
+    connect(&m_connectFlow, &ConnectFlow::connectingChanged, this,
+            &AccountSettingsView::setConnecting);
+    // A connect started from an earlier pane is still running.
+    m_isConnecting = m_connectFlow.isConnecting();
     refresh();
     refreshStatus();
 }
@@ -140,7 +143,7 @@ QWidget* AccountSettingsView::rootPage() {
     connect(m_communityRow, &QPushButton::clicked, this, &AccountSettingsView::openCommunity);
     pane->column()->addWidget(m_communityRow);
 
-    if (m_feedbackService) {
+    if (m_feedbackFlow) {
         m_feedbackRow = rowButton(u"Send feedback"_qs, Symbol::ladybug, Qt::white, Theme::accent(),
                                   std::nullopt);
         m_feedbackRow->setObjectName(u"sendFeedbackRow"_qs);
@@ -189,12 +192,8 @@ void AccountSettingsView::setConnecting(bool connecting) {
 }
 
 void AccountSettingsView::connectLinkedIn() {
-    if (m_isConnecting) {
-        return;
-    }
     // Not awaited: the connect runs on after the click has returned, and after the pane.
-    m_connectFlow.connect(whileAlive(this, [this](bool connecting) { setConnecting(connecting); }),
-                          m_telemetry);
+    m_connectFlow.connectLinkedIn(m_telemetry);
 }
 
 void AccountSettingsView::openAccount() {
@@ -218,15 +217,14 @@ void AccountSettingsView::openCommunity() {
 }
 
 void AccountSettingsView::openFeedback() {
-    if (!m_feedbackService) {
+    if (!m_feedbackFlow) {
         return;
     }
     setShowsFeedback(true);
     if (!m_feedbackSheet) {
-        m_feedbackSheet =
-            m_feedbackSheetSource
-                ? m_feedbackSheetSource()
-                : new FeedbackSheet(m_sessionStore, *m_feedbackService, m_telemetry, this);
+        m_feedbackSheet = m_feedbackSheetSource ? m_feedbackSheetSource()
+                                                : new FeedbackSheet(m_sessionStore, *m_feedbackFlow,
+                                                                    m_telemetry, this);
     }
     m_feedbackSheet->present(
         this, [this] { setShowsFeedback(false); }, m_telemetry);

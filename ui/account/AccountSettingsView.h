@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/app/AppTelemetry.h"
-#include "core/flows/ConnectFlow.h"
 #include "core/model/TelemetrySink.h"
 #include "ui/feedback/FeedbackSheet.h"
 #include "ui/kit/FocusReturn.h"
@@ -17,7 +16,8 @@ namespace quillon {
 
 class AccountDetailView;
 class AccountFlow;
-class FeedbackService;
+class ConnectFlow;
+class FeedbackFlow;
 class LinkedInSessionStore;
 class NavigationStack;
 class PrimaryButton;
@@ -30,9 +30,9 @@ class AccountSettingsView : public QWidget {
     Q_OBJECT
 
 public:
-    // Without a feedback service the "Send feedback" row is absent.
-    AccountSettingsView(LinkedInSessionStore& sessionStore, const ConnectFlow& connectFlow,
-                        const AccountFlow& accountFlow, FeedbackService* feedbackService,
+    // Without a feedback flow the "Send feedback" row is absent.
+    AccountSettingsView(LinkedInSessionStore& sessionStore, ConnectFlow& connectFlow,
+                        AccountFlow& accountFlow, FeedbackFlow* feedbackFlow,
                         TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~AccountSettingsView() override;
 
@@ -68,9 +68,9 @@ private:
     void setShowsFeedback(bool shown);
 
     LinkedInSessionStore& m_sessionStore;
-    const ConnectFlow& m_connectFlow;
-    const AccountFlow& m_accountFlow;
-    FeedbackService* const m_feedbackService;
+    ConnectFlow& m_connectFlow;
+    AccountFlow& m_accountFlow;
+    FeedbackFlow* const m_feedbackFlow;
     const TelemetrySink m_telemetry;
     bool m_isConnecting = false;
     bool m_showsFeedback = false;

@@ -3,6 +3,7 @@
 // stretch without returning to the event loop: what decides whether the window stays
 // responsive. Asserts nothing.
 #include "core/backend/FeedbackService.h"
+#include "core/flows/FeedbackFlow.h"
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "core/storage/SecretServiceKeychain.h"
@@ -77,7 +78,8 @@ int main(int argc, char* argv[]) {
     quillon::LinkedInSessionStore session(std::make_shared<quillon::AuthTokenStore>(
         QStringLiteral("linkedin.token"), QStringLiteral("dev.tovrel.quillon.linkedin"),
         std::make_shared<quillon::SecretServiceKeychain>(std::chrono::seconds(1))));
-    quillon::FeedbackView form(session, service, {});
+    quillon::FeedbackFlow flow(service);
+    quillon::FeedbackView form(session, flow, {});
     form.resize(520, 720);
     form.show();
     form.findChild<QPlainTextEdit*>()->setPlainText(QStringLiteral("One huge image"));

@@ -1,6 +1,6 @@
 #include "ui/editor/EditorView.h"
 
-#include "core/flows/WhileAlive.h"
+#include "core/flows/PostFlow.h"
 #include "core/model/UnicodeText.h"
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
@@ -98,14 +98,13 @@ QKeySequence shortcutFor(EditorFormatCommand command) {
 } // namespace
 
 EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                       const PostFlow& postFlow, std::function<void()> onShowDrafts,
-                       PostSucceeded onPostSucceeded, TelemetrySink telemetry, QWidget* parent)
+                       PostFlow& postFlow, std::function<void()> onShowDrafts,
+                       TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
     , m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
     , m_onShowDrafts(std::move(onShowDrafts))
     , m_postFlow(postFlow)
-    , m_onPostSucceeded(std::move(onPostSucceeded))
     , m_telemetry(std::move(telemetry)) {
     auto* pane = new ScrollPane(16);
     pane->setObjectName(u"editorPage"_qs);
@@ -142,9 +141,12 @@ EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStor
     connect(m_pane->verticalScrollBar(), &QScrollBar::rangeChanged, this,
             &EditorView::keepCaretInSight);
     connect(&m_draftStore, &DraftStore::statusMessageChanged, this, &EditorView::refreshStatus);
+    connect(&m_postFlow, &PostFlow::postingChanged, this, &EditorView::setPosting);
     refreshText();
     refreshProfile();
     refreshStatus();
+    // A post started from an earlier pane is still running.
+    setPosting(m_postFlow.isPosting());
 }
 
 EditorView::~EditorView() = default;
@@ -506,20 +508,9 @@ void EditorView::setPosting(bool posting) {
 }
 
 void EditorView::post() {
-    if (m_isPosting) {
-        return;
-    }
     // Not awaited: the post runs on, on this thread, after the click has returned and after
-    // the pane. Not bound to the pane either: the window hears of a post that ends after it.
-    m_postFlow.post(
-        whileAlive(this, [this](bool posting) { setPosting(posting); }),
-        [onPostSucceeded = m_onPostSucceeded](const std::optional<QString>& keyringProblem) {
-            if (onPostSucceeded) {
-                onPostSucceeded(keyringProblem);
-            }
-            openRecentActivity();
-        },
-        m_telemetry);
+    // the pane; the window hears how it ended from the flow.
+    m_postFlow.post(m_telemetry);
 }
 
 void EditorView::openRecentActivity() {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/app/AppTelemetry.h"
-#include "core/flows/PostFlow.h"
 #include "core/model/TelemetrySink.h"
 #include "ui/editor/EditorFormatCommand.h"
 #include "ui/kit/FocusReturn.h"
@@ -21,6 +20,7 @@ class QVBoxLayout;
 namespace quillon {
 
 class DraftStore;
+class PostFlow;
 class LinkedInSessionStore;
 class PreviewText;
 class PrimaryButton;
@@ -36,11 +36,9 @@ class EditorView : public QWidget {
     Q_OBJECT
 
 public:
-    using PostSucceeded = PostFlow::Posted;
-
-    EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore, const PostFlow& postFlow,
-               std::function<void()> onShowDrafts, PostSucceeded onPostSucceeded,
-               TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
+    EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStore, PostFlow& postFlow,
+               std::function<void()> onShowDrafts, TelemetrySink telemetry = sendTelemetryEvent,
+               QWidget* parent = nullptr);
     ~EditorView() override;
 
     bool isPosting() const { return m_isPosting; }
@@ -60,6 +58,8 @@ public:
 
     // The signed-in member's own recent activity on LinkedIn.
     static QUrl recentActivityURL();
+    // Where a post that went out is seen: the recent activity, in the browser.
+    static void openRecentActivity();
 
 Q_SIGNALS:
     void isPostingChanged(bool posting);
@@ -68,8 +68,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    static void openRecentActivity();
-
     QWidget* header();
     QWidget* editorCard();
     QWidget* formatToolbar();
@@ -89,8 +87,7 @@ private:
     DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
     const std::function<void()> m_onShowDrafts;
-    const PostFlow& m_postFlow;
-    const PostSucceeded m_onPostSucceeded;
+    PostFlow& m_postFlow;
     const TelemetrySink m_telemetry;
     bool m_isPosting = false;
 

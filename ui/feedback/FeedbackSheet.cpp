@@ -9,10 +9,10 @@
 
 namespace quillon {
 
-FeedbackSheet::FeedbackSheet(LinkedInSessionStore& sessionStore, FeedbackService& feedbackService,
+FeedbackSheet::FeedbackSheet(LinkedInSessionStore& sessionStore, FeedbackFlow& feedbackFlow,
                              TelemetrySink telemetry, QWidget* parent)
     : QDialog(parent)
-    , m_form(new FeedbackView(sessionStore, feedbackService, std::move(telemetry))) {
+    , m_form(new FeedbackView(sessionStore, feedbackFlow, std::move(telemetry))) {
     setObjectName(u"feedbackSheet"_qs);
     setWindowTitle(u"Send feedback"_qs);
     setWindowModality(Qt::WindowModal);

@@ -8,7 +8,7 @@
 
 namespace quillon {
 
-class FeedbackService;
+class FeedbackFlow;
 class FeedbackView;
 class LinkedInSessionStore;
 
@@ -24,7 +24,7 @@ public:
     static constexpr int windowInset = 24;
     static constexpr QSize minimumSheetSize{400, 360};
 
-    FeedbackSheet(LinkedInSessionStore& sessionStore, FeedbackService& feedbackService,
+    FeedbackSheet(LinkedInSessionStore& sessionStore, FeedbackFlow& feedbackFlow,
                   TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
 
     FeedbackView* form() const { return m_form; }

@@ -1,7 +1,7 @@
 #include "ui/feedback/FeedbackView.h"
 
 #include "core/backend/FeedbackService.h"
-#include "core/flows/FailureText.h"
+#include "core/flows/FeedbackFlow.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/feedback/AttachImagesButton.h"
 #include "ui/kit/CardSurface.h"
@@ -19,11 +19,11 @@
 #include "ui/theme/Typography.h"
 
 #include <QApplication>
-#include <QCoroFuture>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,7 +31,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
-#include <exception>
 
 namespace quillon {
 namespace {
@@ -69,11 +68,11 @@ LinkButton* link(const QString& title, const QUrl& url) {
 
 } // namespace
 
-FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& feedbackService,
+FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackFlow& feedbackFlow,
                            TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
     , m_sessionStore(sessionStore)
-    , m_feedbackService(feedbackService)
+    , m_feedbackFlow(feedbackFlow)
     , m_telemetry(std::move(telemetry)) {
     setObjectName(u"feedbackForm"_qs);
     auto* layout = new QVBoxLayout(this);
@@ -89,6 +88,14 @@ FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& 
     pane->column()->addWidget(links());
     layout->addWidget(pane);
     refreshImageList();
+    connect(&m_feedbackFlow, &FeedbackFlow::sendingChanged, this, &FeedbackView::setSending);
+    connect(&m_feedbackFlow, &FeedbackFlow::statusMessageChanged, this,
+            &FeedbackView::setStatusMessage);
+    connect(&m_feedbackFlow, &FeedbackFlow::sent, this, &FeedbackView::sendDidSucceed);
+    // A send started from an earlier form is still running.
+    if (m_feedbackFlow.isSending()) {
+        setSending(true);
+    }
 }
 
 void FeedbackView::focusInEvent(QFocusEvent* event) {
@@ -306,28 +313,34 @@ void FeedbackView::setSelectedImages(QStringList files) {
     m_selectedImages = std::move(files);
     ++m_selection;
     refreshImageList();
-    loadAttachments(this, m_selection, m_selectedImages);
+    loadAttachments();
 }
 
-QCoro::Task<> FeedbackView::loadAttachments(QPointer<FeedbackView> view, quint64 selection,
-                                            QStringList files) {
-    if (files.isEmpty()) {
-        view->setAttachments({});
-        view->showRefusedFiles({});
-        co_return;
+void FeedbackView::loadAttachments() {
+    if (m_selectedImages.isEmpty()) {
+        setAttachments({});
+        showRefusedFiles({});
+        return;
     }
-    const QFuture<FeedbackImageLoad> loading = view->m_feedbackService.loadAttachments(files);
-    FeedbackImageLoad load = co_await loading;
-    if (!view) {
-        co_return;
-    }
+    // The form's own child: a load that ends after the form is gone tells nothing.
+    auto* watcher = new QFutureWatcher<FeedbackImageLoad>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, selection = m_selection] {
+        watcher->deleteLater();
+        if (!watcher->isCanceled()) {
+            attachmentsLoaded(selection, watcher->result());
+        }
+    });
+    watcher->setFuture(m_feedbackFlow.service().loadAttachments(m_selectedImages));
+}
+
+void FeedbackView::attachmentsLoaded(quint64 selection, FeedbackImageLoad load) {
     // An older selection that took longer must not replace what the user now has picked.
-    if (view->m_selection != selection) {
-        Q_EMIT view->loadDropped();
-        co_return;
+    if (m_selection != selection) {
+        Q_EMIT loadDropped();
+        return;
     }
-    view->setAttachments(std::move(load.attachments));
-    view->showRefusedFiles(load.refused);
+    setAttachments(std::move(load.attachments));
+    showRefusedFiles(load.refused);
 }
 
 void FeedbackView::showRefusedFiles(const QStringList& refused) {
@@ -427,46 +440,11 @@ void FeedbackView::setSending(bool sending) {
 }
 
 void FeedbackView::send() {
-    if (m_isSending) {
-        return;
-    }
-    setSending(true);
-    setStatusMessage({});
     // Read now and handed over unchanged: the service trims and validates.
-    runSend({m_feedbackService, m_telemetry, this, title(), message(), senderIdentity(),
-             m_attachments});
-}
-
-QCoro::Task<> FeedbackView::runSend(SendContext context) {
-    std::optional<QString> failure;
-    // The awaited task is a named object: GCC 12 destroys temporaries of a co_await expression
-    // twice when the awaited task throws.
-    try {
-        QCoro::Task<> sending = context.feedbackService.send(context.title, context.message,
-                                                             context.identity, context.attachments);
-        co_await std::move(sending);
-    } catch (const std::exception& error) {
-        failure = failureText(error);
-    }
-    if (failure) {
-        if (context.view) {
-            context.view->setStatusMessage(*failure);
-            context.view->setSending(false);
-        }
-        co_return;
-    }
-    if (context.view) {
-        context.view->sendDidSucceed();
-    } else {
-        // The sheet was closed meanwhile; the feedback did arrive all the same.
-        report(context.telemetry, AppTelemetryEvent::feedbackSent);
-    }
+    m_feedbackFlow.send(title(), message(), senderIdentity(), m_attachments, m_telemetry);
 }
 
 void FeedbackView::sendDidSucceed() {
-    setStatusMessage(u"Sent. Confirmation was emailed to you."_qs);
-    setSending(false);
-    report(m_telemetry, AppTelemetryEvent::feedbackSent);
     m_title->clear();
     m_message->clear();
     setSelectedImages({});

@@ -2,11 +2,11 @@
 
 #include "core/app/AppTelemetry.h"
 #include "core/model/FeedbackImageAttachment.h"
+#include "core/model/FeedbackImageLoader.h"
 #include "core/model/FeedbackSenderIdentity.h"
 #include "core/model/TelemetrySink.h"
 #include "ui/kit/FocusReturn.h"
 
-#include <QCoroTask>
 #include <QFileDialog>
 #include <QList>
 #include <QPointer>
@@ -22,7 +22,7 @@ class QVBoxLayout;
 
 namespace quillon {
 
-class FeedbackService;
+class FeedbackFlow;
 class LinkedInSessionStore;
 class PrimaryButton;
 class ScrollPane;
@@ -38,7 +38,7 @@ class FeedbackView : public QWidget {
 public:
     static constexpr int maximumImages = 5;
 
-    FeedbackView(LinkedInSessionStore& sessionStore, FeedbackService& feedbackService,
+    FeedbackView(LinkedInSessionStore& sessionStore, FeedbackFlow& feedbackFlow,
                  TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~FeedbackView() override;
 
@@ -86,19 +86,9 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
 
 private:
-    struct SendContext {
-        FeedbackService& feedbackService;
-        TelemetrySink telemetry;
-        QPointer<FeedbackView> view;
-        QString title;
-        QString message;
-        std::optional<FeedbackSenderIdentity> identity;
-        QList<FeedbackImageAttachment> attachments;
-    };
-
-    static QCoro::Task<> loadAttachments(QPointer<FeedbackView> view, quint64 selection,
-                                         QStringList files);
-    static QCoro::Task<> runSend(SendContext context);
+    void loadAttachments();
+    void attachmentsLoaded(quint64 selection, FeedbackImageLoad load);
+    // Empties the form once what it held has arrived.
     void sendDidSucceed();
 
     QWidget* header();
@@ -113,7 +103,7 @@ private:
     void refreshImageList();
 
     LinkedInSessionStore& m_sessionStore;
-    FeedbackService& m_feedbackService;
+    FeedbackFlow& m_feedbackFlow;
     const TelemetrySink m_telemetry;
     std::function<void()> m_dismiss;
 

@@ -1,4 +1,5 @@
 #include "core/backend/LinkedInAuthService.h"
+#include "core/flows/AccountFlow.h"
 #include "core/storage/AuthTokenStore.h"
 #include "core/storage/SecretServiceKeychain.h"
 #include "tests/support/KeyringSession.h"
@@ -47,7 +48,7 @@ struct Page {
         }
         settings = std::make_unique<AccountSettingsView>(
             app.session(), app.container.connectFlow(), app.container.accountFlow(),
-            &app.container.feedbackService(), [this](Event e) { events.append(e); });
+            &app.container.feedbackFlow(), [this](Event e) { events.append(e); });
         settings->resize(700, 600);
         settings->show();
         QVERIFY(QTest::qWaitForWindowExposed(settings.get()));
@@ -192,13 +193,57 @@ private Q_SLOTS:
         app.session().save(tokenFor(u"m1"_qs));
         LinkedInAuthService impatient(server.baseURL(), u"quillon"_qs, app.container.tokenStore(),
                                       {}, std::chrono::milliseconds(300));
-        const AccountFlow flow(app.drafts(), app.session(), impatient);
+        AccountFlow flow(app.drafts(), app.session(), impatient);
         AccountDetailView page(app.session(), flow, {});
         page.logOut();
         QTRY_VERIFY(!page.isLoggingOut());
         QCOMPARE(app.session().statusMessage(),
                  std::optional<QString>(u"The request timed out."_qs));
         QCOMPARE(tokenAfterRestart()->profile.memberID, u"m1"_qs);
+    }
+
+    // A page made while a log-out from an earlier one runs shows it, starts nothing, and closes
+    // when the log-out settles the account.
+    void aPageMadeDuringALogOutShowsIt_data() {
+        QTest::addColumn<bool>("answers");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("dismissed");
+        QTest::newRow("logged out") << true << u"Logged out."_qs << 1;
+        QTest::newRow("no answer in time") << false << u"The request timed out."_qs << 0;
+    }
+    void aPageMadeDuringALogOutShowsIt() {
+        QFETCH(bool, answers);
+        QFETCH(QString, status);
+        QFETCH(int, dismissed);
+        ScriptedServer server;
+        server.script("/api/linkedin/disconnect", {answers ? ScriptedServer::Answer::json(200, "{}")
+                                                           : ScriptedServer::Answer::hang()});
+        AppFixture app(server.baseURL());
+        app.session().save(tokenFor(u"m1"_qs));
+        LinkedInAuthService impatient(server.baseURL(), u"quillon"_qs, app.container.tokenStore(),
+                                      {}, std::chrono::milliseconds(300));
+        AccountFlow flow(app.drafts(), app.session(), impatient);
+        auto first = std::make_unique<AccountDetailView>(app.session(), flow, TelemetrySink());
+        first->logOut();
+        first.reset();
+
+        AccountDetailView page(app.session(), flow, {});
+        int closed = 0;
+        page.setDismiss([&closed] { ++closed; });
+        auto* logOut = page.findChild<QPushButton*>(u"logOutButton"_qs);
+        auto* deletion = page.findChild<QPushButton*>(u"deleteAccountButton"_qs);
+        QVERIFY(page.isLoggingOut());
+        QCOMPARE(logOut->text(), u"Logging out..."_qs);
+        QVERIFY(!logOut->isEnabled());
+        QVERIFY(!deletion->isEnabled());
+        page.deleteAccount();
+        QVERIFY(!page.isDeletingAccount());
+
+        QTRY_VERIFY(!page.isLoggingOut());
+        QCOMPARE(app.session().statusMessage(), std::optional<QString>(status));
+        QCOMPARE(closed, dismissed);
+        QCOMPARE(int(server.requests("/api/linkedin/disconnect").size()), 1);
+        QCOMPARE(int(server.requests("/api/account/delete").size()), 0);
     }
 
     // The keyring locked and its unlock prompt dismissed at a log-out or deletion: the delete is

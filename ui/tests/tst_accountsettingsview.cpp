@@ -48,7 +48,7 @@ struct Pane {
         }
         pane = std::make_unique<AccountSettingsView>(
             app.session(), app.container.connectFlow(), app.container.accountFlow(),
-            withFeedback ? &app.container.feedbackService() : nullptr,
+            withFeedback ? &app.container.feedbackFlow() : nullptr,
             [this](Event e) { events.append(e); });
         pane->resize(700, 600);
         pane->show();
@@ -174,13 +174,35 @@ private Q_SLOTS:
         QTRY_VERIFY(!p.pane->isConnecting());
     }
 
+    // A pane made while a connect from another one runs shows it and starts none.
+    void aPaneMadeDuringAConnectShowsIt() {
+        Pane p;
+        p.pane->connectLinkedIn();
+        p.waitForSignInPage();
+        AccountSettingsView second(p.app.session(), p.app.container.connectFlow(),
+                                   p.app.container.accountFlow(), nullptr,
+                                   [&p](Event e) { p.events.append(e); });
+        auto* connect = second.findChild<QPushButton*>(u"connectButton"_qs);
+        QVERIFY(second.isConnecting());
+        QCOMPARE(connect->text(), u"Connecting..."_qs);
+        QVERIFY(!connect->isEnabled());
+        second.connectLinkedIn();
+
+        p.sheet()->dialog()->reject();
+        QTRY_VERIFY(!second.isConnecting());
+        QVERIFY(!p.pane->isConnecting());
+        QCOMPARE(connect->text(), u"Connect LinkedIn"_qs);
+        QVERIFY(connect->isEnabled());
+        QCOMPARE(p.events, QList<Event>{Event::linkedInConnectStarted});
+    }
+
     void leavingThePaneKeepsTheConnect() {
         QList<Event> events;
         TestBackend backend{std::chrono::seconds(2)};
         AppFixture app{backend.baseURL(), WebEngineAuthenticationSession::factory()};
         MainSplitView window(app.drafts(), app.session(), app.container.postFlow(),
                              app.container.connectFlow(), app.container.accountFlow(),
-                             app.container.feedbackService(), [&](Event e) { events.append(e); });
+                             app.container.feedbackFlow(), [&](Event e) { events.append(e); });
         window.resize(900, 650);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

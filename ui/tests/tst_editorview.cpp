@@ -32,13 +32,11 @@ struct Pane {
     AppFixture app;
     QList<AppTelemetryEvent> events;
     int showDrafts = 0;
-    int succeeded = 0;
     std::unique_ptr<EditorView> view = make();
 
     std::unique_ptr<EditorView> make() {
         auto result = std::make_unique<EditorView>(
             app.drafts(), app.session(), app.container.postFlow(), [this] { ++showDrafts; },
-            [this](const std::optional<QString>&) { ++succeeded; },
             [this](AppTelemetryEvent e) { events.append(e); });
         result->resize(700, 900);
         return result;

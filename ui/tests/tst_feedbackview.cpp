@@ -1,4 +1,5 @@
 #include "core/backend/FeedbackService.h"
+#include "core/flows/FeedbackFlow.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestBackend.h"
 #include "ui/feedback/FeedbackSheet.h"
@@ -62,18 +63,20 @@ struct Form {
     TestBackend backend;
     AppFixture app{backend.baseURL()};
     QTemporaryDir images;
-    // The container's service, or one whose images are read as a test says.
+    // The container's flow, or one over a service whose images are read as a test says.
     std::unique_ptr<FeedbackService> ownService;
-    FeedbackService& service;
+    std::unique_ptr<FeedbackFlow> ownFlow;
+    FeedbackFlow& flow;
     // Closed, the sheet only hides; the fixture deletes it.
     QPointer<FeedbackSheet> sheet =
-        new FeedbackSheet(app.session(), service, [this](Event e) { events.append(e); });
+        new FeedbackSheet(app.session(), flow, [this](Event e) { events.append(e); });
 
     explicit Form(std::optional<FeedbackImageLoader::ReadFile> readImageFile = std::nullopt)
         : ownService(readImageFile ? std::make_unique<FeedbackService>(
                                          backend.baseURL(), http::defaultTimeout, *readImageFile)
                                    : nullptr)
-        , service(ownService ? *ownService : app.container.feedbackService()) {
+        , ownFlow(ownService ? std::make_unique<FeedbackFlow>(*ownService) : nullptr)
+        , flow(ownFlow ? *ownFlow : app.container.feedbackFlow()) {
         sheet->show();
         QVERIFY(QTest::qWaitForWindowExposed(sheet.data()));
     }
@@ -186,7 +189,8 @@ int quitWhileReading(int argc, char* argv[], const QString& path, bool neverAnsw
         AppFixture fixture;
         FeedbackService service(QUrl(u"http://127.0.0.1:9/"_qs), http::defaultTimeout,
                                 neverAnswers ? held->reader() : FeedbackImageLoader::readImageFile);
-        FeedbackSheet sheet(fixture.session(), service, [](Event) {});
+        FeedbackFlow flow(service);
+        FeedbackSheet sheet(fixture.session(), flow, [](Event) {});
         sheet.form()->pickImages({path});
         // Quits even when the wait ends with nothing read.
         [[maybe_unused]] const bool settled = QTest::qWaitFor(
@@ -506,9 +510,10 @@ private Q_SLOTS:
         // The closed port answers nothing; the scripted server holds the request.
         FeedbackService service(hangs ? server.baseURL() : QUrl(u"http://127.0.0.1:9/"_qs),
                                 std::chrono::milliseconds(300));
+        FeedbackFlow flow(service);
         QList<Event> events;
         QPointer<FeedbackSheet> sheet =
-            new FeedbackSheet(app.session(), service, [&](Event e) { events.append(e); });
+            new FeedbackSheet(app.session(), flow, [&](Event e) { events.append(e); });
         sheet->form()->findChild<QPlainTextEdit*>()->setPlainText(u"Anyone there?"_qs);
         sheet->form()->send();
         QVERIFY(sheet->form()->isSending());

@@ -61,7 +61,7 @@ private Q_SLOTS:
         AppFixture app;
         app.drafts().setEditorText(u"text, so the clear button shows"_qs);
         app.drafts().saveDraft();
-        EditorView editor(app.drafts(), app.session(), app.container.postFlow(), {}, {},
+        EditorView editor(app.drafts(), app.session(), app.container.postFlow(), {},
                           [](AppTelemetryEvent) {});
         DraftsView drafts(app.drafts(), {});
         FeedbackButton feedback;

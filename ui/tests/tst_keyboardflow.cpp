@@ -69,7 +69,7 @@ struct Window {
         }};
     std::unique_ptr<MainSplitView> view = std::make_unique<MainSplitView>(
         app.drafts(), app.session(), app.container.postFlow(), app.container.connectFlow(),
-        app.container.accountFlow(), app.container.feedbackService(),
+        app.container.accountFlow(), app.container.feedbackFlow(),
         [this](AppTelemetryEvent e) { events.append(e); });
     RecordingBrowser browser;
 

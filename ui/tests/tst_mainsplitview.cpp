@@ -37,7 +37,7 @@ struct Window {
                        app.container.postFlow(),
                        app.container.connectFlow(),
                        app.container.accountFlow(),
-                       app.container.feedbackService(),
+                       app.container.feedbackFlow(),
                        [this](AppTelemetryEvent e) { events.append(e); }};
 
     void show() {

@@ -36,7 +36,7 @@ struct Window {
     AppFixture app{backend.baseURL(), WebEngineAuthenticationSession::factory()};
     std::unique_ptr<MainSplitView> view = std::make_unique<MainSplitView>(
         app.drafts(), app.session(), app.container.postFlow(), app.container.connectFlow(),
-        app.container.accountFlow(), app.container.feedbackService(),
+        app.container.accountFlow(), app.container.feedbackFlow(),
         [this](Event e) { events.append(e); });
     RecordingBrowser browser;
 
@@ -47,6 +47,18 @@ struct Window {
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
     }
     EditorView* editor() const { return qobject_cast<EditorView*>(view->currentPane()); }
+    // Connected as m1, the window shown, `text` written and "Post to LinkedIn" clicked.
+    void postConnected(const QString& text) {
+        app.session().save(tokenFor(u"m1"_qs));
+        show();
+        app.drafts().setEditorText(text);
+        QTest::mouseClick(postButton(), Qt::LeftButton);
+    }
+    void choose(Section section) const {
+        QListWidget* sidebar = view->sidebar();
+        QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
+                          sidebar->visualItemRect(sidebar->item(int(section))).center());
+    }
     QPushButton* postButton() const { return editor()->findChild<QPushButton*>(u"postButton"_qs); }
     std::vector<standin::StandInBackend::ReceivedRequest> posts() {
         return backend->received("/api/linkedin/post");
@@ -163,15 +175,10 @@ private Q_SLOTS:
 
     void leavingThePaneKeepsTheOutcome() {
         Window w;
-        w.app.session().save(tokenFor(u"m1"_qs));
-        w.show();
-        w.app.drafts().setEditorText(u"posted while away"_qs);
-        QTest::mouseClick(w.postButton(), Qt::LeftButton);
+        w.postConnected(u"posted while away"_qs);
         // Away to the drafts before the backend answered: the editor pane is gone.
         const QPointer<EditorView> editor = w.editor();
-        QListWidget* sidebar = w.view->sidebar();
-        QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
-                          sidebar->visualItemRect(sidebar->item(int(Section::drafts))).center());
+        w.choose(Section::drafts);
         QCOMPARE(w.view->selection(), Section::drafts);
         QTRY_VERIFY(!editor);
 
@@ -179,6 +186,27 @@ private Q_SLOTS:
         QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Posted to LinkedIn"_qs));
         QCOMPARE(field(w.posts().at(0), "commentary"), std::string("posted while away"));
         QVERIFY(w.view->showsPostToast());
+        QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::postSucceeded}));
+    }
+
+    // An editor made while a post from an earlier one runs shows that post and starts none.
+    void anEditorMadeDuringAPostShowsIt() {
+        Window w;
+        w.postConnected(u"posted once"_qs);
+        // Away and back before the backend could answer: a new editor pane.
+        const EditorView* first = w.editor();
+        w.choose(Section::drafts);
+        w.choose(Section::editor);
+        QVERIFY(w.editor() != first);
+        QVERIFY(w.editor()->isPosting());
+        QCOMPARE(w.postButton()->text(), u"Posting..."_qs);
+        QVERIFY(!w.postButton()->isEnabled());
+        w.editor()->post();
+
+        QTRY_COMPARE(w.view->selection(), Section::insights);
+        QCOMPARE(w.posts().size(), 1u);
+        QCOMPARE(field(w.posts().at(0), "commentary"), std::string("posted once"));
+        QCOMPARE(w.browser.opened, QList<QUrl>{EditorView::recentActivityURL()});
         QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::postSucceeded}));
     }
 

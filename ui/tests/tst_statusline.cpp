@@ -209,8 +209,7 @@ private Q_SLOTS:
         const Draft other = app.storeDraft(std::nullopt, u"an older draft"_qs);
         app.drafts().setOwner(std::nullopt);
         EditorView view(
-            app.drafts(), app.session(), app.container.postFlow(), [] {},
-            [](const std::optional<QString>&) {}, [](AppTelemetryEvent) {});
+            app.drafts(), app.session(), app.container.postFlow(), [] {}, [](AppTelemetryEvent) {});
         view.resize(700, 900);
         showActive(&view);
         AccessibilityEvents accessibility;
@@ -258,8 +257,7 @@ private Q_SLOTS:
         AppFixture app;
         app.drafts().setStatusMessage(u"Posted to LinkedIn"_qs);
         EditorView view(
-            app.drafts(), app.session(), app.container.postFlow(), [] {},
-            [](const std::optional<QString>&) {}, [](AppTelemetryEvent) {});
+            app.drafts(), app.session(), app.container.postFlow(), [] {}, [](AppTelemetryEvent) {});
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QCOMPARE(shown(view.findChild<StatusLine*>(u"statusLine"_qs)), u"Posted to LinkedIn"_qs);
@@ -302,7 +300,7 @@ private Q_SLOTS:
         AppFixture app(backendRuns ? backend.baseURL() : QUrl(u"http://127.0.0.1:9/"_qs),
                        SignInSheetSession::factory(program, windowBound));
         AccountSettingsView settings(app.session(), app.container.connectFlow(),
-                                     app.container.accountFlow(), &app.container.feedbackService(),
+                                     app.container.accountFlow(), &app.container.feedbackFlow(),
                                      [](AppTelemetryEvent) {});
         settings.resize(700, 600);
         showActive(&settings);
@@ -350,8 +348,7 @@ private Q_SLOTS:
         TestBackend backend;
         AppFixture app(backend.baseURL());
         app.session().save(tokenFor(u"m1"_qs));
-        FeedbackSheet sheet(app.session(), app.container.feedbackService(),
-                            [](AppTelemetryEvent) {});
+        FeedbackSheet sheet(app.session(), app.container.feedbackFlow(), [](AppTelemetryEvent) {});
         showActive(&sheet);
         QTest::keyClicks(sheet.findChild<QLineEdit*>(u"titleField"_qs), u"Hello"_qs);
         QTest::keyClicks(sheet.findChild<QPlainTextEdit*>(u"messageEditor"_qs), message);

@@ -1,5 +1,6 @@
 #include "ui/window/MainSplitView.h"
 
+#include "core/flows/PostFlow.h"
 #include "core/storage/DraftStore.h"
 #include "core/storage/LinkedInSessionStore.h"
 #include "ui/account/AccountSettingsView.h"
@@ -56,16 +57,15 @@ int rowOf(MainSplitView::Section section) {
 } // namespace
 
 MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                             const PostFlow& postFlow, const ConnectFlow& connectFlow,
-                             const AccountFlow& accountFlow, FeedbackService& feedbackService,
-                             TelemetrySink telemetry, QWidget* parent)
+                             PostFlow& postFlow, ConnectFlow& connectFlow, AccountFlow& accountFlow,
+                             FeedbackFlow& feedbackFlow, TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
     , m_draftStore(draftStore)
     , m_sessionStore(sessionStore)
     , m_postFlow(postFlow)
     , m_connectFlow(connectFlow)
     , m_accountFlow(accountFlow)
-    , m_feedbackService(feedbackService)
+    , m_feedbackFlow(feedbackFlow)
     , m_telemetry(std::move(telemetry))
     , m_splitter(new QSplitter(Qt::Horizontal, this))
     , m_sidebar(new QListWidget(m_splitter))
@@ -121,6 +121,12 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
             memberIDChanged(memberID);
         }
     });
+    // The post outlives the editor pane; the window hears how it ended while it exists.
+    connect(&m_postFlow, &PostFlow::posted, this,
+            [this](const std::optional<QString>& keyringProblem) {
+                postSucceeded(keyringProblem);
+                EditorView::openRecentActivity();
+            });
 }
 
 MainSplitView::~MainSplitView() = default;
@@ -137,7 +143,7 @@ QWidget* MainSplitView::createPane(Section section) {
     }
     case Section::settings: {
         auto* pane = new AccountSettingsView(m_sessionStore, m_connectFlow, m_accountFlow,
-                                             &m_feedbackService, m_telemetry);
+                                             &m_feedbackFlow, m_telemetry);
         pane->setFeedbackSheetSource([this] { return sharedFeedbackSheet(); });
         // A page pushed in the pane joins the end of the tab chain, after the floating button.
         if (auto* stack = pane->findChild<NavigationStack*>()) {
@@ -149,20 +155,8 @@ QWidget* MainSplitView::createPane(Section section) {
     case Section::editor:
         break;
     }
-    // The post outlives the pane, so it reaches the window only while the window exists.
-    const QPointer<MainSplitView> self(this);
     return new EditorView(
-        m_draftStore, m_sessionStore, m_postFlow,
-        [self] {
-            if (self) {
-                self->setSelection(Section::drafts);
-            }
-        },
-        [self](const std::optional<QString>& keyringProblem) {
-            if (self) {
-                self->postSucceeded(keyringProblem);
-            }
-        },
+        m_draftStore, m_sessionStore, m_postFlow, [this] { setSelection(Section::drafts); },
         m_telemetry);
 }
 
@@ -349,7 +343,7 @@ FeedbackSheet* MainSplitView::sharedFeedbackSheet() {
     // One for the window and the Settings pane, kept for the window's life: what was typed
     // and picked stays until it is sent.
     if (!m_feedbackSheet) {
-        m_feedbackSheet = new FeedbackSheet(m_sessionStore, m_feedbackService, m_telemetry, this);
+        m_feedbackSheet = new FeedbackSheet(m_sessionStore, m_feedbackFlow, m_telemetry, this);
     }
     return m_feedbackSheet;
 }

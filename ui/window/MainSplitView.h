@@ -24,7 +24,7 @@ class ConnectFlow;
 class DraftStore;
 class FeedbackButton;
 class FeedbackSheet;
-class FeedbackService;
+class FeedbackFlow;
 class LinkedInSessionStore;
 class PostFlow;
 class PostToast;
@@ -45,9 +45,8 @@ public:
     static constexpr int detailedToastFactor = 4;
     static constexpr qreal feedbackButtonEdgeInset = 34;
 
-    MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessionStore,
-                  const PostFlow& postFlow, const ConnectFlow& connectFlow,
-                  const AccountFlow& accountFlow, FeedbackService& feedbackService,
+    MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessionStore, PostFlow& postFlow,
+                  ConnectFlow& connectFlow, AccountFlow& accountFlow, FeedbackFlow& feedbackFlow,
                   TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~MainSplitView() override;
 
@@ -117,10 +116,10 @@ private:
 
     DraftStore& m_draftStore;
     LinkedInSessionStore& m_sessionStore;
-    const PostFlow& m_postFlow;
-    const ConnectFlow& m_connectFlow;
-    const AccountFlow& m_accountFlow;
-    FeedbackService& m_feedbackService;
+    PostFlow& m_postFlow;
+    ConnectFlow& m_connectFlow;
+    AccountFlow& m_accountFlow;
+    FeedbackFlow& m_feedbackFlow;
     const TelemetrySink m_telemetry;
 
     Section m_selection = Section::editor;

@@ -14,7 +14,7 @@ MainWindow::MainWindow(AppContainer& container, QWidget* parent)
     auto* root =
         new MainSplitView(container.draftStore(), container.linkedInSessionStore(),
                           container.postFlow(), container.connectFlow(), container.accountFlow(),
-                          container.feedbackService(), sendTelemetryEvent, this);
+                          container.feedbackFlow(), sendTelemetryEvent, this);
     // A screen reader names the window by it; without one it says only "frame".
     setAccessibleName(u"Quillon"_qs);
     setPalette(Theme::lightPalette());
