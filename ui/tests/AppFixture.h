@@ -64,7 +64,7 @@ struct AppFixture {
     // Stores a draft for `owner` directly in the defaults, as an earlier run would have.
     Draft storeDraft(const std::optional<QString>& owner, const QString& body) {
         const QDateTime when = QDateTime(QDate(2026, 12, 10), QTime(10, 23), Qt::UTC);
-        const Draft draft{QUuid::createUuid(), body, when, when};
+        Draft draft{QUuid::createUuid(), body, when, when};
         QList<Draft> list = repository().loadDrafts(owner);
         list.prepend(draft);
         repository().saveDrafts(list, owner);

@@ -90,7 +90,7 @@ struct Form {
         return sheet->findChild<QLabel*>(QString::fromLatin1(name));
     }
     QString image(const QString& name, const QByteArray& bytes) {
-        const QString path = images.filePath(name);
+        QString path = images.filePath(name);
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
             qFatal("cannot write %s", qPrintable(path));

@@ -66,7 +66,7 @@ struct StandInSheets {
     QTemporaryDir dir;
 
     QString program(const QString& name, const QByteArray& body) {
-        const QString path = dir.filePath(name);
+        QString path = dir.filePath(name);
         QFile script(path);
         if (!script.open(QIODevice::WriteOnly) || script.write("#!/bin/sh\n" + body + '\n') < 0) {
             return {};

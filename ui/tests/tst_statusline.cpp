@@ -58,7 +58,7 @@ class TestStatusLine : public QObject {
 
     // A sheet program that starts and then neither shows a window nor answers.
     QString hangingSheet() {
-        const QString path = programs.filePath(u"hanging-sheet"_qs);
+        QString path = programs.filePath(u"hanging-sheet"_qs);
         QFile script(path);
         if (!script.open(QIODevice::WriteOnly) || script.write("#!/bin/sh\nexec sleep 600\n") < 0) {
             return {};
