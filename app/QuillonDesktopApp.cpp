@@ -18,6 +18,8 @@
 #include <sys/stat.h>
 #include <system_error>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Drafts, analytics, the signal cache, crash reports and what the libraries keep for the user
@@ -72,8 +74,7 @@ QuillonDesktopApp::QuillonDesktopApp(const AppBundle& bundle,
                          [drafts] { drafts->keepUnsavedText(); });
     }
 
-    m_iconFallback =
-        bundle.pathForResource(QStringLiteral("dev.tovrel.quillon"), QStringLiteral("svg"));
+    m_iconFallback = bundle.pathForResource(u"dev.tovrel.quillon"_s, u"svg"_s);
 }
 
 QuillonDesktopApp::~QuillonDesktopApp() = default;
@@ -95,8 +96,8 @@ MainWindow& QuillonDesktopApp::showWindow() {
         // Scanning the icon themes and drawing the icon's pictures would hold the window back
         // for several milliseconds; the icon follows once the window is on the screen.
         QTimer::singleShot(0, [fallback = m_iconFallback] {
-            QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("dev.tovrel.quillon"),
-                                                            fallback ? QIcon(*fallback) : QIcon()));
+            QGuiApplication::setWindowIcon(
+                QIcon::fromTheme(u"dev.tovrel.quillon"_s, fallback ? QIcon(*fallback) : QIcon()));
         });
     }
     return *m_window;

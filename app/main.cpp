@@ -5,12 +5,14 @@
 
 #include <QApplication>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char* argv[]) {
     quillon::StartUpAhead ahead;
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    QApplication::setApplicationName(u"Quillon"_s);
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("dev.tovrel.quillon"));
+    QGuiApplication::setDesktopFileName(u"dev.tovrel.quillon"_s);
     // The light appearance looks the same on every desktop; the keyboard's focus shows as the
     // one focus ring, not as the style's own marks.
     QApplication::setStyle(new quillon::FocusFreeStyle());

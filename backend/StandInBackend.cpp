@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <httplib.h>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon::standin {
 
 namespace {
@@ -33,8 +35,7 @@ void answerJson(httplib::Response& response, int status, const QJsonObject& obje
 void answerError(httplib::Response& response, int status, const char* error,
                  const QString& description) {
     answerJson(response, status,
-               {{QStringLiteral("error"), QLatin1String(error)},
-                {QStringLiteral("errorDescription"), description}});
+               {{u"error"_s, QLatin1String(error)}, {u"errorDescription"_s, description}});
 }
 
 std::string escapeHtml(const std::string& text) {
@@ -59,12 +60,11 @@ std::optional<QJsonObject> jsonObject(const std::string& body) {
 // The member a disconnect or account deletion names; answers 400 and gives none otherwise.
 std::optional<std::string> linkedInIdOf(const std::string& body, httplib::Response& response) {
     const auto json = jsonObject(body);
-    if (!json || !json->value(QStringLiteral("linkedInId")).isString()) {
-        answerError(response, 400, "invalid_request",
-                    QStringLiteral("The request needs a linkedInId."));
+    if (!json || !json->value(u"linkedInId"_s).isString()) {
+        answerError(response, 400, "invalid_request", u"The request needs a linkedInId."_s);
         return std::nullopt;
     }
-    return json->value(QStringLiteral("linkedInId")).toString().toStdString();
+    return json->value(u"linkedInId"_s).toString().toStdString();
 }
 
 // httplib splits a multipart body into parts and drops the bytes; the stand-in must keep them
@@ -137,7 +137,7 @@ std::optional<std::map<std::string, std::string>> multipartFields(const std::str
             return std::nullopt;
         }
         static const QRegularExpression disposition(
-            QStringLiteral("^content-disposition:\\s*form-data;(?:.*;)?\\s*name=\"([^\"]*)\""),
+            u"^content-disposition:\\s*form-data;(?:.*;)?\\s*name=\"([^\"]*)\""_s,
             QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
         const auto match = disposition.match(qs(body.substr(position, headersEnd - position)));
         if (!match.hasMatch()) {
@@ -243,10 +243,10 @@ void StandInBackend::serve(const httplib::Request& request, Handler handler,
         if (failure->error || failure->errorDescription) {
             QJsonObject record;
             if (failure->error) {
-                record.insert(QStringLiteral("error"), qs(*failure->error));
+                record.insert(u"error"_s, qs(*failure->error));
             }
             if (failure->errorDescription) {
-                record.insert(QStringLiteral("errorDescription"), qs(*failure->errorDescription));
+                record.insert(u"errorDescription"_s, qs(*failure->errorDescription));
             }
             answerJson(response, failure->status, record);
         } else {
@@ -375,17 +375,16 @@ void StandInBackend::print(const std::string& line) const {
 
 void StandInBackend::start(const httplib::Request& request, httplib::Response& response) {
     const QString state = QUuid::createUuid().toString(QUuid::Id128);
-    const QString base = QStringLiteral("http://") + qs(request.get_header_value("Host"));
+    const QString base = u"http://"_s + qs(request.get_header_value("Host"));
     {
         const std::lock_guard lock(m_mutex);
         m_signIns[state.toStdString()] = std::make_shared<SignIn>();
     }
     answerJson(response, 200,
-               {{QStringLiteral("authUrl"), base + QStringLiteral("/signin?state=") + state},
-                {QStringLiteral("state"), state},
-                {QStringLiteral("redirectUri"), base + QStringLiteral("/api/linkedin/callback")},
-                {QStringLiteral("pollUrl"),
-                 base + QStringLiteral("/api/linkedin/cli/result?state=") + state}});
+               {{u"authUrl"_s, base + u"/signin?state="_s + state},
+                {u"state"_s, state},
+                {u"redirectUri"_s, base + u"/api/linkedin/callback"_s},
+                {u"pollUrl"_s, base + u"/api/linkedin/cli/result?state="_s + state}});
 }
 
 void StandInBackend::signInPage(const httplib::Request& request, httplib::Response& response) {
@@ -467,22 +466,21 @@ void StandInBackend::callback(const httplib::Request& request, httplib::Response
         const auto it = m_signIns.find(state);
         if (it == m_signIns.end() || it->second->phase != Phase::pending) {
             answerError(response, 400, "unknown_state",
-                        QStringLiteral("This sign-in is unknown or has already ended."));
+                        u"This sign-in is unknown or has already ended."_s);
             return;
         }
         if (!declined && (name.isEmpty() || memberId.isEmpty())) {
             answerError(response, 400, "invalid_request",
-                        QStringLiteral("A demo member needs a name and a member ID."));
+                        u"A demo member needs a name and a member ID."_s);
             return;
         }
         SignIn& signIn = *it->second;
         if (declined) {
             signIn.phase = Phase::failed;
             signIn.error = qs(param(request, "error"));
-            signIn.errorDescription = QStringLiteral("The member declined to sign in.");
+            signIn.errorDescription = u"The member declined to sign in."_s;
         } else {
-            QJsonObject profile{{QStringLiteral("memberId"), memberId},
-                                {QStringLiteral("name"), name}};
+            QJsonObject profile{{u"memberId"_s, memberId}, {u"name"_s, name}};
             for (const char* key : {"headline", "pictureUrl", "email"}) {
                 const QString value = qs(param(request, key)).trimmed();
                 if (!value.isEmpty()) {
@@ -491,15 +489,14 @@ void StandInBackend::callback(const httplib::Request& request, httplib::Response
             }
             signIn.phase = Phase::done;
             signIn.token = {
-                {QStringLiteral("accessToken"),
-                 QStringLiteral("standin-%1")
-                     .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'))},
-                {QStringLiteral("tokenType"), QStringLiteral("Bearer")},
-                {QStringLiteral("scope"), QStringLiteral("openid profile email w_member_social")},
-                {QStringLiteral("expiresIn"), 5183999},
-                {QStringLiteral("profile"), profile},
-                {QStringLiteral("connectedAt"), QDateTime::currentDateTimeUtc().toString(
-                                                    QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"))},
+                {u"accessToken"_s, u"standin-%1"_s.arg(QRandomGenerator::global()->generate64(), 16,
+                                                       16, QLatin1Char('0'))},
+                {u"tokenType"_s, u"Bearer"_s},
+                {u"scope"_s, u"openid profile email w_member_social"_s},
+                {u"expiresIn"_s, 5183999},
+                {u"profile"_s, profile},
+                {u"connectedAt"_s,
+                 QDateTime::currentDateTimeUtc().toString(u"yyyy-MM-dd'T'HH:mm:ss'Z'"_s)},
             };
         }
     }
@@ -528,7 +525,7 @@ void StandInBackend::result(const httplib::Request& request, httplib::Response& 
     if (it == m_signIns.end()) {
         lock.unlock();
         answerError(response, 404, "unknown_state",
-                    QStringLiteral("This sign-in is unknown or has already ended."));
+                    u"This sign-in is unknown or has already ended."_s);
         return;
     }
     const std::shared_ptr<SignIn> signIn = it->second;
@@ -537,21 +534,19 @@ void StandInBackend::result(const httplib::Request& request, httplib::Response& 
     });
     if (m_pendingForever || signIn->phase == Phase::pending) {
         lock.unlock();
-        answerJson(response, 200, {{QStringLiteral("status"), QStringLiteral("pending")}});
+        answerJson(response, 200, {{u"status"_s, u"pending"_s}});
         return;
     }
     // The outcome is handed out once; the state then ends.
     m_signIns.erase(state);
     lock.unlock();
     if (signIn->phase == Phase::done) {
-        answerJson(response, 200,
-                   {{QStringLiteral("status"), QStringLiteral("done")},
-                    {QStringLiteral("token"), signIn->token}});
+        answerJson(response, 200, {{u"status"_s, u"done"_s}, {u"token"_s, signIn->token}});
     } else {
         answerJson(response, 200,
-                   {{QStringLiteral("status"), QStringLiteral("error")},
-                    {QStringLiteral("error"), signIn->error},
-                    {QStringLiteral("errorDescription"), signIn->errorDescription}});
+                   {{u"status"_s, u"error"_s},
+                    {u"error"_s, signIn->error},
+                    {u"errorDescription"_s, signIn->errorDescription}});
     }
 }
 
@@ -559,7 +554,7 @@ void StandInBackend::post(const httplib::Request& request, httplib::Response& re
     const auto fields = multipartFields(contentType(request), request.body);
     if (!fields) {
         answerError(response, 400, "invalid_request",
-                    QStringLiteral("The post must be sent as multipart form data."));
+                    u"The post must be sent as multipart form data."_s);
         return;
     }
     auto field = [&fields](const char* name) {
@@ -571,7 +566,7 @@ void StandInBackend::post(const httplib::Request& request, httplib::Response& re
     const QString commentary = field("commentary");
     if (accessToken.isEmpty() || memberId.isEmpty() || commentary.trimmed().isEmpty()) {
         answerError(response, 400, "invalid_request",
-                    QStringLiteral("A post needs accessToken, memberId and commentary."));
+                    u"A post needs accessToken, memberId and commentary."_s);
         return;
     }
     unsigned number = 0;
@@ -581,21 +576,20 @@ void StandInBackend::post(const httplib::Request& request, httplib::Response& re
     }
     print("kept, not published: post " + std::to_string(number) + " by " + memberId.toStdString() +
           ": " + clipped(commentary));
-    answerJson(response, 201,
-               {{QStringLiteral("id"), QStringLiteral("urn:li:share:standin-%1").arg(number)}});
+    answerJson(response, 201, {{u"id"_s, u"urn:li:share:standin-%1"_s.arg(number)}});
 }
 
 void StandInBackend::disconnect(const httplib::Request& request, httplib::Response& response) {
     if (const auto memberId = linkedInIdOf(request.body, response)) {
         print("disconnected " + *memberId);
-        answerJson(response, 200, {{QStringLiteral("ok"), true}});
+        answerJson(response, 200, {{u"ok"_s, true}});
     }
 }
 
 void StandInBackend::deleteAccount(const httplib::Request& request, httplib::Response& response) {
     if (const auto memberId = linkedInIdOf(request.body, response)) {
         print("deleted the account of " + *memberId);
-        answerJson(response, 200, {{QStringLiteral("ok"), true}});
+        answerJson(response, 200, {{u"ok"_s, true}});
     }
 }
 
@@ -605,22 +599,22 @@ void StandInBackend::feedback(const httplib::Request& request, httplib::Response
     for (const char* key : {"name", "linkedInId", "email", "title", "message"}) {
         wellFormed = wellFormed && json->value(QLatin1String(key)).isString();
     }
-    wellFormed = wellFormed && json->value(QStringLiteral("attachments")).isArray();
+    wellFormed = wellFormed && json->value(u"attachments"_s).isArray();
     if (!wellFormed) {
         answerError(response, 400, "invalid_request",
-                    QStringLiteral("Feedback needs name, linkedInId, email, title, message and "
-                                   "attachments."));
+                    u"Feedback needs name, linkedInId, email, title, message and "
+                    "attachments."_s);
         return;
     }
-    if (json->value(QStringLiteral("message")).toString().trimmed().isEmpty()) {
-        answerError(response, 400, "invalid_request", QStringLiteral("Feedback needs a message."));
+    if (json->value(u"message"_s).toString().trimmed().isEmpty()) {
+        answerError(response, 400, "invalid_request", u"Feedback needs a message."_s);
         return;
     }
     std::string attachments;
-    for (const QJsonValue& value : json->value(QStringLiteral("attachments")).toArray()) {
+    for (const QJsonValue& value : json->value(u"attachments"_s).toArray()) {
         const QJsonObject attachment = value.toObject();
-        const QJsonValue filename = attachment.value(QStringLiteral("filename"));
-        const QJsonValue content = attachment.value(QStringLiteral("content"));
+        const QJsonValue filename = attachment.value(u"filename"_s);
+        const QJsonValue content = attachment.value(u"content"_s);
         const auto decoded =
             content.isString()
                 ? QByteArray::fromBase64Encoding(content.toString().toLatin1(),
@@ -629,20 +623,20 @@ void StandInBackend::feedback(const httplib::Request& request, httplib::Response
                       {}, QByteArray::Base64DecodingStatus::IllegalInputLength};
         if (!value.isObject() || !filename.isString() || !decoded) {
             answerError(response, 400, "invalid_request",
-                        QStringLiteral("Every attachment needs a filename and Base64 content."));
+                        u"Every attachment needs a filename and Base64 content."_s);
             return;
         }
         attachments += ' ' + filename.toString().toStdString() + " (" +
                        std::to_string(decoded.decoded.size()) + " bytes)";
     }
-    print("feedback from \"" + json->value(QStringLiteral("name")).toString().toStdString() +
-          "\": " + clipped(json->value(QStringLiteral("title")).toString()) + " / " +
-          clipped(json->value(QStringLiteral("message")).toString()) + attachments);
-    answerJson(response, 200, {{QStringLiteral("ok"), true}});
+    print("feedback from \"" + json->value(u"name"_s).toString().toStdString() +
+          "\": " + clipped(json->value(u"title"_s).toString()) + " / " +
+          clipped(json->value(u"message"_s).toString()) + attachments);
+    answerJson(response, 200, {{u"ok"_s, true}});
 }
 
 void StandInBackend::notFound(const httplib::Request&, httplib::Response& response) {
-    answerError(response, 404, "not_found", QStringLiteral("No such endpoint."));
+    answerError(response, 404, "not_found", u"No such endpoint."_s);
 }
 
 void StandInBackend::controlPage(const httplib::Request&, httplib::Response& response) {
@@ -697,7 +691,7 @@ void StandInBackend::controlFailures(const httplib::Request& request, httplib::R
         const int status = qs(param(request, "status")).toInt(&ok);
         if (endpoint.empty() || !ok || status < 100 || status > 999) {
             answerError(response, 400, "invalid_request",
-                        QStringLiteral("A failure needs an endpoint and a status."));
+                        u"A failure needs an endpoint and a status."_s);
             return;
         }
         Failure failure{status, std::nullopt, std::nullopt};

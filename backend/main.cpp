@@ -10,6 +10,8 @@
 #include <pthread.h>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using quillon::standin::StandInBackend;
@@ -37,10 +39,10 @@ QStringList joinFailureDescriptions(const QStringList& arguments) {
         QString value;
         if (failValueNext) {
             value = argument;
-        } else if (argument.startsWith(u"--fail="_qs)) {
+        } else if (argument.startsWith(u"--fail="_s)) {
             value = argument.mid(7);
         }
-        failValueNext = argument == u"--fail"_qs;
+        failValueNext = argument == u"--fail"_s;
         inDescription = value.mid(value.indexOf(u'=') + 1).count(u':') >= 2;
     }
     return joined;
@@ -50,51 +52,47 @@ QStringList joinFailureDescriptions(const QStringList& arguments) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("quillon-backend"));
+    QCoreApplication::setApplicationName(u"quillon-backend"_s);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Stands in for Quillon's backend on a loopback address. Publishes nothing; keeps and "
-        "prints what it receives. Its page at / sets failures while it runs."));
+    parser.setApplicationDescription(
+        u"Stands in for Quillon's backend on a loopback address. Publishes nothing; keeps and "
+        "prints what it receives. Its page at / sets failures while it runs."_s);
     parser.addHelpOption();
-    const QCommandLineOption host(QStringLiteral("host"), QStringLiteral("Address to listen on."),
-                                  QStringLiteral("address"), QStringLiteral("127.0.0.1"));
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Port to listen on; 0 picks a free one."),
-                                  QStringLiteral("port"), QStringLiteral("8787"));
-    const QCommandLineOption scheme(QStringLiteral("callback-scheme"),
-                                    QStringLiteral("The app's sign-in callback scheme."),
-                                    QStringLiteral("scheme"), QStringLiteral("quillon"));
+    const QCommandLineOption host(u"host"_s, u"Address to listen on."_s, u"address"_s,
+                                  u"127.0.0.1"_s);
+    const QCommandLineOption port(u"port"_s, u"Port to listen on; 0 picks a free one."_s, u"port"_s,
+                                  u"8787"_s);
+    const QCommandLineOption scheme(u"callback-scheme"_s, u"The app's sign-in callback scheme."_s,
+                                    u"scheme"_s, u"quillon"_s);
     const QCommandLineOption fail(
-        QStringLiteral("fail"),
-        QStringLiteral("Answer an endpoint with a failure, e.g. "
-                       "/api/linkedin/post=500:server_error:LinkedIn is down. The description "
-                       "runs up to the next option. Repeatable."),
-        QStringLiteral("endpoint=status[:error[:description]]"));
-    const QCommandLineOption pending(QStringLiteral("pending-forever"),
-                                     QStringLiteral("Answer every poll \"pending\"."));
-    const QCommandLineOption quiet(QStringLiteral("quiet"),
-                                   QStringLiteral("Do not print the requests."));
+        u"fail"_s,
+        u"Answer an endpoint with a failure, e.g. "
+        "/api/linkedin/post=500:server_error:LinkedIn is down. The description "
+        "runs up to the next option. Repeatable."_s,
+        u"endpoint=status[:error[:description]]"_s);
+    const QCommandLineOption pending(u"pending-forever"_s, u"Answer every poll \"pending\"."_s);
+    const QCommandLineOption quiet(u"quiet"_s, u"Do not print the requests."_s);
     parser.addOptions({host, port, scheme, fail, pending, quiet});
     if (!parser.parse(joinFailureDescriptions(QCoreApplication::arguments()))) {
-        return refuse(parser.errorText() + u" (--help lists the options)"_qs);
+        return refuse(parser.errorText() + u" (--help lists the options)"_s);
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (parser.isSet(u"help"_s)) {
         parser.showHelp();
     }
     if (const QStringList extra = parser.positionalArguments(); !extra.isEmpty()) {
         return refuse(
-            u"unexpected argument \"%1\" (--help lists the options)"_qs.arg(extra.first()));
+            u"unexpected argument \"%1\" (--help lists the options)"_s.arg(extra.first()));
     }
-    static const QRegularExpression urlScheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*$"));
+    static const QRegularExpression urlScheme(u"^[A-Za-z][A-Za-z0-9+.-]*$"_s);
     if (!urlScheme.match(parser.value(scheme)).hasMatch()) {
-        return refuse(u"--callback-scheme \"%1\" is not a URL scheme"_qs.arg(parser.value(scheme)));
+        return refuse(u"--callback-scheme \"%1\" is not a URL scheme"_s.arg(parser.value(scheme)));
     }
     bool portOk = false;
     const int wanted = parser.value(port).toInt(&portOk);
     if (!portOk || wanted < 0 || wanted > 65535) {
         return refuse(
-            u"--port \"%1\" is not a port: a number from 0 to 65535"_qs.arg(parser.value(port)));
+            u"--port \"%1\" is not a port: a number from 0 to 65535"_s.arg(parser.value(port)));
     }
 
     StandInBackend::Options options;
@@ -107,7 +105,7 @@ int main(int argc, char* argv[]) {
         const qsizetype equals = spec.indexOf(u'=');
         if (equals <= 0) {
             return refuse(
-                u"--fail \"%1\": write ENDPOINT=STATUS[:ERROR[:DESCRIPTION]]"_qs.arg(spec));
+                u"--fail \"%1\": write ENDPOINT=STATUS[:ERROR[:DESCRIPTION]]"_s.arg(spec));
         }
         const std::string endpoint = spec.left(equals).toStdString();
         if (std::find(endpoints.cbegin(), endpoints.cend(), endpoint) == endpoints.cend()) {
@@ -115,15 +113,15 @@ int main(int argc, char* argv[]) {
             for (const std::string& each : endpoints) {
                 known.append(QString::fromStdString(each));
             }
-            return refuse(u"--fail \"%1\": no endpoint %2; the endpoints are %3"_qs.arg(
-                spec, spec.left(equals), known.join(u", "_qs)));
+            return refuse(u"--fail \"%1\": no endpoint %2; the endpoints are %3"_s.arg(
+                spec, spec.left(equals), known.join(u", "_s)));
         }
         const QStringList parts = spec.mid(equals + 1).split(u':');
         bool ok = false;
         const int status = parts.value(0).toInt(&ok);
         if (!ok || status < 100 || status > 999) {
             return refuse(
-                u"--fail \"%1\": the status is a number from 100 to 999, not \"%2\""_qs.arg(
+                u"--fail \"%1\": the status is a number from 100 to 999, not \"%2\""_s.arg(
                     spec, parts.value(0)));
         }
         StandInBackend::Failure failure{status, std::nullopt, std::nullopt};

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -14,14 +16,13 @@ struct CrashReportingKeys {
 };
 
 CrashReportingKeys readKeys(const QVariantMap& info) {
-    const QVariant dsn = info.value(QStringLiteral("SentryDSN"));
-    const QVariant environment = info.value(QStringLiteral("SentryEnvironment"));
-    const QVariant rate = info.value(QStringLiteral("SentryTracesSampleRate"));
+    const QVariant dsn = info.value(u"SentryDSN"_s);
+    const QVariant environment = info.value(u"SentryEnvironment"_s);
+    const QVariant rate = info.value(u"SentryTracesSampleRate"_s);
     const bool rateIsNumber =
         rate.typeId() == QMetaType::Double || rate.typeId() == QMetaType::LongLong;
     return {dsn.typeId() == QMetaType::QString ? dsn.toString() : QString(),
-            environment.typeId() == QMetaType::QString ? environment.toString()
-                                                       : QStringLiteral("production"),
+            environment.typeId() == QMetaType::QString ? environment.toString() : u"production"_s,
             rateIsNumber ? rate.toDouble() : 0.1};
 }
 

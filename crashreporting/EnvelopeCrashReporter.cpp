@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 EnvelopeCrashReporter::EnvelopeCrashReporter(QString folder, QString release,
@@ -34,7 +36,7 @@ EnvelopeCrashReporter::~EnvelopeCrashReporter() {
 
 QString EnvelopeCrashReporter::defaultFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-           QStringLiteral("/quillon/crash-reports");
+           u"/quillon/crash-reports"_s;
 }
 
 QString EnvelopeCrashReporter::releaseName(const QVariantMap& info) {
@@ -98,7 +100,7 @@ void EnvelopeCrashReporter::scheduleUpload() {
     }
     if (!m_uploadThread) {
         m_uploadThread = new QThread();
-        m_uploadThread->setObjectName(QStringLiteral("quillon.crash-reports"));
+        m_uploadThread->setObjectName(u"quillon.crash-reports"_s);
         m_uploader = new EnvelopeUploader(m_folder, *m_dsn);
         m_uploader->moveToThread(m_uploadThread);
         // Deferred deletions still run on the thread after its loop has stopped.
@@ -112,26 +114,22 @@ void EnvelopeCrashReporter::reportHang(std::chrono::milliseconds timeout) {
     // Runs on the watchdog's thread while the main thread is stuck, so it must not need it.
     const QString eventID = envelope::newEventID();
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    const QString message =
-        QStringLiteral("App hanging for at least %1 ms.").arg(qint64(timeout.count()));
+    const QString message = u"App hanging for at least %1 ms."_s.arg(qint64(timeout.count()));
     const QJsonObject exception{
-        {QStringLiteral("type"), QStringLiteral("App Hanging")},
-        {QStringLiteral("value"), message},
-        {QStringLiteral("mechanism"),
-         QJsonObject{{QStringLiteral("type"), QStringLiteral("AppHang")},
-                     {QStringLiteral("handled"), true}}},
+        {u"type"_s, u"App Hanging"_s},
+        {u"value"_s, message},
+        {u"mechanism"_s, QJsonObject{{u"type"_s, u"AppHang"_s}, {u"handled"_s, true}}},
     };
     const QJsonObject event{
-        {QStringLiteral("event_id"), eventID},
-        {QStringLiteral("timestamp"), now.toMSecsSinceEpoch() / 1000.0},
-        {QStringLiteral("platform"), QStringLiteral("native")},
-        {QStringLiteral("level"), QStringLiteral("error")},
-        {QStringLiteral("environment"), m_options.environment},
-        {QStringLiteral("release"), m_release},
-        {QStringLiteral("exception"),
-         QJsonObject{{QStringLiteral("values"), QJsonArray{exception}}}},
+        {u"event_id"_s, eventID},
+        {u"timestamp"_s, now.toMSecsSinceEpoch() / 1000.0},
+        {u"platform"_s, u"native"_s},
+        {u"level"_s, u"error"_s},
+        {u"environment"_s, m_options.environment},
+        {u"release"_s, m_release},
+        {u"exception"_s, QJsonObject{{u"values"_s, QJsonArray{exception}}}},
     };
-    QSaveFile file(QDir(m_folder).filePath(eventID + QStringLiteral(".envelope")));
+    QSaveFile file(QDir(m_folder).filePath(eventID + u".envelope"_s));
     if (!file.open(QIODevice::WriteOnly)) {
         return;
     }

@@ -12,6 +12,8 @@
 #include <memory>
 #include <qcoro/qcoronetworkreply.h>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -52,8 +54,8 @@ QCoro::Task<> EnvelopeUploader::run() {
     }
     do {
         m_again = false;
-        const QFileInfoList files = QDir(m_folder).entryInfoList(
-            {QStringLiteral("*.envelope")}, QDir::Files, QDir::Time | QDir::Reversed);
+        const QFileInfoList files = QDir(m_folder).entryInfoList({u"*.envelope"_s}, QDir::Files,
+                                                                 QDir::Time | QDir::Reversed);
         for (const QFileInfo& info : files) {
             QFile file(info.filePath());
             if (!file.open(QIODevice::ReadOnly)) {

@@ -19,6 +19,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -276,7 +278,7 @@ bool FatalSignalRecorder::install(const QString& folder, const QString& dsn,
     }
     const QString eventID = envelope::newEventID();
     auto* r = new Rendered;
-    const QString path = QDir(folder).filePath(eventID + QStringLiteral(".envelope"));
+    const QString path = QDir(folder).filePath(eventID + u".envelope"_s);
     r->path = QFile::encodeName(path).toStdString();
     r->temporaryPath = r->path + ".tmp";
     r->headerStart = "{\"event_id\":\"" + eventID.toStdString() +

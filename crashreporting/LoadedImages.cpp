@@ -11,6 +11,8 @@
 #include <limits>
 #include <link.h>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -45,7 +47,7 @@ QByteArray buildIDIn(const char* notes, std::size_t size, std::size_t alignment)
 }
 
 QString executablePath() {
-    return QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    return QFile::symLinkTarget(u"/proc/self/exe"_s);
 }
 
 int addImage(dl_phdr_info* info, size_t, void* data) {
@@ -117,20 +119,18 @@ QByteArray LoadedImages::debugMetaJson(const QList<Image>& images) {
     QJsonArray list;
     for (const Image& image : images) {
         QJsonObject entry{
-            {QStringLiteral("type"), QStringLiteral("elf")},
-            {QStringLiteral("code_file"), image.codeFile},
-            {QStringLiteral("image_addr"),
-             QStringLiteral("0x") + QString::number(quint64(image.imageAddress), 16)},
-            {QStringLiteral("image_size"), qint64(image.imageSize)},
+            {u"type"_s, u"elf"_s},
+            {u"code_file"_s, image.codeFile},
+            {u"image_addr"_s, u"0x"_s + QString::number(quint64(image.imageAddress), 16)},
+            {u"image_size"_s, qint64(image.imageSize)},
         };
         if (!image.buildID.isEmpty()) {
-            entry.insert(QStringLiteral("code_id"), codeID(image.buildID));
-            entry.insert(QStringLiteral("debug_id"), debugID(image.buildID));
+            entry.insert(u"code_id"_s, codeID(image.buildID));
+            entry.insert(u"debug_id"_s, debugID(image.buildID));
         }
         list.append(entry);
     }
-    return QJsonDocument(QJsonObject{{QStringLiteral("images"), list}})
-        .toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject{{u"images"_s, list}}).toJson(QJsonDocument::Compact);
 }
 
 } // namespace quillon

@@ -1,5 +1,7 @@
 #include "crashreporting/SentryDsn.h"
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -43,8 +45,7 @@ std::optional<SentryDsn> SentryDsn::parse(const QString& text, QString* error) {
     endpoint.setScheme(url.scheme());
     endpoint.setHost(url.host());
     endpoint.setPort(url.port());
-    endpoint.setPath(path.left(slash) + QStringLiteral("/api/") + projectID +
-                     QStringLiteral("/envelope/"));
+    endpoint.setPath(path.left(slash) + u"/api/"_s + projectID + u"/envelope/"_s);
     dsn.envelopeEndpoint = endpoint;
     return dsn;
 }

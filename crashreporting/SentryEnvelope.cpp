@@ -4,16 +4,16 @@
 #include <QJsonDocument>
 #include <QUuid>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon::envelope {
 
 QByteArray eventEnvelope(const QString& eventID, const QString& dsn, const QJsonObject& event,
                          const QDateTime& sentAt) {
-    const QJsonObject header{{QStringLiteral("event_id"), eventID},
-                             {QStringLiteral("dsn"), dsn},
-                             {QStringLiteral("sent_at"), timestampText(sentAt)}};
+    const QJsonObject header{
+        {u"event_id"_s, eventID}, {u"dsn"_s, dsn}, {u"sent_at"_s, timestampText(sentAt)}};
     const QByteArray payload = QJsonDocument(event).toJson(QJsonDocument::Compact);
-    const QJsonObject item{{QStringLiteral("type"), QStringLiteral("event")},
-                           {QStringLiteral("length"), payload.size()}};
+    const QJsonObject item{{u"type"_s, u"event"_s}, {u"length"_s, payload.size()}};
     return QJsonDocument(header).toJson(QJsonDocument::Compact) + '\n' +
            QJsonDocument(item).toJson(QJsonDocument::Compact) + '\n' + payload + '\n';
 }
@@ -27,7 +27,7 @@ std::optional<QByteArray> withSentAt(const QByteArray& envelope, const QDateTime
         return std::nullopt;
     }
     QJsonObject object = header.object();
-    object.insert(QStringLiteral("sent_at"), timestampText(sentAt));
+    object.insert(u"sent_at"_s, timestampText(sentAt));
     return QJsonDocument(object).toJson(QJsonDocument::Compact) +
            (end < 0 ? QByteArray() : envelope.mid(end));
 }

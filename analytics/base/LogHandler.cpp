@@ -4,6 +4,8 @@
 #include <syslog.h>
 #include <systemd/sd-journal.h>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 
 LogHandler::LogHandler(LogLevel logLevel, Handler handler)
@@ -51,8 +53,7 @@ void LogHandler::standard(LogLevel level, const QString& message) {
 
 void LogHandler::standardOutput(LogLevel level, const QString& message) {
     // One fwrite per line so lines from different threads never interleave.
-    const QByteArray line =
-        QStringLiteral("[Signalpost: %1] %2\n").arg(description(level), message).toUtf8();
+    const QByteArray line = u"[Signalpost: %1] %2\n"_s.arg(description(level), message).toUtf8();
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), ::stdout);
     std::fflush(::stdout);
 }
@@ -73,11 +74,11 @@ std::optional<LogHandler::LogLevel> LogHandler::logLevelFromRawValue(int rawValu
 QString LogHandler::description(LogLevel level) {
     switch (level) {
     case LogLevel::debug:
-        return QStringLiteral("DEBUG");
+        return u"DEBUG"_s;
     case LogLevel::info:
-        return QStringLiteral("INFO");
+        return u"INFO"_s;
     case LogLevel::error:
-        return QStringLiteral("ERROR");
+        return u"ERROR"_s;
     }
     return {};
 }

@@ -2,6 +2,8 @@
 
 #include "analytics/base/FacadeCalls.h"
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 
 QUrl TelemetryManagerConfiguration::defaultIngestBaseURL() {
@@ -97,7 +99,7 @@ void TelemetryManagerConfiguration::setSessionID(const QUuid& sessionID) {
         facade::startSessionStatistics();
     }
     if (sendNewSessionBeganSignal()) {
-        facade::internalSignal(QStringLiteral("Signalpost.Session.started"));
+        facade::internalSignal(u"Signalpost.Session.started"_s);
     }
 }
 

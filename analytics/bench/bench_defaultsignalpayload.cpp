@@ -17,12 +17,13 @@
 #include <cstdio>
 #include <vector>
 
+using namespace Qt::StringLiterals;
 using namespace signalpost;
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     auto configuration = std::make_shared<TelemetryManagerConfiguration>(
-        QStringLiteral("bench-payload"), std::nullopt, QUrl(QStringLiteral("http://127.0.0.1:9/")));
+        u"bench-payload"_s, std::nullopt, QUrl(u"http://127.0.0.1:9/"_s));
     configuration->setLogHandler(std::nullopt);
     configuration->setSessionStatsEnabled(false);
     configuration->setSendNewSessionBeganSignal(false);

@@ -22,6 +22,7 @@
 #include <malloc.h>
 #include <vector>
 
+using namespace Qt::StringLiterals;
 using namespace signalpost;
 
 namespace {
@@ -37,8 +38,7 @@ public:
     explicit FullPayload(bool distinct)
         : m_distinct(distinct) {
         for (int i = 0; i < 60; ++i) {
-            m_entries.insert(QStringLiteral("Signalpost.Bench.parameter%1").arg(i),
-                             QStringLiteral("value number %1").arg(i));
+            m_entries.insert(u"Signalpost.Bench.parameter%1"_s.arg(i), u"value number %1"_s.arg(i));
         }
     }
 
@@ -48,7 +48,7 @@ public:
             return m_entries;
         }
         QMap<QString, QString> entries = m_entries;
-        entries.insert(QStringLiteral("Signalpost.Bench.sequence"), QString::number(++m_counter));
+        entries.insert(u"Signalpost.Bench.sequence"_s, QString::number(++m_counter));
         return entries;
     }
 
@@ -60,11 +60,11 @@ private:
 
 std::shared_ptr<TelemetryManagerConfiguration> configuration(Payload payload) {
     // Nothing is sent: the first attempt finds the cache empty and the next is an hour away.
-    auto c = std::make_shared<TelemetryManagerConfiguration>(
-        QStringLiteral("bench-app"), QStringLiteral("salt"), QUrl("http://127.0.0.1:9/"));
+    auto c = std::make_shared<TelemetryManagerConfiguration>(u"bench-app"_s, u"salt"_s,
+                                                             QUrl("http://127.0.0.1:9/"));
     c->setTransmitInterval(3600);
     c->setLogHandler(std::nullopt);
-    c->setDefaultUser(QStringLiteral("bench-user"));
+    c->setDefaultUser(u"bench-user"_s);
     c->setSendNewSessionBeganSignal(false);
     c->setSessionStatsEnabled(false);
     if (payload != Payload::none) {
@@ -83,7 +83,7 @@ double runSignals(const char* label, Payload payload) {
     QFile::remove(SignalCache::defaultCacheFilePath());
     const size_t heapBefore = heapInUse();
     Signalpost::initialize(configuration(payload));
-    const QMap<QString, QString> parameters{{QStringLiteral("screen"), QStringLiteral("editor")}};
+    const QMap<QString, QString> parameters{{u"screen"_s, u"editor"_s}};
 
     std::vector<qint64> nanos;
     nanos.reserve(signalCount);
@@ -92,7 +92,7 @@ double runSignals(const char* label, Payload payload) {
     for (int i = 0; i < signalCount; ++i) {
         QElapsedTimer one;
         one.start();
-        Signalpost::signal(QStringLiteral("draft_saved"), parameters);
+        Signalpost::signal(u"draft_saved"_s, parameters);
         nanos.push_back(one.nsecsElapsed());
     }
     const qint64 callerNanos = total.nsecsElapsed();
@@ -123,7 +123,7 @@ double runSignals(const char* label, Payload payload) {
 
 void runCacheLoad(double heapPerQueuedSignal) {
     const QString path = SignalCache::defaultCacheFilePath();
-    const QString copy = path + QStringLiteral(".bench");
+    const QString copy = path + u".bench"_s;
     const qint64 bytes = QFileInfo(path).size();
 
     // Each load reads and deletes its own copy of the file; the last one is kept for the heap.

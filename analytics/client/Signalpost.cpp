@@ -18,6 +18,8 @@
 #include <QThreadPool>
 #include <QUuid>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 namespace {
 
@@ -38,13 +40,13 @@ void warnAboutKeys(const std::optional<LogHandler>& handler,
     for (auto it = parameters.cbegin(); it != parameters.cend(); ++it) {
         if (hasReservedPrefix(it.key())) {
             log(handler, Level::error,
-                QStringLiteral("Sending parameter with reserved key prefix 'Signalpost.' will "
-                               "cause unexpected behavior. Please use another prefix instead."));
+                u"Sending parameter with reserved key prefix 'Signalpost.' will "
+                "cause unexpected behavior. Please use another prefix instead."_s);
         } else if (isReserved(it.key())) {
             log(handler, Level::error,
-                QStringLiteral("Sending parameter with reserved key '") + it.key() +
-                    QStringLiteral("' will cause unexpected behavior. Please use another key "
-                                   "instead."));
+                u"Sending parameter with reserved key '"_s + it.key() +
+                    u"' will cause unexpected behavior. Please use another key "
+                    "instead."_s);
         }
     }
 }
@@ -119,13 +121,13 @@ void Signalpost::signal(const QString& name, const QMap<QString, QString>& param
         const auto handler = configuration->logHandler();
         if (hasReservedPrefix(prefixedName)) {
             log(handler, Level::error,
-                QStringLiteral("Sending signal with reserved prefix 'Signalpost.' will cause "
-                               "unexpected behavior. Please use another prefix instead."));
+                u"Sending signal with reserved prefix 'Signalpost.' will cause "
+                "unexpected behavior. Please use another prefix instead."_s);
         } else if (isReserved(prefixedName)) {
             log(handler, Level::error,
-                QStringLiteral("Sending signal with reserved name '") + prefixedName +
-                    QStringLiteral("' will cause unexpected behavior. Please use another name "
-                                   "instead."));
+                u"Sending signal with reserved name '"_s + prefixedName +
+                    u"' will cause unexpected behavior. Please use another name "
+                    "instead."_s);
         }
         warnAboutKeys(handler, prefixedParameters);
     }
@@ -163,7 +165,7 @@ void Signalpost::stopAndSendDurationSignal(const QString& name,
         return;
     }
     QMap<QString, QString> durationParameters{
-        {QStringLiteral("Signalpost.Signal.durationInSeconds"),
+        {u"Signalpost.Signal.durationInSeconds"_s,
          DurationSignalTracker::secondsText(measurement->seconds)}};
     durationParameters.insert(measurement->parameters);
     durationParameters.insert(parameters);
@@ -172,51 +174,49 @@ void Signalpost::stopAndSendDurationSignal(const QString& name,
 
 void Signalpost::userAcquired(const QString& channel, const QMap<QString, QString>& parameters,
                               std::optional<QString> customUserID) {
-    internalSignal(
-        QStringLiteral("Signalpost.Acquisition.userAcquired"),
-        merged({{QStringLiteral("Signalpost.Acquisition.channel"), channel}}, parameters),
-        std::nullopt, std::move(customUserID));
+    internalSignal(u"Signalpost.Acquisition.userAcquired"_s,
+                   merged({{u"Signalpost.Acquisition.channel"_s, channel}}, parameters),
+                   std::nullopt, std::move(customUserID));
 }
 
 void Signalpost::leadStarted(const QString& leadID, const QMap<QString, QString>& parameters,
                              std::optional<QString> customUserID) {
-    internalSignal(QStringLiteral("Signalpost.Acquisition.leadStarted"),
-                   merged({{QStringLiteral("Signalpost.Acquisition.leadID"), leadID}}, parameters),
-                   std::nullopt, std::move(customUserID));
+    internalSignal(u"Signalpost.Acquisition.leadStarted"_s,
+                   merged({{u"Signalpost.Acquisition.leadID"_s, leadID}}, parameters), std::nullopt,
+                   std::move(customUserID));
 }
 
 void Signalpost::leadConverted(const QString& leadID, const QMap<QString, QString>& parameters,
                                std::optional<QString> customUserID) {
-    internalSignal(QStringLiteral("Signalpost.Acquisition.leadConverted"),
-                   merged({{QStringLiteral("Signalpost.Acquisition.leadID"), leadID}}, parameters),
-                   std::nullopt, std::move(customUserID));
+    internalSignal(u"Signalpost.Acquisition.leadConverted"_s,
+                   merged({{u"Signalpost.Acquisition.leadID"_s, leadID}}, parameters), std::nullopt,
+                   std::move(customUserID));
 }
 
 void Signalpost::onboardingCompleted(const QMap<QString, QString>& parameters,
                                      std::optional<QString> customUserID) {
-    internalSignal(QStringLiteral("Signalpost.Activation.onboardingCompleted"), parameters,
-                   std::nullopt, std::move(customUserID));
+    internalSignal(u"Signalpost.Activation.onboardingCompleted"_s, parameters, std::nullopt,
+                   std::move(customUserID));
 }
 
 void Signalpost::coreFeatureUsed(const QString& featureName,
                                  const QMap<QString, QString>& parameters,
                                  std::optional<QString> customUserID) {
-    internalSignal(
-        QStringLiteral("Signalpost.Activation.coreFeatureUsed"),
-        merged({{QStringLiteral("Signalpost.Activation.featureName"), featureName}}, parameters),
-        std::nullopt, std::move(customUserID));
+    internalSignal(u"Signalpost.Activation.coreFeatureUsed"_s,
+                   merged({{u"Signalpost.Activation.featureName"_s, featureName}}, parameters),
+                   std::nullopt, std::move(customUserID));
 }
 
 void Signalpost::referralSent(int receiversCount, const std::optional<QString>& kind,
                               const QMap<QString, QString>& parameters,
                               std::optional<QString> customUserID) {
     QMap<QString, QString> preset{
-        {QStringLiteral("Signalpost.Referral.receiversCount"), QString::number(receiversCount)}};
+        {u"Signalpost.Referral.receiversCount"_s, QString::number(receiversCount)}};
     if (kind) {
-        preset.insert(QStringLiteral("Signalpost.Referral.kind"), *kind);
+        preset.insert(u"Signalpost.Referral.kind"_s, *kind);
     }
-    internalSignal(QStringLiteral("Signalpost.Referral.sent"), merged(preset, parameters),
-                   std::nullopt, std::move(customUserID));
+    internalSignal(u"Signalpost.Referral.sent"_s, merged(preset, parameters), std::nullopt,
+                   std::move(customUserID));
 }
 
 void Signalpost::userRatingSubmitted(int rating, const std::optional<QString>& comment,
@@ -224,24 +224,22 @@ void Signalpost::userRatingSubmitted(int rating, const std::optional<QString>& c
                                      std::optional<QString> customUserID) {
     if (rating < 0 || rating > 10) {
         log(TelemetryManager::current()->configuration()->logHandler(), Level::error,
-            QStringLiteral("Rating must be between 0 and 10"));
+            u"Rating must be between 0 and 10"_s);
         return;
     }
-    QMap<QString, QString> preset{
-        {QStringLiteral("Signalpost.Referral.ratingValue"), QString::number(rating)}};
+    QMap<QString, QString> preset{{u"Signalpost.Referral.ratingValue"_s, QString::number(rating)}};
     if (comment) {
-        preset.insert(QStringLiteral("Signalpost.Referral.ratingComment"), *comment);
+        preset.insert(u"Signalpost.Referral.ratingComment"_s, *comment);
     }
-    internalSignal(QStringLiteral("Signalpost.Referral.userRatingSubmitted"),
-                   merged(preset, parameters), std::nullopt, std::move(customUserID));
+    internalSignal(u"Signalpost.Referral.userRatingSubmitted"_s, merged(preset, parameters),
+                   std::nullopt, std::move(customUserID));
 }
 
 void Signalpost::paywallShown(const QString& reason, const QMap<QString, QString>& parameters,
                               std::optional<QString> customUserID) {
-    internalSignal(
-        QStringLiteral("Signalpost.Revenue.paywallShown"),
-        merged({{QStringLiteral("Signalpost.Revenue.paywallShowReason"), reason}}, parameters),
-        std::nullopt, std::move(customUserID));
+    internalSignal(u"Signalpost.Revenue.paywallShown"_s,
+                   merged({{u"Signalpost.Revenue.paywallShowReason"_s, reason}}, parameters),
+                   std::nullopt, std::move(customUserID));
 }
 
 void Signalpost::errorOccurred(const QString& id, std::optional<ErrorCategory> category,
@@ -249,15 +247,15 @@ void Signalpost::errorOccurred(const QString& id, std::optional<ErrorCategory> c
                                const QMap<QString, QString>& parameters,
                                std::optional<double> floatValue,
                                std::optional<QString> customUserID) {
-    QMap<QString, QString> preset{{QStringLiteral("Signalpost.Error.id"), id}};
+    QMap<QString, QString> preset{{u"Signalpost.Error.id"_s, id}};
     if (category) {
-        preset.insert(QStringLiteral("Signalpost.Error.category"), rawValue(*category));
+        preset.insert(u"Signalpost.Error.category"_s, rawValue(*category));
     }
     if (message) {
-        preset.insert(QStringLiteral("Signalpost.Error.message"), *message);
+        preset.insert(u"Signalpost.Error.message"_s, *message);
     }
-    internalSignal(QStringLiteral("Signalpost.Error.occurred"), merged(preset, parameters),
-                   floatValue, std::move(customUserID));
+    internalSignal(u"Signalpost.Error.occurred"_s, merged(preset, parameters), floatValue,
+                   std::move(customUserID));
 }
 
 void Signalpost::errorOccurred(const IdentifiableError& error, ErrorCategory category,
@@ -281,11 +279,11 @@ void Signalpost::purchaseCompleted(const StoreTransaction& transaction,
                                    std::optional<QString> customUserID) {
     const QMap<QString, QString> sent = merged(purchaseParameters(transaction), parameters);
     if (!startsFreeTrial(transaction)) {
-        internalSignal(QStringLiteral("Signalpost.Purchase.completed"), sent,
-                       priceInUSD(transaction), std::move(customUserID));
+        internalSignal(u"Signalpost.Purchase.completed"_s, sent, priceInUSD(transaction),
+                       std::move(customUserID));
         return;
     }
-    internalSignal(QStringLiteral("Signalpost.Purchase.freeTrialStarted"), sent, std::nullopt,
+    internalSignal(u"Signalpost.Purchase.freeTrialStarted"_s, sent, std::nullopt,
                    std::move(customUserID));
     TrialConversionTracker& tracker = TrialConversionTracker::shared();
     tracker.recordTrial(transaction.productID, transaction.originalID);
@@ -295,13 +293,12 @@ void Signalpost::purchaseCompleted(const StoreTransaction& transaction,
 void Signalpost::navigationPathChanged(const QString& from, const QString& to,
                                        const std::optional<QString>& customUserID) {
     NavigationStatus::shared().setPreviousNavigationPath(to);
-    internalSignal(
-        QStringLiteral("Signalpost.Navigation.pathChanged"),
-        {{QStringLiteral("Signalpost.Navigation.schemaVersion"), QStringLiteral("1")},
-         {QStringLiteral("Signalpost.Navigation.identifier"), from + QStringLiteral(" -> ") + to},
-         {QStringLiteral("Signalpost.Navigation.sourcePath"), from},
-         {QStringLiteral("Signalpost.Navigation.destinationPath"), to}},
-        std::nullopt, customUserID);
+    internalSignal(u"Signalpost.Navigation.pathChanged"_s,
+                   {{u"Signalpost.Navigation.schemaVersion"_s, u"1"_s},
+                    {u"Signalpost.Navigation.identifier"_s, from + u" -> "_s + to},
+                    {u"Signalpost.Navigation.sourcePath"_s, from},
+                    {u"Signalpost.Navigation.destinationPath"_s, to}},
+                   std::nullopt, customUserID);
 }
 
 void Signalpost::navigationPathChanged(const QString& to,
@@ -334,7 +331,7 @@ void Signalpost::generateNewSession() {
 }
 
 QString Signalpost::defaultsSuiteName(const QString& appID) {
-    return QStringLiteral("com.signalpost.") + sha256HexDigest(appID, QString()).right(12);
+    return u"com.signalpost."_s + sha256HexDigest(appID, QString()).right(12);
 }
 
 std::unique_ptr<QSettings> Signalpost::defaultsSuite() {
@@ -344,7 +341,7 @@ std::unique_ptr<QSettings> Signalpost::defaultsSuite() {
     }
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString name = defaultsSuiteName(manager->configuration()->telemetryAppID());
-    return std::make_unique<QSettings>(folder + QLatin1Char('/') + name + QStringLiteral(".ini"),
+    return std::make_unique<QSettings>(folder + QLatin1Char('/') + name + u".ini"_s,
                                        QSettings::IniFormat);
 }
 

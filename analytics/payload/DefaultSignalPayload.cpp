@@ -8,22 +8,24 @@
 #include <QSettings>
 #include <cstdlib>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 namespace {
 
 using Parameters = QMap<QString, QString>;
 
 QString boolText(bool value) {
-    return value ? QStringLiteral("true") : QStringLiteral("false");
+    return value ? u"true"_s : u"false"_s;
 }
 
 QString infoText(const QVariantMap& info, const QString& key) {
     const QVariant value = info.value(key);
-    return value.typeId() == QMetaType::QString ? value.toString() : QStringLiteral("0");
+    return value.typeId() == QMetaType::QString ? value.toString() : u"0"_s;
 }
 
 QStringList pieces(const QString& identifier) {
-    static const QRegularExpression separators(QStringLiteral("[-_]"));
+    static const QRegularExpression separators(u"[-_]"_s);
     return identifier.split(separators);
 }
 
@@ -75,10 +77,9 @@ DefaultSignalPayload::SystemVersion DefaultSignalPayload::systemVersion(QStringV
 QString DefaultSignalPayload::timeZoneText(int secondsFromGMT) {
     const int hours = secondsFromGMT / 3600;
     const int minutes = secondsFromGMT / 60 - 60 * hours;
-    QString text = QStringLiteral("UTC") + (secondsFromGMT < 0 ? u'-' : u'+') +
-                   QString::number(std::abs(hours));
+    QString text = u"UTC"_s + (secondsFromGMT < 0 ? u'-' : u'+') + QString::number(std::abs(hours));
     if (minutes != 0) {
-        text += u':' + QStringLiteral("%1").arg(std::abs(minutes), 2, 10, QLatin1Char('0'));
+        text += u':' + u"%1"_s.arg(std::abs(minutes), 2, 10, QLatin1Char('0'));
     }
     return text;
 }
@@ -87,16 +88,14 @@ QMap<QString, QString> DefaultSignalPayload::calendarParameters(const QDateTime&
     const QDate date = localNow.date();
     const int dayOfWeek = date.dayOfWeek(); // Monday 1 .. Sunday 7
     return {
-        {QStringLiteral("Signalpost.Calendar.dayOfMonth"), QString::number(date.day())},
-        {QStringLiteral("Signalpost.Calendar.dayOfWeek"), QString::number(dayOfWeek)},
-        {QStringLiteral("Signalpost.Calendar.dayOfYear"), QString::number(date.dayOfYear())},
-        {QStringLiteral("Signalpost.Calendar.weekOfYear"), QString::number(weekOfYear(date))},
-        {QStringLiteral("Signalpost.Calendar.isWeekend"), boolText(dayOfWeek >= 6)},
-        {QStringLiteral("Signalpost.Calendar.monthOfYear"), QString::number(date.month())},
-        {QStringLiteral("Signalpost.Calendar.quarterOfYear"),
-         QString::number((date.month() - 1) / 3 + 1)},
-        {QStringLiteral("Signalpost.Calendar.hourOfDay"),
-         QString::number(localNow.time().hour() + 1)},
+        {u"Signalpost.Calendar.dayOfMonth"_s, QString::number(date.day())},
+        {u"Signalpost.Calendar.dayOfWeek"_s, QString::number(dayOfWeek)},
+        {u"Signalpost.Calendar.dayOfYear"_s, QString::number(date.dayOfYear())},
+        {u"Signalpost.Calendar.weekOfYear"_s, QString::number(weekOfYear(date))},
+        {u"Signalpost.Calendar.isWeekend"_s, boolText(dayOfWeek >= 6)},
+        {u"Signalpost.Calendar.monthOfYear"_s, QString::number(date.month())},
+        {u"Signalpost.Calendar.quarterOfYear"_s, QString::number((date.month() - 1) / 3 + 1)},
+        {u"Signalpost.Calendar.hourOfDay"_s, QString::number(localNow.time().hour() + 1)},
     };
 }
 
@@ -111,15 +110,14 @@ QString DefaultSignalPayload::appLanguageText(const QString& localeIdentifier,
 }
 
 QString DefaultSignalPayload::preferredLanguageText(const QStringList& preferredLanguages) {
-    const QString first =
-        preferredLanguages.isEmpty() ? QStringLiteral("zz-ZZ") : preferredLanguages.first();
+    const QString first = preferredLanguages.isEmpty() ? u"zz-ZZ"_s : preferredLanguages.first();
     return pieces(first).first();
 }
 
 QString DefaultSignalPayload::realNumberText(double value) {
     QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
     if (!text.contains(u'.') && !text.contains(u'e') && !text.contains(u'n')) {
-        text += QStringLiteral(".0");
+        text += u".0"_s;
     }
     return text;
 }
@@ -130,113 +128,106 @@ QMap<QString, QString> DefaultSignalPayload::parameters() {
 
 QMap<QString, QString> DefaultSignalPayload::parameters(const PlatformFacts& facts,
                                                         const SessionManager& sessions) {
-    const QString linuxName = QStringLiteral("Linux");
+    const QString linuxName = u"Linux"_s;
     const SystemVersion version = systemVersion(facts.kernelRelease);
-    const QString systemVersionText = QStringLiteral("%1 %2.%3.%4")
-                                          .arg(linuxName)
-                                          .arg(version.major)
-                                          .arg(version.minor)
-                                          .arg(version.patch);
-    const QString majorText = QStringLiteral("%1 %2").arg(linuxName).arg(version.major);
+    const QString systemVersionText =
+        u"%1 %2.%3.%4"_s.arg(linuxName).arg(version.major).arg(version.minor).arg(version.patch);
+    const QString majorText = u"%1 %2"_s.arg(linuxName).arg(version.major);
     const QString majorMinorText =
-        QStringLiteral("%1 %2.%3").arg(linuxName).arg(version.major).arg(version.minor);
-    const QString appVersion =
-        infoText(facts.infoDictionary, QStringLiteral("CFBundleShortVersionString"));
-    const QString buildNumber = infoText(facts.infoDictionary, QStringLiteral("CFBundleVersion"));
+        u"%1 %2.%3"_s.arg(linuxName).arg(version.major).arg(version.minor);
+    const QString appVersion = infoText(facts.infoDictionary, u"CFBundleShortVersionString"_s);
+    const QString buildNumber = infoText(facts.infoDictionary, u"CFBundleVersion"_s);
     const QString isTestFlight = boolText(facts.isSandboxReceipt);
     const QString isAppStore = boolText(!facts.isSandboxReceipt);
     const QString region = regionText(facts.localeIdentifier, facts.localeRegion);
     const QString appLanguage = appLanguageText(facts.localeIdentifier, facts.localeLanguageCode);
     const QString preferredLanguage = preferredLanguageText(facts.preferredLanguages);
     const QString sdkVersion = QString::fromLatin1(clientVersion);
-    const QString notAvailable = QStringLiteral("N/A");
+    const QString notAvailable = u"N/A"_s;
     const QString falseText = boolText(false);
-    const QString native = QStringLiteral("native");
+    const QString native = u"native"_s;
 
     QString layoutDirection = notAvailable;
     if (facts.layoutDirection) {
-        layoutDirection = *facts.layoutDirection == Qt::LeftToRight ? QStringLiteral("leftToRight")
-                                                                    : QStringLiteral("rightToLeft");
+        layoutDirection =
+            *facts.layoutDirection == Qt::LeftToRight ? u"leftToRight"_s : u"rightToLeft"_s;
     }
     QString colorScheme = notAvailable;
     if (facts.colorScheme) {
-        colorScheme = *facts.colorScheme == DesktopSettings::ColorScheme::dark
-                          ? QStringLiteral("Dark")
-                          : QStringLiteral("Light");
+        colorScheme =
+            *facts.colorScheme == DesktopSettings::ColorScheme::dark ? u"Dark"_s : u"Light"_s;
     }
 
     Parameters p{
-        {QStringLiteral("platform"), linuxName},
-        {QStringLiteral("systemVersion"), systemVersionText},
-        {QStringLiteral("majorSystemVersion"), majorText},
-        {QStringLiteral("majorMinorSystemVersion"), majorMinorText},
-        {QStringLiteral("appVersion"), appVersion},
-        {QStringLiteral("buildNumber"), buildNumber},
-        {QStringLiteral("isSimulator"), falseText},
-        {QStringLiteral("isDebug"), falseText},
-        {QStringLiteral("isTestFlight"), isTestFlight},
-        {QStringLiteral("isAppStore"), isAppStore},
-        {QStringLiteral("modelName"), facts.modelName},
-        {QStringLiteral("architecture"), facts.architecture},
-        {QStringLiteral("operatingSystem"), linuxName},
-        {QStringLiteral("targetEnvironment"), native},
-        {QStringLiteral("locale"), facts.localeIdentifier},
-        {QStringLiteral("region"), region},
-        {QStringLiteral("appLanguage"), appLanguage},
-        {QStringLiteral("preferredLanguage"), preferredLanguage},
-        {QStringLiteral("telemetryClientVersion"), sdkVersion},
-        {QStringLiteral("Signalpost.AppInfo.buildNumber"), buildNumber},
-        {QStringLiteral("Signalpost.AppInfo.version"), appVersion},
-        {QStringLiteral("Signalpost.AppInfo.versionAndBuildNumber"),
-         appVersion + QStringLiteral(" (build ") + buildNumber + u')'},
-        {QStringLiteral("Signalpost.Device.architecture"), facts.architecture},
-        {QStringLiteral("Signalpost.Device.modelName"), facts.modelName},
-        {QStringLiteral("Signalpost.Device.operatingSystem"), linuxName},
-        {QStringLiteral("Signalpost.Device.orientation"), QStringLiteral("Fixed")},
-        {QStringLiteral("Signalpost.Device.platform"), linuxName},
-        {QStringLiteral("Signalpost.Device.screenResolutionHeight"),
+        {u"platform"_s, linuxName},
+        {u"systemVersion"_s, systemVersionText},
+        {u"majorSystemVersion"_s, majorText},
+        {u"majorMinorSystemVersion"_s, majorMinorText},
+        {u"appVersion"_s, appVersion},
+        {u"buildNumber"_s, buildNumber},
+        {u"isSimulator"_s, falseText},
+        {u"isDebug"_s, falseText},
+        {u"isTestFlight"_s, isTestFlight},
+        {u"isAppStore"_s, isAppStore},
+        {u"modelName"_s, facts.modelName},
+        {u"architecture"_s, facts.architecture},
+        {u"operatingSystem"_s, linuxName},
+        {u"targetEnvironment"_s, native},
+        {u"locale"_s, facts.localeIdentifier},
+        {u"region"_s, region},
+        {u"appLanguage"_s, appLanguage},
+        {u"preferredLanguage"_s, preferredLanguage},
+        {u"telemetryClientVersion"_s, sdkVersion},
+        {u"Signalpost.AppInfo.buildNumber"_s, buildNumber},
+        {u"Signalpost.AppInfo.version"_s, appVersion},
+        {u"Signalpost.AppInfo.versionAndBuildNumber"_s,
+         appVersion + u" (build "_s + buildNumber + u')'},
+        {u"Signalpost.Device.architecture"_s, facts.architecture},
+        {u"Signalpost.Device.modelName"_s, facts.modelName},
+        {u"Signalpost.Device.operatingSystem"_s, linuxName},
+        {u"Signalpost.Device.orientation"_s, u"Fixed"_s},
+        {u"Signalpost.Device.platform"_s, linuxName},
+        {u"Signalpost.Device.screenResolutionHeight"_s,
          facts.screenSize ? realNumberText(facts.screenSize->height()) : notAvailable},
-        {QStringLiteral("Signalpost.Device.screenResolutionWidth"),
+        {u"Signalpost.Device.screenResolutionWidth"_s,
          facts.screenSize ? realNumberText(facts.screenSize->width()) : notAvailable},
-        {QStringLiteral("Signalpost.Device.screenScaleFactor"),
+        {u"Signalpost.Device.screenScaleFactor"_s,
          facts.screenScaleFactor ? realNumberText(*facts.screenScaleFactor) : notAvailable},
-        {QStringLiteral("Signalpost.Device.systemMajorMinorVersion"), majorMinorText},
-        {QStringLiteral("Signalpost.Device.systemMajorVersion"), majorText},
-        {QStringLiteral("Signalpost.Device.systemVersion"), systemVersionText},
-        {QStringLiteral("Signalpost.Device.timeZone"), timeZoneText(facts.secondsFromGMT)},
-        {QStringLiteral("Signalpost.RunContext.isAppStore"), isAppStore},
-        {QStringLiteral("Signalpost.RunContext.isDebug"), falseText},
-        {QStringLiteral("Signalpost.RunContext.isSimulator"), falseText},
-        {QStringLiteral("Signalpost.RunContext.isTestFlight"), isTestFlight},
-        {QStringLiteral("Signalpost.RunContext.language"), appLanguage},
-        {QStringLiteral("Signalpost.RunContext.locale"), facts.localeIdentifier},
-        {QStringLiteral("Signalpost.RunContext.targetEnvironment"), native},
-        {QStringLiteral("Signalpost.SDK.name"), QStringLiteral("NativeSDK")},
-        {QStringLiteral("Signalpost.SDK.nameAndVersion"),
-         QStringLiteral("NativeSDK ") + sdkVersion},
-        {QStringLiteral("Signalpost.SDK.version"), sdkVersion},
-        {QStringLiteral("Signalpost.UserPreference.colorScheme"), colorScheme},
-        {QStringLiteral("Signalpost.UserPreference.language"), preferredLanguage},
-        {QStringLiteral("Signalpost.UserPreference.layoutDirection"), layoutDirection},
-        {QStringLiteral("Signalpost.UserPreference.region"), region},
+        {u"Signalpost.Device.systemMajorMinorVersion"_s, majorMinorText},
+        {u"Signalpost.Device.systemMajorVersion"_s, majorText},
+        {u"Signalpost.Device.systemVersion"_s, systemVersionText},
+        {u"Signalpost.Device.timeZone"_s, timeZoneText(facts.secondsFromGMT)},
+        {u"Signalpost.RunContext.isAppStore"_s, isAppStore},
+        {u"Signalpost.RunContext.isDebug"_s, falseText},
+        {u"Signalpost.RunContext.isSimulator"_s, falseText},
+        {u"Signalpost.RunContext.isTestFlight"_s, isTestFlight},
+        {u"Signalpost.RunContext.language"_s, appLanguage},
+        {u"Signalpost.RunContext.locale"_s, facts.localeIdentifier},
+        {u"Signalpost.RunContext.targetEnvironment"_s, native},
+        {u"Signalpost.SDK.name"_s, u"NativeSDK"_s},
+        {u"Signalpost.SDK.nameAndVersion"_s, u"NativeSDK "_s + sdkVersion},
+        {u"Signalpost.SDK.version"_s, sdkVersion},
+        {u"Signalpost.UserPreference.colorScheme"_s, colorScheme},
+        {u"Signalpost.UserPreference.language"_s, preferredLanguage},
+        {u"Signalpost.UserPreference.layoutDirection"_s, layoutDirection},
+        {u"Signalpost.UserPreference.region"_s, region},
     };
 
     if (facts.accessibility) {
-        p.insert(QStringLiteral("Signalpost.Accessibility.isReduceMotionEnabled"),
+        p.insert(u"Signalpost.Accessibility.isReduceMotionEnabled"_s,
                  boolText(facts.accessibility->reduceMotion));
-        p.insert(QStringLiteral("Signalpost.Accessibility.isInvertColorsEnabled"),
+        p.insert(u"Signalpost.Accessibility.isInvertColorsEnabled"_s,
                  boolText(facts.accessibility->invertColors));
     }
 
     p.insert(calendarParameters(facts.now));
 
-    const QVariant extension = facts.infoDictionary.value(QStringLiteral("NSExtension"));
+    const QVariant extension = facts.infoDictionary.value(u"NSExtension"_s);
     if (extension.typeId() == QMetaType::QVariantMap) {
-        const QVariant point =
-            extension.toMap().value(QStringLiteral("NSExtensionPointIdentifier"));
+        const QVariant point = extension.toMap().value(u"NSExtensionPointIdentifier"_s);
         if (point.typeId() == QMetaType::QString) {
-            p.insert(QStringLiteral("extensionIdentifier"), point.toString());
-            p.insert(QStringLiteral("Signalpost.RunContext.extensionIdentifier"), point.toString());
+            p.insert(u"extensionIdentifier"_s, point.toString());
+            p.insert(u"Signalpost.RunContext.extensionIdentifier"_s, point.toString());
         }
     }
 
@@ -244,25 +235,25 @@ QMap<QString, QString> DefaultSignalPayload::parameters(const PlatformFacts& fac
     const std::unique_ptr<QSettings> defaults = sessions.store();
     QString firstSessionDate = dateText(facts.now.date());
     if (defaults) {
-        const QVariant stored = defaults->value(QStringLiteral("firstSessionDate"));
+        const QVariant stored = defaults->value(u"firstSessionDate"_s);
         if (stored.typeId() == QMetaType::QString) {
             firstSessionDate = stored.toString();
         }
     }
     const QStringList days = SessionManager::distinctDaysUsed(defaults.get());
     const QString cutOff = dateText(facts.now.toUTC().addSecs(-2592000).date());
-    p.insert(QStringLiteral("Signalpost.Acquisition.firstSessionDate"), firstSessionDate);
-    p.insert(QStringLiteral("Signalpost.Retention.averageSessionSeconds"),
+    p.insert(u"Signalpost.Acquisition.firstSessionDate"_s, firstSessionDate);
+    p.insert(u"Signalpost.Retention.averageSessionSeconds"_s,
              QString::number(sessions.averageSessionSeconds()));
-    p.insert(QStringLiteral("Signalpost.Retention.distinctDaysUsed"), QString::number(days.size()));
-    p.insert(QStringLiteral("Signalpost.Retention.distinctDaysUsedLastMonth"),
+    p.insert(u"Signalpost.Retention.distinctDaysUsed"_s, QString::number(days.size()));
+    p.insert(u"Signalpost.Retention.distinctDaysUsedLastMonth"_s,
              QString::number(SessionManager::countDaysSince(cutOff, days)));
-    p.insert(QStringLiteral("Signalpost.Retention.totalSessionsCount"),
+    p.insert(u"Signalpost.Retention.totalSessionsCount"_s,
              QString::number(sessions.totalSessionsCount(defaults.get())));
 
     const QList<SessionManager::StoredSession> recent = sessions.recentSessions();
     if (recent.size() >= 2) {
-        p.insert(QStringLiteral("Signalpost.Retention.previousSessionSeconds"),
+        p.insert(u"Signalpost.Retention.previousSessionSeconds"_s,
                  QString::number(recent[recent.size() - 2].durationInSeconds));
     }
     return p;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <gio/gio.h>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 namespace {
 
@@ -23,8 +25,8 @@ struct Gio {
 
 // None when GIO is not installed: there are no desktop settings to read then.
 const Gio* gio() {
-    static const std::optional<Gio> loaded = RuntimeLibrary::load<Gio>(
-        QStringLiteral("gio-2.0"), 0, [](RuntimeLibrary& library, Gio& functions) {
+    static const std::optional<Gio> loaded =
+        RuntimeLibrary::load<Gio>(u"gio-2.0"_s, 0, [](RuntimeLibrary& library, Gio& functions) {
             return library.resolve("g_settings_schema_source_get_default",
                                    functions.schemaSourceGetDefault) &&
                    library.resolve("g_settings_schema_source_lookup",

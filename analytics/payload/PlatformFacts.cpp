@@ -10,6 +10,8 @@
 #include <QSysInfo>
 #include <sys/utsname.h>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 namespace {
 
@@ -48,7 +50,7 @@ std::optional<DesktopSettings::ColorScheme> currentColorScheme() {
 } // namespace
 
 QString PlatformFacts::deviceModelName() {
-    QFile file(QStringLiteral("/sys/devices/virtual/dmi/id/product_name"));
+    QFile file(u"/sys/devices/virtual/dmi/id/product_name"_s);
     if (file.open(QIODevice::ReadOnly)) {
         QByteArray bytes = file.read(256);
         const qsizetype nul = bytes.indexOf('\0');

@@ -13,13 +13,15 @@
 #include <cmath>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 namespace {
 
-const QString recentSessionsKey = QStringLiteral("recentSessions");
-const QString deletedSessionsCountKey = QStringLiteral("deletedSessionsCount");
-const QString firstSessionDateKey = QStringLiteral("firstSessionDate");
-const QString distinctDaysUsedKey = QStringLiteral("distinctDaysUsed");
+const QString recentSessionsKey = u"recentSessions"_s;
+const QString deletedSessionsCountKey = u"deletedSessionsCount"_s;
+const QString firstSessionDateKey = u"firstSessionDate"_s;
+const QString distinctDaysUsedKey = u"distinctDaysUsed"_s;
 
 // Beyond this a number of seconds no longer fits 64-bit milliseconds.
 constexpr double largestSeconds = 9.2e15;
@@ -86,7 +88,7 @@ SessionManager::SessionManager(std::optional<QString> defaultsOverride, Clock cl
     , m_clock(std::move(clock))
     , m_currentSessionStartedAtMSecs(distantPast().toMSecsSinceEpoch()) {
     m_persistenceQueue.setMaxThreadCount(1);
-    m_persistenceQueue.setObjectName(QStringLiteral("com.signalpost.sessionmanager.persistence"));
+    m_persistenceQueue.setObjectName(u"com.signalpost.sessionmanager.persistence"_s);
 
     if (const auto defaults = store()) {
         const QVariant data = defaults->value(recentSessionsKey);
@@ -197,9 +199,8 @@ void SessionManager::startNewSession() {
     if (first) {
         const QString today = dayText(now());
         persist([today](QSettings& settings) { settings.setValue(firstSessionDateKey, today); });
-        facade::internalSignal(
-            QStringLiteral("Signalpost.Acquisition.newInstallDetected"),
-            {{QStringLiteral("Signalpost.Acquisition.firstSessionDate"), today}});
+        facade::internalSignal(u"Signalpost.Acquisition.newInstallDetected"_s,
+                               {{u"Signalpost.Acquisition.firstSessionDate"_s, today}});
     }
     m_currentSessionStartedAtMSecs = now().toMSecsSinceEpoch();
     m_currentSessionDuration = 0;
@@ -364,8 +365,8 @@ QByteArray SessionManager::encodeSessions(const QList<StoredSession>& sessions) 
     QJsonArray array;
     for (const StoredSession& session : sessions) {
         // Whole seconds, cut toward zero.
-        array.append(QJsonObject{{QStringLiteral("startedAt"), session.startedAtMSecs / 1000},
-                                 {QStringLiteral("durationInSeconds"), session.durationInSeconds}});
+        array.append(QJsonObject{{u"startedAt"_s, session.startedAtMSecs / 1000},
+                                 {u"durationInSeconds"_s, session.durationInSeconds}});
     }
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
 }

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <map>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 namespace {
 
@@ -283,8 +285,8 @@ bool SignalBodyReader::readBody(SignalPostBody& body) {
                     QString text;
                     ok = readString(text) && text.endsWith(QLatin1String("+0000"));
                     if (ok) {
-                        body.receivedAt = QDateTime::fromString(
-                            text.chopped(5), QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
+                        body.receivedAt =
+                            QDateTime::fromString(text.chopped(5), u"yyyy-MM-dd'T'HH:mm:ss"_s);
                         body.receivedAt.setTimeZone(QTimeZone::utc());
                         ok = body.receivedAt.isValid();
                     }

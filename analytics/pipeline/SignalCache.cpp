@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 
 using Level = LogHandler::LogLevel;
@@ -96,7 +98,7 @@ QString SignalCache::defaultCacheFilePath() {
     if (folder.isEmpty()) {
         return QString();
     }
-    return folder + QStringLiteral("/telemetrysignalcache");
+    return folder + u"/telemetrysignalcache"_s;
 }
 
 QString SignalCache::cacheFilePath() const {
@@ -106,12 +108,11 @@ QString SignalCache::cacheFilePath() const {
 void SignalCache::loadFromDisk() {
     const QString path = cacheFilePath();
     if (path.isEmpty()) {
-        log(m_logHandler, Level::error,
-            QStringLiteral("Failed to get disk cache url from FileManager."));
+        log(m_logHandler, Level::error, u"Failed to get disk cache url from FileManager."_s);
         return;
     }
     log(m_logHandler, Level::info,
-        QStringLiteral("Loading Telemetry cache from: ") + QUrl::fromLocalFile(path).toString());
+        u"Loading Telemetry cache from: "_s + QUrl::fromLocalFile(path).toString());
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -139,7 +140,7 @@ void SignalCache::loadFromDisk() {
     if (!bodies) {
         return;
     }
-    log(m_logHandler, Level::info, QStringLiteral("Loaded %1 signals").arg(bodies->size()));
+    log(m_logHandler, Level::info, u"Loaded %1 signals"_s.arg(bodies->size()));
     append(*bodies);
 }
 
@@ -157,12 +158,11 @@ void SignalCache::backupToDisk() {
             file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
     }
     if (!written) {
-        log(m_logHandler, Level::error, QStringLiteral("Error saving Telemetry cache"));
+        log(m_logHandler, Level::error, u"Error saving Telemetry cache"_s);
         return;
     }
     log(m_logHandler, Level::info,
-        QStringLiteral("Saved Telemetry cache %1 bytes of %2 signals")
-            .arg(data.size())
+        u"Saved Telemetry cache %1 bytes of %2 signals"_s.arg(data.size())
             .arg(m_cachedSignals.size()));
     m_cachedSignals.clear();
 }

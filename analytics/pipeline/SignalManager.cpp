@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 namespace {
 
@@ -36,7 +38,7 @@ QString storedUserIdentifier(const TelemetryManagerConfiguration& configuration)
     if (!suite) {
         return newUserIdentifier();
     }
-    const QString key = QStringLiteral("defaultUserIdentifier");
+    const QString key = u"defaultUserIdentifier"_s;
     QString stored = suite->value(key).toString();
     if (!stored.isEmpty()) {
         return stored;
@@ -90,16 +92,14 @@ void BodyBuilder::operator()(
         if (floatValue && !std::isfinite(*floatValue)) {
             // JSON has no such number: kept, it would fail every batch and the cache file.
             log(handler, Level::error,
-                QStringLiteral("Dropping the float value of signal '%1': not a finite number")
-                    .arg(name));
+                u"Dropping the float value of signal '%1': not a finite number"_s.arg(name));
         } else {
             body.floatValue = floatValue;
         }
-        body.isTestMode =
-            configuration->testMode() ? QStringLiteral("true") : QStringLiteral("false");
+        body.isTestMode = configuration->testMode() ? u"true"_s : u"false"_s;
         // The whole body as JSON: built only when debug messages are kept.
         if (wouldLog(handler, Level::debug)) {
-            log(handler, Level::debug, QStringLiteral("Process signal: ") + describe(body));
+            log(handler, Level::debug, u"Process signal: "_s + describe(body));
         }
         cache->push(body);
     });
@@ -114,7 +114,7 @@ SignalManager::SignalManager(std::shared_ptr<TelemetryManagerConfiguration> conf
         return;
     }
     m_timerThread = new QThread();
-    m_timerThread->setObjectName(QStringLiteral("com.signalpost.SignalTimer"));
+    m_timerThread->setObjectName(u"com.signalpost.SignalTimer"_s);
     const auto cacheLog =
         m_configuration->swiftUIPreviewMode() ? std::nullopt : m_configuration->logHandler();
     m_signalCache = std::make_shared<SignalCache>(cacheLog, m_configuration->cacheLimit());
@@ -197,7 +197,7 @@ QString SignalManager::defaultUserIdentifier() const {
 }
 
 void SignalManager::appWillTerminate() {
-    log(m_configuration->logHandler(), Level::debug, QStringLiteral("appWillTerminate()"));
+    log(m_configuration->logHandler(), Level::debug, u"appWillTerminate()"_s);
     if (!m_signalCache) {
         return;
     }
@@ -225,8 +225,7 @@ void SignalManager::handOn(const std::shared_ptr<SignalManageable>& successor) {
         return;
     }
     log(m_configuration->logHandler(), Level::info,
-        QStringLiteral("Handing %1 signals on to the manager that replaces this one")
-            .arg(queue.size()));
+        u"Handing %1 signals on to the manager that replaces this one"_s.arg(queue.size()));
     successor->adopt(queue);
 }
 

@@ -6,6 +6,8 @@
 #include <QTimeZone>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 namespace {
 
@@ -67,8 +69,7 @@ void appendNumber(QByteArray& out, double value) {
 
 QString SignalPostBody::wireDate(const QDateTime& date) {
     static const QLocale enUS(QLocale::English, QLocale::UnitedStates);
-    return enUS.toString(date.toUTC(), QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
-           QStringLiteral("+0000");
+    return enUS.toString(date.toUTC(), u"yyyy-MM-dd'T'HH:mm:ss"_s) + u"+0000"_s;
 }
 
 double SignalPostBody::secondsSinceReferenceDate(const QDateTime& date) {
@@ -156,9 +157,9 @@ std::optional<QUrl> SignalPostBody::signalURL(const QUrl& baseURL,
         text += QLatin1Char('/');
     }
     if (ingestNamespace && !ingestNamespace->isEmpty()) {
-        text += QStringLiteral("v2/namespace/") + *ingestNamespace + QLatin1Char('/');
+        text += u"v2/namespace/"_s + *ingestNamespace + QLatin1Char('/');
     } else {
-        text += QStringLiteral("v2/");
+        text += u"v2/"_s;
     }
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid()) {

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 namespace {
 
@@ -66,20 +68,19 @@ void SignalSendWorker::startSending() {
 }
 
 void SignalSendWorker::attempt() {
-    log(Level::debug, QStringLiteral("Current signal cache count: %1").arg(m_cache->count()));
+    log(Level::debug, u"Current signal cache count: %1"_s.arg(m_cache->count()));
     // The pop is exclusive, so overlapping attempts never send the same body twice.
     const auto [id, batch] = popBatch();
     if (batch.isEmpty()) {
         batchSucceeded();
         return;
     }
-    log(Level::info, QStringLiteral("Sending %1 signals leaving a cache of %2 signals")
-                         .arg(batch.size())
+    log(Level::info, u"Sending %1 signals leaving a cache of %2 signals"_s.arg(batch.size())
                          .arg(m_cache->count()));
     const auto data = SignalPostBody::encodeArray(batch, SignalPostBody::DateForm::wire);
     if (!data) {
-        log(Level::error, QStringLiteral("Failed to encode signal batch: ") +
-                              QStringLiteral("a float value is not a finite number"));
+        log(Level::error,
+            u"Failed to encode signal batch: "_s + u"a float value is not a finite number"_s);
         if (const auto taken = takeBatch(id)) {
             batchFailed(*taken);
         }
@@ -138,9 +139,9 @@ void SignalSendWorker::send(quint64 id, const QByteArray& data) {
     const auto ingestNamespace = m_configuration->ingestNamespace();
     const auto url = SignalPostBody::signalURL(m_configuration->apiBaseURL(), ingestNamespace);
     if (!url) {
-        log(Level::error, QStringLiteral("Unable to construct signal API URL for namespace ") +
-                              ingestNamespace.value_or(QStringLiteral("nil")));
-        log(Level::error, QStringLiteral("Invalid endpoint URL"));
+        log(Level::error, u"Unable to construct signal API URL for namespace "_s +
+                              ingestNamespace.value_or(u"nil"_s));
+        log(Level::error, u"Invalid endpoint URL"_s);
         if (const auto batch = takeBatch(id)) {
             batchFailed(*batch);
         }
@@ -149,7 +150,7 @@ void SignalSendWorker::send(quint64 id, const QByteArray& data) {
 
     QNetworkRequest request(*url);
     request.setTransferTimeout(SignalManager::requestTimeoutMSecs);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/json"_s);
     // A batch is up to 100 bodies: decoded only when debug messages are kept.
     if (logsDebug()) {
         if (const auto text = utf8Text(data)) {
@@ -187,14 +188,12 @@ void SignalSendWorker::handleReply(QNetworkReply* reply, quint64 id) {
         batchSucceeded();
         return;
     case SignalManager::Outcome::rejected:
-        log(Level::error, QStringLiteral("Dropping %1 signal(s): rejected by server %2")
-                              .arg(batch.size())
+        log(Level::error, u"Dropping %1 signal(s): rejected by server %2"_s.arg(batch.size())
                               .arg(classification.text));
         batchSucceeded();
         return;
     case SignalManager::Outcome::temporaryFailure:
-        log(Level::debug,
-            QStringLiteral("Failed to send events (status %1), will try again later").arg(status));
+        log(Level::debug, u"Failed to send events (status %1), will try again later"_s.arg(status));
         batchFailed(batch);
         return;
     }

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 
 AnyIdentifiableError::AnyIdentifiableError(QString id, std::exception_ptr error)
@@ -10,7 +12,7 @@ AnyIdentifiableError::AnyIdentifiableError(QString id, std::exception_ptr error)
 
 QString AnyIdentifiableError::localizedDescription() const {
     if (!m_error) {
-        return QStringLiteral("The operation couldn’t be completed.");
+        return u"The operation couldn’t be completed."_s;
     }
     try {
         std::rethrow_exception(m_error);
@@ -20,7 +22,7 @@ QString AnyIdentifiableError::localizedDescription() const {
         return QString::fromUtf8(error.what());
     } catch (...) {
     }
-    return QStringLiteral("The operation couldn’t be completed.");
+    return u"The operation couldn’t be completed."_s;
 }
 
 } // namespace signalpost

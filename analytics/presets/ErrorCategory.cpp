@@ -1,15 +1,17 @@
 #include "analytics/presets/ErrorCategory.h"
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 
 QString rawValue(ErrorCategory category) {
     switch (category) {
     case ErrorCategory::thrownException:
-        return QStringLiteral("thrown-exception");
+        return u"thrown-exception"_s;
     case ErrorCategory::userInput:
-        return QStringLiteral("user-input");
+        return u"user-input"_s;
     case ErrorCategory::appState:
-        return QStringLiteral("app-state");
+        return u"app-state"_s;
     }
     return QString();
 }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 
 Decimal::Decimal(qint64 significand, int exponent)
@@ -25,7 +27,7 @@ Decimal Decimal::notANumber() {
 
 std::optional<Decimal> Decimal::fromString(const QString& text) {
     static const QRegularExpression pattern(
-        QStringLiteral("^([+-]?)([0-9]*)(?:\\.([0-9]*))?(?:[eE]([+-]?[0-9]{1,6}))?$"));
+        u"^([+-]?)([0-9]*)(?:\\.([0-9]*))?(?:[eE]([+-]?[0-9]{1,6}))?$"_s);
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch() || (match.captured(2).isEmpty() && match.captured(3).isEmpty())) {
         return std::nullopt;
@@ -70,10 +72,10 @@ double Decimal::toDouble() const {
 
 QString Decimal::toString() const {
     if (m_nan) {
-        return QStringLiteral("NaN");
+        return u"NaN"_s;
     }
     if (m_digits.isEmpty()) {
-        return QStringLiteral("0");
+        return u"0"_s;
     }
     QString text = m_digits;
     if (m_exponent >= 0) {
@@ -81,7 +83,7 @@ QString Decimal::toString() const {
     } else if (-m_exponent < text.size()) {
         text.insert(text.size() + m_exponent, QLatin1Char('.'));
     } else {
-        text = QStringLiteral("0.") + QString(-m_exponent - text.size(), QLatin1Char('0')) + text;
+        text = u"0."_s + QString(-m_exponent - text.size(), QLatin1Char('0')) + text;
     }
     return m_negative ? QLatin1Char('-') + text : text;
 }

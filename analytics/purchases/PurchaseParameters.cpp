@@ -4,19 +4,19 @@
 
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 
 QMap<QString, QString> purchaseParameters(const StoreTransaction& transaction) {
     QMap<QString, QString> parameters{
-        {QStringLiteral("Signalpost.Purchase.type"), transaction.subscriptionGroupID
-                                                         ? QStringLiteral("subscription")
-                                                         : QStringLiteral("one-time-purchase")},
-        {QStringLiteral("Signalpost.Purchase.countryCode"), transaction.countryCode},
-        {QStringLiteral("Signalpost.Purchase.productID"), transaction.productID},
+        {u"Signalpost.Purchase.type"_s,
+         transaction.subscriptionGroupID ? u"subscription"_s : u"one-time-purchase"_s},
+        {u"Signalpost.Purchase.countryCode"_s, transaction.countryCode},
+        {u"Signalpost.Purchase.productID"_s, transaction.productID},
     };
     if (transaction.currencyCode) {
-        parameters.insert(QStringLiteral("Signalpost.Purchase.currencyCode"),
-                          *transaction.currencyCode);
+        parameters.insert(u"Signalpost.Purchase.currencyCode"_s, *transaction.currencyCode);
     }
     return parameters;
 }

@@ -9,12 +9,14 @@
 #include <QJsonObject>
 #include <QSettings>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 namespace {
 
-const QString lastTrialKey = QStringLiteral("lastTrial");
-const QString productIDKey = QStringLiteral("productID");
-const QString originalTransactionIDKey = QStringLiteral("originalTransactionID");
+const QString lastTrialKey = u"lastTrial"_s;
+const QString productIDKey = u"productID"_s;
+const QString originalTransactionIDKey = u"originalTransactionID"_s;
 
 // The raw text of the value under `key` at the top level of a JSON object, the last one when
 // the key repeats. Only called on text QJsonDocument has accepted as an object.
@@ -95,7 +97,7 @@ TrialConversionTracker& TrialConversionTracker::shared() {
 TrialConversionTracker::TrialConversionTracker(TransactionUpdates& updates)
     : m_updates(updates) {
     m_persistenceQueue.setMaxThreadCount(1);
-    m_persistenceQueue.setObjectName(QStringLiteral("com.signalpost.trialtracker.persistence"));
+    m_persistenceQueue.setObjectName(u"com.signalpost.trialtracker.persistence"_s);
     // Each observation waits on its stream; a cancelled one leaves at once, so few run.
     m_observations.setMaxThreadCount(4);
     if (loadTrial()) {
@@ -260,7 +262,7 @@ void TrialConversionTracker::handleTransactionUpdate(
     if (isInFreeTrial(*transaction)) {
         return;
     }
-    facade::internalSignal(QStringLiteral("Signalpost.Purchase.convertedFromTrial"),
+    facade::internalSignal(u"Signalpost.Purchase.convertedFromTrial"_s,
                            purchaseParameters(*transaction), priceInUSD(*transaction));
     recordTrial(std::nullopt, std::nullopt);
     stopObserving(stream);

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
@@ -20,9 +22,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     auto configuration = std::make_shared<signalpost::TelemetryManagerConfiguration>(
-        QStringLiteral("app-signalling"), std::nullopt, QUrl(arguments.at(1)));
+        u"app-signalling"_s, std::nullopt, QUrl(arguments.at(1)));
     configuration->setTransmitInterval(arguments.at(2).toDouble());
-    configuration->setDefaultUser(QStringLiteral("tester"));
+    configuration->setDefaultUser(u"tester"_s);
     configuration->setSendNewSessionBeganSignal(false);
     configuration->setSessionStatsEnabled(false);
     configuration->setLogHandler(

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimeZone>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::DefaultSignalPayload;
 using signalpost::DesktopSettings;
 using signalpost::PlatformFacts;
@@ -27,13 +29,13 @@ PlatformFacts sampleFacts() {
     facts.now = friday;
     facts.secondsFromGMT = 0;
     facts.infoDictionary = {{"CFBundleShortVersionString", "1.2"}, {"CFBundleVersion", "7"}};
-    facts.kernelRelease = QStringLiteral("6.1.0-18-amd64");
-    facts.architecture = QStringLiteral("aarch64");
-    facts.modelName = QStringLiteral("ThinkPad X1");
-    facts.localeIdentifier = QStringLiteral("de_CH");
-    facts.localeRegion = QStringLiteral("CH");
-    facts.localeLanguageCode = QStringLiteral("de");
-    facts.preferredLanguages = {QStringLiteral("de-CH"), QStringLiteral("en")};
+    facts.kernelRelease = u"6.1.0-18-amd64"_s;
+    facts.architecture = u"aarch64"_s;
+    facts.modelName = u"ThinkPad X1"_s;
+    facts.localeIdentifier = u"de_CH"_s;
+    facts.localeRegion = u"CH"_s;
+    facts.localeLanguageCode = u"de"_s;
+    facts.preferredLanguages = {u"de-CH"_s, u"en"_s};
     facts.screenSize = QSizeF(1440, 900);
     facts.screenScaleFactor = 2;
     facts.layoutDirection = Qt::LeftToRight;
@@ -44,7 +46,7 @@ PlatformFacts sampleFacts() {
 // A session manager over a defaults file of its own, seeing the facts' moment as now.
 struct Sessions {
     QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("suite.ini"));
+    QString path = dir.filePath(u"suite.ini"_s);
 
     std::unique_ptr<SessionManager> manager(const QDateTime& now) const {
         auto m = std::make_unique<SessionManager>(path, [now] { return now; });

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::DurationSignalTracker;
 using signalpost::Signalpost;
 using signalpost::testsupport::IngestStandIn;
@@ -42,7 +44,7 @@ private:
     std::chrono::system_clock::time_point m_now{std::chrono::hours(24 * 365 * 50)};
 };
 
-const QString durationKey = QStringLiteral("Signalpost.Signal.durationInSeconds");
+const QString durationKey = u"Signalpost.Signal.durationInSeconds"_s;
 
 } // namespace
 
@@ -128,10 +130,9 @@ void DurationSignalsTest::secondsAreCutToThousandths() {
 void DurationSignalsTest::measurementIsSentWithMergedParameters() {
     Signalpost::startDurationSignal("export", {{"format", "pdf"}, {"pages", "3"}});
     m_clock.advance(1234560us);
-    Signalpost::stopAndSendDurationSignal("export", {{"pages", "4"}}, 7.5,
-                                          QStringLiteral("someone"));
+    Signalpost::stopAndSendDurationSignal("export", {{"pages", "4"}}, 7.5, u"someone"_s);
     const QJsonObject body = onlyBody();
-    QCOMPARE(body.value("type").toString(), QStringLiteral("export"));
+    QCOMPARE(body.value("type").toString(), u"export"_s);
     QCOMPARE(body.value("floatValue").toDouble(), 7.5);
     QCOMPARE(body.value("clientUser").toString(), signalpost::sha256HexDigest("someone", "salt"));
     QCOMPARE(sentsignals::payloadOf(body),
@@ -246,7 +247,7 @@ void DurationSignalsTest::startsAndStopsFromSeveralThreads() {
     std::vector<std::thread> workers;
     for (int w = 0; w < threads; ++w) {
         workers.emplace_back([this, w, &stopped] {
-            const QString own = QStringLiteral("own-%1").arg(w);
+            const QString own = u"own-%1"_s.arg(w);
             for (int r = 0; r < rounds; ++r) {
                 Signalpost::startDurationSignal(own, {{"round", QString::number(r)}}, r % 2);
                 Signalpost::startDurationSignal("shared");
@@ -273,7 +274,7 @@ void DurationSignalsTest::startsAndStopsFromSeveralThreads() {
     QTRY_VERIFY(!sentsignals::bodiesOfType(m_ingest->allBodies(), "marker").isEmpty());
     const QJsonArray bodies = m_ingest->allBodies();
     for (int w = 0; w < threads; ++w) {
-        const auto sent = sentsignals::bodiesOfType(bodies, QStringLiteral("own-%1").arg(w));
+        const auto sent = sentsignals::bodiesOfType(bodies, u"own-%1"_s.arg(w));
         QCOMPARE(sent.size(), rounds);
         QSet<QString> sentRounds;
         for (const QJsonObject& body : sent) {

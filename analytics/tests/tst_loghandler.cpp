@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::LogHandler;
 using Level = LogHandler::LogLevel;
 
@@ -46,8 +48,8 @@ void LogHandlerTest::filtersByLevel() {
         received.append(message);
     });
     QCOMPARE(handler.accepts(messageLevel), passed);
-    handler.log(messageLevel, QStringLiteral("hello"));
-    QCOMPARE(received, passed ? QStringList{QStringLiteral("hello")} : QStringList());
+    handler.log(messageLevel, u"hello"_s);
+    QCOMPARE(received, passed ? QStringList{u"hello"_s} : QStringList());
 }
 
 void LogHandlerTest::levelFromRawValue_data() {
@@ -85,7 +87,7 @@ void LogHandlerTest::standardOutputWritesOneLine_data() {
                           << QByteArray("[Signalpost: INFO] Loaded 12 signals\n");
     QTest::newRow("placeholder-like text is kept")
         << Level::debug << "50% of %1 done" << QByteArray("[Signalpost: DEBUG] 50% of %1 done\n");
-    QTest::newRow("non-ASCII") << Level::info << QStringLiteral("Zoë")
+    QTest::newRow("non-ASCII") << Level::info << u"Zoë"_s
                                << QByteArray("[Signalpost: INFO] Zo\xc3\xab\n");
 }
 
@@ -112,10 +114,10 @@ void LogHandlerTest::standardOutputWritesOneLine() {
 void LogHandlerTest::absentHandlerLogsNothing() {
     int calls = 0;
     std::optional<LogHandler> absent;
-    signalpost::log(absent, Level::error, QStringLiteral("lost"));
+    signalpost::log(absent, Level::error, u"lost"_s);
     std::optional<LogHandler> present(
         LogHandler(Level::debug, [&](Level, const QString&) { ++calls; }));
-    signalpost::log(present, Level::error, QStringLiteral("kept"));
+    signalpost::log(present, Level::error, u"kept"_s);
     QCOMPARE(calls, 1);
 }
 
@@ -124,9 +126,9 @@ void LogHandlerTest::copiesShareTheHandler() {
     LogHandler original(Level::debug, [calls](Level, const QString&) { ++*calls; });
     LogHandler copy = original;
     copy.setLogLevel(Level::error);
-    original.log(Level::info, QStringLiteral("a"));
-    copy.log(Level::info, QStringLiteral("dropped by the copy's level"));
-    copy.log(Level::error, QStringLiteral("b"));
+    original.log(Level::info, u"a"_s);
+    copy.log(Level::info, u"dropped by the copy's level"_s);
+    copy.log(Level::error, u"b"_s);
     QCOMPARE(*calls, 2);
     QCOMPARE(original.logLevel(), Level::debug);
 }

@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::NavigationStatus;
 using signalpost::Signalpost;
 using signalpost::testsupport::IngestStandIn;
@@ -77,31 +79,30 @@ QJsonObject NavigationTest::received(int count) {
 
 void NavigationTest::reportsCarryTheirSourceAndDestination() {
     QCOMPARE(NavigationStatus::shared().previousNavigationPath(), std::optional<QString>());
-    Signalpost::navigationPathChanged(QStringLiteral("home"));
+    Signalpost::navigationPathChanged(u"home"_s);
     QCOMPARE(received(1), navigation("", "home"));
-    Signalpost::navigationPathChanged(QStringLiteral("settings"));
+    Signalpost::navigationPathChanged(u"settings"_s);
     QCOMPARE(received(2), navigation("home", "settings"));
     QCOMPARE(m_ingest->allBodies().at(1).toObject().value("payload").toObject().value(
                  "Signalpost.Navigation.identifier"),
              QJsonValue("home -> settings"));
 
     // An explicit source still makes the destination the next report's source.
-    Signalpost::navigationPathChanged(QStringLiteral("deep/link"), QStringLiteral("editor"),
-                                      QStringLiteral("visitor"));
+    Signalpost::navigationPathChanged(u"deep/link"_s, u"editor"_s, u"visitor"_s);
     QCOMPARE(received(3), navigation("deep/link", "editor"));
     QCOMPARE(m_ingest->allBodies().at(2).toObject().value("clientUser").toString(),
              signalpost::sha256HexDigest("visitor", "salt"));
     QCOMPARE(NavigationStatus::shared().previousNavigationPath(), std::optional<QString>("editor"));
-    Signalpost::navigationPathChanged(QStringLiteral("drafts"));
+    Signalpost::navigationPathChanged(u"drafts"_s);
     QCOMPARE(received(4), navigation("editor", "drafts"));
     QCOMPARE(m_log.linesStartingWith("ERROR"), QStringList());
 }
 
 void NavigationTest::trackedWidgetReportsEachTimeItIsShown() {
-    NavigationStatus::shared().setPreviousNavigationPath(QStringLiteral("start"));
+    NavigationStatus::shared().setPreviousNavigationPath(u"start"_s);
     QStackedWidget stack;
     auto* first = new QWidget;
-    auto* second = signalpost::trackNavigation(new QWidget, QStringLiteral("settings"));
+    auto* second = signalpost::trackNavigation(new QWidget, u"settings"_s);
     stack.addWidget(first);
     stack.addWidget(second);
     // Created and added, never shown: nothing reported before the marker.

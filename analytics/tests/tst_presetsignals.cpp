@@ -12,6 +12,8 @@
 #include <limits>
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::AnyIdentifiableError;
 using signalpost::ErrorCategory;
 using signalpost::IdentifiableError;
@@ -26,10 +28,8 @@ namespace {
 
 class UploadError : public IdentifiableError {
 public:
-    QString id() const override { return QStringLiteral("upload-failed"); }
-    QString localizedDescription() const override {
-        return QStringLiteral("The upload could not be finished.");
-    }
+    QString id() const override { return u"upload-failed"_s; }
+    QString localizedDescription() const override { return u"The upload could not be finished."_s; }
 };
 
 } // namespace
@@ -109,8 +109,7 @@ void PresetSignalsTest::presetsSendTheirNameAndParameters_data() {
         << Send([] { Signalpost::referralSent(3); }) << "Signalpost.Referral.sent"
         << Parameters{{"Signalpost.Referral.receiversCount", "3"}} << none;
     QTest::newRow("referral with kind")
-        << Send([] { Signalpost::referralSent(1, QStringLiteral("email")); })
-        << "Signalpost.Referral.sent"
+        << Send([] { Signalpost::referralSent(1, u"email"_s); }) << "Signalpost.Referral.sent"
         << Parameters{{"Signalpost.Referral.receiversCount", "1"},
                       {"Signalpost.Referral.kind", "email"}}
         << none;
@@ -118,7 +117,7 @@ void PresetSignalsTest::presetsSendTheirNameAndParameters_data() {
                               << "Signalpost.Referral.userRatingSubmitted"
                               << Parameters{{"Signalpost.Referral.ratingValue", "0"}} << none;
     QTest::newRow("rating 10 with comment")
-        << Send([] { Signalpost::userRatingSubmitted(10, QStringLiteral("great")); })
+        << Send([] { Signalpost::userRatingSubmitted(10, u"great"_s); })
         << "Signalpost.Referral.userRatingSubmitted"
         << Parameters{{"Signalpost.Referral.ratingValue", "10"},
                       {"Signalpost.Referral.ratingComment", "great"}}
@@ -132,7 +131,7 @@ void PresetSignalsTest::presetsSendTheirNameAndParameters_data() {
         << Parameters{{"Signalpost.Error.id", "E-1"}} << none;
     QTest::newRow("error by identifier, all")
         << Send([] {
-               Signalpost::errorOccurred("E-2", ErrorCategory::appState, QStringLiteral("stuck"),
+               Signalpost::errorOccurred("E-2", ErrorCategory::appState, u"stuck"_s,
                                          {{"screen", "editor"}}, 2.5);
            })
         << "Signalpost.Error.occurred"
@@ -151,7 +150,7 @@ void PresetSignalsTest::presetsSendTheirNameAndParameters_data() {
     QTest::newRow("error by error with message")
         << Send([uploadError] {
                Signalpost::errorOccurred(uploadError, ErrorCategory::thrownException,
-                                         QStringLiteral("retry later"), {}, -1.0);
+                                         u"retry later"_s, {}, -1.0);
            })
         << "Signalpost.Error.occurred"
         << Parameters{{"Signalpost.Error.id", "upload-failed"},
@@ -212,7 +211,7 @@ void PresetSignalsTest::ratingOutsideZeroToTenIsRefusedWithALine_data() {
 
 void PresetSignalsTest::ratingOutsideZeroToTenIsRefusedWithALine() {
     QFETCH(int, rating);
-    Signalpost::userRatingSubmitted(rating, QStringLiteral("comment"));
+    Signalpost::userRatingSubmitted(rating, u"comment"_s);
     QCOMPARE(m_log.linesStartingWith("ERROR"),
              QStringList{"ERROR Rating must be between 0 and 10"});
 
@@ -247,18 +246,17 @@ void PresetSignalsTest::errorCategoryRawValues() {
 void PresetSignalsTest::anyIdentifiableErrorDescribesTheWrappedError() {
     const AnyIdentifiableError standard(
         "a", std::make_exception_ptr(std::invalid_argument("bad argument")));
-    QCOMPARE(standard.id(), QStringLiteral("a"));
-    QCOMPARE(standard.localizedDescription(), QStringLiteral("bad argument"));
+    QCOMPARE(standard.id(), u"a"_s);
+    QCOMPARE(standard.localizedDescription(), u"bad argument"_s);
     QCOMPARE(standard.errorDescription(), std::optional<QString>());
 
     struct Thrown : UploadError {};
     const AnyIdentifiableError identifiable("b", std::make_exception_ptr(Thrown()));
-    QCOMPARE(identifiable.id(), QStringLiteral("b"));
-    QCOMPARE(identifiable.localizedDescription(),
-             QStringLiteral("The upload could not be finished."));
+    QCOMPARE(identifiable.id(), u"b"_s);
+    QCOMPARE(identifiable.localizedDescription(), u"The upload could not be finished."_s);
 
     const AnyIdentifiableError other("c", std::make_exception_ptr(42));
-    QCOMPARE(other.localizedDescription(), QStringLiteral("The operation couldn’t be completed."));
+    QCOMPARE(other.localizedDescription(), u"The operation couldn’t be completed."_s);
     try {
         std::rethrow_exception(other.error());
     } catch (int value) {

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::Decimal;
 using signalpost::ExchangeRates;
 using signalpost::Signalpost;
@@ -32,9 +34,9 @@ namespace {
 
 StoreTransaction transaction(const std::optional<QString>& currency, const QString& price) {
     StoreTransaction t;
-    t.productID = QStringLiteral("pro.yearly");
+    t.productID = u"pro.yearly"_s;
     t.originalID = 1000;
-    t.countryCode = QStringLiteral("DEU");
+    t.countryCode = u"DEU"_s;
     t.currencyCode = currency;
     if (!price.isEmpty()) {
         t.price = price == "NaN" ? Decimal::notANumber() : Decimal::fromString(price).value();
@@ -150,8 +152,8 @@ void PurchaseSignalsTest::priceInUSD() {
 }
 
 void PurchaseSignalsTest::purchaseParametersNameTypeCountryProductAndCurrency() {
-    StoreTransaction subscription = transaction(QStringLiteral("CHF"), "12");
-    subscription.subscriptionGroupID = QStringLiteral("group-1");
+    StoreTransaction subscription = transaction(u"CHF"_s, "12");
+    subscription.subscriptionGroupID = u"group-1"_s;
     QCOMPARE(signalpost::purchaseParameters(subscription),
              (Parameters{{"Signalpost.Purchase.type", "subscription"},
                          {"Signalpost.Purchase.countryCode", "DEU"},
@@ -188,7 +190,7 @@ void PurchaseSignalsTest::freeTrialDecision() {
     QFETCH(std::optional<OfferType>, offer);
     QFETCH(QString, price);
     QFETCH(bool, freeTrial);
-    StoreTransaction t = transaction(QStringLiteral("EUR"), price);
+    StoreTransaction t = transaction(u"EUR"_s, price);
     t.productType = productType;
     t.offerType = offer;
     QCOMPARE(signalpost::startsFreeTrial(t), freeTrial);
@@ -196,16 +198,14 @@ void PurchaseSignalsTest::freeTrialDecision() {
 
 void PurchaseSignalsTest::exchangeRateTableHasItsRowsInOrder() {
     const QStringList codes =
-        QStringLiteral(
-            "AED AFN ALL AMD ANG AOA ARS AUD AWG AZN BAM BBD BDT BGN BHD BIF BMD BND BOB BRL BSD "
-            "BTN BWP BYN BZD CAD CDF CHF CLP CNY COP CRC CUP CVE CZK DJF DKK DOP DZD EGP ERN ETB "
-            "EUR FJD FKP FOK GBP GEL GGP GHS GIP GMD GNF GTQ GYD HKD HNL HRK HTG HUF IDR ILS IMP "
-            "INR IQD IRR ISK JEP JMD JOD JPY KES KGS KHR KID KMF KRW KWD KYD KZT LAK LBP LKR LRD "
-            "LSL LYD MAD MDL MGA MKD MMK MNT MOP MRU MUR MVR MWK MXN MYR MZN NAD NGN NIO NOK NPR "
-            "NZD OMR PAB PEN PGK PHP PKR PLN PYG QAR RON RSD RUB RWF SAR SBD SCR SDG SEK SGD SHP "
-            "SLE SLL SOS SRD SSP STN SYP SZL THB TJS TMT TND TOP TRY TTD TVD TWD TZS UAH UGX UYU "
-            "UZS VES VND VUV WST XAF XCD XDR XOF XPF YER ZAR ZMW ZWL")
-            .split(' ');
+        u"AED AFN ALL AMD ANG AOA ARS AUD AWG AZN BAM BBD BDT BGN BHD BIF BMD BND BOB BRL BSD "
+        "BTN BWP BYN BZD CAD CDF CHF CLP CNY COP CRC CUP CVE CZK DJF DKK DOP DZD EGP ERN ETB "
+        "EUR FJD FKP FOK GBP GEL GGP GHS GIP GMD GNF GTQ GYD HKD HNL HRK HTG HUF IDR ILS IMP "
+        "INR IQD IRR ISK JEP JMD JOD JPY KES KGS KHR KID KMF KRW KWD KYD KZT LAK LBP LKR LRD "
+        "LSL LYD MAD MDL MGA MKD MMK MNT MOP MRU MUR MVR MWK MXN MYR MZN NAD NGN NIO NOK NPR "
+        "NZD OMR PAB PEN PGK PHP PKR PLN PYG QAR RON RSD RUB RWF SAR SBD SCR SDG SEK SGD SHP "
+        "SLE SLL SOS SRD SSP STN SYP SZL THB TJS TMT TND TOP TRY TTD TVD TWD TZS UAH UGX UYU "
+        "UZS VES VND VUV WST XAF XCD XDR XOF XPF YER ZAR ZMW ZWL"_s.split(' ');
     QCOMPARE(codes.size(), 161);
     QStringList stored;
     for (const auto& [code, rate] : ExchangeRates::rows()) {
@@ -264,13 +264,13 @@ void PurchaseSignalsTest::paidPurchaseIsSentWithItsDollarPrice() {
     startClient();
     StoreTransaction t = transaction(currency, price);
     t.productType = ProductType::autoRenewable;
-    t.subscriptionGroupID = QStringLiteral("group-1");
+    t.subscriptionGroupID = u"group-1"_s;
     t.offerType = offer;
-    Signalpost::purchaseCompleted(t, callerParameters, QStringLiteral("buyer"));
+    Signalpost::purchaseCompleted(t, callerParameters, u"buyer"_s);
 
     QTRY_COMPARE(m_ingest->allBodies().size(), 1);
     const QJsonObject body = m_ingest->allBodies().first().toObject();
-    QCOMPARE(body.value("type").toString(), QStringLiteral("Signalpost.Purchase.completed"));
+    QCOMPARE(body.value("type").toString(), u"Signalpost.Purchase.completed"_s);
     QVERIFY(body.value("floatValue").isDouble());
     QCOMPARE(std::round(body.value("floatValue").toDouble() * 10000) / 10000, floatValue);
     QJsonObject expected{{"Signalpost.Purchase.type", purchaseType},
@@ -285,16 +285,16 @@ void PurchaseSignalsTest::paidPurchaseIsSentWithItsDollarPrice() {
 
 void PurchaseSignalsTest::freeTrialIsSentAndRecorded() {
     startClient();
-    StoreTransaction t = transaction(QStringLiteral("EUR"), "0");
+    StoreTransaction t = transaction(u"EUR"_s, "0");
     t.productType = ProductType::autoRenewable;
-    t.subscriptionGroupID = QStringLiteral("group-1");
+    t.subscriptionGroupID = u"group-1"_s;
     t.offerType = OfferType::introductory;
     t.originalID = 9007199254740993ULL; // 2^53 + 1
     Signalpost::purchaseCompleted(t);
 
     QTRY_COMPARE(m_ingest->allBodies().size(), 1);
     const QJsonObject body = m_ingest->allBodies().first().toObject();
-    QCOMPARE(body.value("type").toString(), QStringLiteral("Signalpost.Purchase.freeTrialStarted"));
+    QCOMPARE(body.value("type").toString(), u"Signalpost.Purchase.freeTrialStarted"_s);
     QVERIFY(!body.contains("floatValue"));
     QCOMPARE(sentsignals::payloadOf(body),
              (QJsonObject{{"Signalpost.Purchase.type", "subscription"},

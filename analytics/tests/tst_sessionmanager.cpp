@@ -18,6 +18,8 @@
 #include <QTimeZone>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::SessionManager;
 using signalpost::Signalpost;
 using signalpost::TelemetryManagerConfiguration;
@@ -35,7 +37,7 @@ constexpr qint64 day = 86400;
 // A defaults file and a clock the test moves.
 struct Fixture {
     QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("suite.ini"));
+    QString path = dir.filePath(u"suite.ini"_s);
     std::shared_ptr<QDateTime> now = std::make_shared<QDateTime>(start);
 
     std::unique_ptr<SessionManager> manager() const {
@@ -210,8 +212,7 @@ void SessionManagerTest::unreadableValuesReadAsEmptyOrZero_data() {
     QTest::addColumn<QVariant>("recentSessions");
     QTest::addColumn<QVariant>("deletedSessionsCount");
     QTest::addColumn<QVariant>("distinctDaysUsed");
-    QTest::newRow("text instead of data")
-        << QVariant(QStringLiteral("[]")) << QVariant("many") << QVariant(5);
+    QTest::newRow("text instead of data") << QVariant(u"[]"_s) << QVariant("many") << QVariant(5);
     QTest::newRow("not JSON") << QVariant(QByteArray("{oops")) << QVariant() << QVariant();
     QTest::newRow("array of text")
         << QVariant(QByteArray("[\"a\"]")) << QVariant(1.5) << QVariant();
@@ -248,7 +249,7 @@ void SessionManagerTest::firstSessionAnnouncesTheInstallOnce() {
     IngestStandIn ingest;
     QFile::remove(signalpost::SignalCache::defaultCacheFilePath());
     auto configuration = std::make_shared<TelemetryManagerConfiguration>(
-        QStringLiteral("app-sessions"), std::nullopt, ingest.baseURL());
+        u"app-sessions"_s, std::nullopt, ingest.baseURL());
     configuration->setTransmitInterval(0.05);
     configuration->setLogHandler(std::nullopt);
     configuration->setSendNewSessionBeganSignal(false);
@@ -270,11 +271,11 @@ void SessionManagerTest::firstSessionAnnouncesTheInstallOnce() {
 
     // Whatever was sent before the marker has arrived once the marker has (bodies built at
     // the same time may swap places).
-    Signalpost::signal(QStringLiteral("marker"));
+    Signalpost::signal(u"marker"_s);
     const auto markerArrived = [&] {
         const QJsonArray bodies = ingest.allBodies();
         return std::any_of(bodies.begin(), bodies.end(), [](const QJsonValue& body) {
-            return body.toObject().value("type") == QStringLiteral("marker");
+            return body.toObject().value("type") == u"marker"_s;
         });
     };
     QTRY_VERIFY(markerArrived());
@@ -282,7 +283,7 @@ void SessionManagerTest::firstSessionAnnouncesTheInstallOnce() {
     QString firstSessionDate;
     for (const QJsonValue& body : ingest.allBodies()) {
         types.append(body.toObject().value("type").toString());
-        if (types.last() == QStringLiteral("Signalpost.Acquisition.newInstallDetected")) {
+        if (types.last() == u"Signalpost.Acquisition.newInstallDetected"_s) {
             firstSessionDate = body.toObject()
                                    .value("payload")
                                    .toObject()
@@ -304,13 +305,13 @@ void SessionManagerTest::countsStopAtTheLargestNumber_data() {
     QTest::addColumn<qint64>("total");
     constexpr qint64 largest = std::numeric_limits<qint64>::max();
     QTest::newRow("at the limit, one session kept")
-        << u"9223372036854775807"_qs << qint64(60) << u"9223372036854775807"_qs << largest;
+        << u"9223372036854775807"_s << qint64(60) << u"9223372036854775807"_s << largest;
     QTest::newRow("at the limit, one session pruned")
-        << u"9223372036854775807"_qs << 91 * day << u"9223372036854775807"_qs << largest;
+        << u"9223372036854775807"_s << 91 * day << u"9223372036854775807"_s << largest;
     QTest::newRow("one below the limit, two sessions")
-        << u"9223372036854775806"_qs << qint64(60) << u"9223372036854775806"_qs << largest;
+        << u"9223372036854775806"_s << qint64(60) << u"9223372036854775806"_s << largest;
     QTest::newRow("the smallest number")
-        << u"-9223372036854775808"_qs << qint64(60) << u"-9223372036854775808"_qs
+        << u"-9223372036854775808"_s << qint64(60) << u"-9223372036854775808"_s
         << std::numeric_limits<qint64>::min() + 2;
 }
 
@@ -331,12 +332,12 @@ void SessionManagerTest::countsStopAtTheLargestNumber() {
 
 void SessionManagerTest::todayIsStoredBeforeTheFirstSignal() {
     Fixture f;
-    f.store("distinctDaysUsed", QStringList{u"2024-02-01"_qs, u"2024-02-02"_qs});
+    f.store("distinctDaysUsed", QStringList{u"2024-02-01"_s, u"2024-02-02"_s});
     const auto manager = f.manager();
     // Read as the first signal's payload reads it: no waiting for the persistence thread.
     const QSettings settings = f.settings();
     QCOMPARE(SessionManager::distinctDaysUsed(&settings),
-             (QStringList{u"2024-02-01"_qs, u"2024-02-02"_qs, SessionManager::dayText(start)}));
+             (QStringList{u"2024-02-01"_s, u"2024-02-02"_s, SessionManager::dayText(start)}));
 }
 
 void SessionManagerTest::prunedSessionsAreCountedBeforeTheFirstSignal() {

@@ -9,6 +9,8 @@
 #include <QTimeZone>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::SignalCache;
 using signalpost::SignalPostBody;
 
@@ -17,15 +19,15 @@ namespace {
 SignalPostBody body(const QString& type) {
     SignalPostBody b;
     b.receivedAt = QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9, 250), QTimeZone::utc());
-    b.appID = QStringLiteral("APP");
-    b.clientUser = QStringLiteral("user");
-    b.sessionID = QStringLiteral("SESSION");
+    b.appID = u"APP"_s;
+    b.clientUser = u"user"_s;
+    b.sessionID = u"SESSION"_s;
     b.type = type;
-    b.isTestMode = QStringLiteral("false");
+    b.isTestMode = u"false"_s;
     return b;
 }
 
-QList<SignalPostBody> bodies(int count, const QString& prefix = QStringLiteral("s")) {
+QList<SignalPostBody> bodies(int count, const QString& prefix = u"s"_s) {
     QList<SignalPostBody> list;
     for (int i = 0; i < count; ++i) {
         list.append(body(prefix + QString::number(i)));
@@ -76,7 +78,7 @@ QList<SignalPostBody> variedBodies() {
     other.insert("screen", "Entwürfe ✍️ 𝗯𝗼𝗹𝗱");
     QList<SignalPostBody> list;
     for (int i = 0; i < 7; ++i) {
-        SignalPostBody b = body(QStringLiteral("signal%1").arg(i));
+        SignalPostBody b = body(u"signal%1"_s.arg(i));
         b.receivedAt = b.receivedAt.addMSecs(i * 1001);
         b.payload = (i == 3 || i == 4) ? other : common;
         list.append(b);
@@ -84,9 +86,9 @@ QList<SignalPostBody> variedBodies() {
     list[1].floatValue = -0.1;
     list[2].floatValue = 1e300;
     list[2].payload.clear();
-    list[4].type = QStringLiteral("quote \" and \\ backslash,\n\t\u0001 \"payload\":{");
+    list[4].type = u"quote \" and \\ backslash,\n\t\u0001 \"payload\":{"_s;
     list[5].clientUser = QString();
-    list[6].isTestMode = QStringLiteral("true");
+    list[6].isTestMode = u"true"_s;
     list[6].receivedAt = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59), QTimeZone::utc());
     return list;
 }
@@ -120,7 +122,7 @@ private:
 };
 
 void SignalCacheTest::init() {
-    m_path = m_dir.filePath(QStringLiteral("telemetrysignalcache"));
+    m_path = m_dir.filePath(u"telemetrysignalcache"_s);
     QFile::remove(m_path);
     m_log.clear();
 }
@@ -141,13 +143,13 @@ void SignalCacheTest::popsAtMostHundredOldestFirst() {
     cache.push(bodies(250));
     const auto first = cache.pop();
     QCOMPARE(first.size(), 100);
-    QCOMPARE(first.first().type, QStringLiteral("s0"));
-    QCOMPARE(first.last().type, QStringLiteral("s99"));
+    QCOMPARE(first.first().type, u"s0"_s);
+    QCOMPARE(first.last().type, u"s99"_s);
     QCOMPARE(cache.count(), 150);
     QCOMPARE(cache.pop().size(), 100);
     const auto third = cache.pop();
     QCOMPARE(third.size(), 50);
-    QCOMPARE(third.last().type, QStringLiteral("s249"));
+    QCOMPARE(third.last().type, u"s249"_s);
     QVERIFY(cache.pop().isEmpty());
 }
 
@@ -158,11 +160,11 @@ void SignalCacheTest::pushedBackBatchWaitsBehindNewer() {
     cache.push(bodies(120, "new"));
     cache.push(batch);
     const auto next = cache.pop();
-    QCOMPARE(next.first().type, QStringLiteral("new0"));
-    QCOMPARE(next.last().type, QStringLiteral("new99"));
+    QCOMPARE(next.first().type, u"new0"_s);
+    QCOMPARE(next.last().type, u"new99"_s);
     const auto after = cache.pop();
-    QCOMPARE(after.first().type, QStringLiteral("new100"));
-    QCOMPARE(after.at(20).type, QStringLiteral("old0"));
+    QCOMPARE(after.first().type, u"new100"_s);
+    QCOMPARE(after.at(20).type, u"old0"_s);
 
     // When full, the limit drops the oldest waiting bodies, not the batch put back.
     SignalCache full(m_log.handler(), 4, m_path);
@@ -175,7 +177,7 @@ void SignalCacheTest::pushedBackBatchWaitsBehindNewer() {
 
 void SignalCacheTest::withoutFileOnlyLogsTheLookup() {
     SignalCache cache(m_log.handler(), 10, m_path);
-    QCOMPARE(m_log.lines(), QStringList{QStringLiteral("INFO Loading Telemetry cache from: ") +
+    QCOMPARE(m_log.lines(), QStringList{u"INFO Loading Telemetry cache from: "_s +
                                         QUrl::fromLocalFile(m_path).toString()});
     QCOMPARE(cache.count(), 0);
 }
@@ -185,12 +187,12 @@ void SignalCacheTest::loadsFileAheadOfNewBodies() {
                                                    SignalPostBody::DateForm::referenceDate));
     SignalCache cache(m_log.handler(), 100, m_path);
     QVERIFY(!QFile::exists(m_path));
-    QCOMPARE(m_log.lines().value(1), QStringLiteral("INFO Loaded 12 signals"));
+    QCOMPARE(m_log.lines().value(1), u"INFO Loaded 12 signals"_s);
     cache.push(body("fresh"));
     const auto batch = cache.pop();
     QCOMPARE(batch.size(), 13);
     QVERIFY(batch.first() == body("cached0"));
-    QCOMPARE(batch.last().type, QStringLiteral("fresh"));
+    QCOMPARE(batch.last().type, u"fresh"_s);
 }
 
 void SignalCacheTest::keepsEveryFieldThroughQueueFileAndLoad() {
@@ -261,7 +263,7 @@ void SignalCacheTest::loadsFilesWrittenOtherwise() {
     writeFile(m_path, contents);
     SignalCache cache(m_log.handler(), 100, m_path);
     QCOMPARE(cache.count(), 1);
-    QCOMPARE(m_log.lines().value(1), QStringLiteral("INFO Loaded 1 signals"));
+    QCOMPARE(m_log.lines().value(1), u"INFO Loaded 1 signals"_s);
     cache.backupToDisk();
     QCOMPARE(readFile(m_path),
              *SignalPostBody::encodeArray(*expected, SignalPostBody::DateForm::referenceDate));
@@ -322,9 +324,9 @@ void SignalCacheTest::oversizedFileKeepsNewest() {
     writeFile(m_path,
               *SignalPostBody::encodeArray(bodies(15000), SignalPostBody::DateForm::referenceDate));
     SignalCache cache(m_log.handler(), 10000, m_path);
-    QCOMPARE(m_log.lines().value(1), QStringLiteral("INFO Loaded 15000 signals"));
+    QCOMPARE(m_log.lines().value(1), u"INFO Loaded 15000 signals"_s);
     QCOMPARE(cache.count(), 10000);
-    QCOMPARE(cache.pop().first().type, QStringLiteral("s5000"));
+    QCOMPARE(cache.pop().first().type, u"s5000"_s);
 }
 
 void SignalCacheTest::saveWritesEveryBodyAndEmptiesQueue() {
@@ -340,9 +342,8 @@ void SignalCacheTest::saveWritesEveryBodyAndEmptiesQueue() {
     QFile file(m_path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray data = file.readAll();
-    QCOMPARE(m_log.lines(), QStringList{QStringLiteral("INFO Saved Telemetry cache %1 bytes of 3 "
-                                                       "signals")
-                                            .arg(data.size())});
+    QCOMPARE(m_log.lines(), QStringList{u"INFO Saved Telemetry cache %1 bytes of 3 "
+                                        "signals"_s.arg(data.size())});
     const auto saved = SignalPostBody::decodeArray(data, SignalPostBody::DateForm::referenceDate);
     QVERIFY(saved);
     QVERIFY(*saved == queued);
@@ -350,19 +351,19 @@ void SignalCacheTest::saveWritesEveryBodyAndEmptiesQueue() {
 
 void SignalCacheTest::failedSaveKeepsQueue() {
     // A plain file where the folder should be: the cache file cannot be written.
-    const QString blocker = m_dir.filePath(QStringLiteral("not-a-folder"));
+    const QString blocker = m_dir.filePath(u"not-a-folder"_s);
     writeFile(blocker, "x");
-    SignalCache cache(m_log.handler(), 100, blocker + QStringLiteral("/telemetrysignalcache"));
+    SignalCache cache(m_log.handler(), 100, blocker + u"/telemetrysignalcache"_s);
     cache.push(bodies(2));
     m_log.clear();
     cache.backupToDisk();
-    QCOMPARE(m_log.lines(), QStringList{QStringLiteral("ERROR Error saving Telemetry cache")});
+    QCOMPARE(m_log.lines(), QStringList{u"ERROR Error saving Telemetry cache"_s});
     QCOMPARE(cache.count(), 2);
 }
 
 void SignalCacheTest::defaultFileLivesInUserCacheFolder() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    QCOMPARE(SignalCache::defaultCacheFilePath(), folder + QStringLiteral("/telemetrysignalcache"));
+    QCOMPARE(SignalCache::defaultCacheFilePath(), folder + u"/telemetrysignalcache"_s);
     // The folder need not exist yet when the application first quits.
     QDir(folder).removeRecursively();
     {

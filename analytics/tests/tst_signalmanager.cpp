@@ -23,6 +23,8 @@
 #include <atomic>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::SignalCache;
 using signalpost::SignalManager;
 using signalpost::SignalPostBody;
@@ -32,16 +34,16 @@ using Configuration = std::shared_ptr<TelemetryManagerConfiguration>;
 
 namespace {
 
-QList<SignalPostBody> bodies(int count, const QString& prefix = QStringLiteral("cached")) {
+QList<SignalPostBody> bodies(int count, const QString& prefix = u"cached"_s) {
     QList<SignalPostBody> list;
     for (int i = 0; i < count; ++i) {
         SignalPostBody b;
         b.receivedAt = QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9), QTimeZone::utc());
-        b.appID = QStringLiteral("APP");
-        b.clientUser = QStringLiteral("user");
-        b.sessionID = QStringLiteral("SESSION");
+        b.appID = u"APP"_s;
+        b.clientUser = u"user"_s;
+        b.sessionID = u"SESSION"_s;
         b.type = prefix + QString::number(i);
-        b.isTestMode = QStringLiteral("false");
+        b.isTestMode = u"false"_s;
         list.append(b);
     }
     return list;
@@ -162,12 +164,11 @@ void SignalManagerTest::cleanup() {
 }
 
 Configuration SignalManagerTest::configuration(const QUrl& base, double transmitInterval) {
-    auto c = std::make_shared<TelemetryManagerConfiguration>(QStringLiteral("APP"),
-                                                             QStringLiteral("salt"), base);
+    auto c = std::make_shared<TelemetryManagerConfiguration>(u"APP"_s, u"salt"_s, base);
     c->setTransmitInterval(transmitInterval);
     c->setMaxBackoffInterval(transmitInterval * 4);
     c->setLogHandler(m_log.handler());
-    c->setDefaultUser(QStringLiteral("tester"));
+    c->setDefaultUser(u"tester"_s);
     c->setSendNewSessionBeganSignal(false);
     c->setSessionStatsEnabled(false);
     return c;
@@ -221,12 +222,12 @@ void SignalManagerTest::emptyCacheMakesNoRequest() {
 void SignalManagerTest::requestIsJsonPostToIngestAddress() {
     preloadCacheFile(bodies(2));
     const auto c = configuration(m_ingest->baseURL(), 3600);
-    c->setIngestNamespace(QStringLiteral("team"));
+    c->setIngestNamespace(u"team"_s);
     const auto m = manager(c);
     QTRY_COMPARE(m_ingest->requestCount(), 1);
     const auto request = m_ingest->requests().first();
     QCOMPARE(request.method, QByteArray("POST"));
-    QCOMPARE(request.path, QStringLiteral("/v2/namespace/team/"));
+    QCOMPARE(request.path, u"/v2/namespace/team/"_s);
     QCOMPARE(request.contentType, QByteArray("application/json"));
     QCOMPARE(request.body, *SignalPostBody::encodeArray(bodies(2), SignalPostBody::DateForm::wire));
     // The body as sent is logged for debugging.
@@ -239,7 +240,7 @@ void SignalManagerTest::answerDecidesFateOfBatch_data() {
     QTest::addColumn<QString>("logLine");
     QTest::newRow("200") << 200 << false << "DEBUG {\"accepted\":true}";
     QTest::newRow("202") << 202 << false << "DEBUG {\"accepted\":true}";
-    const QString dropping = QStringLiteral("ERROR Dropping 5 signal(s): rejected by server ");
+    const QString dropping = u"ERROR Dropping 5 signal(s): rejected by server "_s;
     QTest::newRow("400") << 400 << false << dropping + "Bad Request (400)";
     QTest::newRow("401") << 401 << false << dropping + "Unauthorized (401)";
     QTest::newRow("403") << 403 << false << dropping + "Forbidden (403)";
@@ -248,8 +249,8 @@ void SignalManagerTest::answerDecidesFateOfBatch_data() {
     QTest::newRow("422") << 422 << false << dropping + "Unprocessable Entity (422)";
     QTest::newRow("501") << 501 << false << dropping + "Not Implemented (501)";
     QTest::newRow("505") << 505 << false << dropping + "HTTP Version Not Supported (505)";
-    const QString retry = QStringLiteral("DEBUG Failed to send events (status %1), will try again "
-                                         "later");
+    const QString retry = u"DEBUG Failed to send events (status %1), will try again "
+                          "later"_s;
     QTest::newRow("500") << 500 << true << retry.arg(500);
     QTest::newRow("503") << 503 << true << retry.arg(503);
     QTest::newRow("429") << 429 << true << retry.arg(429);
@@ -371,7 +372,7 @@ void SignalManagerTest::transportFailureKeepsBatch() {
     MisbehavingServer server(kind == "garbage" ? QByteArray("\x01\x02 hello, not HTTP\r\n\r\n")
                                                : QByteArray());
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    const QUrl base(QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort()));
+    const QUrl base(u"http://127.0.0.1:%1/"_s.arg(server.serverPort()));
     if (kind == "unreachable") {
         server.close();
     }
@@ -426,7 +427,7 @@ void SignalManagerTest::buildsBodyFromSignal() {
         {std::make_shared<EchoEnricher>(), std::make_shared<OverridingEnricher>()});
     const auto m = manager(c);
     const QMap<QString, QString> parameters{{"locale", "param"}, {"screen", "editor"}};
-    m->processSignal("custom", parameters, 2.5, QStringLiteral("alice"), c);
+    m->processSignal("custom", parameters, 2.5, u"alice"_s, c);
     m->processSignal("default", {}, {}, {}, c);
     QTRY_COMPARE(m_ingest->allBodies().size(), 2);
 
@@ -435,26 +436,25 @@ void SignalManagerTest::buildsBodyFromSignal() {
         byType.insert(value.toObject().value("type").toString(), value.toObject());
     }
     const QJsonObject custom = byType.value("custom");
-    QCOMPARE(custom.value("appID").toString(), QStringLiteral("APP"));
+    QCOMPARE(custom.value("appID").toString(), u"APP"_s);
     QCOMPARE(custom.value("clientUser").toString(), signalpost::sha256HexDigest("alice", "salt"));
     QCOMPARE(custom.value("sessionID").toString(),
              c->sessionID().toString(QUuid::WithoutBraces).toUpper());
     QCOMPARE(custom.value("floatValue").toDouble(), 2.5);
-    QCOMPARE(custom.value("isTestMode").toString(), QStringLiteral("true"));
+    QCOMPARE(custom.value("isTestMode").toString(), u"true"_s);
     QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\+0000$")
                 .match(custom.value("receivedAt").toString())
                 .hasMatch());
     const QJsonObject payload = custom.value("payload").toObject();
-    QCOMPARE(payload.value("locale").toString(), QStringLiteral("param"));
-    QCOMPARE(payload.value("screen").toString(), QStringLiteral("editor"));
-    QCOMPARE(payload.value("source").toString(), QStringLiteral("second"));
+    QCOMPARE(payload.value("locale").toString(), u"param"_s);
+    QCOMPARE(payload.value("screen").toString(), u"editor"_s);
+    QCOMPARE(payload.value("source").toString(), u"second"_s);
 
     const QJsonObject fallback = byType.value("default");
     QCOMPARE(fallback.value("clientUser").toString(),
              signalpost::sha256HexDigest("tester", "salt"));
     QVERIFY(!fallback.contains("floatValue"));
-    QCOMPARE(fallback.value("payload").toObject().value("source").toString(),
-             QStringLiteral("second"));
+    QCOMPARE(fallback.value("payload").toObject().value("source").toString(), u"second"_s);
 }
 
 void SignalManagerTest::nonFiniteFloatValueIsLeftOut() {
@@ -477,7 +477,7 @@ void SignalManagerTest::runningCacheKeepsItsLimit() {
     const auto m = manager(c);
     c->setCacheLimit(100);
     for (int i = 0; i < 5; ++i) {
-        m->processSignal(QStringLiteral("s%1").arg(i), {}, {}, {}, c);
+        m->processSignal(u"s%1"_s.arg(i), {}, {}, {}, c);
     }
     QVERIFY(QThreadPool::globalInstance()->waitForDone(5000));
     m->sendNextBatch();
@@ -493,8 +493,8 @@ void SignalManagerTest::defaultUserWithoutSuite() {
     QVERIFY(!QUuid::fromString(first).isNull());
     QCOMPARE(first, first.toUpper());
     QVERIFY(detached.defaultUserIdentifier() != first);
-    c->setDefaultUser(QStringLiteral("bob"));
-    QCOMPARE(detached.defaultUserIdentifier(), QStringLiteral("bob"));
+    c->setDefaultUser(u"bob"_s);
+    QCOMPARE(detached.defaultUserIdentifier(), u"bob"_s);
 }
 
 void SignalManagerTest::cacheCarriedAcrossTwoLifetimes() {

@@ -19,6 +19,8 @@
 #include <QThreadPool>
 #include <QTimeZone>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::SignalCache;
 using signalpost::Signalpost;
 using signalpost::SignalPostBody;
@@ -101,11 +103,11 @@ void SignalpostTest::cleanup() {
 }
 
 std::shared_ptr<TelemetryManagerConfiguration> SignalpostTest::configure(double transmitInterval) {
-    auto c = std::make_shared<TelemetryManagerConfiguration>(
-        QStringLiteral("app-quillon-test"), QStringLiteral("salt"), m_ingest->baseURL());
+    auto c = std::make_shared<TelemetryManagerConfiguration>(u"app-quillon-test"_s, u"salt"_s,
+                                                             m_ingest->baseURL());
     c->setTransmitInterval(transmitInterval);
     c->setLogHandler(m_log.handler());
-    c->setDefaultUser(QStringLiteral("tester"));
+    c->setDefaultUser(u"tester"_s);
     c->setSendNewSessionBeganSignal(false);
     c->setSessionStatsEnabled(false);
     return c;
@@ -113,22 +115,21 @@ std::shared_ptr<TelemetryManagerConfiguration> SignalpostTest::configure(double 
 
 void SignalpostTest::appEventIsSentWithoutWarning() {
     Signalpost::initialize(configure());
-    Signalpost::signal(QStringLiteral("app_opened"));
+    Signalpost::signal(u"app_opened"_s);
     QTRY_COMPARE(m_ingest->allBodies().size(), 1);
     const QJsonObject body = m_ingest->allBodies().first().toObject();
-    QCOMPARE(body.value("type").toString(), QStringLiteral("app_opened"));
-    QCOMPARE(body.value("appID").toString(), QStringLiteral("app-quillon-test"));
+    QCOMPARE(body.value("type").toString(), u"app_opened"_s);
+    QCOMPARE(body.value("appID").toString(), u"app-quillon-test"_s);
     QCOMPARE(body.value("clientUser").toString(), signalpost::sha256HexDigest("tester", "salt"));
     QCOMPARE(payloadOf(body), QJsonObject());
-    QCOMPARE(body.value("payload").toObject().value("platform").toString(),
-             QStringLiteral("Linux"));
+    QCOMPARE(body.value("payload").toObject().value("platform").toString(), u"Linux"_s);
     QVERIFY(m_log.linesStartingWith("ERROR").isEmpty());
 }
 
 void SignalpostTest::prefixesApplyToPublicPathOnly() {
     auto c = configure();
-    c->setDefaultSignalPrefix(QStringLiteral("MyApp."));
-    c->setDefaultParameterPrefix(QStringLiteral("p."));
+    c->setDefaultSignalPrefix(u"MyApp."_s);
+    c->setDefaultParameterPrefix(u"p."_s);
     c->setDefaultParameters([] { return Parameters{{"build", "7"}, {"screen", "default"}}; });
     Signalpost::initialize(c);
     Signalpost::signal("Clicked", {{"screen", "home"}, {"Signalpost.Own.key", "kept"}});
@@ -238,8 +239,7 @@ void SignalpostTest::blockedSignalsVanish() {
     qunsetenv("XCODE_RUNNING_FOR_PREVIEWS");
     Signalpost::signal("marker");
     QTRY_COMPARE(m_ingest->allBodies().size(), 1);
-    QCOMPARE(m_ingest->allBodies().first().toObject().value("type").toString(),
-             QStringLiteral("marker"));
+    QCOMPARE(m_ingest->allBodies().first().toObject().value("type").toString(), u"marker"_s);
 }
 
 void SignalpostTest::defaultUserIsKeptInSuite() {
@@ -252,9 +252,9 @@ void SignalpostTest::defaultUserIsKeptInSuite() {
     QVERIFY(!QUuid::fromString(stored).isNull());
 
     Signalpost::signal("again");
-    Signalpost::signal("custom", {}, {}, QStringLiteral("alice"));
+    Signalpost::signal("custom", {}, {}, u"alice"_s);
     letSignalsReachTheCache();
-    Signalpost::updateDefaultUser(QStringLiteral("carol"));
+    Signalpost::updateDefaultUser(u"carol"_s);
     Signalpost::signal("updated");
     letSignalsReachTheCache();
     Signalpost::updateDefaultUser(std::nullopt);
@@ -307,22 +307,21 @@ void SignalpostTest::immediateSyncIsThrottled() {
     Signalpost::requestImmediateSync();
     QTRY_COMPARE(m_ingest->requestCount(), 2);
     QCOMPARE(m_ingest->requests().at(1).bodies().first().toObject().value("type").toString(),
-             QStringLiteral("b"));
+             u"b"_s);
 }
 
 void SignalpostTest::olderSurfaceForwards() {
-    TelemetryManagerConfiguration c(QStringLiteral("legacy-app"), QStringLiteral("salt"),
-                                    m_ingest->baseURL());
+    TelemetryManagerConfiguration c(u"legacy-app"_s, u"salt"_s, m_ingest->baseURL());
     c.setTransmitInterval(0.05);
     c.setLogHandler(m_log.handler());
     c.setSendNewSessionBeganSignal(false);
     c.setSessionStatsEnabled(false);
-    c.setDefaultSignalPrefix(QStringLiteral("Old."));
+    c.setDefaultSignalPrefix(u"Old."_s);
     TelemetryManager::initialize(c);
     QVERIFY(TelemetryManager::isInitialized());
-    TelemetryManager::updateDefaultUser(QStringLiteral("dave"));
+    TelemetryManager::updateDefaultUser(u"dave"_s);
     TelemetryManager::send("plain", {{"k", "v"}});
-    TelemetryManager::send("full", QStringLiteral("erin"), 3.25, {{"k", "w"}});
+    TelemetryManager::send("full", u"erin"_s, 3.25, {{"k", "w"}});
     QTRY_COMPARE(m_ingest->allBodies().size(), 2);
 
     const auto byType = bodiesByType(m_ingest->allBodies());
@@ -331,7 +330,7 @@ void SignalpostTest::olderSurfaceForwards() {
     QCOMPARE(byType.value("Old.full").value("clientUser").toString(),
              signalpost::sha256HexDigest("erin", "salt"));
     QCOMPARE(byType.value("Old.full").value("floatValue").toDouble(), 3.25);
-    QCOMPARE(byType.value("Old.full").value("appID").toString(), QStringLiteral("legacy-app"));
+    QCOMPARE(byType.value("Old.full").value("appID").toString(), u"legacy-app"_s);
     // The client holds a copy: the caller's object is not the one being changed.
     QCOMPARE(c.defaultUser(), std::nullopt);
     TelemetryManager::terminate();
@@ -355,11 +354,11 @@ void SignalpostTest::foregroundStartsSessionAfterLongBackground() {
 void SignalpostTest::standInBeforeInitialisationLeavesCacheFileAlone() {
     SignalPostBody cached;
     cached.receivedAt = QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), QTimeZone::utc());
-    cached.appID = QStringLiteral("app-quillon-test");
-    cached.clientUser = QStringLiteral("u");
-    cached.sessionID = QStringLiteral("S");
-    cached.type = QStringLiteral("from_last_launch");
-    cached.isTestMode = QStringLiteral("false");
+    cached.appID = u"app-quillon-test"_s;
+    cached.clientUser = u"u"_s;
+    cached.sessionID = u"S"_s;
+    cached.type = u"from_last_launch"_s;
+    cached.isTestMode = u"false"_s;
     {
         QDir().mkpath(QFileInfo(SignalCache::defaultCacheFilePath()).absolutePath());
         QFile file(SignalCache::defaultCacheFilePath());
@@ -376,23 +375,23 @@ void SignalpostTest::standInBeforeInitialisationLeavesCacheFileAlone() {
     Signalpost::initialize(configure());
     QTRY_COMPARE(m_ingest->allBodies().size(), 1);
     QCOMPARE(m_ingest->allBodies().first().toObject().value("type").toString(),
-             QStringLiteral("from_last_launch"));
+             u"from_last_launch"_s);
 }
 
 void SignalpostTest::secondInitializeHandsQueueOn() {
     m_ingest->holdAnswers(true);
     Signalpost::initialize(configure());
-    Signalpost::signal(QStringLiteral("a1"));
-    Signalpost::signal(QStringLiteral("a2"));
+    Signalpost::signal(u"a1"_s);
+    Signalpost::signal(u"a2"_s);
     // A batch is on its way and stays unanswered; the next signal has not reached the cache.
     QTRY_VERIFY(m_ingest->requestCount() >= 1);
-    Signalpost::signal(QStringLiteral("a3"));
+    Signalpost::signal(u"a3"_s);
 
     IngestStandIn replacing;
     const auto c = configure();
     c->setApiBaseURL(replacing.baseURL());
     Signalpost::initialize(c);
-    Signalpost::signal(QStringLiteral("a4"));
+    Signalpost::signal(u"a4"_s);
     QTRY_COMPARE(replacing.allBodies().size(), 4);
     QStringList types = bodiesByType(replacing.allBodies()).keys();
     QCOMPARE(types, (QStringList{"a1", "a2", "a3", "a4"}));
@@ -401,7 +400,7 @@ void SignalpostTest::secondInitializeHandsQueueOn() {
 
     // The unanswered batch went on with the rest; its late answer puts nothing back.
     m_ingest->holdAnswers(false);
-    Signalpost::signal(QStringLiteral("marker"));
+    Signalpost::signal(u"marker"_s);
     QTRY_COMPARE(replacing.allBodies().size(), 5);
 }
 

@@ -6,6 +6,8 @@
 #include <QTimeZone>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::SignalPostBody;
 using Form = SignalPostBody::DateForm;
 
@@ -14,13 +16,12 @@ namespace {
 SignalPostBody sampleBody() {
     SignalPostBody body;
     body.receivedAt = QDateTime(QDate(2024, 3, 1), QTime(12, 34, 56, 789), QTimeZone::utc());
-    body.appID = QStringLiteral("APP-1");
-    body.clientUser =
-        QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    body.sessionID = QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF");
-    body.type = QStringLiteral("app_opened");
-    body.payload = {{QStringLiteral("locale"), QStringLiteral("en_US")}};
-    body.isTestMode = QStringLiteral("false");
+    body.appID = u"APP-1"_s;
+    body.clientUser = u"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"_s;
+    body.sessionID = u"6F9619FF-8B86-D011-B42D-00C04FC964FF"_s;
+    body.type = u"app_opened"_s;
+    body.payload = {{u"locale"_s, u"en_US"_s}};
+    body.isTestMode = u"false"_s;
     return body;
 }
 
@@ -57,7 +58,7 @@ void SignalPostBodyTest::encodesExactBytes_data() {
 
     SignalPostBody withFloat = sampleBody();
     withFloat.floatValue = 1.5;
-    withFloat.isTestMode = QStringLiteral("true");
+    withFloat.isTestMode = u"true"_s;
     withFloat.payload.clear();
     QTest::newRow("cache file, float value, empty payload")
         << withFloat << Form::referenceDate
@@ -69,9 +70,8 @@ void SignalPostBodyTest::encodesExactBytes_data() {
 
     SignalPostBody escaped = sampleBody();
     escaped.receivedAt = QDateTime(QDate(2024, 3, 1), QTime(14, 34, 56), QTimeZone(7200));
-    escaped.type = QStringLiteral("say \"hi\"\\\n\t\x01");
-    escaped.payload = {{QStringLiteral("b"), QStringLiteral("Zo\u00eb/\u20ac")},
-                       {QStringLiteral("a"), QString()}};
+    escaped.type = u"say \"hi\"\\\n\t\x01"_s;
+    escaped.payload = {{u"b"_s, u"Zo\u00eb/\u20ac"_s}, {u"a"_s, QString()}};
     QTest::newRow("wire in GMT, escaping, payload in key order")
         << escaped << Form::wire
         << QByteArray("{\"receivedAt\":\"2024-03-01T12:34:56+0000\",\"appID\":\"APP-1\","
@@ -193,10 +193,9 @@ void SignalPostBodyTest::decodesEscapes() {
     const auto decoded = SignalPostBody::decodeArray(json, Form::referenceDate);
     QVERIFY(decoded);
     const SignalPostBody& body = decoded->first();
-    QCOMPARE(body.appID, QStringLiteral("caf\u00e9 \U0001F600 \uFFFD!"));
-    QCOMPARE(body.clientUser, QStringLiteral("\"q\" \\ / \b\f\n\r\t"));
-    QCOMPARE(body.payload,
-             (QMap<QString, QString>{{"k1", QStringLiteral("Zo\u00eb")}, {"a", "first"}}));
+    QCOMPARE(body.appID, u"caf\u00e9 \U0001F600 \uFFFD!"_s);
+    QCOMPARE(body.clientUser, u"\"q\" \\ / \b\f\n\r\t"_s);
+    QCOMPARE(body.payload, (QMap<QString, QString>{{"k1", u"Zo\u00eb"_s}, {"a", "first"}}));
     QCOMPARE(body.receivedAt, QDateTime(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc()));
 }
 
@@ -209,7 +208,7 @@ void SignalPostBodyTest::decodesStrictly() {
     if (decodes && json != "[]") {
         QCOMPARE(decoded->size(), 1);
         QCOMPARE(decoded->first().floatValue.has_value(), hasFloatValue);
-        QCOMPARE(decoded->first().payload.value(QStringLiteral("k")), QStringLiteral("v"));
+        QCOMPARE(decoded->first().payload.value(u"k"_s), u"v"_s);
     }
 }
 
@@ -230,7 +229,7 @@ void SignalPostBodyTest::equality() {
     nan.floatValue = std::numeric_limits<double>::quiet_NaN();
     QVERIFY(!(nan == nan));
     b = sampleBody();
-    b.payload.insert(QStringLiteral("x"), QStringLiteral("y"));
+    b.payload.insert(u"x"_s, u"y"_s);
     QVERIFY(!(a == b));
 }
 

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QThreadPool>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::SignalCache;
 using signalpost::Signalpost;
 using signalpost::TelemetryManagerConfiguration;
@@ -34,11 +36,11 @@ private:
 
 std::shared_ptr<TelemetryManagerConfiguration> SignalpostSessionTest::configure() {
     QFile::remove(SignalCache::defaultCacheFilePath());
-    auto c = std::make_shared<TelemetryManagerConfiguration>(
-        QStringLiteral("app-quillon-test"), QStringLiteral("salt"), m_ingest->baseURL());
+    auto c = std::make_shared<TelemetryManagerConfiguration>(u"app-quillon-test"_s, u"salt"_s,
+                                                             m_ingest->baseURL());
     c->setTransmitInterval(0.05);
     c->setLogHandler(m_log.handler());
-    c->setDefaultUser(QStringLiteral("tester"));
+    c->setDefaultUser(u"tester"_s);
     c->setSessionStatsEnabled(false);
     c->setSendNewSessionBeganSignal(true);
     return c;
@@ -68,8 +70,7 @@ void SignalpostSessionTest::sessionsStartAndAnnounceThemselves() {
 
     QStringList sessions;
     for (const QJsonValue& value : m_ingest->allBodies()) {
-        QCOMPARE(value.toObject().value("type").toString(),
-                 QStringLiteral("Signalpost.Session.started"));
+        QCOMPARE(value.toObject().value("type").toString(), u"Signalpost.Session.started"_s);
         sessions.append(value.toObject().value("sessionID").toString());
     }
     const QString firstText = first.toString(QUuid::WithoutBraces).toUpper();

@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QThreadPool>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::DefaultSignalPayload;
 using signalpost::SessionManager;
 using signalpost::Signalpost;
@@ -35,7 +37,7 @@ private:
 };
 
 void SignalpostStandInTest::callsBeforeInitialisationLeaveSessionStatisticsToTheSuite() {
-    const QString appID = QStringLiteral("app-standin-test");
+    const QString appID = u"app-standin-test"_s;
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     QDir().mkpath(folder);
     const QString suitePath = folder + "/" + Signalpost::defaultsSuiteName(appID) + ".ini";
@@ -51,17 +53,16 @@ void SignalpostStandInTest::callsBeforeInitialisationLeaveSessionStatisticsToThe
 
     // Before initialisation: the stand-in drops these, and must not build the statistics
     // over a suite that does not exist yet.
-    Signalpost::signal(QStringLiteral("too_early"));
+    Signalpost::signal(u"too_early"_s);
     Signalpost::generateNewSession();
     QCoreApplication::processEvents();
     QThreadPool::globalInstance()->waitForDone();
 
     QFile::remove(signalpost::SignalCache::defaultCacheFilePath());
-    auto c = std::make_shared<TelemetryManagerConfiguration>(appID, QStringLiteral("salt"),
-                                                             m_ingest->baseURL());
+    auto c = std::make_shared<TelemetryManagerConfiguration>(appID, u"salt"_s, m_ingest->baseURL());
     c->setTransmitInterval(3600);
     c->setLogHandler(std::nullopt);
-    c->setDefaultUser(QStringLiteral("tester"));
+    c->setDefaultUser(u"tester"_s);
     c->setSendNewSessionBeganSignal(false);
     c->setSessionStatsEnabled(false);
     Signalpost::initialize(c);

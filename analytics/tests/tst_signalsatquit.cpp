@@ -8,12 +8,14 @@
 #include <QProcess>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::testsupport::IngestStandIn;
 
 namespace {
 
 QString program() {
-    return qEnvironmentVariable("QUILLON_BUILD_DIR") + QStringLiteral("/tests/signalling_program");
+    return qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/tests/signalling_program"_s;
 }
 
 QStringList sortedTypes(const QList<IngestStandIn::Request>& requests) {
@@ -42,8 +44,7 @@ void SignalsAtQuitTest::nothingLostAcrossTwoLaunches() {
     QProcess first;
     first.setProcessChannelMode(QProcess::ForwardedChannels);
     first.start(program(),
-                {ingest.baseURL().toString(), QStringLiteral("0.05"), QStringLiteral("s1"),
-                 QStringLiteral("s2"), QStringLiteral("s3"), QStringLiteral("s4")});
+                {ingest.baseURL().toString(), u"0.05"_s, u"s1"_s, u"s2"_s, u"s3"_s, u"s4"_s});
     QVERIFY(first.waitForStarted());
     // A batch is on its way and stays unanswered.
     QTRY_VERIFY(ingest.requestCount() >= 1);
@@ -57,7 +58,7 @@ void SignalsAtQuitTest::nothingLostAcrossTwoLaunches() {
     ingest.holdAnswers(false);
     QProcess second;
     second.setProcessChannelMode(QProcess::ForwardedChannels);
-    second.start(program(), {ingest.baseURL().toString(), QStringLiteral("3600")});
+    second.start(program(), {ingest.baseURL().toString(), u"3600"_s});
     QVERIFY(second.waitForStarted());
     // The start-up attempt sends what the first launch left in the cache file.
     QTRY_VERIFY(ingest.requestCount() > firstLaunchRequests);

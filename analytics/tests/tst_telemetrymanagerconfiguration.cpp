@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::LogHandler;
 using signalpost::TelemetryManagerConfiguration;
 
@@ -22,9 +24,9 @@ private Q_SLOTS:
 };
 
 void TelemetryManagerConfigurationTest::defaults() {
-    const TelemetryManagerConfiguration c(QStringLiteral("APP"));
-    QCOMPARE(c.telemetryAppID(), QStringLiteral("APP"));
-    QCOMPARE(c.apiBaseURL().scheme(), QStringLiteral("https"));
+    const TelemetryManagerConfiguration c(u"APP"_s);
+    QCOMPARE(c.telemetryAppID(), u"APP"_s);
+    QCOMPARE(c.apiBaseURL().scheme(), u"https"_s);
     QCOMPARE(c.ingestNamespace(), std::nullopt);
     QCOMPARE(c.salt(), QString(""));
     QCOMPARE(c.defaultUser(), std::nullopt);
@@ -49,7 +51,7 @@ void TelemetryManagerConfigurationTest::defaults() {
     QVERIFY(c.metadataEnrichers().isEmpty());
 
     // Every configuration gets its own session.
-    QVERIFY(TelemetryManagerConfiguration(QStringLiteral("APP")).sessionID() != c.sessionID());
+    QVERIFY(TelemetryManagerConfiguration(u"APP"_s).sessionID() != c.sessionID());
 }
 
 void TelemetryManagerConfigurationTest::constructorArguments_data() {
@@ -73,11 +75,10 @@ void TelemetryManagerConfigurationTest::constructorArguments() {
     QFETCH(std::optional<QUrl>, baseURL);
     QFETCH(QString, expectedSalt);
     QFETCH(QUrl, expectedBaseURL);
-    const TelemetryManagerConfiguration c(QStringLiteral("APP"), salt, baseURL,
-                                          QStringLiteral("team"));
+    const TelemetryManagerConfiguration c(u"APP"_s, salt, baseURL, u"team"_s);
     QCOMPARE(c.salt(), expectedSalt);
     QCOMPARE(c.apiBaseURL(), expectedBaseURL);
-    QCOMPARE(c.ingestNamespace(), std::optional<QString>(QStringLiteral("team")));
+    QCOMPARE(c.ingestNamespace(), std::optional<QString>(u"team"_s));
 }
 
 void TelemetryManagerConfigurationTest::defaultIngestAddressIsTheBuildOption() {
@@ -85,11 +86,11 @@ void TelemetryManagerConfigurationTest::defaultIngestAddressIsTheBuildOption() {
     const QString configured = qEnvironmentVariable("QUILLON_INGEST_BASE_URL");
     QVERIFY2(!configured.isEmpty(), "the build passes its ingest address to this test");
     QCOMPARE(TelemetryManagerConfiguration::defaultIngestBaseURL(), QUrl(configured));
-    QCOMPARE(TelemetryManagerConfiguration(QStringLiteral("APP")).apiBaseURL(), QUrl(configured));
+    QCOMPARE(TelemetryManagerConfiguration(u"APP"_s).apiBaseURL(), QUrl(configured));
 }
 
 void TelemetryManagerConfigurationTest::testMode() {
-    TelemetryManagerConfiguration c(QStringLiteral("APP"));
+    TelemetryManagerConfiguration c(u"APP"_s);
     QVERIFY(!c.testMode());
     c.setTestMode(true);
     QVERIFY(c.testMode());
@@ -108,7 +109,7 @@ void TelemetryManagerConfigurationTest::previewModeFollowsEnvironment_data() {
 void TelemetryManagerConfigurationTest::previewModeFollowsEnvironment() {
     QFETCH(std::optional<QByteArray>, value);
     QFETCH(bool, preview);
-    const TelemetryManagerConfiguration c(QStringLiteral("APP"));
+    const TelemetryManagerConfiguration c(u"APP"_s);
     QVERIFY(!c.swiftUIPreviewMode());
     // Set after construction: the environment is read on every query.
     if (value) {
@@ -119,14 +120,14 @@ void TelemetryManagerConfigurationTest::previewModeFollowsEnvironment() {
 
 void TelemetryManagerConfigurationTest::setPreviewModeIgnoresEnvironment() {
     qputenv("XCODE_RUNNING_FOR_PREVIEWS", "1");
-    TelemetryManagerConfiguration c(QStringLiteral("APP"));
+    TelemetryManagerConfiguration c(u"APP"_s);
     c.setSwiftUIPreviewMode(false);
     QVERIFY(!c.swiftUIPreviewMode());
     QCOMPARE(c.rawSwiftUIPreviewMode(), std::optional<bool>(false));
 }
 
 void TelemetryManagerConfigurationTest::sessionIDWithSwitchesOffOnlyStores() {
-    TelemetryManagerConfiguration c(QStringLiteral("APP"));
+    TelemetryManagerConfiguration c(u"APP"_s);
     c.setSendNewSessionBeganSignal(false);
     c.setSessionStatsEnabled(false);
     const QUuid id = QUuid::createUuid();
@@ -135,11 +136,11 @@ void TelemetryManagerConfigurationTest::sessionIDWithSwitchesOffOnlyStores() {
 }
 
 void TelemetryManagerConfigurationTest::copyIsIndependent() {
-    TelemetryManagerConfiguration original(QStringLiteral("APP"));
-    original.setDefaultUser(QStringLiteral("alice"));
+    TelemetryManagerConfiguration original(u"APP"_s);
+    original.setDefaultUser(u"alice"_s);
     TelemetryManagerConfiguration copy(original);
-    copy.setDefaultUser(QStringLiteral("bob"));
-    QCOMPARE(original.defaultUser(), std::optional<QString>(QStringLiteral("alice")));
+    copy.setDefaultUser(u"bob"_s);
+    QCOMPARE(original.defaultUser(), std::optional<QString>(u"alice"_s));
     QCOMPARE(copy.sessionID(), original.sessionID());
 }
 

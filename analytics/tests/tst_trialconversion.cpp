@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::Decimal;
 using signalpost::Signalpost;
 using signalpost::StoreTransaction;
@@ -27,17 +29,17 @@ Q_DECLARE_METATYPE(std::optional<StoredTrial>)
 
 namespace {
 
-const QString product = QStringLiteral("pro.monthly");
-const QString converted = QStringLiteral("Signalpost.Purchase.convertedFromTrial");
+const QString product = u"pro.monthly"_s;
+const QString converted = u"Signalpost.Purchase.convertedFromTrial"_s;
 
 StoreTransaction freeTrial(quint64 originalID) {
     StoreTransaction t;
     t.productID = product;
     t.originalID = originalID;
     t.productType = StoreTransaction::ProductType::autoRenewable;
-    t.subscriptionGroupID = QStringLiteral("group-1");
-    t.countryCode = QStringLiteral("FRA");
-    t.currencyCode = QStringLiteral("EUR");
+    t.subscriptionGroupID = u"group-1"_s;
+    t.countryCode = u"FRA"_s;
+    t.currencyCode = u"EUR"_s;
     t.price = Decimal();
     t.offerType = StoreTransaction::OfferType::introductory;
     t.offerPaymentMode = StoreTransaction::PaymentMode::freeTrial;
@@ -135,7 +137,7 @@ void TrialConversionTest::lastTrialIsExactJson_data() {
 void TrialConversionTest::lastTrialIsExactJson() {
     QFETCH(quint64, id);
     QFETCH(QByteArray, json);
-    const StoredTrial trial{QStringLiteral("p\"1"), id};
+    const StoredTrial trial{u"p\"1"_s, id};
     QCOMPARE(TrialConversionTracker::encodeTrial(trial), json);
     QCOMPARE(TrialConversionTracker::decodeTrial(json), std::optional(trial));
 
@@ -167,14 +169,14 @@ void TrialConversionTest::lastTrialThatDoesNotDecodeReadsAsNone_data() {
         << QByteArray(R"({"productID":"p","originalTransactionID":18446744073709551616})") << none;
     QTest::newRow("spaces, other order, colon in text")
         << QByteArray(R"( { "originalTransactionID" : 42 , "productID" : "a:\"b" } )")
-        << std::optional(StoredTrial{QStringLiteral("a:\"b"), 42});
+        << std::optional(StoredTrial{u"a:\"b"_s, 42});
     QTest::newRow("same key nested elsewhere")
         << QByteArray(
                R"({"productID":"p","x":{"originalTransactionID":7},"originalTransactionID":5})")
-        << std::optional(StoredTrial{QStringLiteral("p"), 5});
+        << std::optional(StoredTrial{u"p"_s, 5});
     QTest::newRow("escaped key")
         << QByteArray(R"({"productID":"p","original\u0054ransactionID":9007199254740993})")
-        << std::optional(StoredTrial{QStringLiteral("p"), 9007199254740993ULL});
+        << std::optional(StoredTrial{u"p"_s, 9007199254740993ULL});
 }
 
 void TrialConversionTest::lastTrialThatDoesNotDecodeReadsAsNone() {
@@ -194,7 +196,7 @@ void TrialConversionTest::paidRenewalConvertsOnce() {
         return t;
     };
     StoreTransaction otherProduct = marked(renewal(4242), "PRD");
-    otherProduct.productID = QStringLiteral("pro.yearly");
+    otherProduct.productID = u"pro.yearly"_s;
     TransactionUpdates& updates = TransactionUpdates::shared();
     updates.feed(VerificationResult::unverified(marked(renewal(4242), "UNV")));
     updates.feed(VerificationResult::verified(otherProduct));
@@ -331,7 +333,7 @@ void TrialConversionTest::concurrentTrialsPurchasesAndUpdates() {
                 Signalpost::purchaseCompleted(freeTrial(id));
                 Signalpost::purchaseCompleted(renewal(id + 500)); // a paid purchase of its own
                 StoreTransaction foreign = renewal(id);
-                foreign.productID = QStringLiteral("other");
+                foreign.productID = u"other"_s;
                 TransactionUpdates::shared().feed(VerificationResult::verified(foreign));
                 TransactionUpdates::shared().feed(VerificationResult::unverified(renewal(id)));
             }

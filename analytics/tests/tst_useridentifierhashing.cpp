@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using signalpost::applyDefaultPrefix;
 using signalpost::sha256HexDigest;
 using signalpost::TelemetryManagerConfiguration;
@@ -37,7 +39,7 @@ void UserIdentifierHashingTest::digest_data() {
         << "-42pepper"
         << "08c3ecefc76e1481fee7b78de933a9c23133e55c3950b85ff75a0642fa5ef489";
     QTest::newRow("UTF-8 bytes of non-ASCII letters")
-        << QStringLiteral("Zo\u00eb") << ""
+        << u"Zo\u00eb"_s << ""
         << "c6a12698582fc1104ea24107a2d7268145ff06ef859707729d01fd060897f067";
     QTest::newRow("lone surrogate cannot be encoded") << QString(QChar(0xD800)) << "salt"
                                                       << "";
@@ -60,7 +62,7 @@ void UserIdentifierHashingTest::prefix_data() {
     QTest::newRow("no prefix") << std::optional<QString>() << mixed << mixed;
     QTest::newRow("empty prefix") << std::optional<QString>(QString()) << mixed << mixed;
     QTest::newRow("prefix, own keys kept")
-        << std::optional<QString>(QStringLiteral("p.")) << mixed
+        << std::optional<QString>(u"p."_s) << mixed
         << Parameters{{"p.screen", "home"},
                       {"Signalpost.Signal.durationInSeconds", "1.234"},
                       {"p.signalpost.Signal.durationInSeconds", "lower"}};
@@ -70,7 +72,7 @@ void UserIdentifierHashingTest::prefix() {
     QFETCH(std::optional<QString>, prefix);
     QFETCH(Parameters, input);
     QFETCH(Parameters, output);
-    TelemetryManagerConfiguration configuration(QStringLiteral("app"));
+    TelemetryManagerConfiguration configuration(u"app"_s);
     configuration.setDefaultParameterPrefix(prefix);
     QCOMPARE(applyDefaultPrefix(input, configuration), output);
 }

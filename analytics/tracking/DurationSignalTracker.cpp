@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost {
 
 DurationSignalTracker& DurationSignalTracker::shared() {
@@ -94,7 +96,7 @@ QString DurationSignalTracker::secondsText(double seconds) {
     const double thousandths = std::floor(seconds * 1000) / 1000;
     QString text = QLocale::c().toString(thousandths, 'f', QLocale::FloatingPointShortest);
     if (!text.contains(QLatin1Char('.'))) {
-        text += QStringLiteral(".0");
+        text += u".0"_s;
     }
     return text;
 }

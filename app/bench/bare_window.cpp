@@ -7,14 +7,15 @@
 #include <QStyleFactory>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
     QWidget window;
     auto* layout = new QHBoxLayout(&window);
     auto* list = new QListWidget(&window);
-    list->addItems(
-        {QStringLiteral("Editor"), QStringLiteral("Drafts"), QStringLiteral("Insights")});
+    list->addItems({u"Editor"_s, u"Drafts"_s, u"Insights"_s});
     layout->addWidget(list);
     layout->addWidget(new QPlainTextEdit(&window), 1);
     window.resize(1000, 700);

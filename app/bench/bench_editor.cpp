@@ -37,6 +37,8 @@
 #include <vector>
 #include <xcb/xcb.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const char* const childVariable = "QUILLON_BENCH_EDITOR_CHILD";
@@ -190,8 +192,8 @@ int runChild(int argc, char* argv[]) {
     // As the program's main does.
     quillon::StartUpAhead ahead;
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillon"));
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setApplicationName(u"Quillon"_s);
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
     // No caret blinks into a figure.
     QApplication::setCursorFlashTime(0);
     ahead.finishFonts();
@@ -200,8 +202,7 @@ int runChild(int argc, char* argv[]) {
 
     auto* view = window.findChild<quillon::EditorView*>();
     quillon::RichTextEditor* editor = view ? view->editor() : nullptr;
-    auto* preview =
-        view ? view->findChild<quillon::PreviewText*>(QStringLiteral("previewText")) : nullptr;
+    auto* preview = view ? view->findChild<quillon::PreviewText*>(u"previewText"_s) : nullptr;
     XKeys keys;
     if (!editor || !preview || !keys.isReady()) {
         std::fprintf(stderr, "bench_editor: no editor, preview or X keyboard\n");
@@ -352,14 +353,14 @@ int runChild(int argc, char* argv[]) {
 // Runs this program again on an X server of its own.
 int runOnXvfb(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
-    const quillon::bench::XvfbServer xvfb(QStringLiteral("1280x1024x24"));
+    const quillon::bench::XvfbServer xvfb(u"1280x1024x24"_s);
     if (xvfb.display().isEmpty()) {
         return 1;
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(xvfb.display()));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QString::fromLatin1(childVariable), QStringLiteral("1"));
+    environment.insert(u"DISPLAY"_s, QString::fromLatin1(xvfb.display()));
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    environment.insert(QString::fromLatin1(childVariable), u"1"_s);
     QProcess child;
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedChannels);

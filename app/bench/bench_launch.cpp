@@ -27,6 +27,8 @@
 #include <vector>
 #include <xcb/xcb.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Launch {
@@ -36,7 +38,7 @@ struct Launch {
 
 // Resident memory of a process in MiB, from /proc; 0 when it is gone.
 double residentMiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    QFile status(u"/proc/%1/status"_s.arg(pid));
     if (!status.open(QIODevice::ReadOnly)) {
         return 0;
     }
@@ -111,23 +113,19 @@ void printRuns(const char* name, const std::vector<double>& values) {
 // A connected member's token in the keyring, as the sign-in leaves it; none when `connected` is
 // false. False when secret-tool could not store it or did not run.
 bool setToken(bool connected) {
-    const QStringList attributes{
-        QStringLiteral("xdg:schema"),     QStringLiteral("dev.tovrel.quillon.GenericPassword"),
-        QStringLiteral("service"),        QStringLiteral("dev.tovrel.quillon.linkedin"),
-        QStringLiteral("account"),        QStringLiteral("linkedin.token"),
-        QStringLiteral("synchronizable"), QStringLiteral("false")};
+    const QStringList attributes{u"xdg:schema"_s,     u"dev.tovrel.quillon.GenericPassword"_s,
+                                 u"service"_s,        u"dev.tovrel.quillon.linkedin"_s,
+                                 u"account"_s,        u"linkedin.token"_s,
+                                 u"synchronizable"_s, u"false"_s};
     QProcess tool;
     tool.setProcessChannelMode(QProcess::ForwardedChannels);
     if (connected) {
-        tool.start(QStringLiteral("secret-tool"),
-                   QStringList{QStringLiteral("store"), QStringLiteral("--label=quillon")} +
-                       attributes);
+        tool.start(u"secret-tool"_s, QStringList{u"store"_s, u"--label=quillon"_s} + attributes);
         tool.write(R"({"accessToken":"bench","profile":{"memberId":"bench-ada","name":"Ada )"
                    R"(Lovelace"},"connectedAt":"2026-12-10T09:00:00Z"})");
         tool.closeWriteChannel();
     } else {
-        tool.start(QStringLiteral("secret-tool"),
-                   QStringList{QStringLiteral("clear")} + attributes);
+        tool.start(u"secret-tool"_s, QStringList{u"clear"_s} + attributes);
     }
     // Clearing what is not there ends with 1 as well.
     return tool.waitForFinished(10000) && tool.exitStatus() == QProcess::NormalExit &&
@@ -138,20 +136,17 @@ bool setToken(bool connected) {
 bool seedDrafts() {
     const QDateTime when(QDate(2026, 12, 1), QTime(9, 0), QTimeZone::utc());
     auto defaults = quillon::SqliteUserDefaults::standard();
-    quillon::UserDefaultsDraftRepository repository(QStringLiteral("quillon.drafts"), defaults);
+    quillon::UserDefaultsDraftRepository repository(u"quillon.drafts"_s, defaults);
     QSettings olderBuilds(quillon::SqliteUserDefaults::standardLegacyIniPath(),
                           QSettings::IniFormat);
     for (const std::optional<QString>& owner :
-         {std::optional<QString>(), std::optional<QString>(QStringLiteral("bench-ada")),
-          std::optional<QString>(QStringLiteral("bench-grace"))}) {
+         {std::optional<QString>(), std::optional<QString>(u"bench-ada"_s),
+          std::optional<QString>(u"bench-grace"_s)}) {
         QList<quillon::Draft> drafts;
         for (int n = 0; n < 15; ++n) {
-            QString body = QStringLiteral("Draft %1 of %2: ")
-                               .arg(n)
-                               .arg(owner.value_or(QStringLiteral("nobody")));
+            QString body = u"Draft %1 of %2: "_s.arg(n).arg(owner.value_or(u"nobody"_s));
             while (body.size() < 3000) {
-                body +=
-                    QStringLiteral("What I learned shipping a desktop app, caf\u00e9 \U0001F680. ");
+                body += u"What I learned shipping a desktop app, caf\u00e9 \U0001F680. "_s;
             }
             body.truncate(3000);
             drafts.append({QUuid::createUuid(), body, when, when});
@@ -178,7 +173,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    const quillon::bench::XvfbServer xvfb(QStringLiteral("1280x800x24"));
+    const quillon::bench::XvfbServer xvfb(u"1280x800x24"_s);
     if (xvfb.display().isEmpty()) {
         return 1;
     }
@@ -190,8 +185,8 @@ int main(int argc, char* argv[]) {
     xcb_flush(connection);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(u"DISPLAY"_s, QString::fromLatin1(display));
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
 
     const QString bare = QStringLiteral(QUILLON_BARE_WINDOW);
     const QString app = qEnvironmentVariable("QUILLON_BENCH_APP", QStringLiteral(QUILLON_APP));

@@ -27,6 +27,8 @@
 #include <malloc.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int firstSwitches = 100;
@@ -42,7 +44,7 @@ Memory memoryNow() {
     malloc_trim(0);
     long pages = 0;
     long resident = 0;
-    QFile statm(QStringLiteral("/proc/self/statm"));
+    QFile statm(u"/proc/self/statm"_s);
     if (statm.open(QIODevice::ReadOnly)) {
         std::sscanf(statm.readAll().constData(), "%ld %ld", &pages, &resident);
     }
@@ -93,9 +95,8 @@ int main(int argc, char* argv[]) {
     quillon::DraftStore& drafts = app.container().draftStore();
     for (int i = 0; i < quillon::DraftStore::maxDrafts; ++i) {
         drafts.newPost();
-        drafts.setEditorText(QStringLiteral("Draft %1: what a week of shipping taught the team "
-                                            "about saying no")
-                                 .arg(i + 1));
+        drafts.setEditorText(u"Draft %1: what a week of shipping taught the team "
+                             "about saying no"_s.arg(i + 1));
         drafts.saveDraft();
     }
     // A post longer than the editor shows, left unsaved: the editor scrolls, its own scroll bar

@@ -10,10 +10,12 @@
 #include <QTest>
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 bool mapped(const char* library) {
-    QFile maps(QStringLiteral("/proc/self/maps"));
+    QFile maps(u"/proc/self/maps"_s);
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
 }
 

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 
 namespace {
@@ -39,15 +40,15 @@ struct Bundle {
     QTemporaryDir dir;
 
     Bundle() {
-        QDir(dir.path()).mkpath(u"bin"_qs);
-        QDir(dir.path()).mkpath(u"share/quillon"_qs);
-        const QString built = qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon"_qs;
+        QDir(dir.path()).mkpath(u"bin"_s);
+        QDir(dir.path()).mkpath(u"share/quillon"_s);
+        const QString built = qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon"_s;
         QFile::copy(built, program());
     }
-    QString program() const { return dir.filePath(u"bin/quillon"_qs); }
-    QString resources() const { return dir.filePath(u"share/quillon"_qs); }
+    QString program() const { return dir.filePath(u"bin/quillon"_s); }
+    QString resources() const { return dir.filePath(u"share/quillon"_s); }
     void writeConfiguration(const QByteArray& bytes) const {
-        QFile file(resources() + u"/AppConfiguration.plist"_qs);
+        QFile file(resources() + u"/AppConfiguration.plist"_s);
         file.open(QIODevice::WriteOnly);
         file.write(bytes);
     }
@@ -57,7 +58,7 @@ struct Bundle {
 struct Resources {
     QTemporaryDir dir;
     Resources() {
-        QFile file(dir.filePath(u"AppConfiguration.plist"_qs));
+        QFile file(dir.filePath(u"AppConfiguration.plist"_s));
         if (file.open(QIODevice::WriteOnly)) {
             file.write(validConfiguration);
         }
@@ -69,11 +70,11 @@ struct Resources {
 // A member connected at an earlier launch: their token in the session's keyring.
 LinkedInToken storeConnectedMember(const QString& memberID, const QString& name) {
     LinkedInToken token;
-    token.accessToken = u"access"_qs;
+    token.accessToken = u"access"_s;
     token.profile.memberID = memberID;
     token.profile.name = name;
     token.connectedAt = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
-    AuthTokenStore(u"test.token"_qs, AppContainer::keychainService(),
+    AuthTokenStore(u"test.token"_s, AppContainer::keychainService(),
                    std::make_shared<SecretServiceKeychain>())
         .save(token);
     return token;
@@ -89,23 +90,23 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<QByteArray>>("configuration");
         QTest::addColumn<QString>("message");
         QTest::newRow("missing") << std::optional<QByteArray>()
-                                 << u"Missing AppConfiguration.plist\n"_qs;
+                                 << u"Missing AppConfiguration.plist\n"_s;
         QTest::newRow("corrupt")
             << std::optional<QByteArray>("<plist><dict><key>api")
-            << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
+            << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_s;
         QTest::newRow("truncated binary")
             << std::optional<QByteArray>(QByteArray("bplist00\xd3\x01\x05", 11))
-            << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
+            << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_s;
         QTest::newRow("text holding NUL")
             << std::optional<QByteArray>(QByteArray(validConfiguration)
                                              .replace("<string>quillon</string>",
                                                       QByteArray("<string>quil\0lon</string>", 25)))
-            << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_qs;
+            << u"Invalid AppConfiguration.plist: The data couldn't be read because it isn't in the correct format.\n"_s;
         QTest::newRow("missing key")
             << std::optional<QByteArray>(
                    QByteArray(validConfiguration)
                        .replace("<key>draftsKey</key><string>test.drafts</string>", ""))
-            << u"Invalid AppConfiguration.plist: No value associated with key \"storage.draftsKey\".\n"_qs;
+            << u"Invalid AppConfiguration.plist: No value associated with key \"storage.draftsKey\".\n"_s;
     }
 
     void invalidConfigurationStopsTheProgram() {
@@ -128,11 +129,11 @@ private Q_SLOTS:
     // the program writes a font cache of the user's own from its first line on: private too.
     void theFontCacheTheProgramWritesIsPrivate() {
         Bundle bundle;
-        const QString cache = bundle.dir.filePath(u"cache"_qs);
+        const QString cache = bundle.dir.filePath(u"cache"_s);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"FONTCONFIG_FILE"_qs, qEnvironmentVariable("QUILLON_SOURCE_DIR") +
-                                                      u"/app/tests/own-font-cache.conf"_qs);
-        environment.insert(u"XDG_CACHE_HOME"_qs, cache);
+        environment.insert(u"FONTCONFIG_FILE"_s, qEnvironmentVariable("QUILLON_SOURCE_DIR") +
+                                                     u"/app/tests/own-font-cache.conf"_s);
+        environment.insert(u"XDG_CACHE_HOME"_s, cache);
         QProcess process;
         process.setProcessEnvironment(environment);
         process.setChildProcessModifier([] { ::umask(S_IWGRP | S_IWOTH); });
@@ -140,13 +141,13 @@ private Q_SLOTS:
         process.start(bundle.program());
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
-                 u"Missing AppConfiguration.plist\n"_qs);
+                 u"Missing AppConfiguration.plist\n"_s);
 
-        const QString fonts = cache + u"/fontconfig"_qs;
+        const QString fonts = cache + u"/fontconfig"_s;
         QCOMPARE(QFile::permissions(fonts) & 0x0777, QFileDevice::Permissions(0x0700));
         const QFileInfoList written = QDir(fonts).entryInfoList(QDir::Files | QDir::Hidden);
         QVERIFY(std::any_of(written.cbegin(), written.cend(), [](const QFileInfo& file) {
-            return file.fileName().contains(u".cache-"_qs);
+            return file.fileName().contains(u".cache-"_s);
         }));
         for (const QFileInfo& file : written) {
             QVERIFY2((file.permissions() & 0x0777) == QFileDevice::Permissions(0x0600),
@@ -158,15 +159,14 @@ private Q_SLOTS:
         const Resources resources;
 
         // A connected member from an earlier launch, with drafts of their own.
-        const LinkedInToken token = storeConnectedMember(u"member-7"_qs, u"Grace"_qs);
-        UserDefaultsDraftRepository repository(u"test.drafts"_qs, SqliteUserDefaults::standard());
+        const LinkedInToken token = storeConnectedMember(u"member-7"_s, u"Grace"_s);
+        UserDefaultsDraftRepository repository(u"test.drafts"_s, SqliteUserDefaults::standard());
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        repository.saveDrafts({{QUuid::createUuid(), u"member draft"_qs, now, now}},
-                              u"member-7"_qs);
+        repository.saveDrafts({{QUuid::createUuid(), u"member draft"_s, now, now}}, u"member-7"_s);
 
         QVERIFY(QFile::copy(qEnvironmentVariable("QUILLON_BUILD_DIR") +
-                                u"/share/quillon/dev.tovrel.quillon.svg"_qs,
-                            resources.filePath(u"dev.tovrel.quillon.svg"_qs)));
+                                u"/share/quillon/dev.tovrel.quillon.svg"_s,
+                            resources.filePath(u"dev.tovrel.quillon.svg"_s)));
 
         // As main() does: the token is read while the rest starts.
         auto configuration = AppConfiguration::read(AppBundle(resources.path()));
@@ -174,7 +174,7 @@ private Q_SLOTS:
         QuillonDesktopApp app{AppBundle(resources.path()), std::move(configuration)};
         AppContainer& container = app.container();
         QVERIFY(!isTelemetryConfigured());
-        QCOMPARE(container.configuration().storage.draftsKey, u"test.drafts"_qs);
+        QCOMPARE(container.configuration().storage.draftsKey, u"test.drafts"_s);
         QCOMPARE(&container.authService().tokenStore(), container.tokenStore().get());
         QCOMPARE(&container.linkedInSessionStore().tokenStore(), container.tokenStore().get());
         QCOMPARE(&container.draftStore().draftRepository(), container.draftRepository().get());
@@ -190,9 +190,9 @@ private Q_SLOTS:
         QTRY_VERIFY(!QGuiApplication::windowIcon().isNull());
         QCOMPARE(window.size(), QSize(900, 650));
         QCOMPARE(window.minimumSize(), QSize(720, 500));
-        QCOMPARE(container.draftStore().ownerID(), std::optional<QString>(u"member-7"_qs));
+        QCOMPARE(container.draftStore().ownerID(), std::optional<QString>(u"member-7"_s));
         QCOMPARE(container.draftStore().drafts().size(), 1);
-        QCOMPARE(container.draftStore().editorText(), u"Write a LinkedIn post..."_qs);
+        QCOMPARE(container.draftStore().editorText(), u"Write a LinkedIn post..."_s);
 
         // A sign-out elsewhere switches the drafts back to the signed-out list.
         container.linkedInSessionStore().signOut();
@@ -203,7 +203,7 @@ private Q_SLOTS:
     // Leaving the event loop, as a quit does, keeps the unsaved text for the next start.
     void quittingKeepsUnsavedTextForTheNextStart() {
         const Resources resources;
-        const QString typed = u"typed, then quit"_qs;
+        const QString typed = u"typed, then quit"_s;
         {
             QuillonDesktopApp app{AppBundle(resources.path())};
             MainWindow& window = app.showWindow();
@@ -215,7 +215,7 @@ private Q_SLOTS:
         }
         // The store as the next process finds it.
         UserDefaultsDraftRepository repository(
-            u"test.drafts"_qs,
+            u"test.drafts"_s,
             std::make_shared<SqliteUserDefaults>(SqliteUserDefaults::standardPath()));
         QCOMPARE(repository.loadUnsavedText().value_or(UnsavedText()).text, typed);
 
@@ -236,7 +236,7 @@ private Q_SLOTS:
         QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
         damaged.write("drafts, but not a database");
         damaged.close();
-        storeConnectedMember(u"member-8"_qs, u"Ada"_qs);
+        storeConnectedMember(u"member-8"_s, u"Ada"_s);
 
         for (const bool first : {true, false}) {
             QuillonDesktopApp app{AppBundle(resources.path()),
@@ -244,14 +244,14 @@ private Q_SLOTS:
             MainWindow& window = app.showWindow();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             const DraftStore& drafts = app.container().draftStore();
-            QCOMPARE(drafts.ownerID(), std::optional<QString>(u"member-8"_qs));
+            QCOMPARE(drafts.ownerID(), std::optional<QString>(u"member-8"_s));
             QVERIFY(drafts.drafts().isEmpty());
             if (first) {
                 const QString message = drafts.statusMessage().value_or(QString());
                 QVERIFY2(message.startsWith(u"Saved drafts could not be read and were kept in "
-                                            "defaults.sqlite3.damaged-"_qs),
+                                            "defaults.sqlite3.damaged-"_s),
                          qPrintable(message));
-                QVERIFY(message.endsWith(u". Starting with no drafts."_qs));
+                QVERIFY(message.endsWith(u". Starting with no drafts."_s));
             } else {
                 QCOMPARE(drafts.statusMessage(), std::nullopt);
             }

@@ -23,6 +23,7 @@
 #include <QTest>
 #include <QThreadPool>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using signalpost::testsupport::IngestStandIn;
@@ -45,15 +46,15 @@ private Q_SLOTS:
             return;
         }
 
-        QCOMPARE(ingest.requests().first().path, u"/v2/"_qs);
+        QCOMPARE(ingest.requests().first().path, u"/v2/"_s);
         const QJsonObject body = ingest.allBodies().first().toObject();
-        QCOMPARE(body.value("type").toString(), u"app_opened"_qs);
-        QCOMPARE(body.value("appID").toString(), u"app-quillon-start"_qs);
+        QCOMPARE(body.value("type").toString(), u"app_opened"_s);
+        QCOMPARE(body.value("appID").toString(), u"app-quillon-start"_s);
         const QJsonObject payload = body.value("payload").toObject();
         QStringList keys = payload.keys();
         // Present where the desktop's accessibility settings can be read.
-        keys.removeAll(u"Signalpost.Accessibility.isReduceMotionEnabled"_qs);
-        keys.removeAll(u"Signalpost.Accessibility.isInvertColorsEnabled"_qs);
+        keys.removeAll(u"Signalpost.Accessibility.isReduceMotionEnabled"_s);
+        keys.removeAll(u"Signalpost.Accessibility.isInvertColorsEnabled"_s);
         const QStringList expected{"Signalpost.Acquisition.firstSessionDate",
                                    "Signalpost.AppInfo.buildNumber",
                                    "Signalpost.AppInfo.version",
@@ -116,20 +117,20 @@ private Q_SLOTS:
                                    "targetEnvironment",
                                    "telemetryClientVersion"};
         QCOMPARE(keys, expected);
-        QCOMPARE(payload.value("platform").toString(), u"Linux"_qs);
+        QCOMPARE(payload.value("platform").toString(), u"Linux"_s);
         QCOMPARE(payload.value("Signalpost.AppInfo.versionAndBuildNumber").toString(),
-                 u"2.5 (build 41)"_qs);
-        QCOMPARE(payload.value("Signalpost.Retention.distinctDaysUsed").toString(), u"1"_qs);
+                 u"2.5 (build 41)"_s);
+        QCOMPARE(payload.value("Signalpost.Retention.distinctDaysUsed").toString(), u"1"_s);
         QCOMPARE(payload.value("Signalpost.UserPreference.layoutDirection").toString(),
-                 u"leftToRight"_qs);
+                 u"leftToRight"_s);
         // Closes the client's connection before the stand-in stops.
         signalpost::Signalpost::terminate();
     }
 
     // After the start-up above: what it wrote, and what the app writes later.
     void everythingTheAppWritesIsPrivate() {
-        UserDefaultsDraftRepository(u"test.drafts"_qs, SqliteUserDefaults::standard())
-            .saveDrafts({{QUuid::createUuid(), u"private"_qs, QDateTime::currentDateTimeUtc(),
+        UserDefaultsDraftRepository(u"test.drafts"_s, SqliteUserDefaults::standard())
+            .saveDrafts({{QUuid::createUuid(), u"private"_s, QDateTime::currentDateTimeUtc(),
                           QDateTime::currentDateTimeUtc()}},
                         std::nullopt);
         signalpost::SignalCache cache(std::nullopt, 10);
@@ -159,7 +160,7 @@ private Q_SLOTS:
         QVERIFY(written.contains(signalpost::SignalCache::defaultCacheFilePath()));
         QVERIFY2(
             std::any_of(written.cbegin(), written.cend(),
-                        [](const QString& path) { return path.contains(u"com.signalpost."_qs); }),
+                        [](const QString& path) { return path.contains(u"com.signalpost."_s); }),
             qPrintable(written.join(u' ')));
     }
 };

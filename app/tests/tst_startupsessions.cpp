@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QThreadPool>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using signalpost::SessionManager;
@@ -29,7 +30,7 @@ using Sessions = QList<SessionManager::StoredSession>;
 
 namespace {
 
-const QString appID = u"app-quillon-sessions"_qs;
+const QString appID = u"app-quillon-sessions"_s;
 
 // Seconds since 1970 of the distant past, where time spent without a started session is kept.
 constexpr qint64 distantPastSeconds = -62135596800;
@@ -37,12 +38,12 @@ constexpr qint64 distantPastSeconds = -62135596800;
 // The analytics suite of the app ID above, as the client keeps it in the sandboxed home.
 QString suitePath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
-           signalpost::Signalpost::defaultsSuiteName(appID) + u".ini"_qs;
+           signalpost::Signalpost::defaultsSuiteName(appID) + u".ini"_s;
 }
 
 Sessions storedSessions() {
     const QSettings suite(suitePath(), QSettings::IniFormat);
-    return SessionManager::decodeSessions(suite.value(u"recentSessions"_qs).toByteArray())
+    return SessionManager::decodeSessions(suite.value(u"recentSessions"_s).toByteArray())
         .value_or(Sessions{});
 }
 
@@ -68,12 +69,12 @@ class StartupSessionsTest : public QObject {
 private Q_SLOTS:
     void firstStartKeepsItsActiveTime() {
         QTemporaryDir bundle;
-        QVERIFY(QDir(bundle.path()).mkpath(u"bin"_qs));
-        QVERIFY(QDir(bundle.path()).mkpath(u"share/quillon"_qs));
-        const QString program = bundle.filePath(u"bin/quillon"_qs);
+        QVERIFY(QDir(bundle.path()).mkpath(u"bin"_s));
+        QVERIFY(QDir(bundle.path()).mkpath(u"share/quillon"_s));
+        const QString program = bundle.filePath(u"bin/quillon"_s);
         QVERIFY(
-            QFile::copy(qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon"_qs, program));
-        writeAnalyticsBundle(bundle.filePath(u"share/quillon"_qs), "app-quillon-sessions");
+            QFile::copy(qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon"_s, program));
+        writeAnalyticsBundle(bundle.filePath(u"share/quillon"_s), "app-quillon-sessions");
 
         QProcess app;
         app.start(program);
@@ -88,9 +89,9 @@ private Q_SLOTS:
         // Session statistics are off in the app: no session starts, so no install is announced
         // and the active time is kept under the distant past.
         verifyOneActiveEntry(storedSessions());
-        QVERIFY(!stored(u"deletedSessionsCount"_qs).isValid());
-        QVERIFY(!stored(u"firstSessionDate"_qs).isValid());
-        QCOMPARE(stored(u"distinctDaysUsed"_qs).toString(),
+        QVERIFY(!stored(u"deletedSessionsCount"_s).isValid());
+        QVERIFY(!stored(u"firstSessionDate"_s).isValid());
+        QCOMPARE(stored(u"distinctDaysUsed"_s).toString(),
                  SessionManager::dayText(QDateTime::currentDateTime()));
     }
 
@@ -98,7 +99,7 @@ private Q_SLOTS:
     void secondStartOnTheNextDayCountsTheFirst() {
         const QString today = SessionManager::dayText(QDateTime::currentDateTime());
         const QString yesterday = SessionManager::dayText(QDateTime::currentDateTime().addDays(-1));
-        QSettings(suitePath(), QSettings::IniFormat).setValue(u"distinctDaysUsed"_qs, yesterday);
+        QSettings(suitePath(), QSettings::IniFormat).setValue(u"distinctDaysUsed"_s, yesterday);
 
         IngestStandIn ingest;
         QTemporaryDir resources;
@@ -114,15 +115,15 @@ private Q_SLOTS:
         // the figures of this start's first signal.
         const QJsonObject payload =
             ingest.allBodies().first().toObject().value("payload").toObject();
-        QCOMPARE(payload.value("Signalpost.Retention.totalSessionsCount").toString(), u"1"_qs);
-        QCOMPARE(payload.value("Signalpost.Retention.averageSessionSeconds").toString(), u"-1"_qs);
-        QCOMPARE(payload.value("Signalpost.Retention.distinctDaysUsed").toString(), u"2"_qs);
+        QCOMPARE(payload.value("Signalpost.Retention.totalSessionsCount").toString(), u"1"_s);
+        QCOMPARE(payload.value("Signalpost.Retention.averageSessionSeconds").toString(), u"-1"_s);
+        QCOMPARE(payload.value("Signalpost.Retention.distinctDaysUsed").toString(), u"2"_s);
         QCOMPARE(payload.value("Signalpost.Retention.distinctDaysUsedLastMonth").toString(),
-                 u"2"_qs);
+                 u"2"_s);
         QVERIFY(!payload.contains("Signalpost.Retention.previousSessionSeconds"));
         QCOMPARE(payload.value("Signalpost.Acquisition.firstSessionDate").toString(), today);
-        QCOMPARE(stored(u"deletedSessionsCount"_qs).toLongLong(), 1);
-        QCOMPARE(stored(u"distinctDaysUsed"_qs).toStringList(), (QStringList{yesterday, today}));
+        QCOMPARE(stored(u"deletedSessionsCount"_s).toLongLong(), 1);
+        QCOMPARE(stored(u"distinctDaysUsed"_s).toStringList(), (QStringList{yesterday, today}));
 
         // This start's own active time replaces the removed entry.
         QTRY_VERIFY_WITH_TIMEOUT(SessionManager::shared().recentSessions().size() == 1, 60000);

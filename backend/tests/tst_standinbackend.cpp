@@ -9,13 +9,14 @@
 #include <future>
 #include <httplib.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testsupport;
 
 namespace {
 
 QString backendArgsScript() {
-    return qEnvironmentVariable("QUILLON_SOURCE_DIR") + u"/scripts/backend-args"_qs;
+    return qEnvironmentVariable("QUILLON_SOURCE_DIR") + u"/scripts/backend-args"_s;
 }
 
 QJsonObject json(const httplib::Result& result) {
@@ -43,12 +44,12 @@ private Q_SLOTS:
         httplib::Client client("127.0.0.1", backend.port());
 
         const QJsonObject start = json(client.Get("/api/linkedin/cli/start"));
-        const std::string state = start.value(u"state"_qs).toString().toStdString();
+        const std::string state = start.value(u"state"_s).toString().toStdString();
         QVERIFY(!state.empty());
         const QString base = backend.baseURL().toString();
-        QCOMPARE(start.value(u"authUrl"_qs).toString(),
-                 base + u"/signin?state="_qs + QString::fromStdString(state));
-        QCOMPARE(start.value(u"redirectUri"_qs).toString(), base + u"/api/linkedin/callback"_qs);
+        QCOMPARE(start.value(u"authUrl"_s).toString(),
+                 base + u"/signin?state="_s + QString::fromStdString(state));
+        QCOMPARE(start.value(u"redirectUri"_s).toString(), base + u"/api/linkedin/callback"_s);
         const auto page = client.Get(("/signin?state=" + state).c_str());
         QVERIFY(page && page->status == 200);
         QVERIFY(page->body.find("action=\"/api/linkedin/callback\"") != std::string::npos);
@@ -65,16 +66,16 @@ private Q_SLOTS:
         QVERIFY(callback->body.find("url=quillon://linkedin/callback?state=" + state) !=
                 std::string::npos);
         const QJsonObject result = poll.get();
-        QCOMPARE(result.value(u"status"_qs).toString(), u"done"_qs);
-        const QJsonObject token = result.value(u"token"_qs).toObject();
-        QCOMPARE(token.value(u"profile"_qs).toObject(),
-                 QJsonObject({{u"memberId"_qs, u"m-1"_qs}, {u"name"_qs, u"Ada"_qs}}));
-        QVERIFY(token.value(u"accessToken"_qs).toString().startsWith(u"standin-"_qs));
+        QCOMPARE(result.value(u"status"_s).toString(), u"done"_s);
+        const QJsonObject token = result.value(u"token"_s).toObject();
+        QCOMPARE(token.value(u"profile"_s).toObject(),
+                 QJsonObject({{u"memberId"_s, u"m-1"_s}, {u"name"_s, u"Ada"_s}}));
+        QVERIFY(token.value(u"accessToken"_s).toString().startsWith(u"standin-"_s));
 
         // The outcome is handed out once.
         const auto again = client.Get(("/api/linkedin/cli/result?wait=0&state=" + state).c_str());
         QCOMPARE(again->status, 404);
-        QCOMPARE(json(again).value(u"error"_qs).toString(), u"unknown_state"_qs);
+        QCOMPARE(json(again).value(u"error"_s).toString(), u"unknown_state"_s);
     }
 
     void aSignInEndsOnceHoweverOftenThePageIsSent() {
@@ -85,7 +86,7 @@ private Q_SLOTS:
         constexpr int sends = 4;
         for (int round = 0; round < 200; ++round) {
             const std::string state = json(client.Get("/api/linkedin/cli/start"))
-                                          .value(u"state"_qs)
+                                          .value(u"state"_s)
                                           .toString()
                                           .toStdString();
             std::promise<void> go;
@@ -153,7 +154,7 @@ private Q_SLOTS:
         QVERIFY(result);
         QCOMPARE(result->status, status);
         if (status != 201) {
-            QCOMPARE(json(result).value(u"error"_qs).toString(), u"invalid_request"_qs);
+            QCOMPARE(json(result).value(u"error"_s).toString(), u"invalid_request"_s);
         }
         QCOMPARE(backend->received("/api/linkedin/post").at(0).body, body);
     }
@@ -197,7 +198,7 @@ private Q_SLOTS:
         QVERIFY(result);
         QCOMPARE(result->status, status);
         if (status >= 400) {
-            QVERIFY(json(result).value(u"errorDescription"_qs).isString());
+            QVERIFY(json(result).value(u"errorDescription"_s).isString());
         }
     }
 
@@ -213,15 +214,15 @@ private Q_SLOTS:
         QCOMPARE(set->status, 303);
         const auto failed = client.Post("/api/feedback", "{}", "application/json");
         QCOMPARE(failed->status, 503);
-        QCOMPARE(json(failed), QJsonObject({{u"error"_qs, u"down"_qs}}));
+        QCOMPARE(json(failed), QJsonObject({{u"error"_s, u"down"_s}}));
 
         QVERIFY(client.Post("/_standin/failures", httplib::Params{{"action", "clear"}}));
         QCOMPARE(client.Post("/api/feedback", "{}", "application/json")->status, 400);
     }
 
     void theProgram() {
-        BackendProcess process({u"--quiet"_qs, u"--fail"_qs,
-                                u"/api/linkedin/disconnect=502:bad_gateway:LinkedIn: down"_qs});
+        BackendProcess process({u"--quiet"_s, u"--fail"_s,
+                                u"/api/linkedin/disconnect=502:bad_gateway:LinkedIn: down"_s});
         QVERIFY(process.isListening());
         httplib::Client client("127.0.0.1", process.baseURL().port());
 
@@ -229,8 +230,8 @@ private Q_SLOTS:
         const auto refused =
             client.Post("/api/linkedin/disconnect", R"({"linkedInId":"m"})", "application/json");
         QCOMPARE(refused->status, 502);
-        QCOMPARE(json(refused), QJsonObject({{u"error"_qs, u"bad_gateway"_qs},
-                                             {u"errorDescription"_qs, u"LinkedIn: down"_qs}}));
+        QCOMPARE(json(refused), QJsonObject({{u"error"_s, u"bad_gateway"_s},
+                                             {u"errorDescription"_s, u"LinkedIn: down"_s}}));
         QCOMPARE(process.terminate(), 0);
     }
 
@@ -240,30 +241,29 @@ private Q_SLOTS:
         QTest::addColumn<QString>("variable");
         QTest::addColumn<QStringList>("words");
         QTest::addColumn<QString>("description");
-        const QString endpoint = u"/api/linkedin/disconnect=502:unavailable:"_qs;
+        const QString endpoint = u"/api/linkedin/disconnect=502:unavailable:"_s;
         QTest::newRow("none") << QString() << QStringList() << QString();
         QTest::newRow("single quotes")
-            << u"--fail '/api/linkedin/disconnect=502:unavailable:Try again later.'"_qs
-            << QStringList{u"--fail"_qs, endpoint + u"Try again later."_qs}
-            << u"Try again later."_qs;
+            << u"--fail '/api/linkedin/disconnect=502:unavailable:Try again later.'"_s
+            << QStringList{u"--fail"_s, endpoint + u"Try again later."_s} << u"Try again later."_s;
         QTest::newRow("double quotes, an apostrophe, more options")
-            << u"--quiet  --fail \"/api/linkedin/disconnect=502:unavailable:LinkedIn's down.\""_qs
-            << QStringList{u"--quiet"_qs, u"--fail"_qs, endpoint + u"LinkedIn's down."_qs}
-            << u"LinkedIn's down."_qs;
+            << u"--quiet  --fail \"/api/linkedin/disconnect=502:unavailable:LinkedIn's down.\""_s
+            << QStringList{u"--quiet"_s, u"--fail"_s, endpoint + u"LinkedIn's down."_s}
+            << u"LinkedIn's down."_s;
         QTest::newRow("nothing in it is run")
-            << u"--fail '/api/linkedin/disconnect=502:unavailable:$(echo run) `echo run`'"_qs
-            << QStringList{u"--fail"_qs, endpoint + u"$(echo run) `echo run`"_qs}
-            << u"$(echo run) `echo run`"_qs;
+            << u"--fail '/api/linkedin/disconnect=502:unavailable:$(echo run) `echo run`'"_s
+            << QStringList{u"--fail"_s, endpoint + u"$(echo run) `echo run`"_s}
+            << u"$(echo run) `echo run`"_s;
         // As the README writes it: the description runs up to the next option.
         QTest::newRow("unquoted")
-            << u"--fail /api/linkedin/disconnect=502:unavailable:Try again later."_qs
-            << QStringList{u"--fail"_qs, endpoint + u"Try"_qs, u"again"_qs, u"later."_qs}
-            << u"Try again later."_qs;
+            << u"--fail /api/linkedin/disconnect=502:unavailable:Try again later."_s
+            << QStringList{u"--fail"_s, endpoint + u"Try"_s, u"again"_s, u"later."_s}
+            << u"Try again later."_s;
         QTest::newRow("unquoted, with a colon, then another option")
-            << u"--fail=/api/linkedin/disconnect=502:unavailable:Try again: later. --quiet"_qs
-            << QStringList{u"--fail=/api/linkedin/disconnect=502:unavailable:Try"_qs, u"again:"_qs,
-                           u"later."_qs, u"--quiet"_qs}
-            << u"Try again: later."_qs;
+            << u"--fail=/api/linkedin/disconnect=502:unavailable:Try again: later. --quiet"_s
+            << QStringList{u"--fail=/api/linkedin/disconnect=502:unavailable:Try"_s, u"again:"_s,
+                           u"later."_s, u"--quiet"_s}
+            << u"Try again: later."_s;
     }
     void theRunScriptsWordsReachTheProgram() {
         QFETCH(QString, variable);
@@ -271,7 +271,7 @@ private Q_SLOTS:
         QFETCH(QString, description);
         QProcess split;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"QUILLON_BACKEND_ARGS"_qs, variable);
+        environment.insert(u"QUILLON_BACKEND_ARGS"_s, variable);
         split.setProcessEnvironment(environment);
         split.start(backendArgsScript());
         QVERIFY(split.waitForFinished(10000));
@@ -289,7 +289,7 @@ private Q_SLOTS:
         const auto refused =
             client.Post("/api/linkedin/disconnect", R"({"linkedInId":"m"})", "application/json");
         QCOMPARE(refused->status, 502);
-        QCOMPARE(json(refused).value(u"errorDescription"_qs).toString(), description);
+        QCOMPARE(json(refused).value(u"errorDescription"_s).toString(), description);
         QCOMPARE(process.terminate(), 0);
     }
 
@@ -298,54 +298,53 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
         QTest::newRow("a word no option takes")
-            << QStringList{u"--quiet"_qs, u"again"_qs} << u"unexpected argument \"again\""_qs;
+            << QStringList{u"--quiet"_s, u"again"_s} << u"unexpected argument \"again\""_s;
         QTest::newRow("words after a failure that has no description")
-            << QStringList{u"--fail"_qs, u"/api/linkedin/post=500:down"_qs, u"again"_qs}
-            << u"unexpected argument \"again\""_qs;
+            << QStringList{u"--fail"_s, u"/api/linkedin/post=500:down"_s, u"again"_s}
+            << u"unexpected argument \"again\""_s;
         QTest::newRow("an unknown option")
-            << QStringList{u"--fial"_qs, u"/api/linkedin/post=500"_qs}
-            << u"Unknown option 'fial'"_qs;
+            << QStringList{u"--fial"_s, u"/api/linkedin/post=500"_s} << u"Unknown option 'fial'"_s;
         QTest::newRow("a failure with no value")
-            << QStringList{u"--fail"_qs} << u"Missing value after '--fail'"_qs;
+            << QStringList{u"--fail"_s} << u"Missing value after '--fail'"_s;
         QTest::newRow("a failure with no endpoint")
-            << QStringList{u"--fail"_qs, u"500:down:LinkedIn is down."_qs}
-            << u"--fail \"500:down:LinkedIn is down.\": write ENDPOINT=STATUS[:ERROR[:DESCRIPTION]]"_qs;
+            << QStringList{u"--fail"_s, u"500:down:LinkedIn is down."_s}
+            << u"--fail \"500:down:LinkedIn is down.\": write ENDPOINT=STATUS[:ERROR[:DESCRIPTION]]"_s;
         QTest::newRow("an endpoint the backend does not have")
-            << QStringList{u"--fail"_qs, u"/api/linkedin/posts=500"_qs}
-            << u"no endpoint /api/linkedin/posts; the endpoints are /api/linkedin/cli/start, "_qs;
+            << QStringList{u"--fail"_s, u"/api/linkedin/posts=500"_s}
+            << u"no endpoint /api/linkedin/posts; the endpoints are /api/linkedin/cli/start, "_s;
         QTest::newRow("a status that is no number")
-            << QStringList{u"--fail"_qs, u"/api/feedback=down:LinkedIn is down."_qs}
-            << u"the status is a number from 100 to 999, not \"down\""_qs;
+            << QStringList{u"--fail"_s, u"/api/feedback=down:LinkedIn is down."_s}
+            << u"the status is a number from 100 to 999, not \"down\""_s;
         QTest::newRow("a status out of range")
-            << QStringList{u"--fail"_qs, u"/api/feedback=42"_qs}
-            << u"the status is a number from 100 to 999, not \"42\""_qs;
+            << QStringList{u"--fail"_s, u"/api/feedback=42"_s}
+            << u"the status is a number from 100 to 999, not \"42\""_s;
         QTest::newRow("a port out of range")
-            << QStringList{u"--port"_qs, u"70000"_qs} << u"--port \"70000\" is not a port"_qs;
+            << QStringList{u"--port"_s, u"70000"_s} << u"--port \"70000\" is not a port"_s;
         QTest::newRow("a port that is no number")
-            << QStringList{u"--port"_qs, u"http"_qs} << u"--port \"http\" is not a port"_qs;
+            << QStringList{u"--port"_s, u"http"_s} << u"--port \"http\" is not a port"_s;
         QTest::newRow("a callback scheme that is none")
-            << QStringList{u"--callback-scheme"_qs, u"quillon://"_qs}
-            << u"--callback-scheme \"quillon://\" is not a URL scheme"_qs;
+            << QStringList{u"--callback-scheme"_s, u"quillon://"_s}
+            << u"--callback-scheme \"quillon://\" is not a URL scheme"_s;
     }
     void argumentsItCannotUseAreRefused() {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
         QProcess refusing;
-        refusing.start(qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon-backend"_qs,
-                       QStringList{u"--port"_qs, u"0"_qs} + arguments);
+        refusing.start(qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/bin/quillon-backend"_s,
+                       QStringList{u"--port"_s, u"0"_s} + arguments);
         QVERIFY(refusing.waitForFinished(10000));
         QCOMPARE(refusing.exitStatus(), QProcess::NormalExit);
         QCOMPARE(refusing.exitCode(), 2);
         QVERIFY(refusing.readAllStandardOutput().isEmpty());
         const QString error = QString::fromUtf8(refusing.readAllStandardError());
-        QVERIFY2(error.startsWith(u"quillon-backend: "_qs) && error.contains(message),
+        QVERIFY2(error.startsWith(u"quillon-backend: "_s) && error.contains(message),
                  qPrintable(error));
     }
 
     void aQuoteLeftOpenStopsTheRunScript() {
         QProcess split;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"QUILLON_BACKEND_ARGS"_qs, u"--fail '/api/linkedin/post=500:x:open"_qs);
+        environment.insert(u"QUILLON_BACKEND_ARGS"_s, u"--fail '/api/linkedin/post=500:x:open"_s);
         split.setProcessEnvironment(environment);
         split.start(backendArgsScript());
         QVERIFY(split.waitForFinished(10000));
@@ -366,7 +365,7 @@ private Q_SLOTS:
                      ->status,
                  201);
         QCOMPARE(process.terminate(), 0);
-        QVERIFY2(process.output().contains(u"kept, not published: post 1 by m-9: Hello there"_qs),
+        QVERIFY2(process.output().contains(u"kept, not published: post 1 by m-9: Hello there"_s),
                  qPrintable(process.output()));
     }
 };

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 AppBundle::AppBundle(QString resourceDirectory)
@@ -14,8 +16,8 @@ AppBundle::AppBundle(QString resourceDirectory)
 AppBundle AppBundle::main() {
     // The kernel's link to the running program, which also works before the application
     // object exists (the web engine's URL schemes must be registered then).
-    const QFileInfo executable(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
-    return AppBundle(QDir::cleanPath(executable.path() + QStringLiteral("/../share/quillon")));
+    const QFileInfo executable(QFileInfo(u"/proc/self/exe"_s).canonicalFilePath());
+    return AppBundle(QDir::cleanPath(executable.path() + u"/../share/quillon"_s));
 }
 
 std::optional<QString> AppBundle::pathForResource(const QString& name,
@@ -28,7 +30,7 @@ std::optional<QString> AppBundle::pathForResource(const QString& name,
 }
 
 QVariantMap AppBundle::infoDictionary() const {
-    const auto path = pathForResource(QStringLiteral("Info"), QStringLiteral("plist"));
+    const auto path = pathForResource(u"Info"_s, u"plist"_s);
     if (!path) {
         return {};
     }

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -27,7 +29,7 @@ public:
         }
         const auto it = m_map.constFind(key);
         if (it == m_map.constEnd()) {
-            fail(QStringLiteral("No value associated with key \"%1\".").arg(pathOf(key)));
+            fail(u"No value associated with key \"%1\"."_s.arg(pathOf(key)));
             return nullptr;
         }
         return &*it;
@@ -36,7 +38,7 @@ public:
     QString text(const QString& key) {
         const QVariant* value = find(key);
         if (value && value->typeId() != QMetaType::QString) {
-            mismatch(key, QStringLiteral("text"), *value);
+            mismatch(key, u"text"_s, *value);
             return {};
         }
         return value ? value->toString() : QString();
@@ -48,7 +50,7 @@ public:
             return 0;
         }
         if (value->typeId() != QMetaType::Double && value->typeId() != QMetaType::LongLong) {
-            mismatch(key, QStringLiteral("a number"), *value);
+            mismatch(key, u"a number"_s, *value);
             return 0;
         }
         return value->toDouble();
@@ -63,7 +65,7 @@ public:
             return std::nullopt;
         }
         if (value->typeId() != QMetaType::QVariantMap) {
-            mismatch(key, QStringLiteral("a dictionary"), *value);
+            mismatch(key, u"a dictionary"_s, *value);
             return std::nullopt;
         }
         return Section(value->toMap(), pathOf(key), m_error);
@@ -81,8 +83,8 @@ public:
 
 private:
     void mismatch(const QString& key, const QString& expected, const QVariant& found) {
-        fail(QStringLiteral("Expected %1 for the key \"%2\" but found %3.")
-                 .arg(expected, pathOf(key), plist::describeType(found)));
+        fail(u"Expected %1 for the key \"%2\" but found %3."_s.arg(expected, pathOf(key),
+                                                                   plist::describeType(found)));
     }
 
     QVariantMap m_map;
@@ -106,36 +108,35 @@ std::optional<AppConfiguration> AppConfiguration::decode(const QByteArray& bytes
         return finish();
     }
     if (root->typeId() != QMetaType::QVariantMap) {
-        problem = QStringLiteral("Expected a dictionary at the top level but found %1.")
-                      .arg(plist::describeType(*root));
+        problem = u"Expected a dictionary at the top level but found %1."_s.arg(
+            plist::describeType(*root));
         return finish();
     }
 
     AppConfiguration configuration;
     Section top(root->toMap(), QString(), &problem);
-    if (auto api = top.section(QStringLiteral("api"))) {
-        const QString text = api->text(QStringLiteral("baseURL"));
+    if (auto api = top.section(u"api"_s)) {
+        const QString text = api->text(u"baseURL"_s);
         const QUrl url(text, QUrl::StrictMode);
         if (!api->failed() && (text.isEmpty() || !url.isValid())) {
-            api->fail(QStringLiteral("Data corrupted at \"api.baseURL\": Invalid baseURL"));
+            api->fail(u"Data corrupted at \"api.baseURL\": Invalid baseURL"_s);
         }
         configuration.api.baseURL = url;
     }
-    if (auto linkedIn = top.section(QStringLiteral("linkedIn"))) {
-        configuration.linkedIn.callbackURLScheme =
-            linkedIn->text(QStringLiteral("callbackURLScheme"));
+    if (auto linkedIn = top.section(u"linkedIn"_s)) {
+        configuration.linkedIn.callbackURLScheme = linkedIn->text(u"callbackURLScheme"_s);
     }
-    if (auto storage = top.section(QStringLiteral("storage"))) {
-        configuration.storage.draftsKey = storage->text(QStringLiteral("draftsKey"));
-        configuration.storage.linkedInTokenKey = storage->text(QStringLiteral("linkedInTokenKey"));
+    if (auto storage = top.section(u"storage"_s)) {
+        configuration.storage.draftsKey = storage->text(u"draftsKey"_s);
+        configuration.storage.linkedInTokenKey = storage->text(u"linkedInTokenKey"_s);
     }
-    if (auto observability = top.section(QStringLiteral("observability"), false)) {
+    if (auto observability = top.section(u"observability"_s, false)) {
         Observability& o = configuration.observability;
-        o.sentryDSN = observability->text(QStringLiteral("sentryDSN"));
-        o.sentryEnvironment = observability->text(QStringLiteral("sentryEnvironment"));
-        o.sentryTracesSampleRate = observability->number(QStringLiteral("sentryTracesSampleRate"));
-        o.signalpostAppID = observability->text(QStringLiteral("signalpostAppID"));
-        o.signalpostNamespace = observability->text(QStringLiteral("signalpostNamespace"));
+        o.sentryDSN = observability->text(u"sentryDSN"_s);
+        o.sentryEnvironment = observability->text(u"sentryEnvironment"_s);
+        o.sentryTracesSampleRate = observability->number(u"sentryTracesSampleRate"_s);
+        o.signalpostAppID = observability->text(u"signalpostAppID"_s);
+        o.signalpostNamespace = observability->text(u"signalpostNamespace"_s);
     }
     if (top.failed()) {
         return finish();
@@ -144,23 +145,22 @@ std::optional<AppConfiguration> AppConfiguration::decode(const QByteArray& bytes
 }
 
 std::variant<AppConfiguration, QString> AppConfiguration::read(const AppBundle& bundle) {
-    const auto path =
-        bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist"));
+    const auto path = bundle.pathForResource(u"AppConfiguration"_s, u"plist"_s);
     if (!path) {
-        return QStringLiteral("Missing AppConfiguration.plist");
+        return u"Missing AppConfiguration.plist"_s;
     }
     QFile file(*path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return QStringLiteral("Invalid AppConfiguration.plist: ") + file.errorString();
+        return u"Invalid AppConfiguration.plist: "_s + file.errorString();
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        return QStringLiteral("Invalid AppConfiguration.plist: ") + file.errorString();
+        return u"Invalid AppConfiguration.plist: "_s + file.errorString();
     }
     QString error;
     auto configuration = decode(bytes, &error);
     if (!configuration) {
-        return QStringLiteral("Invalid AppConfiguration.plist: ") + error;
+        return u"Invalid AppConfiguration.plist: "_s + error;
     }
     return std::move(*configuration);
 }

@@ -17,10 +17,12 @@
 
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 const QString& AppContainer::keychainService() {
-    static const QString service = QStringLiteral("dev.tovrel.quillon.linkedin");
+    static const QString service = u"dev.tovrel.quillon.linkedin"_s;
     return service;
 }
 
@@ -30,10 +32,8 @@ PlatformServices PlatformServices::system() {
 
 AppContainer::AppContainer(AppConfiguration configuration, PlatformServices platform) {
     if (const auto aside = platform.defaults ? platform.defaults->setAsideFile() : std::nullopt) {
-        m_storageNotice =
-            QStringLiteral("Saved drafts could not be read and were kept in %1. Starting with no "
-                           "drafts.")
-                .arg(QFileInfo(*aside).fileName());
+        m_storageNotice = u"Saved drafts could not be read and were kept in %1. Starting with no "
+                          "drafts."_s.arg(QFileInfo(*aside).fileName());
     }
     auto repository = std::make_shared<UserDefaultsDraftRepository>(configuration.storage.draftsKey,
                                                                     platform.defaults);

@@ -10,6 +10,8 @@
 #include <plist/plist.h>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon::plist {
 namespace {
 
@@ -315,27 +317,24 @@ std::optional<QVariant> parse(const QByteArray& bytes, QString* error) {
         return std::nullopt;
     };
     if (bytes.size() > maxBytes) {
-        return fail(QStringLiteral("The data couldn't be read because it is too large."));
+        return fail(u"The data couldn't be read because it is too large."_s);
     }
     // XML allows no U+0000 at all; a binary list is walked object by object.
     const bool acceptable = bytes.startsWith("bplist00")
                                 ? BinaryWalk(bytes).acceptable()
                                 : !bytes.isEmpty() && !bytes.contains('\0');
     if (!acceptable) {
-        return fail(
-            QStringLiteral("The data couldn't be read because it isn't in the correct format."));
+        return fail(u"The data couldn't be read because it isn't in the correct format."_s);
     }
     plist_t root = nullptr;
     plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
     PlistPtr owner(root);
     if (!root) {
-        return fail(
-            QStringLiteral("The data couldn't be read because it isn't in the correct format."));
+        return fail(u"The data couldn't be read because it isn't in the correct format."_s);
     }
     auto value = convert(root, 0);
     if (!value) {
-        return fail(QStringLiteral(
-            "The data couldn't be read because it holds a value of an unknown kind."));
+        return fail(u"The data couldn't be read because it holds a value of an unknown kind."_s);
     }
     return value;
 }
@@ -343,23 +342,23 @@ std::optional<QVariant> parse(const QByteArray& bytes, QString* error) {
 QString describeType(const QVariant& value) {
     switch (value.typeId()) {
     case QMetaType::QVariantMap:
-        return QStringLiteral("a dictionary");
+        return u"a dictionary"_s;
     case QMetaType::QVariantList:
-        return QStringLiteral("an array");
+        return u"an array"_s;
     case QMetaType::QString:
-        return QStringLiteral("text");
+        return u"text"_s;
     case QMetaType::Bool:
-        return QStringLiteral("a Boolean");
+        return u"a Boolean"_s;
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Double:
-        return QStringLiteral("a number");
+        return u"a number"_s;
     case QMetaType::QByteArray:
-        return QStringLiteral("data");
+        return u"data"_s;
     case QMetaType::QDateTime:
-        return QStringLiteral("a date");
+        return u"a date"_s;
     default:
-        return QStringLiteral("nothing");
+        return u"nothing"_s;
     }
 }
 

@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon::http {
 
 namespace {
@@ -94,8 +96,7 @@ QCoro::Task<Answer> send(QNetworkAccessManager& network, QNetworkRequest request
         // Nothing but the transfer timeout cancels a reply here, and Qt words it as a plain
         // cancellation.
         if (error == QNetworkReply::OperationCanceledError) {
-            throw NetworkError(QNetworkReply::TimeoutError,
-                               QStringLiteral("The request timed out."));
+            throw NetworkError(QNetworkReply::TimeoutError, u"The request timed out."_s);
         }
         throw NetworkError(error == QNetworkReply::NoError ? QNetworkReply::ProtocolFailure : error,
                            reply->errorString());
@@ -106,17 +107,15 @@ QCoro::Task<Answer> send(QNetworkAccessManager& network, QNetworkRequest request
     const QVariant declaredSize = reply->header(QNetworkRequest::ContentLengthHeader);
     if (declaredSize.isValid() && !reply->hasRawHeader("Content-Encoding") &&
         answerBody.size() < declaredSize.toLongLong()) {
-        throw NetworkError(QNetworkReply::RemoteHostClosedError,
-                           QStringLiteral("Connection closed"));
+        throw NetworkError(QNetworkReply::RemoteHostClosedError, u"Connection closed"_s);
     }
     co_return Answer{status.toInt(), std::move(answerBody), false};
 }
 
 std::optional<QString> errorRecordMessage(const QByteArray& body) {
     json::Decoder decoder = json::Decoder::fromBytes(body);
-    const QString error = decoder.string(QStringLiteral("error"));
-    const std::optional<QString> description =
-        decoder.optionalString(QStringLiteral("errorDescription"));
+    const QString error = decoder.string(u"error"_s);
+    const std::optional<QString> description = decoder.optionalString(u"errorDescription"_s);
     if (!decoder.ok()) {
         return std::nullopt;
     }

@@ -1,5 +1,7 @@
 #include "core/backend/FeedbackError.h"
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 FeedbackError::FeedbackError(Kind kind, QString description)
@@ -11,7 +13,7 @@ FeedbackError FeedbackError::server(QString message) {
 }
 
 FeedbackError FeedbackError::emptyMessage() {
-    return {Kind::emptyMessage, QStringLiteral("Feedback message is empty.")};
+    return {Kind::emptyMessage, u"Feedback message is empty."_s};
 }
 
 } // namespace quillon

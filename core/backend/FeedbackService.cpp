@@ -12,6 +12,8 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 FeedbackService::FeedbackService(QUrl apiBaseURL, std::chrono::milliseconds timeout,
@@ -20,7 +22,7 @@ FeedbackService::FeedbackService(QUrl apiBaseURL, std::chrono::milliseconds time
     , m_timeout(timeout)
     , m_network(std::make_unique<QNetworkAccessManager>())
     , m_imageLoader(std::move(readImageFile)) {
-    m_encoding.setObjectName(QStringLiteral("FeedbackService"));
+    m_encoding.setObjectName(u"FeedbackService"_s);
 }
 
 FeedbackService::~FeedbackService() = default;
@@ -40,11 +42,11 @@ QByteArray FeedbackService::encodeRequest(const QString& title, const QString& m
                                           const std::optional<FeedbackSenderIdentity>& identity,
                                           const QList<FeedbackImageAttachment>& attachments) {
     const QJsonObject texts{
-        {QStringLiteral("name"), identity ? identity->name : QString()},
-        {QStringLiteral("linkedInId"), identity ? identity->linkedInID : QString()},
-        {QStringLiteral("email"), identity ? identity->email.value_or(QString()) : QString()},
-        {QStringLiteral("title"), unicode::trimmedWhitespaceAndNewlines(title)},
-        {QStringLiteral("message"), unicode::trimmedWhitespaceAndNewlines(message)},
+        {u"name"_s, identity ? identity->name : QString()},
+        {u"linkedInId"_s, identity ? identity->linkedInID : QString()},
+        {u"email"_s, identity ? identity->email.value_or(QString()) : QString()},
+        {u"title"_s, unicode::trimmedWhitespaceAndNewlines(title)},
+        {u"message"_s, unicode::trimmedWhitespaceAndNewlines(message)},
     };
     // The images go straight into the body: through QJsonObject each one would be held twice
     // more, once as UTF-16, which for five large images is hundreds of megabytes.
@@ -94,8 +96,8 @@ QCoro::Task<> FeedbackService::send(QString title, QString message,
     const QCoro::Task<http::Answer> sending = http::send(*m_network, request, body);
     const http::Answer answer = co_await sending;
     if (!answer.accepted()) {
-        throw FeedbackError::server(http::errorRecordMessage(answer.body)
-                                        .value_or(QStringLiteral("Feedback send failed.")));
+        throw FeedbackError::server(
+            http::errorRecordMessage(answer.body).value_or(u"Feedback send failed."_s));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "core/backend/LinkedInAuthError.h"
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 LinkedInAuthError::LinkedInAuthError(Kind kind, QString description)
@@ -11,19 +13,19 @@ LinkedInAuthError LinkedInAuthError::server(QString message) {
 }
 
 LinkedInAuthError LinkedInAuthError::invalidStartURL() {
-    return {Kind::invalidStartURL, QStringLiteral("LinkedIn authorization URL is invalid.")};
+    return {Kind::invalidStartURL, u"LinkedIn authorization URL is invalid."_s};
 }
 
 LinkedInAuthError LinkedInAuthError::missingWindow() {
-    return {Kind::missingWindow, QStringLiteral("Cannot open LinkedIn authorization.")};
+    return {Kind::missingWindow, u"Cannot open LinkedIn authorization."_s};
 }
 
 LinkedInAuthError LinkedInAuthError::cancelled() {
-    return {Kind::cancelled, QStringLiteral("LinkedIn authorization was cancelled.")};
+    return {Kind::cancelled, u"LinkedIn authorization was cancelled."_s};
 }
 
 LinkedInAuthError LinkedInAuthError::timedOut() {
-    return {Kind::timedOut, QStringLiteral("LinkedIn authorization timed out.")};
+    return {Kind::timedOut, u"LinkedIn authorization timed out."_s};
 }
 
 } // namespace quillon

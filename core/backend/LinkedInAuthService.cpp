@@ -14,6 +14,8 @@
 #include <QPromise>
 #include <QUrlQuery>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 namespace {
@@ -29,15 +31,15 @@ struct ResultEnvelope {
     static ResultEnvelope decode(const QByteArray& bytes) {
         json::Decoder decoder = json::Decoder::fromBytes(bytes);
         ResultEnvelope envelope;
-        envelope.status = decoder.string(QStringLiteral("status"));
-        if (std::optional<json::Decoder> token = decoder.optionalObject(QStringLiteral("token"))) {
+        envelope.status = decoder.string(u"status"_s);
+        if (std::optional<json::Decoder> token = decoder.optionalObject(u"token"_s)) {
             envelope.token = LinkedInToken::fromJson(*token);
             decoder.absorb(*token);
         }
-        envelope.error = decoder.optionalString(QStringLiteral("error"));
-        envelope.errorDescription = decoder.optionalString(QStringLiteral("errorDescription"));
-        decoder.optionalInt64(QStringLiteral("httpStatus"));
-        decoder.optionalString(QStringLiteral("upstreamBody"));
+        envelope.error = decoder.optionalString(u"error"_s);
+        envelope.errorDescription = decoder.optionalString(u"errorDescription"_s);
+        decoder.optionalInt64(u"httpStatus"_s);
+        decoder.optionalString(u"upstreamBody"_s);
         if (!decoder.ok()) {
             throw JsonDecodingError(decoder.error());
         }
@@ -47,7 +49,7 @@ struct ResultEnvelope {
 
 // QUrlQuery takes "%xx" as already encoded and leaves "+", which servers read as a space.
 QString queryValue(QString text) {
-    return text.replace(u'%', QStringLiteral("%25")).replace(u'+', QStringLiteral("%2B"));
+    return text.replace(u'%', u"%25"_s).replace(u'+', u"%2B"_s);
 }
 
 // Throws the backend's message, or "Request failed with status <code>.", for a status
@@ -56,7 +58,7 @@ void requireAccepted(const http::Answer& answer) {
     if (!answer.accepted()) {
         throw LinkedInAuthError::server(
             http::errorRecordMessage(answer.body)
-                .value_or(QStringLiteral("Request failed with status %1.").arg(answer.status)));
+                .value_or(u"Request failed with status %1."_s.arg(answer.status)));
     }
 }
 
@@ -64,7 +66,7 @@ void requireAccepted(const http::Answer& answer) {
 const QByteArray& acceptedBody(const http::Answer& answer) {
     requireAccepted(answer);
     if (answer.bodyTooLarge) {
-        throw JsonDecodingError(QStringLiteral("The answer is too large to be read."));
+        throw JsonDecodingError(u"The answer is too large to be read."_s);
     }
     return answer.body;
 }
@@ -83,17 +85,17 @@ std::optional<LinkedInAuthService::StartResponse>
 LinkedInAuthService::StartResponse::fromJsonBytes(const QByteArray& bytes, QString* error) {
     json::Decoder decoder = json::Decoder::fromBytes(bytes);
     StartResponse start;
-    const QString authURL = decoder.string(QStringLiteral("authUrl"));
-    start.state = decoder.string(QStringLiteral("state"));
-    const QString redirectURI = decoder.string(QStringLiteral("redirectUri"));
-    start.pollURL = decoder.string(QStringLiteral("pollUrl"));
+    const QString authURL = decoder.string(u"authUrl"_s);
+    start.state = decoder.string(u"state"_s);
+    const QString redirectURI = decoder.string(u"redirectUri"_s);
+    start.pollURL = decoder.string(u"pollUrl"_s);
     if (decoder.ok()) {
         const auto auth = urlValue(authURL);
         const auto redirect = urlValue(redirectURI);
         if (!auth) {
-            decoder.fail(QStringLiteral("Expected a URL for the key \"authUrl\"."));
+            decoder.fail(u"Expected a URL for the key \"authUrl\"."_s);
         } else if (!redirect) {
-            decoder.fail(QStringLiteral("Expected a URL for the key \"redirectUri\"."));
+            decoder.fail(u"Expected a URL for the key \"redirectUri\"."_s);
         } else {
             start.authURL = *auth;
             start.redirectURI = *redirect;
@@ -222,8 +224,8 @@ QCoro::Task<> LinkedInAuthService::forwardCallbackIfNeeded(QUrl callbackURL) {
 QCoro::Task<LinkedInToken> LinkedInAuthService::pollResult(QString state) {
     QUrl url = http::endpointURL(m_apiBaseURL, u"/api/linkedin/cli/result");
     QUrlQuery query;
-    query.addQueryItem(QStringLiteral("state"), queryValue(state));
-    query.addQueryItem(QStringLiteral("wait"), QStringLiteral("2"));
+    query.addQueryItem(u"state"_s, queryValue(state));
+    query.addQueryItem(u"wait"_s, u"2"_s);
     url.setQuery(query);
     if (!url.isValid()) {
         throw LinkedInAuthError::invalidStartURL();
@@ -238,7 +240,7 @@ QCoro::Task<LinkedInToken> LinkedInAuthService::pollResult(QString state) {
 
         if (envelope.status == u"done") {
             if (!envelope.token) {
-                throw LinkedInAuthError::server(QStringLiteral("LinkedIn token is missing."));
+                throw LinkedInAuthError::server(u"LinkedIn token is missing."_s);
             }
             co_return std::move(*envelope.token);
         }
@@ -251,10 +253,9 @@ QCoro::Task<LinkedInToken> LinkedInAuthService::pollResult(QString state) {
         }
         if (envelope.status == u"error") {
             throw LinkedInAuthError::server(envelope.errorDescription.value_or(
-                envelope.error.value_or(QStringLiteral("LinkedIn authorization failed."))));
+                envelope.error.value_or(u"LinkedIn authorization failed."_s)));
         }
-        throw LinkedInAuthError::server(
-            QStringLiteral("Unexpected LinkedIn authorization status."));
+        throw LinkedInAuthError::server(u"Unexpected LinkedIn authorization status."_s);
     }
 }
 
@@ -271,8 +272,8 @@ QCoro::Task<> LinkedInAuthService::deleteAccount(QString linkedInID) {
 QCoro::Task<> LinkedInAuthService::postMemberID(QStringView endpointPath, QString linkedInID) {
     const QNetworkRequest request = http::postRequest(http::endpointURL(m_apiBaseURL, endpointPath),
                                                       "application/json", m_timeout);
-    const QByteArray body = QJsonDocument(QJsonObject{{QStringLiteral("linkedInId"), linkedInID}})
-                                .toJson(QJsonDocument::Compact);
+    const QByteArray body =
+        QJsonDocument(QJsonObject{{u"linkedInId"_s, linkedInID}}).toJson(QJsonDocument::Compact);
     const QCoro::Task<http::Answer> sending = http::send(*m_network, request, body);
     const http::Answer answer = co_await sending;
     requireAccepted(answer);

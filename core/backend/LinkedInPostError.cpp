@@ -1,5 +1,7 @@
 #include "core/backend/LinkedInPostError.h"
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 LinkedInPostError::LinkedInPostError(Kind kind, QString description)
@@ -11,11 +13,11 @@ LinkedInPostError LinkedInPostError::server(QString message) {
 }
 
 LinkedInPostError LinkedInPostError::emptyPost() {
-    return {Kind::emptyPost, QStringLiteral("Post is empty.")};
+    return {Kind::emptyPost, u"Post is empty."_s};
 }
 
 LinkedInPostError LinkedInPostError::missingAuth() {
-    return {Kind::missingAuth, QStringLiteral("Connect LinkedIn first.")};
+    return {Kind::missingAuth, u"Connect LinkedIn first."_s};
 }
 
 } // namespace quillon

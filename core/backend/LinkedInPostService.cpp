@@ -7,6 +7,8 @@
 #include <QNetworkAccessManager>
 #include <QUuid>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 LinkedInPostService::LinkedInPostService(QUrl apiBaseURL, std::chrono::milliseconds timeout)
@@ -17,8 +19,7 @@ LinkedInPostService::LinkedInPostService(QUrl apiBaseURL, std::chrono::milliseco
 LinkedInPostService::~LinkedInPostService() = default;
 
 QString LinkedInPostService::makeBoundary() {
-    return QStringLiteral("Boundary-") +
-           QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    return u"Boundary-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }
 
 QByteArray LinkedInPostService::makeMultipartBody(const QList<std::pair<QString, QString>>& fields,
@@ -47,17 +48,17 @@ QCoro::Task<> LinkedInPostService::publish(QString text, std::optional<QString> 
     const QNetworkRequest request =
         http::postRequest(http::endpointURL(m_apiBaseURL, u"/api/linkedin/post"),
                           "multipart/form-data; boundary=" + boundary.toUtf8(), m_timeout);
-    const QByteArray body = makeMultipartBody({{QStringLiteral("accessToken"), *accessToken},
-                                               {QStringLiteral("memberId"), *memberID},
-                                               {QStringLiteral("commentary"), commentary}},
+    const QByteArray body = makeMultipartBody({{u"accessToken"_s, *accessToken},
+                                               {u"memberId"_s, *memberID},
+                                               {u"commentary"_s, commentary}},
                                               boundary);
 
     // Made first, then awaited: GCC 12 can destroy temporaries of a co_await expression twice.
     const QCoro::Task<http::Answer> sending = http::send(*m_network, request, body);
     const http::Answer answer = co_await sending;
     if (!answer.accepted()) {
-        throw LinkedInPostError::server(http::errorRecordMessage(answer.body)
-                                            .value_or(QStringLiteral("LinkedIn post failed.")));
+        throw LinkedInPostError::server(
+            http::errorRecordMessage(answer.body).value_or(u"LinkedIn post failed."_s));
     }
 }
 

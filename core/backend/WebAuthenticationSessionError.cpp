@@ -1,5 +1,7 @@
 #include "core/backend/WebAuthenticationSessionError.h"
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 namespace {
@@ -7,16 +9,16 @@ namespace {
 QString describe(WebAuthenticationSessionError::Code code, const QString& detail) {
     switch (code) {
     case WebAuthenticationSessionError::Code::canceledLogin:
-        return QStringLiteral("The sign-in was cancelled.");
+        return u"The sign-in was cancelled."_s;
     case WebAuthenticationSessionError::Code::webContentTerminated:
-        return QStringLiteral("The sign-in page stopped unexpectedly.");
+        return u"The sign-in page stopped unexpectedly."_s;
     case WebAuthenticationSessionError::Code::sheetFailed:
-        return detail.isEmpty() ? QStringLiteral("The sign-in window failed.")
-                                : QStringLiteral("The sign-in window failed: %1").arg(detail);
+        return detail.isEmpty() ? u"The sign-in window failed."_s
+                                : u"The sign-in window failed: %1"_s.arg(detail);
     case WebAuthenticationSessionError::Code::missingWindow:
-        return QStringLiteral("The sign-in window has no display to open on.");
+        return u"The sign-in window has no display to open on."_s;
     }
-    return QStringLiteral("The sign-in failed.");
+    return u"The sign-in failed."_s;
 }
 
 } // namespace

@@ -17,14 +17,14 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 
 namespace {
 
 QString draftText(int n) {
-    QString text = QStringLiteral("Draft %1: ").arg(n);
-    const QString words =
-        QStringLiteral("Shipping beats perfect, caf\u00e9 talk \U0001F680 and lists. ");
+    QString text = u"Draft %1: "_s.arg(n);
+    const QString words = u"Shipping beats perfect, caf\u00e9 talk \U0001F680 and lists. "_s;
     while (text.size() < 3000) {
         text += words;
     }
@@ -54,14 +54,14 @@ int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const int runs = quillon::testing::benchRuns(20);
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                           QStringLiteral("/quillon-bench-draftsave");
+                           u"/quillon-bench-draftsave"_s;
     QDir(folder).removeRecursively();
     if (!QDir().mkpath(folder)) {
         std::fprintf(stderr, "bench_draftsave: cannot make %s\n", qPrintable(folder));
         return 1;
     }
-    const QString database = folder + QStringLiteral("/defaults.sqlite3");
-    const QString json = folder + QStringLiteral("/drafts.json");
+    const QString database = folder + u"/defaults.sqlite3"_s;
+    const QString json = folder + u"/drafts.json"_s;
     std::vector<double> sqliteMs, fileMs;
     int status = 0;
     for (int run = -1; run < runs && status == 0; ++run) {
@@ -70,16 +70,15 @@ int main(int argc, char* argv[]) {
         QList<QList<Draft>> lists;
         QElapsedTimer clock;
         {
-            DraftStore store(
-                std::make_shared<UserDefaultsDraftRepository>(
-                    QStringLiteral("drafts"), std::make_shared<SqliteUserDefaults>(database)),
-                {});
+            DraftStore store(std::make_shared<UserDefaultsDraftRepository>(
+                                 u"drafts"_s, std::make_shared<SqliteUserDefaults>(database)),
+                             {});
             clock.start();
             for (int n = 0; n < 15; ++n) {
                 store.newPost();
                 store.setEditorText(draftText(n));
                 store.saveDraft();
-                if (store.statusMessage() != QStringLiteral("Draft saved")) {
+                if (store.statusMessage() != u"Draft saved"_s) {
                     std::fprintf(stderr, "bench_draftsave: %s\n",
                                  qPrintable(store.statusMessage().value_or(QString())));
                     status = 1;

@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int imageCount = 5;
@@ -22,19 +24,18 @@ constexpr qsizetype imageSize = 5 * 1024 * 1024;
 
 // A line of /proc/self/status in MiB, e.g. "VmHWM".
 double statusMiB(const char* key) {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(u"/proc/self/status"_s);
     if (!status.open(QIODevice::ReadOnly)) {
         return -1;
     }
-    const auto match =
-        QRegularExpression(QStringLiteral("%1:\\s+(\\d+) kB").arg(QLatin1String(key)))
-            .match(QString::fromLatin1(status.readAll()));
+    const auto match = QRegularExpression(u"%1:\\s+(\\d+) kB"_s.arg(QLatin1String(key)))
+                           .match(QString::fromLatin1(status.readAll()));
     return match.hasMatch() ? match.captured(1).toDouble() / 1024.0 : -1;
 }
 
 // Lets the peak resident size start again from the current one.
 bool resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    QFile clear(u"/proc/self/clear_refs"_s);
     return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
 }
 
@@ -73,9 +74,8 @@ QCoro::Task<> buildAndSend(quillon::FeedbackService& service, QStringList images
     QList<quillon::FeedbackImageAttachment> attachments = (co_await building).attachments;
     *builtAfter = timer.nsecsElapsed();
     const QCoro::Task<> sending = service.send(
-        QStringLiteral("Five large images"), QStringLiteral("See the attachments."),
-        quillon::FeedbackSenderIdentity{QStringLiteral("Ada"), QStringLiteral("m-1"), std::nullopt},
-        std::move(attachments));
+        u"Five large images"_s, u"See the attachments."_s,
+        quillon::FeedbackSenderIdentity{u"Ada"_s, u"m-1"_s, std::nullopt}, std::move(attachments));
     co_await sending;
 }
 
@@ -83,7 +83,7 @@ QCoro::Task<> buildAndSend(quillon::FeedbackService& service, QStringList images
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
-    quillon::testsupport::BackendProcess backend({QStringLiteral("--quiet")});
+    quillon::testsupport::BackendProcess backend({u"--quiet"_s});
     if (!backend.isListening()) {
         std::fprintf(stderr, "the stand-in backend did not start\n");
         return 1;
@@ -105,8 +105,7 @@ int main(int argc, char* argv[]) {
         });
 
     // One send first, so that first-use costs of the network stack are not counted.
-    quillon::testsupport::awaitOutcome(
-        service.send(QString(), QStringLiteral("warm-up"), std::nullopt, {}));
+    quillon::testsupport::awaitOutcome(service.send(QString(), u"warm-up"_s, std::nullopt, {}));
 
     const double rssBefore = statusMiB("VmRSS");
     const bool peakReset = resetPeak();

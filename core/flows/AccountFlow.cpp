@@ -8,13 +8,15 @@
 #include <QPointer>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
 // Why the keyring still holds a token nothing will delete.
 QString keyringProblem(TokenDeletion deletion) {
-    return deletion == TokenDeletion::keyringLocked ? u"the keyring is locked."_qs
-                                                    : u"the keyring does not answer."_qs;
+    return deletion == TokenDeletion::keyringLocked ? u"the keyring is locked."_s
+                                                    : u"the keyring does not answer."_s;
 }
 
 // A signed-out page has nothing to ask the backend.
@@ -61,8 +63,8 @@ QCoro::Task<> AccountFlow::logOut() {
     // Signed out only with the token gone or its delete remembered; otherwise the member stays
     // signed in, as the next start would find them, and the page stays open to say why.
     m_sessionStore.setStatusMessage(isSettled(deletion)
-                                        ? u"Logged out."_qs
-                                        : u"Could not log out: "_qs + keyringProblem(deletion));
+                                        ? u"Logged out."_s
+                                        : u"Could not log out: "_s + keyringProblem(deletion));
     setLoggingOut(false);
     if (isSettled(deletion)) {
         Q_EMIT settled();
@@ -93,8 +95,8 @@ QCoro::Task<> AccountFlow::deleteAccount(TelemetrySink telemetry) {
     // The account is gone at the backend whatever the keyring did; a token it still holds is
     // said, not hidden behind "Account deleted.".
     m_sessionStore.setStatusMessage(
-        isSettled(deletion) ? u"Account deleted."_qs
-                            : u"Account deleted, but its token stays in the keyring: "_qs +
+        isSettled(deletion) ? u"Account deleted."_s
+                            : u"Account deleted, but its token stays in the keyring: "_s +
                                   keyringProblem(deletion));
     setDeletingAccount(false);
     report(telemetry, AppTelemetryEvent::accountDeleted);

@@ -5,11 +5,13 @@
 
 #include <QPointer>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
 QString sentMessage() {
-    return u"Sent. Confirmation was emailed to you."_qs;
+    return u"Sent. Confirmation was emailed to you."_s;
 }
 
 } // namespace

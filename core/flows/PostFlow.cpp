@@ -8,6 +8,8 @@
 
 #include <QPointer>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -17,7 +19,7 @@ QString followedBy(const QString& outcome, const std::optional<QString>& more) {
         return outcome;
     }
     const bool ended = outcome.endsWith(u'.') || outcome.endsWith(u'!') || outcome.endsWith(u'?');
-    return outcome + (ended ? u" "_qs : u". "_qs) + *more;
+    return outcome + (ended ? u" "_s : u". "_s) + *more;
 }
 
 } // namespace
@@ -91,7 +93,7 @@ void PostFlow::endPosted(const QString& text, const std::optional<QString>& keyr
                          const TelemetrySink& telemetry) {
     m_draftStore.dropEditingDraft();
     m_draftStore.notePosted(text);
-    m_draftStore.setStatusMessage(followedBy(u"Posted to LinkedIn"_qs, keyringProblem));
+    m_draftStore.setStatusMessage(followedBy(u"Posted to LinkedIn"_s, keyringProblem));
     setPosting(false);
     report(telemetry, AppTelemetryEvent::postSucceeded);
     Q_EMIT posted(keyringProblem);

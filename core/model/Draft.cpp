@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 QString Draft::title() const {
@@ -30,29 +32,29 @@ QString Draft::title() const {
     if (start < text.size()) {
         return titleFrom(text.sliced(start));
     }
-    return QStringLiteral("Untitled draft");
+    return u"Untitled draft"_s;
 }
 
 QJsonObject Draft::toJson() const {
     return QJsonObject{
-        {QStringLiteral("id"), id.toString(QUuid::WithoutBraces).toUpper()},
-        {QStringLiteral("body"), body},
-        {QStringLiteral("createdAt"), json::formatDate(createdAt)},
-        {QStringLiteral("updatedAt"), json::formatDate(updatedAt)},
+        {u"id"_s, id.toString(QUuid::WithoutBraces).toUpper()},
+        {u"body"_s, body},
+        {u"createdAt"_s, json::formatDate(createdAt)},
+        {u"updatedAt"_s, json::formatDate(updatedAt)},
     };
 }
 
 Draft Draft::fromJson(json::Decoder& decoder) {
     Draft draft;
-    const QString id = decoder.string(QStringLiteral("id"));
+    const QString id = decoder.string(u"id"_s);
     draft.id = QUuid::fromString(id);
     if (decoder.ok() &&
         (id.size() != 36 || (draft.id.isNull() && id != QUuid().toString(QUuid::WithoutBraces)))) {
-        decoder.fail(QStringLiteral("Expected a UUID for the key \"id\"."));
+        decoder.fail(u"Expected a UUID for the key \"id\"."_s);
     }
-    draft.body = decoder.string(QStringLiteral("body"));
-    draft.createdAt = decoder.date(QStringLiteral("createdAt"));
-    draft.updatedAt = decoder.date(QStringLiteral("updatedAt"));
+    draft.body = decoder.string(u"body"_s);
+    draft.createdAt = decoder.date(u"createdAt"_s);
+    draft.updatedAt = decoder.date(u"updatedAt"_s);
     return draft;
 }
 

@@ -1,11 +1,12 @@
 #include "core/model/FeedbackImageAttachment.h"
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 FeedbackImageAttachment FeedbackImageAttachment::fromImageData(int position,
                                                                const QByteArray& imageData) {
-    return {QUuid::createUuid(), QStringLiteral("feedback-%1.jpg").arg(position),
-            imageData.toBase64()};
+    return {QUuid::createUuid(), u"feedback-%1.jpg"_s.arg(position), imageData.toBase64()};
 }
 
 } // namespace quillon

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 FeedbackImageLoader::FeedbackImageLoader(ReadFile readFile)
@@ -16,7 +18,7 @@ FeedbackImageLoader::FeedbackImageLoader(ReadFile readFile)
     // Not Qt's ideal count: on one CPU that is one thread, and one stuck read would hold every
     // later selection behind it.
     m_pool->setMaxThreadCount(maximumConcurrentLoads);
-    m_pool->setObjectName(QStringLiteral("FeedbackImageLoader"));
+    m_pool->setObjectName(u"FeedbackImageLoader"_s);
 }
 
 FeedbackImageLoader::~FeedbackImageLoader() {

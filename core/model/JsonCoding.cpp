@@ -7,15 +7,17 @@
 #include <QTimeZone>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon::json {
 
 QString formatDate(const QDateTime& date) {
-    return date.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
+    return date.toUTC().toString(u"yyyy-MM-dd'T'HH:mm:ss'Z'"_s);
 }
 
 std::optional<QDateTime> parseDate(QStringView text) {
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:(Z)|([+-])(\d{2}):(\d{2}))$)"));
+    static const QRegularExpression pattern(
+        uR"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:(Z)|([+-])(\d{2}):(\d{2}))$)"_s);
     const QRegularExpressionMatch m = pattern.match(text);
     if (!m.hasMatch()) {
         return std::nullopt;
@@ -81,11 +83,10 @@ Decoder Decoder::fromBytes(const QByteArray& bytes) {
     const QJsonDocument document = json::fromBytes(bytes, &parseError);
     Decoder decoder{QJsonObject()};
     if (parseError.error != QJsonParseError::NoError) {
-        decoder.fail(QStringLiteral("The data is not valid JSON: %1 at offset %2.")
-                         .arg(parseError.errorString())
+        decoder.fail(u"The data is not valid JSON: %1 at offset %2."_s.arg(parseError.errorString())
                          .arg(parseError.offset));
     } else if (!document.isObject()) {
-        decoder.fail(QStringLiteral("Expected a JSON object at the top level."));
+        decoder.fail(u"Expected a JSON object at the top level."_s);
     } else {
         decoder.m_object = document.object();
     }
@@ -115,7 +116,7 @@ std::optional<QJsonValue> Decoder::present(const QString& key, bool required) {
     const auto it = m_object.constFind(key);
     if (it == m_object.constEnd() || it->isNull() || it->isUndefined()) {
         if (required) {
-            fail(QStringLiteral("No value for the key \"%1\".").arg(pathOf(key)));
+            fail(u"No value for the key \"%1\"."_s.arg(pathOf(key)));
         }
         return std::nullopt;
     }
@@ -128,7 +129,7 @@ QString Decoder::string(const QString& key) {
         return {};
     }
     if (!value->isString()) {
-        fail(QStringLiteral("Expected text for the key \"%1\".").arg(pathOf(key)));
+        fail(u"Expected text for the key \"%1\"."_s.arg(pathOf(key)));
         return {};
     }
     return value->toString();
@@ -140,7 +141,7 @@ std::optional<QString> Decoder::optionalString(const QString& key) {
         return std::nullopt;
     }
     if (!value->isString()) {
-        fail(QStringLiteral("Expected text for the key \"%1\".").arg(pathOf(key)));
+        fail(u"Expected text for the key \"%1\"."_s.arg(pathOf(key)));
         return std::nullopt;
     }
     return value->toString();
@@ -154,7 +155,7 @@ std::optional<qint64> Decoder::optionalInt64(const QString& key) {
     constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
     const qint64 integer = value->isDouble() ? value->toInteger(sentinel) : sentinel;
     if (integer == sentinel && !(value->isDouble() && value->toDouble() == double(sentinel))) {
-        fail(QStringLiteral("Expected a whole number for the key \"%1\".").arg(pathOf(key)));
+        fail(u"Expected a whole number for the key \"%1\"."_s.arg(pathOf(key)));
         return std::nullopt;
     }
     return integer;
@@ -167,7 +168,7 @@ QDateTime Decoder::date(const QString& key) {
     }
     const auto date = value->isString() ? parseDate(value->toString()) : std::nullopt;
     if (!date) {
-        fail(QStringLiteral("Expected an ISO 8601 date for the key \"%1\".").arg(pathOf(key)));
+        fail(u"Expected an ISO 8601 date for the key \"%1\"."_s.arg(pathOf(key)));
         return {};
     }
     return *date;
@@ -176,7 +177,7 @@ QDateTime Decoder::date(const QString& key) {
 Decoder Decoder::object(const QString& key) {
     const auto value = present(key, true);
     if (value && !value->isObject()) {
-        fail(QStringLiteral("Expected an object for the key \"%1\".").arg(pathOf(key)));
+        fail(u"Expected an object for the key \"%1\"."_s.arg(pathOf(key)));
     }
     Decoder nested(value && value->isObject() ? value->toObject() : QJsonObject(), pathOf(key));
     if (!ok()) {

@@ -3,6 +3,8 @@
 #include "core/model/JsonCoding.h"
 #include "core/model/UnicodeText.h"
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 std::optional<QString> LinkedInProfile::displayHeadline() const {
@@ -18,22 +20,22 @@ std::optional<QString> LinkedInProfile::displayHeadline() const {
 }
 
 QJsonObject LinkedInProfile::toJson() const {
-    QJsonObject object{{QStringLiteral("memberId"), memberID}, {QStringLiteral("name"), name}};
-    json::insertIfPresent(object, QStringLiteral("pictureUrl"), pictureURL);
-    json::insertIfPresent(object, QStringLiteral("email"), email);
-    json::insertIfPresent(object, QStringLiteral("headline"), headline);
-    json::insertIfPresent(object, QStringLiteral("localizedHeadline"), localizedHeadline);
+    QJsonObject object{{u"memberId"_s, memberID}, {u"name"_s, name}};
+    json::insertIfPresent(object, u"pictureUrl"_s, pictureURL);
+    json::insertIfPresent(object, u"email"_s, email);
+    json::insertIfPresent(object, u"headline"_s, headline);
+    json::insertIfPresent(object, u"localizedHeadline"_s, localizedHeadline);
     return object;
 }
 
 LinkedInProfile LinkedInProfile::fromJson(json::Decoder& decoder) {
     LinkedInProfile profile;
-    profile.memberID = decoder.string(QStringLiteral("memberId"));
-    profile.name = decoder.string(QStringLiteral("name"));
-    profile.pictureURL = decoder.optionalString(QStringLiteral("pictureUrl"));
-    profile.email = decoder.optionalString(QStringLiteral("email"));
-    profile.headline = decoder.optionalString(QStringLiteral("headline"));
-    profile.localizedHeadline = decoder.optionalString(QStringLiteral("localizedHeadline"));
+    profile.memberID = decoder.string(u"memberId"_s);
+    profile.name = decoder.string(u"name"_s);
+    profile.pictureURL = decoder.optionalString(u"pictureUrl"_s);
+    profile.email = decoder.optionalString(u"email"_s);
+    profile.headline = decoder.optionalString(u"headline"_s);
+    profile.localizedHeadline = decoder.optionalString(u"localizedHeadline"_s);
     return profile;
 }
 

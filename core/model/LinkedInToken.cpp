@@ -4,18 +4,20 @@
 
 #include <QJsonDocument>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 QJsonObject LinkedInToken::toJson() const {
-    QJsonObject object{{QStringLiteral("accessToken"), accessToken}};
-    json::insertIfPresent(object, QStringLiteral("idToken"), idToken);
-    json::insertIfPresent(object, QStringLiteral("tokenType"), tokenType);
-    json::insertIfPresent(object, QStringLiteral("scope"), scope);
+    QJsonObject object{{u"accessToken"_s, accessToken}};
+    json::insertIfPresent(object, u"idToken"_s, idToken);
+    json::insertIfPresent(object, u"tokenType"_s, tokenType);
+    json::insertIfPresent(object, u"scope"_s, scope);
     if (expiresIn) {
-        object.insert(QStringLiteral("expiresIn"), *expiresIn);
+        object.insert(u"expiresIn"_s, *expiresIn);
     }
-    object.insert(QStringLiteral("profile"), profile.toJson());
-    object.insert(QStringLiteral("connectedAt"), json::formatDate(connectedAt));
+    object.insert(u"profile"_s, profile.toJson());
+    object.insert(u"connectedAt"_s, json::formatDate(connectedAt));
     return object;
 }
 
@@ -25,15 +27,15 @@ QByteArray LinkedInToken::toJsonBytes() const {
 
 LinkedInToken LinkedInToken::fromJson(json::Decoder& decoder) {
     LinkedInToken token;
-    token.accessToken = decoder.string(QStringLiteral("accessToken"));
-    token.idToken = decoder.optionalString(QStringLiteral("idToken"));
-    token.tokenType = decoder.optionalString(QStringLiteral("tokenType"));
-    token.scope = decoder.optionalString(QStringLiteral("scope"));
-    token.expiresIn = decoder.optionalInt64(QStringLiteral("expiresIn"));
-    json::Decoder profile = decoder.object(QStringLiteral("profile"));
+    token.accessToken = decoder.string(u"accessToken"_s);
+    token.idToken = decoder.optionalString(u"idToken"_s);
+    token.tokenType = decoder.optionalString(u"tokenType"_s);
+    token.scope = decoder.optionalString(u"scope"_s);
+    token.expiresIn = decoder.optionalInt64(u"expiresIn"_s);
+    json::Decoder profile = decoder.object(u"profile"_s);
     token.profile = LinkedInProfile::fromJson(profile);
     decoder.absorb(profile);
-    token.connectedAt = decoder.date(QStringLiteral("connectedAt"));
+    token.connectedAt = decoder.date(u"connectedAt"_s);
     return token;
 }
 

@@ -4,14 +4,16 @@
 
 #include <QCryptographicHash>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 using Status = KeychainBackend::Status;
 
 namespace {
 
-const QString tokenOnly = QStringLiteral("token");
-const QString allCopies = QStringLiteral("all");
+const QString tokenOnly = u"token"_s;
+const QString allCopies = u"all"_s;
 // Between the scope and each spared token's fingerprint in the stored record.
 constexpr QChar separator = u':';
 
@@ -58,7 +60,7 @@ KeychainBackend::Query AuthTokenStore::queryFor(const QString& key, const QStrin
 }
 
 QString AuthTokenStore::pendingDeletionKey() const {
-    return m_key + QStringLiteral(".pendingDeletion");
+    return m_key + u".pendingDeletion"_s;
 }
 
 std::optional<LinkedInToken> AuthTokenStore::load() {

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 DraftStore::DraftStore(std::shared_ptr<DraftRepository> repository, TelemetrySink telemetry,
@@ -155,15 +157,15 @@ QString DraftStore::notStoredMessage(const QString& what, StorageWriteStatus sta
     case StorageWriteStatus::written:
         break;
     case StorageWriteStatus::diskFull:
-        return what + QStringLiteral(": the disk is full.");
+        return what + u": the disk is full."_s;
     case StorageWriteStatus::readOnly:
-        return what + QStringLiteral(": the drafts folder is read-only.");
+        return what + u": the drafts folder is read-only."_s;
     case StorageWriteStatus::locked:
-        return what + QStringLiteral(": another program is using the drafts file.");
+        return what + u": another program is using the drafts file."_s;
     case StorageWriteStatus::failed:
         break;
     }
-    return what + QStringLiteral(": the drafts file could not be written.");
+    return what + u": the drafts file could not be written."_s;
 }
 
 void DraftStore::saveDraft() {
@@ -173,7 +175,7 @@ void DraftStore::saveDraft() {
 bool DraftStore::storeEditorText() {
     const QString body = unicode::trimmedWhitespaceAndNewlines(m_editorText);
     if (body.isEmpty()) {
-        setStatusMessage(QStringLiteral("Draft is empty"));
+        setStatusMessage(u"Draft is empty"_s);
         return true;
     }
     const QList<Draft> before = m_drafts;
@@ -191,13 +193,13 @@ bool DraftStore::storeEditorText() {
             // The list shows what is stored; the editor keeps the text for another try.
             m_drafts = before;
             m_editingDraftID = editingBefore;
-            setStatusMessage(notStoredMessage(QStringLiteral("Draft not saved"), status));
+            setStatusMessage(notStoredMessage(u"Draft not saved"_s, status));
             return false;
         }
         Q_EMIT draftsChanged();
         report(m_telemetry, AppTelemetryEvent::draftSaved);
     }
-    setStatusMessage(QStringLiteral("Draft saved"));
+    setStatusMessage(u"Draft saved"_s);
     return true;
 }
 
@@ -259,7 +261,7 @@ bool DraftStore::storeRemoval(const QList<Draft>& before,
     // Still stored, so still listed.
     m_editingDraftID = editingBefore;
     setDrafts(before);
-    setStatusMessage(notStoredMessage(QStringLiteral("Draft not deleted"), status));
+    setStatusMessage(notStoredMessage(u"Draft not deleted"_s, status));
     return false;
 }
 
@@ -302,8 +304,7 @@ void DraftStore::clearAllLocal(const std::optional<QString>& ownerID) {
     m_keptUnsavedText.reset();
     // The account is gone either way; the user learns that drafts are still on this computer.
     if (status != StorageWriteStatus::written) {
-        setStatusMessage(
-            notStoredMessage(QStringLiteral("Drafts not removed from this computer"), status));
+        setStatusMessage(notStoredMessage(u"Drafts not removed from this computer"_s, status));
     }
 }
 

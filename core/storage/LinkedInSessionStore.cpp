@@ -1,5 +1,7 @@
 #include "core/storage/LinkedInSessionStore.h"
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 LinkedInSessionStore::LinkedInSessionStore(std::shared_ptr<LinkedInTokenStore> tokenStore,
@@ -59,10 +61,10 @@ std::optional<QString> LinkedInSessionStore::keepingProblem(TokenSave save) {
     case TokenSave::kept:
         return std::nullopt;
     case TokenSave::keyringLocked:
-        return QStringLiteral("Connected for this session only: the keyring is locked.");
+        return u"Connected for this session only: the keyring is locked."_s;
     case TokenSave::keyringUnavailable:
-        return QStringLiteral("Connected, but the keyring does not answer: you may have to "
-                              "connect again at the next start.");
+        return u"Connected, but the keyring does not answer: you may have to "
+               "connect again at the next start."_s;
     }
     return std::nullopt;
 }

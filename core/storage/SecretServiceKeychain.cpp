@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 const SecretSchema* secretServiceItemSchema() {
@@ -65,8 +67,7 @@ struct LibSecret {
 // None when libsecret is not installed or lacks a function: the keychain is then not available.
 const LibSecret* libSecret() {
     static const std::optional<LibSecret> loaded = signalpost::RuntimeLibrary::load<LibSecret>(
-        QStringLiteral("secret-1"), 0,
-        [](signalpost::RuntimeLibrary& library, LibSecret& functions) {
+        u"secret-1"_s, 0, [](signalpost::RuntimeLibrary& library, LibSecret& functions) {
             return library.resolve("secret_service_search_sync", functions.serviceSearchSync) &&
                    library.resolve("secret_item_get_secret", functions.itemGetSecret) &&
                    library.resolve("secret_item_set_secret_sync", functions.itemSetSecretSync) &&

@@ -15,6 +15,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -154,8 +156,8 @@ std::optional<QHash<QString, QByteArray>> readLegacyIni(const QString& path) {
 
 // "file.damaged-2026-12-11-093000", or with "-2", "-3"... when that name is taken.
 QString asideName(const QString& path) {
-    const QString base = path + QStringLiteral(".damaged-") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    const QString base =
+        path + u".damaged-"_s + QDateTime::currentDateTime().toString(u"yyyy-MM-dd-HHmmss"_s);
     QString name = base;
     for (int n = 2; QFileInfo::exists(name); ++n) {
         name = base + u'-' + QString::number(n);
@@ -193,12 +195,12 @@ SqliteUserDefaults::~SqliteUserDefaults() {
 
 QString SqliteUserDefaults::standardPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/quillon/defaults.sqlite3");
+           u"/quillon/defaults.sqlite3"_s;
 }
 
 QString SqliteUserDefaults::standardLegacyIniPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/quillon/quillon.ini");
+           u"/quillon/quillon.ini"_s;
 }
 
 std::shared_ptr<SqliteUserDefaults> SqliteUserDefaults::standard() {
@@ -295,7 +297,7 @@ bool SqliteUserDefaults::isSound() {
         return false;
     }
     // Any other failure (a lock, an I/O error) says nothing about the file.
-    return check.result() != SQLITE_DONE || findings == QStringList{QStringLiteral("ok")};
+    return check.result() != SQLITE_DONE || findings == QStringList{u"ok"_s};
 }
 
 bool SqliteUserDefaults::moveAside() {

@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 UserDefaultsDraftRepository::UserDefaultsDraftRepository(QString key,
@@ -10,11 +12,11 @@ UserDefaultsDraftRepository::UserDefaultsDraftRepository(QString key,
     , m_defaults(std::move(defaults)) {}
 
 QString UserDefaultsDraftRepository::entryKey(const std::optional<QString>& ownerID) const {
-    return m_key + u'.' + ownerID.value_or(QStringLiteral("signed-out"));
+    return m_key + u'.' + ownerID.value_or(u"signed-out"_s);
 }
 
 QString UserDefaultsDraftRepository::unreadablePrefix(const QString& entry) {
-    return entry + QStringLiteral(".unreadable-");
+    return entry + u".unreadable-"_s;
 }
 
 void UserDefaultsDraftRepository::keepUnreadableAside(const QString& entry,
@@ -23,8 +25,8 @@ void UserDefaultsDraftRepository::keepUnreadableAside(const QString& entry,
     if (!stored || Draft::listFromJson(*stored)) {
         return;
     }
-    const QString base = unreadablePrefix(entry) + QDateTime::currentDateTimeUtc().toString(
-                                                       QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+    const QString base = unreadablePrefix(entry) +
+                         QDateTime::currentDateTimeUtc().toString(u"yyyy-MM-ddTHH:mm:ssZ"_s);
     QString aside = base;
     for (int n = 2; m_defaults->value(aside); ++n) {
         aside = base + u'-' + QString::number(n);
@@ -61,7 +63,7 @@ UserDefaultsDraftRepository::deleteDrafts(const std::optional<QString>& ownerID)
 }
 
 QString UserDefaultsDraftRepository::unsavedTextKey() const {
-    return m_key + QStringLiteral(".unsavedText");
+    return m_key + u".unsavedText"_s;
 }
 
 std::optional<UnsavedText> UserDefaultsDraftRepository::loadUnsavedText() {

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 
 int main(int argc, char* argv[]) {
@@ -16,15 +17,15 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: draft_saver DATABASE FIRST\n");
         return 2;
     }
-    DraftStore store(std::make_shared<UserDefaultsDraftRepository>(
-                         QStringLiteral("drafts"),
-                         std::make_shared<SqliteUserDefaults>(QString::fromLocal8Bit(argv[1]))),
-                     {});
+    DraftStore store(
+        std::make_shared<UserDefaultsDraftRepository>(
+            u"drafts"_s, std::make_shared<SqliteUserDefaults>(QString::fromLocal8Bit(argv[1]))),
+        {});
     for (int n = QByteArray(argv[2]).toInt(); n <= 500; ++n) {
-        store.setOwner(QStringLiteral("owner-%1").arg(n % 100));
-        store.setEditorText(QStringLiteral("draft %1").arg(n));
+        store.setOwner(u"owner-%1"_s.arg(n % 100));
+        store.setEditorText(u"draft %1"_s.arg(n));
         store.saveDraft();
-        if (store.statusMessage() != QStringLiteral("Draft saved")) {
+        if (store.statusMessage() != u"Draft saved"_s) {
             std::fprintf(stderr, "draft_saver: %s\n",
                          qPrintable(store.statusMessage().value_or(QString())));
             return 1;

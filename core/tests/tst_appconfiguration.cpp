@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using quillon::AppConfiguration;
 
 namespace {
@@ -108,17 +110,16 @@ private Q_SLOTS:
         const auto configuration =
             AppConfiguration::decode(plist(required + observability()), &error);
         QVERIFY2(configuration, qPrintable(error));
-        QCOMPARE(configuration->api.baseURL, QUrl(QStringLiteral("https://api.example.com/v1")));
-        QCOMPARE(configuration->linkedIn.callbackURLScheme, QStringLiteral("quillon"));
-        QCOMPARE(configuration->storage.draftsKey, QStringLiteral("drafts"));
-        QCOMPARE(configuration->storage.linkedInTokenKey, QStringLiteral("token"));
-        QCOMPARE(configuration->observability.sentryDSN,
-                 QStringLiteral("https://key@sentry.example.com/1"));
-        QCOMPARE(configuration->observability.sentryEnvironment, QStringLiteral("staging"));
+        QCOMPARE(configuration->api.baseURL, QUrl(u"https://api.example.com/v1"_s));
+        QCOMPARE(configuration->linkedIn.callbackURLScheme, u"quillon"_s);
+        QCOMPARE(configuration->storage.draftsKey, u"drafts"_s);
+        QCOMPARE(configuration->storage.linkedInTokenKey, u"token"_s);
+        QCOMPARE(configuration->observability.sentryDSN, u"https://key@sentry.example.com/1"_s);
+        QCOMPARE(configuration->observability.sentryEnvironment, u"staging"_s);
         QCOMPARE(configuration->observability.sentryTracesSampleRate, 0.5);
         // Values are taken as written; trimming is the reader's business.
-        QCOMPARE(configuration->observability.signalpostAppID, QStringLiteral(" APP-ID "));
-        QCOMPARE(configuration->observability.signalpostNamespace, QStringLiteral("quillon"));
+        QCOMPARE(configuration->observability.signalpostAppID, u" APP-ID "_s);
+        QCOMPARE(configuration->observability.signalpostNamespace, u"quillon"_s);
     }
 
     void absentObservabilityTakesDefaults() {
@@ -126,7 +127,7 @@ private Q_SLOTS:
         const auto configuration = AppConfiguration::decode(plist(required), &error);
         QVERIFY2(configuration, qPrintable(error));
         QCOMPARE(configuration->observability.sentryDSN, QString());
-        QCOMPARE(configuration->observability.sentryEnvironment, QStringLiteral("production"));
+        QCOMPARE(configuration->observability.sentryEnvironment, u"production"_s);
         QCOMPARE(configuration->observability.sentryTracesSampleRate, 0.1);
         QCOMPARE(configuration->observability.signalpostAppID, QString());
         QCOMPARE(configuration->observability.signalpostNamespace, QString());
@@ -147,8 +148,8 @@ private Q_SLOTS:
         QString error;
         const auto configuration = AppConfiguration::decode(file.readAll(), &error);
         QVERIFY2(configuration, qPrintable(error));
-        QCOMPARE(configuration->api.baseURL, QUrl(QStringLiteral("https://api.example.com/v1")));
-        QCOMPARE(configuration->storage.linkedInTokenKey, QStringLiteral("token"));
+        QCOMPARE(configuration->api.baseURL, QUrl(u"https://api.example.com/v1"_s));
+        QCOMPARE(configuration->storage.linkedInTokenKey, u"token"_s);
     }
 
     void rejectsInvalidResources_data() {
@@ -161,43 +162,43 @@ private Q_SLOTS:
             "<key>linkedInTokenKey</key><string>t</string></dict>";
         QTest::newRow("observability without sentryDSN")
             << plist(required + observability("sentryDSN"))
-            << QStringLiteral("No value associated with key \"observability.sentryDSN\".");
+            << u"No value associated with key \"observability.sentryDSN\"."_s;
         QTest::newRow("sample rate as text")
             << plist(required + observability({}, "<string>0.5</string>"))
-            << QStringLiteral("Expected a number for the key "
-                              "\"observability.sentryTracesSampleRate\" but found text.");
+            << u"Expected a number for the key "
+               "\"observability.sentryTracesSampleRate\" but found text."_s;
         QTest::newRow("empty baseURL")
             << plist("<key>api</key><dict><key>baseURL</key><string></string></dict>" + noURL)
-            << QStringLiteral("Data corrupted at \"api.baseURL\": Invalid baseURL");
+            << u"Data corrupted at \"api.baseURL\": Invalid baseURL"_s;
         QTest::newRow("baseURL that does not parse")
             << plist("<key>api</key><dict><key>baseURL</key><string>http://exa "
                      "mple.com</string></dict>" +
                      noURL)
-            << QStringLiteral("Data corrupted at \"api.baseURL\": Invalid baseURL");
+            << u"Data corrupted at \"api.baseURL\": Invalid baseURL"_s;
         QTest::newRow("baseURL as a number")
             << plist("<key>api</key><dict><key>baseURL</key><integer>7</integer></dict>" + noURL)
-            << QStringLiteral("Expected text for the key \"api.baseURL\" but found a number.");
+            << u"Expected text for the key \"api.baseURL\" but found a number."_s;
         QTest::newRow("missing section")
             << plist("<key>api</key><dict><key>baseURL</key><string>https://a.example</string></"
                      "dict>")
-            << QStringLiteral("No value associated with key \"linkedIn\".");
+            << u"No value associated with key \"linkedIn\"."_s;
         QTest::newRow("section of the wrong type")
             << plist(required.left(required.indexOf("<key>linkedIn</key>")) +
                      "<key>linkedIn</key><string>quillon</string>" +
                      required.mid(required.indexOf("<key>storage</key>")))
-            << QStringLiteral("Expected a dictionary for the key \"linkedIn\" but found text.");
+            << u"Expected a dictionary for the key \"linkedIn\" but found text."_s;
         QTest::newRow("root is an array")
             << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>")
-            << QStringLiteral("Expected a dictionary at the top level but found an array.");
+            << u"Expected a dictionary at the top level but found an array."_s;
         QTest::newRow("truncated XML")
             << plist(required).left(120)
-            << QStringLiteral("The data couldn't be read because it isn't in the correct format.");
+            << u"The data couldn't be read because it isn't in the correct format."_s;
         QTest::newRow("empty file")
             << QByteArray()
-            << QStringLiteral("The data couldn't be read because it isn't in the correct format.");
+            << u"The data couldn't be read because it isn't in the correct format."_s;
         QTest::newRow("not a property list")
             << QByteArray("{\"api\": {}}")
-            << QStringLiteral("The data couldn't be read because it isn't in the correct format.");
+            << u"The data couldn't be read because it isn't in the correct format."_s;
     }
 
     void rejectsInvalidResources() {
@@ -235,7 +236,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("description");
         const QString format =
-            QStringLiteral("The data couldn't be read because it isn't in the correct format.");
+            u"The data couldn't be read because it isn't in the correct format."_s;
 
         QTest::newRow("XML text holding a NUL byte")
             << plist(QByteArray(required).replace("<string>quillon</string>",
@@ -255,7 +256,7 @@ private Q_SLOTS:
             << format;
         QTest::newRow("XML nested past the stack")
             << QByteArray("<plist><array>") + QByteArray("<array>").repeated(300000)
-            << QStringLiteral("The data couldn't be read because it is too large.");
+            << u"The data couldn't be read because it is too large."_s;
 
         // Binary lists written out byte for byte.
         QTest::newRow("UTF-16 value holding NUL")
@@ -315,14 +316,13 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, description);
         QTemporaryDir dir;
-        QFile info(dir.filePath(QStringLiteral("Info.plist")));
+        QFile info(dir.filePath(u"Info.plist"_s));
         QVERIFY(info.open(QIODevice::WriteOnly));
         info.write(bytes);
         info.close();
 
         const ChildOutcome outcome = readInChild(bytes, dir.path());
-        QVERIFY2(outcome.signal == 0,
-                 qPrintable(QStringLiteral("ended by signal %1").arg(outcome.signal)));
+        QVERIFY2(outcome.signal == 0, qPrintable(u"ended by signal %1"_s.arg(outcome.signal)));
         QCOMPARE(outcome.error, description);
         QVERIFY(outcome.infoIsEmpty);
     }
@@ -331,28 +331,28 @@ private Q_SLOTS:
     void readsUtf16TextFromBinaryInfoDictionary_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QVariantMap>("dictionary");
-        const QString version = QStringLiteral("7\u00e9");
+        const QString version = u"7\u00e9"_s;
         QTest::newRow("length in the marker")
             << QByteArray::fromHex("62706c6973743030d101025f100f434642756e646c6556657273696f6e"
                                    "62003700e9080b1d000000000000010100000000000000030000000000"
                                    "0000000000000000000022")
-            << QVariantMap{{QStringLiteral("CFBundleVersion"), version}};
+            << QVariantMap{{u"CFBundleVersion"_s, version}};
         QTest::newRow("length a 16-byte integer")
             << QByteArray::fromHex("62706c6973743030d101025f100f434642756e646c6556657273696f6e"
                                    "6f1400000000000000000000000000000002003700e9080b1d00000000"
                                    "00000101000000000000000300000000000000000000000000000033")
-            << QVariantMap{{QStringLiteral("CFBundleVersion"), version}};
+            << QVariantMap{{u"CFBundleVersion"_s, version}};
         // Equal values written once and referred to twice.
         QTest::newRow("one object for two values")
             << QByteArray::fromHex("62706c6973743030d2010203035161516262003700e9080d0f110000000000"
                                    "000101000000000000000400000000000000000000000000000016")
-            << QVariantMap{{QStringLiteral("a"), version}, {QStringLiteral("b"), version}};
+            << QVariantMap{{u"a"_s, version}, {u"b"_s, version}};
     }
     void readsUtf16TextFromBinaryInfoDictionary() {
         QFETCH(QByteArray, bytes);
         QFETCH(QVariantMap, dictionary);
         QTemporaryDir dir;
-        QFile info(dir.filePath(QStringLiteral("Info.plist")));
+        QFile info(dir.filePath(u"Info.plist"_s));
         QVERIFY(info.open(QIODevice::WriteOnly));
         info.write(bytes);
         info.close();
@@ -363,21 +363,18 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const quillon::AppBundle bundle(dir.path());
-        QVERIFY(
-            !bundle.pathForResource(QStringLiteral("AppConfiguration"), QStringLiteral("plist")));
+        QVERIFY(!bundle.pathForResource(u"AppConfiguration"_s, u"plist"_s));
         QVERIFY(bundle.infoDictionary().isEmpty());
 
-        QFile info(dir.filePath(QStringLiteral("Info.plist")));
+        QFile info(dir.filePath(u"Info.plist"_s));
         QVERIFY(info.open(QIODevice::WriteOnly));
         info.write(plist("<key>SentryTracesSampleRate</key><real>0.25</real><key>CFBundleVersion</"
                          "key><string>7</string>"));
         info.close();
         const QVariantMap dictionary = bundle.infoDictionary();
-        QCOMPARE(dictionary.value(QStringLiteral("SentryTracesSampleRate")).typeId(),
-                 int(QMetaType::Double));
-        QCOMPARE(dictionary.value(QStringLiteral("SentryTracesSampleRate")).toDouble(), 0.25);
-        QCOMPARE(dictionary.value(QStringLiteral("CFBundleVersion")).toString(),
-                 QStringLiteral("7"));
+        QCOMPARE(dictionary.value(u"SentryTracesSampleRate"_s).typeId(), int(QMetaType::Double));
+        QCOMPARE(dictionary.value(u"SentryTracesSampleRate"_s).toDouble(), 0.25);
+        QCOMPARE(dictionary.value(u"CFBundleVersion"_s).toString(), u"7"_s);
     }
 };
 

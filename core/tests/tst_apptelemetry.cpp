@@ -17,6 +17,7 @@
 #include <QThreadPool>
 #include <QUuid>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using signalpost::Signalpost;
 using signalpost::TelemetryManager;
@@ -96,8 +97,8 @@ void AppTelemetryTest::eventsFromRawValues() {
 void AppTelemetryTest::eventsAreSilentWhileAnalyticsAreOff() {
     // A client the test starts itself, to see whatever would reach the service.
     QFile::remove(signalpost::SignalCache::defaultCacheFilePath());
-    auto probe = std::make_shared<TelemetryManagerConfiguration>(QStringLiteral("probe"),
-                                                                 std::nullopt, m_ingest.baseURL());
+    auto probe = std::make_shared<TelemetryManagerConfiguration>(u"probe"_s, std::nullopt,
+                                                                 m_ingest.baseURL());
     probe->setTransmitInterval(0.05);
     probe->setLogHandler(std::nullopt);
     probe->setSendNewSessionBeganSignal(false);
@@ -108,20 +109,20 @@ void AppTelemetryTest::eventsAreSilentWhileAnalyticsAreOff() {
 
     QVERIFY(!isTelemetryConfigured());
     sendEveryEvent();
-    configureAnalytics(observability(QStringLiteral(" \t\n "), QStringLiteral("team")));
+    configureAnalytics(observability(u" \t\n "_s, u"team"_s));
     QVERIFY(!isTelemetryConfigured());
     sendEveryEvent();
 
     // Whatever was sent before the marker has arrived once the marker has.
     letSignalsReachTheCache();
-    Signalpost::signal(QStringLiteral("marker"));
+    Signalpost::signal(u"marker"_s);
     QTRY_COMPARE(sortedTypes(m_ingest.allBodies()), QStringList{"marker"});
     QCOMPARE(TelemetryManager::current()->configuration(), probe);
 }
 
 void AppTelemetryTest::configuredAnalyticsSendEveryEventWithoutParameters() {
     const qsizetype before = m_ingest.requestCount();
-    configureAnalytics(observability(QStringLiteral("  app-quillon\n"), QStringLiteral(" team ")));
+    configureAnalytics(observability(u"  app-quillon\n"_s, u" team "_s));
     QVERIFY(isTelemetryConfigured());
     const auto configuration = TelemetryManager::current()->configuration();
     QCOMPARE(configuration->telemetryAppID(), "app-quillon");
@@ -181,7 +182,7 @@ void AppTelemetryTest::configuredAnalyticsSendEveryEventWithoutParameters() {
 
 void AppTelemetryTest::everyLaunchDrawsANewUser() {
     const auto first = TelemetryManager::current()->configuration()->defaultUser();
-    configureAnalytics(observability(QStringLiteral("app-quillon"), QStringLiteral("  ")));
+    configureAnalytics(observability(u"app-quillon"_s, u"  "_s));
     const auto configuration = TelemetryManager::current()->configuration();
     QVERIFY(configuration->defaultUser() != first);
     QCOMPARE(configuration->ingestNamespace(), std::nullopt);

@@ -11,20 +11,21 @@
 #include <gio/gio.h>
 #include <libsecret/secret.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using quillon::testsupport::StalledKeyring;
 namespace keyring = quillon::testsupport::keyring;
 
 namespace {
 
-const QString service = u"dev.tovrel.quillon.linkedin"_qs;
-const QString account = u"linkedin.token"_qs;
+const QString service = u"dev.tovrel.quillon.linkedin"_s;
+const QString account = u"linkedin.token"_s;
 
-LinkedInToken token(const QString& access, const QString& memberID = u"member-1"_qs) {
+LinkedInToken token(const QString& access, const QString& memberID = u"member-1"_s) {
     LinkedInToken t;
     t.accessToken = access;
     t.profile.memberID = memberID;
-    t.profile.name = u"Ada Lovelace"_qs;
+    t.profile.name = u"Ada Lovelace"_s;
     t.connectedAt = QDateTime(QDate(2026, 12, 10), QTime(9, 41, 3), QTimeZone::utc());
     return t;
 }
@@ -119,23 +120,23 @@ private Q_SLOTS:
         QCOMPARE(store->load(), std::nullopt);
         QCOMPARE(keychain->update(store->baseQuery(), "x"), KeychainBackend::Status::itemNotFound);
 
-        store->save(token(u"first"_qs));
+        store->save(token(u"first"_s));
         QCOMPARE(itemsInKeyring(), 1);
-        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"first"_qs)));
+        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"first"_s)));
 
-        store->save(token(u"second"_qs));
+        store->save(token(u"second"_s));
         QCOMPARE(itemsInKeyring(), 1);
-        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"second"_qs)));
+        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"second"_s)));
 
         // A second store over the same item, as at the next launch.
         AuthTokenStore again(account, service, std::make_shared<SecretServiceKeychain>());
-        QCOMPARE(again.load(), std::optional<LinkedInToken>(token(u"second"_qs)));
+        QCOMPARE(again.load(), std::optional<LinkedInToken>(token(u"second"_s)));
     }
 
     void anItemInAnotherKeyringIsUpdatedWhereItIs() {
         // The session keyring is not the default one the store adds to.
         GHashTable* attributes = plainItemAttributes();
-        const QByteArray old = token(u"old"_qs, u"someone-else"_qs).toJsonBytes();
+        const QByteArray old = token(u"old"_s, u"someone-else"_s).toJsonBytes();
         SecretValue* value = secret_value_new(old.constData(), old.size(), "application/json");
         GError* error = nullptr;
         QVERIFY(secret_password_storev_binary_sync(secretServiceItemSchema(), attributes,
@@ -144,13 +145,13 @@ private Q_SLOTS:
         secret_value_unref(value);
         g_hash_table_unref(attributes);
         QVERIFY(!error);
-        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"old"_qs, u"someone-else"_qs)));
+        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"old"_s, u"someone-else"_s)));
 
-        store->save(token(u"new"_qs));
+        store->save(token(u"new"_s));
         QCOMPARE(itemsInKeyring(), 1);
-        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"new"_qs)));
+        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"new"_s)));
         QCOMPARE(AuthTokenStore(account, service, std::make_shared<SecretServiceKeychain>()).load(),
-                 std::optional<LinkedInToken>(token(u"new"_qs)));
+                 std::optional<LinkedInToken>(token(u"new"_s)));
     }
 
     // While the keyring keeps a call waiting (its prompt open), the call is neither cancelled
@@ -160,33 +161,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("action");
         QTest::addColumn<int>("itemsAfter");
         QTest::addColumn<QString>("tokenAfter");
-        QTest::newRow("first sign-in") << u"save"_qs << 1 << u"stalled"_qs;
-        QTest::newRow("sign-in over a token") << u"resave"_qs << 1 << u"stalled"_qs;
-        QTest::newRow("log-out") << u"deleteToken"_qs << 0 << QString();
-        QTest::newRow("account deletion") << u"deleteAll"_qs << 0 << QString();
-        QTest::newRow("log-out, then sign-in") << u"deleteToken then save"_qs << 1 << u"stalled"_qs;
+        QTest::newRow("first sign-in") << u"save"_s << 1 << u"stalled"_s;
+        QTest::newRow("sign-in over a token") << u"resave"_s << 1 << u"stalled"_s;
+        QTest::newRow("log-out") << u"deleteToken"_s << 0 << QString();
+        QTest::newRow("account deletion") << u"deleteAll"_s << 0 << QString();
+        QTest::newRow("log-out, then sign-in") << u"deleteToken then save"_s << 1 << u"stalled"_s;
     }
     void aStalledKeyringFinishesEveryCallLater() {
         QFETCH(QString, action);
         QFETCH(int, itemsAfter);
         QFETCH(QString, tokenAfter);
         QTemporaryDir dir;
-        auto defaults = std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs));
+        auto defaults = std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_s));
         auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
         AuthTokenStore stalledStore(account, service, slow, defaults);
-        if (action != u"save"_qs) {
-            stalledStore.save(token(u"before"_qs));
+        if (action != u"save"_s) {
+            stalledStore.save(token(u"before"_s));
             QCOMPARE(itemsInKeyring(), 1);
         }
         {
             StalledKeyring stalled;
             QVERIFY(stalled.isStalled());
-            if (action.startsWith(u"delete"_qs)) {
-                action.startsWith(u"deleteAll"_qs) ? stalledStore.deleteAll()
-                                                   : stalledStore.deleteToken();
+            if (action.startsWith(u"delete"_s)) {
+                action.startsWith(u"deleteAll"_s) ? stalledStore.deleteAll()
+                                                  : stalledStore.deleteToken();
             }
-            if (action.endsWith(u"save"_qs)) {
-                stalledStore.save(token(u"stalled"_qs));
+            if (action.endsWith(u"save"_s)) {
+                stalledStore.save(token(u"stalled"_s));
             }
             // Answered at once while the first call is overdue, and not read.
             QCOMPARE(slow->copyMatching(stalledStore.baseQuery(), nullptr),
@@ -198,7 +199,7 @@ private Q_SLOTS:
             tokenAfter.isNull() ? std::nullopt : std::optional<LinkedInToken>(token(tokenAfter));
         // The same keychain reaches the keyring again, and so does the next launch.
         QCOMPARE(stalledStore.load(), expected);
-        QCOMPARE(restarted(dir.filePath(u"defaults.sqlite3"_qs))->load(), expected);
+        QCOMPARE(restarted(dir.filePath(u"defaults.sqlite3"_s))->load(), expected);
     }
 
     void aDeleteThatDidNotLandIsDoneAtTheNextStart_data() {
@@ -209,8 +210,8 @@ private Q_SLOTS:
     void aDeleteThatDidNotLandIsDoneAtTheNextStart() {
         QFETCH(bool, everyCopy);
         QTemporaryDir dir;
-        const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_qs);
-        store->save(token(u"kept by the keyring"_qs));
+        const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_s);
+        store->save(token(u"kept by the keyring"_s));
         {
             AuthTokenStore loggingOut(account, service, std::make_shared<DeletesLost>(keychain),
                                       std::make_shared<SqliteUserDefaults>(defaultsPath));
@@ -226,9 +227,9 @@ private Q_SLOTS:
         QVERIFY(!defaults->value(nextStart.pendingDeletionKey()));
 
         // A later sign-in is kept.
-        nextStart.save(token(u"signed in again"_qs));
+        nextStart.save(token(u"signed in again"_s));
         QCOMPARE(AuthTokenStore(account, service, keychain, defaults).load(),
-                 std::optional<LinkedInToken>(token(u"signed in again"_qs)));
+                 std::optional<LinkedInToken>(token(u"signed in again"_s)));
     }
 
     // A sign-in after a delete the keyring answered late survives every later start: the
@@ -245,10 +246,10 @@ private Q_SLOTS:
         QFETCH(bool, everyCopy);
         QFETCH(bool, signInWhileStalled);
         QTemporaryDir dir;
-        const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_qs);
+        const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_s);
         auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
         LinkedInSessionStore session(restarted(defaultsPath, slow));
-        session.save(token(u"before"_qs));
+        session.save(token(u"before"_s));
         {
             StalledKeyring stalled;
             QVERIFY(stalled.isStalled());
@@ -256,18 +257,18 @@ private Q_SLOTS:
                      TokenDeletion::recorded);
             QVERIFY(!session.token());
             if (signInWhileStalled) {
-                session.save(token(u"after"_qs));
+                session.save(token(u"after"_s));
             }
         }
         slow->waitUntilIdle();
         if (!signInWhileStalled) {
-            session.save(token(u"after"_qs));
+            session.save(token(u"after"_s));
         }
         slow->waitUntilIdle();
         QCOMPARE(itemsInKeyring(), 1);
         for (int start = 1; start <= 2; ++start) {
             LinkedInSessionStore next(restarted(defaultsPath));
-            QVERIFY2(next.token() == token(u"after"_qs), qPrintable(QString::number(start)));
+            QVERIFY2(next.token() == token(u"after"_s), qPrintable(QString::number(start)));
         }
         QVERIFY(!SqliteUserDefaults(defaultsPath).value(store->pendingDeletionKey()).has_value());
     }
@@ -297,9 +298,8 @@ private Q_SLOTS:
         QFETCH(bool, withDefaults);
         QFETCH(TokenDeletion, deletion);
         QTemporaryDir dir;
-        const QString defaultsPath =
-            withDefaults ? dir.filePath(u"defaults.sqlite3"_qs) : QString();
-        store->save(token(u"kept"_qs));
+        const QString defaultsPath = withDefaults ? dir.filePath(u"defaults.sqlite3"_s) : QString();
+        store->save(token(u"kept"_s));
         LinkedInSessionStore session(restarted(defaultsPath));
         QVERIFY(session.isConnected());
 
@@ -331,11 +331,11 @@ private Q_SLOTS:
     void aLogOutWhileTheDaemonIsStoppedIsDoneByTheNextStart() {
         QFETCH(bool, daemonEnded);
         QTemporaryDir dir;
-        const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_qs);
+        const QString defaultsPath = dir.filePath(u"defaults.sqlite3"_s);
         auto slow = std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100));
         {
             LinkedInSessionStore session(restarted(defaultsPath, slow));
-            session.save(token(u"before"_qs));
+            session.save(token(u"before"_s));
             StalledKeyring stalled;
             QVERIFY(stalled.isStalled());
             QCOMPARE(session.signOut(), TokenDeletion::recorded);
@@ -361,11 +361,11 @@ private Q_SLOTS:
         QTemporaryDir newUser;
         QVERIFY(keyring::startDaemon(newUser.path()));
         keyring::answerNextPrompt();
-        QCOMPARE(SecretServiceKeychain().add(store->baseQuery(), token(u"first"_qs).toJsonBytes()),
+        QCOMPARE(SecretServiceKeychain().add(store->baseQuery(), token(u"first"_s).toJsonBytes()),
                  KeychainBackend::Status::success);
         QVERIFY(keyring::promptsShown());
         QCOMPARE(AuthTokenStore(account, service, std::make_shared<SecretServiceKeychain>()).load(),
-                 std::optional<LinkedInToken>(token(u"first"_qs)));
+                 std::optional<LinkedInToken>(token(u"first"_s)));
         QVERIFY(keyring::startDaemon());
     }
 
@@ -382,7 +382,7 @@ private Q_SLOTS:
         QFETCH(KeychainBackend::Status, status);
         QVERIFY(keyring::lockDefaultCollection());
         unlockedAtPrompt ? keyring::answerNextPrompt() : keyring::dismissNextPrompt();
-        QCOMPARE(keychain->add(store->baseQuery(), token(u"new"_qs).toJsonBytes()), status);
+        QCOMPARE(keychain->add(store->baseQuery(), token(u"new"_s).toJsonBytes()), status);
         QVERIFY(keyring::promptsShown());
         QCOMPARE(keyring::defaultCollectionIsLocked(), !unlockedAtPrompt);
         if (!unlockedAtPrompt) {
@@ -398,17 +398,17 @@ private Q_SLOTS:
         QTest::addColumn<bool>("tokenBefore");
         QTest::addColumn<TokenSave>("saved");
         QTest::addColumn<QString>("message");
-        const QString locked = u"Connected for this session only: the keyring is locked."_qs;
+        const QString locked = u"Connected for this session only: the keyring is locked."_s;
         QTest::newRow("locked, unlocked at its prompt")
-            << u"answered"_qs << false << TokenSave::kept << QString();
+            << u"answered"_s << false << TokenSave::kept << QString();
         QTest::newRow("locked, prompt dismissed")
-            << u"dismissed"_qs << false << TokenSave::keyringLocked << locked;
+            << u"dismissed"_s << false << TokenSave::keyringLocked << locked;
         QTest::newRow("locked over a token, prompt dismissed")
-            << u"dismissed"_qs << true << TokenSave::keyringLocked << locked;
+            << u"dismissed"_s << true << TokenSave::keyringLocked << locked;
         QTest::newRow("daemon stopped")
-            << u"stalled"_qs << false << TokenSave::keyringUnavailable
+            << u"stalled"_s << false << TokenSave::keyringUnavailable
             << u"Connected, but the keyring does not answer: you may have to connect again at "
-               "the next start."_qs;
+               "the next start."_s;
     }
     void aSaveTheKeyringDidNotKeepIsTold() {
         QFETCH(QString, situation);
@@ -417,27 +417,27 @@ private Q_SLOTS:
         QFETCH(QString, message);
         // Only a stalled keyring is to be given up on quickly; a live one that answers slowly
         // on a busy machine must not be taken for stalled.
-        auto slow = situation == u"stalled"_qs
+        auto slow = situation == u"stalled"_s
                         ? std::make_shared<SecretServiceKeychain>(std::chrono::milliseconds(100))
                         : std::make_shared<SecretServiceKeychain>();
         LinkedInSessionStore session(restarted({}, slow));
         if (tokenBefore) {
-            QCOMPARE(session.save(token(u"before"_qs)), TokenSave::kept);
+            QCOMPARE(session.save(token(u"before"_s)), TokenSave::kept);
         }
-        session.setStatusMessage(u"an earlier outcome"_qs);
+        session.setStatusMessage(u"an earlier outcome"_s);
         {
             std::optional<StalledKeyring> stalled;
-            if (situation == u"stalled"_qs) {
+            if (situation == u"stalled"_s) {
                 stalled.emplace();
                 QVERIFY(stalled->isStalled());
             } else {
                 QVERIFY(keyring::lockDefaultCollection());
-                situation == u"answered"_qs ? keyring::answerNextPrompt()
-                                            : keyring::dismissNextPrompt();
+                situation == u"answered"_s ? keyring::answerNextPrompt()
+                                           : keyring::dismissNextPrompt();
             }
-            QCOMPARE(session.save(token(u"new"_qs)), saved);
+            QCOMPARE(session.save(token(u"new"_s)), saved);
             // Connected for this session whatever the keyring did.
-            QCOMPARE(session.token(), std::optional<LinkedInToken>(token(u"new"_qs)));
+            QCOMPARE(session.token(), std::optional<LinkedInToken>(token(u"new"_s)));
             QCOMPARE(session.statusMessage(),
                      message.isNull() ? std::nullopt : std::optional<QString>(message));
         }
@@ -450,10 +450,10 @@ private Q_SLOTS:
         // promised; a locked keyring never does.
         const std::optional<LinkedInToken> next = restarted({})->load();
         if (saved == TokenSave::keyringLocked) {
-            QCOMPARE(next, tokenBefore ? std::optional<LinkedInToken>(token(u"before"_qs))
-                                       : std::nullopt);
+            QCOMPARE(next,
+                     tokenBefore ? std::optional<LinkedInToken>(token(u"before"_s)) : std::nullopt);
         } else {
-            QCOMPARE(next, std::optional<LinkedInToken>(token(u"new"_qs)));
+            QCOMPARE(next, std::optional<LinkedInToken>(token(u"new"_s)));
         }
     }
 
@@ -462,24 +462,24 @@ private Q_SLOTS:
     void aTokenRefusedAtThePromptIsNotAskedForTwice() {
         QVERIFY(keyring::lockDefaultCollection());
         keyring::dismissNextPrompt();
-        QCOMPARE(store->save(token(u"new"_qs)), TokenSave::keyringLocked);
+        QCOMPARE(store->save(token(u"new"_s)), TokenSave::keyringLocked);
         QVERIFY(keyring::promptsShown());
 
         // Were the keyring asked again, this answer would unlock it.
         keyring::answerNextPrompt();
-        QCOMPARE(store->save(token(u"new"_qs)), TokenSave::keyringLocked);
+        QCOMPARE(store->save(token(u"new"_s)), TokenSave::keyringLocked);
         QVERIFY(!keyring::promptsShown());
         QVERIFY(keyring::defaultCollectionIsLocked());
 
-        QCOMPARE(store->save(token(u"later"_qs)), TokenSave::kept);
+        QCOMPARE(store->save(token(u"later"_s)), TokenSave::kept);
         QVERIFY(keyring::promptsShown());
-        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"later"_qs)));
+        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"later"_s)));
     }
 
     // A read of a locked item whose prompt is dismissed is not "not found": a delete waiting
     // for it stays remembered.
     void aLockedItemIsNotReadAsMissing() {
-        store->save(token(u"kept"_qs));
+        store->save(token(u"kept"_s));
         QVERIFY(keyring::lockDefaultCollection());
         keyring::dismissNextPrompt();
         QCOMPARE(keychain->copyMatching(store->baseQuery(), nullptr),
@@ -498,17 +498,17 @@ private Q_SLOTS:
         LinkedInSessionStore session(std::make_shared<AuthTokenStore>(account, service, keychain));
         QVERIFY(!session.token());
 
-        session.save(token(u"fresh"_qs));
+        session.save(token(u"fresh"_s));
         QCOMPARE(itemsInKeyring(), 1);
-        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"fresh"_qs)));
+        QCOMPARE(store->load(), std::optional<LinkedInToken>(token(u"fresh"_s)));
     }
 
     void deleteAllWidensToSynchronizableCopies() {
         KeychainBackend::Query synchronizable = store->baseQuery();
         synchronizable.synchronizable = KeychainBackend::Synchronizable::yes;
-        QCOMPARE(keychain->add(synchronizable, token(u"synced"_qs).toJsonBytes()),
+        QCOMPARE(keychain->add(synchronizable, token(u"synced"_s).toJsonBytes()),
                  KeychainBackend::Status::success);
-        store->save(token(u"local"_qs));
+        store->save(token(u"local"_s));
         QCOMPARE(itemsInKeyring(), 2);
 
         // A plain query neither sees nor deletes the synchronizable copy.
@@ -516,7 +516,7 @@ private Q_SLOTS:
         QCOMPARE(itemsInKeyring(), 1);
         QCOMPARE(store->load(), std::nullopt);
 
-        store->save(token(u"local"_qs));
+        store->save(token(u"local"_s));
         store->deleteAll();
         QCOMPARE(itemsInKeyring(), 0);
     }
@@ -526,11 +526,11 @@ private Q_SLOTS:
         {
             LinkedInSessionStore session(tokenStore);
             QVERIFY(!session.isConnected());
-            session.setStatusMessage(u"Connection failed"_qs);
-            session.save(token(u"access"_qs));
+            session.setStatusMessage(u"Connection failed"_s);
+            session.save(token(u"access"_s));
             QVERIFY(session.isConnected());
             QCOMPARE(session.statusMessage(), std::nullopt);
-            QCOMPARE(session.memberID(), std::optional<QString>(u"member-1"_qs));
+            QCOMPARE(session.memberID(), std::optional<QString>(u"member-1"_s));
         }
         {
             LinkedInSessionStore session(tokenStore);
@@ -547,10 +547,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("access");
         QTest::addColumn<QString>("memberID");
         QTest::addColumn<bool>("connected");
-        QTest::newRow("both") << u"a"_qs << u"m"_qs << true;
-        QTest::newRow("empty member") << u"a"_qs << QString() << false;
-        QTest::newRow("empty access") << QString() << u"m"_qs << false;
-        QTest::newRow("spaces count") << u" "_qs << u" "_qs << true;
+        QTest::newRow("both") << u"a"_s << u"m"_s << true;
+        QTest::newRow("empty member") << u"a"_s << QString() << false;
+        QTest::newRow("empty access") << QString() << u"m"_s << false;
+        QTest::newRow("spaces count") << u" "_s << u" "_s << true;
     }
 
     void connectionNeedsAccessTokenAndMemberID() {
@@ -569,8 +569,8 @@ private Q_SLOTS:
     void forgetAccountDeletesEveryCopy() {
         KeychainBackend::Query synchronizable = store->baseQuery();
         synchronizable.synchronizable = KeychainBackend::Synchronizable::yes;
-        keychain->add(synchronizable, token(u"synced"_qs).toJsonBytes());
-        store->save(token(u"local"_qs));
+        keychain->add(synchronizable, token(u"synced"_s).toJsonBytes());
+        store->save(token(u"local"_s));
         LinkedInSessionStore session(std::make_shared<AuthTokenStore>(account, service, keychain));
         session.forgetAccount();
         QVERIFY(!session.token());
@@ -614,24 +614,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("change");
         QTest::addColumn<std::optional<LinkedInToken>>("loaded");
         QTest::newRow("unchanged")
-            << account << u""_qs << std::optional<LinkedInToken>(token(u"first"_qs));
+            << account << u""_s << std::optional<LinkedInToken>(token(u"first"_s));
         QTest::newRow("saved since")
-            << account << u"save"_qs << std::optional<LinkedInToken>(token(u"second"_qs));
-        QTest::newRow("deleted since") << account << u"delete"_qs << std::optional<LinkedInToken>();
+            << account << u"save"_s << std::optional<LinkedInToken>(token(u"second"_s));
+        QTest::newRow("deleted since") << account << u"delete"_s << std::optional<LinkedInToken>();
         QTest::newRow("another item ahead")
-            << u"other.token"_qs << u""_qs << std::optional<LinkedInToken>(token(u"first"_qs));
+            << u"other.token"_s << u""_s << std::optional<LinkedInToken>(token(u"first"_s));
     }
 
     void aTokenReadAheadNeverHidesALaterChange() {
         QFETCH(QString, aheadAccount);
         QFETCH(QString, change);
         QFETCH(std::optional<LinkedInToken>, loaded);
-        store->save(token(u"first"_qs));
+        store->save(token(u"first"_s));
         SecretServiceKeychain::readAhead(AuthTokenStore::queryFor(aheadAccount, service));
         // A round trip to the service, so the read ahead has most likely been answered.
         QCOMPARE(itemsInKeyring(), 1);
         if (change == u"save") {
-            store->save(token(u"second"_qs));
+            store->save(token(u"second"_s));
         } else if (change == u"delete") {
             store->deleteToken();
         }

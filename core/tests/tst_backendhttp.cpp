@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testsupport;
 using Answer = ScriptedServer::Answer;
@@ -86,18 +87,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("base");
         QTest::addColumn<QString>("url");
 
-        QTest::newRow("no path") << u"http://127.0.0.1:8787"_qs
-                                 << u"http://127.0.0.1:8787/api/feedback"_qs;
-        QTest::newRow("root") << u"https://api.example.com/"_qs
-                              << u"https://api.example.com/api/feedback"_qs;
-        QTest::newRow("own path") << u"https://example.com/backend"_qs
-                                  << u"https://example.com/backend/api/feedback"_qs;
+        QTest::newRow("no path") << u"http://127.0.0.1:8787"_s
+                                 << u"http://127.0.0.1:8787/api/feedback"_s;
+        QTest::newRow("root") << u"https://api.example.com/"_s
+                              << u"https://api.example.com/api/feedback"_s;
+        QTest::newRow("own path") << u"https://example.com/backend"_s
+                                  << u"https://example.com/backend/api/feedback"_s;
         QTest::newRow("own path, trailing slash")
-            << u"https://example.com/a/b/"_qs << u"https://example.com/a/b/api/feedback"_qs;
-        QTest::newRow("encoded path") << u"https://example.com/my%20app"_qs
-                                      << u"https://example.com/my%20app/api/feedback"_qs;
+            << u"https://example.com/a/b/"_s << u"https://example.com/a/b/api/feedback"_s;
+        QTest::newRow("encoded path")
+            << u"https://example.com/my%20app"_s << u"https://example.com/my%20app/api/feedback"_s;
         QTest::newRow("query dropped")
-            << u"https://example.com/x?debug=1"_qs << u"https://example.com/x/api/feedback"_qs;
+            << u"https://example.com/x?debug=1"_s << u"https://example.com/x/api/feedback"_s;
     }
 
     void endpointURL() {
@@ -111,11 +112,11 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<QString>>("message");
 
         QTest::newRow("both") << QByteArray(R"({"error":"e","errorDescription":"Described."})")
-                              << std::optional<QString>(u"Described."_qs);
+                              << std::optional<QString>(u"Described."_s);
         QTest::newRow("error only")
-            << QByteArray(R"({"error":"e","other":1})") << std::optional<QString>(u"e"_qs);
+            << QByteArray(R"({"error":"e","other":1})") << std::optional<QString>(u"e"_s);
         QTest::newRow("null description") << QByteArray(R"({"error":"e","errorDescription":null})")
-                                          << std::optional<QString>(u"e"_qs);
+                                          << std::optional<QString>(u"e"_s);
         QTest::newRow("empty description") << QByteArray(R"({"error":"e","errorDescription":""})")
                                            << std::optional<QString>(QString());
         QTest::newRow("description only")
@@ -161,7 +162,7 @@ private Q_SLOTS:
         QNetworkAccessManager network;
 
         const auto outcome = awaitOutcome(
-            http::send(network, http::plainRequest(server.baseURL().resolved(QUrl(u"/x"_qs)),
+            http::send(network, http::plainRequest(server.baseURL().resolved(QUrl(u"/x"_s)),
                                                    http::defaultTimeout)));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
         QCOMPARE(outcome.value->status, status);
@@ -176,16 +177,16 @@ private Q_SLOTS:
 
         QTest::newRow("nobody listening")
             << std::optional<Answer>() << int(QNetworkReply::ConnectionRefusedError)
-            << u"Connection refused"_qs;
+            << u"Connection refused"_s;
         QTest::newRow("connection dropped")
             << std::optional<Answer>(Answer::dropConnection())
-            << int(QNetworkReply::RemoteHostClosedError) << u"Connection closed"_qs;
+            << int(QNetworkReply::RemoteHostClosedError) << u"Connection closed"_s;
         QTest::newRow("no answer in time")
             << std::optional<Answer>(Answer::hang()) << int(QNetworkReply::TimeoutError)
-            << u"The request timed out."_qs;
+            << u"The request timed out."_s;
         QTest::newRow("redirect to another scheme")
             << std::optional<Answer>(Answer::redirect(302, "quillon://elsewhere/x"))
-            << int(QNetworkReply::ProtocolUnknownError) << u"Unknown protocol specified"_qs;
+            << int(QNetworkReply::ProtocolUnknownError) << u"Unknown protocol specified"_s;
     }
 
     void failuresOfTheHttpClient() {
@@ -193,7 +194,7 @@ private Q_SLOTS:
         QFETCH(int, code);
         QFETCH(QString, description);
         ScriptedServer server;
-        QUrl url = server.baseURL().resolved(QUrl(u"/x"_qs));
+        QUrl url = server.baseURL().resolved(QUrl(u"/x"_s));
         if (!answer) {
             // A port that was just free: listened on, then closed.
             QTcpServer probe;
@@ -230,7 +231,7 @@ private Q_SLOTS:
         FinishingNetwork network(body, declaredSize);
         const auto outcome =
             awaitOutcome(http::send(network,
-                                    http::postRequest(QUrl(u"http://127.0.0.1:9/x"_qs),
+                                    http::postRequest(QUrl(u"http://127.0.0.1:9/x"_s),
                                                       "application/json", http::defaultTimeout),
                                     QByteArray("{}")));
         QVERIFY(outcome.finished);
@@ -242,7 +243,7 @@ private Q_SLOTS:
         const auto error = outcome.errorAs<NetworkError>();
         QVERIFY2(error, qPrintable(outcome.description()));
         QCOMPARE(int(error->code()), int(QNetworkReply::RemoteHostClosedError));
-        QCOMPARE(error->description(), u"Connection closed"_qs);
+        QCOMPARE(error->description(), u"Connection closed"_s);
     }
 };
 

@@ -13,6 +13,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using Outcome = ImageFileRead::Outcome;
 
@@ -56,40 +57,40 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("image") << u"file"_qs << int(Outcome::read) << QByteArray("\x89PNG", 4);
-        QTest::newRow("empty") << u"empty"_qs << int(Outcome::unreadable) << QByteArray();
-        QTest::newRow("gone") << u"gone"_qs << int(Outcome::unreadable) << QByteArray();
+        QTest::newRow("image") << u"file"_s << int(Outcome::read) << QByteArray("\x89PNG", 4);
+        QTest::newRow("empty") << u"empty"_s << int(Outcome::unreadable) << QByteArray();
+        QTest::newRow("gone") << u"gone"_s << int(Outcome::unreadable) << QByteArray();
         // A pipe without writer blocks a plain open for reading.
-        QTest::newRow("pipe") << u"pipe"_qs << int(Outcome::notAFile) << QByteArray();
-        QTest::newRow("folder") << u"folder"_qs << int(Outcome::notAFile) << QByteArray();
-        QTest::newRow("device") << u"device"_qs << int(Outcome::notAFile) << QByteArray();
-        QTest::newRow("socket") << u"socket"_qs << int(Outcome::notAFile) << QByteArray();
+        QTest::newRow("pipe") << u"pipe"_s << int(Outcome::notAFile) << QByteArray();
+        QTest::newRow("folder") << u"folder"_s << int(Outcome::notAFile) << QByteArray();
+        QTest::newRow("device") << u"device"_s << int(Outcome::notAFile) << QByteArray();
+        QTest::newRow("socket") << u"socket"_s << int(Outcome::notAFile) << QByteArray();
         QTest::newRow("link to an image")
-            << u"link"_qs << int(Outcome::read) << QByteArray("\x89PNG", 4);
+            << u"link"_s << int(Outcome::read) << QByteArray("\x89PNG", 4);
     }
     void readsRegularFilesAndRefusesTheRest() {
         QFETCH(QString, kind);
         QFETCH(int, outcome);
         QFETCH(QByteArray, bytes);
         QTemporaryDir dir;
-        QString path = dir.filePath(u"picked.png"_qs);
+        QString path = dir.filePath(u"picked.png"_s);
         const QByteArray name = QFile::encodeName(path);
         int socketFd = -1;
-        if (kind == u"file"_qs || kind == u"empty"_qs || kind == u"link"_qs) {
-            QFile file(dir.filePath(u"image.png"_qs));
+        if (kind == u"file"_s || kind == u"empty"_s || kind == u"link"_s) {
+            QFile file(dir.filePath(u"image.png"_s));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            QCOMPARE(file.write(kind == u"empty"_qs ? QByteArray() : bytes),
-                     kind == u"empty"_qs ? 0 : bytes.size());
+            QCOMPARE(file.write(kind == u"empty"_s ? QByteArray() : bytes),
+                     kind == u"empty"_s ? 0 : bytes.size());
             file.close();
-            QVERIFY(kind == u"link"_qs ? QFile::link(file.fileName(), path)
-                                       : QFile::rename(file.fileName(), path));
-        } else if (kind == u"pipe"_qs) {
+            QVERIFY(kind == u"link"_s ? QFile::link(file.fileName(), path)
+                                      : QFile::rename(file.fileName(), path));
+        } else if (kind == u"pipe"_s) {
             QCOMPARE(::mkfifo(name.constData(), 0600), 0);
-        } else if (kind == u"folder"_qs) {
+        } else if (kind == u"folder"_s) {
             QVERIFY(QDir().mkdir(path));
-        } else if (kind == u"device"_qs) {
-            path = u"/dev/null"_qs;
-        } else if (kind == u"socket"_qs) {
+        } else if (kind == u"device"_s) {
+            path = u"/dev/null"_s;
+        } else if (kind == u"socket"_s) {
             socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
             QVERIFY(socketFd >= 0);
             sockaddr_un address{};
@@ -108,16 +109,16 @@ private Q_SLOTS:
 
     void aStuckReadDoesNotHoldALaterLoad() {
         auto gate = std::make_shared<Gate>();
-        FeedbackImageLoader loader(heldAt(u"stuck"_qs, gate));
-        const QFuture<FeedbackImageLoad> stuck = loader.load({u"stuck"_qs});
+        FeedbackImageLoader loader(heldAt(u"stuck"_s, gate));
+        const QFuture<FeedbackImageLoad> stuck = loader.load({u"stuck"_s});
         QVERIFY(gate->entered.tryAcquire(1, 60000));
         // More stuck loads than a one-CPU machine's ideal thread count still leave room.
         QList<QFuture<FeedbackImageLoad>> alsoStuck;
         for (int i = 1; i < FeedbackImageLoader::maximumConcurrentLoads - 1; ++i) {
-            alsoStuck.append(loader.load({u"stuck"_qs}));
+            alsoStuck.append(loader.load({u"stuck"_s}));
         }
         QVERIFY(gate->entered.tryAcquire(FeedbackImageLoader::maximumConcurrentLoads - 2, 60000));
-        const QFuture<FeedbackImageLoad> fresh = loader.load({u"fresh"_qs});
+        const QFuture<FeedbackImageLoad> fresh = loader.load({u"fresh"_s});
         QTRY_VERIFY(fresh.isFinished());
         QCOMPARE(fresh.result().attachments.size(), 1);
         QCOMPARE(fresh.result().attachments.at(0).content, QByteArray("fresh").toBase64());
@@ -132,8 +133,8 @@ private Q_SLOTS:
         auto gate = std::make_shared<Gate>();
         QFuture<FeedbackImageLoad> stuck;
         {
-            FeedbackImageLoader loader(heldAt(u"stuck"_qs, gate));
-            stuck = loader.load({u"stuck"_qs});
+            FeedbackImageLoader loader(heldAt(u"stuck"_s, gate));
+            stuck = loader.load({u"stuck"_s});
             QVERIFY(gate->entered.tryAcquire(1, 60000));
         }
         // Gone without waiting; the read, once it returns, still completes its load.

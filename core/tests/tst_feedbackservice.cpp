@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testsupport;
 using Answer = ScriptedServer::Answer;
@@ -40,7 +41,7 @@ private Q_SLOTS:
     void attachmentFromImageData() {
         const FeedbackImageAttachment a =
             FeedbackImageAttachment::fromImageData(3, QByteArray("\x89PNG\r\n", 6));
-        QCOMPARE(a.filename, u"feedback-3.jpg"_qs);
+        QCOMPARE(a.filename, u"feedback-3.jpg"_s);
         QCOMPARE(a.content, QByteArray("iVBORw0K"));
         QVERIFY(!a.id.isNull());
         QVERIFY(FeedbackImageAttachment::fromImageData(3, QByteArray()).id != a.id);
@@ -49,48 +50,48 @@ private Q_SLOTS:
     void attachmentsKeepTheirPositionsInTheSelection() {
         // Read as the loader's file reader says: the second has no data, the third is a pipe.
         const QHash<QString, ImageFileRead> files{
-            {u"a"_qs, {ImageFileRead::Outcome::read, "a"}},
-            {u"b"_qs, {ImageFileRead::Outcome::unreadable, {}}},
-            {u"p"_qs, {ImageFileRead::Outcome::notAFile, {}}},
-            {u"c"_qs, {ImageFileRead::Outcome::read, "bc"}},
+            {u"a"_s, {ImageFileRead::Outcome::read, "a"}},
+            {u"b"_s, {ImageFileRead::Outcome::unreadable, {}}},
+            {u"p"_s, {ImageFileRead::Outcome::notAFile, {}}},
+            {u"c"_s, {ImageFileRead::Outcome::read, "bc"}},
         };
         const FeedbackImageLoad load = FeedbackImageLoader::loadNow(
-            {u"a"_qs, u"b"_qs, u"p"_qs, u"c"_qs},
+            {u"a"_s, u"b"_s, u"p"_s, u"c"_s},
             [&files](const QString& path) { return files.value(path); });
         QCOMPARE(load.attachments.size(), 2);
-        QCOMPARE(load.attachments.at(0).filename, u"feedback-1.jpg"_qs);
+        QCOMPARE(load.attachments.at(0).filename, u"feedback-1.jpg"_s);
         QCOMPARE(load.attachments.at(0).content, QByteArray("YQ=="));
-        QCOMPARE(load.attachments.at(1).filename, u"feedback-4.jpg"_qs);
+        QCOMPARE(load.attachments.at(1).filename, u"feedback-4.jpg"_s);
         QCOMPARE(load.attachments.at(1).content, QByteArray("YmM="));
-        QCOMPARE(load.refused, QStringList{u"p"_qs});
+        QCOMPARE(load.refused, QStringList{u"p"_s});
     }
 
     void textsAreEscaped() {
         // Content that is no Base64 cannot come from the form, but must still give valid JSON.
-        const QByteArray body = FeedbackService::encodeRequest(
-            u"He said \"hi\"\n"_qs, u"Tab\there, back\\slash, 𝗯𝗼𝗹𝗱"_qs,
-            FeedbackSenderIdentity{u"Zoë"_qs, u"m/1"_qs, u"a@b"_qs},
-            {attachment("a\"b.jpg", "not \"Base64\"\\")});
+        const QByteArray body =
+            FeedbackService::encodeRequest(u"He said \"hi\"\n"_s, u"Tab\there, back\\slash, 𝗯𝗼𝗹𝗱"_s,
+                                           FeedbackSenderIdentity{u"Zoë"_s, u"m/1"_s, u"a@b"_s},
+                                           {attachment("a\"b.jpg", "not \"Base64\"\\")});
         QJsonParseError error;
         const QJsonDocument parsedBody = QJsonDocument::fromJson(body, &error);
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(parsedBody.object(),
-                 QJsonObject({{u"name"_qs, u"Zoë"_qs},
-                              {u"linkedInId"_qs, u"m/1"_qs},
-                              {u"email"_qs, u"a@b"_qs},
-                              {u"title"_qs, u"He said \"hi\""_qs},
-                              {u"message"_qs, u"Tab\there, back\\slash, 𝗯𝗼𝗹𝗱"_qs},
-                              {u"attachments"_qs,
-                               QJsonArray{QJsonObject{{u"filename"_qs, u"a\"b.jpg"_qs},
-                                                      {u"content"_qs, u"not \"Base64\"\\"_qs}}}}}));
+                 QJsonObject({{u"name"_s, u"Zoë"_s},
+                              {u"linkedInId"_s, u"m/1"_s},
+                              {u"email"_s, u"a@b"_s},
+                              {u"title"_s, u"He said \"hi\""_s},
+                              {u"message"_s, u"Tab\there, back\\slash, 𝗯𝗼𝗹𝗱"_s},
+                              {u"attachments"_s,
+                               QJsonArray{QJsonObject{{u"filename"_s, u"a\"b.jpg"_s},
+                                                      {u"content"_s, u"not \"Base64\"\\"_s}}}}}));
     }
 
     void emptyMessageSendsNothing_data() {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("empty") << u"Title"_qs << QString();
-        QTest::newRow("blank") << QString() << u" \n\t \r\n"_qs;
+        QTest::newRow("empty") << u"Title"_s << QString();
+        QTest::newRow("blank") << QString() << u" \n\t \r\n"_s;
     }
 
     void emptyMessageSendsNothing() {
@@ -100,7 +101,7 @@ private Q_SLOTS:
         FeedbackService service(backend.baseURL());
 
         const auto outcome = awaitOutcome(service.send(title, message, std::nullopt, {}));
-        QCOMPARE(outcome.description(), u"Feedback message is empty."_qs);
+        QCOMPARE(outcome.description(), u"Feedback message is empty."_s);
         QCOMPARE(outcome.errorAs<FeedbackError>()->kind(), FeedbackError::Kind::emptyMessage);
         QVERIFY(backend->received().empty());
     }
@@ -117,14 +118,14 @@ private Q_SLOTS:
             << QByteArray(
                    R"({"name":"","linkedInId":"","email":"","title":"","message":"Lovely.","attachments":[]})");
         QTest::newRow("sender without e-mail")
-            << u"  Idea \n"_qs
-            << std::optional<FeedbackSenderIdentity>({u"Ada"_qs, u"m-1"_qs, std::nullopt})
+            << u"  Idea \n"_s
+            << std::optional<FeedbackSenderIdentity>({u"Ada"_s, u"m-1"_s, std::nullopt})
             << QList<FeedbackImageAttachment>()
             << QByteArray(
                    R"({"name":"Ada","linkedInId":"m-1","email":"","title":"Idea","message":"Lovely.","attachments":[]})");
         QTest::newRow("sender with e-mail, two images in order")
-            << u"Bug"_qs
-            << std::optional<FeedbackSenderIdentity>({u"Ada"_qs, u"m-1"_qs, u"ada@example.com"_qs})
+            << u"Bug"_s
+            << std::optional<FeedbackSenderIdentity>({u"Ada"_s, u"m-1"_s, u"ada@example.com"_s})
             << QList<FeedbackImageAttachment>{attachment("feedback-2.jpg", "Ymk="),
                                               attachment("feedback-1.jpg", "YQ==")}
             << QByteArray(
@@ -141,7 +142,7 @@ private Q_SLOTS:
         FeedbackService service(backend.baseURL());
 
         const auto outcome =
-            awaitOutcome(service.send(title, u"\n Lovely. \n"_qs, identity, attachments));
+            awaitOutcome(service.send(title, u"\n Lovely. \n"_s, identity, attachments));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
         const auto requests = backend->received("/api/feedback");
         QCOMPARE(requests.size(), std::size_t(1));
@@ -158,13 +159,13 @@ private Q_SLOTS:
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(image.data()), image.size() / 4);
 
         const auto outcome =
-            awaitOutcome(service.send(QString(), u"See attached"_qs, std::nullopt,
+            awaitOutcome(service.send(QString(), u"See attached"_s, std::nullopt,
                                       {FeedbackImageAttachment::fromImageData(1, image)}));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
         const QJsonObject body = parsed(backend->received("/api/feedback").at(0).body);
-        const QJsonObject sent = body.value(u"attachments"_qs).toArray().at(0).toObject();
-        QCOMPARE(sent.keys(), (QStringList{u"content"_qs, u"filename"_qs}));
-        QCOMPARE(QByteArray::fromBase64(sent.value(u"content"_qs).toString().toLatin1()), image);
+        const QJsonObject sent = body.value(u"attachments"_s).toArray().at(0).toObject();
+        QCOMPARE(sent.keys(), (QStringList{u"content"_s, u"filename"_s}));
+        QCOMPARE(QByteArray::fromBase64(sent.value(u"content"_s).toString().toLatin1()), image);
     }
 
     void answers_data() {
@@ -174,17 +175,17 @@ private Q_SLOTS:
 
         QTest::newRow("200, any body") << Answer::text(200, "<html>") << true << QString();
         QTest::newRow("299") << Answer::json(299, "{}") << true << QString();
-        QTest::newRow("300") << Answer::json(300, "{}") << false << u"Feedback send failed."_qs;
+        QTest::newRow("300") << Answer::json(300, "{}") << false << u"Feedback send failed."_s;
         QTest::newRow("413 with a record")
             << Answer::json(413,
                             R"({"error":"too_large","errorDescription":"Images are too large."})")
-            << false << u"Images are too large."_qs;
+            << false << u"Images are too large."_s;
         QTest::newRow("422, error only")
-            << Answer::json(422, R"({"error":"invalid"})") << false << u"invalid"_qs;
+            << Answer::json(422, R"({"error":"invalid"})") << false << u"invalid"_s;
         QTest::newRow("500 not JSON")
-            << Answer::text(500, "Internal Server Error") << false << u"Feedback send failed."_qs;
+            << Answer::text(500, "Internal Server Error") << false << u"Feedback send failed."_s;
         QTest::newRow("connection dropped")
-            << Answer::dropConnection() << false << u"Connection closed"_qs;
+            << Answer::dropConnection() << false << u"Connection closed"_s;
     }
 
     void answers() {
@@ -195,7 +196,7 @@ private Q_SLOTS:
         server.script("/api/feedback", {answer});
         FeedbackService service(server.baseURL());
 
-        const auto outcome = awaitOutcome(service.send(u"t"_qs, u"m"_qs, std::nullopt, {}));
+        const auto outcome = awaitOutcome(service.send(u"t"_s, u"m"_s, std::nullopt, {}));
         QVERIFY(outcome.finished);
         QCOMPARE(outcome.succeeded(), succeeds);
         QCOMPARE(outcome.description(), error);

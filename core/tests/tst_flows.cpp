@@ -23,6 +23,7 @@
 #include <QUrlQuery>
 #include <httplib.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testsupport;
 using Event = AppTelemetryEvent;
@@ -46,8 +47,7 @@ public:
         if (!m_member) {
             return false;
         }
-        const std::string state =
-            QUrlQuery(url()).queryItemValue(QStringLiteral("state")).toStdString();
+        const std::string state = QUrlQuery(url()).queryItemValue(u"state"_s).toStdString();
         httplib::Client browser(url().host().toStdString(), url().port());
         const httplib::Params form{
             {"state", state}, {"name", "Grace Hopper"}, {"memberId", m_member->toStdString()}};
@@ -88,9 +88,9 @@ private:
 AppConfiguration configurationFor(const QUrl& baseURL) {
     AppConfiguration configuration;
     configuration.api.baseURL = baseURL;
-    configuration.linkedIn.callbackURLScheme = QStringLiteral("quillon");
-    configuration.storage.draftsKey = QStringLiteral("drafts");
-    configuration.storage.linkedInTokenKey = QStringLiteral("linkedin.token");
+    configuration.linkedIn.callbackURLScheme = u"quillon"_s;
+    configuration.storage.draftsKey = u"drafts"_s;
+    configuration.storage.linkedInTokenKey = u"linkedin.token"_s;
     return configuration;
 }
 
@@ -104,9 +104,9 @@ std::shared_ptr<KeychainBackend> emptiedKeychain() {
 
 LinkedInToken tokenFor(const QString& memberID) {
     LinkedInToken token;
-    token.accessToken = QStringLiteral("access-") + memberID;
+    token.accessToken = u"access-"_s + memberID;
     token.profile.memberID = memberID;
-    token.profile.name = QStringLiteral("Ada Demo");
+    token.profile.name = u"Ada Demo"_s;
     token.connectedAt = QDateTime(QDate(2026, 12, 1), QTime(9, 0), Qt::UTC);
     return token;
 }
@@ -133,7 +133,7 @@ struct Flows {
         : container(std::make_unique<AppContainer>(
               configurationFor(backend.baseURL()),
               PlatformServices{
-                  std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs)),
+                  std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_s)),
                   emptiedKeychain(), std::move(sheets)})) {
         // As the window does: the drafts belong to whoever is connected.
         QObject::connect(&session(), &LinkedInSessionStore::tokenChanged, &drafts(),
@@ -174,32 +174,32 @@ private Q_SLOTS:
 
         QTest::newRow("connected, posted")
             << true << std::optional<QString>() << std::optional<Failure>()
-            << u"Posted to LinkedIn"_qs << QList<Event>{Event::postStarted, Event::postSucceeded}
-            << u"my post"_qs;
+            << u"Posted to LinkedIn"_s << QList<Event>{Event::postStarted, Event::postSucceeded}
+            << u"my post"_s;
         QTest::newRow("connected, refused")
             << true << std::optional<QString>()
             << std::optional<Failure>(Failure{502, "unavailable", "Posting is unavailable."})
-            << u"Posting is unavailable."_qs << QList<Event>{Event::postStarted, Event::postFailed}
-            << u"my post"_qs;
+            << u"Posting is unavailable."_s << QList<Event>{Event::postStarted, Event::postFailed}
+            << u"my post"_s;
         QTest::newRow("connects first, posted")
-            << false << std::optional<QString>(u"m2"_qs) << std::optional<Failure>()
-            << u"Posted to LinkedIn"_qs
+            << false << std::optional<QString>(u"m2"_s) << std::optional<Failure>()
+            << u"Posted to LinkedIn"_s
             << QList<Event>{Event::postStarted, Event::linkedInConnectStarted,
                             Event::linkedInConnected, Event::postSucceeded}
-            << u"Write a LinkedIn post..."_qs;
+            << u"Write a LinkedIn post..."_s;
         // Connecting moved the drafts to the new member and emptied the editor meanwhile.
         QTest::newRow("connects first, refused")
-            << false << std::optional<QString>(u"m2"_qs)
+            << false << std::optional<QString>(u"m2"_s)
             << std::optional<Failure>(Failure{502, "unavailable", "Posting is unavailable."})
-            << u"Posting is unavailable."_qs
+            << u"Posting is unavailable."_s
             << QList<Event>{Event::postStarted, Event::linkedInConnectStarted,
                             Event::linkedInConnected, Event::postFailed}
-            << u"my post"_qs;
+            << u"my post"_s;
         QTest::newRow("no sheet to connect in")
             << false << std::optional<QString>() << std::optional<Failure>()
-            << u"Cannot open LinkedIn authorization."_qs
+            << u"Cannot open LinkedIn authorization."_s
             << QList<Event>{Event::postStarted, Event::linkedInConnectStarted, Event::postFailed}
-            << u"my post"_qs;
+            << u"my post"_s;
     }
     void aPostEndsInTheDraftsStatusLine() {
         QFETCH(bool, connected);
@@ -211,13 +211,13 @@ private Q_SLOTS:
 
         Flows f(signInAs);
         if (connected) {
-            f.session().save(tokenFor(u"m1"_qs));
+            f.session().save(tokenFor(u"m1"_s));
         }
         if (postFailure) {
             f.backend->setFailure("/api/linkedin/post", *postFailure);
         }
         // A saved draft, opened: a change of owner replaces it in the editor.
-        f.drafts().setEditorText(u"my post"_qs);
+        f.drafts().setEditorText(u"my post"_s);
         f.drafts().saveDraft();
         f.drafts().openDraft(f.drafts().drafts().first());
         QSignalSpy posting(&f.postFlow, &PostFlow::postingChanged);
@@ -264,10 +264,10 @@ private Q_SLOTS:
         QTest::addColumn<QList<Event>>("events");
 
         QTest::newRow("connected")
-            << std::optional<QString>(u"m3"_qs) << QString()
+            << std::optional<QString>(u"m3"_s) << QString()
             << QList<Event>{Event::linkedInConnectStarted, Event::linkedInConnected};
         QTest::newRow("no sheet") << std::optional<QString>()
-                                  << u"Cannot open LinkedIn authorization."_qs
+                                  << u"Cannot open LinkedIn authorization."_s
                                   << QList<Event>{Event::linkedInConnectStarted};
     }
     void aConnectEndsInTheSessionStatusLine() {
@@ -294,12 +294,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("refused");
         QTest::addColumn<QString>("status");
 
-        QTest::newRow("log out") << false << false << u"Logged out."_qs;
+        QTest::newRow("log out") << false << false << u"Logged out."_s;
         QTest::newRow("log out refused")
-            << false << true << u"LinkedIn disconnect is unavailable."_qs;
-        QTest::newRow("delete") << true << false << u"Account deleted."_qs;
-        QTest::newRow("delete refused")
-            << true << true << u"LinkedIn disconnect is unavailable."_qs;
+            << false << true << u"LinkedIn disconnect is unavailable."_s;
+        QTest::newRow("delete") << true << false << u"Account deleted."_s;
+        QTest::newRow("delete refused") << true << true << u"LinkedIn disconnect is unavailable."_s;
     }
     void anAccountRequestSettlesOnlyWhenTheBackendAgrees() {
         QFETCH(bool, deletion);
@@ -307,8 +306,8 @@ private Q_SLOTS:
         QFETCH(QString, status);
 
         Flows f;
-        f.session().save(tokenFor(u"m1"_qs));
-        f.drafts().setEditorText(u"kept until the account goes"_qs);
+        f.session().save(tokenFor(u"m1"_s));
+        f.drafts().setEditorText(u"kept until the account goes"_s);
         f.drafts().saveDraft();
         const std::string endpoint = deletion ? "/api/account/delete" : "/api/linkedin/disconnect";
         if (refused) {
@@ -350,7 +349,7 @@ private Q_SLOTS:
                  deletion && !refused ? QList<Event>{Event::accountDeleted} : QList<Event>());
         QCOMPARE(f.session().isConnected(), refused);
         // Only a deletion takes the member's drafts with it.
-        QCOMPARE(f.container->draftRepository()->loadDrafts(u"m1"_qs).isEmpty(),
+        QCOMPARE(f.container->draftRepository()->loadDrafts(u"m1"_s).isEmpty(),
                  deletion && !refused);
         QCOMPARE(f.events.contains(Event::accountDeleted), deletion && !refused);
         QCOMPARE(f.container->authService().requiresEphemeralSignIn(), deletion && !refused);
@@ -364,14 +363,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::addColumn<int>("received");
 
-        QTest::newRow("sent") << u"Lovely app"_qs << std::optional<Failure>()
-                              << u"Sent. Confirmation was emailed to you."_qs << 1;
-        QTest::newRow("refused") << u"Lovely app"_qs
+        QTest::newRow("sent") << u"Lovely app"_s << std::optional<Failure>()
+                              << u"Sent. Confirmation was emailed to you."_s << 1;
+        QTest::newRow("refused") << u"Lovely app"_s
                                  << std::optional<Failure>(
                                         Failure{503, "unavailable", "Feedback is unavailable."})
-                                 << u"Feedback is unavailable."_qs << 1;
+                                 << u"Feedback is unavailable."_s << 1;
         QTest::newRow("empty message")
-            << u"  \n "_qs << std::optional<Failure>() << u"Feedback message is empty."_qs << 0;
+            << u"  \n "_s << std::optional<Failure>() << u"Feedback message is empty."_s << 0;
     }
     void aSendEndsInTheFormsStatusLine() {
         QFETCH(QString, message);
@@ -385,32 +384,32 @@ private Q_SLOTS:
         }
         QList<QString> order;
         QObject::connect(&f.feedbackFlow, &FeedbackFlow::statusMessageChanged,
-                         [&order](const QString& text) { order.append(u"status: "_qs + text); });
+                         [&order](const QString& text) { order.append(u"status: "_s + text); });
         QObject::connect(&f.feedbackFlow, &FeedbackFlow::sendingChanged, [&order](bool sending) {
-            order.append(sending ? u"sending"_qs : u"sent or failed"_qs);
+            order.append(sending ? u"sending"_s : u"sent or failed"_s);
         });
         QObject::connect(&f.feedbackFlow, &FeedbackFlow::sent,
-                         [&order] { order.append(u"arrived"_qs); });
+                         [&order] { order.append(u"arrived"_s); });
         const TelemetrySink sink = [&](Event e) {
             f.events.append(e);
-            order.append(u"event"_qs);
+            order.append(u"event"_s);
         };
-        QCoro::Task<> run = f.feedbackFlow.send(u"Hello"_qs, message, std::nullopt, {}, sink);
+        QCoro::Task<> run = f.feedbackFlow.send(u"Hello"_s, message, std::nullopt, {}, sink);
         // An empty message is refused before anything is sent; any other send is still out,
         // and a second one does not start meanwhile.
         QCOMPARE(f.feedbackFlow.isSending(), received == 1);
         if (f.feedbackFlow.isSending()) {
-            QVERIFY(awaitOutcome(f.feedbackFlow.send(u"Again"_qs, message, std::nullopt, {}, sink))
+            QVERIFY(awaitOutcome(f.feedbackFlow.send(u"Again"_s, message, std::nullopt, {}, sink))
                         .succeeded());
         }
         QVERIFY(awaitOutcome(std::move(run)).succeeded());
 
         const bool arrived = received == 1 && !failure;
-        QCOMPARE(order,
-                 arrived ? QList<QString>({u"sending"_qs, u"status: "_qs, u"status: "_qs + status,
-                                           u"sent or failed"_qs, u"event"_qs, u"arrived"_qs})
-                         : QList<QString>({u"sending"_qs, u"status: "_qs, u"status: "_qs + status,
-                                           u"sent or failed"_qs}));
+        QCOMPARE(order, arrived
+                            ? QList<QString>({u"sending"_s, u"status: "_s, u"status: "_s + status,
+                                              u"sent or failed"_s, u"event"_s, u"arrived"_s})
+                            : QList<QString>({u"sending"_s, u"status: "_s, u"status: "_s + status,
+                                              u"sent or failed"_s}));
         QVERIFY(!f.feedbackFlow.isSending());
         QCOMPARE(int(f.backend->received("/api/feedback").size()), received);
         QCOMPARE(f.events, arrived ? QList<Event>{Event::feedbackSent} : QList<Event>());
@@ -435,7 +434,7 @@ private Q_SLOTS:
             return std::make_unique<OpenSheet>(std::move(url), std::move(scheme),
                                                std::move(completion), shown);
         });
-        f.drafts().setEditorText(u"never sent"_qs);
+        f.drafts().setEditorText(u"never sent"_s);
         QCoro::Task<> run =
             posting ? f.postFlow.post(f.sink) : f.connectFlow.connectLinkedIn(f.sink);
         QTRY_VERIFY(shown);

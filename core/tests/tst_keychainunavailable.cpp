@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 
 // Runs without any D-Bus session: the keychain cannot be reached at all.
@@ -27,22 +28,21 @@ private Q_SLOTS:
         QVERIFY(qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"));
         QTemporaryDir dir;
         auto defaults =
-            withDefaults
-                ? std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs))
-                : nullptr;
+            withDefaults ? std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_s))
+                         : nullptr;
         // As the app's start-up does: the read ahead fails on its own thread and says so.
-        SecretServiceKeychain::readAhead({u"s"_qs, u"a"_qs});
+        SecretServiceKeychain::readAhead({u"s"_s, u"a"_s});
         auto keychain = std::make_shared<SecretServiceKeychain>();
-        QCOMPARE(keychain->copyMatching({u"s"_qs, u"a"_qs}, nullptr),
+        QCOMPARE(keychain->copyMatching({u"s"_s, u"a"_s}, nullptr),
                  KeychainBackend::Status::notAvailable);
 
-        auto tokenStore = std::make_shared<AuthTokenStore>(u"a"_qs, u"s"_qs, keychain, defaults);
+        auto tokenStore = std::make_shared<AuthTokenStore>(u"a"_s, u"s"_s, keychain, defaults);
         LinkedInSessionStore session(tokenStore);
         QVERIFY(!session.token());
 
         LinkedInToken token;
-        token.accessToken = u"t"_qs;
-        token.profile.memberID = u"m"_qs;
+        token.accessToken = u"t"_s;
+        token.profile.memberID = u"m"_s;
         token.connectedAt = QDateTime::currentDateTimeUtc();
         session.save(token);
         // The write is dropped, the published token stays as set.

@@ -16,6 +16,7 @@
 #include <QUrlQuery>
 #include <httplib.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testsupport;
 using Answer = ScriptedServer::Answer;
@@ -29,7 +30,7 @@ namespace {
 class CountingTokenStore final : public LinkedInTokenStore {
 public:
     CountingTokenStore()
-        : m_store(QStringLiteral("linkedin.token"), QStringLiteral("dev.tovrel.quillon.linkedin"),
+        : m_store(u"linkedin.token"_s, u"dev.tovrel.quillon.linkedin"_s,
                   std::make_shared<SecretServiceKeychain>()) {
         m_store.deleteAll();
     }
@@ -99,7 +100,7 @@ public:
 
 private:
     void signIn(const QString& memberID) {
-        const QString state = QUrlQuery(url()).queryItemValue(QStringLiteral("state"));
+        const QString state = QUrlQuery(url()).queryItemValue(u"state"_s);
         httplib::Client browser(url().host().toStdString(), url().port());
         const auto page = browser.Get(("/signin?state=" + state).toStdString());
         QVERIFY(page && page->status == 200);
@@ -144,15 +145,15 @@ private:
 
 // Built rather than written out: moc misreads raw strings that hold "//".
 std::string startJson(const char* authURL, const QJsonValue& state, const char* redirectURI) {
-    return QJsonDocument(QJsonObject{{u"authUrl"_qs, QLatin1String(authURL)},
-                                     {u"state"_qs, state},
-                                     {u"redirectUri"_qs, QLatin1String(redirectURI)},
-                                     {u"pollUrl"_qs, u"/poll"_qs}})
+    return QJsonDocument(QJsonObject{{u"authUrl"_s, QLatin1String(authURL)},
+                                     {u"state"_s, state},
+                                     {u"redirectUri"_s, QLatin1String(redirectURI)},
+                                     {u"pollUrl"_s, u"/poll"_s}})
         .toJson()
         .toStdString();
 }
 
-const std::string startAnswer = startJson("https://signin.invalid/auth?state=s-1", u"s-1"_qs,
+const std::string startAnswer = startJson("https://signin.invalid/auth?state=s-1", u"s-1"_s,
                                           "https://backend.invalid/api/linkedin/callback");
 
 const std::string tokenJson =
@@ -183,7 +184,7 @@ class TestLinkedInAuthService : public QObject {
 
     std::unique_ptr<LinkedInAuthService> service(const QUrl& base, SheetScript script) {
         return std::make_unique<LinkedInAuthService>(
-            base, QStringLiteral("quillon"), store,
+            base, u"quillon"_s, store,
             [this, script](QUrl url, QString scheme,
                            WebAuthenticationSession::CompletionHandler completion) {
                 return std::make_unique<ScriptedSheet>(std::move(url), std::move(scheme),
@@ -199,23 +200,23 @@ private Q_SLOTS:
 
     void connectsThroughTheStandInAndSavesTheTokenOnce() {
         TestBackend backend;
-        auto auth = service(backend.baseURL(), {SheetScript::Ending::callbackURL,
-                                                QUrl(QStringLiteral("quillon://linkedin/callback")),
-                                                QStringLiteral("member-42")});
+        auto auth =
+            service(backend.baseURL(), {SheetScript::Ending::callbackURL,
+                                        QUrl(u"quillon://linkedin/callback"_s), u"member-42"_s});
 
         const auto outcome = awaitOutcome(auth->connect());
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
         const LinkedInToken& token = *outcome.value;
-        QCOMPARE(token.profile.memberID, u"member-42"_qs);
-        QCOMPARE(token.profile.name, u"Ada Lovelace"_qs);
-        QCOMPARE(token.profile.headline, std::optional<QString>(u"Analyst of engines"_qs));
-        QVERIFY(token.accessToken.startsWith(u"standin-"_qs));
+        QCOMPARE(token.profile.memberID, u"member-42"_s);
+        QCOMPARE(token.profile.name, u"Ada Lovelace"_s);
+        QCOMPARE(token.profile.headline, std::optional<QString>(u"Analyst of engines"_s));
+        QVERIFY(token.accessToken.startsWith(u"standin-"_s));
         QCOMPARE(store->saves, 1);
         QCOMPARE(store->load(), std::optional<LinkedInToken>(token));
 
         QCOMPARE(sheets.size(), std::size_t(1));
-        QCOMPARE(sheets[0].callbackURLScheme, u"quillon"_qs);
-        QCOMPARE(sheets[0].url.path(), u"/signin"_qs);
+        QCOMPARE(sheets[0].callbackURLScheme, u"quillon"_s);
+        QCOMPARE(sheets[0].url.path(), u"/signin"_s);
         QVERIFY(!sheets[0].ephemeral);
         QVERIFY(auth->session() != nullptr);
         QVERIFY(auth->session()->isCompleted());
@@ -223,9 +224,9 @@ private Q_SLOTS:
         const auto received = backend->received();
         const auto polls = backend->received("/api/linkedin/cli/result");
         QCOMPARE(polls.size(), std::size_t(1));
-        const QString state = QUrlQuery(sheets[0].url).queryItemValue(u"state"_qs);
+        const QString state = QUrlQuery(sheets[0].url).queryItemValue(u"state"_s);
         QCOMPARE(QString::fromStdString(polls[0].target),
-                 u"/api/linkedin/cli/result?state="_qs + state + u"&wait=2"_qs);
+                 u"/api/linkedin/cli/result?state="_s + state + u"&wait=2"_s);
         // The browser's own visit only: the sheet's callback was not the backend's.
         QCOMPARE(count(received, "/api/linkedin/callback"), 1);
         for (const auto& request : received) {
@@ -238,16 +239,16 @@ private Q_SLOTS:
         QTest::addColumn<bool>("forwarded");
 
         QTest::newRow("backend host and callback path")
-            << u"http://127.0.0.1:%1/api/linkedin/callback?state=%2&name=Grace&memberId=m-7&from=sheet"_qs
+            << u"http://127.0.0.1:%1/api/linkedin/callback?state=%2&name=Grace&memberId=m-7&from=sheet"_s
             << true;
         QTest::newRow("another host")
-            << u"http://localhost:%1/api/linkedin/callback?state=%2&from=sheet"_qs << false;
+            << u"http://localhost:%1/api/linkedin/callback?state=%2&from=sheet"_s << false;
         QTest::newRow("backend host, another path")
-            << u"http://127.0.0.1:%1/api/linkedin/callbacks?state=%2&from=sheet"_qs << false;
+            << u"http://127.0.0.1:%1/api/linkedin/callbacks?state=%2&from=sheet"_s << false;
         QTest::newRow("backend host, path below the callback")
-            << u"http://127.0.0.1:%1/api/linkedin/callback/x?state=%2&from=sheet"_qs << false;
+            << u"http://127.0.0.1:%1/api/linkedin/callback/x?state=%2&from=sheet"_s << false;
         QTest::newRow("callback scheme")
-            << u"quillon://linkedin/callback?port=%1&state=%2&from=sheet"_qs << false;
+            << u"quillon://linkedin/callback?port=%1&state=%2&from=sheet"_s << false;
     }
 
     void forwardsOnlyCallbacksMeantForTheBackend() {
@@ -277,10 +278,10 @@ private Q_SLOTS:
             QCOMPARE(callbacks.size(), std::size_t(1));
             QCOMPARE(QString::fromStdString(callbacks[0].target),
                      url.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority));
-            QCOMPARE(poll.value->profile.memberID, u"m-7"_qs);
+            QCOMPARE(poll.value->profile.memberID, u"m-7"_s);
         } else {
             QVERIFY(callbacks.empty());
-            QCOMPARE(poll.value->profile.memberID, u"m-1"_qs);
+            QCOMPARE(poll.value->profile.memberID, u"m-1"_s);
         }
     }
 
@@ -292,16 +293,16 @@ private Q_SLOTS:
         QTest::newRow("ends without a URL")
             << int(SheetScript::Ending::nothing) << true << QString();
         QTest::newRow("closed by the person") << int(SheetScript::Ending::cancel) << true
-                                              << u"LinkedIn authorization was cancelled."_qs;
+                                              << u"LinkedIn authorization was cancelled."_s;
         QTest::newRow("cannot be shown") << int(SheetScript::Ending::cannotStart) << true
-                                         << u"Cannot open LinkedIn authorization."_qs;
+                                         << u"Cannot open LinkedIn authorization."_s;
         QTest::newRow("finds no display once started")
             << int(SheetScript::Ending::noDisplay) << true
-            << u"Cannot open LinkedIn authorization."_qs;
+            << u"Cannot open LinkedIn authorization."_s;
         QTest::newRow("no sheets at all") << int(SheetScript::Ending::nothing) << false
-                                          << u"Cannot open LinkedIn authorization."_qs;
+                                          << u"Cannot open LinkedIn authorization."_s;
         QTest::newRow("the page stops") << int(SheetScript::Ending::error) << true
-                                        << u"The sign-in page stopped unexpectedly."_qs;
+                                        << u"The sign-in page stopped unexpectedly."_s;
     }
 
     void sheetOutcomes() {
@@ -314,13 +315,13 @@ private Q_SLOTS:
         auto auth =
             withFactory
                 ? service(server.baseURL(), {SheetScript::Ending(ending), {}, std::nullopt})
-                : std::make_unique<LinkedInAuthService>(server.baseURL(), u"quillon"_qs, store);
+                : std::make_unique<LinkedInAuthService>(server.baseURL(), u"quillon"_s, store);
 
         const auto outcome = awaitOutcome(auth->connect());
         QVERIFY(outcome.finished);
         QCOMPARE(outcome.description(), error);
         if (error.isEmpty()) {
-            QCOMPARE(outcome.value->accessToken, u"access-1"_qs);
+            QCOMPARE(outcome.value->accessToken, u"access-1"_s);
             QCOMPARE(server.requests("/api/linkedin/cli/result").size(), std::size_t(1));
             QCOMPARE(store->saves, 1);
         } else {
@@ -336,7 +337,7 @@ private Q_SLOTS:
     void sheetDroppedBeforeItEndsCountsAsClosed() {
         // The first sheet stays open; the second, closed by the person, takes its place.
         auto auth = std::make_unique<LinkedInAuthService>(
-            QUrl(u"http://127.0.0.1:9"_qs), u"quillon"_qs, store,
+            QUrl(u"http://127.0.0.1:9"_s), u"quillon"_s, store,
             [this](QUrl url, QString scheme,
                    WebAuthenticationSession::CompletionHandler completion) {
                 const SheetScript script{sheets.empty() ? SheetScript::Ending::stayOpen
@@ -346,15 +347,15 @@ private Q_SLOTS:
                 return std::make_unique<ScriptedSheet>(std::move(url), std::move(scheme),
                                                        std::move(completion), script, sheets);
             });
-        const QUrl authURL(u"https://signin.invalid/auth?state=s-1"_qs);
+        const QUrl authURL(u"https://signin.invalid/auth?state=s-1"_s);
         QCoro::Task<std::optional<QUrl>> first = auth->openAuthorization(authURL);
         QCOMPARE(sheets.size(), std::size_t(1));
 
         const auto second = awaitOutcome(auth->openAuthorization(authURL));
-        QCOMPARE(second.description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(second.description(), u"LinkedIn authorization was cancelled."_s);
         const auto dropped = awaitOutcome(std::move(first));
         QVERIFY(dropped.finished);
-        QCOMPARE(dropped.description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(dropped.description(), u"LinkedIn authorization was cancelled."_s);
     }
 
     void ephemeralSignInIsUsedUpByOneSheet() {
@@ -364,15 +365,15 @@ private Q_SLOTS:
         auth->setRequiresEphemeralSignIn(true);
 
         QCOMPARE(awaitOutcome(auth->connect()).description(),
-                 u"LinkedIn authorization was cancelled."_qs);
+                 u"LinkedIn authorization was cancelled."_s);
         QVERIFY(!auth->requiresEphemeralSignIn());
         QCOMPARE(awaitOutcome(auth->connect()).description(),
-                 u"LinkedIn authorization was cancelled."_qs);
+                 u"LinkedIn authorization was cancelled."_s);
 
         QCOMPARE(sheets.size(), std::size_t(2));
         QVERIFY(sheets[0].ephemeral);
         QVERIFY(!sheets[1].ephemeral);
-        QCOMPARE(sheets[0].url, QUrl(u"https://signin.invalid/auth?state=s-1"_qs));
+        QCOMPARE(sheets[0].url, QUrl(u"https://signin.invalid/auth?state=s-1"_s));
     }
 
     void startAnswers_data() {
@@ -386,35 +387,34 @@ private Q_SLOTS:
             return Answer::json(200, QJsonDocument(object).toJson().toStdString());
         };
         QTest::newRow("no authUrl")
-            << std::vector{without("authUrl")} << u"No value for the key \"authUrl\"."_qs;
+            << std::vector{without("authUrl")} << u"No value for the key \"authUrl\"."_s;
         QTest::newRow("no state") << std::vector{without("state")}
-                                  << u"No value for the key \"state\"."_qs;
+                                  << u"No value for the key \"state\"."_s;
         QTest::newRow("no redirectUri")
-            << std::vector{without("redirectUri")} << u"No value for the key \"redirectUri\"."_qs;
+            << std::vector{without("redirectUri")} << u"No value for the key \"redirectUri\"."_s;
         QTest::newRow("no pollUrl")
-            << std::vector{without("pollUrl")} << u"No value for the key \"pollUrl\"."_qs;
+            << std::vector{without("pollUrl")} << u"No value for the key \"pollUrl\"."_s;
         QTest::newRow("authUrl not a URL")
-            << std::vector{Answer::json(200, startJson("http://exa mple/", u"s"_qs, "https://b/"))}
-            << u"Expected a URL for the key \"authUrl\"."_qs;
+            << std::vector{Answer::json(200, startJson("http://exa mple/", u"s"_s, "https://b/"))}
+            << u"Expected a URL for the key \"authUrl\"."_s;
         QTest::newRow("empty redirectUri")
-            << std::vector{Answer::json(200, startJson("https://a/", u"s"_qs, ""))}
-            << u"Expected a URL for the key \"redirectUri\"."_qs;
+            << std::vector{Answer::json(200, startJson("https://a/", u"s"_s, ""))}
+            << u"Expected a URL for the key \"redirectUri\"."_s;
         QTest::newRow("authUrl not a web page")
-            << std::vector{Answer::json(200,
-                                        startJson("file:///etc/passwd", u"s"_qs, "https://b/"))}
-            << u"LinkedIn authorization URL is invalid."_qs;
+            << std::vector{Answer::json(200, startJson("file:///etc/passwd", u"s"_s, "https://b/"))}
+            << u"LinkedIn authorization URL is invalid."_s;
         QTest::newRow("state of the wrong type")
             << std::vector{Answer::json(200, startJson("https://a/", 7, "https://b/"))}
-            << u"Expected text for the key \"state\"."_qs;
+            << u"Expected text for the key \"state\"."_s;
         QTest::newRow("not JSON") << std::vector{Answer::text(200, "<html>")}
-                                  << u"The data is not valid JSON: illegal value at offset 1."_qs;
+                                  << u"The data is not valid JSON: illegal value at offset 1."_s;
         QTest::newRow("huge body") << std::vector{Answer::huge(200, 64 * 1024 * 1024)}
-                                   << u"The answer is too large to be read."_qs;
+                                   << u"The answer is too large to be read."_s;
         QTest::newRow("refused with a record")
-            << std::vector{Answer::json(503, R"({"error":"maintenance"})")} << u"maintenance"_qs;
+            << std::vector{Answer::json(503, R"({"error":"maintenance"})")} << u"maintenance"_s;
         QTest::newRow("refused without a record")
             << std::vector{Answer::text(500, "Internal Server Error")}
-            << u"Request failed with status 500."_qs;
+            << u"Request failed with status 500."_s;
     }
 
     void startAnswers() {
@@ -446,55 +446,55 @@ private Q_SLOTS:
         QTest::newRow("44 pending, then done")
             << then(repeated(44, pending), Answer::json(200, done())) << true << QString() << 45;
         QTest::newRow("45 pending") << then(repeated(45, pending), Answer::json(200, done()))
-                                    << false << u"LinkedIn authorization timed out."_qs << 45;
+                                    << false << u"LinkedIn authorization timed out."_s << 45;
         QTest::newRow("done, status 299")
             << std::vector{Answer::json(299, done())} << true << QString() << 1;
         QTest::newRow("done without a token")
             << std::vector{Answer::json(200, R"({"status":"done"})")} << false
-            << u"LinkedIn token is missing."_qs << 1;
+            << u"LinkedIn token is missing."_s << 1;
         QTest::newRow("done with a null token")
             << std::vector{Answer::json(200, R"({"status":"done","token":null})")} << false
-            << u"LinkedIn token is missing."_qs << 1;
+            << u"LinkedIn token is missing."_s << 1;
         QTest::newRow("done with a broken token")
             << std::vector{Answer::json(200, R"({"status":"done","token":{"accessToken":"a"}})")}
-            << false << u"No value for the key \"token.profile\"."_qs << 1;
+            << false << u"No value for the key \"token.profile\"."_s << 1;
         QTest::newRow("error with both texts")
             << std::vector{Answer::json(
                    200, R"({"status":"error","error":"e","errorDescription":"Declined."})")}
-            << false << u"Declined."_qs << 1;
+            << false << u"Declined."_s << 1;
         QTest::newRow("error with only its error")
             << std::vector{Answer::json(200, R"({"status":"error","error":"access_denied"})")}
-            << false << u"access_denied"_qs << 1;
+            << false << u"access_denied"_s << 1;
         QTest::newRow("error with neither text")
             << std::vector{Answer::json(
                    200, R"({"status":"error","httpStatus":401,"upstreamBody":"x"})")}
-            << false << u"LinkedIn authorization failed."_qs << 1;
+            << false << u"LinkedIn authorization failed."_s << 1;
         QTest::newRow("status in another case")
             << std::vector{Answer::json(200, R"({"status":"Done","token":)" + tokenJson + "}")}
-            << false << u"Unexpected LinkedIn authorization status."_qs << 1;
+            << false << u"Unexpected LinkedIn authorization status."_s << 1;
         QTest::newRow("pending, then an unknown status")
             << std::vector{pending, Answer::json(200, R"({"status":"waiting"})")} << false
-            << u"Unexpected LinkedIn authorization status."_qs << 2;
+            << u"Unexpected LinkedIn authorization status."_s << 2;
         QTest::newRow("no status") << std::vector{Answer::json(200, R"({"token":null})")} << false
-                                   << u"No value for the key \"status\"."_qs << 1;
+                                   << u"No value for the key \"status\"."_s << 1;
         QTest::newRow("httpStatus of the wrong type")
             << std::vector{Answer::json(200, R"({"status":"pending","httpStatus":"401"})")} << false
-            << u"Expected a whole number for the key \"httpStatus\"."_qs << 1;
+            << u"Expected a whole number for the key \"httpStatus\"."_s << 1;
         QTest::newRow("404 with an error record")
             << std::vector{Answer::json(404, R"({"error":"unknown_state"})")} << false
-            << u"unknown_state"_qs << 1;
+            << u"unknown_state"_s << 1;
         QTest::newRow("404 without an error record")
             << std::vector{Answer::json(404, R"({"errorDescription":"Gone."})")} << false
-            << u"Request failed with status 404."_qs << 1;
+            << u"Request failed with status 404."_s << 1;
         QTest::newRow("409 with an empty description")
             << std::vector{Answer::json(409, R"({"error":"conflict","errorDescription":""})")}
             << false << QString() << 1;
         QTest::newRow("status 199") << std::vector{Answer::json(199, done())} << false
-                                    << u"Request failed with status 199."_qs << 1;
+                                    << u"Request failed with status 199."_s << 1;
         QTest::newRow("status 300") << std::vector{Answer::json(300, done())} << false
-                                    << u"Request failed with status 300."_qs << 1;
+                                    << u"Request failed with status 300."_s << 1;
         QTest::newRow("huge body") << std::vector{Answer::huge(200, 64 * 1024 * 1024)} << false
-                                   << u"The answer is too large to be read."_qs << 1;
+                                   << u"The answer is too large to be read."_s << 1;
     }
 
     void pollAnswers() {
@@ -523,23 +523,23 @@ private Q_SLOTS:
         server.script("/api/linkedin/cli/result", {Answer::json(200, done())});
         auto auth = service(server.baseURL(), {});
 
-        QVERIFY(awaitOutcome(auth->pollResult(u"a+b c&d=%2F/é"_qs)).succeeded());
+        QVERIFY(awaitOutcome(auth->pollResult(u"a+b c&d=%2F/é"_s)).succeeded());
         QCOMPARE(server.requests("/api/linkedin/cli/result").at(0).target,
                  std::string("/api/linkedin/cli/result?state=a%2Bb%20c%26d%3D%252F/%C3%A9&wait=2"));
     }
 
     void baseURLKeepsItsOwnPath() {
         ScriptedServer server;
-        const std::string start = startJson("https://signin.invalid/", u"s-1"_qs, "https://b/");
+        const std::string start = startJson("https://signin.invalid/", u"s-1"_s, "https://b/");
         server.script("/backend/api/linkedin/cli/start", {Answer::json(200, start)});
         server.script("/backend/api/linkedin/cli/result", {Answer::json(200, done())});
         server.script("/backend/api/linkedin/disconnect", {Answer::json(200, "{}")});
         QUrl base = server.baseURL();
-        base.setPath(u"/backend/"_qs);
+        base.setPath(u"/backend/"_s);
         auto auth = service(base, {});
 
         QVERIFY(awaitOutcome(auth->connect()).succeeded());
-        QVERIFY(awaitOutcome(auth->disconnect(u"m"_qs)).succeeded());
+        QVERIFY(awaitOutcome(auth->disconnect(u"m"_s)).succeeded());
         std::vector<std::string> paths;
         for (const auto& request : server.requests()) {
             paths.push_back(request.path);
@@ -554,9 +554,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("memberID");
         QTest::addColumn<QString>("path");
 
-        QTest::newRow("disconnect") << false << u"member-7"_qs << u"/api/linkedin/disconnect"_qs;
-        QTest::newRow("delete") << true << u"member-7"_qs << u"/api/account/delete"_qs;
-        QTest::newRow("delete, empty member ID") << true << QString() << u"/api/account/delete"_qs;
+        QTest::newRow("disconnect") << false << u"member-7"_s << u"/api/linkedin/disconnect"_s;
+        QTest::newRow("delete") << true << u"member-7"_s << u"/api/account/delete"_s;
+        QTest::newRow("delete, empty member ID") << true << QString() << u"/api/account/delete"_s;
     }
 
     void memberRequests() {
@@ -578,7 +578,7 @@ private Q_SLOTS:
                  std::optional<std::string>("application/json"));
         QVERIFY(!requests[0].header("Authorization"));
         QCOMPARE(QJsonDocument::fromJson(QByteArray::fromStdString(requests[0].body)).object(),
-                 QJsonObject({{u"linkedInId"_qs, memberID}}));
+                 QJsonObject({{u"linkedInId"_s, memberID}}));
         // Local state is the caller's business.
         QVERIFY(auth->requiresEphemeralSignIn());
         QCOMPARE(store->saves, 0);
@@ -591,12 +591,12 @@ private Q_SLOTS:
 
         QTest::newRow("record with a description")
             << std::optional<std::string>("not_found")
-            << std::optional<std::string>("No such member.") << u"No such member."_qs;
+            << std::optional<std::string>("No such member.") << u"No such member."_s;
         QTest::newRow("record without a description")
             << std::optional<std::string>("not_found") << std::optional<std::string>()
-            << u"not_found"_qs;
+            << u"not_found"_s;
         QTest::newRow("no record") << std::optional<std::string>() << std::optional<std::string>()
-                                   << u"Request failed with status 502."_qs;
+                                   << u"Request failed with status 502."_s;
     }
 
     void refusedMemberRequests() {
@@ -607,7 +607,7 @@ private Q_SLOTS:
         backend->setFailure("/api/account/delete", {502, error, errorDescription});
         auto auth = service(backend.baseURL(), {});
 
-        const auto outcome = awaitOutcome(auth->deleteAccount(u"m-1"_qs));
+        const auto outcome = awaitOutcome(auth->deleteAccount(u"m-1"_s));
         QCOMPARE(outcome.description(), message);
         QCOMPARE(outcome.errorAs<LinkedInAuthError>()->kind(), LinkedInAuthError::Kind::server);
     }
@@ -618,11 +618,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
 
         QTest::newRow("start") << std::string("/api/linkedin/cli/start") << false
-                               << u"Start failed."_qs;
+                               << u"Start failed."_s;
         QTest::newRow("forwarded callback")
-            << std::string("/api/linkedin/callback") << true << u"Callback failed."_qs;
+            << std::string("/api/linkedin/callback") << true << u"Callback failed."_s;
         QTest::newRow("result") << std::string("/api/linkedin/cli/result") << false
-                                << u"Result failed."_qs;
+                                << u"Result failed."_s;
     }
 
     void failuresOfTheConversationWithTheStandIn() {
@@ -635,7 +635,7 @@ private Q_SLOTS:
         auto auth = service(
             backend.baseURL(),
             {forward ? SheetScript::Ending::callbackURL : SheetScript::Ending::nothing,
-             QUrl(u"http://127.0.0.1:%1/api/linkedin/callback?state=x"_qs.arg(backend.port())),
+             QUrl(u"http://127.0.0.1:%1/api/linkedin/callback?state=x"_s.arg(backend.port())),
              std::nullopt});
 
         const auto outcome = awaitOutcome(auth->connect());
@@ -646,10 +646,10 @@ private Q_SLOTS:
     void pendingForeverEndsAfterTheLastPoll() {
         TestBackend backend;
         backend->setPendingForever(true);
-        auto auth = service(backend.baseURL(), {SheetScript::Ending::nothing, {}, u"member-1"_qs});
+        auto auth = service(backend.baseURL(), {SheetScript::Ending::nothing, {}, u"member-1"_s});
 
         const auto outcome = awaitOutcome(auth->connect());
-        QCOMPARE(outcome.description(), u"LinkedIn authorization timed out."_qs);
+        QCOMPARE(outcome.description(), u"LinkedIn authorization timed out."_s);
         QCOMPARE(outcome.errorAs<LinkedInAuthError>()->kind(), LinkedInAuthError::Kind::timedOut);
         QCOMPARE(backend->received("/api/linkedin/cli/result").size(), std::size_t(45));
         QCOMPARE(store->saves, 0);
@@ -669,7 +669,7 @@ private Q_SLOTS:
         QFETCH(int, code);
         ScriptedServer server;
         server.script("/api/linkedin/cli/start", {answer});
-        LinkedInAuthService auth(server.baseURL(), u"quillon"_qs, store, {},
+        LinkedInAuthService auth(server.baseURL(), u"quillon"_s, store, {},
                                  std::chrono::milliseconds(300));
 
         const auto outcome = awaitOutcome(auth.connect());

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testsupport;
 using Answer = ScriptedServer::Answer;
@@ -25,9 +26,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
 
         QTest::newRow("three fields")
-            << Fields{{u"accessToken"_qs, u"tok"_qs},
-                      {u"memberId"_qs, u"m-1"_qs},
-                      {u"commentary"_qs, u"Hello"_qs}}
+            << Fields{{u"accessToken"_s, u"tok"_s},
+                      {u"memberId"_s, u"m-1"_s},
+                      {u"commentary"_s, u"Hello"_s}}
             << QByteArray("--Boundary-X\r\n"
                           "Content-Disposition: form-data; name=\"accessToken\"\r\n\r\n"
                           "tok\r\n"
@@ -39,12 +40,12 @@ private Q_SLOTS:
                           "Hello\r\n"
                           "--Boundary-X--\r\n");
         QTest::newRow("nothing escaped")
-            << Fields{{u"na\"me"_qs, u"say \"hi\"\r\nbye\n"_qs}}
+            << Fields{{u"na\"me"_s, u"say \"hi\"\r\nbye\n"_s}}
             << QByteArray("--Boundary-X\r\n"
                           "Content-Disposition: form-data; name=\"na\"me\"\r\n\r\n"
                           "say \"hi\"\r\nbye\n\r\n"
                           "--Boundary-X--\r\n");
-        QTest::newRow("UTF-8") << Fields{{u"commentary"_qs, u"𝗕𝗼𝗹𝗱 café"_qs}}
+        QTest::newRow("UTF-8") << Fields{{u"commentary"_s, u"𝗕𝗼𝗹𝗱 café"_s}}
                                << QByteArray(
                                       "--Boundary-X\r\n"
                                       "Content-Disposition: form-data; name=\"commentary\"\r\n\r\n"
@@ -52,7 +53,7 @@ private Q_SLOTS:
                                       "\xB1 caf\xC3\xA9\r\n"
                                       "--Boundary-X--\r\n");
         QTest::newRow("empty value")
-            << Fields{{u"a"_qs, QString()}}
+            << Fields{{u"a"_s, QString()}}
             << QByteArray("--Boundary-X\r\n"
                           "Content-Disposition: form-data; name=\"a\"\r\n\r\n"
                           "\r\n"
@@ -63,7 +64,7 @@ private Q_SLOTS:
     void multipartBody() {
         QFETCH(Fields, fields);
         QFETCH(QByteArray, body);
-        QCOMPARE(LinkedInPostService::makeMultipartBody(fields, u"Boundary-X"_qs), body);
+        QCOMPARE(LinkedInPostService::makeMultipartBody(fields, u"Boundary-X"_s), body);
     }
 
     void refusedBeforeAnythingIsSent_data() {
@@ -73,21 +74,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
 
         const std::optional<QString> none;
-        const std::optional<QString> token(u"tok"_qs);
-        const std::optional<QString> member(u"m-1"_qs);
+        const std::optional<QString> token(u"tok"_s);
+        const std::optional<QString> member(u"m-1"_s);
         const std::optional<QString> empty{QString()};
         QTest::newRow("blank text, no credentials")
-            << u" \n\t\u2028 "_qs << none << none << u"Post is empty."_qs;
+            << u" \n\t\u2028 "_s << none << none << u"Post is empty."_s;
         QTest::newRow("blank text, credentials")
-            << u"\r\n"_qs << token << member << u"Post is empty."_qs;
-        QTest::newRow("empty text") << QString() << token << member << u"Post is empty."_qs;
+            << u"\r\n"_s << token << member << u"Post is empty."_s;
+        QTest::newRow("empty text") << QString() << token << member << u"Post is empty."_s;
         QTest::newRow("no access token")
-            << u"Hi"_qs << none << member << u"Connect LinkedIn first."_qs;
+            << u"Hi"_s << none << member << u"Connect LinkedIn first."_s;
         QTest::newRow("empty access token")
-            << u"Hi"_qs << empty << member << u"Connect LinkedIn first."_qs;
-        QTest::newRow("no member ID") << u"Hi"_qs << token << none << u"Connect LinkedIn first."_qs;
+            << u"Hi"_s << empty << member << u"Connect LinkedIn first."_s;
+        QTest::newRow("no member ID") << u"Hi"_s << token << none << u"Connect LinkedIn first."_s;
         QTest::newRow("empty member ID")
-            << u"Hi"_qs << token << empty << u"Connect LinkedIn first."_qs;
+            << u"Hi"_s << token << empty << u"Connect LinkedIn first."_s;
     }
 
     void refusedBeforeAnythingIsSent() {
@@ -108,8 +109,8 @@ private Q_SLOTS:
         TestBackend backend;
         LinkedInPostService service(backend.baseURL());
 
-        const auto outcome = awaitOutcome(service.publish(
-            u"\n  First line\n\n  second \"quoted\"\t \n"_qs, u" tok "_qs, u"m-1"_qs));
+        const auto outcome = awaitOutcome(
+            service.publish(u"\n  First line\n\n  second \"quoted\"\t \n"_s, u" tok "_s, u"m-1"_s));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
 
         const auto posts = backend->received("/api/linkedin/post");
@@ -120,7 +121,7 @@ private Q_SLOTS:
             QString::fromStdString(post.header("Content-Type").value_or(""));
         const auto match =
             QRegularExpression(
-                u"^multipart/form-data; boundary=(Boundary-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"_qs)
+                u"^multipart/form-data; boundary=(Boundary-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"_s)
                 .match(contentType);
         QVERIFY2(match.hasMatch(), qPrintable(contentType));
         const std::string boundary = match.captured(1).toStdString();
@@ -148,8 +149,8 @@ private Q_SLOTS:
     void everyPostHasAFreshBoundary() {
         TestBackend backend;
         LinkedInPostService service(backend.baseURL());
-        QVERIFY(awaitOutcome(service.publish(u"Same"_qs, u"t"_qs, u"m"_qs)).succeeded());
-        QVERIFY(awaitOutcome(service.publish(u"Same"_qs, u"t"_qs, u"m"_qs)).succeeded());
+        QVERIFY(awaitOutcome(service.publish(u"Same"_s, u"t"_s, u"m"_s)).succeeded());
+        QVERIFY(awaitOutcome(service.publish(u"Same"_s, u"t"_s, u"m"_s)).succeeded());
 
         const auto posts = backend->received("/api/linkedin/post");
         QCOMPARE(posts.size(), std::size_t(2));
@@ -161,29 +162,29 @@ private Q_SLOTS:
         QTest::addColumn<bool>("succeeds");
         QTest::addColumn<QString>("error");
 
-        QTest::newRow("199") << Answer::json(199, "{}") << false << u"LinkedIn post failed."_qs;
+        QTest::newRow("199") << Answer::json(199, "{}") << false << u"LinkedIn post failed."_s;
         QTest::newRow("200") << Answer::json(200, "") << true << QString();
         QTest::newRow("201, any body") << Answer::text(201, "not json") << true << QString();
         QTest::newRow("299") << Answer::json(299, "{}") << true << QString();
-        QTest::newRow("300") << Answer::json(300, R"({"error":"moved"})") << false << u"moved"_qs;
+        QTest::newRow("300") << Answer::json(300, R"({"error":"moved"})") << false << u"moved"_s;
         QTest::newRow("400 with a description")
             << Answer::json(400, R"({"error":"invalid","errorDescription":"Text too long."})")
-            << false << u"Text too long."_qs;
+            << false << u"Text too long."_s;
         QTest::newRow("400, empty description")
             << Answer::json(400, R"({"error":"invalid","errorDescription":""})") << false
             << QString();
         QTest::newRow("400, description but no error")
             << Answer::json(400, R"({"errorDescription":"Text too long."})") << false
-            << u"LinkedIn post failed."_qs;
+            << u"LinkedIn post failed."_s;
         QTest::newRow("500 not JSON")
-            << Answer::text(500, "<h1>oops</h1>") << false << u"LinkedIn post failed."_qs;
+            << Answer::text(500, "<h1>oops</h1>") << false << u"LinkedIn post failed."_s;
         QTest::newRow("500, huge body")
-            << Answer::huge(500, 64 * 1024 * 1024) << false << u"LinkedIn post failed."_qs;
+            << Answer::huge(500, 64 * 1024 * 1024) << false << u"LinkedIn post failed."_s;
         QTest::newRow("201, huge body") << Answer::huge(201, 64 * 1024 * 1024) << true << QString();
         QTest::newRow("connection dropped")
-            << Answer::dropConnection() << false << u"Connection closed"_qs;
+            << Answer::dropConnection() << false << u"Connection closed"_s;
         QTest::newRow("no answer in time")
-            << Answer::hang() << false << u"The request timed out."_qs;
+            << Answer::hang() << false << u"The request timed out."_s;
     }
 
     void answers() {
@@ -194,7 +195,7 @@ private Q_SLOTS:
         server.script("/api/linkedin/post", {answer});
         LinkedInPostService service(server.baseURL(), std::chrono::milliseconds(300));
 
-        const auto outcome = awaitOutcome(service.publish(u"Hi"_qs, u"t"_qs, u"m"_qs));
+        const auto outcome = awaitOutcome(service.publish(u"Hi"_s, u"t"_s, u"m"_s));
         QVERIFY(outcome.finished);
         QCOMPARE(outcome.succeeded(), succeeds);
         QCOMPARE(outcome.description(), error);
@@ -205,8 +206,8 @@ private Q_SLOTS:
         backend->setFailure("/api/linkedin/post", {502, "upstream", "LinkedIn is unavailable."});
         LinkedInPostService service(backend.baseURL());
 
-        const auto outcome = awaitOutcome(service.publish(u"Hi"_qs, u"t"_qs, u"m"_qs));
-        QCOMPARE(outcome.description(), u"LinkedIn is unavailable."_qs);
+        const auto outcome = awaitOutcome(service.publish(u"Hi"_s, u"t"_s, u"m"_s));
+        QCOMPARE(outcome.description(), u"LinkedIn is unavailable."_s);
         QCOMPARE(outcome.errorAs<LinkedInPostError>()->kind(), LinkedInPostError::Kind::server);
     }
 
@@ -214,10 +215,10 @@ private Q_SLOTS:
         ScriptedServer server;
         server.script("/v2/api/linkedin/post", {Answer::json(201, "{}")});
         QUrl base = server.baseURL();
-        base.setPath(u"/v2"_qs);
+        base.setPath(u"/v2"_s);
         LinkedInPostService service(base);
 
-        QVERIFY(awaitOutcome(service.publish(u"Hi"_qs, u"t"_qs, u"m"_qs)).succeeded());
+        QVERIFY(awaitOutcome(service.publish(u"Hi"_s, u"t"_s, u"m"_s)).succeeded());
         QCOMPARE(server.requests().size(), std::size_t(1));
     }
 };

@@ -7,14 +7,15 @@
 #include <QTest>
 #include <QTimeZone>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 
 namespace {
 
 LinkedInProfile profile(std::optional<QString> headline, std::optional<QString> localized) {
     LinkedInProfile p;
-    p.memberID = QStringLiteral("m-1");
-    p.name = QStringLiteral("Ada");
+    p.memberID = u"m-1"_s;
+    p.name = u"Ada"_s;
     p.headline = std::move(headline);
     p.localizedHeadline = std::move(localized);
     return p;
@@ -36,31 +37,25 @@ private Q_SLOTS:
 
         const QString hundred(100, u'a');
         // A family emoji of seven code points (eleven UTF-16 units) is one character.
-        const QString family =
-            QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466");
+        const QString family = u"\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466"_s;
         QString seventyTwo;
         QString seventyThree;
         for (int i = 0; i < 73; ++i) {
-            (i < 72 ? seventyTwo : seventyThree) += (i % 2 ? family : QStringLiteral("b"));
+            (i < 72 ? seventyTwo : seventyThree) += (i % 2 ? family : u"b"_s);
         }
         seventyThree.prepend(seventyTwo);
 
-        QTest::newRow("empty") << QString() << QStringLiteral("Untitled draft");
-        QTest::newRow("only line feeds")
-            << QStringLiteral("\n\n\n") << QStringLiteral("Untitled draft");
-        QTest::newRow("leading line feeds")
-            << QStringLiteral("\n\nFirst line\nSecond") << QStringLiteral("First line");
-        QTest::newRow("trimmed") << QStringLiteral("  \tHello world \n")
-                                 << QStringLiteral("Hello world");
-        QTest::newRow("spaces only line") << QStringLiteral("   \nSecond") << QString();
-        QTest::newRow("CR LF does not split")
-            << QStringLiteral("One\r\nTwo") << QStringLiteral("One\r\nTwo");
+        QTest::newRow("empty") << QString() << u"Untitled draft"_s;
+        QTest::newRow("only line feeds") << u"\n\n\n"_s << u"Untitled draft"_s;
+        QTest::newRow("leading line feeds") << u"\n\nFirst line\nSecond"_s << u"First line"_s;
+        QTest::newRow("trimmed") << u"  \tHello world \n"_s << u"Hello world"_s;
+        QTest::newRow("spaces only line") << u"   \nSecond"_s << QString();
+        QTest::newRow("CR LF does not split") << u"One\r\nTwo"_s << u"One\r\nTwo"_s;
         QTest::newRow("100 letters") << hundred << QString(72, u'a');
         QTest::newRow("72 mixed characters") << seventyTwo << seventyTwo;
         QTest::newRow("73 mixed characters") << seventyThree << seventyTwo;
         QTest::newRow("combining accent stays whole")
-            << QString(71, u'x') + QStringLiteral("e\u0301\u0301z")
-            << QString(71, u'x') + QStringLiteral("e\u0301\u0301");
+            << QString(71, u'x') + u"e\u0301\u0301z"_s << QString(71, u'x') + u"e\u0301\u0301"_s;
     }
 
     void draftTitle() {
@@ -78,11 +73,11 @@ private Q_SLOTS:
         using Text = std::optional<QString>;
 
         QTest::newRow("localized wins")
-            << Text(u"Engineer"_qs) << Text(u" Ingenieur\n"_qs) << Text(u"Ingenieur"_qs);
+            << Text(u"Engineer"_s) << Text(u" Ingenieur\n"_s) << Text(u"Ingenieur"_s);
         QTest::newRow("blank localized falls back")
-            << Text(u"Word "_qs) << Text(u"   "_qs) << Text(u"Word"_qs);
+            << Text(u"Word "_s) << Text(u"   "_s) << Text(u"Word"_s);
         QTest::newRow("both absent") << Text() << Text() << Text();
-        QTest::newRow("both blank") << Text(u"\n"_qs) << Text(u""_qs) << Text();
+        QTest::newRow("both blank") << Text(u"\n"_s) << Text(u""_s) << Text();
     }
 
     void displayHeadline() {
@@ -94,16 +89,16 @@ private Q_SLOTS:
 
     void tokenWithoutOptionalsRoundTrips() {
         LinkedInToken token;
-        token.accessToken = QStringLiteral("access");
+        token.accessToken = u"access"_s;
         token.profile = profile(std::nullopt, std::nullopt);
         token.connectedAt = QDateTime::fromMSecsSinceEpoch(1'765'359'663'789, QTimeZone::utc());
 
         const QByteArray bytes = token.toJsonBytes();
         const QJsonObject object = QJsonDocument::fromJson(bytes).object();
-        QCOMPARE(object.keys(), QStringList({u"accessToken"_qs, u"connectedAt"_qs, u"profile"_qs}));
-        QCOMPARE(object.value(u"profile"_qs).toObject().keys(),
-                 QStringList({u"memberId"_qs, u"name"_qs}));
-        QCOMPARE(object.value(u"connectedAt"_qs).toString(), u"2025-12-10T09:41:03Z"_qs);
+        QCOMPARE(object.keys(), QStringList({u"accessToken"_s, u"connectedAt"_s, u"profile"_s}));
+        QCOMPARE(object.value(u"profile"_s).toObject().keys(),
+                 QStringList({u"memberId"_s, u"name"_s}));
+        QCOMPARE(object.value(u"connectedAt"_s).toString(), u"2025-12-10T09:41:03Z"_s);
 
         const auto back = LinkedInToken::fromJsonBytes(bytes);
         QVERIFY(back);
@@ -119,7 +114,7 @@ private Q_SLOTS:
         const auto token = LinkedInToken::fromJsonBytes(json, &error);
         QVERIFY2(token, qPrintable(error));
         QCOMPARE(token->expiresIn, std::optional<qint64>(5184000));
-        QCOMPARE(token->profile.pictureURL, std::optional<QString>(u"https://p.example/x.jpg"_qs));
+        QCOMPARE(token->profile.pictureURL, std::optional<QString>(u"https://p.example/x.jpg"_s));
         QCOMPARE(token->connectedAt, utc("2026-01-02T02:04:05Z"));
         QCOMPARE(LinkedInToken::fromJsonBytes(token->toJsonBytes()), token);
     }
@@ -130,41 +125,41 @@ private Q_SLOTS:
         const QByteArray profile = R"("profile":{"memberId":"m","name":"N"})";
         QTest::newRow("missing access token")
             << QByteArray("{" + profile + R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
-            << u"No value for the key \"accessToken\"."_qs;
+            << u"No value for the key \"accessToken\"."_s;
         QTest::newRow("null access token")
             << QByteArray(R"({"accessToken":null,)" + profile +
                           R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
-            << u"No value for the key \"accessToken\"."_qs;
+            << u"No value for the key \"accessToken\"."_s;
         QTest::newRow("member id a number")
             << QByteArray(
                    R"({"accessToken":"a","profile":{"memberId":7,"name":"N"},"connectedAt":"2026-01-02T03:04:05Z"})")
-            << u"Expected text for the key \"profile.memberId\"."_qs;
+            << u"Expected text for the key \"profile.memberId\"."_s;
         QTest::newRow("fractional seconds")
             << QByteArray(R"({"accessToken":"a",)" + profile +
                           R"(,"connectedAt":"2026-01-02T03:04:05.123Z"})")
-            << u"Expected an ISO 8601 date for the key \"connectedAt\"."_qs;
+            << u"Expected an ISO 8601 date for the key \"connectedAt\"."_s;
         QTest::newRow("date without zone")
             << QByteArray(R"({"accessToken":"a",)" + profile +
                           R"(,"connectedAt":"2026-01-02T03:04:05"})")
-            << u"Expected an ISO 8601 date for the key \"connectedAt\"."_qs;
+            << u"Expected an ISO 8601 date for the key \"connectedAt\"."_s;
         QTest::newRow("impossible date")
             << QByteArray(R"({"accessToken":"a",)" + profile +
                           R"(,"connectedAt":"2026-02-30T03:04:05Z"})")
-            << u"Expected an ISO 8601 date for the key \"connectedAt\"."_qs;
+            << u"Expected an ISO 8601 date for the key \"connectedAt\"."_s;
         QTest::newRow("fractional expiresIn")
             << QByteArray(R"({"accessToken":"a","expiresIn":1.5,)" + profile +
                           R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
-            << u"Expected a whole number for the key \"expiresIn\"."_qs;
+            << u"Expected a whole number for the key \"expiresIn\"."_s;
         QTest::newRow("expiresIn as text")
             << QByteArray(R"({"accessToken":"a","expiresIn":"60",)" + profile +
                           R"(,"connectedAt":"2026-01-02T03:04:05Z"})")
-            << u"Expected a whole number for the key \"expiresIn\"."_qs;
+            << u"Expected a whole number for the key \"expiresIn\"."_s;
         QTest::newRow("profile not an object")
             << QByteArray(
                    R"({"accessToken":"a","profile":[],"connectedAt":"2026-01-02T03:04:05Z"})")
-            << u"Expected an object for the key \"profile\"."_qs;
+            << u"Expected an object for the key \"profile\"."_s;
         QTest::newRow("array at the top")
-            << QByteArray("[]") << u"Expected a JSON object at the top level."_qs;
+            << QByteArray("[]") << u"Expected a JSON object at the top level."_s;
     }
 
     void unreadableTokens() {
@@ -178,13 +173,13 @@ private Q_SLOTS:
     void notJsonIsUnreadable() {
         QString description;
         QVERIFY(!LinkedInToken::fromJsonBytes("{\"accessToken\":", &description));
-        QVERIFY(description.startsWith(u"The data is not valid JSON"_qs));
+        QVERIFY(description.startsWith(u"The data is not valid JSON"_s));
     }
 
     void draftListCoding() {
-        const QUuid id = QUuid::fromString(u"6F9619FF-8B86-D011-B42D-00C04FC964FF"_qs);
+        const QUuid id = QUuid::fromString(u"6F9619FF-8B86-D011-B42D-00C04FC964FF"_s);
         const QList<Draft> drafts{
-            {id, u"Body \U0001F600"_qs, utc("2026-01-02T03:04:05Z"), utc("2026-01-03T03:04:05Z")}};
+            {id, u"Body \U0001F600"_s, utc("2026-01-02T03:04:05Z"), utc("2026-01-03T03:04:05Z")}};
         const QByteArray bytes = Draft::listToJson(drafts);
         QCOMPARE(
             bytes,

@@ -15,6 +15,7 @@
 #include <QThread>
 #include <csignal>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 
@@ -22,7 +23,7 @@ namespace {
 
 QStringList bodiesIn(const std::shared_ptr<UserDefaults>& defaults,
                      const std::optional<QString>& owner) {
-    return bodiesOf(UserDefaultsDraftRepository(u"drafts"_qs, defaults).loadDrafts(owner));
+    return bodiesOf(UserDefaultsDraftRepository(u"drafts"_s, defaults).loadDrafts(owner));
 }
 
 QByteArray contents(const QString& path) {
@@ -43,23 +44,23 @@ QStringList entriesOf(const QString& folder) {
 QStringList filesOf(const QString& folder) {
     QStringList files = entriesOf(folder);
     files.removeIf(
-        [](const QString& name) { return name.endsWith(u"-wal"_qs) || name.endsWith(u"-shm"_qs); });
+        [](const QString& name) { return name.endsWith(u"-wal"_s) || name.endsWith(u"-shm"_s); });
     return files;
 }
 
 // A database folder and the config folder an earlier version kept its INI file in.
 struct Folders {
     QTemporaryDir dir;
-    QString data = dir.filePath(u"data/quillon"_qs);
-    QString path = data + u"/defaults.sqlite3"_qs;
-    QString ini = dir.filePath(u"config/quillon/quillon.ini"_qs);
+    QString data = dir.filePath(u"data/quillon"_s);
+    QString path = data + u"/defaults.sqlite3"_s;
+    QString ini = dir.filePath(u"config/quillon/quillon.ini"_s);
 
     // The old build's file: two members' drafts, the signed-out drafts, a pending keychain
     // deletion, and a stray line Qt's reader skips.
     bool placeOldIni() const {
         return QDir().mkpath(QFileInfo(ini).path()) &&
                QFile::copy(qEnvironmentVariable("QUILLON_SOURCE_DIR") +
-                               u"/core/tests/fixtures/quillon.ini"_qs,
+                               u"/core/tests/fixtures/quillon.ini"_s,
                            ini);
     }
     std::shared_ptr<SqliteUserDefaults> open() const {
@@ -77,17 +78,17 @@ private Q_SLOTS:
         Folders f;
         {
             auto defaults = f.open();
-            QCOMPARE(defaults->write({{u"a"_qs, QByteArray("1")}, {u"b"_qs, QByteArray()}}),
+            QCOMPARE(defaults->write({{u"a"_s, QByteArray("1")}, {u"b"_s, QByteArray()}}),
                      StorageWriteStatus::written);
-            QCOMPARE(defaults->value(u"b"_qs), std::optional<QByteArray>(QByteArray()));
-            QCOMPARE(defaults->remove(u"a"_qs), StorageWriteStatus::written);
-            QCOMPARE(defaults->remove(u"b"_qs), StorageWriteStatus::written);
+            QCOMPARE(defaults->value(u"b"_s), std::optional<QByteArray>(QByteArray()));
+            QCOMPARE(defaults->remove(u"a"_s), StorageWriteStatus::written);
+            QCOMPARE(defaults->remove(u"b"_s), StorageWriteStatus::written);
             QCOMPARE(defaults->keys(QString()), QStringList());
         }
         // The next start finds the store empty, and can write to it.
         auto next = f.open();
         QCOMPARE(next->keys(QString()), QStringList());
-        QCOMPARE(next->setValue(u"c"_qs, QByteArray("3")), StorageWriteStatus::written);
+        QCOMPARE(next->setValue(u"c"_s, QByteArray("3")), StorageWriteStatus::written);
         QCOMPARE(next->setAsideFile(), std::nullopt);
         QCOMPARE(QFile::permissions(f.path) & 0x0777,
                  QFileDevice::ReadUser | QFileDevice::WriteUser);
@@ -100,12 +101,12 @@ private Q_SLOTS:
     void aDamagedStoreIsSetAsideOnce_data() {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<bool>("setAside");
-        QTest::newRow("a stray line appended") << u"append line"_qs << false;
-        QTest::newRow("garbage appended") << u"append garbage"_qs << false;
-        QTest::newRow("its header overwritten") << u"header"_qs << true;
-        QTest::newRow("a table page overwritten") << u"page"_qs << true;
-        QTest::newRow("cut short") << u"truncate"_qs << true;
-        QTest::newRow("a text file in its place") << u"text"_qs << true;
+        QTest::newRow("a stray line appended") << u"append line"_s << false;
+        QTest::newRow("garbage appended") << u"append garbage"_s << false;
+        QTest::newRow("its header overwritten") << u"header"_s << true;
+        QTest::newRow("a table page overwritten") << u"page"_s << true;
+        QTest::newRow("cut short") << u"truncate"_s << true;
+        QTest::newRow("a text file in its place") << u"text"_s << true;
     }
     void aDamagedStoreIsSetAsideOnce() {
         QFETCH(QString, damage);
@@ -118,26 +119,26 @@ private Q_SLOTS:
         }
         {
             auto defaults = f.open();
-            QCOMPARE(UserDefaultsDraftRepository(u"drafts"_qs, defaults)
-                         .saveDrafts(drafts, std::nullopt),
-                     StorageWriteStatus::written);
-            QCOMPARE(defaults->setValue(u"other"_qs, QByteArray("kept")),
+            QCOMPARE(
+                UserDefaultsDraftRepository(u"drafts"_s, defaults).saveDrafts(drafts, std::nullopt),
+                StorageWriteStatus::written);
+            QCOMPARE(defaults->setValue(u"other"_s, QByteArray("kept")),
                      StorageWriteStatus::written);
         }
         QByteArray bytes = contents(f.path);
         QVERIFY(bytes.size() > 8 * 4096);
-        if (damage == u"append line"_qs) {
+        if (damage == u"append line"_s) {
             bytes += "[broken\n";
-        } else if (damage == u"append garbage"_qs) {
+        } else if (damage == u"append garbage"_s) {
             for (int i = 0; i < 5000; ++i) {
                 bytes += char(QRandomGenerator::global()->bounded(256));
             }
-        } else if (damage == u"header"_qs) {
+        } else if (damage == u"header"_s) {
             bytes.replace(0, 100, QByteArray(100, '#'));
-        } else if (damage == u"page"_qs) {
+        } else if (damage == u"page"_s) {
             // The schema page and the first table page.
             bytes.replace(0 + 100, 8000, QByteArray(8000, '\x5a'));
-        } else if (damage == u"truncate"_qs) {
+        } else if (damage == u"truncate"_s) {
             bytes.truncate(bytes.size() / 2);
         } else {
             bytes = "drafts.signed-out=[]\n";
@@ -148,27 +149,27 @@ private Q_SLOTS:
         if (!setAside) {
             QCOMPARE(defaults->setAsideFile(), std::nullopt);
             QCOMPARE(bodiesIn(defaults, std::nullopt), bodiesOf(drafts));
-            QCOMPARE(defaults->setValue(u"later"_qs, QByteArray("x")), StorageWriteStatus::written);
+            QCOMPARE(defaults->setValue(u"later"_s, QByteArray("x")), StorageWriteStatus::written);
             QCOMPARE(bodiesIn(f.open(), std::nullopt), bodiesOf(drafts));
-            QCOMPARE(filesOf(f.data), QStringList{u"defaults.sqlite3"_qs});
+            QCOMPARE(filesOf(f.data), QStringList{u"defaults.sqlite3"_s});
             return;
         }
         const std::optional<QString> aside = defaults->setAsideFile();
         QVERIFY(aside);
         QCOMPARE(QFileInfo(*aside).path(), f.data);
         QVERIFY2(
-            QFileInfo(*aside).fileName().startsWith(
-                u"defaults.sqlite3.damaged-"_qs + QDate::currentDate().toString(u"yyyy-MM-dd"_qs)),
+            QFileInfo(*aside).fileName().startsWith(u"defaults.sqlite3.damaged-"_s +
+                                                    QDate::currentDate().toString(u"yyyy-MM-dd"_s)),
             qPrintable(*aside));
         QCOMPARE(contents(*aside), bytes);
         QCOMPARE(defaults->keys(QString()), QStringList());
-        QCOMPARE(defaults->setValue(u"later"_qs, QByteArray("x")), StorageWriteStatus::written);
+        QCOMPARE(defaults->setValue(u"later"_s, QByteArray("x")), StorageWriteStatus::written);
         QCOMPARE(contents(*aside), bytes);
 
         // Said once: the next start finds a sound store.
         auto next = f.open();
         QCOMPARE(next->setAsideFile(), std::nullopt);
-        QCOMPARE(next->value(u"later"_qs), std::optional<QByteArray>("x"));
+        QCOMPARE(next->value(u"later"_s), std::optional<QByteArray>("x"));
         QCOMPARE(filesOf(f.data).size(), 2);
     }
 
@@ -186,12 +187,12 @@ private Q_SLOTS:
             }
             auto defaults = f.open();
             QCOMPARE(defaults->setAsideFile(), std::nullopt);
-            QCOMPARE(defaults->value(u"drafts.signed-out"_qs), std::nullopt);
-            QCOMPARE(defaults->setValue(u"drafts.signed-out"_qs, QByteArray("[]")),
+            QCOMPARE(defaults->value(u"drafts.signed-out"_s), std::nullopt);
+            QCOMPARE(defaults->setValue(u"drafts.signed-out"_s, QByteArray("[]")),
                      StorageWriteStatus::readOnly);
         }
         QCOMPARE(contents(f.path), damaged);
-        QCOMPARE(entriesOf(f.data), QStringList{u"defaults.sqlite3"_qs});
+        QCOMPARE(entriesOf(f.data), QStringList{u"defaults.sqlite3"_s});
     }
 
     // The first start brings in the old build's INI file whole, and leaves it as it was.
@@ -202,25 +203,24 @@ private Q_SLOTS:
         const QDateTime iniModified = QFileInfo(f.ini).lastModified();
         {
             auto defaults = f.open();
-            QCOMPARE(bodiesIn(defaults, u"member-7"_qs),
-                     QStringList({u"Hello, world \U0001F680 caf\u00e9 \"quoted\"\nsecond line"_qs,
-                                  u"a, b"_qs}));
-            QCOMPARE(bodiesIn(defaults, u"member-9"_qs), QStringList{u"Grace's draft"_qs});
-            QCOMPARE(bodiesIn(defaults, std::nullopt), QStringList{u"Written while signed out"_qs});
-            QCOMPARE(defaults->value(u"linkedin.token.pendingDeletion"_qs),
+            QCOMPARE(bodiesIn(defaults, u"member-7"_s),
+                     QStringList({u"Hello, world \U0001F680 caf\u00e9 \"quoted\"\nsecond line"_s,
+                                  u"a, b"_s}));
+            QCOMPARE(bodiesIn(defaults, u"member-9"_s), QStringList{u"Grace's draft"_s});
+            QCOMPARE(bodiesIn(defaults, std::nullopt), QStringList{u"Written while signed out"_s});
+            QCOMPARE(defaults->value(u"linkedin.token.pendingDeletion"_s),
                      std::optional<QByteArray>("token"));
             QCOMPARE(defaults->keys(QString()).size(), 4);
             // The next write changes the database alone.
-            QCOMPARE(
-                UserDefaultsDraftRepository(u"drafts"_qs, defaults).deleteDrafts(u"member-9"_qs),
-                StorageWriteStatus::written);
+            QCOMPARE(UserDefaultsDraftRepository(u"drafts"_s, defaults).deleteDrafts(u"member-9"_s),
+                     StorageWriteStatus::written);
         }
         QCOMPARE(contents(f.ini), iniBytes);
         QCOMPARE(QFileInfo(f.ini).lastModified(), iniModified);
         // The next start does not bring it in again.
         auto next = f.open();
-        QCOMPARE(bodiesIn(next, u"member-9"_qs), QStringList());
-        QCOMPARE(bodiesIn(next, std::nullopt), QStringList{u"Written while signed out"_qs});
+        QCOMPARE(bodiesIn(next, u"member-9"_s), QStringList());
+        QCOMPARE(bodiesIn(next, std::nullopt), QStringList{u"Written while signed out"_s});
     }
 
     // Where the database cannot be made at the first start, the old file's drafts still show,
@@ -237,57 +237,56 @@ private Q_SLOTS:
                       "read-only folder cannot stop this process writing.");
             }
             defaults = f.open();
-            QCOMPARE(bodiesIn(defaults, u"member-9"_qs), QStringList{u"Grace's draft"_qs});
-            DraftStore store(std::make_shared<UserDefaultsDraftRepository>(u"drafts"_qs, defaults),
+            QCOMPARE(bodiesIn(defaults, u"member-9"_s), QStringList{u"Grace's draft"_s});
+            DraftStore store(std::make_shared<UserDefaultsDraftRepository>(u"drafts"_s, defaults),
                              {});
-            QCOMPARE(bodiesOf(store.drafts()), QStringList{u"Written while signed out"_qs});
-            store.setEditorText(u"new"_qs);
+            QCOMPARE(bodiesOf(store.drafts()), QStringList{u"Written while signed out"_s});
+            store.setEditorText(u"new"_s);
             store.saveDraft();
-            QCOMPARE(
-                store.statusMessage(),
-                std::optional<QString>(u"Draft not saved: the drafts folder is read-only."_qs));
+            QCOMPARE(store.statusMessage(),
+                     std::optional<QString>(u"Draft not saved: the drafts folder is read-only."_s));
         }
-        QCOMPARE(defaults->setValue(u"other"_qs, QByteArray("1")), StorageWriteStatus::written);
+        QCOMPARE(defaults->setValue(u"other"_s, QByteArray("1")), StorageWriteStatus::written);
         auto next = f.open();
-        QCOMPARE(bodiesIn(next, u"member-9"_qs), QStringList{u"Grace's draft"_qs});
+        QCOMPARE(bodiesIn(next, u"member-9"_s), QStringList{u"Grace's draft"_s});
         QCOMPARE(next->keys(QString()).size(), 5);
     }
 
     // Neither reading, importing, saving nor deleting needs TMPDIR.
     void noScratchFilesAnywhere_data() {
         QTest::addColumn<QString>("tmpdir");
-        QTest::newRow("TMPDIR missing (as a full or absent /tmp)") << u"missing"_qs;
-        QTest::newRow("TMPDIR an empty folder") << u"empty"_qs;
+        QTest::newRow("TMPDIR missing (as a full or absent /tmp)") << u"missing"_s;
+        QTest::newRow("TMPDIR an empty folder") << u"empty"_s;
     }
     void noScratchFilesAnywhere() {
         QFETCH(QString, tmpdir);
         Folders f;
         QVERIFY(f.placeOldIni());
-        const QString scratch = f.dir.filePath(u"scratch"_qs);
-        if (tmpdir == u"empty"_qs) {
+        const QString scratch = f.dir.filePath(u"scratch"_s);
+        if (tmpdir == u"empty"_s) {
             QVERIFY(QDir().mkpath(scratch));
         }
         const QByteArray previous = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(scratch));
         {
-            DraftStore store(std::make_shared<UserDefaultsDraftRepository>(u"drafts"_qs, f.open()),
+            DraftStore store(std::make_shared<UserDefaultsDraftRepository>(u"drafts"_s, f.open()),
                              {});
-            QCOMPARE(bodiesOf(store.drafts()), QStringList{u"Written while signed out"_qs});
-            store.setEditorText(u"saved without TMPDIR"_qs);
+            QCOMPARE(bodiesOf(store.drafts()), QStringList{u"Written while signed out"_s});
+            store.setEditorText(u"saved without TMPDIR"_s);
             store.saveDraft();
-            QCOMPARE(store.statusMessage(), std::optional<QString>(u"Draft saved"_qs));
-            store.setOwner(u"member-7"_qs);
+            QCOMPARE(store.statusMessage(), std::optional<QString>(u"Draft saved"_s));
+            store.setOwner(u"member-7"_s);
             QCOMPARE(store.drafts().size(), 2);
             store.deleteDraft(store.drafts().first().id);
             QCOMPARE(store.statusMessage(), std::nullopt);
-            store.clearAllLocal(u"member-9"_qs);
+            store.clearAllLocal(u"member-9"_s);
             QCOMPARE(store.statusMessage(), std::nullopt);
         }
         auto next = f.open();
-        QCOMPARE(bodiesIn(next, u"member-7"_qs), QStringList{u"a, b"_qs});
+        QCOMPARE(bodiesIn(next, u"member-7"_s), QStringList{u"a, b"_s});
         QCOMPARE(bodiesIn(next, std::nullopt), QStringList());
         qputenv("TMPDIR", previous);
-        if (tmpdir == u"empty"_qs) {
+        if (tmpdir == u"empty"_s) {
             QCOMPARE(entriesOf(scratch), QStringList());
         } else {
             QVERIFY(!QFileInfo::exists(scratch));
@@ -298,13 +297,13 @@ private Q_SLOTS:
     // after each kill, and nothing is left anywhere but the database.
     void savesReportedDoneSurviveKill9() {
         Folders f;
-        const QString saver = qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/tests/draft_saver"_qs;
+        const QString saver = qEnvironmentVariable("QUILLON_BUILD_DIR") + u"/tests/draft_saver"_s;
         QVERIFY(QFileInfo(saver).isExecutable());
-        const QString scratch = f.dir.filePath(u"scratch"_qs);
+        const QString scratch = f.dir.filePath(u"scratch"_s);
         QVERIFY(QDir().mkpath(scratch));
         QVERIFY(QDir().mkpath(f.data));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"TMPDIR"_qs, scratch);
+        environment.insert(u"TMPDIR"_s, scratch);
 
         QSet<int> reported;
         int next = 1;
@@ -347,18 +346,18 @@ private Q_SLOTS:
             }
             const auto defaults = std::make_shared<SqliteUserDefaults>(f.path);
             QCOMPARE(defaults->setAsideFile(), std::nullopt);
-            UserDefaultsDraftRepository repository(u"drafts"_qs, defaults);
+            UserDefaultsDraftRepository repository(u"drafts"_s, defaults);
             for (const int n : std::as_const(reported)) {
                 const QStringList bodies =
-                    bodiesOf(repository.loadDrafts(u"owner-%1"_qs.arg(n % 100)));
-                QVERIFY2(bodies.contains(u"draft %1"_qs.arg(n)), qPrintable(QString::number(n)));
+                    bodiesOf(repository.loadDrafts(u"owner-%1"_s.arg(n % 100)));
+                QVERIFY2(bodies.contains(u"draft %1"_s.arg(n)), qPrintable(QString::number(n)));
             }
         }
         qInfo("%d saves, killed %d times", next - 1, kills);
         QCOMPARE(next, 501);
         QVERIFY2(kills > 0, "every run ended before it was killed");
         QCOMPARE(entriesOf(scratch), QStringList());
-        QCOMPARE(entriesOf(f.data), QStringList{u"defaults.sqlite3"_qs});
+        QCOMPARE(entriesOf(f.data), QStringList{u"defaults.sqlite3"_s});
     }
 };
 

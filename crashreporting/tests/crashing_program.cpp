@@ -11,6 +11,8 @@
 #include <dlfcn.h>
 #include <sys/resource.h>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (argc != 4) {
@@ -21,9 +23,8 @@ int main(int argc, char* argv[]) {
     setrlimit(RLIMIT_CORE, &noCore);
 
     quillon::EnvelopeCrashReporter reporter(QString::fromLocal8Bit(argv[1]),
-                                            QStringLiteral("dev.tovrel.quillon@2.5+41"));
-    quillon::startCrashReporting(reporter, QString::fromLocal8Bit(argv[2]),
-                                 QStringLiteral("staging"), 0.5);
+                                            u"dev.tovrel.quillon@2.5+41"_s);
+    quillon::startCrashReporting(reporter, QString::fromLocal8Bit(argv[2]), u"staging"_s, 0.5);
     if (std::strcmp(argv[3], "abort") == 0) {
         std::abort();
     }

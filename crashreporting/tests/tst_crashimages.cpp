@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 using quillon::LoadedImages;
 
 namespace {
@@ -47,14 +49,14 @@ std::optional<Envelope> readEnvelope(const QByteArray& bytes, QString& error) {
     qsizetype offset = 0;
     const auto header = objectLine(bytes, offset);
     if (!header) {
-        error = QStringLiteral("envelope header is not a JSON object");
+        error = u"envelope header is not a JSON object"_s;
         return std::nullopt;
     }
     envelope.header = *header;
     while (offset < bytes.size()) {
         const auto item = objectLine(bytes, offset);
         if (!item || !item->value("type").isString()) {
-            error = QStringLiteral("item header at %1 is not an object with a type").arg(offset);
+            error = u"item header at %1 is not an object with a type"_s.arg(offset);
             return std::nullopt;
         }
         qsizetype length = 0;
@@ -62,7 +64,7 @@ std::optional<Envelope> readEnvelope(const QByteArray& bytes, QString& error) {
             const QJsonValue value = item->value("length");
             if (!value.isDouble() || value.toDouble() < 0 ||
                 value.toDouble() != double(value.toInteger())) {
-                error = QStringLiteral("item length is not a non-negative integer");
+                error = u"item length is not a non-negative integer"_s;
                 return std::nullopt;
             }
             length = value.toInteger();
@@ -71,14 +73,14 @@ std::optional<Envelope> readEnvelope(const QByteArray& bytes, QString& error) {
             length = (end < 0 ? bytes.size() : end) - offset;
         }
         if (offset + length > bytes.size()) {
-            error = QStringLiteral("item payload runs past the end");
+            error = u"item payload runs past the end"_s;
             return std::nullopt;
         }
         envelope.items.append({*item, bytes.mid(offset, length)});
         offset += length;
         if (offset < bytes.size()) {
             if (bytes.at(offset) != '\n') {
-                error = QStringLiteral("no newline after an item payload at %1").arg(offset);
+                error = u"no newline after an item payload at %1"_s.arg(offset);
                 return std::nullopt;
             }
             ++offset;
@@ -90,11 +92,11 @@ std::optional<Envelope> readEnvelope(const QByteArray& bytes, QString& error) {
 // The GNU build ID that readelf finds in a file, as lowercase hexadecimal.
 QString readelfBuildID(const QString& path) {
     QProcess readelf;
-    readelf.start(QStringLiteral("readelf"), {QStringLiteral("-n"), path});
+    readelf.start(u"readelf"_s, {u"-n"_s, path});
     if (!readelf.waitForFinished(30000) || readelf.exitCode() != 0) {
-        return QStringLiteral("readelf failed on ") + path;
+        return u"readelf failed on "_s + path;
     }
-    return QRegularExpression(QStringLiteral("Build ID: ([0-9a-f]+)"))
+    return QRegularExpression(u"Build ID: ([0-9a-f]+)"_s)
         .match(QString::fromUtf8(readelf.readAllStandardOutput()))
         .captured(1);
 }
@@ -154,7 +156,7 @@ void CrashImagesTest::crashEnvelopeNamesItsImages() {
     const QString folder = dir.filePath("crashes");
     const QString program = qEnvironmentVariable("QUILLON_BUILD_DIR") + "/tests/crashing_program";
     QProcess crashing;
-    crashing.start(program, {folder, QStringLiteral("https://key@127.0.0.1:9/42"), how});
+    crashing.start(program, {folder, u"https://key@127.0.0.1:9/42"_s, how});
     QVERIFY(crashing.waitForFinished(60000));
     QCOMPARE(crashing.exitStatus(), QProcess::CrashExit);
 
@@ -166,7 +168,7 @@ void CrashImagesTest::crashEnvelopeNamesItsImages() {
     const auto envelope = readEnvelope(file.readAll(), error);
     QVERIFY2(envelope, qPrintable(error));
     QCOMPARE(envelope->items.size(), 1);
-    QCOMPARE(envelope->items.first().first.value("type").toString(), QStringLiteral("event"));
+    QCOMPARE(envelope->items.first().first.value("type").toString(), u"event"_s);
     QJsonParseError parseError;
     const QJsonDocument event =
         QJsonDocument::fromJson(envelope->items.first().second, &parseError);
@@ -177,12 +179,12 @@ void CrashImagesTest::crashEnvelopeNamesItsImages() {
     QStringList names;
     QList<std::pair<quint64, quint64>> ranges;
     const QRegularExpression debugIDForm(
-        QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
+        u"^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"_s);
     for (const QJsonValue& value : images) {
         const QJsonObject image = value.toObject();
         const QString codeFile = image.value("code_file").toString();
         QVERIFY2(!codeFile.isEmpty(), qPrintable(QJsonDocument(image).toJson()));
-        QCOMPARE(image.value("type").toString(), QStringLiteral("elf"));
+        QCOMPARE(image.value("type").toString(), u"elf"_s);
         bool ok = false;
         const quint64 address = hexNumber(image.value("image_addr").toString(), &ok);
         QVERIFY2(ok && address > 0, qPrintable(codeFile));
@@ -201,8 +203,8 @@ void CrashImagesTest::crashEnvelopeNamesItsImages() {
         QCOMPARE(image.value("debug_id").toString(),
                  LoadedImages::debugID(QByteArray::fromHex(codeID.toLatin1())));
     }
-    QVERIFY2(names.contains(QStringLiteral("crashing_program")), qPrintable(names.join(' ')));
-    QVERIFY2(names.contains(QStringLiteral("libc.so.6")), qPrintable(names.join(' ')));
+    QVERIFY2(names.contains(u"crashing_program"_s), qPrintable(names.join(' ')));
+    QVERIFY2(names.contains(u"libc.so.6"_s), qPrintable(names.join(' ')));
     if (!loadedLater.isEmpty()) {
         QVERIFY2(names.contains(loadedLater), qPrintable(names.join(' ')));
     }

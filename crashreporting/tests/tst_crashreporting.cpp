@@ -20,6 +20,7 @@
 #include <QTimeZone>
 #include <csignal>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 
 namespace {
@@ -38,7 +39,7 @@ public:
     SentryStandIn() { answerWith(200); }
 
     QString dsn() const {
-        return QStringLiteral("http://publickey@127.0.0.1:%1/42").arg(m_server.baseURL().port());
+        return u"http://publickey@127.0.0.1:%1/42"_s.arg(m_server.baseURL().port());
     }
     void answerWith(int status) {
         m_server.script("/api/42/envelope/",
@@ -89,9 +90,8 @@ QByteArray sampleEnvelope(const QString& dsn) {
 }
 
 QString infoPlist(const QString& entries) {
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                          "<plist version=\"1.0\"><dict>%1</dict></plist>\n")
-        .arg(entries);
+    return u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<plist version=\"1.0\"><dict>%1</dict></plist>\n"_s.arg(entries);
 }
 
 } // namespace
@@ -160,7 +160,7 @@ void CrashReportingTest::startUpReadsTheInfoKeys_data() {
     QTest::addColumn<QString>("dsn");
     QTest::addColumn<QString>("environment");
     QTest::addColumn<double>("rate");
-    const QString dsn = QStringLiteral("https://key@127.0.0.1:9/3");
+    const QString dsn = u"https://key@127.0.0.1:9/3"_s;
     QTest::newRow("no DSN key") << "" << false << ""
                                 << "" << 0.0;
     QTest::newRow("DSN of spaces") << "<key>SentryDSN</key><string> \n\t</string>" << false << ""
@@ -222,7 +222,7 @@ void CrashReportingTest::crashWritesOneEnvelope() {
     QFETCH(QString, name);
     QTemporaryDir dir;
     const QString folder = dir.filePath("crashes");
-    const QString dsn = QStringLiteral("https://publickey@127.0.0.1:9/42");
+    const QString dsn = u"https://publickey@127.0.0.1:9/42"_s;
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
 
     QProcess program;

@@ -3,27 +3,28 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon::testsupport {
 
 namespace {
 
 QString builtProgram() {
     // Tests are told the build folder; benchmarks sit in its bench/ folder.
-    const QString build = qEnvironmentVariable(
-        "QUILLON_BUILD_DIR", QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
-    return build + QStringLiteral("/bin/quillon-backend");
+    const QString build = qEnvironmentVariable("QUILLON_BUILD_DIR",
+                                               QCoreApplication::applicationDirPath() + u"/.."_s);
+    return build + u"/bin/quillon-backend"_s;
 }
 
 } // namespace
 
 BackendProcess::BackendProcess(QStringList arguments) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(builtProgram(),
-                    QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+    m_process.start(builtProgram(), QStringList{u"--port"_s, u"0"_s} + arguments);
     if (!m_process.waitForStarted(10000)) {
         return;
     }
-    static const QRegularExpression listening(QStringLiteral("listening on http://[^:]+:(\\d+)"));
+    static const QRegularExpression listening(u"listening on http://[^:]+:(\\d+)"_s);
     // A child of our own reports its port on its first line; waiting here is the test's set-up.
     while (m_process.state() == QProcess::Running && !m_output.contains('\n') &&
            m_process.waitForReadyRead(10000)) {
@@ -42,7 +43,7 @@ BackendProcess::~BackendProcess() {
 }
 
 QUrl BackendProcess::baseURL() const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
+    return QUrl(u"http://127.0.0.1:%1"_s.arg(m_port));
 }
 
 int BackendProcess::terminate() {

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <httplib.h>
 
+using namespace Qt::StringLiterals;
+
 namespace signalpost::testsupport {
 
 QJsonArray IngestStandIn::Request::bodies() const {
@@ -53,7 +55,7 @@ IngestStandIn::~IngestStandIn() {
 }
 
 QUrl IngestStandIn::baseURL() const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port));
+    return QUrl(u"http://127.0.0.1:%1/"_s.arg(m_port));
 }
 
 void IngestStandIn::answerWith(int status) {

@@ -9,6 +9,8 @@
 #include <libsecret/secret.h>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon::testsupport {
 
 namespace {
@@ -114,16 +116,16 @@ bool startDaemon(const QString& dataHome) {
     // daemon run-test started is replaced by one that has it.
     QProcess daemon;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"GNOME_KEYRING_TEST_PROMPTER"_qs, QString::fromUtf8(prompter));
-    QStringList arguments{u"--replace"_qs, u"--daemonize"_qs, u"--components=secrets"_qs};
+    environment.insert(u"GNOME_KEYRING_TEST_PROMPTER"_s, QString::fromUtf8(prompter));
+    QStringList arguments{u"--replace"_s, u"--daemonize"_s, u"--components=secrets"_s};
     if (dataHome.isEmpty()) {
-        arguments.append(u"--unlock"_qs);
+        arguments.append(u"--unlock"_s);
     } else {
-        environment.insert(u"XDG_DATA_HOME"_qs, dataHome);
+        environment.insert(u"XDG_DATA_HOME"_s, dataHome);
     }
     daemon.setProcessEnvironment(environment);
     const pid_t previous = secretServiceOwner();
-    daemon.start(u"gnome-keyring-daemon"_qs, arguments);
+    daemon.start(u"gnome-keyring-daemon"_s, arguments);
     if (!daemon.waitForStarted()) {
         return false;
     }

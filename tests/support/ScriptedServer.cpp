@@ -4,6 +4,8 @@
 #include <httplib.h>
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon::testsupport {
 
 ScriptedServer::Answer ScriptedServer::Answer::json(int status, std::string body) {
@@ -80,7 +82,7 @@ ScriptedServer::~ScriptedServer() {
 }
 
 QUrl ScriptedServer::baseURL() const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
+    return QUrl(u"http://127.0.0.1:%1"_s.arg(m_port));
 }
 
 void ScriptedServer::script(const std::string& path, std::vector<Answer> answers) {

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon::testsupport {
 
 namespace {
@@ -35,7 +37,7 @@ TestBackend::~TestBackend() {
 }
 
 QUrl TestBackend::baseURL() const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
+    return QUrl(u"http://127.0.0.1:%1"_s.arg(m_port));
 }
 
 } // namespace quillon::testsupport

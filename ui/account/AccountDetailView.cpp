@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -32,34 +34,34 @@ AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore, Account
     , m_accountFlow(accountFlow)
     , m_telemetry(std::move(telemetry))
     , m_cardColumn(new QVBoxLayout)
-    , m_card(cardSurface(u"accountCard"_qs, m_cardColumn, 12))
+    , m_card(cardSurface(u"accountCard"_s, m_cardColumn, 12))
     , m_status(new StatusLine)
     , m_bottomBar(new Surface(Theme::background()))
-    , m_deleteButton(new SecondaryButton(u"Delete account"_qs)) {
-    setObjectName(u"accountPage"_qs);
-    setAccessibleName(u"Account"_qs);
+    , m_deleteButton(new SecondaryButton(u"Delete account"_s)) {
+    setObjectName(u"accountPage"_s);
+    setAccessibleName(u"Account"_s);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
     auto* pane = new ScrollPane(16);
-    pane->setAccessibleName(u"Account"_qs);
+    pane->setAccessibleName(u"Account"_s);
     // Its controls take the focus and are scrolled into view; the frame itself need not.
     pane->setFocusPolicy(Qt::NoFocus);
     pane->column()->addWidget(
-        textLabel(u"Account"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
+        textLabel(u"Account"_s, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
     pane->column()->addWidget(m_card);
-    m_status->setObjectName(u"statusLine"_qs);
+    m_status->setObjectName(u"statusLine"_s);
     pane->column()->addWidget(m_status);
     pane->column()->addStretch(1);
     layout->addWidget(pane, 1);
 
-    m_bottomBar->setObjectName(u"bottomBar"_qs);
+    m_bottomBar->setObjectName(u"bottomBar"_s);
     m_bottomBar->setEdgeLine(Surface::Edge::top, Theme::hairline());
     auto* barColumn = new QVBoxLayout(m_bottomBar);
     // The button ends where the card above it ends.
     barColumn->setContentsMargins(pane->barMargins(12, 8));
-    m_deleteButton->setObjectName(u"deleteAccountButton"_qs);
+    m_deleteButton->setObjectName(u"deleteAccountButton"_s);
     m_deleteButton->setAutoDefault(true);
     connect(m_deleteButton, &QPushButton::clicked, this, &AccountDetailView::confirmDeletion);
     barColumn->addWidget(m_deleteButton);
@@ -89,25 +91,25 @@ AccountDetailView::~AccountDetailView() = default;
 QString AccountDetailView::numericDate(QDate date, const QLocale& locale) {
     // The short format writes two-digit years in many locales ("M/d/yy"); the page shows the
     // whole year. A few (the C locale) name the month; the numbers then follow ISO 8601.
-    static const QRegularExpression shortYear(u"(?<!y)yy(?!y)"_qs);
+    static const QRegularExpression shortYear(u"(?<!y)yy(?!y)"_s);
     QString format = locale.dateFormat(QLocale::ShortFormat);
-    if (format.contains(u"MMM"_qs)) {
+    if (format.contains(u"MMM"_s)) {
         return date.toString(Qt::ISODate);
     }
-    format.replace(shortYear, u"yyyy"_qs);
+    format.replace(shortYear, u"yyyy"_s);
     return locale.toString(date, format);
 }
 
 QString AccountDetailView::registeredText(const QDateTime& connectedAt, const QLocale& locale) {
-    return u"Registered "_qs + numericDate(connectedAt.toLocalTime().date(), locale);
+    return u"Registered "_s + numericDate(connectedAt.toLocalTime().date(), locale);
 }
 
 QWidget* AccountDetailView::profileBlock() {
     const LinkedInToken& token = *m_sessionStore.token();
     auto* row = new QHBoxLayout;
-    Surface* block = cardSurface(u"profileBlock"_qs, row, 12);
+    Surface* block = cardSurface(u"profileBlock"_s, row, 12);
     auto* photo = new LinkedInProfilePhoto(photoSize);
-    photo->setObjectName(u"profilePhoto"_qs);
+    photo->setObjectName(u"profilePhoto"_s);
     photo->setPictureURL(token.profile.pictureURL);
     row->addWidget(photo, 0, Qt::AlignTop);
 
@@ -115,21 +117,21 @@ QWidget* AccountDetailView::profileBlock() {
     text->setSpacing(6);
     QLabel* name = textLabel(token.profile.name, quillon::font(TextStyle::title3, QFont::DemiBold),
                              Theme::ink());
-    name->setObjectName(u"profileName"_qs);
+    name->setObjectName(u"profileName"_s);
     name->setTextFormat(Qt::PlainText);
     name->setWordWrap(true);
     text->addWidget(name);
     if (const std::optional<QString> headline = token.profile.displayHeadline()) {
         QLabel* line =
             textLabel(*headline, quillon::font(TextStyle::subheadline), Theme::secondaryInk());
-        line->setObjectName(u"profileHeadline"_qs);
+        line->setObjectName(u"profileHeadline"_s);
         line->setTextFormat(Qt::PlainText);
         line->setWordWrap(true);
         text->addWidget(line);
     }
     QLabel* registered = textLabel(registeredText(token.connectedAt),
                                    quillon::font(TextStyle::caption), Theme::secondaryInk());
-    registered->setObjectName(u"registeredLine"_qs);
+    registered->setObjectName(u"registeredLine"_s);
     text->addWidget(registered);
     text->addStretch(1);
     row->addLayout(text, 1);
@@ -150,13 +152,13 @@ void AccountDetailView::refreshCard() {
     column->setSpacing(12);
     if (!m_sessionStore.token()) {
         QLabel* none =
-            textLabel(u"Not connected."_qs, quillon::font(TextStyle::body), Theme::secondaryInk());
-        none->setObjectName(u"notConnected"_qs);
+            textLabel(u"Not connected."_s, quillon::font(TextStyle::body), Theme::secondaryInk());
+        none->setObjectName(u"notConnected"_s);
         column->addWidget(none);
     } else {
         column->addWidget(profileBlock());
-        m_logOutButton = new SecondaryButton(u"Log out"_qs);
-        m_logOutButton->setObjectName(u"logOutButton"_qs);
+        m_logOutButton = new SecondaryButton(u"Log out"_s);
+        m_logOutButton->setObjectName(u"logOutButton"_s);
         m_logOutButton->setAutoDefault(true);
         connect(m_logOutButton, &QPushButton::clicked, this, &AccountDetailView::logOut);
         column->addWidget(m_logOutButton);
@@ -184,9 +186,9 @@ void AccountDetailView::refreshBottomBar() {
 void AccountDetailView::refreshButtons() {
     const bool busy = m_isLoggingOut || m_isDeletingAccount;
     if (m_logOutButton) {
-        m_logOutButton->setText(m_isLoggingOut ? u"Logging out..."_qs : u"Log out"_qs);
+        m_logOutButton->setText(m_isLoggingOut ? u"Logging out..."_s : u"Log out"_s);
     }
-    m_deleteButton->setText(m_isDeletingAccount ? u"Deleting..."_qs : u"Delete account"_qs);
+    m_deleteButton->setText(m_isDeletingAccount ? u"Deleting..."_s : u"Delete account"_s);
     // Together: disabled one by one, "Log out" would hand its focus to "Delete account" and
     // that one would get it back afterwards.
     m_buttonsFocus.setEnabled({m_logOutButton, m_deleteButton}, !busy);

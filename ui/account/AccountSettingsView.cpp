@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -29,8 +31,7 @@ constexpr int accountButtonSize = 52;
 constexpr int accountSymbolSize = 24;
 
 QString css(const QColor& color) {
-    return QStringLiteral("rgba(%1, %2, %3, %4)")
-        .arg(color.red())
+    return u"rgba(%1, %2, %3, %4)"_s.arg(color.red())
         .arg(color.green())
         .arg(color.blue())
         .arg(color.alpha());
@@ -46,13 +47,12 @@ QPushButton* rowButton(const QString& title, Symbol symbol, const QColor& ink, c
     row->setIconSize(QSize(rowIconSize, rowIconSize));
     row->setCursor(Qt::PointingHandCursor);
     const QString border =
-        stroke ? QStringLiteral("1px solid %1").arg(css(*stroke)) : u"1px solid transparent"_qs;
+        stroke ? u"1px solid %1"_s.arg(css(*stroke)) : u"1px solid transparent"_s;
     row->setStyleSheet(
         // No focus mark of its own: the focus ring goes around it.
-        QStringLiteral("QPushButton { color: %1; background: %2; border: %3; border-radius: %4px;"
-                       " padding: 14px; outline: none; }"
-                       "QPushButton:pressed { background: %5; }")
-            .arg(css(ink), css(fill), border)
+        u"QPushButton { color: %1; background: %2; border: %3; border-radius: %4px;"
+        " padding: 14px; outline: none; }"
+        "QPushButton:pressed { background: %5; }"_s.arg(css(ink), css(fill), border)
             .arg(int(Metrics::cornerRadius))
             .arg(css(Theme::withOpacity(fill, 0.7))));
     row->setProperty("focusRingRadius", Metrics::cornerRadius);
@@ -71,7 +71,7 @@ AccountSettingsView::AccountSettingsView(LinkedInSessionStore& sessionStore,
     , m_accountFlow(accountFlow)
     , m_feedbackFlow(feedbackFlow)
     , m_telemetry(std::move(telemetry)) {
-    setObjectName(u"settingsPane"_qs);
+    setObjectName(u"settingsPane"_s);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_navigation = new NavigationStack(rootPage(), this);
@@ -92,8 +92,8 @@ AccountSettingsView::~AccountSettingsView() = default;
 
 QWidget* AccountSettingsView::rootPage() {
     auto* page = new QWidget;
-    page->setObjectName(u"settingsRoot"_qs);
-    page->setAccessibleName(u"Settings"_qs);
+    page->setObjectName(u"settingsRoot"_s);
+    page->setAccessibleName(u"Settings"_s);
     // On the window's palette, whose window colour is the page's: a palette of its own would
     // give the scroll bars below a new cache key for the style's drawings at every visit.
     page->setAutoFillBackground(true);
@@ -107,19 +107,18 @@ QWidget* AccountSettingsView::rootPage() {
     toolbarRow->setContentsMargins(Metrics::defaultPadding, 8, Metrics::defaultPadding, 0);
     toolbarRow->addStretch(1);
     m_accountButton = new QPushButton;
-    m_accountButton->setObjectName(u"accountButton"_qs);
-    m_accountButton->setAccessibleName(u"Account"_qs);
-    m_accountButton->setToolTip(u"Account"_qs);
+    m_accountButton->setObjectName(u"accountButton"_s);
+    m_accountButton->setAccessibleName(u"Account"_s);
+    m_accountButton->setToolTip(u"Account"_s);
     m_accountButton->setAutoDefault(true);
     m_accountButton->setFixedSize(accountButtonSize, accountButtonSize);
     m_accountButton->setIcon(tintedSymbolIcon(Symbol::line3Horizontal, Theme::ink()));
     m_accountButton->setIconSize(QSize(accountSymbolSize, accountSymbolSize));
     m_accountButton->setCursor(Qt::PointingHandCursor);
     m_accountButton->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; border: none; border-radius: %2px;"
-                       " outline: none; }"
-                       "QPushButton:pressed { background: %3; }")
-            .arg(css(Theme::card()))
+        u"QPushButton { background: %1; border: none; border-radius: %2px;"
+        " outline: none; }"
+        "QPushButton:pressed { background: %3; }"_s.arg(css(Theme::card()))
             .arg(accountButtonSize / 2)
             .arg(css(Theme::withOpacity(Theme::card(), 0.7))));
     // Round, and so is its focus ring.
@@ -131,34 +130,34 @@ QWidget* AccountSettingsView::rootPage() {
     column->addWidget(toolbar);
 
     auto* pane = new ScrollPane(16);
-    pane->setAccessibleName(u"Settings"_qs);
+    pane->setAccessibleName(u"Settings"_s);
     // Its controls take the focus and are scrolled into view; the frame itself need not.
     pane->setFocusPolicy(Qt::NoFocus);
     pane->column()->addWidget(
-        textLabel(u"Settings"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
+        textLabel(u"Settings"_s, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
 
-    m_communityRow = rowButton(u"Community"_qs, Symbol::person2, Theme::ink(), Theme::card(),
+    m_communityRow = rowButton(u"Community"_s, Symbol::person2, Theme::ink(), Theme::card(),
                                Theme::withOpacity(Theme::ink(), 0.16));
-    m_communityRow->setObjectName(u"communityRow"_qs);
+    m_communityRow->setObjectName(u"communityRow"_s);
     connect(m_communityRow, &QPushButton::clicked, this, &AccountSettingsView::openCommunity);
     pane->column()->addWidget(m_communityRow);
 
     if (m_feedbackFlow) {
-        m_feedbackRow = rowButton(u"Send feedback"_qs, Symbol::ladybug, Qt::white, Theme::accent(),
+        m_feedbackRow = rowButton(u"Send feedback"_s, Symbol::ladybug, Qt::white, Theme::accent(),
                                   std::nullopt);
-        m_feedbackRow->setObjectName(u"sendFeedbackRow"_qs);
+        m_feedbackRow->setObjectName(u"sendFeedbackRow"_s);
         connect(m_feedbackRow, &QPushButton::clicked, this, &AccountSettingsView::openFeedback);
         pane->column()->addWidget(m_feedbackRow);
     }
 
-    m_connectButton = new PrimaryButton(u"Connect LinkedIn"_qs);
-    m_connectButton->setObjectName(u"connectButton"_qs);
+    m_connectButton = new PrimaryButton(u"Connect LinkedIn"_s);
+    m_connectButton->setObjectName(u"connectButton"_s);
     m_connectButton->setAutoDefault(true);
     connect(m_connectButton, &QPushButton::clicked, this, &AccountSettingsView::connectLinkedIn);
     pane->column()->addWidget(m_connectButton);
     // Under the button whichever way the account stands: a connect that failed says why.
     m_status = new StatusLine;
-    m_status->setObjectName(u"statusLine"_qs);
+    m_status->setObjectName(u"statusLine"_s);
     pane->column()->addWidget(m_status);
     column->addWidget(pane, 1);
     return page;
@@ -172,7 +171,7 @@ void AccountSettingsView::refresh() {
         m_feedbackRow->setVisible(connected);
     }
     m_connectButton->setVisible(!connected);
-    m_connectButton->setText(m_isConnecting ? u"Connecting..."_qs : u"Connect LinkedIn"_qs);
+    m_connectButton->setText(m_isConnecting ? u"Connecting..."_s : u"Connect LinkedIn"_s);
     // Once connected the button is gone; the account button that replaced it takes the focus.
     m_connectFocus.setEnabled(m_connectButton, !m_isConnecting, m_accountButton);
 }

@@ -13,6 +13,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -30,16 +32,16 @@ QWidget* framed(QWidget* page, NavigationStack* stack) {
     auto* bar = new QWidget;
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(Metrics::defaultPadding / 2, 8, Metrics::defaultPadding, 0);
-    auto* back = new QPushButton(u"Settings"_qs);
-    back->setObjectName(u"backButton"_qs);
-    back->setAccessibleName(u"Back"_qs);
-    back->setToolTip(u"Back (Esc)"_qs);
+    auto* back = new QPushButton(u"Settings"_s);
+    back->setObjectName(u"backButton"_s);
+    back->setAccessibleName(u"Back"_s);
+    back->setToolTip(u"Back (Esc)"_s);
     back->setFlat(true);
     // The focus ring shows its focus.
     back->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; background: transparent; outline: none;"
-                       " border: 2px solid transparent; border-radius: 6px; padding: 2px 6px; }")
-            .arg(Theme::ink().name(QColor::HexArgb)));
+        u"QPushButton { color: %1; background: transparent; outline: none;"
+        " border: 2px solid transparent; border-radius: 6px; padding: 2px 6px; }"_s.arg(
+            Theme::ink().name(QColor::HexArgb)));
     // Enter activates it like Space, outside a dialog too.
     back->setAutoDefault(true);
     back->setFont(quillon::font(TextStyle::body));
@@ -111,7 +113,7 @@ void NavigationStack::push(QWidget* page) {
     m_returnFocus.append(QApplication::focusWidget());
     QWidget* frame = framed(page, this);
     // The bar was made after the page, so its back control would come last; it leads.
-    QWidget* previous = frame->findChild<QPushButton*>(u"backButton"_qs);
+    QWidget* previous = frame->findChild<QPushButton*>(u"backButton"_s);
     for (QWidget* control : controls) {
         QWidget::setTabOrder(previous, control);
         previous = control;

@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr qsizetype imageSize = 40 * 1024 * 1024;
@@ -57,13 +59,13 @@ template <typename Signal> void waitFor(const quillon::FeedbackView* sender, Sig
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    quillon::testsupport::BackendProcess backend({QStringLiteral("--quiet")});
+    quillon::testsupport::BackendProcess backend({u"--quiet"_s});
     if (!backend.isListening()) {
         std::fprintf(stderr, "the stand-in backend did not start\n");
         return 1;
     }
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("huge.png"));
+    const QString path = dir.filePath(u"huge.png"_s);
     {
         QByteArray image(imageSize, Qt::Uninitialized);
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(image.data()), image.size() / 4);
@@ -76,13 +78,13 @@ int main(int argc, char* argv[]) {
 
     quillon::FeedbackService service(backend.baseURL());
     quillon::LinkedInSessionStore session(std::make_shared<quillon::AuthTokenStore>(
-        QStringLiteral("linkedin.token"), QStringLiteral("dev.tovrel.quillon.linkedin"),
+        u"linkedin.token"_s, u"dev.tovrel.quillon.linkedin"_s,
         std::make_shared<quillon::SecretServiceKeychain>(std::chrono::seconds(1))));
     quillon::FeedbackFlow flow(service);
     quillon::FeedbackView form(session, flow, {});
     form.resize(520, 720);
     form.show();
-    form.findChild<QPlainTextEdit*>()->setPlainText(QStringLiteral("One huge image"));
+    form.findChild<QPlainTextEdit*>()->setPlainText(u"One huge image"_s);
     QApplication::processEvents();
 
     LongestStretch longest(QApplication::eventDispatcher());
@@ -99,7 +101,7 @@ int main(int argc, char* argv[]) {
     waitFor(&form, &quillon::FeedbackView::isSendingChanged);
     longest.end();
     const double sentMs = timer.nsecsElapsed() / 1e6;
-    if (form.statusMessage() != QStringLiteral("Sent. Confirmation was emailed to you.")) {
+    if (form.statusMessage() != u"Sent. Confirmation was emailed to you."_s) {
         std::fprintf(stderr, "the send failed: %s\n", qPrintable(form.statusMessage()));
         return 1;
     }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTextStream>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using bench::Figure;
 using bench::measure;
@@ -57,7 +58,7 @@ int main() {
             const auto edit = formatting::makeFormatEdit(c.command, *c.input, {0, c.input->size()});
             produced = edit->replacement.size();
         });
-        out << QStringLiteral("  %1: median %2 ms, best %3 ms, worst %4 ms (%5 units in, %6 out)\n")
+        out << u"  %1: median %2 ms, best %3 ms, worst %4 ms (%5 units in, %6 out)\n"_s
                    .arg(QString::fromLatin1(c.name).leftJustified(20))
                    .arg(f.medianMs, 0, 'f', 2)
                    .arg(f.bestMs, 0, 'f', 2)

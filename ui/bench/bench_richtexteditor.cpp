@@ -14,6 +14,7 @@
 #include <QTextCursor>
 #include <QTextStream>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using bench::Figure;
 using bench::longPost;
@@ -33,11 +34,9 @@ void placeCaret(RichTextEditor& editor, int position, int length = 0) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    auto defaults =
-        std::make_shared<SqliteUserDefaults>(dir.filePath(QStringLiteral("defaults.sqlite3")));
-    DraftStore store(
-        std::make_shared<UserDefaultsDraftRepository>(QStringLiteral("drafts"), defaults),
-        [](AppTelemetryEvent) {});
+    auto defaults = std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_s));
+    DraftStore store(std::make_shared<UserDefaultsDraftRepository>(u"drafts"_s, defaults),
+                     [](AppTelemetryEvent) {});
     store.setEditorText(longPost(100'000));
 
     RichTextEditor editor;
@@ -54,7 +53,7 @@ int main(int argc, char** argv) {
     out << "Editor holding a post of " << editor.text().size()
         << " UTF-16 code units; each figure includes the repaint; goal < 16 ms\n";
     const auto report = [&](const char* name, Figure f) {
-        out << QStringLiteral("  %1: median %2 ms, worst %3 ms\n")
+        out << u"  %1: median %2 ms, worst %3 ms\n"_s
                    .arg(QString::fromLatin1(name).leftJustified(40))
                    .arg(f.medianMs, 0, 'f', 2)
                    .arg(f.worstMs, 0, 'f', 2);

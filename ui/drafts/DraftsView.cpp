@@ -18,12 +18,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
 QWidget* divider() {
     auto* holder = new QWidget;
-    holder->setObjectName(u"draftDivider"_qs);
+    holder->setObjectName(u"draftDivider"_s);
     auto* layout = new QHBoxLayout(holder);
     layout->setContentsMargins(Metrics::defaultPadding, 0, Metrics::defaultPadding, 0);
     auto* line = new Surface(Theme::hairline());
@@ -43,11 +45,11 @@ DraftsView::DraftsView(DraftStore& draftStore, std::function<void()> onOpenDraft
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pane);
 
-    m_pane->column()->addWidget(textLabel(u"Saved locally. Max 15 drafts."_qs,
+    m_pane->column()->addWidget(textLabel(u"Saved locally. Max 15 drafts."_s,
                                           quillon::font(TextStyle::caption),
                                           Theme::secondaryInk()));
     m_pane->column()->addWidget(
-        textLabel(u"Drafts"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
+        textLabel(u"Drafts"_s, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
     rebuild();
     connect(&m_draftStore, &DraftStore::draftsChanged, this, &DraftsView::rebuild);
 }
@@ -69,19 +71,19 @@ void DraftsView::rebuild() {
     m_openButtons.clear();
     const QList<Draft>& drafts = m_draftStore.drafts();
     if (drafts.isEmpty()) {
-        auto* empty = new EmptyStateView(Symbol::docText, u"No drafts"_qs,
-                                         u"Saved drafts will appear here."_qs);
-        empty->setObjectName(u"draftsEmptyState"_qs);
+        auto* empty = new EmptyStateView(Symbol::docText, u"No drafts"_s,
+                                         u"Saved drafts will appear here."_s);
+        empty->setObjectName(u"draftsEmptyState"_s);
         // Spoken when the focus lands here after the last draft went.
         empty->setAccessibleName(empty->title());
-        empty->setAccessibleDescription(u"Saved drafts will appear here."_qs);
+        empty->setAccessibleDescription(u"Saved drafts will appear here."_s);
         // Not a Tab stop, but placeable in the tab chain (Qt orders no NoFocus widget), so
         // that Tab goes on from here to the floating button.
         empty->setFocusPolicy(Qt::ClickFocus);
         m_list = empty;
     } else {
         auto* card = new Surface(Theme::card());
-        card->setObjectName(u"draftsCard"_qs);
+        card->setObjectName(u"draftsCard"_s);
         card->setCornerRadius(Metrics::cornerRadius);
         auto* column = new QVBoxLayout(card);
         column->setContentsMargins(0, 0, 0, 0);
@@ -117,7 +119,7 @@ void DraftsView::rebuild() {
 
 QWidget* DraftsView::row(const Draft& draft) {
     auto* rowWidget = new QWidget;
-    rowWidget->setObjectName(u"draftRow"_qs);
+    rowWidget->setObjectName(u"draftRow"_s);
     auto* layout = new QHBoxLayout(rowWidget);
     layout->setContentsMargins(Metrics::defaultPadding, 0, Metrics::defaultPadding, 0);
     layout->setSpacing(12);
@@ -128,31 +130,31 @@ QWidget* DraftsView::row(const Draft& draft) {
     labelColumn->setContentsMargins(0, 6, 0, 6);
     labelColumn->setSpacing(6);
     auto* title = textLabel(draft.title(), quillon::font(TextStyle::headline), Theme::ink());
-    title->setObjectName(u"draftTitle"_qs);
+    title->setObjectName(u"draftTitle"_s);
     title->setWordWrap(true);
     auto* body = new ElidedLabel(draft.body, 3);
     setTextStyle(body, quillon::font(TextStyle::subheadline), Theme::secondaryInk());
-    body->setObjectName(u"draftBody"_qs);
+    body->setObjectName(u"draftBody"_s);
     auto* date = textLabel(abbreviatedDateTime(draft.updatedAt), quillon::font(TextStyle::caption),
                            Theme::secondaryInk());
-    date->setObjectName(u"draftDate"_qs);
+    date->setObjectName(u"draftDate"_s);
     labelColumn->addWidget(title);
     labelColumn->addWidget(body);
     labelColumn->addWidget(date);
 
     auto* open = new ContentButton;
-    open->setObjectName(u"openDraftButton"_qs);
+    open->setObjectName(u"openDraftButton"_s);
     open->setContent(label);
     open->setAccessibleName(draft.title());
     connect(open, &QAbstractButton::clicked, this, [this, draft] { openDraft(draft); });
     m_openButtons.append(open);
 
     auto* remove = new GlyphButton(Symbol::xmark, 13, 32, Theme::secondaryInk());
-    remove->setObjectName(u"deleteDraftButton"_qs);
+    remove->setObjectName(u"deleteDraftButton"_s);
     // Named after its draft: a list of identical "Delete draft" buttons tells a screen-reader
     // user nothing about which one is which.
-    remove->setAccessibleName(u"Delete draft %1"_qs.arg(draft.title()));
-    remove->setToolTip(u"Delete draft"_qs);
+    remove->setAccessibleName(u"Delete draft %1"_s.arg(draft.title()));
+    remove->setToolTip(u"Delete draft"_s);
     connect(remove, &QAbstractButton::clicked, this, [this, draft] { deleteDraft(draft); });
 
     layout->addWidget(open, 1, Qt::AlignTop);

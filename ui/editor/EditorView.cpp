@@ -31,6 +31,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -65,7 +67,7 @@ void describe(QToolButton* button, const QString& name, const QKeySequence& shor
     button->setAccessibleName(name);
     button->setToolTip(shortcut.isEmpty()
                            ? name
-                           : u"%1 (%2)"_qs.arg(name, shortcut.toString(QKeySequence::NativeText)));
+                           : u"%1 (%2)"_s.arg(name, shortcut.toString(QKeySequence::NativeText)));
 }
 
 struct ToolbarText {
@@ -107,10 +109,10 @@ EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStor
     , m_postFlow(postFlow)
     , m_telemetry(std::move(telemetry)) {
     auto* pane = new ScrollPane(16);
-    pane->setObjectName(u"editorPage"_qs);
+    pane->setObjectName(u"editorPage"_s);
     QVBoxLayout* column = pane->column();
     column->addWidget(
-        textLabel(u"Saved locally"_qs, quillon::font(TextStyle::caption), Theme::secondaryInk()));
+        textLabel(u"Saved locally"_s, quillon::font(TextStyle::caption), Theme::secondaryInk()));
     column->addWidget(header());
     column->addWidget(editorCard());
     column->addWidget(preview());
@@ -157,8 +159,8 @@ QWidget* EditorView::header() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
     auto* back = symbolButton(Symbol::chevronLeft, 17, 28, Theme::ink());
-    back->setObjectName(u"backToDraftsButton"_qs);
-    describe(back, u"Back to drafts"_qs);
+    back->setObjectName(u"backToDraftsButton"_s);
+    describe(back, u"Back to drafts"_s);
     EnterKeyActivation::install(back);
     m_backButton = back;
     connect(back, &QToolButton::clicked, this, [this] {
@@ -167,7 +169,7 @@ QWidget* EditorView::header() {
         }
     });
     layout->addWidget(back);
-    layout->addWidget(textLabel(u"Write your post"_qs,
+    layout->addWidget(textLabel(u"Write your post"_s,
                                 quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
     layout->addStretch(1);
     return row;
@@ -175,14 +177,14 @@ QWidget* EditorView::header() {
 
 QWidget* EditorView::editorCard() {
     auto* card = new Surface(Theme::card());
-    card->setObjectName(u"editorCard"_qs);
+    card->setObjectName(u"editorCard"_s);
     card->setCornerRadius(Metrics::cornerRadius);
     auto* column = new QVBoxLayout(card);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
     auto* strip = new Surface(Qt::white);
-    strip->setObjectName(u"formatStrip"_qs);
+    strip->setObjectName(u"formatStrip"_s);
     strip->setCornerRadius(Metrics::cornerRadius, Surface::Corners::top);
     strip->setEdgeLine(Surface::Edge::bottom, Theme::hairline());
     strip->setFixedHeight(formatStripHeight);
@@ -206,8 +208,8 @@ QWidget* EditorView::editorCard() {
     auto* overlay = new QGridLayout(area);
     overlay->setContentsMargins(0, 0, 0, 0);
     m_editor = new RichTextEditor;
-    m_editor->setObjectName(u"postEditor"_qs);
-    m_editor->setAccessibleName(u"Post text"_qs);
+    m_editor->setObjectName(u"postEditor"_s);
+    m_editor->setAccessibleName(u"Post text"_s);
     m_editor->growWithText(editorMinimumHeight);
     m_editor->bindText(m_draftStore);
     m_editor->setOnFirstEdit([this] { trackFirstEdit(); });
@@ -220,8 +222,8 @@ QWidget* EditorView::editorCard() {
     overlay->addWidget(editorHolder, 0, 0);
 
     m_clearButton = symbolButton(Symbol::xmark, 14, 32, Theme::ink());
-    m_clearButton->setObjectName(u"clearPostButton"_qs);
-    describe(m_clearButton, u"Clear post text"_qs);
+    m_clearButton->setObjectName(u"clearPostButton"_s);
+    describe(m_clearButton, u"Clear post text"_s);
     EnterKeyActivation::install(m_clearButton);
     QSizePolicy keepsPlace = m_clearButton->sizePolicy();
     keepsPlace.setRetainSizeWhenHidden(true);
@@ -245,13 +247,12 @@ QWidget* EditorView::formatToolbar() {
     const QColor ink = Theme::withOpacity(Theme::ink(), 0.72);
 
     const ToolbarText texts[] = {
-        {EditorFormatCommand::bold, u"B"_qs, u"formatBold"_qs, u"Bold"_qs},
-        {EditorFormatCommand::italic, u"I"_qs, u"formatItalic"_qs, u"Italic"_qs},
-        {EditorFormatCommand::strikethrough, u"S"_qs, u"formatStrikethrough"_qs,
-         u"Strikethrough"_qs},
-        {EditorFormatCommand::underline, u"U"_qs, u"formatUnderline"_qs, u"Underline"_qs},
-        {EditorFormatCommand::code, u"<>"_qs, u"formatCode"_qs, u"Code"_qs},
-        {EditorFormatCommand::clear, u"T/"_qs, u"formatClear"_qs, u"Clear formatting"_qs},
+        {EditorFormatCommand::bold, u"B"_s, u"formatBold"_s, u"Bold"_s},
+        {EditorFormatCommand::italic, u"I"_s, u"formatItalic"_s, u"Italic"_s},
+        {EditorFormatCommand::strikethrough, u"S"_s, u"formatStrikethrough"_s, u"Strikethrough"_s},
+        {EditorFormatCommand::underline, u"U"_s, u"formatUnderline"_s, u"Underline"_s},
+        {EditorFormatCommand::code, u"<>"_s, u"formatCode"_s, u"Code"_s},
+        {EditorFormatCommand::clear, u"T/"_s, u"formatClear"_s, u"Clear formatting"_s},
     };
     for (const ToolbarText& text : texts) {
         QFont buttonFont = quillon::fontOfSize(18, QFont::Medium);
@@ -290,10 +291,9 @@ QWidget* EditorView::formatToolbar() {
     layout->addWidget(divider);
 
     const ToolbarSymbol symbols[] = {
-        {EditorFormatCommand::bullets, Symbol::listBullet, u"formatBullets"_qs,
-         u"Bulleted list"_qs},
-        {EditorFormatCommand::numbered, Symbol::listNumber, u"formatNumbered"_qs,
-         u"Numbered list"_qs},
+        {EditorFormatCommand::bullets, Symbol::listBullet, u"formatBullets"_s, u"Bulleted list"_s},
+        {EditorFormatCommand::numbered, Symbol::listNumber, u"formatNumbered"_s,
+         u"Numbered list"_s},
     };
     for (const ToolbarSymbol& symbol : symbols) {
         auto* button = symbolButton(symbol.symbol, 18, 44, ink);
@@ -380,7 +380,7 @@ void EditorView::keepCaretInSight() {
 
 QWidget* EditorView::preview() {
     auto* card = new Surface(Qt::white);
-    card->setObjectName(u"preview"_qs);
+    card->setObjectName(u"preview"_s);
     card->setCornerRadius(Metrics::cornerRadius);
     card->setStroke(Theme::hairline());
     m_previewColumn = new QVBoxLayout(card);
@@ -388,7 +388,7 @@ QWidget* EditorView::preview() {
                                         Metrics::defaultPadding, Metrics::defaultPadding);
     m_previewColumn->setSpacing(12);
     m_previewText = new PreviewText;
-    m_previewText->setObjectName(u"previewText"_qs);
+    m_previewText->setObjectName(u"previewText"_s);
     setTextStyle(m_previewText, quillon::font(TextStyle::body), Theme::ink());
     m_previewColumn->addWidget(m_previewText);
     return card;
@@ -396,7 +396,7 @@ QWidget* EditorView::preview() {
 
 QWidget* EditorView::bottomBar(const ScrollPane& pane) {
     auto* bar = new Surface(Theme::background());
-    bar->setObjectName(u"bottomBar"_qs);
+    bar->setObjectName(u"bottomBar"_s);
     bar->setEdgeLine(Surface::Edge::top, Theme::hairline());
     auto* column = new QVBoxLayout(bar);
     // The buttons end where the cards above them end.
@@ -405,14 +405,14 @@ QWidget* EditorView::bottomBar(const ScrollPane& pane) {
     // Above the buttons, in sight however far the page is scrolled: what the last save or post
     // came to.
     m_status = new StatusLine;
-    m_status->setObjectName(u"statusLine"_qs);
+    m_status->setObjectName(u"statusLine"_s);
     m_status->setAlignment(Qt::AlignCenter);
     column->addWidget(m_status);
-    m_saveButton = new SecondaryButton(u"Save draft"_qs);
-    m_saveButton->setObjectName(u"saveDraftButton"_qs);
+    m_saveButton = new SecondaryButton(u"Save draft"_s);
+    m_saveButton->setObjectName(u"saveDraftButton"_s);
     connect(m_saveButton, &QPushButton::clicked, this, &EditorView::saveDraft);
-    m_postButton = new PrimaryButton(u"Post to LinkedIn"_qs);
-    m_postButton->setObjectName(u"postButton"_qs);
+    m_postButton = new PrimaryButton(u"Post to LinkedIn"_s);
+    m_postButton->setObjectName(u"postButton"_s);
     connect(m_postButton, &QPushButton::clicked, this, &EditorView::post);
     column->addWidget(m_saveButton);
     column->addWidget(m_postButton);
@@ -437,7 +437,7 @@ void EditorView::refreshProfile() {
     }
     const std::optional<LinkedInToken>& token = m_sessionStore.token();
     if (!token) {
-        m_profileLine = textLabel(u"Connect LinkedIn to preview your profile."_qs,
+        m_profileLine = textLabel(u"Connect LinkedIn to preview your profile."_s,
                                   quillon::font(TextStyle::subheadline), Theme::secondaryInk());
     } else {
         auto* row = new QWidget;
@@ -445,17 +445,17 @@ void EditorView::refreshProfile() {
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(10);
         auto* photo = new LinkedInProfilePhoto(48);
-        photo->setObjectName(u"previewPhoto"_qs);
+        photo->setObjectName(u"previewPhoto"_s);
         photo->setPictureURL(token->profile.pictureURL);
         layout->addWidget(photo);
         auto* names = new QVBoxLayout;
         names->setSpacing(2);
         auto* name =
             textLabel(token->profile.name, quillon::font(TextStyle::headline), Theme::ink());
-        name->setObjectName(u"previewName"_qs);
-        auto* headline = textLabel(token->profile.displayHeadline().value_or(u"Now"_qs),
+        name->setObjectName(u"previewName"_s);
+        auto* headline = textLabel(token->profile.displayHeadline().value_or(u"Now"_s),
                                    quillon::font(TextStyle::subheadline), Theme::secondaryInk());
-        headline->setObjectName(u"previewHeadline"_qs);
+        headline->setObjectName(u"previewHeadline"_s);
         names->addWidget(name);
         names->addWidget(headline);
         // A compact pair beside the photo, not spread over its height.
@@ -463,7 +463,7 @@ void EditorView::refreshProfile() {
         layout->setAlignment(names, Qt::AlignVCenter);
         m_profileLine = row;
     }
-    m_profileLine->setObjectName(u"previewProfile"_qs);
+    m_profileLine->setObjectName(u"previewProfile"_s);
     m_previewColumn->insertWidget(0, m_profileLine);
     // At once, not on the layout's next turn: the old line is already hidden.
     m_profileLine->show();
@@ -478,7 +478,7 @@ bool EditorView::hasPostText() const {
 }
 
 QString EditorView::previewText() const {
-    return hasPostText() ? m_draftStore.editorText() : u"Preview appears here."_qs;
+    return hasPostText() ? m_draftStore.editorText() : u"Preview appears here."_s;
 }
 
 void EditorView::trackFirstEdit() {
@@ -501,7 +501,7 @@ void EditorView::setPosting(bool posting) {
         return;
     }
     m_isPosting = posting;
-    m_postButton->setText(posting ? u"Posting..."_qs : u"Post to LinkedIn"_qs);
+    m_postButton->setText(posting ? u"Posting..."_s : u"Post to LinkedIn"_s);
     // The focus comes back when the post ends, not left on the next control Qt moved it to.
     m_postFocus.setEnabled(m_postButton, !posting);
     Q_EMIT isPostingChanged(posting);
@@ -521,7 +521,7 @@ void EditorView::openRecentActivity() {
 }
 
 QUrl EditorView::recentActivityURL() {
-    return QUrl(u"https://www.linkedin.com/in/me/recent-activity/all/"_qs);
+    return QUrl(u"https://www.linkedin.com/in/me/recent-activity/all/"_s);
 }
 
 } // namespace quillon

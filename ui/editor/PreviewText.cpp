@@ -18,6 +18,8 @@
 #include <QTimerEvent>
 #include <QtMath>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -50,7 +52,7 @@ QString documentText(const QString& text) {
         return text;
     }
     QString shown = text;
-    shown.replace(u"\r\n"_qs, u"\n"_qs);
+    shown.replace(u"\r\n"_s, u"\n"_s);
     shown.replace(u'\r', u'\n');
     return shown;
 }

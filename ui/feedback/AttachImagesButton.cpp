@@ -6,10 +6,12 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 AttachImagesButton::AttachImagesButton(QWidget* parent)
-    : SecondaryButton(u"Attach images"_qs, parent) {}
+    : SecondaryButton(u"Attach images"_s, parent) {}
 
 void AttachImagesButton::paintEvent(QPaintEvent* event) {
     SecondaryButton::paintEvent(event);

@@ -7,14 +7,16 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 FeedbackSheet::FeedbackSheet(LinkedInSessionStore& sessionStore, FeedbackFlow& feedbackFlow,
                              TelemetrySink telemetry, QWidget* parent)
     : QDialog(parent)
     , m_form(new FeedbackView(sessionStore, feedbackFlow, std::move(telemetry))) {
-    setObjectName(u"feedbackSheet"_qs);
-    setWindowTitle(u"Send feedback"_qs);
+    setObjectName(u"feedbackSheet"_s);
+    setWindowTitle(u"Send feedback"_s);
     setWindowModality(Qt::WindowModal);
     // A window of its own does not inherit the main window's light palette.
     setPalette(Theme::lightPalette());

@@ -32,6 +32,8 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -74,12 +76,12 @@ FeedbackView::FeedbackView(LinkedInSessionStore& sessionStore, FeedbackFlow& fee
     , m_sessionStore(sessionStore)
     , m_feedbackFlow(feedbackFlow)
     , m_telemetry(std::move(telemetry)) {
-    setObjectName(u"feedbackForm"_qs);
+    setObjectName(u"feedbackForm"_s);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* pane = new ScrollPane(16);
     m_pane = pane;
-    pane->setAccessibleName(u"Feedback"_qs);
+    pane->setAccessibleName(u"Feedback"_s);
     // Its controls take the focus and are scrolled into view; the frame itself need not.
     pane->setFocusPolicy(Qt::NoFocus);
     pane->column()->addWidget(header());
@@ -121,11 +123,11 @@ QWidget* FeedbackView::header() {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(
-        textLabel(u"Feedback"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()),
+        textLabel(u"Feedback"_s, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()),
         0, Qt::AlignVCenter);
     layout->addStretch(1);
-    auto* close = new SecondaryButton(u"Close"_qs);
-    close->setObjectName(u"closeButton"_qs);
+    auto* close = new SecondaryButton(u"Close"_s);
+    close->setObjectName(u"closeButton"_s);
     // Sized to its label beside the heading, not the width of the form.
     close->setPadding(14, 6);
     close->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -140,12 +142,12 @@ QWidget* FeedbackView::header() {
 
 QWidget* FeedbackView::welcomeCard() {
     auto* column = new QVBoxLayout;
-    Surface* card = cardSurface(u"welcomeCard"_qs, column, 10);
+    Surface* card = cardSurface(u"welcomeCard"_s, column, 10);
     column->addWidget(
-        textLabel(u"Welcome"_qs, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
+        textLabel(u"Welcome"_s, quillon::font(TextStyle::title2, QFont::DemiBold), Theme::ink()));
     QLabel* text = textLabel(
         u"We're open to your thoughts to make this app bring you more, so don't hesitate to share "
-        "your ideas, feedback on app work, or whatever you may find insightful."_qs,
+        "your ideas, feedback on app work, or whatever you may find insightful."_s,
         quillon::font(TextStyle::body), Theme::secondaryInk());
     text->setWordWrap(true);
     column->addWidget(text);
@@ -160,53 +162,53 @@ QWidget* FeedbackView::form() {
 
     // The title and the message in boxes of one shape, their text starting at the same inset.
     m_title = new QLineEdit;
-    m_title->setObjectName(u"titleField"_qs);
-    m_title->setPlaceholderText(u"Title"_qs);
-    m_title->setAccessibleName(u"Title"_qs);
+    m_title->setObjectName(u"titleField"_s);
+    m_title->setPlaceholderText(u"Title"_s);
+    m_title->setAccessibleName(u"Title"_s);
     m_title->setFrame(false);
     // A frameless line keeps 2 px before its text, the message's document 4.
     m_title->setTextMargins(2, 0, 2, 0);
     Surface* titleBox = fieldBox(m_title);
-    titleBox->setObjectName(u"titleBox"_qs);
+    titleBox->setObjectName(u"titleBox"_s);
     column->addWidget(titleBox);
 
     m_message = new QPlainTextEdit;
-    m_message->setObjectName(u"messageEditor"_qs);
-    m_message->setAccessibleName(u"Message"_qs);
+    m_message->setObjectName(u"messageEditor"_s);
+    m_message->setAccessibleName(u"Message"_s);
     // Its name in sight too, as the title field shows its own.
-    m_message->setPlaceholderText(u"Message"_qs);
+    m_message->setPlaceholderText(u"Message"_s);
     m_message->setFrameShape(QFrame::NoFrame);
     // Tab leaves the editor, so the form is usable from the keyboard alone.
     m_message->setTabChangesFocus(true);
     Surface* messageBox = fieldBox(m_message);
-    messageBox->setObjectName(u"messageBox"_qs);
+    messageBox->setObjectName(u"messageBox"_s);
     messageBox->setMinimumHeight(messageMinimumHeight);
     column->addWidget(messageBox);
 
     m_attachButton = new AttachImagesButton;
-    m_attachButton->setObjectName(u"attachImagesButton"_qs);
+    m_attachButton->setObjectName(u"attachImagesButton"_s);
     m_attachButton->setAutoDefault(true);
     connect(m_attachButton, &QPushButton::clicked, this, &FeedbackView::openImagePicker);
     column->addWidget(m_attachButton);
 
     m_imageList = new QWidget;
-    m_imageList->setObjectName(u"pickedImages"_qs);
+    m_imageList->setObjectName(u"pickedImages"_s);
     m_imageRows = new QVBoxLayout(m_imageList);
     m_imageRows->setContentsMargins(0, 0, 0, 0);
     m_imageRows->setSpacing(4);
     column->addWidget(m_imageList);
 
     m_caption = textLabel({}, quillon::font(TextStyle::caption), Theme::secondaryInk());
-    m_caption->setObjectName(u"attachmentCaption"_qs);
+    m_caption->setObjectName(u"attachmentCaption"_s);
     m_caption->hide();
     column->addWidget(m_caption);
 
     m_status = new StatusLine;
-    m_status->setObjectName(u"statusLine"_qs);
+    m_status->setObjectName(u"statusLine"_s);
     column->addWidget(m_status);
 
-    m_sendButton = new PrimaryButton(u"Send feedback"_qs);
-    m_sendButton->setObjectName(u"sendButton"_qs);
+    m_sendButton = new PrimaryButton(u"Send feedback"_s);
+    m_sendButton->setObjectName(u"sendButton"_s);
     m_sendButton->setAutoDefault(true);
     connect(m_sendButton, &QPushButton::clicked, this, &FeedbackView::send);
     column->addWidget(m_sendButton);
@@ -218,10 +220,10 @@ QWidget* FeedbackView::links() {
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
-    LinkButton* talk = link(u"Talk instead"_qs, ProductLinks::bookingPage());
-    talk->setObjectName(u"talkInsteadLink"_qs);
-    LinkButton* privacy = link(u"Privacy policy"_qs, ProductLinks::privacyPolicy());
-    privacy->setObjectName(u"privacyPolicyLink"_qs);
+    LinkButton* talk = link(u"Talk instead"_s, ProductLinks::bookingPage());
+    talk->setObjectName(u"talkInsteadLink"_s);
+    LinkButton* privacy = link(u"Privacy policy"_s, ProductLinks::privacyPolicy());
+    privacy->setObjectName(u"privacyPolicyLink"_s);
     column->addWidget(talk, 0, Qt::AlignLeft);
     column->addWidget(privacy, 0, Qt::AlignLeft);
     return box;
@@ -245,20 +247,19 @@ std::optional<FeedbackSenderIdentity> FeedbackView::senderIdentity() const {
 }
 
 QString FeedbackView::attachmentCaption(qsizetype count) {
-    return QString::number(count) + (count == 1 ? u" image"_qs : u" images"_qs) + u" attached"_qs;
+    return QString::number(count) + (count == 1 ? u" image"_s : u" images"_s) + u" attached"_s;
 }
 
 QString FeedbackView::tooManyImagesMessage() {
-    return QStringLiteral("Choose at most %1 images.").arg(maximumImages);
+    return u"Choose at most %1 images."_s.arg(maximumImages);
 }
 
 QString FeedbackView::refusedFilesMessage(const QStringList& names) {
     if (names.isEmpty()) {
         return {};
     }
-    return names.join(u", "_qs) +
-           (names.size() == 1 ? u" is not a file"_qs : u" are not files"_qs) +
-           u" and cannot be attached."_qs;
+    return names.join(u", "_s) + (names.size() == 1 ? u" is not a file"_s : u" are not files"_s) +
+           u" and cannot be attached."_s;
 }
 
 void FeedbackView::openImagePicker() {
@@ -266,13 +267,13 @@ void FeedbackView::openImagePicker() {
         m_picker->raise();
         return;
     }
-    auto* picker = new QFileDialog(this, u"Attach images"_qs);
-    picker->setObjectName(u"imagePicker"_qs);
+    auto* picker = new QFileDialog(this, u"Attach images"_s);
+    picker->setObjectName(u"imagePicker"_s);
     picker->setAttribute(Qt::WA_DeleteOnClose);
     picker->setFileMode(QFileDialog::ExistingFiles);
     picker->setAcceptMode(QFileDialog::AcceptOpen);
     picker->setNameFilter(
-        u"Images (*.png *.jpg *.jpeg *.gif *.heic *.heif *.webp *.bmp *.tif *.tiff)"_qs);
+        u"Images (*.png *.jpg *.jpeg *.gif *.heic *.heif *.webp *.bmp *.tif *.tiff)"_s);
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     picker->setDirectory(QDir(pictures).exists() ? pictures : QDir::homePath());
     connect(picker, &QFileDialog::filesSelected, this, &FeedbackView::pickImages);
@@ -392,9 +393,9 @@ void FeedbackView::refreshImageList() {
         label->setToolTip(m_selectedImages[i]);
         layout->addWidget(label, 1);
         auto* remove = new QPushButton;
-        remove->setObjectName(u"removeImageButton"_qs);
-        remove->setAccessibleName(u"Remove "_qs + name);
-        remove->setToolTip(u"Remove "_qs + name);
+        remove->setObjectName(u"removeImageButton"_s);
+        remove->setAccessibleName(u"Remove "_s + name);
+        remove->setToolTip(u"Remove "_s + name);
         remove->setAutoDefault(true);
         remove->setFlat(true);
         remove->setIcon(tintedSymbolIcon(Symbol::xmark, Theme::ink()));
@@ -409,7 +410,7 @@ void FeedbackView::refreshImageList() {
     // New widgets join the end of the tab chain; the rows belong between the picker button and
     // the send button.
     QWidget* previous = m_attachButton;
-    for (QPushButton* remove : m_imageList->findChildren<QPushButton*>(u"removeImageButton"_qs)) {
+    for (QPushButton* remove : m_imageList->findChildren<QPushButton*>(u"removeImageButton"_s)) {
         if (m_imageRows->indexOf(remove->parentWidget()) >= 0) {
             QWidget::setTabOrder(previous, remove);
             previous = remove;
@@ -434,7 +435,7 @@ void FeedbackView::setStatusMessage(const QString& message) {
 
 void FeedbackView::setSending(bool sending) {
     m_isSending = sending;
-    m_sendButton->setText(sending ? u"Sending..."_qs : u"Send feedback"_qs);
+    m_sendButton->setText(sending ? u"Sending..."_s : u"Send feedback"_s);
     m_sendFocus.setEnabled(m_sendButton, !sending);
     Q_EMIT isSendingChanged(sending);
 }

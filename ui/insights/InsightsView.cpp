@@ -13,6 +13,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 InsightsView::InsightsView(QList<Insight> insights, TelemetrySink telemetry, QWidget* parent)
     : QWidget(parent)
@@ -55,7 +57,7 @@ QWidget* InsightsView::card(const Insight& insight) {
     column->addWidget(summary);
 
     auto* button = new ContentButton;
-    button->setObjectName(u"insightCard"_qs);
+    button->setObjectName(u"insightCard"_s);
     button->setContent(content);
     button->setBackground(Theme::card(), Metrics::cornerRadius);
     // Named by the person, the figure and the story read after it; without a description the
@@ -68,7 +70,7 @@ QWidget* InsightsView::card(const Insight& insight) {
 }
 
 QString InsightsView::accessibleDescription(const Insight& insight) {
-    return u"%1. %2"_qs.arg(insight.topline, insight.summary);
+    return u"%1. %2"_s.arg(insight.topline, insight.summary);
 }
 
 void InsightsView::openInsight(const Insight& insight) {

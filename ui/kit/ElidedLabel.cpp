@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QTextLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 ElidedLabel::ElidedLabel(const QString& text, int maximumLines, QWidget* parent)
@@ -54,7 +56,7 @@ QStringList ElidedLabel::visibleLines(int width) const {
                 // The ellipsis is part of the text to fit, so it shows even when the rest of
                 // this paragraph fits and only later paragraphs are cut.
                 const QString elided =
-                    metrics.elidedText(rest + u"\u2026"_qs, Qt::ElideRight, width);
+                    metrics.elidedText(rest + u"\u2026"_s, Qt::ElideRight, width);
                 result.append(elided);
                 layout.endLayout();
                 return result;

@@ -7,6 +7,8 @@
 #include <QAbstractScrollArea>
 #include <QPainter>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 void FocusRing::install() {
@@ -23,7 +25,7 @@ QColor FocusRing::color() {
 
 FocusRing::FocusRing(QWidget* window)
     : QFocusFrame(window) {
-    setObjectName(u"focusRing"_qs);
+    setObjectName(u"focusRing"_s);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);

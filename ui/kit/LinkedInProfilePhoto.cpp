@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 LinkedInProfilePhoto::LinkedInProfilePhoto(qreal size, QWidget* parent,
@@ -40,7 +42,7 @@ QNetworkRequest LinkedInProfilePhoto::pictureRequest(const QUrl& url, bool cache
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          cached ? QNetworkRequest::AlwaysCache : QNetworkRequest::PreferCache);
     request.setTransferTimeout(timeoutMilliseconds);
-    request.setHeader(QNetworkRequest::UserAgentHeader, u"Quillon/1.0"_qs);
+    request.setHeader(QNetworkRequest::UserAgentHeader, u"Quillon/1.0"_s);
     return request;
 }
 
@@ -121,7 +123,7 @@ void LinkedInProfilePhoto::paintEvent(QPaintEvent*) {
     inFont.setBold(true);
     painter.setFont(inFont);
     painter.setPen(Qt::white);
-    painter.drawText(circle, Qt::AlignCenter, u"in"_qs);
+    painter.drawText(circle, Qt::AlignCenter, u"in"_s);
 
     if (!m_picture.isNull()) {
         // Fill the circle and cut the overflow rather than letter-box the picture.

@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 QNetworkAccessManager& sharedNetworkAccess() {
@@ -17,7 +19,7 @@ QNetworkAccessManager& sharedNetworkAccess() {
         auto* cache = new QNetworkDiskCache(result);
         cache->setCacheDirectory(
             QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
-                .filePath(u"network"_qs));
+                .filePath(u"network"_s));
         result->setCache(cache);
         return result;
     }();

@@ -21,9 +21,9 @@ namespace quillon::testing {
 inline AppConfiguration configurationFor(const QUrl& baseURL) {
     AppConfiguration configuration;
     configuration.api.baseURL = baseURL;
-    configuration.linkedIn.callbackURLScheme = u"quillon"_qs;
-    configuration.storage.draftsKey = u"drafts"_qs;
-    configuration.storage.linkedInTokenKey = u"linkedin.token"_qs;
+    configuration.linkedIn.callbackURLScheme = QStringLiteral("quillon");
+    configuration.storage.draftsKey = QStringLiteral("drafts");
+    configuration.storage.linkedInTokenKey = QStringLiteral("linkedin.token");
     return configuration;
 }
 
@@ -44,9 +44,10 @@ inline std::optional<LinkedInToken> tokenAfterRestart() {
 // The app's own container over a throw-away defaults file and the session's keychain (none
 // outside KEYRING tests: writes are then dropped, which the stores tolerate).
 struct AppFixture {
-    explicit AppFixture(const QUrl& baseURL = QUrl(u"http://127.0.0.1:9/"_qs),
+    explicit AppFixture(const QUrl& baseURL = QUrl(QStringLiteral("http://127.0.0.1:9/")),
                         WebAuthenticationSessionFactory signInSheets = {})
-        : defaults(std::make_shared<SqliteUserDefaults>(dir.filePath(u"defaults.sqlite3"_qs)))
+        : defaults(std::make_shared<SqliteUserDefaults>(
+              dir.filePath(QStringLiteral("defaults.sqlite3"))))
         , container(configurationFor(baseURL),
                     PlatformServices{defaults, emptiedKeychain(), std::move(signInSheets)}) {}
 
@@ -76,11 +77,12 @@ struct AppFixture {
     AppContainer container;
 };
 
-inline LinkedInToken tokenFor(const QString& memberID, const QString& name = u"Ada Demo"_qs,
+inline LinkedInToken tokenFor(const QString& memberID,
+                              const QString& name = QStringLiteral("Ada Demo"),
                               std::optional<QString> headline = std::nullopt,
                               std::optional<QString> pictureURL = std::nullopt) {
     LinkedInToken token;
-    token.accessToken = u"access-"_qs + memberID;
+    token.accessToken = QStringLiteral("access-") + memberID;
     token.profile.memberID = memberID;
     token.profile.name = name;
     token.profile.headline = std::move(headline);

@@ -31,7 +31,7 @@ public:
 
     int port() const { return m_port; }
     QString url(const QString& path) const {
-        return u"http://127.0.0.1:%1%2"_qs.arg(m_port).arg(path);
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
     }
 
     httplib::Server http;

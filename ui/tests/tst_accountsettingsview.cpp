@@ -27,6 +27,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using namespace quillon::testsupport;
@@ -67,11 +68,11 @@ struct Pane {
     }
     void waitForSignInPage() {
         QTRY_VERIFY_WITH_TIMEOUT(sheet() && sheet()->view(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(sheet()->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
+        QTRY_COMPARE_WITH_TIMEOUT(sheet()->view()->title(), u"Sign in to LinkedIn (stand-in)"_s,
                                   30000);
     }
     void allowSignIn() {
-        sheet()->view()->page()->runJavaScript(u"document.getElementById('allow').click();"_qs);
+        sheet()->view()->page()->runJavaScript(u"document.getElementById('allow').click();"_s);
     }
 };
 
@@ -94,29 +95,29 @@ private Q_SLOTS:
     void connectsThroughTheSignInSheet_data() {
         QTest::addColumn<QString>("keyring");
         QTest::addColumn<QString>("message");
-        QTest::newRow("keyring open") << u"open"_qs << QString();
-        QTest::newRow("locked, unlocked at its prompt") << u"answered"_qs << QString();
+        QTest::newRow("keyring open") << u"open"_s << QString();
+        QTest::newRow("locked, unlocked at its prompt") << u"answered"_s << QString();
         QTest::newRow("locked, prompt dismissed")
-            << u"dismissed"_qs << u"Connected for this session only: the keyring is locked."_qs;
+            << u"dismissed"_s << u"Connected for this session only: the keyring is locked."_s;
     }
     void connectsThroughTheSignInSheet() {
         QFETCH(QString, keyring);
         QFETCH(QString, message);
         Pane p;
-        if (keyring != u"open"_qs) {
+        if (keyring != u"open"_s) {
             QVERIFY(keyring::lockDefaultCollection());
             // The connection writes the token, then the session does: one prompt for both,
             // answered or dismissed.
-            keyring == u"answered"_qs ? keyring::answerNextPrompt() : keyring::dismissNextPrompt();
+            keyring == u"answered"_s ? keyring::answerNextPrompt() : keyring::dismissNextPrompt();
         }
-        p.app.session().setStatusMessage(u"an earlier failure"_qs);
+        p.app.session().setStatusMessage(u"an earlier failure"_s);
         QVERIFY(p.shows("connectButton"));
         QVERIFY(!p.shows("accountButton"));
         QVERIFY(!p.shows("communityRow"));
 
         QTest::mouseClick(p.button("connectButton"), Qt::LeftButton);
         QVERIFY(p.pane->isConnecting());
-        QCOMPARE(p.button("connectButton")->text(), u"Connecting..."_qs);
+        QCOMPARE(p.button("connectButton")->text(), u"Connecting..."_s);
         QVERIFY(!p.button("connectButton")->isEnabled());
         QCOMPARE(p.events, QList<Event>{Event::linkedInConnectStarted});
         p.waitForSignInPage();
@@ -127,7 +128,7 @@ private Q_SLOTS:
         QVERIFY(!p.pane->isConnecting());
         QCOMPARE(p.app.session().statusMessage(),
                  message.isNull() ? std::nullopt : std::optional<QString>(message));
-        QCOMPARE(p.pane->findChild<StatusLine*>(u"statusLine"_qs)->message(), message);
+        QCOMPARE(p.pane->findChild<StatusLine*>(u"statusLine"_s)->message(), message);
         QVERIFY(keyring::promptsShown());
         QCOMPARE(p.events, QList<Event>({Event::linkedInConnectStarted, Event::linkedInConnected}));
         QVERIFY(!p.shows("connectButton"));
@@ -150,14 +151,14 @@ private Q_SLOTS:
         p.sheet()->dialog()->reject();
         QTRY_VERIFY(!p.pane->isConnecting());
         QCOMPARE(p.app.session().statusMessage(),
-                 std::optional<QString>(u"LinkedIn authorization was cancelled."_qs));
-        QCOMPARE(p.button("connectButton")->text(), u"Connect LinkedIn"_qs);
+                 std::optional<QString>(u"LinkedIn authorization was cancelled."_s));
+        QCOMPARE(p.button("connectButton")->text(), u"Connect LinkedIn"_s);
         QVERIFY(p.button("connectButton")->isEnabled());
         QCOMPARE(p.events, QList<Event>{Event::linkedInConnectStarted});
     }
 
     void aDeletedAccountSignsInPrivatelyNextTime() {
-        Pane p(tokenFor(u"m1"_qs));
+        Pane p(tokenFor(u"m1"_s));
         QTest::mouseClick(p.button("accountButton"), Qt::LeftButton);
         QVERIFY(p.pane->accountPage());
         p.pane->accountPage()->confirmDeletion();
@@ -182,16 +183,16 @@ private Q_SLOTS:
         AccountSettingsView second(p.app.session(), p.app.container.connectFlow(),
                                    p.app.container.accountFlow(), nullptr,
                                    [&p](Event e) { p.events.append(e); });
-        auto* connect = second.findChild<QPushButton*>(u"connectButton"_qs);
+        auto* connect = second.findChild<QPushButton*>(u"connectButton"_s);
         QVERIFY(second.isConnecting());
-        QCOMPARE(connect->text(), u"Connecting..."_qs);
+        QCOMPARE(connect->text(), u"Connecting..."_s);
         QVERIFY(!connect->isEnabled());
         second.connectLinkedIn();
 
         p.sheet()->dialog()->reject();
         QTRY_VERIFY(!second.isConnecting());
         QVERIFY(!p.pane->isConnecting());
-        QCOMPARE(connect->text(), u"Connect LinkedIn"_qs);
+        QCOMPARE(connect->text(), u"Connect LinkedIn"_s);
         QVERIFY(connect->isEnabled());
         QCOMPARE(p.events, QList<Event>{Event::linkedInConnectStarted});
     }
@@ -220,13 +221,13 @@ private Q_SLOTS:
                 app.container.authService().session());
         };
         QTRY_VERIFY_WITH_TIMEOUT(sheet() && sheet()->view(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(sheet()->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
+        QTRY_COMPARE_WITH_TIMEOUT(sheet()->view()->title(), u"Sign in to LinkedIn (stand-in)"_s,
                                   30000);
 
         const QPointer<AccountSettingsView> gone(settings);
         choose(MainSplitView::Section::insights);
         QTRY_VERIFY(!gone);
-        sheet()->view()->page()->runJavaScript(u"document.getElementById('allow').click();"_qs);
+        sheet()->view()->page()->runJavaScript(u"document.getElementById('allow').click();"_s);
         QTRY_VERIFY_WITH_TIMEOUT(app.session().isConnected(), 15000);
         QTRY_COMPARE(events.size(), 2);
         QCOMPARE(events, QList<Event>({Event::linkedInConnectStarted, Event::linkedInConnected}));
@@ -235,7 +236,7 @@ private Q_SLOTS:
         choose(MainSplitView::Section::settings);
         settings = qobject_cast<AccountSettingsView*>(window.currentPane());
         QVERIFY(settings);
-        QTRY_VERIFY(settings->findChild<QPushButton*>(u"accountButton"_qs)->isVisible());
+        QTRY_VERIFY(settings->findChild<QPushButton*>(u"accountButton"_s)->isVisible());
     }
 
     void theConnectedStateFollowsTheToken_data() {
@@ -243,15 +244,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("withFeedback");
         QTest::addColumn<bool>("connected");
         QTest::addColumn<bool>("feedbackRow");
-        LinkedInToken noAccess = tokenFor(u"m1"_qs);
+        LinkedInToken noAccess = tokenFor(u"m1"_s);
         noAccess.accessToken.clear();
         QTest::newRow("signed out") << std::optional<LinkedInToken>() << true << false << false;
-        QTest::newRow("connected") << std::optional(tokenFor(u"m1"_qs)) << true << true << true;
+        QTest::newRow("connected") << std::optional(tokenFor(u"m1"_s)) << true << true << true;
         QTest::newRow("empty member ID")
             << std::optional(tokenFor(QString())) << true << false << false;
         QTest::newRow("empty access token") << std::optional(noAccess) << true << false << false;
         QTest::newRow("no feedback service")
-            << std::optional(tokenFor(u"m1"_qs)) << false << true << false;
+            << std::optional(tokenFor(u"m1"_s)) << false << true << false;
     }
     void theConnectedStateFollowsTheToken() {
         QFETCH(std::optional<LinkedInToken>, token);
@@ -264,14 +265,14 @@ private Q_SLOTS:
         QCOMPARE(p.shows("communityRow"), connected);
         QCOMPARE(p.shows("sendFeedbackRow"), feedbackRow);
         if (connected) {
-            QCOMPARE(accessibleName(p.button("accountButton")), u"Account"_qs);
-            QCOMPARE(p.button("communityRow")->text(), u"Community"_qs);
+            QCOMPARE(accessibleName(p.button("accountButton")), u"Account"_s);
+            QCOMPARE(p.button("communityRow")->text(), u"Community"_s);
         }
     }
 
     void theRowsOpenTheCommunityAndTheForm() {
         RecordingBrowser browser;
-        Pane p(tokenFor(u"m1"_qs, u"Ada Demo"_qs));
+        Pane p(tokenFor(u"m1"_s, u"Ada Demo"_s));
         QTest::mouseClick(p.button("communityRow"), Qt::LeftButton);
         QCOMPARE(browser.opened, QList<QUrl>{ProductLinks::communityInvitation()});
 
@@ -280,10 +281,10 @@ private Q_SLOTS:
         FeedbackSheet* sheet = p.pane->feedbackSheet();
         QVERIFY(sheet);
         QTRY_VERIFY(sheet->isVisible());
-        QCOMPARE(sheet->form()->senderIdentity()->name, u"Ada Demo"_qs);
+        QCOMPARE(sheet->form()->senderIdentity()->name, u"Ada Demo"_s);
         QCOMPARE(p.events, QList<Event>{Event::feedbackOpened});
-        QTest::keyClicks(sheet->findChild<QLineEdit*>(u"titleField"_qs), u"Half written"_qs);
-        sheet->findChild<QPushButton*>(u"closeButton"_qs)->click();
+        QTest::keyClicks(sheet->findChild<QLineEdit*>(u"titleField"_s), u"Half written"_s);
+        sheet->findChild<QPushButton*>(u"closeButton"_s)->click();
         QVERIFY(!p.pane->showsFeedback());
         QVERIFY(!sheet->isVisible());
 
@@ -292,28 +293,28 @@ private Q_SLOTS:
         QCOMPARE(p.events, QList<Event>({Event::feedbackOpened, Event::feedbackOpened}));
         QCOMPARE(p.pane->feedbackSheet(), sheet);
         QVERIFY(p.pane->showsFeedback());
-        QCOMPARE(sheet->form()->title(), u"Half written"_qs);
+        QCOMPARE(sheet->form()->title(), u"Half written"_s);
         sheet->reject();
         QVERIFY(!p.pane->showsFeedback());
     }
 
     void thePushedPageGoesBack_data() {
         QTest::addColumn<QString>("how");
-        QTest::newRow("back control") << u"click"_qs;
-        QTest::newRow("Escape") << u"escape"_qs;
-        QTest::newRow("Alt+Left") << u"alt-left"_qs;
+        QTest::newRow("back control") << u"click"_s;
+        QTest::newRow("Escape") << u"escape"_s;
+        QTest::newRow("Alt+Left") << u"alt-left"_s;
     }
     void thePushedPageGoesBack() {
         QFETCH(QString, how);
-        Pane p(tokenFor(u"m1"_qs));
+        Pane p(tokenFor(u"m1"_s));
         p.pane->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(p.pane.get()));
         QTest::mouseClick(p.button("accountButton"), Qt::LeftButton);
         QCOMPARE(p.pane->navigation()->depth(), 2);
         QPushButton* back = p.button("backButton");
         QVERIFY(back && back->isVisible());
-        QCOMPARE(accessibleName(back), u"Back"_qs);
-        QWidget* focus = p.pane->accountPage()->findChild<QPushButton*>(u"logOutButton"_qs);
+        QCOMPARE(accessibleName(back), u"Back"_s);
+        QWidget* focus = p.pane->accountPage()->findChild<QPushButton*>(u"logOutButton"_s);
         focus->setFocus();
         if (how == u"click") {
             QTest::mouseClick(back, Qt::LeftButton);
@@ -331,7 +332,7 @@ private Q_SLOTS:
     }
 
     void everyControlWorksFromTheKeyboard() {
-        Pane p(tokenFor(u"m1"_qs));
+        Pane p(tokenFor(u"m1"_s));
         p.pane->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(p.pane.get()));
         QStringList names;
@@ -354,7 +355,7 @@ private Q_SLOTS:
 
 int main(int argc, char* argv[]) {
     // The web engine takes URL schemes only before the application object exists.
-    WebEngineAuthenticationSession::registerCallbackScheme(u"quillon"_qs);
+    WebEngineAuthenticationSession::registerCallbackScheme(u"quillon"_s);
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     TestAccountSettingsView test;

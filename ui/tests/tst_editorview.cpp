@@ -19,6 +19,7 @@
 #include <QTextCursor>
 #include <QToolButton>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 
@@ -26,7 +27,7 @@ namespace {
 
 // The editor pane over the app's own stores, recording its events and the window calls.
 struct Pane {
-    explicit Pane(const QUrl& backend = QUrl(u"http://127.0.0.1:9/"_qs))
+    explicit Pane(const QUrl& backend = QUrl(u"http://127.0.0.1:9/"_s))
         : app(backend) {}
 
     AppFixture app;
@@ -58,12 +59,12 @@ struct Pane {
     }
     QString profileText() const {
         QStringList texts;
-        for (QLabel* label : view->findChild<QWidget*>(u"preview"_qs)->findChildren<QLabel*>()) {
+        for (QLabel* label : view->findChild<QWidget*>(u"preview"_s)->findChildren<QLabel*>()) {
             if (label->objectName() != u"previewText" && label->isVisibleTo(view.get())) {
                 texts.append(label->text());
             }
         }
-        return texts.join(u" | "_qs);
+        return texts.join(u" | "_s);
     }
 };
 
@@ -77,11 +78,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("hasText");
         QTest::addColumn<QString>("preview");
-        QTest::newRow("empty") << QString() << false << u"Preview appears here."_qs;
+        QTest::newRow("empty") << QString() << false << u"Preview appears here."_s;
         QTest::newRow("spaces and line breaks only")
-            << u"  \n\t \n"_qs << false << u"Preview appears here."_qs;
+            << u"  \n\t \n"_s << false << u"Preview appears here."_s;
         QTest::newRow("text with surrounding spaces")
-            << u"  Hello\nworld  "_qs << true << u"  Hello\nworld  "_qs;
+            << u"  Hello\nworld  "_s << true << u"  Hello\nworld  "_s;
     }
     void thePreviewShowsTheTextAsTyped() {
         QFETCH(QString, text);
@@ -91,9 +92,9 @@ private Q_SLOTS:
         p.view->show();
         p.app.drafts().setEditorText(text);
         QCOMPARE(p.view->hasPostText(), hasText);
-        QCOMPARE(p.child<PreviewText>(u"previewText"_qs)->text(), preview);
-        auto* clear = p.child<QToolButton>(u"clearPostButton"_qs);
-        QCOMPARE(clear->accessibleName(), u"Clear post text"_qs);
+        QCOMPARE(p.child<PreviewText>(u"previewText"_s)->text(), preview);
+        auto* clear = p.child<QToolButton>(u"clearPostButton"_s);
+        QCOMPARE(clear->accessibleName(), u"Clear post text"_s);
         QCOMPARE(clear->isEnabled(), hasText);
         QCOMPARE(clear->isVisible(), hasText);
     }
@@ -104,13 +105,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("localizedHeadline");
         QTest::addColumn<QString>("line");
         QTest::newRow("no token") << false << QString() << QString()
-                                  << u"Connect LinkedIn to preview your profile."_qs;
-        QTest::newRow("no headline") << true << QString() << QString() << u"Ada Demo | Now"_qs;
-        QTest::newRow("blank headline") << true << u"  "_qs << QString() << u"Ada Demo | Now"_qs;
-        QTest::newRow("headline") << true << u" Founder "_qs << QString()
-                                  << u"Ada Demo | Founder"_qs;
+                                  << u"Connect LinkedIn to preview your profile."_s;
+        QTest::newRow("no headline") << true << QString() << QString() << u"Ada Demo | Now"_s;
+        QTest::newRow("blank headline") << true << u"  "_s << QString() << u"Ada Demo | Now"_s;
+        QTest::newRow("headline") << true << u" Founder "_s << QString() << u"Ada Demo | Founder"_s;
         QTest::newRow("localized headline first")
-            << true << u"Founder"_qs << u"Gr\u00FCnderin"_qs << u"Ada Demo | Gr\u00FCnderin"_qs;
+            << true << u"Founder"_s << u"Gr\u00FCnderin"_s << u"Ada Demo | Gr\u00FCnderin"_s;
     }
     void theProfileLineFollowsTheToken() {
         QFETCH(bool, connected);
@@ -120,65 +120,65 @@ private Q_SLOTS:
         Pane p;
         p.view->show();
         if (connected) {
-            LinkedInToken token = tokenFor(u"m1"_qs, u"Ada Demo"_qs);
+            LinkedInToken token = tokenFor(u"m1"_s, u"Ada Demo"_s);
             if (!headline.isNull()) {
                 token.profile.headline = headline;
             }
             if (!localizedHeadline.isNull()) {
                 token.profile.localizedHeadline = localizedHeadline;
             }
-            token.profile.pictureURL = u"not a picture address"_qs;
+            token.profile.pictureURL = u"not a picture address"_s;
             p.app.session().save(token);
         }
         QCOMPARE(p.profileText(), line);
-        auto* photo = p.child<LinkedInProfilePhoto>(u"previewPhoto"_qs);
+        auto* photo = p.child<LinkedInProfilePhoto>(u"previewPhoto"_s);
         QCOMPARE(photo != nullptr, connected);
         if (photo) {
             QCOMPARE(photo->diameter(), 48.0);
-            QCOMPARE(photo->pictureURL(), std::optional<QString>(u"not a picture address"_qs));
+            QCOMPARE(photo->pictureURL(), std::optional<QString>(u"not a picture address"_s));
         }
     }
 
     void signingOutPutsTheInvitationBack() {
         Pane p;
         p.view->show();
-        p.app.session().save(tokenFor(u"m1"_qs));
-        QCOMPARE(p.profileText(), u"Ada Demo | Now"_qs);
+        p.app.session().save(tokenFor(u"m1"_s));
+        QCOMPARE(p.profileText(), u"Ada Demo | Now"_s);
         p.app.session().signOut();
-        QCOMPARE(p.profileText(), u"Connect LinkedIn to preview your profile."_qs);
+        QCOMPARE(p.profileText(), u"Connect LinkedIn to preview your profile."_s);
     }
 
     void clearingStoresTheOpenedDraftFirst() {
         Pane p;
         p.view->show();
-        p.app.drafts().setEditorText(u"first version"_qs);
+        p.app.drafts().setEditorText(u"first version"_s);
         p.app.drafts().saveDraft();
-        p.app.drafts().setEditorText(u"second version"_qs);
-        QTest::mouseClick(p.child<QToolButton>(u"clearPostButton"_qs), Qt::LeftButton);
+        p.app.drafts().setEditorText(u"second version"_s);
+        QTest::mouseClick(p.child<QToolButton>(u"clearPostButton"_s), Qt::LeftButton);
         QCOMPARE(p.app.drafts().editorText(), QString());
-        QCOMPARE(bodiesOf(p.app.drafts().drafts()), QStringList{u"second version"_qs});
+        QCOMPARE(bodiesOf(p.app.drafts().drafts()), QStringList{u"second version"_s});
         QCOMPARE(p.app.drafts().statusMessage(), std::nullopt);
-        QVERIFY(!p.child<QToolButton>(u"clearPostButton"_qs)->isVisible());
+        QVERIFY(!p.child<QToolButton>(u"clearPostButton"_s)->isVisible());
     }
 
     void saveDraftSavesTheText() {
         Pane p;
         p.view->show();
-        p.app.drafts().setEditorText(u" a thought \n"_qs);
-        QTest::mouseClick(p.child<QPushButton>(u"saveDraftButton"_qs), Qt::LeftButton);
-        QCOMPARE(bodiesOf(p.app.drafts().drafts()), QStringList{u"a thought"_qs});
+        p.app.drafts().setEditorText(u" a thought \n"_s);
+        QTest::mouseClick(p.child<QPushButton>(u"saveDraftButton"_s), Qt::LeftButton);
+        QCOMPARE(bodiesOf(p.app.drafts().drafts()), QStringList{u"a thought"_s});
         QCOMPARE(bodiesOf(p.app.repository().loadDrafts(std::nullopt)),
-                 QStringList{u"a thought"_qs});
-        QCOMPARE(p.app.drafts().statusMessage(), std::optional<QString>(u"Draft saved"_qs));
+                 QStringList{u"a thought"_s});
+        QCOMPARE(p.app.drafts().statusMessage(), std::optional<QString>(u"Draft saved"_s));
         // Saving through the store's own sink, not the pane's: the pane sent nothing.
         QVERIFY(p.events.isEmpty());
     }
 
     void theToolbarInOrder() {
         Pane p;
-        const QStringList names{
-            u"formatBold"_qs, u"formatItalic"_qs, u"formatStrikethrough"_qs, u"formatUnderline"_qs,
-            u"formatCode"_qs, u"formatClear"_qs,  u"formatBullets"_qs,       u"formatNumbered"_qs};
+        const QStringList names{u"formatBold"_s,      u"formatItalic"_s,  u"formatStrikethrough"_s,
+                                u"formatUnderline"_s, u"formatCode"_s,    u"formatClear"_s,
+                                u"formatBullets"_s,   u"formatNumbered"_s};
         QStringList titles;
         int previousX = -1;
         for (const QString& name : names) {
@@ -192,49 +192,49 @@ private Q_SLOTS:
             QVERIFY(x > previousX);
             previousX = x;
         }
-        QCOMPARE(titles, QStringList({u"B"_qs, u"I"_qs, u"S"_qs, u"U"_qs, u"<>"_qs, u"T/"_qs,
-                                      QString(), QString()}));
-        QVERIFY(p.child<QToolButton>(u"formatBold"_qs)->font().bold());
-        QVERIFY(p.child<QToolButton>(u"formatItalic"_qs)->font().italic());
-        QVERIFY(p.child<QToolButton>(u"formatStrikethrough"_qs)->font().strikeOut());
-        QVERIFY(p.child<QToolButton>(u"formatUnderline"_qs)->font().underline());
+        QCOMPARE(titles, QStringList({u"B"_s, u"I"_s, u"S"_s, u"U"_s, u"<>"_s, u"T/"_s, QString(),
+                                      QString()}));
+        QVERIFY(p.child<QToolButton>(u"formatBold"_s)->font().bold());
+        QVERIFY(p.child<QToolButton>(u"formatItalic"_s)->font().italic());
+        QVERIFY(p.child<QToolButton>(u"formatStrikethrough"_s)->font().strikeOut());
+        QVERIFY(p.child<QToolButton>(u"formatUnderline"_s)->font().underline());
     }
 
     void aToolbarCommandFormatsTheSelection() {
         Pane p;
         p.view->show();
-        p.app.drafts().setEditorText(u"hi there"_qs);
+        p.app.drafts().setEditorText(u"hi there"_s);
         RichTextEditor* editor = p.view->editor();
         QTextCursor cursor(editor->document());
         cursor.setPosition(0);
         cursor.setPosition(2, QTextCursor::KeepAnchor);
         editor->setTextCursor(cursor);
-        QTest::mouseClick(p.child<QToolButton>(u"formatBold"_qs), Qt::LeftButton);
-        QCOMPARE(editor->text(), u"\U0001D5F5\U0001D5F6 there"_qs);
+        QTest::mouseClick(p.child<QToolButton>(u"formatBold"_s), Qt::LeftButton);
+        QCOMPARE(editor->text(), u"\U0001D5F5\U0001D5F6 there"_s);
         // The store and the preview follow on the editor's next turn.
-        QTRY_COMPARE(p.app.drafts().editorText(), u"\U0001D5F5\U0001D5F6 there"_qs);
-        QCOMPARE(p.child<PreviewText>(u"previewText"_qs)->text(), u"\U0001D5F5\U0001D5F6 there"_qs);
+        QTRY_COMPARE(p.app.drafts().editorText(), u"\U0001D5F5\U0001D5F6 there"_s);
+        QCOMPARE(p.child<PreviewText>(u"previewText"_s)->text(), u"\U0001D5F5\U0001D5F6 there"_s);
         QCOMPARE(p.view->formatCommand(), std::nullopt);
     }
 
     void boldWithoutASelectionChangesNothing() {
         Pane p;
         p.view->show();
-        p.app.drafts().setEditorText(u"hi there"_qs);
+        p.app.drafts().setEditorText(u"hi there"_s);
         QTextCursor cursor(p.view->editor()->document());
         cursor.setPosition(3);
         p.view->editor()->setTextCursor(cursor);
-        QTest::mouseClick(p.child<QToolButton>(u"formatBold"_qs), Qt::LeftButton);
+        QTest::mouseClick(p.child<QToolButton>(u"formatBold"_s), Qt::LeftButton);
         QCOMPARE(p.view->formatCommand(), std::optional(EditorFormatCommand::bold));
         QTRY_COMPARE(p.view->formatCommand(), std::nullopt);
-        QCOMPARE(p.app.drafts().editorText(), u"hi there"_qs);
+        QCOMPARE(p.app.drafts().editorText(), u"hi there"_s);
     }
 
     void onlyTheFirstKeystrokeStartsTheEditor() {
         Pane p;
         p.view->show();
         QVERIFY(QTest::qWaitForWindowExposed(p.view.get()));
-        p.app.drafts().setEditorText(u"opened draft"_qs);
+        p.app.drafts().setEditorText(u"opened draft"_s);
         QVERIFY(p.events.isEmpty());
         p.view->editor()->setFocus();
         QTest::keyClick(p.view->editor(), Qt::Key_A);
@@ -251,23 +251,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("object");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("toolTip");
-        QTest::newRow("back") << u"backToDraftsButton"_qs << u"Back to drafts"_qs
-                              << u"Back to drafts"_qs;
-        QTest::newRow("bold") << u"formatBold"_qs << u"Bold"_qs << u"Bold (Ctrl+B)"_qs;
-        QTest::newRow("italic") << u"formatItalic"_qs << u"Italic"_qs << u"Italic (Ctrl+I)"_qs;
+        QTest::newRow("back") << u"backToDraftsButton"_s << u"Back to drafts"_s
+                              << u"Back to drafts"_s;
+        QTest::newRow("bold") << u"formatBold"_s << u"Bold"_s << u"Bold (Ctrl+B)"_s;
+        QTest::newRow("italic") << u"formatItalic"_s << u"Italic"_s << u"Italic (Ctrl+I)"_s;
         QTest::newRow("strikethrough")
-            << u"formatStrikethrough"_qs << u"Strikethrough"_qs << u"Strikethrough"_qs;
+            << u"formatStrikethrough"_s << u"Strikethrough"_s << u"Strikethrough"_s;
         QTest::newRow("underline")
-            << u"formatUnderline"_qs << u"Underline"_qs << u"Underline (Ctrl+U)"_qs;
-        QTest::newRow("code") << u"formatCode"_qs << u"Code"_qs << u"Code"_qs;
+            << u"formatUnderline"_s << u"Underline"_s << u"Underline (Ctrl+U)"_s;
+        QTest::newRow("code") << u"formatCode"_s << u"Code"_s << u"Code"_s;
         QTest::newRow("clear formatting")
-            << u"formatClear"_qs << u"Clear formatting"_qs << u"Clear formatting"_qs;
-        QTest::newRow("bullets") << u"formatBullets"_qs << u"Bulleted list"_qs
-                                 << u"Bulleted list"_qs;
-        QTest::newRow("numbered") << u"formatNumbered"_qs << u"Numbered list"_qs
-                                  << u"Numbered list"_qs;
+            << u"formatClear"_s << u"Clear formatting"_s << u"Clear formatting"_s;
+        QTest::newRow("bullets") << u"formatBullets"_s << u"Bulleted list"_s << u"Bulleted list"_s;
+        QTest::newRow("numbered") << u"formatNumbered"_s << u"Numbered list"_s
+                                  << u"Numbered list"_s;
         QTest::newRow("clear text")
-            << u"clearPostButton"_qs << u"Clear post text"_qs << u"Clear post text"_qs;
+            << u"clearPostButton"_s << u"Clear post text"_s << u"Clear post text"_s;
     }
     void theControlsSayWhatTheyDo() {
         QFETCH(QString, object);
@@ -283,7 +282,7 @@ private Q_SLOTS:
         QVERIFY(accessible);
         QCOMPARE(accessible->text(QAccessible::Name), name);
         QCOMPARE(QAccessible::queryAccessibleInterface(p.view->editor())->text(QAccessible::Name),
-                 u"Post text"_qs);
+                 u"Post text"_s);
     }
 
     void toolbarClicksLeaveTheFocusInTheEditor_data() {
@@ -298,7 +297,7 @@ private Q_SLOTS:
         QFETCH(QString, button);
         Pane p;
         p.showActive();
-        p.app.drafts().setEditorText(u"one two"_qs);
+        p.app.drafts().setEditorText(u"one two"_s);
         RichTextEditor* editor = p.view->editor();
         editor->setFocus();
         p.select(0, 3);
@@ -306,22 +305,22 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget(), editor);
         // Typing goes on where the command left the selection.
         QTest::keyClick(editor, Qt::Key_End);
-        QTest::keyClicks(editor, u"!"_qs);
+        QTest::keyClicks(editor, u"!"_s);
         QVERIFY(editor->text().endsWith(u'!'));
     }
 
     void theCaretGoesBackIntoTheEditor_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("textAfter");
-        QTest::newRow("save draft") << u"saveDraftButton"_qs << u"a thought"_qs;
-        QTest::newRow("clear") << u"clearPostButton"_qs << QString();
+        QTest::newRow("save draft") << u"saveDraftButton"_s << u"a thought"_s;
+        QTest::newRow("clear") << u"clearPostButton"_s << QString();
     }
     void theCaretGoesBackIntoTheEditor() {
         QFETCH(QString, button);
         QFETCH(QString, textAfter);
         Pane p;
         p.showActive();
-        p.app.drafts().setEditorText(u"a thought"_qs);
+        p.app.drafts().setEditorText(u"a thought"_s);
         auto* control = p.child<QAbstractButton>(button);
         control->setFocus();
         QTest::mouseClick(control, Qt::LeftButton);
@@ -332,15 +331,15 @@ private Q_SLOTS:
     void tabWalksEveryControlInReadingOrder() {
         Pane p;
         p.showActive();
-        p.app.drafts().setEditorText(u"some text"_qs);
-        auto* back = p.child<QWidget>(u"backToDraftsButton"_qs);
+        p.app.drafts().setEditorText(u"some text"_s);
+        auto* back = p.child<QWidget>(u"backToDraftsButton"_s);
         back->setFocus(Qt::TabFocusReason);
         const QStringList expected{
-            u"backToDraftsButton"_qs,  u"formatBold"_qs,        u"formatItalic"_qs,
-            u"formatStrikethrough"_qs, u"formatUnderline"_qs,   u"formatCode"_qs,
-            u"formatClear"_qs,         u"formatBullets"_qs,     u"formatNumbered"_qs,
-            u"postEditor"_qs,          u"clearPostButton"_qs,   u"saveDraftButton"_qs,
-            u"postButton"_qs,          u"backToDraftsButton"_qs};
+            u"backToDraftsButton"_s,  u"formatBold"_s,        u"formatItalic"_s,
+            u"formatStrikethrough"_s, u"formatUnderline"_s,   u"formatCode"_s,
+            u"formatClear"_s,         u"formatBullets"_s,     u"formatNumbered"_s,
+            u"postEditor"_s,          u"clearPostButton"_s,   u"saveDraftButton"_s,
+            u"postButton"_s,          u"backToDraftsButton"_s};
         QStringList walked{QApplication::focusWidget()->objectName()};
         for (qsizetype i = 1; i < expected.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -348,10 +347,10 @@ private Q_SLOTS:
         }
         QCOMPARE(walked, expected);
         // Tab left the editor without typing into it, and Shift+Tab walks back.
-        QCOMPARE(p.app.drafts().editorText(), u"some text"_qs);
+        QCOMPARE(p.app.drafts().editorText(), u"some text"_s);
         p.view->editor()->setFocus(Qt::TabFocusReason);
         QTest::keyClick(p.view->editor(), Qt::Key_Backtab, Qt::ShiftModifier);
-        QCOMPARE(QApplication::focusWidget()->objectName(), u"formatNumbered"_qs);
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"formatNumbered"_s);
     }
 
     // Reached with Tab, each control has the window's focus ring around it; a click on the
@@ -360,8 +359,8 @@ private Q_SLOTS:
         FocusRing::install();
         Pane p;
         p.showActive();
-        for (const QString& name : {u"formatBold"_qs, u"postEditor"_qs, u"saveDraftButton"_qs,
-                                    u"postButton"_qs, u"backToDraftsButton"_qs}) {
+        for (const QString& name : {u"formatBold"_s, u"postEditor"_s, u"saveDraftButton"_s,
+                                    u"postButton"_s, u"backToDraftsButton"_s}) {
             auto* control = p.view->findChild<QWidget*>(name);
             control->setFocus(Qt::TabFocusReason);
             QCOMPARE(FocusRing::ringedWidget(), control);
@@ -381,17 +380,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("textAfter");
         QTest::addColumn<int>("drafts");
         QTest::newRow("save draft, Enter")
-            << u"saveDraftButton"_qs << int(Qt::Key_Return) << u"hi there"_qs << 1;
+            << u"saveDraftButton"_s << int(Qt::Key_Return) << u"hi there"_s << 1;
         QTest::newRow("save draft, Space")
-            << u"saveDraftButton"_qs << int(Qt::Key_Space) << u"hi there"_qs << 1;
+            << u"saveDraftButton"_s << int(Qt::Key_Space) << u"hi there"_s << 1;
         QTest::newRow("clear, Enter")
-            << u"clearPostButton"_qs << int(Qt::Key_Return) << QString() << 0;
+            << u"clearPostButton"_s << int(Qt::Key_Return) << QString() << 0;
         QTest::newRow("clear, Space")
-            << u"clearPostButton"_qs << int(Qt::Key_Space) << QString() << 0;
+            << u"clearPostButton"_s << int(Qt::Key_Space) << QString() << 0;
         QTest::newRow("bold, keypad Enter")
-            << u"formatBold"_qs << int(Qt::Key_Enter) << u"\U0001D5F5\U0001D5F6 there"_qs << 0;
+            << u"formatBold"_s << int(Qt::Key_Enter) << u"\U0001D5F5\U0001D5F6 there"_s << 0;
         QTest::newRow("bold, Space")
-            << u"formatBold"_qs << int(Qt::Key_Space) << u"\U0001D5F5\U0001D5F6 there"_qs << 0;
+            << u"formatBold"_s << int(Qt::Key_Space) << u"\U0001D5F5\U0001D5F6 there"_s << 0;
     }
     void enterAndSpacePressTheFocusedControl() {
         QFETCH(QString, button);
@@ -400,7 +399,7 @@ private Q_SLOTS:
         QFETCH(int, drafts);
         Pane p;
         p.showActive();
-        p.app.drafts().setEditorText(u"hi there"_qs);
+        p.app.drafts().setEditorText(u"hi there"_s);
         p.select(0, 2);
         auto* control = p.child<QAbstractButton>(button);
         control->setFocus(Qt::TabFocusReason);
@@ -415,13 +414,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("drafts");
         QTest::newRow("Ctrl+B bold")
-            << (Qt::CTRL | Qt::Key_B) << u"\U0001D5F5\U0001D5F6 there"_qs << 0;
+            << (Qt::CTRL | Qt::Key_B) << u"\U0001D5F5\U0001D5F6 there"_s << 0;
         QTest::newRow("Ctrl+I italic")
-            << (Qt::CTRL | Qt::Key_I) << u"\U0001D629\U0001D62A there"_qs << 0;
+            << (Qt::CTRL | Qt::Key_I) << u"\U0001D629\U0001D62A there"_s << 0;
         // On X11 the text field itself would take Ctrl+U to delete the line.
         QTest::newRow("Ctrl+U underline")
-            << (Qt::CTRL | Qt::Key_U) << u"h\u0332i\u0332 there"_qs << 0;
-        QTest::newRow("Ctrl+S save draft") << (Qt::CTRL | Qt::Key_S) << u"hi there"_qs << 1;
+            << (Qt::CTRL | Qt::Key_U) << u"h\u0332i\u0332 there"_s << 0;
+        QTest::newRow("Ctrl+S save draft") << (Qt::CTRL | Qt::Key_S) << u"hi there"_s << 1;
     }
     void shortcutsReachTheCommands() {
         QFETCH(QKeyCombination, keys);
@@ -429,7 +428,7 @@ private Q_SLOTS:
         QFETCH(int, drafts);
         Pane p;
         p.showActive();
-        p.app.drafts().setEditorText(u"hi there"_qs);
+        p.app.drafts().setEditorText(u"hi there"_s);
         p.view->editor()->setFocus();
         p.select(0, 2);
         QTest::keyClick(p.view->editor(), keys.key(), keys.keyboardModifiers());
@@ -442,17 +441,17 @@ private Q_SLOTS:
     void undoAndRedoTakeBackCommandsAndClearing_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("done");
-        QTest::newRow("bold") << u"formatBold"_qs << u"\U0001D5F5\U0001D5F6 there"_qs;
-        QTest::newRow("clear formatting") << u"formatClear"_qs << u"hi there"_qs;
-        QTest::newRow("bullets") << u"formatBullets"_qs << u"- hi there"_qs;
-        QTest::newRow("clear text") << u"clearPostButton"_qs << QString();
+        QTest::newRow("bold") << u"formatBold"_s << u"\U0001D5F5\U0001D5F6 there"_s;
+        QTest::newRow("clear formatting") << u"formatClear"_s << u"hi there"_s;
+        QTest::newRow("bullets") << u"formatBullets"_s << u"- hi there"_s;
+        QTest::newRow("clear text") << u"clearPostButton"_s << QString();
     }
     void undoAndRedoTakeBackCommandsAndClearing() {
         QFETCH(QString, button);
         QFETCH(QString, done);
         // Clear formatting has bold text to clear: two code units a letter.
         const bool clearsBold = button == u"formatClear";
-        const QString before = clearsBold ? u"\U0001D5F5\U0001D5F6 there"_qs : u"hi there"_qs;
+        const QString before = clearsBold ? u"\U0001D5F5\U0001D5F6 there"_s : u"hi there"_s;
         Pane p;
         p.showActive();
         p.app.drafts().setEditorText(before);
@@ -487,12 +486,12 @@ private Q_SLOTS:
         const QString before =
             u"Three things \U0001F680 I learned\n\U0001D5EF\U0001D5FC\U0001D5F9\U0001D5F1 "
             "words and more words, enough to wrap in the preview at its width so that the "
-            "lines show where they break\nlast line \U0001F44D\U0001F3FD"_qs;
+            "lines show where they break\nlast line \U0001F44D\U0001F3FD"_s;
         Pane p;
         p.showActive();
         p.app.drafts().setEditorText(before);
         RichTextEditor* editor = p.view->editor();
-        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        auto* preview = p.child<PreviewText>(u"previewText"_s);
         editor->setFocus();
         p.select(6, 60);
         QSignalSpy editorChanges(editor->document(), &QTextDocument::contentsChange);
@@ -528,10 +527,10 @@ private Q_SLOTS:
         p.showActive();
         const QString paragraph =
             u"We shipped the new onboarding flow this week \U0001F680 and the team measured a "
-            "lift in activation, so here is what we learned from it.\n"_qs;
-        p.app.drafts().setEditorText(paragraph + paragraph + u"The end."_qs);
+            "lift in activation, so here is what we learned from it.\n"_s;
+        p.app.drafts().setEditorText(paragraph + paragraph + u"The end."_s);
         RichTextEditor* editor = p.view->editor();
-        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        auto* preview = p.child<PreviewText>(u"previewText"_s);
         QTRY_COMPARE(preview->height(), preview->heightForWidth(preview->width()));
         const int previewHeight = preview->height();
         editor->setFocus();
@@ -555,9 +554,9 @@ private Q_SLOTS:
         p.showActive();
         const QString text =
             u"A paragraph long enough to take a few lines in the preview \U0001F680, and more "
-            "of them once the window is made narrower than it was at first."_qs;
+            "of them once the window is made narrower than it was at first."_s;
         p.app.drafts().setEditorText(text);
-        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        auto* preview = p.child<PreviewText>(u"previewText"_s);
         QTRY_COMPARE(preview->height(), preview->heightForWidth(preview->width()));
         const QSize before = preview->size();
         p.view->resize(420, 900);
@@ -585,10 +584,10 @@ private Q_SLOTS:
         p.app.drafts().setEditorText(QString());
         RichTextEditor* editor = p.view->editor();
         editor->setFocus();
-        QTest::keyClicks(editor, u"Line A"_qs);
+        QTest::keyClicks(editor, u"Line A"_s);
         QTest::keyClick(editor, Qt::Key(key), modifiers);
-        QTest::keyClicks(editor, u"Line B"_qs);
-        QCOMPARE(p.app.drafts().editorText(), u"Line A\nLine B"_qs);
+        QTest::keyClicks(editor, u"Line B"_s);
+        QCOMPARE(p.app.drafts().editorText(), u"Line A\nLine B"_s);
     }
 
     // The editor grows with its text from 260 until the toolbar and the editor fill the page's
@@ -607,15 +606,15 @@ private Q_SLOTS:
         p.view->resize(700, 800);
         p.showActive();
         RichTextEditor* editor = p.view->editor();
-        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_qs));
+        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_s));
         QVERIFY(page);
         QStringList lines;
         for (int i = 1; i <= lineCount; ++i) {
-            lines.append(u"Line %1"_qs.arg(i));
+            lines.append(u"Line %1"_s.arg(i));
         }
         p.app.drafts().setEditorText(lines.join(u'\n'));
         const int lineSpacing = editor->fontMetrics().lineSpacing();
-        auto* strip = p.child<QWidget>(u"formatStrip"_qs);
+        auto* strip = p.child<QWidget>(u"formatStrip"_s);
         // The toolbar and the editor together fit the page's view.
         QTRY_VERIFY(editor->height() >= qMin(lineCount * lineSpacing, 500));
         QVERIFY(editor->height() >= 260);
@@ -626,7 +625,7 @@ private Q_SLOTS:
         // Typing at the end brings the caret into sight in the editor and on the page.
         editor->setFocus();
         QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClicks(editor, u"!"_qs);
+        QTest::keyClicks(editor, u"!"_s);
         QVERIFY(editor->viewport()->rect().contains(editor->cursorRect()));
         const auto caretOnPage = [&] {
             return QRect(
@@ -636,7 +635,7 @@ private Q_SLOTS:
         // The page may still be taking in the editor's new height.
         QTRY_VERIFY(page->viewport()->rect().contains(caretOnPage()));
         QCOMPARE(editor->cursorForPosition(editor->cursorRect().center()).block().text(),
-                 lines.last() + u"!"_qs);
+                 lines.last() + u"!"_s);
     }
 
     // With the caret scrolled out of the editor's view, a change of the page's height (the
@@ -646,10 +645,10 @@ private Q_SLOTS:
         p.view->resize(700, 800);
         p.showActive();
         RichTextEditor* editor = p.view->editor();
-        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_qs));
+        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_s));
         QStringList lines;
         for (int i = 1; i <= 80; ++i) {
-            lines.append(u"Line %1"_qs.arg(i));
+            lines.append(u"Line %1"_s.arg(i));
         }
         p.app.drafts().setEditorText(lines.join(u'\n'));
         editor->setFocus();
@@ -661,7 +660,7 @@ private Q_SLOTS:
         editor->verticalScrollBar()->setValue(0);
         QVERIFY(!editor->viewport()->rect().intersects(editor->cursorRect()));
         const int range = page->verticalScrollBar()->maximum();
-        p.app.drafts().setStatusMessage(u"Draft saved"_qs);
+        p.app.drafts().setStatusMessage(u"Draft saved"_s);
         QTRY_VERIFY(page->verticalScrollBar()->maximum() != range);
         QCOMPARE(page->verticalScrollBar()->value(), 0);
     }
@@ -672,28 +671,28 @@ private Q_SLOTS:
         Pane p;
         p.showActive();
         RichTextEditor* editor = p.view->editor();
-        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_qs));
+        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_s));
         const int count = 2000;
         QStringList lines;
         for (int i = 1; i <= count; ++i) {
             lines.append(
                 u"Line %1 runs on long enough to wrap once it meets the edge of the "
-                "editor, which is narrower than this line of words and more words"_qs.arg(i));
+                "editor, which is narrower than this line of words and more words"_s.arg(i));
         }
         p.app.drafts().setEditorText(lines.join(u'\n'));
         QTRY_VERIFY(editor->verticalScrollBar()->maximum() > 0);
         QVERIFY(editor->height() <= page->viewport()->height());
         editor->setFocus();
         p.select(0, int(editor->text().size()));
-        QTest::mouseClick(p.child<QToolButton>(u"formatBullets"_qs), Qt::LeftButton);
-        QTRY_COMPARE(p.app.drafts().editorText().count(u"- Line"_qs), count);
+        QTest::mouseClick(p.child<QToolButton>(u"formatBullets"_s), Qt::LeftButton);
+        QTRY_COMPARE(p.app.drafts().editorText().count(u"- Line"_s), count);
         QVERIFY(editor->height() <= page->viewport()->height());
         QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
         QVERIFY(editor->viewport()->rect().contains(editor->cursorRect()));
         QVERIFY(editor->cursorForPosition(editor->cursorRect().center())
                     .block()
                     .text()
-                    .startsWith(u"- Line %1 "_qs.arg(count)));
+                    .startsWith(u"- Line %1 "_s.arg(count)));
     }
 
     // Bold over a long post: the preview's first lines come at once, the rest while the event
@@ -704,11 +703,11 @@ private Q_SLOTS:
         QString before;
         for (int i = 0; before.size() < 30000; ++i) {
             before += u"Paragraph %1 \U0001F680 with words enough to wrap in the preview at "
-                      "its width, and then some more words.\n"_qs.arg(i);
+                      "its width, and then some more words.\n"_s.arg(i);
         }
         p.app.drafts().setEditorText(before);
         RichTextEditor* editor = p.view->editor();
-        auto* preview = p.child<PreviewText>(u"previewText"_qs);
+        auto* preview = p.child<PreviewText>(u"previewText"_s);
         QVERIFY(settle(*preview));
         editor->setFocus();
         p.select(0, int(before.size()));
@@ -737,18 +736,18 @@ private Q_SLOTS:
         Pane p;
         p.view->resize(700, 650);
         p.showActive();
-        p.app.drafts().setEditorText(u"One line"_qs);
-        auto* card = p.child<QWidget>(u"editorCard"_qs);
-        auto* preview = p.child<QWidget>(u"preview"_qs);
+        p.app.drafts().setEditorText(u"One line"_s);
+        auto* card = p.child<QWidget>(u"editorCard"_s);
+        auto* preview = p.child<QWidget>(u"preview"_s);
         QTRY_VERIFY(card->width() > 0);
         const QRect cardBefore(card->mapTo(p.view.get(), QPoint()), card->size());
         const QSize previewBefore = preview->size();
         QStringList lines;
         for (int i = 1; i <= 12; ++i) {
-            lines.append(u"Line %1"_qs.arg(i));
+            lines.append(u"Line %1"_s.arg(i));
         }
         p.app.drafts().setEditorText(lines.join(u'\n'));
-        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_qs));
+        auto* page = qobject_cast<QScrollArea*>(p.child<QWidget>(u"editorPage"_s));
         QVERIFY(page);
         QTRY_VERIFY(page->verticalScrollBar()->isVisible());
         QTRY_VERIFY(preview->height() > previewBefore.height());
@@ -760,10 +759,10 @@ private Q_SLOTS:
     void theNameAndHeadlineSitBesideThePhoto() {
         Pane p;
         p.showActive();
-        p.app.session().save(tokenFor(u"m1"_qs, u"Ada Demo"_qs, u"Founder"_qs));
-        auto* photo = p.child<QWidget>(u"previewPhoto"_qs);
-        auto* name = p.child<QWidget>(u"previewName"_qs);
-        auto* headline = p.child<QWidget>(u"previewHeadline"_qs);
+        p.app.session().save(tokenFor(u"m1"_s, u"Ada Demo"_s, u"Founder"_s));
+        auto* photo = p.child<QWidget>(u"previewPhoto"_s);
+        auto* name = p.child<QWidget>(u"previewName"_s);
+        auto* headline = p.child<QWidget>(u"previewHeadline"_s);
         QTRY_VERIFY(photo->isVisible() && name->isVisible() && headline->isVisible());
         const auto top = [&](QWidget* w) { return w->mapTo(p.view.get(), QPoint()).y(); };
         // A compact pair: the headline right under the name, the pair centred on the photo.
@@ -771,21 +770,21 @@ private Q_SLOTS:
         const int pairCentre = (top(name) + top(headline) + headline->height()) / 2;
         const int photoCentre = top(photo) + photo->height() / 2;
         QVERIFY2(qAbs(pairCentre - photoCentre) <= 2,
-                 qPrintable(u"%1 vs %2"_qs.arg(pairCentre).arg(photoCentre)));
+                 qPrintable(u"%1 vs %2"_s.arg(pairCentre).arg(photoCentre)));
     }
 
     void backGoesToTheDrafts() {
         Pane p;
         p.view->show();
-        auto* back = p.child<QToolButton>(u"backToDraftsButton"_qs);
-        QCOMPARE(back->accessibleName(), u"Back to drafts"_qs);
+        auto* back = p.child<QToolButton>(u"backToDraftsButton"_s);
+        QCOMPARE(back->accessibleName(), u"Back to drafts"_s);
         QTest::mouseClick(back, Qt::LeftButton);
         QCOMPARE(p.showDrafts, 1);
     }
 
     void recentActivityAddress() {
-        QCOMPARE(EditorView::recentActivityURL().path(), u"/in/me/recent-activity/all/"_qs);
-        QCOMPARE(EditorView::recentActivityURL().scheme(), u"https"_qs);
+        QCOMPARE(EditorView::recentActivityURL().path(), u"/in/me/recent-activity/all/"_s);
+        QCOMPARE(EditorView::recentActivityURL().scheme(), u"https"_s);
     }
 };
 

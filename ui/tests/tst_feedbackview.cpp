@@ -40,6 +40,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using namespace quillon::testsupport;
@@ -98,8 +99,8 @@ struct Form {
         return path;
     }
     void type(const QString& title, const QString& message) {
-        QTest::keyClicks(sheet->findChild<QLineEdit*>(u"titleField"_qs), title);
-        QTest::keyClicks(sheet->findChild<QPlainTextEdit*>(u"messageEditor"_qs), message);
+        QTest::keyClicks(sheet->findChild<QLineEdit*>(u"titleField"_s), title);
+        QTest::keyClicks(sheet->findChild<QPlainTextEdit*>(u"messageEditor"_s), message);
     }
     std::vector<standin::StandInBackend::ReceivedRequest> sent() {
         return backend->received("/api/feedback");
@@ -187,7 +188,7 @@ int quitWhileReading(int argc, char* argv[], const QString& path, bool neverAnsw
     auto held = std::make_unique<HeldRead>(QFileInfo(path).fileName());
     {
         AppFixture fixture;
-        FeedbackService service(QUrl(u"http://127.0.0.1:9/"_qs), http::defaultTimeout,
+        FeedbackService service(QUrl(u"http://127.0.0.1:9/"_s), http::defaultTimeout,
                                 neverAnswers ? held->reader() : FeedbackImageLoader::readImageFile);
         FeedbackFlow flow(service);
         FeedbackSheet sheet(fixture.session(), flow, [](Event) {});
@@ -209,10 +210,10 @@ private Q_SLOTS:
     void captionCountsTheAttachments_data() {
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("one") << 1 << u"1 image attached"_qs;
-        QTest::newRow("two") << 2 << u"2 images attached"_qs;
-        QTest::newRow("five") << 5 << u"5 images attached"_qs;
-        QTest::newRow("none") << 0 << u"0 images attached"_qs;
+        QTest::newRow("one") << 1 << u"1 image attached"_s;
+        QTest::newRow("two") << 2 << u"2 images attached"_s;
+        QTest::newRow("five") << 5 << u"5 images attached"_s;
+        QTest::newRow("none") << 0 << u"0 images attached"_s;
     }
     void captionCountsTheAttachments() {
         QFETCH(int, count);
@@ -223,7 +224,7 @@ private Q_SLOTS:
     void oneImageFromThePickerReadsInTheSingular() {
         Form f;
         QVERIFY(!f.label("attachmentCaption")->isVisible());
-        const QString path = f.image(u"photo.png"_qs, pngBytes());
+        const QString path = f.image(u"photo.png"_s, pngBytes());
         QTest::mouseClick(f.button("attachImagesButton"), Qt::LeftButton);
         QFileDialog* picker = f.form()->imagePicker();
         QVERIFY(picker);
@@ -232,54 +233,54 @@ private Q_SLOTS:
         QMetaObject::invokeMethod(picker, "accept");
 
         QCOMPARE(f.form()->selectedImages(), QStringList{path});
-        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-1.jpg"_qs});
-        QCOMPARE(f.label("attachmentCaption")->text(), u"1 image attached"_qs);
+        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-1.jpg"_s});
+        QCOMPARE(f.label("attachmentCaption")->text(), u"1 image attached"_s);
         QVERIFY(f.label("attachmentCaption")->isVisible());
         QCOMPARE(f.form()->attachments().at(0).content, pngBytes().toBase64());
     }
 
     void anUnreadableImageLeavesItsGap() {
         Form f;
-        const QString first = f.image(u"a.jpg"_qs, "first");
-        const QString gone = f.image(u"b.jpg"_qs, "second");
-        const QString third = f.image(u"c.heic"_qs, "third");
+        const QString first = f.image(u"a.jpg"_s, "first");
+        const QString gone = f.image(u"b.jpg"_s, "second");
+        const QString third = f.image(u"c.heic"_s, "third");
         // Picked, then gone before it could be read.
         QFile::remove(gone);
         f.form()->pickImages({first, gone, third});
 
-        QTRY_COMPARE(f.filenames(), QStringList({u"feedback-1.jpg"_qs, u"feedback-3.jpg"_qs}));
-        QCOMPARE(f.label("attachmentCaption")->text(), u"2 images attached"_qs);
+        QTRY_COMPARE(f.filenames(), QStringList({u"feedback-1.jpg"_s, u"feedback-3.jpg"_s}));
+        QCOMPARE(f.label("attachmentCaption")->text(), u"2 images attached"_s);
         QCOMPARE(f.form()->attachments().at(1).content, QByteArray("third").toBase64());
         QVERIFY(f.form()->statusMessage().isEmpty());
 
-        f.type(u"Gaps"_qs, u"Two of three"_qs);
+        f.type(u"Gaps"_s, u"Two of three"_s);
         QTest::mouseClick(f.button("sendButton"), Qt::LeftButton);
         QTRY_VERIFY(!f.form()->isSending());
-        const QJsonArray sent = f.lastBody().value(u"attachments"_qs).toArray();
+        const QJsonArray sent = f.lastBody().value(u"attachments"_s).toArray();
         QCOMPARE(sent.size(), 2);
-        QCOMPARE(sent.at(0).toObject().value(u"filename"_qs).toString(), u"feedback-1.jpg"_qs);
-        QCOMPARE(sent.at(1).toObject().value(u"filename"_qs).toString(), u"feedback-3.jpg"_qs);
+        QCOMPARE(sent.at(0).toObject().value(u"filename"_s).toString(), u"feedback-1.jpg"_s);
+        QCOMPARE(sent.at(1).toObject().value(u"filename"_s).toString(), u"feedback-3.jpg"_s);
     }
 
     void aSixthImageIsRefusedAndTheSelectionStays() {
         Form f;
         QStringList four;
         for (int i = 1; i <= 4; ++i) {
-            four.append(f.image(QStringLiteral("%1.png").arg(i), QByteArray::number(i)));
+            four.append(f.image(u"%1.png"_s.arg(i), QByteArray::number(i)));
         }
         f.form()->pickImages(four);
         QTRY_COMPARE(f.form()->attachments().size(), 4);
 
         // Picking one already listed adds nothing; two new ones would make six.
-        f.form()->pickImages({four.at(0), f.image(u"5.png"_qs, "5"), f.image(u"6.png"_qs, "6")});
+        f.form()->pickImages({four.at(0), f.image(u"5.png"_s, "5"), f.image(u"6.png"_s, "6")});
         QCOMPARE(f.form()->selectedImages(), four);
-        QCOMPARE(f.form()->statusMessage(), u"Choose at most 5 images."_qs);
+        QCOMPARE(f.form()->statusMessage(), u"Choose at most 5 images."_s);
         // Shown on the event loop's next turn, when a screen reader is told of it.
         QTRY_VERIFY(f.label("statusLine")->isVisible());
         QCOMPARE(f.form()->attachments().size(), 4);
 
         // One more fits, and the refusal goes.
-        f.form()->pickImages({f.images.filePath(u"5.png"_qs)});
+        f.form()->pickImages({f.images.filePath(u"5.png"_s)});
         QCOMPARE(f.form()->selectedImages().size(), 5);
         QVERIFY(f.form()->statusMessage().isEmpty());
         QTRY_COMPARE(f.form()->attachments().size(), 5);
@@ -287,19 +288,19 @@ private Q_SLOTS:
 
     void removingImagesRenumbersAndRemovingAllClearsTheCaption() {
         Form f;
-        const QStringList three = {f.image(u"a.png"_qs, "a"), f.image(u"b.png"_qs, "b"),
-                                   f.image(u"c.png"_qs, "c")};
+        const QStringList three = {f.image(u"a.png"_s, "a"), f.image(u"b.png"_s, "b"),
+                                   f.image(u"c.png"_s, "c")};
         f.form()->pickImages(three);
         QTRY_COMPARE(f.form()->attachments().size(), 3);
-        QList<QPushButton*> removes = f.sheet->findChildren<QPushButton*>(u"removeImageButton"_qs);
+        QList<QPushButton*> removes = f.sheet->findChildren<QPushButton*>(u"removeImageButton"_s);
         QCOMPARE(removes.size(), 3);
-        QCOMPARE(removes.at(1)->accessibleName(), u"Remove b.png"_qs);
+        QCOMPARE(removes.at(1)->accessibleName(), u"Remove b.png"_s);
 
         // The second goes: the picker's selection is now two, numbered afresh.
         QTest::mouseClick(removes.at(1), Qt::LeftButton);
         QCOMPARE(f.form()->selectedImages(), QStringList({three.at(0), three.at(2)}));
         QTRY_COMPARE(f.form()->attachments().size(), 2);
-        QCOMPARE(f.filenames(), QStringList({u"feedback-1.jpg"_qs, u"feedback-2.jpg"_qs}));
+        QCOMPARE(f.filenames(), QStringList({u"feedback-1.jpg"_s, u"feedback-2.jpg"_s}));
         QCOMPARE(f.form()->attachments().at(1).content, QByteArray("c").toBase64());
 
         f.form()->removeImage(0);
@@ -307,18 +308,18 @@ private Q_SLOTS:
         QVERIFY(f.form()->selectedImages().isEmpty());
         QVERIFY(f.form()->attachments().isEmpty());
         QVERIFY(!f.label("attachmentCaption")->isVisible());
-        QVERIFY(!f.sheet->findChild<QWidget*>(u"pickedImages"_qs)->isVisible());
+        QVERIFY(!f.sheet->findChild<QWidget*>(u"pickedImages"_s)->isVisible());
     }
 
     void theLatestSelectionWinsOverASlowerEarlierOne() {
         // The first selection's file does not answer until released.
-        HeldRead slow(u"slow.png"_qs);
+        HeldRead slow(u"slow.png"_s);
         Form f(slow.reader());
-        f.form()->pickImages({f.image(u"slow.png"_qs, "stale")});
+        f.form()->pickImages({f.image(u"slow.png"_s, "stale")});
         QTRY_VERIFY(slow.started());
         f.form()->removeImage(0);
-        f.form()->pickImages({f.image(u"fresh.png"_qs, "fresh")});
-        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-1.jpg"_qs});
+        f.form()->pickImages({f.image(u"fresh.png"_s, "fresh")});
+        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-1.jpg"_s});
         QCOMPARE(f.form()->attachments().at(0).content, QByteArray("fresh").toBase64());
         // The window still paints while the read is stuck.
         QVERIFY(!f.sheet->grab().isNull());
@@ -335,28 +336,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
         // Without a writer, a pipe blocks whoever opens it for reading.
-        QTest::newRow("pipe") << u"pipe"_qs << u"pipe.png is not a file and cannot be attached."_qs;
-        QTest::newRow("folder") << u"folder"_qs
-                                << u"folder.png is not a file and cannot be attached."_qs;
-        QTest::newRow("device") << u"device"_qs << u"null is not a file and cannot be attached."_qs;
+        QTest::newRow("pipe") << u"pipe"_s << u"pipe.png is not a file and cannot be attached."_s;
+        QTest::newRow("folder") << u"folder"_s
+                                << u"folder.png is not a file and cannot be attached."_s;
+        QTest::newRow("device") << u"device"_s << u"null is not a file and cannot be attached."_s;
     }
     void whatIsNotAFileIsRefusedWithAMessage() {
         QFETCH(QString, kind);
         QFETCH(QString, message);
         Form f;
-        QString odd = u"/dev/null"_qs;
-        if (kind == u"pipe"_qs) {
-            odd = f.images.filePath(u"pipe.png"_qs);
+        QString odd = u"/dev/null"_s;
+        if (kind == u"pipe"_s) {
+            odd = f.images.filePath(u"pipe.png"_s);
             makePipe(odd);
-        } else if (kind == u"folder"_qs) {
-            odd = f.images.filePath(u"folder.png"_qs);
+        } else if (kind == u"folder"_s) {
+            odd = f.images.filePath(u"folder.png"_s);
             QVERIFY(QDir().mkdir(odd));
         }
-        const QString photo = f.image(u"photo.png"_qs, pngBytes());
+        const QString photo = f.image(u"photo.png"_s, pngBytes());
         f.form()->pickImages({odd, photo});
 
         // Left out like a file without data, and said so.
-        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-2.jpg"_qs});
+        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-2.jpg"_s});
         QCOMPARE(f.form()->statusMessage(), message);
         QTRY_VERIFY(f.label("statusLine")->isVisible());
         QCOMPARE(f.label("statusLine")->text(), message);
@@ -364,7 +365,7 @@ private Q_SLOTS:
 
         // Once it is removed, the refusal goes with it.
         f.form()->removeImage(0);
-        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-1.jpg"_qs});
+        QTRY_COMPARE(f.filenames(), QStringList{u"feedback-1.jpg"_s});
         QVERIFY(f.form()->statusMessage().isEmpty());
     }
 
@@ -376,7 +377,7 @@ private Q_SLOTS:
     void aReadThatNeverEndsDoesNotHoldTheQuit() {
         QFETCH(bool, neverAnswers);
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"stuck.png"_qs);
+        const QString path = dir.filePath(u"stuck.png"_s);
         if (neverAnswers) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write("bytes") == 5);
@@ -387,7 +388,7 @@ private Q_SLOTS:
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QCoreApplication::applicationFilePath(),
                     {QString::fromLatin1(quitWhileReadingOption), path,
-                     neverAnswers ? u"never"_qs : u"real"_qs});
+                     neverAnswers ? u"never"_s : u"real"_s});
         // A child held at its exit is killed when `child` goes.
         QVERIFY(child.waitForFinished(120000));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
@@ -396,64 +397,64 @@ private Q_SLOTS:
 
     void aPngArrivesAsJpgWithItsBytesUnchanged() {
         Form f;
-        f.app.session().save(tokenFor(u"m-7"_qs, u"Grace Demo"_qs));
-        f.type(u"  Screenshot  "_qs, u"See the picture"_qs);
-        f.form()->pickImages({f.image(u"screen.png"_qs, pngBytes())});
+        f.app.session().save(tokenFor(u"m-7"_s, u"Grace Demo"_s));
+        f.type(u"  Screenshot  "_s, u"See the picture"_s);
+        f.form()->pickImages({f.image(u"screen.png"_s, pngBytes())});
         QTRY_COMPARE(f.form()->attachments().size(), 1);
         QTest::mouseClick(f.button("sendButton"), Qt::LeftButton);
         QTRY_VERIFY(!f.form()->isSending());
 
         QCOMPARE(f.sent().size(), 1u);
         const QJsonObject body = f.lastBody();
-        const QJsonObject attachment = body.value(u"attachments"_qs).toArray().at(0).toObject();
-        QCOMPARE(attachment.value(u"filename"_qs).toString(), u"feedback-1.jpg"_qs);
-        QCOMPARE(QByteArray::fromBase64(attachment.value(u"content"_qs).toString().toLatin1()),
+        const QJsonObject attachment = body.value(u"attachments"_s).toArray().at(0).toObject();
+        QCOMPARE(attachment.value(u"filename"_s).toString(), u"feedback-1.jpg"_s);
+        QCOMPARE(QByteArray::fromBase64(attachment.value(u"content"_s).toString().toLatin1()),
                  pngBytes());
-        QCOMPARE(body.value(u"title"_qs).toString(), u"Screenshot"_qs);
-        QCOMPARE(body.value(u"name"_qs).toString(), u"Grace Demo"_qs);
-        QCOMPARE(body.value(u"linkedInId"_qs).toString(), u"m-7"_qs);
+        QCOMPARE(body.value(u"title"_s).toString(), u"Screenshot"_s);
+        QCOMPARE(body.value(u"name"_s).toString(), u"Grace Demo"_s);
+        QCOMPARE(body.value(u"linkedInId"_s).toString(), u"m-7"_s);
     }
 
     void aSuccessEmptiesTheFormAndKeepsTheSheet() {
         Form f;
-        f.type(u"Idea"_qs, u"More fonts"_qs);
-        f.form()->pickImages({f.image(u"a.png"_qs, "a")});
+        f.type(u"Idea"_s, u"More fonts"_s);
+        f.form()->pickImages({f.image(u"a.png"_s, "a")});
         QTRY_COMPARE(f.form()->attachments().size(), 1);
 
         QPushButton* send = f.button("sendButton");
         QTest::mouseClick(send, Qt::LeftButton);
-        QCOMPARE(send->text(), u"Sending..."_qs);
+        QCOMPARE(send->text(), u"Sending..."_s);
         QVERIFY(!send->isEnabled());
         QTRY_VERIFY(!f.form()->isSending());
 
-        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_qs);
-        QCOMPARE(f.label("statusLine")->text(), u"Sent. Confirmation was emailed to you."_qs);
+        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_s);
+        QCOMPARE(f.label("statusLine")->text(), u"Sent. Confirmation was emailed to you."_s);
         QVERIFY(f.form()->title().isEmpty());
         QVERIFY(f.form()->message().isEmpty());
         QVERIFY(f.form()->selectedImages().isEmpty());
         QVERIFY(f.form()->attachments().isEmpty());
         QVERIFY(!f.label("attachmentCaption")->isVisible());
-        QCOMPARE(send->text(), u"Send feedback"_qs);
+        QCOMPARE(send->text(), u"Send feedback"_s);
         QVERIFY(send->isEnabled());
         QVERIFY(f.sheet && f.sheet->isVisible());
         QCOMPARE(f.events, QList<Event>{Event::feedbackSent});
 
         // Typing again does not clear the outcome.
-        f.type(u"x"_qs, u"y"_qs);
-        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_qs);
+        f.type(u"x"_s, u"y"_s);
+        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_s);
     }
 
     void aSignedOutSenderHasNoIdentity() {
         Form f;
         QCOMPARE(f.form()->senderIdentity(), std::nullopt);
-        f.type({}, u"Anonymous note"_qs);
+        f.type({}, u"Anonymous note"_s);
         QTest::mouseClick(f.button("sendButton"), Qt::LeftButton);
         QTRY_VERIFY(!f.form()->isSending());
         const QJsonObject body = f.lastBody();
-        QCOMPARE(body.value(u"name"_qs).toString(), QString());
-        QCOMPARE(body.value(u"linkedInId"_qs).toString(), QString());
-        QCOMPARE(body.value(u"email"_qs).toString(), QString());
-        QCOMPARE(body.value(u"message"_qs).toString(), u"Anonymous note"_qs);
+        QCOMPARE(body.value(u"name"_s).toString(), QString());
+        QCOMPARE(body.value(u"linkedInId"_s).toString(), QString());
+        QCOMPARE(body.value(u"email"_s).toString(), QString());
+        QCOMPARE(body.value(u"message"_s).toString(), u"Anonymous note"_s);
     }
 
     void aFailedSendKeepsEverything_data() {
@@ -462,9 +463,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::addColumn<size_t>("requests");
         QTest::newRow("blank message")
-            << u"   "_qs << false << u"Feedback message is empty."_qs << size_t(0);
+            << u"   "_s << false << u"Feedback message is empty."_s << size_t(0);
         QTest::newRow("refused by the backend")
-            << u"Hello"_qs << true << u"Feedback is closed today."_qs << size_t(1);
+            << u"Hello"_s << true << u"Feedback is closed today."_s << size_t(1);
     }
     void aFailedSendKeepsEverything() {
         QFETCH(QString, message);
@@ -475,8 +476,8 @@ private Q_SLOTS:
         if (refused) {
             f.backend->setFailure("/api/feedback", {503, "closed", "Feedback is closed today."});
         }
-        f.type(u"Kept title"_qs, message);
-        f.form()->pickImages({f.image(u"a.png"_qs, "a")});
+        f.type(u"Kept title"_s, message);
+        f.form()->pickImages({f.image(u"a.png"_s, "a")});
         QTRY_COMPARE(f.form()->attachments().size(), 1);
         QTest::mouseClick(f.button("sendButton"), Qt::LeftButton);
         if (requests == 0) {
@@ -488,7 +489,7 @@ private Q_SLOTS:
 
         QCOMPARE(f.form()->statusMessage(), status);
         QCOMPARE(f.sent().size(), requests);
-        QCOMPARE(f.form()->title(), u"Kept title"_qs);
+        QCOMPARE(f.form()->title(), u"Kept title"_s);
         QCOMPARE(f.form()->message(), message);
         QCOMPARE(f.form()->attachments().size(), 1);
         QVERIFY(f.button("sendButton")->isEnabled());
@@ -498,8 +499,8 @@ private Q_SLOTS:
     void aBackendThatDoesNotAnswerIsReported_data() {
         QTest::addColumn<bool>("hangs");
         QTest::addColumn<QString>("status");
-        QTest::newRow("unreachable") << false << u"Connection refused"_qs;
-        QTest::newRow("no answer in time") << true << u"The request timed out."_qs;
+        QTest::newRow("unreachable") << false << u"Connection refused"_s;
+        QTest::newRow("no answer in time") << true << u"The request timed out."_s;
     }
     void aBackendThatDoesNotAnswerIsReported() {
         QFETCH(bool, hangs);
@@ -508,19 +509,19 @@ private Q_SLOTS:
         server.script("/api/feedback", {ScriptedServer::Answer::hang()});
         AppFixture app;
         // The closed port answers nothing; the scripted server holds the request.
-        FeedbackService service(hangs ? server.baseURL() : QUrl(u"http://127.0.0.1:9/"_qs),
+        FeedbackService service(hangs ? server.baseURL() : QUrl(u"http://127.0.0.1:9/"_s),
                                 std::chrono::milliseconds(300));
         FeedbackFlow flow(service);
         QList<Event> events;
         QPointer<FeedbackSheet> sheet =
             new FeedbackSheet(app.session(), flow, [&](Event e) { events.append(e); });
-        sheet->form()->findChild<QPlainTextEdit*>()->setPlainText(u"Anyone there?"_qs);
+        sheet->form()->findChild<QPlainTextEdit*>()->setPlainText(u"Anyone there?"_s);
         sheet->form()->send();
         QVERIFY(sheet->form()->isSending());
         QTRY_VERIFY(!sheet->form()->isSending());
         QCOMPARE(sheet->form()->statusMessage(), status);
-        QCOMPARE(sheet->form()->message(), u"Anyone there?"_qs);
-        QVERIFY(sheet->findChild<QPushButton*>(u"sendButton"_qs)->isEnabled());
+        QCOMPARE(sheet->form()->message(), u"Anyone there?"_s);
+        QVERIFY(sheet->findChild<QPushButton*>(u"sendButton"_s)->isEnabled());
         QVERIFY(events.isEmpty());
         delete sheet.data();
     }
@@ -532,21 +533,21 @@ private Q_SLOTS:
         for (qsizetype i = 0; i < huge.size(); ++i) {
             huge[i] = char((i * 131) % 251);
         }
-        f.form()->pickImages({f.image(u"huge.png"_qs, huge)});
+        f.form()->pickImages({f.image(u"huge.png"_s, huge)});
         QTRY_COMPARE(f.form()->attachments().size(), 1);
-        f.type({}, u"Big one"_qs);
+        f.type({}, u"Big one"_s);
         f.form()->send();
         QTRY_VERIFY_WITH_TIMEOUT(!f.form()->isSending(), 60000);
-        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_qs);
+        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_s);
         const QJsonObject attachment =
-            f.lastBody().value(u"attachments"_qs).toArray().at(0).toObject();
-        QVERIFY(QByteArray::fromBase64(attachment.value(u"content"_qs).toString().toLatin1()) ==
+            f.lastBody().value(u"attachments"_s).toArray().at(0).toObject();
+        QVERIFY(QByteArray::fromBase64(attachment.value(u"content"_s).toString().toLatin1()) ==
                 huge);
     }
 
     void closingDoesNotStopASend() {
         Form f;
-        f.type({}, u"Sent after closing"_qs);
+        f.type({}, u"Sent after closing"_s);
         f.form()->send();
         QTest::mouseClick(f.button("closeButton"), Qt::LeftButton);
         QVERIFY(!f.sheet->isVisible());
@@ -554,7 +555,7 @@ private Q_SLOTS:
         QCOMPARE(f.sent().size(), 1u);
         // The closed sheet took the outcome: sent, its form is empty for the next opening.
         QCOMPARE(f.form()->message(), QString());
-        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_qs);
+        QCOMPARE(f.form()->statusMessage(), u"Sent. Confirmation was emailed to you."_s);
     }
 
     void theLinksOpenInTheBrowser() {
@@ -562,14 +563,13 @@ private Q_SLOTS:
         Form f;
         QTest::mouseClick(f.button("talkInsteadLink"), Qt::LeftButton);
         QTest::mouseClick(f.button("privacyPolicyLink"), Qt::LeftButton);
-        QCOMPARE(browser.opened,
-                 QList<QUrl>({ProductLinks::bookingPage(),
-                              QUrl(u"https://quillon.tovrel.dev/privacy.html"_qs)}));
+        QCOMPARE(browser.opened, QList<QUrl>({ProductLinks::bookingPage(),
+                                              QUrl(u"https://quillon.tovrel.dev/privacy.html"_s)}));
     }
 
     void theRemoveSymbolIsDrawnForTheRatioAsked() {
         Form f;
-        f.form()->pickImages({f.image(u"a.png"_qs, "a")});
+        f.form()->pickImages({f.image(u"a.png"_s, "a")});
         QPushButton* remove = f.button("removeImageButton");
         QVERIFY(remove);
         // As on a screen three times as dense as the one the row was made on.
@@ -600,8 +600,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(sheet));
 
         QVERIFY2(window.geometry().contains(sheet->geometry()),
-                 qPrintable(QStringLiteral("sheet %1x%2 at %3,%4 in a window %5x%6 at %7,%8")
-                                .arg(sheet->width())
+                 qPrintable(u"sheet %1x%2 at %3,%4 in a window %5x%6 at %7,%8"_s.arg(sheet->width())
                                 .arg(sheet->height())
                                 .arg(sheet->x())
                                 .arg(sheet->y())
@@ -632,14 +631,14 @@ private Q_SLOTS:
 
     void theTitleAndTheMessageShareTheirBox() {
         Form f;
-        auto* title = f.sheet->findChild<QLineEdit*>(u"titleField"_qs);
-        auto* message = f.sheet->findChild<QPlainTextEdit*>(u"messageEditor"_qs);
+        auto* title = f.sheet->findChild<QLineEdit*>(u"titleField"_s);
+        auto* message = f.sheet->findChild<QPlainTextEdit*>(u"messageEditor"_s);
         // Both name themselves in sight.
-        QCOMPARE(title->placeholderText(), u"Title"_qs);
-        QCOMPARE(message->placeholderText(), u"Message"_qs);
+        QCOMPARE(title->placeholderText(), u"Title"_s);
+        QCOMPARE(message->placeholderText(), u"Message"_s);
         QWidget* form = f.form();
-        title->setText(u"W"_qs);
-        message->setPlainText(u"W"_qs);
+        title->setText(u"W"_s);
+        message->setPlainText(u"W"_s);
         // Where the first character is drawn: the box's leftmost column of ink.
         const auto textStart = [form](QWidget* field) {
             QWidget* box = field->parentWidget();
@@ -670,8 +669,8 @@ private Q_SLOTS:
         Form f;
         f.sheet->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.sheet.data()));
-        auto* title = f.sheet->findChild<QLineEdit*>(u"titleField"_qs);
-        auto* message = f.sheet->findChild<QPlainTextEdit*>(u"messageEditor"_qs);
+        auto* title = f.sheet->findChild<QLineEdit*>(u"titleField"_s);
+        auto* message = f.sheet->findChild<QPlainTextEdit*>(u"messageEditor"_s);
         const auto ringAround = [&](QWidget* box) {
             const int outset = FocusRing::gap + FocusRing::width;
             return QRect(box->mapTo(f.sheet, QPoint()), box->size())
@@ -692,8 +691,8 @@ private Q_SLOTS:
     void theLinksLookAndActLikeLinks_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QUrl>("url");
-        QTest::newRow("Talk instead") << u"talkInsteadLink"_qs << ProductLinks::bookingPage();
-        QTest::newRow("Privacy policy") << u"privacyPolicyLink"_qs << ProductLinks::privacyPolicy();
+        QTest::newRow("Talk instead") << u"talkInsteadLink"_s << ProductLinks::bookingPage();
+        QTest::newRow("Privacy policy") << u"privacyPolicyLink"_s << ProductLinks::privacyPolicy();
     }
     void theLinksLookAndActLikeLinks() {
         QFETCH(QString, name);
@@ -707,7 +706,7 @@ private Q_SLOTS:
         QVERIFY(accessible);
         QCOMPARE(accessible->role(), QAccessible::Link);
         QCOMPARE(accessible->text(QAccessible::Name),
-                 name == u"talkInsteadLink" ? u"Talk instead"_qs : u"Privacy policy"_qs);
+                 name == u"talkInsteadLink" ? u"Talk instead"_s : u"Privacy policy"_s);
         QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
         QVERIFY(link->focusPolicy() & Qt::TabFocus);
 
@@ -753,20 +752,19 @@ private Q_SLOTS:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited.append(QApplication::focusWidget()->objectName());
         }
-        QCOMPARE(visited,
-                 QStringList({u"messageEditor"_qs, u"attachImagesButton"_qs, u"sendButton"_qs,
-                              u"talkInsteadLink"_qs, u"privacyPolicyLink"_qs, u"closeButton"_qs,
-                              u"titleField"_qs}));
+        QCOMPARE(visited, QStringList({u"messageEditor"_s, u"attachImagesButton"_s, u"sendButton"_s,
+                                       u"talkInsteadLink"_s, u"privacyPolicyLink"_s,
+                                       u"closeButton"_s, u"titleField"_s}));
     }
 
     void everyControlIsReachableByKeyboard() {
         Form f;
-        f.form()->pickImages({f.image(u"a.png"_qs, "a")});
+        f.form()->pickImages({f.image(u"a.png"_s, "a")});
         QTRY_COMPARE(f.form()->attachments().size(), 1);
         f.sheet->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.sheet.data()));
         // The sheet opens ready for typing.
-        QCOMPARE(QApplication::focusWidget(), f.sheet->findChild<QLineEdit*>(u"titleField"_qs));
+        QCOMPARE(QApplication::focusWidget(), f.sheet->findChild<QLineEdit*>(u"titleField"_s));
         QStringList names;
         for (QWidget* widget : tabChain(f.button("closeButton"))) {
             QVERIFY2(!accessibleName(widget).isEmpty(), widget->metaObject()->className());
@@ -778,13 +776,13 @@ private Q_SLOTS:
             QVERIFY2(names.contains(QString::fromLatin1(name)), name);
         }
         // The picked files sit between the picker button and the send button.
-        const qsizetype attachAt = names.indexOf(u"attachImagesButton"_qs);
-        QCOMPARE(names.mid(attachAt, 3), QStringList({u"attachImagesButton"_qs,
-                                                      u"removeImageButton"_qs, u"sendButton"_qs}));
+        const qsizetype attachAt = names.indexOf(u"attachImagesButton"_s);
+        QCOMPARE(names.mid(attachAt, 3),
+                 QStringList({u"attachImagesButton"_s, u"removeImageButton"_s, u"sendButton"_s}));
 
         // Enter in the title moves on instead of clicking a button; Space and Enter on a button
         // click it.
-        auto* title = f.sheet->findChild<QLineEdit*>(u"titleField"_qs);
+        auto* title = f.sheet->findChild<QLineEdit*>(u"titleField"_s);
         title->setFocus();
         QTest::keyClick(title, Qt::Key_Return);
         QVERIFY(f.sheet && f.sheet->isVisible());
@@ -799,7 +797,7 @@ private Q_SLOTS:
         QTest::keyClick(send, Qt::Key_Space);
         // Refused before anything is sent: no wait.
         QVERIFY(!f.form()->isSending());
-        QCOMPARE(f.form()->statusMessage(), u"Feedback message is empty."_qs);
+        QCOMPARE(f.form()->statusMessage(), u"Feedback message is empty."_s);
         QCOMPARE(QApplication::focusWidget(), send);
         QPushButton* attach = f.button("attachImagesButton");
         attach->setFocus();

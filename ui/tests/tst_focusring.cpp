@@ -12,6 +12,7 @@
 #include <QTest>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 
 namespace {
@@ -34,8 +35,8 @@ double contrast(const QColor& a, const QColor& b) {
 struct Window {
     QWidget window;
     QLineEdit* field = new QLineEdit;
-    QPushButton* first = new QPushButton(u"First"_qs);
-    QPushButton* second = new QPushButton(u"Second"_qs);
+    QPushButton* first = new QPushButton(u"First"_s);
+    QPushButton* second = new QPushButton(u"Second"_s);
 
     Window() {
         FocusRing::install();
@@ -63,12 +64,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("before");
         QTest::addColumn<int>("reason");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("Tab") << u"click"_qs << int(Qt::TabFocusReason) << true;
-        QTest::newRow("Shift+Tab") << u"click"_qs << int(Qt::BacktabFocusReason) << true;
-        QTest::newRow("mnemonic") << u"click"_qs << int(Qt::ShortcutFocusReason) << true;
-        QTest::newRow("click") << u"key"_qs << int(Qt::MouseFocusReason) << false;
-        QTest::newRow("moved after a key") << u"key"_qs << int(Qt::OtherFocusReason) << true;
-        QTest::newRow("moved after a click") << u"click"_qs << int(Qt::OtherFocusReason) << false;
+        QTest::newRow("Tab") << u"click"_s << int(Qt::TabFocusReason) << true;
+        QTest::newRow("Shift+Tab") << u"click"_s << int(Qt::BacktabFocusReason) << true;
+        QTest::newRow("mnemonic") << u"click"_s << int(Qt::ShortcutFocusReason) << true;
+        QTest::newRow("click") << u"key"_s << int(Qt::MouseFocusReason) << false;
+        QTest::newRow("moved after a key") << u"key"_s << int(Qt::OtherFocusReason) << true;
+        QTest::newRow("moved after a click") << u"click"_s << int(Qt::OtherFocusReason) << false;
     }
     void showsForTheKeyboardOnly() {
         QFETCH(QString, before);
@@ -119,8 +120,8 @@ private Q_SLOTS:
     void typingInAClickedFieldDoesNot() {
         Window w;
         QTest::mouseClick(w.field, Qt::LeftButton);
-        QTest::keyClicks(w.field, u"words"_qs);
-        QCOMPARE(w.field->text(), u"words"_qs);
+        QTest::keyClicks(w.field, u"words"_s);
+        QCOMPARE(w.field->text(), u"words"_s);
         QCOMPARE(FocusRing::ringedWidget(), nullptr);
     }
 

@@ -48,7 +48,7 @@ const EditorFormatCommand allCommands[] = {
 
 namespace quillon {
 char* toString(const TextRange& range) {
-    return QTest::toString(QStringLiteral("{%1, %2}").arg(range.location).arg(range.length));
+    return QTest::toString(u"{%1, %2}"_s.arg(range.location).arg(range.length));
 }
 } // namespace quillon
 

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QToolButton>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 
@@ -47,27 +48,27 @@ private Q_SLOTS:
     void symbolsAreCentredAndFullSize_data() {
         QTest::addColumn<QString>("control");
         QTest::addColumn<int>("symbolPoints");
-        QTest::newRow("back") << u"backToDraftsButton"_qs << 17;
-        QTest::newRow("bullets") << u"formatBullets"_qs << 18;
-        QTest::newRow("numbered") << u"formatNumbered"_qs << 18;
-        QTest::newRow("clear text") << u"clearPostButton"_qs << 14;
-        QTest::newRow("delete draft") << u"deleteDraftButton"_qs << 13;
-        QTest::newRow("feedback") << u"feedbackButton"_qs << 20;
-        QTest::newRow("empty state") << u"emptyState"_qs << 44;
+        QTest::newRow("back") << u"backToDraftsButton"_s << 17;
+        QTest::newRow("bullets") << u"formatBullets"_s << 18;
+        QTest::newRow("numbered") << u"formatNumbered"_s << 18;
+        QTest::newRow("clear text") << u"clearPostButton"_s << 14;
+        QTest::newRow("delete draft") << u"deleteDraftButton"_s << 13;
+        QTest::newRow("feedback") << u"feedbackButton"_s << 20;
+        QTest::newRow("empty state") << u"emptyState"_s << 44;
     }
     void symbolsAreCentredAndFullSize() {
         QFETCH(QString, control);
         QFETCH(int, symbolPoints);
         AppFixture app;
-        app.drafts().setEditorText(u"text, so the clear button shows"_qs);
+        app.drafts().setEditorText(u"text, so the clear button shows"_s);
         app.drafts().saveDraft();
         EditorView editor(app.drafts(), app.session(), app.container.postFlow(), {},
                           [](AppTelemetryEvent) {});
         DraftsView drafts(app.drafts(), {});
         FeedbackButton feedback;
-        feedback.setObjectName(u"feedbackButton"_qs);
-        EmptyStateView empty(Symbol::docText, u"No drafts"_qs, u"Saved drafts appear here."_qs);
-        empty.setObjectName(u"emptyState"_qs);
+        feedback.setObjectName(u"feedbackButton"_s);
+        EmptyStateView empty(Symbol::docText, u"No drafts"_s, u"Saved drafts appear here."_s);
+        empty.setObjectName(u"emptyState"_s);
         QWidget* widget = nullptr;
         for (QWidget* top : std::initializer_list<QWidget*>{&editor, &drafts, &feedback, &empty}) {
             top->resize(top->sizeHint().expandedTo(QSize(400, 300)));
@@ -95,11 +96,11 @@ private Q_SLOTS:
         QVERIFY2(!ink.isEmpty(), "nothing drawn");
         const int expected = 2 * symbolPoints;
         QVERIFY2(qMax(ink.width(), ink.height()) >= expected * 0.55,
-                 qPrintable(u"symbol %1 x %2 device pixels, box %3"_qs.arg(ink.width())
+                 qPrintable(u"symbol %1 x %2 device pixels, box %3"_s.arg(ink.width())
                                 .arg(ink.height())
                                 .arg(expected)));
         const qreal offCentre = QRectF(ink).center().x() - image.width() / 2.0;
-        QVERIFY2(qAbs(offCentre) <= 3, qPrintable(u"%1 pixels off centre"_qs.arg(offCentre)));
+        QVERIFY2(qAbs(offCentre) <= 3, qPrintable(u"%1 pixels off centre"_s.arg(offCentre)));
     }
 };
 

@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using namespace quillon::testsupport;
@@ -90,7 +91,7 @@ struct Window {
         QTest::keyClick(control, Qt::Key_Space);
     }
     QList<ContentButton*> openButtons() const {
-        return view->currentPane()->findChildren<ContentButton*>(u"openDraftButton"_qs);
+        return view->currentPane()->findChildren<ContentButton*>(u"openDraftButton"_s);
     }
 };
 
@@ -108,13 +109,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("control");
         QTest::addColumn<bool>("reactivatedFirst");
         QTest::newRow("post, sheet closed, answer after the window is back")
-            << Section::editor << u"postButton"_qs << true;
+            << Section::editor << u"postButton"_s << true;
         QTest::newRow("post, sheet closed, answer while another window is active")
-            << Section::editor << u"postButton"_qs << false;
+            << Section::editor << u"postButton"_s << false;
         QTest::newRow("Connect LinkedIn, sheet closed, window back first")
-            << Section::settings << u"connectButton"_qs << true;
+            << Section::settings << u"connectButton"_s << true;
         QTest::newRow("Connect LinkedIn, answer while another window is active")
-            << Section::settings << u"connectButton"_qs << false;
+            << Section::settings << u"connectButton"_s << false;
     }
     void aSignInThatEndsGivesTheFocusBack() {
         QFETCH(Section, section);
@@ -122,7 +123,7 @@ private Q_SLOTS:
         QFETCH(bool, reactivatedFirst);
         Window w;
         w.view->selectSection(section);
-        w.app.drafts().setEditorText(u"Not posted"_qs);
+        w.app.drafts().setEditorText(u"Not posted"_s);
         auto* button = w.find<QPushButton>(control.toLatin1().constData());
         w.press(button);
         QTRY_VERIFY(w.sheet && w.sheet->isShown());
@@ -149,7 +150,7 @@ private Q_SLOTS:
         w.view->selectSection(Section::settings);
         w.press(w.find<QPushButton>("connectButton"));
         QTRY_VERIFY(w.sheet && w.sheet->isShown());
-        w.app.session().save(tokenFor(u"m1"_qs));
+        w.app.session().save(tokenFor(u"m1"_s));
         w.sheet->cancel();
         QTRY_VERIFY(!qobject_cast<AccountSettingsView*>(w.view->currentPane())->isConnecting());
         QCOMPARE(w.focus(), w.find("accountButton"));
@@ -157,20 +158,20 @@ private Q_SLOTS:
 
     void aPostLandsTheFocusOnInsights() {
         Window w;
-        w.app.session().save(tokenFor(u"m1"_qs));
-        w.app.drafts().setEditorText(u"Hello"_qs);
+        w.app.session().save(tokenFor(u"m1"_s));
+        w.app.drafts().setEditorText(u"Hello"_s);
         w.press(w.find("postButton"));
         QTRY_COMPARE(w.view->selection(), Section::insights);
-        auto* firstCard = w.view->currentPane()->findChild<ContentButton*>(u"insightCard"_qs);
+        auto* firstCard = w.view->currentPane()->findChild<ContentButton*>(u"insightCard"_s);
         QVERIFY(firstCard);
         QCOMPARE(w.focus(), firstCard);
     }
 
     void aFailedPostKeepsTheFocusOnItsButton() {
         Window w;
-        w.app.session().save(tokenFor(u"m1"_qs));
+        w.app.session().save(tokenFor(u"m1"_s));
         w.backend->setFailure("/api/linkedin/post", {502, "unavailable", "LinkedIn is down."});
-        w.app.drafts().setEditorText(u"Hello"_qs);
+        w.app.drafts().setEditorText(u"Hello"_s);
         auto* post = w.find<QPushButton>("postButton");
         w.press(post);
         QVERIFY(!post->isEnabled());
@@ -186,10 +187,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("deleted");
         QTest::addColumn<QString>("landsOn");
         // Newest first: "draft 3" heads the list.
-        QTest::newRow("first of three: the next one") << 3 << 0 << u"draft 2"_qs;
-        QTest::newRow("middle of three: the next one") << 3 << 1 << u"draft 1"_qs;
-        QTest::newRow("last of three: the previous one") << 3 << 2 << u"draft 2"_qs;
-        QTest::newRow("the only one: the empty list") << 1 << 0 << u"No drafts"_qs;
+        QTest::newRow("first of three: the next one") << 3 << 0 << u"draft 2"_s;
+        QTest::newRow("middle of three: the next one") << 3 << 1 << u"draft 1"_s;
+        QTest::newRow("last of three: the previous one") << 3 << 2 << u"draft 2"_s;
+        QTest::newRow("the only one: the empty list") << 1 << 0 << u"No drafts"_s;
     }
     void deletingADraftLandsOnTheNextRow() {
         QFETCH(int, drafts);
@@ -197,12 +198,12 @@ private Q_SLOTS:
         QFETCH(QString, landsOn);
         Window w;
         for (int i = 1; i <= drafts; ++i) {
-            w.app.drafts().setEditorText(u"draft %1"_qs.arg(i));
+            w.app.drafts().setEditorText(u"draft %1"_s.arg(i));
             w.app.drafts().saveDraft();
             w.app.drafts().newPost();
         }
         w.view->selectSection(Section::drafts);
-        auto removes = w.view->currentPane()->findChildren<QWidget*>(u"deleteDraftButton"_qs);
+        auto removes = w.view->currentPane()->findChildren<QWidget*>(u"deleteDraftButton"_s);
         QCOMPARE(removes.size(), drafts);
         QSignalSpy moves(qApp, &QApplication::focusChanged);
         w.press(removes[deleted]);
@@ -217,12 +218,12 @@ private Q_SLOTS:
         // the floating button comes after the list.
         QTest::keyClick(w.focus(), Qt::Key_Tab);
         QCOMPARE(w.focus()->accessibleName(),
-                 drafts == 1 ? u"Send feedback"_qs : u"Delete draft %1"_qs.arg(landsOn));
+                 drafts == 1 ? u"Send feedback"_s : u"Delete draft %1"_s.arg(landsOn));
     }
 
     void openingADraftMovesTheFocusOnce() {
         Window w;
-        w.app.drafts().setEditorText(u"to be opened"_qs);
+        w.app.drafts().setEditorText(u"to be opened"_s);
         w.app.drafts().saveDraft();
         w.view->selectSection(Section::drafts);
         ContentButton* open = w.openButtons().value(0);
@@ -254,19 +255,19 @@ private Q_SLOTS:
     // message and images until they are sent.
     void theFeedbackFormKeepsItsContentsUntilSent() {
         Window w;
-        w.app.session().save(tokenFor(u"m1"_qs));
+        w.app.session().save(tokenFor(u"m1"_s));
         QTemporaryDir images;
-        const QString image = images.filePath(u"shot.png"_qs);
+        const QString image = images.filePath(u"shot.png"_s);
         QImage(4, 4, QImage::Format_RGB32).save(image);
 
         w.press(w.view->feedbackButton());
         auto* sheet = qobject_cast<FeedbackSheet*>(w.view->feedbackSheet());
         QVERIFY(sheet);
         QTRY_VERIFY(sheet->isVisible());
-        QTest::keyClicks(sheet->findChild<QLineEdit*>(u"titleField"_qs), u"Crash"_qs);
-        QTest::keyClicks(sheet->findChild<QPlainTextEdit*>(u"messageEditor"_qs), u"It broke"_qs);
+        QTest::keyClicks(sheet->findChild<QLineEdit*>(u"titleField"_s), u"Crash"_s);
+        QTest::keyClicks(sheet->findChild<QPlainTextEdit*>(u"messageEditor"_s), u"It broke"_s);
         sheet->form()->pickImages({image});
-        QTest::keyClick(sheet->findChild<QLineEdit*>(u"titleField"_qs), Qt::Key_Escape);
+        QTest::keyClick(sheet->findChild<QLineEdit*>(u"titleField"_s), Qt::Key_Escape);
         QVERIFY(!sheet->isVisible());
         QVERIFY(!w.view->showsFeedback());
 
@@ -274,14 +275,14 @@ private Q_SLOTS:
         w.view->selectSection(Section::settings);
         w.press(w.find("sendFeedbackRow"));
         QTRY_VERIFY(sheet->isVisible());
-        QCOMPARE(sheet->form()->title(), u"Crash"_qs);
-        QCOMPARE(sheet->form()->message(), u"It broke"_qs);
+        QCOMPARE(sheet->form()->title(), u"Crash"_s);
+        QCOMPARE(sheet->form()->message(), u"It broke"_s);
         QCOMPARE(sheet->form()->selectedImages(), QStringList{image});
         QTRY_COMPARE(sheet->form()->attachments().size(), 1);
 
         sheet->form()->send();
         QTRY_VERIFY(!sheet->form()->isSending());
-        QCOMPARE(sheet->form()->statusMessage(), u"Sent. Confirmation was emailed to you."_qs);
+        QCOMPARE(sheet->form()->statusMessage(), u"Sent. Confirmation was emailed to you."_s);
         sheet->reject();
         w.press(w.view->feedbackButton());
         QTRY_VERIFY(sheet->isVisible());

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <mutex>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 
@@ -133,7 +134,7 @@ private Q_SLOTS:
         QFETCH(bool, cached);
         QFETCH(int, policy);
         const QNetworkRequest request =
-            LinkedInProfilePhoto::pictureRequest(QUrl(u"https://media.example/p.jpg"_qs), cached);
+            LinkedInProfilePhoto::pictureRequest(QUrl(u"https://media.example/p.jpg"_s), cached);
         QCOMPARE(request.attribute(QNetworkRequest::CacheLoadControlAttribute).toInt(), policy);
         QCOMPARE(request.transferTimeout(), 12000);
         QCOMPARE(request.rawHeader("User-Agent"), QByteArray("Quillon/1.0"));
@@ -154,7 +155,7 @@ private Q_SLOTS:
         PictureHost host;
         LinkedInProfilePhoto photo(48);
         QSignalSpy finished(&photo, &LinkedInProfilePhoto::loadFinished);
-        photo.setPictureURL(host.server.url(u"/wide.png"_qs));
+        photo.setPictureURL(host.server.url(u"/wide.png"_s));
         QVERIFY(finished.wait());
         QCOMPARE(photo.picture().size(), QSize(200, 100));
         // Letter-boxing would leave the placeholder above the picture.
@@ -166,8 +167,8 @@ private Q_SLOTS:
 
     void failuresPutThePlaceholderBack_data() {
         QTest::addColumn<QString>("path");
-        QTest::newRow("404 with an image body") << u"/missing.png"_qs;
-        QTest::newRow("an answer that is not an image") << u"/text"_qs;
+        QTest::newRow("404 with an image body") << u"/missing.png"_s;
+        QTest::newRow("an answer that is not an image") << u"/text"_s;
         QTest::newRow("connection refused") << QString();
     }
     void failuresPutThePlaceholderBack() {
@@ -175,11 +176,11 @@ private Q_SLOTS:
         PictureHost host;
         LinkedInProfilePhoto photo(48);
         QSignalSpy finished(&photo, &LinkedInProfilePhoto::loadFinished);
-        photo.setPictureURL(host.server.url(u"/wide.png"_qs));
+        photo.setPictureURL(host.server.url(u"/wide.png"_s));
         QVERIFY(finished.wait());
         QVERIFY(!photo.picture().isNull());
 
-        photo.setPictureURL(path.isEmpty() ? u"http://127.0.0.1:%1/p.png"_qs.arg(closedPort())
+        photo.setPictureURL(path.isEmpty() ? u"http://127.0.0.1:%1/p.png"_s.arg(closedPort())
                                            : host.server.url(path));
         QVERIFY(finished.wait());
         QVERIFY(photo.picture().isNull());
@@ -188,17 +189,17 @@ private Q_SLOTS:
 
     void anAddressThatIsNoURLMakesNoRequest_data() {
         QTest::addColumn<QString>("address");
-        QTest::newRow("empty") << QString(u""_qs);
-        QTest::newRow("words") << u"not a picture address"_qs;
-        QTest::newRow("space in the host") << u"http://media .example/p.png"_qs;
-        QTest::newRow("relative") << u"pictures/p.png"_qs;
+        QTest::newRow("empty") << QString(u""_s);
+        QTest::newRow("words") << u"not a picture address"_s;
+        QTest::newRow("space in the host") << u"http://media .example/p.png"_s;
+        QTest::newRow("relative") << u"pictures/p.png"_s;
     }
     void anAddressThatIsNoURLMakesNoRequest() {
         QFETCH(QString, address);
         PictureHost host;
         LinkedInProfilePhoto photo(48);
         QSignalSpy finished(&photo, &LinkedInProfilePhoto::loadFinished);
-        photo.setPictureURL(host.server.url(u"/wide.png"_qs));
+        photo.setPictureURL(host.server.url(u"/wide.png"_s));
         QVERIFY(finished.wait());
         QCOMPARE(host.hits.load(), 1);
 
@@ -212,7 +213,7 @@ private Q_SLOTS:
         PictureHost host;
         LinkedInProfilePhoto photo(48);
         QSignalSpy finished(&photo, &LinkedInProfilePhoto::loadFinished);
-        photo.setPictureURL(host.server.url(u"/wide.png"_qs));
+        photo.setPictureURL(host.server.url(u"/wide.png"_s));
         QVERIFY(finished.wait());
         photo.setPictureURL(std::nullopt);
         QVERIFY(photo.picture().isNull());
@@ -221,7 +222,7 @@ private Q_SLOTS:
 
     void aSecondDownloadComesFromTheCache() {
         PictureHost host;
-        const QString address = host.server.url(u"/wide.png"_qs);
+        const QString address = host.server.url(u"/wide.png"_s);
         {
             LinkedInProfilePhoto first(48);
             QSignalSpy finished(&first, &LinkedInProfilePhoto::loadFinished);
@@ -240,10 +241,10 @@ private Q_SLOTS:
         PictureHost host;
         LinkedInProfilePhoto photo(48);
         QSignalSpy finished(&photo, &LinkedInProfilePhoto::loadFinished);
-        photo.setPictureURL(host.server.url(u"/wide.png"_qs));
+        photo.setPictureURL(host.server.url(u"/wide.png"_s));
         QVERIFY(finished.wait());
 
-        photo.setPictureURL(host.server.url(u"/slow.png"_qs));
+        photo.setPictureURL(host.server.url(u"/slow.png"_s));
         QTRY_COMPARE(host.slowRequests.load(), 1);
         QCOMPARE(photo.picture().size(), QSize(200, 100));
         host.gate.open();
@@ -256,9 +257,9 @@ private Q_SLOTS:
         PictureHost host;
         LinkedInProfilePhoto photo(48);
         QSignalSpy finished(&photo, &LinkedInProfilePhoto::loadFinished);
-        photo.setPictureURL(host.server.url(u"/slow.png"_qs));
+        photo.setPictureURL(host.server.url(u"/slow.png"_s));
         QTRY_COMPARE(host.slowRequests.load(), 1);
-        photo.setPictureURL(host.server.url(u"/wide.png"_qs));
+        photo.setPictureURL(host.server.url(u"/wide.png"_s));
         QVERIFY(finished.wait());
         // Only the second download reported; the first one's late answer changes nothing.
         QCOMPARE(photo.picture().size(), QSize(200, 100));
@@ -270,7 +271,7 @@ private Q_SLOTS:
     void goingAwayDuringADownloadIsHarmless() {
         PictureHost host;
         auto photo = std::make_unique<LinkedInProfilePhoto>(48);
-        photo->setPictureURL(host.server.url(u"/slow.png"_qs));
+        photo->setPictureURL(host.server.url(u"/slow.png"_s));
         QTRY_COMPARE(host.slowRequests.load(), 1);
         photo.reset();
         host.gate.open();

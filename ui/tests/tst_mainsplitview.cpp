@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using Section = MainSplitView::Section;
@@ -64,7 +65,7 @@ struct Window {
     // Opens the first listed draft with a click, from the drafts section.
     void openFirstDraft() {
         clickSidebar(Section::drafts);
-        QTest::mouseClick(view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_qs),
+        QTest::mouseClick(view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_s),
                           Qt::LeftButton);
     }
 };
@@ -77,14 +78,14 @@ class TestMainSplitView : public QObject {
 private Q_SLOTS:
     void startsOnTheEditorWithoutResettingIt() {
         Window w;
-        w.app.drafts().setEditorText(u"typed before the window"_qs);
+        w.app.drafts().setEditorText(u"typed before the window"_s);
         w.show();
         QCOMPARE(w.view.selection(), Section::editor);
         QCOMPARE(w.view.sidebar()->currentRow(), 2);
         QVERIFY(w.view.sidebar()->item(2)->isSelected());
         QVERIFY(qobject_cast<EditorView*>(w.view.currentPane()));
         // Signed out and already owned by nobody: showing changed nothing.
-        QCOMPARE(w.app.drafts().editorText(), u"typed before the window"_qs);
+        QCOMPARE(w.app.drafts().editorText(), u"typed before the window"_s);
     }
 
     void sidebarRowsInOrder() {
@@ -94,25 +95,25 @@ private Q_SLOTS:
             titles.append(w.view.sidebar()->item(row)->text());
             QVERIFY(!w.view.sidebar()->item(row)->icon().isNull());
         }
-        QCOMPARE(titles, QStringList({u"Insights"_qs, u"Drafts"_qs, u"Editor"_qs, u"Settings"_qs}));
+        QCOMPARE(titles, QStringList({u"Insights"_s, u"Drafts"_s, u"Editor"_s, u"Settings"_s}));
     }
 
     // Choosing Editor again starts a fresh post only when that loses nothing.
     void choosingEditorKeepsUnsavedText_data() {
         QTest::addColumn<QString>("state");
         QTest::addColumn<bool>("kept");
-        QTest::newRow("typed") << u"typed"_qs << true;
-        QTest::newRow("an opened draft, edited") << u"edited draft"_qs << true;
-        QTest::newRow("the initial text") << u"initial"_qs << false;
-        QTest::newRow("cleared with the clear button") << u"cleared"_qs << false;
-        QTest::newRow("saved") << u"saved"_qs << false;
+        QTest::newRow("typed") << u"typed"_s << true;
+        QTest::newRow("an opened draft, edited") << u"edited draft"_s << true;
+        QTest::newRow("the initial text") << u"initial"_s << false;
+        QTest::newRow("cleared with the clear button") << u"cleared"_s << false;
+        QTest::newRow("saved") << u"saved"_s << false;
     }
     void choosingEditorKeepsUnsavedText() {
         QFETCH(QString, state);
         QFETCH(bool, kept);
         Window w;
         w.show();
-        const Draft draft = w.saveDraft(u"stored body"_qs);
+        const Draft draft = w.saveDraft(u"stored body"_s);
         if (state == u"edited draft") {
             w.openFirstDraft();
         }
@@ -122,19 +123,19 @@ private Q_SLOTS:
         text->setFocus(Qt::OtherFocusReason);
         if (state == u"typed") {
             QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClicks(text, u"half a thought"_qs);
+            QTest::keyClicks(text, u"half a thought"_s);
         } else if (state == u"edited draft") {
             QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
-            QTest::keyClicks(text, u", edited"_qs);
+            QTest::keyClicks(text, u", edited"_s);
         } else if (state == u"cleared") {
-            QTest::keyClicks(text, u" and more"_qs);
-            QTest::mouseClick(editor->findChild<QAbstractButton*>(u"clearPostButton"_qs),
+            QTest::keyClicks(text, u" and more"_s);
+            QTest::mouseClick(editor->findChild<QAbstractButton*>(u"clearPostButton"_s),
                               Qt::LeftButton);
             QCOMPARE(w.app.drafts().editorText(), QString());
         } else if (state == u"saved") {
-            QTest::keyClicks(text, u" and more"_qs);
+            QTest::keyClicks(text, u" and more"_s);
             QTest::keyClick(text, Qt::Key_S, Qt::ControlModifier);
-            QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Draft saved"_qs));
+            QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Draft saved"_s));
         }
         const QString before = w.app.drafts().editorText();
         const std::optional<QUuid> binding = w.app.drafts().editingDraftID();
@@ -155,7 +156,7 @@ private Q_SLOTS:
             // Still the same draft: saving updates it.
             w.app.drafts().saveDraft();
             QCOMPARE(bodiesOf(w.app.repository().loadDrafts(std::nullopt)),
-                     QStringList{u"stored body, edited"_qs});
+                     QStringList{u"stored body, edited"_s});
         }
     }
 
@@ -165,7 +166,7 @@ private Q_SLOTS:
         auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
         editor->editor()->setFocus(Qt::OtherFocusReason);
         QTest::keyClick(editor->editor(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(editor->editor(), u"typed, then looked around"_qs);
+        QTest::keyClicks(editor->editor(), u"typed, then looked around"_s);
         w.view.sidebar()->setFocus(Qt::BacktabFocusReason);
         for (const Qt::Key key :
              {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}) {
@@ -174,41 +175,41 @@ private Q_SLOTS:
         QCOMPARE(w.view.selection(), Section::editor);
         editor = qobject_cast<EditorView*>(w.view.currentPane());
         QVERIFY(editor);
-        QCOMPARE(editor->editor()->toPlainText(), u"typed, then looked around"_qs);
-        QCOMPARE(w.app.drafts().editorText(), u"typed, then looked around"_qs);
+        QCOMPARE(editor->editor()->toPlainText(), u"typed, then looked around"_s);
+        QCOMPARE(w.app.drafts().editorText(), u"typed, then looked around"_s);
     }
 
     void anOpenedDraftSurvivesOneEditorChoice() {
         Window w;
-        const Draft stored = w.saveDraft(u"opened body"_qs);
+        const Draft stored = w.saveDraft(u"opened body"_s);
         w.show();
         w.clickSidebar(Section::drafts);
         auto* drafts = qobject_cast<DraftsView*>(w.view.currentPane());
         QVERIFY(drafts);
-        auto* open = drafts->findChild<QAbstractButton*>(u"openDraftButton"_qs);
+        auto* open = drafts->findChild<QAbstractButton*>(u"openDraftButton"_s);
         QVERIFY(open);
         QTest::mouseClick(open, Qt::LeftButton);
         QCOMPARE(w.view.selection(), Section::editor);
         QVERIFY(w.view.opensDraftInEditor());
-        QCOMPARE(w.app.drafts().editorText(), u"opened body"_qs);
+        QCOMPARE(w.app.drafts().editorText(), u"opened body"_s);
         QCOMPARE(w.app.drafts().editingDraftID(), std::optional<QUuid>(stored.id));
 
         // Back to the drafts with the editor's own button, then Editor in the sidebar: the
         // opened draft stays...
         auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
         QVERIFY(editor);
-        QTest::mouseClick(editor->findChild<QAbstractButton*>(u"backToDraftsButton"_qs),
+        QTest::mouseClick(editor->findChild<QAbstractButton*>(u"backToDraftsButton"_s),
                           Qt::LeftButton);
         QCOMPARE(w.view.selection(), Section::drafts);
         QVERIFY(w.view.opensDraftInEditor());
         w.clickSidebar(Section::editor);
         QCOMPARE(w.view.selection(), Section::editor);
-        QCOMPARE(w.app.drafts().editorText(), u"opened body"_qs);
+        QCOMPARE(w.app.drafts().editorText(), u"opened body"_s);
         QVERIFY(!w.view.opensDraftInEditor());
         // ...but only once.
         w.clickSidebar(Section::insights);
         w.clickSidebar(Section::editor);
-        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
+        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_s);
         QCOMPARE(w.app.drafts().editingDraftID(), std::nullopt);
     }
 
@@ -230,36 +231,36 @@ private Q_SLOTS:
 
     void theOwnerFollowsTheConnectedMember() {
         Window w;
-        w.app.storeDraft(u"m1"_qs, u"draft of m1"_qs);
-        w.app.storeDraft(u"m2"_qs, u"draft of m2"_qs);
-        w.app.storeDraft(std::nullopt, u"signed-out draft"_qs);
-        w.app.session().save(tokenFor(u"m1"_qs));
+        w.app.storeDraft(u"m1"_s, u"draft of m1"_s);
+        w.app.storeDraft(u"m2"_s, u"draft of m2"_s);
+        w.app.storeDraft(std::nullopt, u"signed-out draft"_s);
+        w.app.session().save(tokenFor(u"m1"_s));
         // Nothing happens before the window is shown.
         QCOMPARE(w.app.drafts().ownerID(), std::nullopt);
 
         w.show();
-        QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(u"m1"_qs));
-        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"draft of m1"_qs});
+        QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(u"m1"_s));
+        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"draft of m1"_s});
 
         // A new token for the same member is no change of member: the opened draft stays
         // bound.
         w.app.drafts().openDraft(w.app.drafts().drafts().first());
         const std::optional<QUuid> opened = w.app.drafts().editingDraftID();
-        w.app.session().save(tokenFor(u"m1"_qs, u"Renamed"_qs));
-        QCOMPARE(w.app.drafts().editorText(), u"draft of m1"_qs);
+        w.app.session().save(tokenFor(u"m1"_s, u"Renamed"_s));
+        QCOMPARE(w.app.drafts().editorText(), u"draft of m1"_s);
         QCOMPARE(w.app.drafts().editingDraftID(), opened);
 
         // With nothing unsaved, another member's list comes with a fresh post.
-        w.app.session().save(tokenFor(u"m2"_qs));
-        QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(u"m2"_qs));
-        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"draft of m2"_qs});
-        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
+        w.app.session().save(tokenFor(u"m2"_s));
+        QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(u"m2"_s));
+        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"draft of m2"_s});
+        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_s);
         QCOMPARE(w.app.drafts().editingDraftID(), std::nullopt);
 
         w.app.session().signOut();
         QCOMPARE(w.app.drafts().ownerID(), std::nullopt);
-        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"signed-out draft"_qs});
-        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_qs);
+        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"signed-out draft"_s});
+        QCOMPARE(w.app.drafts().editorText(), u"Write a LinkedIn post..."_s);
     }
 
     // A sign-in, a log-out or another member changes the drafts list, never the typed text.
@@ -268,8 +269,8 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<QString>>("to");
         QTest::addColumn<bool>("openedDraft");
         const std::optional<QString> none;
-        const std::optional<QString> m1(u"m1"_qs);
-        const std::optional<QString> m2(u"m2"_qs);
+        const std::optional<QString> m1(u"m1"_s);
+        const std::optional<QString> m2(u"m2"_s);
         QTest::newRow("sign-in, a new post") << none << m1 << false;
         QTest::newRow("sign-in, an edited signed-out draft") << none << m1 << true;
         QTest::newRow("log-out, a new post") << m1 << none << false;
@@ -282,7 +283,7 @@ private Q_SLOTS:
         QFETCH(bool, openedDraft);
         Window w;
         const auto owned = [](const std::optional<QString>& owner) {
-            return u"draft of "_qs + owner.value_or(u"nobody"_qs);
+            return u"draft of "_s + owner.value_or(u"nobody"_s);
         };
         w.app.storeDraft(to, owned(to));
         if (from) {
@@ -299,9 +300,9 @@ private Q_SLOTS:
         // Over the fresh post's text, or after the draft's.
         QTest::keyClick(editor->editor(), openedDraft ? Qt::Key_End : Qt::Key_A,
                         Qt::ControlModifier);
-        QTest::keyClicks(editor->editor(), u"typed"_qs);
+        QTest::keyClicks(editor->editor(), u"typed"_s);
         const QString typed = w.app.drafts().editorText();
-        QCOMPARE(typed, openedDraft ? owned(from) + u"typed"_qs : u"typed"_qs);
+        QCOMPARE(typed, openedDraft ? owned(from) + u"typed"_s : u"typed"_s);
 
         if (to) {
             w.app.session().save(tokenFor(*to));
@@ -331,7 +332,7 @@ private Q_SLOTS:
         // The store as the next start finds it, through a connection of its own.
         const auto keptOnDisk = [&] {
             return UserDefaultsDraftRepository(
-                       u"drafts"_qs, std::make_shared<SqliteUserDefaults>(app.defaults->path()))
+                       u"drafts"_s, std::make_shared<SqliteUserDefaults>(app.defaults->path()))
                 .loadUnsavedText();
         };
         std::optional<QUuid> draftID;
@@ -342,7 +343,7 @@ private Q_SLOTS:
             auto* root = qobject_cast<MainSplitView*>(window.centralWidget());
             QVERIFY(root);
             if (openedDraft) {
-                app.drafts().setEditorText(u"the draft"_qs);
+                app.drafts().setEditorText(u"the draft"_s);
                 app.drafts().saveDraft();
                 draftID = app.drafts().editingDraftID();
             }
@@ -350,17 +351,17 @@ private Q_SLOTS:
             QVERIFY(editor);
             editor->editor()->setFocus(Qt::OtherFocusReason);
             QTest::keyClick(editor->editor(), Qt::Key_End, Qt::ControlModifier);
-            QTest::keyClicks(editor->editor(), u" and what came after"_qs);
+            QTest::keyClicks(editor->editor(), u" and what came after"_s);
             // Too soon for the pause: the close is what keeps it.
             QCOMPARE(keptOnDisk(), std::nullopt);
             QVERIFY(window.close());
         }
-        const QString typed = (openedDraft ? u"the draft"_qs : DraftStore::initialEditorText()) +
-                              u" and what came after"_qs;
+        const QString typed = (openedDraft ? u"the draft"_s : DraftStore::initialEditorText()) +
+                              u" and what came after"_s;
         QCOMPARE(keptOnDisk(), std::optional<UnsavedText>({typed, std::nullopt, draftID}));
 
         AppContainer next(
-            configurationFor(QUrl(u"http://127.0.0.1:9/"_qs)),
+            configurationFor(QUrl(u"http://127.0.0.1:9/"_s)),
             PlatformServices{std::make_shared<SqliteUserDefaults>(app.defaults->path()),
                              AppFixture::emptiedKeychain(),
                              {}});
@@ -378,11 +379,11 @@ private Q_SLOTS:
         Window w;
         w.show();
         // The store already belongs to m1 although the session had nobody.
-        w.app.drafts().setOwner(u"m1"_qs);
-        w.app.drafts().setEditorText(u"kept"_qs);
-        w.app.storeDraft(u"m1"_qs, u"written behind the store's back"_qs);
-        w.app.session().save(tokenFor(u"m1"_qs));
-        QCOMPARE(w.app.drafts().editorText(), u"kept"_qs);
+        w.app.drafts().setOwner(u"m1"_s);
+        w.app.drafts().setEditorText(u"kept"_s);
+        w.app.storeDraft(u"m1"_s, u"written behind the store's back"_s);
+        w.app.session().save(tokenFor(u"m1"_s));
+        QCOMPARE(w.app.drafts().editorText(), u"kept"_s);
         QVERIFY(w.app.drafts().drafts().isEmpty());
     }
 
@@ -396,7 +397,7 @@ private Q_SLOTS:
         QCOMPARE(w.view.sidebar()->currentRow(), int(Section::insights));
         QVERIFY(w.view.showsPostToast());
         QVERIFY(w.view.postToast()->isVisible());
-        QCOMPARE(w.view.postToast()->text(), u"Posted to LinkedIn"_qs);
+        QCOMPARE(w.view.postToast()->text(), u"Posted to LinkedIn"_s);
         QCOMPARE(toast.count(), 1);
         // Centred at the top.
         const QRect toastRect = w.view.postToast()->geometry();
@@ -413,11 +414,11 @@ private Q_SLOTS:
         w.view.setPostToastDuration(duration);
         const QString detail =
             u"Connected, but the keyring does not answer: you may have to connect again at the "
-            "next start."_qs;
+            "next start."_s;
         w.view.postSucceeded(detail);
         PostToast* toast = w.view.postToast();
         QCOMPARE(toast->detail(), detail);
-        QCOMPARE(toast->accessibleName(), u"Posted to LinkedIn. "_qs + detail);
+        QCOMPARE(toast->accessibleName(), u"Posted to LinkedIn. "_s + detail);
         const QRect toastRect = toast->geometry();
         QVERIFY(qAbs(toastRect.center().x() - w.view.width() / 2) <= 1);
         QVERIFY2(toastRect.left() > 0 && toastRect.right() < w.view.width(),
@@ -434,7 +435,7 @@ private Q_SLOTS:
         // The next plain success says only the title again.
         w.view.postSucceeded();
         QCOMPARE(toast->detail(), QString());
-        QCOMPARE(toast->accessibleName(), u"Posted to LinkedIn"_qs);
+        QCOMPARE(toast->accessibleName(), u"Posted to LinkedIn"_s);
     }
 
     void twoSuccessesHideTheToastAfterTheFirstOnesDelay() {
@@ -508,11 +509,11 @@ private Q_SLOTS:
     void sectionsSwitchLikeAScreenReaderAsks_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<Section>("section");
-        QTest::newRow("toggle Drafts") << u"toggle"_qs << Section::drafts;
-        QTest::newRow("toggle Insights") << u"toggle"_qs << Section::insights;
-        QTest::newRow("toggle Settings") << u"toggle"_qs << Section::settings;
-        QTest::newRow("select row Drafts") << u"selectRow"_qs << Section::drafts;
-        QTest::newRow("select row Settings") << u"selectRow"_qs << Section::settings;
+        QTest::newRow("toggle Drafts") << u"toggle"_s << Section::drafts;
+        QTest::newRow("toggle Insights") << u"toggle"_s << Section::insights;
+        QTest::newRow("toggle Settings") << u"toggle"_s << Section::settings;
+        QTest::newRow("select row Drafts") << u"selectRow"_s << Section::drafts;
+        QTest::newRow("select row Settings") << u"selectRow"_s << Section::settings;
     }
     void sectionsSwitchLikeAScreenReaderAsks() {
         QFETCH(QString, how);
@@ -521,7 +522,7 @@ private Q_SLOTS:
         w.show();
         QAccessibleInterface* list = QAccessible::queryAccessibleInterface(w.view.sidebar());
         QVERIFY(list);
-        QCOMPARE(list->text(QAccessible::Name), u"Sections"_qs);
+        QCOMPARE(list->text(QAccessible::Name), u"Sections"_s);
         const int row = int(section);
         // The caret in the post, as after typing it.
         auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
@@ -557,7 +558,7 @@ private Q_SLOTS:
         AppFixture app;
         MainWindow window(app.container);
         QCOMPARE(QAccessible::queryAccessibleInterface(&window)->text(QAccessible::Name),
-                 u"Quillon"_qs);
+                 u"Quillon"_s);
 
         Window w;
         w.show();
@@ -566,21 +567,21 @@ private Q_SLOTS:
         QVERIFY(stack);
         QAccessibleInterface* pane = QAccessible::queryAccessibleInterface(stack);
         QCOMPARE(pane->role(), QAccessible::LayeredPane);
-        QCOMPARE(pane->text(QAccessible::Name), u"Settings"_qs);
+        QCOMPARE(pane->text(QAccessible::Name), u"Settings"_s);
 
         w.view.selectSection(Section::insights);
         const QList<ContentButton*> cards =
-            w.view.currentPane()->findChildren<ContentButton*>(u"insightCard"_qs);
+            w.view.currentPane()->findChildren<ContentButton*>(u"insightCard"_s);
         QCOMPARE(cards.size(), insightsCatalog().size());
         QAccessibleInterface* first = QAccessible::queryAccessibleInterface(cards.first());
-        QCOMPARE(first->text(QAccessible::Name), u"Maren Holt, Northline Coaching"_qs);
+        QCOMPARE(first->text(QAccessible::Name), u"Maren Holt, Northline Coaching"_s);
         QCOMPARE(first->text(QAccessible::Description),
                  u"$2M revenue. Daily LinkedIn posts helped build $2M revenue and a coaching "
-                 "business."_qs);
+                 "business."_s);
         for (ContentButton* card : cards) {
             QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(card);
             for (const QAccessible::Text text : {QAccessible::Name, QAccessible::Description}) {
-                QVERIFY2(!accessible->text(text).contains(u"linkedin.com"_qs),
+                QVERIFY2(!accessible->text(text).contains(u"linkedin.com"_s),
                          qPrintable(accessible->text(text)));
             }
         }
@@ -632,26 +633,26 @@ private Q_SLOTS:
         w.show();
         w.clickSidebar(Section::drafts);
         w.clickSidebar(Section::editor);
-        auto* post = w.view.currentPane()->findChild<QWidget*>(u"postButton"_qs);
+        auto* post = w.view.currentPane()->findChild<QWidget*>(u"postButton"_s);
         post->setFocus(Qt::TabFocusReason);
         QTest::keyClick(post, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.view.feedbackButton());
         // From the sidebar, Tab goes into the pane.
         w.view.sidebar()->setFocus(Qt::TabFocusReason);
         QTest::keyClick(w.view.sidebar(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget()->objectName(), u"backToDraftsButton"_qs);
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"backToDraftsButton"_s);
     }
 
     void theFeedbackButtonStaysTheLastTabStopOnAPushedPage() {
         Window w;
-        w.app.session().save(tokenFor(u"m1"_qs));
+        w.app.session().save(tokenFor(u"m1"_s));
         w.show();
         w.clickSidebar(Section::settings);
-        auto* account = w.view.currentPane()->findChild<QPushButton*>(u"accountButton"_qs);
+        auto* account = w.view.currentPane()->findChild<QPushButton*>(u"accountButton"_s);
         QVERIFY(account);
         account->setFocus(Qt::TabFocusReason);
         QTest::keyClick(account, Qt::Key_Return);
-        auto* remove = w.view.currentPane()->findChild<QWidget*>(u"deleteAccountButton"_qs);
+        auto* remove = w.view.currentPane()->findChild<QWidget*>(u"deleteAccountButton"_s);
         QVERIFY(remove && remove->isVisible());
         remove->setFocus(Qt::TabFocusReason);
         QTest::keyClick(remove, Qt::Key_Tab);
@@ -660,10 +661,10 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget(), w.view.sidebar());
         // From the sidebar into the page: its back control leads.
         QTest::keyClick(w.view.sidebar(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget()->objectName(), u"backButton"_qs);
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"backButton"_s);
         // Back at the root, the button still follows the pane's last control.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        auto* feedbackRow = w.view.currentPane()->findChild<QWidget*>(u"sendFeedbackRow"_qs);
+        auto* feedbackRow = w.view.currentPane()->findChild<QWidget*>(u"sendFeedbackRow"_s);
         QVERIFY(feedbackRow && feedbackRow->isVisible());
         feedbackRow->setFocus(Qt::TabFocusReason);
         QTest::keyClick(feedbackRow, Qt::Key_Tab);
@@ -672,16 +673,16 @@ private Q_SLOTS:
 
     void anOpenedDraftGetsTheCaret() {
         Window w;
-        w.saveDraft(u"opened body"_qs);
+        w.saveDraft(u"opened body"_s);
         w.show();
         w.clickSidebar(Section::drafts);
-        auto* open = w.view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_qs);
+        auto* open = w.view.currentPane()->findChild<QAbstractButton*>(u"openDraftButton"_s);
         QVERIFY(open);
         open->setFocus(Qt::TabFocusReason);
         QTest::keyClick(open, Qt::Key_Return);
         auto* editor = qobject_cast<EditorView*>(w.view.currentPane());
         QVERIFY(editor);
-        QCOMPARE(w.app.drafts().editorText(), u"opened body"_qs);
+        QCOMPARE(w.app.drafts().editorText(), u"opened body"_s);
         QCOMPARE(QApplication::focusWidget(), editor->editor());
     }
 
@@ -711,23 +712,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("control");
         QTest::addColumn<qreal>("ratio");
         QTest::addColumn<QSize>("pixels");
-        QTest::newRow("account at 1") << u"accountButton"_qs << 1.0 << QSize(24, 24);
-        QTest::newRow("account at 3") << u"accountButton"_qs << 3.0 << QSize(72, 72);
-        QTest::newRow("community at 3") << u"communityRow"_qs << 3.0 << QSize(54, 54);
-        QTest::newRow("send feedback at 1.5") << u"sendFeedbackRow"_qs << 1.5 << QSize(27, 27);
-        QTest::newRow("back at 3") << u"backButton"_qs << 3.0 << QSize(51, 51);
+        QTest::newRow("account at 1") << u"accountButton"_s << 1.0 << QSize(24, 24);
+        QTest::newRow("account at 3") << u"accountButton"_s << 3.0 << QSize(72, 72);
+        QTest::newRow("community at 3") << u"communityRow"_s << 3.0 << QSize(54, 54);
+        QTest::newRow("send feedback at 1.5") << u"sendFeedbackRow"_s << 1.5 << QSize(27, 27);
+        QTest::newRow("back at 3") << u"backButton"_s << 3.0 << QSize(51, 51);
     }
     void settingsSymbolsFollowTheDevicePixelRatio() {
         QFETCH(QString, control);
         QFETCH(qreal, ratio);
         QFETCH(QSize, pixels);
         Window w;
-        w.app.session().save(tokenFor(u"m1"_qs));
+        w.app.session().save(tokenFor(u"m1"_s));
         w.show();
         w.clickSidebar(Section::settings);
         if (control == u"backButton") {
             // The back control belongs to the pushed account page.
-            w.view.currentPane()->findChild<QPushButton*>(u"accountButton"_qs)->click();
+            w.view.currentPane()->findChild<QPushButton*>(u"accountButton"_s)->click();
         }
         auto* button = w.view.currentPane()->findChild<QAbstractButton*>(control);
         QVERIFY(button && button->isVisible());
@@ -787,7 +788,7 @@ private Q_SLOTS:
         w.show();
         FeedbackButton* button = w.view.feedbackButton();
         QCOMPARE(button->center(), QPointF(44, 533));
-        QCOMPARE(button->accessibleName(), u"Send feedback"_qs);
+        QCOMPARE(button->accessibleName(), u"Send feedback"_s);
         // It follows the area until it is dragged.
         w.view.resize(900, 1000);
         QCOMPARE(button->center(), QPointF(44, 820));
@@ -808,9 +809,9 @@ private Q_SLOTS:
         QTRY_VERIFY(w.view.feedbackSheet() && w.view.feedbackSheet()->isVisible());
         QCOMPARE(w.events, QList<AppTelemetryEvent>{AppTelemetryEvent::feedbackOpened});
 
-        auto* close = w.view.feedbackSheet()->findChild<QPushButton*>(u"closeButton"_qs);
+        auto* close = w.view.feedbackSheet()->findChild<QPushButton*>(u"closeButton"_s);
         QVERIFY(close);
-        QCOMPARE(close->text(), u"Close"_qs);
+        QCOMPARE(close->text(), u"Close"_s);
         QTest::mouseClick(close, Qt::LeftButton);
         QVERIFY(!w.view.showsFeedback());
 

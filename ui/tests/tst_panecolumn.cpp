@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using Section = MainSplitView::Section;
@@ -38,7 +39,7 @@ void settle() {
 QString manyLines() {
     QStringList lines;
     for (int i = 1; i <= 80; ++i) {
-        lines.append(QStringLiteral("Line %1").arg(i));
+        lines.append(u"Line %1"_s.arg(i));
     }
     return lines.join(u'\n');
 }
@@ -57,20 +58,20 @@ private Q_SLOTS:
         QTest::addColumn<bool>("scrolls");
         const QSize minimum(720, 500);
         const QSize large(1600, 960);
-        QTest::newRow("editor, minimum, scrolling") << u"editor"_qs << minimum << true;
-        QTest::newRow("editor, large, scrolling") << u"editor"_qs << large << true;
-        QTest::newRow("editor, large, not scrolling") << u"editor"_qs << large << false;
-        QTest::newRow("account, minimum, scrolling") << u"account"_qs << minimum << true;
-        QTest::newRow("account, minimum, not scrolling") << u"account"_qs << minimum << false;
-        QTest::newRow("account, large, scrolling") << u"account"_qs << large << true;
-        QTest::newRow("account, large, not scrolling") << u"account"_qs << large << false;
+        QTest::newRow("editor, minimum, scrolling") << u"editor"_s << minimum << true;
+        QTest::newRow("editor, large, scrolling") << u"editor"_s << large << true;
+        QTest::newRow("editor, large, not scrolling") << u"editor"_s << large << false;
+        QTest::newRow("account, minimum, scrolling") << u"account"_s << minimum << true;
+        QTest::newRow("account, minimum, not scrolling") << u"account"_s << minimum << false;
+        QTest::newRow("account, large, scrolling") << u"account"_s << large << true;
+        QTest::newRow("account, large, not scrolling") << u"account"_s << large << false;
     }
     void theBottomBarEndsWhereTheCardsEnd() {
         QFETCH(QString, screen);
         QFETCH(QSize, windowSize);
         QFETCH(bool, scrolls);
         AppFixture app;
-        app.session().save(tokenFor(u"m1"_qs, u"Ada Demo"_qs, u"Founder"_qs));
+        app.session().save(tokenFor(u"m1"_s, u"Ada Demo"_s, u"Founder"_s));
         MainWindow window(app.container);
         window.resize(windowSize);
         window.show();
@@ -84,17 +85,17 @@ private Q_SLOTS:
         ScrollPane* pane = nullptr;
         if (screen == u"editor") {
             // The preview grows with the post; a short one leaves the large window room.
-            app.drafts().setEditorText(scrolls ? manyLines() : u"A short post"_qs);
+            app.drafts().setEditorText(scrolls ? manyLines() : u"A short post"_s);
             QWidget* editor = root->currentPane();
-            pane = editor->findChild<ScrollPane*>(u"editorPage"_qs);
-            card = editor->findChild<QWidget*>(u"editorCard"_qs);
-            buttons = {editor->findChild<QAbstractButton*>(u"saveDraftButton"_qs),
-                       editor->findChild<QAbstractButton*>(u"postButton"_qs)};
+            pane = editor->findChild<ScrollPane*>(u"editorPage"_s);
+            card = editor->findChild<QWidget*>(u"editorCard"_s);
+            buttons = {editor->findChild<QAbstractButton*>(u"saveDraftButton"_s),
+                       editor->findChild<QAbstractButton*>(u"postButton"_s)};
         } else {
             root->selectSection(Section::settings);
             auto* settings = qobject_cast<AccountSettingsView*>(root->currentPane());
             QVERIFY(settings);
-            QTest::mouseClick(settings->findChild<QAbstractButton*>(u"accountButton"_qs),
+            QTest::mouseClick(settings->findChild<QAbstractButton*>(u"accountButton"_s),
                               Qt::LeftButton);
             AccountDetailView* page = settings->accountPage();
             QVERIFY(page);
@@ -103,8 +104,8 @@ private Q_SLOTS:
                 app.session().setStatusMessage(manyLines());
             }
             pane = page->findChild<ScrollPane*>();
-            card = page->findChild<QWidget*>(u"accountCard"_qs);
-            buttons = {page->findChild<QAbstractButton*>(u"deleteAccountButton"_qs)};
+            card = page->findChild<QWidget*>(u"accountCard"_s);
+            buttons = {page->findChild<QAbstractButton*>(u"deleteAccountButton"_s)};
         }
         settle();
         QVERIFY(pane && card);

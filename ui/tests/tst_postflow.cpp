@@ -19,6 +19,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using namespace quillon::testsupport;
@@ -49,7 +50,7 @@ struct Window {
     EditorView* editor() const { return qobject_cast<EditorView*>(view->currentPane()); }
     // Connected as m1, the window shown, `text` written and "Post to LinkedIn" clicked.
     void postConnected(const QString& text) {
-        app.session().save(tokenFor(u"m1"_qs));
+        app.session().save(tokenFor(u"m1"_s));
         show();
         app.drafts().setEditorText(text);
         QTest::mouseClick(postButton(), Qt::LeftButton);
@@ -59,7 +60,7 @@ struct Window {
         QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
                           sidebar->visualItemRect(sidebar->item(int(section))).center());
     }
-    QPushButton* postButton() const { return editor()->findChild<QPushButton*>(u"postButton"_qs); }
+    QPushButton* postButton() const { return editor()->findChild<QPushButton*>(u"postButton"_s); }
     std::vector<standin::StandInBackend::ReceivedRequest> posts() {
         return backend->received("/api/linkedin/post");
     }
@@ -71,7 +72,7 @@ struct Window {
         QTRY_VERIFY2_WITH_TIMEOUT(sheet() && sheet()->view(),
                                   qPrintable(app.drafts().statusMessage().value_or(QString())),
                                   10000);
-        QTRY_COMPARE_WITH_TIMEOUT(sheet()->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
+        QTRY_COMPARE_WITH_TIMEOUT(sheet()->view()->title(), u"Sign in to LinkedIn (stand-in)"_s,
                                   30000);
     }
 };
@@ -97,9 +98,9 @@ private Q_SLOTS:
 
     void aConnectedPostLandsOnInsights() {
         Window w;
-        w.app.session().save(tokenFor(u"m1"_qs));
+        w.app.session().save(tokenFor(u"m1"_s));
         w.show();
-        w.app.drafts().setEditorText(u"  Hello LinkedIn  "_qs);
+        w.app.drafts().setEditorText(u"  Hello LinkedIn  "_s);
         w.app.drafts().saveDraft();
         QCOMPARE(w.app.drafts().drafts().size(), 1);
 
@@ -110,7 +111,7 @@ private Q_SLOTS:
         QTest::mouseRelease(w.postButton(), Qt::LeftButton);
         w.editor()->post();
         QVERIFY(w.editor()->isPosting());
-        QCOMPARE(w.postButton()->text(), u"Posting..."_qs);
+        QCOMPARE(w.postButton()->text(), u"Posting..."_s);
         QVERIFY(!w.postButton()->isEnabled());
 
         QTRY_COMPARE(w.view->selection(), Section::insights);
@@ -119,9 +120,9 @@ private Q_SLOTS:
         QCOMPARE(field(w.posts()[0], "accessToken"), std::string("access-m1"));
         QCOMPARE(field(w.posts()[0], "memberId"), std::string("m1"));
         QVERIFY(w.app.drafts().drafts().isEmpty());
-        QVERIFY(w.app.repository().loadDrafts(u"m1"_qs).isEmpty());
-        QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Posted to LinkedIn"_qs));
-        QCOMPARE(w.app.drafts().editorText(), u"  Hello LinkedIn  "_qs);
+        QVERIFY(w.app.repository().loadDrafts(u"m1"_s).isEmpty());
+        QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Posted to LinkedIn"_s));
+        QCOMPARE(w.app.drafts().editorText(), u"  Hello LinkedIn  "_s);
         QVERIFY(w.view->showsPostToast());
         QCOMPARE(w.browser.opened, QList<QUrl>{EditorView::recentActivityURL()});
         QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::postSucceeded}));
@@ -139,9 +140,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("backendFails");
         QTest::addColumn<QString>("status");
         QTest::addColumn<size_t>("posts");
-        QTest::newRow("blank text") << u" \n\t "_qs << false << u"Post is empty."_qs << size_t(0);
+        QTest::newRow("blank text") << u" \n\t "_s << false << u"Post is empty."_s << size_t(0);
         QTest::newRow("refused by the backend")
-            << u"A real post"_qs << true << u"LinkedIn is down right now."_qs << size_t(1);
+            << u"A real post"_s << true << u"LinkedIn is down right now."_s << size_t(1);
     }
     void aFailedPostLeavesEverythingInPlace() {
         QFETCH(QString, text);
@@ -153,9 +154,9 @@ private Q_SLOTS:
             w.backend->setFailure("/api/linkedin/post",
                                   {502, "upstream_failed", "LinkedIn is down right now."});
         }
-        w.app.session().save(tokenFor(u"m1"_qs));
+        w.app.session().save(tokenFor(u"m1"_s));
         w.show();
-        w.app.drafts().setEditorText(u"kept draft"_qs);
+        w.app.drafts().setEditorText(u"kept draft"_s);
         w.app.drafts().saveDraft();
         w.app.drafts().setEditorText(text);
 
@@ -163,10 +164,10 @@ private Q_SLOTS:
         QTRY_VERIFY(!w.editor()->isPosting());
         QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(status));
         QCOMPARE(w.posts().size(), posts);
-        QCOMPARE(w.postButton()->text(), u"Post to LinkedIn"_qs);
+        QCOMPARE(w.postButton()->text(), u"Post to LinkedIn"_s);
         QVERIFY(w.postButton()->isEnabled());
         QCOMPARE(w.app.drafts().editorText(), text);
-        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"kept draft"_qs});
+        QCOMPARE(bodiesOf(w.app.drafts().drafts()), QStringList{u"kept draft"_s});
         QCOMPARE(w.view->selection(), Section::editor);
         QVERIFY(!w.view->showsPostToast());
         QVERIFY(w.browser.opened.isEmpty());
@@ -175,7 +176,7 @@ private Q_SLOTS:
 
     void leavingThePaneKeepsTheOutcome() {
         Window w;
-        w.postConnected(u"posted while away"_qs);
+        w.postConnected(u"posted while away"_s);
         // Away to the drafts before the backend answered: the editor pane is gone.
         const QPointer<EditorView> editor = w.editor();
         w.choose(Section::drafts);
@@ -183,7 +184,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!editor);
 
         QTRY_COMPARE(w.view->selection(), Section::insights);
-        QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Posted to LinkedIn"_qs));
+        QCOMPARE(w.app.drafts().statusMessage(), std::optional<QString>(u"Posted to LinkedIn"_s));
         QCOMPARE(field(w.posts().at(0), "commentary"), std::string("posted while away"));
         QVERIFY(w.view->showsPostToast());
         QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::postSucceeded}));
@@ -192,14 +193,14 @@ private Q_SLOTS:
     // An editor made while a post from an earlier one runs shows that post and starts none.
     void anEditorMadeDuringAPostShowsIt() {
         Window w;
-        w.postConnected(u"posted once"_qs);
+        w.postConnected(u"posted once"_s);
         // Away and back before the backend could answer: a new editor pane.
         const EditorView* first = w.editor();
         w.choose(Section::drafts);
         w.choose(Section::editor);
         QVERIFY(w.editor() != first);
         QVERIFY(w.editor()->isPosting());
-        QCOMPARE(w.postButton()->text(), u"Posting..."_qs);
+        QCOMPARE(w.postButton()->text(), u"Posting..."_s);
         QVERIFY(!w.postButton()->isEnabled());
         w.editor()->post();
 
@@ -213,7 +214,7 @@ private Q_SLOTS:
     void cancellingTheSignInEndsThePost() {
         Window w;
         w.show();
-        w.app.drafts().setEditorText(u"never sent"_qs);
+        w.app.drafts().setEditorText(u"never sent"_s);
         QTest::mouseClick(w.postButton(), Qt::LeftButton);
         w.waitForSignInPage();
         QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::linkedInConnectStarted}));
@@ -221,7 +222,7 @@ private Q_SLOTS:
         w.sheet()->dialog()->reject();
         QTRY_VERIFY(!w.editor()->isPosting());
         QCOMPARE(w.app.drafts().statusMessage(),
-                 std::optional<QString>(u"LinkedIn authorization was cancelled."_qs));
+                 std::optional<QString>(u"LinkedIn authorization was cancelled."_s));
         QVERIFY(w.postButton()->isEnabled());
         QVERIFY(w.posts().empty());
         QVERIFY(!w.app.session().token());
@@ -242,7 +243,7 @@ private Q_SLOTS:
     void signingInFirstPostsTheTextAsWritten() {
         QFETCH(bool, backendFails);
         QFETCH(bool, keyringLocked);
-        const QString notKept = u"Connected for this session only: the keyring is locked."_qs;
+        const QString notKept = u"Connected for this session only: the keyring is locked."_s;
         Window w;
         if (keyringLocked) {
             QVERIFY(keyring::lockDefaultCollection());
@@ -263,10 +264,10 @@ private Q_SLOTS:
                                   {502, "upstream_failed", "LinkedIn is down right now."});
         }
         w.show();
-        w.app.drafts().setEditorText(u"My first post"_qs);
+        w.app.drafts().setEditorText(u"My first post"_s);
         QTest::mouseClick(w.postButton(), Qt::LeftButton);
         w.waitForSignInPage();
-        w.sheet()->view()->page()->runJavaScript(u"document.getElementById('allow').click();"_qs);
+        w.sheet()->view()->page()->runJavaScript(u"document.getElementById('allow').click();"_s);
 
         if (backendFails) {
             QTRY_VERIFY_WITH_TIMEOUT(!w.editor()->isPosting(), 15000);
@@ -274,17 +275,17 @@ private Q_SLOTS:
             QCOMPARE(w.posts().size(), 1u);
             QCOMPARE(w.app.drafts().statusMessage(),
                      std::optional<QString>(keyringLocked
-                                                ? u"LinkedIn is down right now. "_qs + notKept
-                                                : u"LinkedIn is down right now."_qs));
+                                                ? u"LinkedIn is down right now. "_s + notKept
+                                                : u"LinkedIn is down right now."_s));
             QCOMPARE(w.app.session().statusMessage(),
                      keyringLocked ? std::optional<QString>(notKept) : std::nullopt);
             // The new member's editor holds the text that was not posted.
             QCOMPARE(w.app.drafts().ownerID(), w.app.session().memberID());
-            QCOMPARE(w.app.drafts().editorText(), u"My first post"_qs);
-            QCOMPARE(w.editor()->findChild<QPlainTextEdit*>(u"postEditor"_qs)->toPlainText(),
-                     u"My first post"_qs);
+            QCOMPARE(w.app.drafts().editorText(), u"My first post"_s);
+            QCOMPARE(w.editor()->findChild<QPlainTextEdit*>(u"postEditor"_s)->toPlainText(),
+                     u"My first post"_s);
             QCOMPARE(w.view->selection(), Section::editor);
-            QCOMPARE(w.editor()->findChild<StatusLine*>(u"statusLine"_qs)->message(),
+            QCOMPARE(w.editor()->findChild<StatusLine*>(u"statusLine"_s)->message(),
                      *w.app.drafts().statusMessage());
             QCOMPARE(w.events, QList<Event>({Event::postStarted, Event::linkedInConnectStarted,
                                              Event::linkedInConnected, Event::postFailed}));
@@ -299,8 +300,8 @@ private Q_SLOTS:
         QCOMPARE(field(w.posts().at(0), "memberId"), member.toStdString());
         QCOMPARE(w.app.drafts().ownerID(), std::optional<QString>(member));
         QCOMPARE(w.app.drafts().statusMessage(),
-                 std::optional<QString>(keyringLocked ? u"Posted to LinkedIn. "_qs + notKept
-                                                      : u"Posted to LinkedIn"_qs));
+                 std::optional<QString>(keyringLocked ? u"Posted to LinkedIn. "_s + notKept
+                                                      : u"Posted to LinkedIn"_s));
         // The window leaves the editor: the toast says it over Insights, Settings keeps it.
         QVERIFY(w.view->showsPostToast());
         QCOMPARE(w.view->postToast()->detail(), keyringLocked ? notKept : QString());
@@ -314,7 +315,7 @@ private Q_SLOTS:
 
 int main(int argc, char* argv[]) {
     // The web engine takes URL schemes only before the application object exists.
-    WebEngineAuthenticationSession::registerCallbackScheme(u"quillon"_qs);
+    WebEngineAuthenticationSession::registerCallbackScheme(u"quillon"_s);
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     TestPostFlow test;

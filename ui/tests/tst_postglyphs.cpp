@@ -7,13 +7,14 @@
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::formatting;
 
 namespace {
 
-const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-const QString digits = QStringLiteral("0123456789");
+const QString letters = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"_s;
+const QString digits = u"0123456789"_s;
 
 // Does an installed font draw `cluster`? The font fallback leaves what none draws on glyph 0,
 // the empty box.
@@ -39,9 +40,8 @@ QString boxes(const QString& text, const QFont& font) {
          start = end, end = clusters.toNextBoundary()) {
         const QString cluster = text.mid(start, end - start);
         if (!drawn(cluster, font)) {
-            missing += cluster + QStringLiteral(" (U+") +
-                       QString::number(cluster.toUcs4().value(0), 16).toUpper() +
-                       QStringLiteral(")\n");
+            missing += cluster + u" (U+"_s +
+                       QString::number(cluster.toUcs4().value(0), 16).toUpper() + u")\n"_s;
         }
     }
     return missing;
@@ -65,7 +65,7 @@ private Q_SLOTS:
         QTest::newRow("strikethrough") << appendingCombiningMark(letters, strikethroughMark);
         QTest::newRow("underline") << appendingCombiningMark(letters, underlineMark);
         QTest::newRow("lists") << bulletLines({u"one\n", u"two"}) + numberLines({u"one\n", u"two"});
-        QTest::newRow("emoji") << QStringLiteral("\U0001F680\U0001F44D\U0001F389\u2764\uFE0F");
+        QTest::newRow("emoji") << u"\U0001F680\U0001F44D\U0001F389\u2764\uFE0F"_s;
     }
     void formattedTextIsDrawn() {
         QFETCH(QString, text);

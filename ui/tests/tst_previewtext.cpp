@@ -12,6 +12,7 @@
 #include <QTextBlock>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 
@@ -34,30 +35,30 @@ private Q_SLOTS:
         // Long enough to wrap at the test's width.
         const QString paragraph =
             u"We shipped the new onboarding flow this week \U0001F680 and the caf\u00e9 team "
-            "measured a lift."_qs;
-        const QString post = paragraph + u'\n' + paragraph + u"\n\n"_qs + paragraph;
-        QTest::newRow("typing at the end") << post << post + u"!"_qs;
-        QTest::newRow("typing at the start") << post << u"A"_qs + post;
-        QTest::newRow("typing in a middle line") << post << QString(post).insert(120, u"new "_qs);
+            "measured a lift."_s;
+        const QString post = paragraph + u'\n' + paragraph + u"\n\n"_s + paragraph;
+        QTest::newRow("typing at the end") << post << post + u"!"_s;
+        QTest::newRow("typing at the start") << post << u"A"_s + post;
+        QTest::newRow("typing in a middle line") << post << QString(post).insert(120, u"new "_s);
         QTest::newRow("a word more starts a line")
-            << post << QString(post).insert(30, u"a rather longer inserted phrase "_qs);
+            << post << QString(post).insert(30, u"a rather longer inserted phrase "_s);
         QTest::newRow("deleting a character") << post << QString(post).remove(10, 1);
         QTest::newRow("joining two lines") << post << QString(post).remove(paragraph.size(), 1);
         QTest::newRow("splitting a line") << post << QString(post).insert(20, u'\n');
         QTest::newRow("an empty line more") << post << QString(post).insert(0, u'\n');
-        QTest::newRow("across lines") << post << QString(post).replace(40, 140, u"short"_qs);
+        QTest::newRow("across lines") << post << QString(post).replace(40, 140, u"short"_s);
         QTest::newRow("another bold letter, same high surrogate")
-            << u"x \U0001D5EE y"_qs << u"x \U0001D5EF y"_qs;
+            << u"x \U0001D5EE y"_s << u"x \U0001D5EF y"_s;
         QTest::newRow("another skin tone")
-            << u"ok \U0001F44D\U0001F3FD"_qs << u"ok \U0001F44D\U0001F3FF"_qs;
-        QTest::newRow("a strike mark added") << u"strike"_qs << u"s\u0336trike"_qs;
-        QTest::newRow("everything replaced") << post << u"Something else entirely."_qs;
+            << u"ok \U0001F44D\U0001F3FD"_s << u"ok \U0001F44D\U0001F3FF"_s;
+        QTest::newRow("a strike mark added") << u"strike"_s << u"s\u0336trike"_s;
+        QTest::newRow("everything replaced") << post << u"Something else entirely."_s;
         QTest::newRow("from nothing") << QString() << post;
         QTest::newRow("to nothing") << post << QString();
-        QTest::newRow("repeated text grows by its repeat") << u"abab"_qs << u"ababab"_qs;
+        QTest::newRow("repeated text grows by its repeat") << u"abab"_s << u"ababab"_s;
         QTest::newRow("carriage returns and a line separator")
-            << u"one\r\ntwo\rthree"_qs << u"one\r\ntwo\r3\u2028four"_qs;
-        QTest::newRow("a carriage return before a line feed") << u"one\ntwo"_qs << u"one\r\ntwo"_qs;
+            << u"one\r\ntwo\rthree"_s << u"one\r\ntwo\r3\u2028four"_s;
+        QTest::newRow("a carriage return before a line feed") << u"one\ntwo"_s << u"one\r\ntwo"_s;
     }
     void aNewTextShowsAsIfGivenAtOnce() {
         QFETCH(QString, before);
@@ -82,14 +83,14 @@ private Q_SLOTS:
         QString post;
         for (int i = 0; post.size() < 40000; ++i) {
             post += u"Paragraph %1 of a long post \U0001F680 with words enough to wrap at the "
-                    "width of the test, and a caf\u00e9 \U0001F44D\U0001F3FD.\n"_qs.arg(i);
+                    "width of the test, and a caf\u00e9 \U0001F44D\U0001F3FD.\n"_s.arg(i);
         }
         QString bold = post;
-        bold.replace(u'a', u"\U0001D5EE"_qs);
+        bold.replace(u'a', u"\U0001D5EE"_s);
         QTest::newRow("every letter changed") << post << bold << QString() << 0;
         QTest::newRow("pasted into nothing") << QString() << post << QString() << 0;
-        QTest::newRow("cut to a line") << post << u"One line."_qs << QString() << 0;
-        QTest::newRow("typed at the end meanwhile") << post << bold << u"!"_qs << 0;
+        QTest::newRow("cut to a line") << post << u"One line."_s << QString() << 0;
+        QTest::newRow("typed at the end meanwhile") << post << bold << u"!"_s << 0;
         QTest::newRow("narrowed meanwhile") << post << bold << QString() << 180;
     }
     void aLongChangeSettlesAsIfGivenAtOnce() {
@@ -134,13 +135,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("removed");
         QTest::addColumn<int>("added");
-        QTest::newRow("typed at the end") << u"one\ntwo"_qs << u"one\ntwo!"_qs << 7 << 0 << 1;
-        QTest::newRow("deleted in the middle") << u"one\ntwo"_qs << u"on\ntwo"_qs << 2 << 1 << 0;
-        QTest::newRow("one word replaced")
-            << u"one two three"_qs << u"one 2 three"_qs << 4 << 3 << 1;
+        QTest::newRow("typed at the end") << u"one\ntwo"_s << u"one\ntwo!"_s << 7 << 0 << 1;
+        QTest::newRow("deleted in the middle") << u"one\ntwo"_s << u"on\ntwo"_s << 2 << 1 << 0;
+        QTest::newRow("one word replaced") << u"one two three"_s << u"one 2 three"_s << 4 << 3 << 1;
         // The pair's common high surrogate goes too: half a pair is no character.
-        QTest::newRow("a bold letter") << u"a\U0001D5EEb"_qs << u"a\U0001D5EFb"_qs << 1 << 2 << 2;
-        QTest::newRow("the same text") << u"same"_qs << u"same"_qs << -1 << -1 << -1;
+        QTest::newRow("a bold letter") << u"a\U0001D5EEb"_s << u"a\U0001D5EFb"_s << 1 << 2 << 2;
+        QTest::newRow("the same text") << u"same"_s << u"same"_s << -1 << -1 << -1;
     }
     void aChangeReplacesOnlyWhatDiffers() {
         QFETCH(QString, before);
@@ -164,14 +164,14 @@ private Q_SLOTS:
         QVERIFY(preview.preview.minimumSizeHint().width() < 200);
         QVERIFY(preview.preview.heightForWidth(200) > 2 * preview.preview.fontMetrics().height());
         for (const QString& line : previewLines(preview.preview)) {
-            QVERIFY2(line.section(u" width "_qs, 1).toDouble() <= 200, qPrintable(line));
+            QVERIFY2(line.section(u" width "_s, 1).toDouble() <= 200, qPrintable(line));
         }
     }
 
     // A width asked about is answered with the present height; the width given wraps anew and
     // asks the layout to come back for the height there.
     void aNewWidthWrapsTheLinesAnew() {
-        const QString text = u"Words that wrap into more lines when the preview gets narrower."_qs;
+        const QString text = u"Words that wrap into more lines when the preview gets narrower."_s;
         FreshPreview preview(text, 400);
         preview.preview.show();
         const int wide = preview.preview.height();
@@ -187,7 +187,7 @@ private Q_SLOTS:
     // As a selectable label: a drag selects, the context menu and the copy key copy the
     // characters.
     void aDragSelectsAndTheMenuCopies() {
-        FreshPreview preview(u"first \U0001D5EF line\nsecond line"_qs, 300);
+        FreshPreview preview(u"first \U0001D5EF line\nsecond line"_s, 300);
         preview.preview.show();
         preview.preview.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&preview.preview));
@@ -195,7 +195,7 @@ private Q_SLOTS:
         QTest::mousePress(&preview.preview, Qt::LeftButton, {}, QPoint(0, middle));
         QTest::mouseMove(&preview.preview, QPoint(299, 3 * middle));
         QTest::mouseRelease(&preview.preview, Qt::LeftButton, {}, QPoint(299, 3 * middle));
-        const QString selected = u"first \U0001D5EF line\nsecond line"_qs;
+        const QString selected = u"first \U0001D5EF line\nsecond line"_s;
         // The click took the focus, so the copy key reaches it.
         QVERIFY(preview.preview.hasFocus());
         QGuiApplication::clipboard()->clear();
@@ -216,13 +216,13 @@ private Q_SLOTS:
     }
 
     void aScreenReaderReadsTheText() {
-        FreshPreview preview(u"Hello \U0001F680"_qs, 300);
+        FreshPreview preview(u"Hello \U0001F680"_s, 300);
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&preview.preview);
         QVERIFY(accessible);
         QCOMPARE(accessible->role(), QAccessible::StaticText);
-        QCOMPARE(accessible->text(QAccessible::Name), u"Hello \U0001F680"_qs);
-        preview.preview.setText(u"Changed"_qs);
-        QCOMPARE(accessible->text(QAccessible::Name), u"Changed"_qs);
+        QCOMPARE(accessible->text(QAccessible::Name), u"Hello \U0001F680"_s);
+        preview.preview.setText(u"Changed"_s);
+        QCOMPARE(accessible->text(QAccessible::Name), u"Changed"_s);
     }
 };
 

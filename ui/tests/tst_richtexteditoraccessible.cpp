@@ -6,16 +6,17 @@
 #include <QTest>
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 
 namespace {
 
 // "Bold" in mathematical sans-serif bold, as the toolbar writes it: two UTF-16 units a letter.
-const QString bold = u"\U0001D5D5\U0001D5FC\U0001D5F9\U0001D5F1"_qs;
+const QString bold = u"\U0001D5D5\U0001D5FC\U0001D5F9\U0001D5F1"_s;
 // Three lines; the second holds the bold word. In code points: "Plain\n" 0-5, bold 6-9,
 // " words\n" 10-16, "end" 17-19.
-const QString post = u"Plain\n"_qs + bold + u" words\nend"_qs;
+const QString post = u"Plain\n"_s + bold + u" words\nend"_s;
 
 } // namespace
 
@@ -49,12 +50,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("units");
         QTest::addColumn<int>("codePoints");
-        QTest::newRow("plain") << u"abc"_qs << 2 << 2;
+        QTest::newRow("plain") << u"abc"_s << 2 << 2;
         QTest::newRow("after a pair") << bold << 2 << 1;
         QTest::newRow("inside a pair counts the whole character") << bold << 3 << 2;
         QTest::newRow("end") << bold << 8 << 4;
         QTest::newRow("past the end") << bold << 12 << 4;
-        QTest::newRow("mixed") << u"a"_qs + bold + u"b"_qs << 9 << 5;
+        QTest::newRow("mixed") << u"a"_s + bold + u"b"_s << 9 << 5;
     }
     void offsetsConvertBothWays() {
         QFETCH(QString, text);
@@ -76,7 +77,7 @@ private Q_SLOTS:
         QCOMPARE(text()->characterCount(), 20);
         QCOMPARE(text()->text(0, 20), post);
         QCOMPARE(text()->text(6, 10), bold);
-        QCOMPARE(text()->text(7, 8), u"\U0001D5FC"_qs);
+        QCOMPARE(text()->text(7, 8), u"\U0001D5FC"_s);
     }
 
     void aLineWithBoldLettersIsReadWhole_data() {
@@ -89,15 +90,15 @@ private Q_SLOTS:
         const int word = QAccessible::WordBoundary;
         const int character = QAccessible::CharBoundary;
         QTest::newRow("line, at its first bold letter")
-            << 6 << line << bold + u" words\n"_qs << 6 << 17;
+            << 6 << line << bold + u" words\n"_s << 6 << 17;
         QTest::newRow("line, at its last character")
-            << 16 << line << bold + u" words\n"_qs << 6 << 17;
-        QTest::newRow("line before it") << 3 << line << u"Plain\n"_qs << 0 << 6;
-        QTest::newRow("line after it") << 17 << line << u"end"_qs << 17 << 20;
-        QTest::newRow("line, at the very end") << 20 << line << u"end"_qs << 17 << 20;
+            << 16 << line << bold + u" words\n"_s << 6 << 17;
+        QTest::newRow("line before it") << 3 << line << u"Plain\n"_s << 0 << 6;
+        QTest::newRow("line after it") << 17 << line << u"end"_s << 17 << 20;
+        QTest::newRow("line, at the very end") << 20 << line << u"end"_s << 17 << 20;
         QTest::newRow("bold word") << 8 << word << bold << 6 << 10;
-        QTest::newRow("bold letter") << 7 << character << u"\U0001D5FC"_qs << 7 << 8;
-        QTest::newRow("plain letter after bold") << 11 << character << u"w"_qs << 11 << 12;
+        QTest::newRow("bold letter") << 7 << character << u"\U0001D5FC"_s << 7 << 8;
+        QTest::newRow("plain letter after bold") << 11 << character << u"w"_s << 11 << 12;
         QTest::newRow("whole text") << 4 << int(QAccessible::NoBoundary) << post << 0 << 20;
     }
     void aLineWithBoldLettersIsReadWhole() {
@@ -117,12 +118,12 @@ private Q_SLOTS:
     void theLinesAroundAreFound() {
         int from = -1;
         int to = -1;
-        QCOMPARE(text()->textBeforeOffset(8, QAccessible::LineBoundary, &from, &to), u"Plain\n"_qs);
+        QCOMPARE(text()->textBeforeOffset(8, QAccessible::LineBoundary, &from, &to), u"Plain\n"_s);
         QCOMPARE(std::pair(from, to), std::pair(0, 6));
-        QCOMPARE(text()->textAfterOffset(8, QAccessible::LineBoundary, &from, &to), u"end"_qs);
+        QCOMPARE(text()->textAfterOffset(8, QAccessible::LineBoundary, &from, &to), u"end"_s);
         QCOMPARE(std::pair(from, to), std::pair(17, 20));
         QCOMPARE(text()->textBeforeOffset(8, QAccessible::CharBoundary, &from, &to),
-                 u"\U0001D5FC"_qs);
+                 u"\U0001D5FC"_s);
         QCOMPARE(std::pair(from, to), std::pair(7, 8));
         QCOMPARE(text()->textBeforeOffset(2, QAccessible::LineBoundary, &from, &to), QString());
     }
@@ -135,7 +136,7 @@ private Q_SLOTS:
         QCOMPARE(text()->cursorPosition(), 10);
 
         text()->setSelection(0, 7, 9);
-        QCOMPARE(editor->textCursor().selectedText(), u"\U0001D5FC\U0001D5F9"_qs);
+        QCOMPARE(editor->textCursor().selectedText(), u"\U0001D5FC\U0001D5F9"_s);
         int from = -1;
         int to = -1;
         QCOMPARE(text()->selectionCount(), 1);
@@ -151,13 +152,13 @@ private Q_SLOTS:
         QAccessibleEditableTextInterface* edit =
             QAccessible::queryAccessibleInterface(editor.get())->editableTextInterface();
         QVERIFY(edit);
-        edit->replaceText(10, 16, u" text"_qs);
-        QCOMPARE(editor->text(), u"Plain\n"_qs + bold + u" text\nend"_qs);
-        edit->insertText(6, u">"_qs);
+        edit->replaceText(10, 16, u" text"_s);
+        QCOMPARE(editor->text(), u"Plain\n"_s + bold + u" text\nend"_s);
+        edit->insertText(6, u">"_s);
         edit->deleteText(7, 8);
-        QCOMPARE(editor->text(), u"Plain\n>"_qs + bold.mid(2) + u" text\nend"_qs);
+        QCOMPARE(editor->text(), u"Plain\n>"_s + bold.mid(2) + u" text\nend"_s);
         editor->undo();
-        QCOMPARE(editor->text(), u"Plain\n>"_qs + bold + u" text\nend"_qs);
+        QCOMPARE(editor->text(), u"Plain\n>"_s + bold + u" text\nend"_s);
     }
 
     void aCharacterHasItsPlaceOnScreen() {
@@ -176,14 +177,14 @@ private Q_SLOTS:
         cursor.setPosition(14);
         editor->setTextCursor(cursor);
         const qsizetype before = events->events().size();
-        QTest::keyClicks(editor.get(), u"!"_qs);
+        QTest::keyClicks(editor.get(), u"!"_s);
         bool sawInsert = false;
         bool sawCaret = false;
         for (qsizetype i = before; i < events->events().size(); ++i) {
             const AccessibilityEvents::Event& event = events->events()[i];
             if (event.type == QAccessible::TextInserted) {
                 QCOMPARE(event.position, 10);
-                QCOMPARE(event.text, u"!"_qs);
+                QCOMPARE(event.text, u"!"_s);
                 sawInsert = true;
             } else if (event.type == QAccessible::TextCaretMoved) {
                 QCOMPARE(event.position, 11);

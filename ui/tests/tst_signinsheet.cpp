@@ -25,6 +25,7 @@
 #include <qpa/qwindowsysteminterface.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using namespace quillon::testsupport;
@@ -32,14 +33,14 @@ using namespace quillon::testsupport;
 namespace {
 
 QString sheetProgram() {
-    return QDir(qEnvironmentVariable("QUILLON_BUILD_DIR")).filePath(u"bin/quillon-signin"_qs);
+    return QDir(qEnvironmentVariable("QUILLON_BUILD_DIR")).filePath(u"bin/quillon-signin"_s);
 }
 
 // The argument that makes this program the app's side of a sign-in (see main()).
 constexpr QLatin1String hostASheet("--host-a-sheet");
 
 bool running(qint64 pid) {
-    return pid > 0 && QFileInfo::exists(u"/proc/"_qs + QString::number(pid));
+    return pid > 0 && QFileInfo::exists(u"/proc/"_s + QString::number(pid));
 }
 
 // What the stand-in saw of the sign-in form the page sent.
@@ -51,7 +52,7 @@ QString formField(const standin::StandInBackend::ReceivedRequest& request, const
 // The window of the app the sheet shows over, with a button to try its input on.
 struct AppWindow {
     QWidget window;
-    QPushButton* button = new QPushButton(u"Save draft"_qs, &window);
+    QPushButton* button = new QPushButton(u"Save draft"_s, &window);
     QSignalSpy clicks{button, &QPushButton::clicked};
 
     AppWindow() {
@@ -77,10 +78,10 @@ struct StandInSheets {
     }
     // Starts and never shows a window nor answers; `exec` keeps it one process, so that its
     // end is the end of all of it.
-    QString hanging() { return program(u"hanging"_qs, "exec sleep 600"); }
+    QString hanging() { return program(u"hanging"_s, "exec sleep 600"); }
     // Shows its window, then stops answering.
     QString stopsAfterShowing() {
-        return program(u"stops-after-showing"_qs, "echo shown\nexec sleep 600");
+        return program(u"stops-after-showing"_s, "echo shown\nexec sleep 600");
     }
 };
 
@@ -102,7 +103,7 @@ class TestSignInSheet : public QObject {
 
     std::unique_ptr<LinkedInAuthService> service(const TestBackend& backend,
                                                  const QString& program = sheetProgram()) {
-        return std::make_unique<LinkedInAuthService>(backend.baseURL(), u"quillon"_qs, store,
+        return std::make_unique<LinkedInAuthService>(backend.baseURL(), u"quillon"_s, store,
                                                      SignInSheetSession::factory(program));
     }
 
@@ -141,10 +142,10 @@ private Q_SLOTS:
 
         const auto outcome = awaitOutcome(std::move(connecting));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
-        QCOMPARE(outcome.value->profile.name, u"Grace Hopper"_qs);
-        QCOMPARE(outcome.value->profile.memberID, u"demo-grace"_qs);
+        QCOMPARE(outcome.value->profile.name, u"Grace Hopper"_s);
+        QCOMPARE(outcome.value->profile.memberID, u"demo-grace"_s);
         QCOMPARE(outcome.value->profile.pictureURL,
-                 std::optional<QString>(u"https://pictures.example/grace.jpg"_qs));
+                 std::optional<QString>(u"https://pictures.example/grace.jpg"_s));
         QCOMPARE(store->load(), outcome.value);
         QCOMPARE(backend->received("/api/linkedin/callback").size(), 1u);
         QVERIFY(sheetOf(*auth)->hasShownWindow());
@@ -174,7 +175,7 @@ private Q_SLOTS:
 
         sheet->cancel();
         const auto outcome = awaitOutcome(std::move(connecting));
-        QCOMPARE(outcome.description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(outcome.description(), u"LinkedIn authorization was cancelled."_s);
         QCOMPARE(store->load(), std::nullopt);
         QVERIFY(backend->received("/api/linkedin/callback").empty());
         QTRY_VERIFY_WITH_TIMEOUT(!running(program), 15000);
@@ -194,7 +195,7 @@ private Q_SLOTS:
 
         auto second = auth->connect();
         QCOMPARE(awaitOutcome(std::move(first)).description(),
-                 u"LinkedIn authorization was cancelled."_qs);
+                 u"LinkedIn authorization was cancelled."_s);
         QTRY_VERIFY_WITH_TIMEOUT(!running(firstProgram), 15000);
         QVERIFY(pageServed(backend, 2));
         const qint64 secondProgram = sheetOf(*auth)->processId();
@@ -202,7 +203,7 @@ private Q_SLOTS:
 
         auth.reset();
         QCOMPARE(awaitOutcome(std::move(second)).description(),
-                 u"LinkedIn authorization was cancelled."_qs);
+                 u"LinkedIn authorization was cancelled."_s);
         QTRY_VERIFY_WITH_TIMEOUT(!running(secondProgram), 15000);
     }
 
@@ -221,35 +222,35 @@ private Q_SLOTS:
             auth->setRequiresEphemeralSignIn(ephemeral);
             const auto outcome = awaitOutcome(auth->connect());
             QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
-            seen << formField(backend->received("/api/linkedin/callback").back(), u"email"_qs);
+            seen << formField(backend->received("/api/linkedin/callback").back(), u"email"_s);
         }
-        QCOMPARE(seen, QStringList({u"none@example.com"_qs, u"earlier@example.com"_qs,
-                                    u"none@example.com"_qs, u"earlier@example.com"_qs}));
+        QCOMPARE(seen, QStringList({u"none@example.com"_s, u"earlier@example.com"_s,
+                                    u"none@example.com"_s, u"earlier@example.com"_s}));
     }
 
     void aSheetProgramThatFailsEndsTheConnectWithAnError_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("description");
         const QString unreadable =
-            u"The sign-in window failed: it gave an answer that cannot be read."_qs;
+            u"The sign-in window failed: it gave an answer that cannot be read."_s;
         // A callback is only ever on the app's own scheme; anything else is never sent on.
         QTest::newRow("answers a callback on another scheme")
-            << sheets.program(u"other-scheme"_qs, "echo 'callback https://evil.example/cb'")
+            << sheets.program(u"other-scheme"_s, "echo 'callback https://evil.example/cb'")
             << unreadable;
         QTest::newRow("answers a callback to the backend on http")
-            << sheets.program(u"backend-callback"_qs,
+            << sheets.program(u"backend-callback"_s,
                               "echo 'callback http://127.0.0.1/api/linkedin/callback?state=s'")
             << unreadable;
         QTest::newRow("says it is shown twice")
-            << sheets.program(u"shown-twice"_qs, "echo shown\necho shown\nexec sleep 600")
+            << sheets.program(u"shown-twice"_s, "echo shown\necho shown\nexec sleep 600")
             << unreadable;
-        QTest::newRow("missing") << u"/nonexistent/quillon-signin"_qs
-                                 << u"The sign-in window failed: it could not be opened."_qs;
+        QTest::newRow("missing") << u"/nonexistent/quillon-signin"_s
+                                 << u"The sign-in window failed: it could not be opened."_s;
         QTest::newRow("ends without an answer")
-            << u"/bin/false"_qs << u"The sign-in window failed: it closed without an answer."_qs;
+            << u"/bin/false"_s << u"The sign-in window failed: it closed without an answer."_s;
         QTest::newRow("answers something else")
-            << u"/bin/echo"_qs
-            << u"The sign-in window failed: it gave an answer that cannot be read."_qs;
+            << u"/bin/echo"_s
+            << u"The sign-in window failed: it gave an answer that cannot be read."_s;
     }
     void aSheetProgramThatFailsEndsTheConnectWithAnError() {
         QFETCH(QString, program);
@@ -269,7 +270,7 @@ private Q_SLOTS:
     void aSheetThatShowsNoWindowEndsTheConnect() {
         TestBackend backend(std::chrono::seconds(2));
         auto auth = std::make_unique<LinkedInAuthService>(
-            backend.baseURL(), u"quillon"_qs, store,
+            backend.baseURL(), u"quillon"_s, store,
             SignInSheetSession::factory(sheets.hanging(), std::chrono::milliseconds(300)));
         AppWindow app;
         QVERIFY(QTest::qWaitForWindowExposed(&app.window));
@@ -278,7 +279,7 @@ private Q_SLOTS:
         QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->processId() > 0);
         const qint64 program = sheetOf(*auth)->processId();
         QCOMPARE(awaitOutcome(std::move(connecting)).description(),
-                 u"The sign-in window failed: it did not open."_qs);
+                 u"The sign-in window failed: it did not open."_s);
         QCOMPARE(store->load(), std::nullopt);
         QVERIFY(backend->received("/api/linkedin/cli/result").empty());
         QCOMPARE(sheetOf(*auth)->blockedWindow(), nullptr);
@@ -292,7 +293,7 @@ private Q_SLOTS:
         TestBackend backend(std::chrono::seconds(2));
         const std::chrono::milliseconds bound(200);
         auto auth = std::make_unique<LinkedInAuthService>(
-            backend.baseURL(), u"quillon"_qs, store,
+            backend.baseURL(), u"quillon"_s, store,
             SignInSheetSession::factory(sheets.stopsAfterShowing(), bound));
 
         auto connecting = auth->connect();
@@ -303,7 +304,7 @@ private Q_SLOTS:
         QVERIFY(running(sheetOf(*auth)->processId()));
         sheetOf(*auth)->cancel();
         QCOMPARE(awaitOutcome(std::move(connecting)).description(),
-                 u"LinkedIn authorization was cancelled."_qs);
+                 u"LinkedIn authorization was cancelled."_s);
     }
 
     void escapeInTheWindowCancelsASheetThatDoesNotAnswer_data() {
@@ -335,7 +336,7 @@ private Q_SLOTS:
 
         QTest::keyClick(app.button, Qt::Key_Escape);
         QCOMPARE(awaitOutcome(std::move(connecting)).description(),
-                 u"LinkedIn authorization was cancelled."_qs);
+                 u"LinkedIn authorization was cancelled."_s);
         QCOMPARE(shortcuts.size(), 0);
         QCOMPARE(store->load(), std::nullopt);
         QTRY_VERIFY_WITH_TIMEOUT(!running(sheetProgram), 15000);
@@ -351,15 +352,15 @@ private Q_SLOTS:
         MainWindow window(fixture.container);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto* editor = window.findChild<QPlainTextEdit*>(u"postEditor"_qs);
+        auto* editor = window.findChild<QPlainTextEdit*>(u"postEditor"_s);
         QVERIFY(editor);
         editor->setFocus();
         editor->selectAll();
-        QTest::keyClicks(editor, u"Half a post"_qs);
-        QCOMPARE(fixture.drafts().editorText(), u"Half a post"_qs);
+        QTest::keyClicks(editor, u"Half a post"_s);
+        QCOMPARE(fixture.drafts().editorText(), u"Half a post"_s);
 
         // The post connects first.
-        QTest::mouseClick(window.findChild<QPushButton*>(u"postButton"_qs), Qt::LeftButton);
+        QTest::mouseClick(window.findChild<QPushButton*>(u"postButton"_s), Qt::LeftButton);
         const auto sheet = [&] {
             return dynamic_cast<SignInSheetSession*>(fixture.container.authService().session());
         };
@@ -371,9 +372,9 @@ private Q_SLOTS:
         QVERIFY(!window.isVisible());
         const std::optional<UnsavedText> kept = fixture.repository().loadUnsavedText();
         QVERIFY(kept);
-        QCOMPARE(kept->text, u"Half a post"_qs);
+        QCOMPARE(kept->text, u"Half a post"_s);
         QTRY_COMPARE(fixture.drafts().statusMessage(),
-                     std::optional<QString>(u"LinkedIn authorization was cancelled."_qs));
+                     std::optional<QString>(u"LinkedIn authorization was cancelled."_s));
         QTRY_VERIFY_WITH_TIMEOUT(!running(program), 15000);
     }
 
@@ -385,7 +386,7 @@ private Q_SLOTS:
         QVERIFY(pageServed(backend));
         QCOMPARE(::kill(pid_t(sheetOf(*auth)->processId()), SIGKILL), 0);
         QCOMPARE(awaitOutcome(std::move(connecting)).description(),
-                 u"The sign-in window failed: it closed unexpectedly."_qs);
+                 u"The sign-in window failed: it closed unexpectedly."_s);
         QCOMPARE(store->load(), std::nullopt);
     }
 
@@ -407,9 +408,9 @@ private Q_SLOTS:
     void asRootTheWebEnginesSandboxIsTurnedOffOnce() {
         TestBackend backend;
         QProcess sheet;
-        const QUrl page = backend.baseURL().resolved(QUrl(u"/signin?state=none"_qs));
+        const QUrl page = backend.baseURL().resolved(QUrl(u"/signin?state=none"_s));
         sheet.start(sheetProgram(),
-                    {u"--callback-scheme"_qs, u"quillon"_qs, u"--"_qs, page.toString()});
+                    {u"--callback-scheme"_s, u"quillon"_s, u"--"_s, page.toString()});
         QVERIFY(sheet.waitForStarted());
         QVERIFY(pageServed(backend));
         sheet.closeWriteChannel();
@@ -428,7 +429,7 @@ private Q_SLOTS:
 // sheet program, prints its process id and waits.
 int hostTheSheet(const QString& program) {
     SignInSheetSession session(
-        program, QUrl(u"http://127.0.0.1:9/signin"_qs), u"quillon"_qs,
+        program, QUrl(u"http://127.0.0.1:9/signin"_s), u"quillon"_s,
         [](std::optional<QUrl>, std::optional<WebAuthenticationSessionError>) {
             QCoreApplication::exit(1);
         });

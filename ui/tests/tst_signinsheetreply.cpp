@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using Kind = SignInSheetReply::Kind;
 
@@ -17,10 +18,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("line");
         QTest::newRow("callback")
             << SignInSheetReply{Kind::callback,
-                                QUrl(u"quillon://linkedin/callback?state=a%20b&x=%C3%A9"_qs)}
+                                QUrl(u"quillon://linkedin/callback?state=a%20b&x=%C3%A9"_s)}
             << QByteArray("callback quillon://linkedin/callback?state=a%20b&x=%C3%A9\n");
         QTest::newRow("callback with a line break in it")
-            << SignInSheetReply{Kind::callback, QUrl(u"quillon://cb?state=a%0Ab"_qs)}
+            << SignInSheetReply{Kind::callback, QUrl(u"quillon://cb?state=a%0Ab"_s)}
             << QByteArray("callback quillon://cb?state=a%0Ab\n");
         QTest::newRow("shown") << SignInSheetReply{Kind::shown, {}} << QByteArray("shown\n");
         QTest::newRow("cancelled")

@@ -23,6 +23,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using namespace quillon::testsupport;
@@ -58,7 +59,7 @@ class TestStatusLine : public QObject {
 
     // A sheet program that starts and then neither shows a window nor answers.
     QString hangingSheet() {
-        QString path = programs.filePath(u"hanging-sheet"_qs);
+        QString path = programs.filePath(u"hanging-sheet"_s);
         QFile script(path);
         if (!script.open(QIODevice::WriteOnly) || script.write("#!/bin/sh\nexec sleep 600\n") < 0) {
             return {};
@@ -74,25 +75,25 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("turns");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QStringList>("announced");
-        QTest::newRow("one message") << QStringList{u"Draft saved"_qs} << u"Draft saved"_qs
-                                     << QStringList{u"Draft saved"_qs};
-        QTest::newRow("cleared later") << QStringList{u"Draft saved"_qs, QString()} << QString()
-                                       << QStringList{u"Draft saved"_qs};
+        QTest::newRow("one message")
+            << QStringList{u"Draft saved"_s} << u"Draft saved"_s << QStringList{u"Draft saved"_s};
+        QTest::newRow("cleared later") << QStringList{u"Draft saved"_s, QString()} << QString()
+                                       << QStringList{u"Draft saved"_s};
         QTest::newRow("the same outcome twice")
-            << QStringList{u"Draft saved"_qs, u"Draft saved"_qs} << u"Draft saved"_qs
-            << QStringList{u"Draft saved"_qs, u"Draft saved"_qs};
+            << QStringList{u"Draft saved"_s, u"Draft saved"_s} << u"Draft saved"_s
+            << QStringList{u"Draft saved"_s, u"Draft saved"_s};
         QTest::newRow("replaced later")
-            << QStringList{u"Draft saved"_qs, u"Draft is empty"_qs} << u"Draft is empty"_qs
-            << QStringList{u"Draft saved"_qs, u"Draft is empty"_qs};
+            << QStringList{u"Draft saved"_s, u"Draft is empty"_s} << u"Draft is empty"_s
+            << QStringList{u"Draft saved"_s, u"Draft is empty"_s};
         QTest::newRow("cleared in the same turn")
-            << QStringList{u"Draft saved\n"_qs} << QString() << QStringList{};
+            << QStringList{u"Draft saved\n"_s} << QString() << QStringList{};
         QTest::newRow("replaced in the same turn")
-            << QStringList{u"Draft saved\nPosted to LinkedIn"_qs} << u"Posted to LinkedIn"_qs
-            << QStringList{u"Posted to LinkedIn"_qs};
+            << QStringList{u"Draft saved\nPosted to LinkedIn"_s} << u"Posted to LinkedIn"_s
+            << QStringList{u"Posted to LinkedIn"_s};
         QTest::newRow("nothing to tell") << QStringList{QString()} << QString() << QStringList{};
         QTest::newRow("markup stays text")
-            << QStringList{u"<b>502</b> & co"_qs} << u"<b>502</b> & co"_qs
-            << QStringList{u"<b>502</b> & co"_qs};
+            << QStringList{u"<b>502</b> & co"_s} << u"<b>502</b> & co"_s
+            << QStringList{u"<b>502</b> & co"_s};
     }
     void eachMessageIsShownAndAnnouncedWithoutTakingTheFocus() {
         QFETCH(QStringList, turns);
@@ -101,14 +102,14 @@ private Q_SLOTS:
         AccessibilityEvents accessibility;
         QWidget window;
         auto* layout = new QVBoxLayout(&window);
-        auto* button = new QPushButton(u"Save draft"_qs);
+        auto* button = new QPushButton(u"Save draft"_s);
         auto* line = new StatusLine;
         layout->addWidget(line);
         layout->addWidget(button);
         window.resize(300, 200);
         showActive(&window);
         button->setFocus();
-        line->setMessage(u"Earlier"_qs);
+        line->setMessage(u"Earlier"_s);
         settle();
         accessibility.clear();
         QSignalSpy focusMoves(qApp, &QApplication::focusChanged);
@@ -136,20 +137,20 @@ private Q_SLOTS:
         auto* layout = new QVBoxLayout(&window);
         auto* line = new StatusLine;
         layout->addWidget(line);
-        layout->addWidget(new QPushButton(u"Save draft"_qs));
+        layout->addWidget(new QPushButton(u"Save draft"_s));
         window.resize(300, 200);
         showActive(&window);
-        line->setMessage(u"Request failed with status 502."_qs);
+        line->setMessage(u"Request failed with status 502."_s);
         settle();
         // Clicked to select and copy the text.
         QTest::mouseClick(line, Qt::LeftButton);
         QCOMPARE(QApplication::focusWidget(), line);
         QSignalSpy focusMoves(qApp, &QApplication::focusChanged);
 
-        line->setMessage(u"Draft saved"_qs);
+        line->setMessage(u"Draft saved"_s);
         settle();
 
-        QCOMPARE(shown(line), u"Draft saved"_qs);
+        QCOMPARE(shown(line), u"Draft saved"_s);
         QCOMPARE(QApplication::focusWidget(), line);
         QCOMPARE(focusMoves.count(), 0);
     }
@@ -165,39 +166,39 @@ private Q_SLOTS:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-        line->setMessage(u"Logged out."_qs);
+        line->setMessage(u"Logged out."_s);
         settle();
         QCOMPARE(accessibility.announcements(), QStringList{});
         page->show();
-        QCOMPARE(accessibility.announcements(), QStringList{u"Logged out."_qs});
+        QCOMPARE(accessibility.announcements(), QStringList{u"Logged out."_s});
     }
 
     void theEditorTellsWhatHappened_data() {
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QStringList>("announced");
-        QTest::newRow("saved") << u"type save"_qs << u"Draft saved"_qs
-                               << QStringList{u"Draft saved"_qs};
-        QTest::newRow("saved twice") << u"type save save"_qs << u"Draft saved"_qs
-                                     << QStringList{u"Draft saved"_qs, u"Draft saved"_qs};
+        QTest::newRow("saved") << u"type save"_s << u"Draft saved"_s
+                               << QStringList{u"Draft saved"_s};
+        QTest::newRow("saved twice") << u"type save save"_s << u"Draft saved"_s
+                                     << QStringList{u"Draft saved"_s, u"Draft saved"_s};
         QTest::newRow("nothing to save")
-            << u"blank save"_qs << u"Draft is empty"_qs << QStringList{u"Draft is empty"_qs};
+            << u"blank save"_s << u"Draft is empty"_s << QStringList{u"Draft is empty"_s};
         QTest::newRow("cleared for a new post")
-            << u"type save clear"_qs << QString() << QStringList{u"Draft saved"_qs};
+            << u"type save clear"_s << QString() << QStringList{u"Draft saved"_s};
         QTest::newRow("opening a draft keeps it")
-            << u"type save open"_qs << u"Draft saved"_qs << QStringList{u"Draft saved"_qs};
+            << u"type save open"_s << u"Draft saved"_s << QStringList{u"Draft saved"_s};
         QTest::newRow("another member's drafts")
-            << u"type save owner"_qs << QString() << QStringList{u"Draft saved"_qs};
-        QTest::newRow("posted") << u"connected type post"_qs << u"Posted to LinkedIn"_qs
-                                << QStringList{u"Posted to LinkedIn"_qs};
+            << u"type save owner"_s << QString() << QStringList{u"Draft saved"_s};
+        QTest::newRow("posted") << u"connected type post"_s << u"Posted to LinkedIn"_s
+                                << QStringList{u"Posted to LinkedIn"_s};
         QTest::newRow("refused by the backend")
-            << u"connected failing type post"_qs << u"LinkedIn is down right now."_qs
-            << QStringList{u"LinkedIn is down right now."_qs};
+            << u"connected failing type post"_s << u"LinkedIn is down right now."_s
+            << QStringList{u"LinkedIn is down right now."_s};
         QTest::newRow("the same failure twice")
-            << u"connected failing type post post"_qs << u"LinkedIn is down right now."_qs
-            << QStringList{u"LinkedIn is down right now."_qs, u"LinkedIn is down right now."_qs};
-        QTest::newRow("an empty post") << u"connected blank post"_qs << u"Post is empty."_qs
-                                       << QStringList{u"Post is empty."_qs};
+            << u"connected failing type post post"_s << u"LinkedIn is down right now."_s
+            << QStringList{u"LinkedIn is down right now."_s, u"LinkedIn is down right now."_s};
+        QTest::newRow("an empty post")
+            << u"connected blank post"_s << u"Post is empty."_s << QStringList{u"Post is empty."_s};
     }
     void theEditorTellsWhatHappened() {
         QFETCH(QString, steps);
@@ -206,45 +207,45 @@ private Q_SLOTS:
         RecordingBrowser browser;
         TestBackend backend;
         AppFixture app(backend.baseURL());
-        const Draft other = app.storeDraft(std::nullopt, u"an older draft"_qs);
+        const Draft other = app.storeDraft(std::nullopt, u"an older draft"_s);
         app.drafts().setOwner(std::nullopt);
         EditorView view(
             app.drafts(), app.session(), app.container.postFlow(), [] {}, [](AppTelemetryEvent) {});
         view.resize(700, 900);
         showActive(&view);
         AccessibilityEvents accessibility;
-        auto* line = view.findChild<StatusLine*>(u"statusLine"_qs);
+        auto* line = view.findChild<StatusLine*>(u"statusLine"_s);
         QVERIFY(line);
         QVERIFY(!line->isVisible());
 
         for (const QStringView step : QStringView(steps).split(u' ')) {
             if (step == u"connected") {
-                app.session().save(tokenFor(u"m1"_qs));
+                app.session().save(tokenFor(u"m1"_s));
             } else if (step == u"failing") {
                 backend->setFailure("/api/linkedin/post",
                                     {502, "upstream_failed", "LinkedIn is down right now."});
             } else if (step == u"type") {
-                app.drafts().setEditorText(u"A thought worth keeping"_qs);
+                app.drafts().setEditorText(u"A thought worth keeping"_s);
             } else if (step == u"blank") {
-                app.drafts().setEditorText(u" \n\t "_qs);
+                app.drafts().setEditorText(u" \n\t "_s);
             } else if (step == u"save") {
-                QTest::mouseClick(view.findChild<QPushButton*>(u"saveDraftButton"_qs),
+                QTest::mouseClick(view.findChild<QPushButton*>(u"saveDraftButton"_s),
                                   Qt::LeftButton);
             } else if (step == u"clear") {
-                QTest::mouseClick(view.findChild<QToolButton*>(u"clearPostButton"_qs),
+                QTest::mouseClick(view.findChild<QToolButton*>(u"clearPostButton"_s),
                                   Qt::LeftButton);
             } else if (step == u"open") {
                 app.drafts().openDraft(other);
             } else if (step == u"owner") {
-                app.drafts().setOwner(u"m2"_qs);
+                app.drafts().setOwner(u"m2"_s);
             } else if (step == u"post") {
-                QTest::mouseClick(view.findChild<QPushButton*>(u"postButton"_qs), Qt::LeftButton);
+                QTest::mouseClick(view.findChild<QPushButton*>(u"postButton"_s), Qt::LeftButton);
                 // An empty post is refused before anything is sent.
                 if (view.isPosting()) {
                     QTRY_VERIFY_WITH_TIMEOUT(!view.isPosting(), 15000);
                 }
             } else {
-                QFAIL(qPrintable(u"unknown step "_qs + step.toString()));
+                QFAIL(qPrintable(u"unknown step "_s + step.toString()));
             }
             settle();
         }
@@ -255,12 +256,12 @@ private Q_SLOTS:
 
     void aNewEditorShowsTheLastOutcome() {
         AppFixture app;
-        app.drafts().setStatusMessage(u"Posted to LinkedIn"_qs);
+        app.drafts().setStatusMessage(u"Posted to LinkedIn"_s);
         EditorView view(
             app.drafts(), app.session(), app.container.postFlow(), [] {}, [](AppTelemetryEvent) {});
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QCOMPARE(shown(view.findChild<StatusLine*>(u"statusLine"_qs)), u"Posted to LinkedIn"_qs);
+        QCOMPARE(shown(view.findChild<StatusLine*>(u"statusLine"_s)), u"Posted to LinkedIn"_s);
     }
 
     void aFailedConnectInSettingsSaysWhy_data() {
@@ -268,21 +269,21 @@ private Q_SLOTS:
         QTest::addColumn<int>("backendState");
         QTest::addColumn<QString>("shown");
         QTest::newRow("no backend")
-            << u"/bin/false"_qs << int(Backend::none) << u"Connection refused"_qs;
+            << u"/bin/false"_s << int(Backend::none) << u"Connection refused"_s;
         QTest::newRow("the backend refuses")
-            << u"/bin/false"_qs << int(Backend::refuses) << u"Sign-in is unavailable right now."_qs;
+            << u"/bin/false"_s << int(Backend::refuses) << u"Sign-in is unavailable right now."_s;
         QTest::newRow("the sheet is missing")
-            << u"/nonexistent/quillon-signin"_qs << int(Backend::runs)
-            << u"The sign-in window failed: it could not be opened."_qs;
+            << u"/nonexistent/quillon-signin"_s << int(Backend::runs)
+            << u"The sign-in window failed: it could not be opened."_s;
         QTest::newRow("the sheet answers garbage")
-            << u"/bin/echo"_qs << int(Backend::runs)
-            << u"The sign-in window failed: it gave an answer that cannot be read."_qs;
+            << u"/bin/echo"_s << int(Backend::runs)
+            << u"The sign-in window failed: it gave an answer that cannot be read."_s;
         QTest::newRow("the sheet ends without an answer")
-            << u"/bin/false"_qs << int(Backend::runs)
-            << u"The sign-in window failed: it closed without an answer."_qs;
+            << u"/bin/false"_s << int(Backend::runs)
+            << u"The sign-in window failed: it closed without an answer."_s;
         QTest::newRow("the sheet shows no window")
             << hangingSheet() << int(Backend::runs)
-            << u"The sign-in window failed: it did not open."_qs;
+            << u"The sign-in window failed: it did not open."_s;
     }
     void aFailedConnectInSettingsSaysWhy() {
         QFETCH(QString, program);
@@ -297,7 +298,7 @@ private Q_SLOTS:
             backend->setFailure("/api/linkedin/cli/start",
                                 {503, "unavailable", "Sign-in is unavailable right now."});
         }
-        AppFixture app(backendRuns ? backend.baseURL() : QUrl(u"http://127.0.0.1:9/"_qs),
+        AppFixture app(backendRuns ? backend.baseURL() : QUrl(u"http://127.0.0.1:9/"_s),
                        SignInSheetSession::factory(program, windowBound));
         AccountSettingsView settings(app.session(), app.container.connectFlow(),
                                      app.container.accountFlow(), &app.container.feedbackFlow(),
@@ -306,13 +307,13 @@ private Q_SLOTS:
         showActive(&settings);
         AccessibilityEvents accessibility;
 
-        QTest::mouseClick(settings.findChild<QPushButton*>(u"connectButton"_qs), Qt::LeftButton);
+        QTest::mouseClick(settings.findChild<QPushButton*>(u"connectButton"_s), Qt::LeftButton);
         QVERIFY(settings.isConnecting());
         QTRY_VERIFY_WITH_TIMEOUT(!settings.isConnecting(), 15000);
         settle();
 
         QCOMPARE(app.session().statusMessage(), std::optional<QString>(shown));
-        QCOMPARE(::shown(settings.findChild<StatusLine*>(u"statusLine"_qs)), shown);
+        QCOMPARE(::shown(settings.findChild<StatusLine*>(u"statusLine"_s)), shown);
         QCOMPARE(accessibility.announcements(), QStringList{shown});
     }
 
@@ -323,43 +324,43 @@ private Q_SLOTS:
                                      [](AppTelemetryEvent) {});
         settings.show();
         QVERIFY(QTest::qWaitForWindowExposed(&settings));
-        auto* line = settings.findChild<StatusLine*>(u"statusLine"_qs);
+        auto* line = settings.findChild<StatusLine*>(u"statusLine"_s);
         QCOMPARE(shown(line), QString());
 
         // Left by the account page as it closes.
-        app.session().setStatusMessage(u"Logged out."_qs);
+        app.session().setStatusMessage(u"Logged out."_s);
         settle();
-        QCOMPARE(shown(line), u"Logged out."_qs);
+        QCOMPARE(shown(line), u"Logged out."_s);
         // A connection clears it.
-        app.session().save(tokenFor(u"m1"_qs));
+        app.session().save(tokenFor(u"m1"_s));
         QCOMPARE(shown(line), QString());
     }
 
     void theFeedbackResultIsAnnounced_data() {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("result");
-        QTest::newRow("sent") << u"The editor is great."_qs
-                              << u"Sent. Confirmation was emailed to you."_qs;
-        QTest::newRow("empty") << u"   "_qs << u"Feedback message is empty."_qs;
+        QTest::newRow("sent") << u"The editor is great."_s
+                              << u"Sent. Confirmation was emailed to you."_s;
+        QTest::newRow("empty") << u"   "_s << u"Feedback message is empty."_s;
     }
     void theFeedbackResultIsAnnounced() {
         QFETCH(QString, message);
         QFETCH(QString, result);
         TestBackend backend;
         AppFixture app(backend.baseURL());
-        app.session().save(tokenFor(u"m1"_qs));
+        app.session().save(tokenFor(u"m1"_s));
         FeedbackSheet sheet(app.session(), app.container.feedbackFlow(), [](AppTelemetryEvent) {});
         showActive(&sheet);
-        QTest::keyClicks(sheet.findChild<QLineEdit*>(u"titleField"_qs), u"Hello"_qs);
-        QTest::keyClicks(sheet.findChild<QPlainTextEdit*>(u"messageEditor"_qs), message);
+        QTest::keyClicks(sheet.findChild<QLineEdit*>(u"titleField"_s), u"Hello"_s);
+        QTest::keyClicks(sheet.findChild<QPlainTextEdit*>(u"messageEditor"_s), message);
         AccessibilityEvents accessibility;
 
-        QTest::mouseClick(sheet.findChild<QPushButton*>(u"sendButton"_qs), Qt::LeftButton);
+        QTest::mouseClick(sheet.findChild<QPushButton*>(u"sendButton"_s), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!sheet.form()->statusMessage().isEmpty(), 15000);
         settle();
 
         QCOMPARE(sheet.form()->statusMessage(), result);
-        QCOMPARE(shown(sheet.findChild<StatusLine*>(u"statusLine"_qs)), result);
+        QCOMPARE(shown(sheet.findChild<StatusLine*>(u"statusLine"_s)), result);
         QCOMPARE(accessibility.announcements(), QStringList{result});
     }
 
@@ -368,7 +369,7 @@ private Q_SLOTS:
         backend->setFailure("/api/linkedin/disconnect",
                             {502, "unavailable", "LinkedIn disconnect is unavailable."});
         AppFixture app(backend.baseURL());
-        app.session().save(tokenFor(u"m1"_qs));
+        app.session().save(tokenFor(u"m1"_s));
         AccountSettingsView settings(app.session(), app.container.connectFlow(),
                                      app.container.accountFlow(), nullptr,
                                      [](AppTelemetryEvent) {});
@@ -383,19 +384,19 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!page->isLoggingOut(), 15000);
         settle();
 
-        QCOMPARE(shown(page->findChild<StatusLine*>(u"statusLine"_qs)),
-                 u"LinkedIn disconnect is unavailable."_qs);
+        QCOMPARE(shown(page->findChild<StatusLine*>(u"statusLine"_s)),
+                 u"LinkedIn disconnect is unavailable."_s);
         QCOMPARE(accessibility.announcements(),
-                 QStringList{u"LinkedIn disconnect is unavailable."_qs});
+                 QStringList{u"LinkedIn disconnect is unavailable."_s});
     }
 
     void theToastIsAnnouncedWithoutTakingTheFocus_data() {
         QTest::addColumn<QString>("detail");
         QTest::addColumn<QString>("heard");
-        QTest::newRow("posted") << QString() << u"Posted to LinkedIn"_qs;
+        QTest::newRow("posted") << QString() << u"Posted to LinkedIn"_s;
         QTest::newRow("posted, token not kept")
-            << u"Connected for this session only: the keyring is locked."_qs
-            << u"Posted to LinkedIn. Connected for this session only: the keyring is locked."_qs;
+            << u"Connected for this session only: the keyring is locked."_s
+            << u"Posted to LinkedIn. Connected for this session only: the keyring is locked."_s;
     }
     void theToastIsAnnouncedWithoutTakingTheFocus() {
         QFETCH(QString, detail);
@@ -403,7 +404,7 @@ private Q_SLOTS:
         AccessibilityEvents accessibility;
         QWidget window;
         auto* layout = new QVBoxLayout(&window);
-        auto* button = new QPushButton(u"Post to LinkedIn"_qs);
+        auto* button = new QPushButton(u"Post to LinkedIn"_s);
         layout->addWidget(button);
         window.resize(500, 300);
         showActive(&window);

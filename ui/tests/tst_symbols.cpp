@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 
 // The screens' symbols come from the installed icon themes; a missing one would fall back
@@ -83,10 +84,10 @@ private Q_SLOTS:
             // Centred and filling most of the box, not shrunk into a corner.
             const QRect ink = inkBounds(pixmap.toImage());
             QVERIFY2(ink.width() >= pixels / 2 || ink.height() >= pixels / 2,
-                     qPrintable(u"ink %1 x %2"_qs.arg(ink.width()).arg(ink.height())));
+                     qPrintable(u"ink %1 x %2"_s.arg(ink.width()).arg(ink.height())));
             const QPointF offCentre = QRectF(ink).center() - QPointF(pixels / 2.0, pixels / 2.0);
             QVERIFY2(qAbs(offCentre.x()) <= pixels * 0.15 && qAbs(offCentre.y()) <= pixels * 0.15,
-                     qPrintable(u"off centre by %1, %2"_qs.arg(offCentre.x()).arg(offCentre.y())));
+                     qPrintable(u"off centre by %1, %2"_s.arg(offCentre.x()).arg(offCentre.y())));
         }
     }
 

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 
 namespace {
@@ -77,11 +78,11 @@ private Q_SLOTS:
     void aGenericDesktopFamilyIsNamedByTheFamilyThatDrawsIt_data() {
         QTest::addColumn<QString>("family");
         QTest::addColumn<bool>("renamed");
-        QTest::newRow("the toolkit's default") << u"Sans Serif"_qs << true;
-        QTest::newRow("fontconfig's name") << u"sans-serif"_qs << true;
+        QTest::newRow("the toolkit's default") << u"Sans Serif"_s << true;
+        QTest::newRow("fontconfig's name") << u"sans-serif"_s << true;
         // Renamed, it would draw some scripts and emoji from other fonts.
-        QTest::newRow("monospace") << u"Monospace"_qs << false;
-        QTest::newRow("a real family") << u"DejaVu Sans"_qs << false;
+        QTest::newRow("monospace") << u"Monospace"_s << false;
+        QTest::newRow("a real family") << u"DejaVu Sans"_s << false;
     }
     void aGenericDesktopFamilyIsNamedByTheFamilyThatDrawsIt() {
         QFETCH(QString, family);

@@ -19,6 +19,7 @@
 #include <QWindow>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testing;
 using namespace quillon::testsupport;
@@ -29,8 +30,8 @@ namespace {
 int webEngineProcesses() {
     int count = 0;
     const QString parent = QString::number(getpid());
-    for (const QString& pid : QDir(u"/proc"_qs).entryList(QDir::Dirs)) {
-        QFile stat(u"/proc/"_qs + pid + u"/stat"_qs);
+    for (const QString& pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        QFile stat(u"/proc/"_s + pid + u"/stat"_s);
         if (!stat.open(QIODevice::ReadOnly)) {
             continue;
         }
@@ -38,7 +39,7 @@ int webEngineProcesses() {
         const QString line = QString::fromLocal8Bit(stat.readAll());
         const QString name = line.section(u'(', 1).section(u')', 0, -2);
         const QStringList rest = line.section(u')', -1).split(u' ', Qt::SkipEmptyParts);
-        if (rest.size() > 1 && rest[1] == parent && name.contains(u"QtWebEngine"_qs)) {
+        if (rest.size() > 1 && rest[1] == parent && name.contains(u"QtWebEngine"_s)) {
             ++count;
         }
     }
@@ -53,7 +54,7 @@ class TestWebSignIn : public QObject {
     std::shared_ptr<AuthTokenStore> store;
 
     std::unique_ptr<LinkedInAuthService> service(const TestBackend& backend) {
-        return std::make_unique<LinkedInAuthService>(backend.baseURL(), u"quillon"_qs, store,
+        return std::make_unique<LinkedInAuthService>(backend.baseURL(), u"quillon"_s, store,
                                                      WebEngineAuthenticationSession::factory());
     }
 
@@ -85,9 +86,9 @@ private Q_SLOTS:
         QCOMPARE(sheet->dialog()->parentWidget(), &window);
         QCOMPARE(sheet->dialog()->windowModality(), Qt::WindowModal);
         QVERIFY(!sheet->view()->page()->profile()->isOffTheRecord());
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_s,
                                   30000);
-        QCOMPARE(sheet->dialog()->windowTitle(), u"Sign in to LinkedIn \u2014 127.0.0.1"_qs);
+        QCOMPARE(sheet->dialog()->windowTitle(), u"Sign in to LinkedIn \u2014 127.0.0.1"_s);
         QVERIFY(webEngineProcesses() > 0);
 
         // The person picks the second demo member and signs in.
@@ -96,16 +97,16 @@ private Q_SLOTS:
             member.selectedIndex = 1;
             member.onchange();
             document.getElementById('pictureUrl').value = 'https://pictures.example/grace.jpg';
-            document.getElementById('allow').click();)"_qs);
+            document.getElementById('allow').click();)"_s);
 
         const auto outcome = awaitOutcome(std::move(connecting));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
-        QCOMPARE(outcome.value->profile.name, u"Grace Hopper"_qs);
-        QCOMPARE(outcome.value->profile.memberID, u"demo-grace"_qs);
+        QCOMPARE(outcome.value->profile.name, u"Grace Hopper"_s);
+        QCOMPARE(outcome.value->profile.memberID, u"demo-grace"_s);
         QCOMPARE(outcome.value->profile.headline,
-                 std::optional<QString>(u"Compiler pioneer and rear admiral"_qs));
+                 std::optional<QString>(u"Compiler pioneer and rear admiral"_s));
         QCOMPARE(outcome.value->profile.pictureURL,
-                 std::optional<QString>(u"https://pictures.example/grace.jpg"_qs));
+                 std::optional<QString>(u"https://pictures.example/grace.jpg"_s));
         QCOMPARE(store->load(), outcome.value);
         // The sheet closes with the callback; the page reached the scheme, not the backend.
         QTRY_VERIFY(!sheet->view());
@@ -123,12 +124,12 @@ private Q_SLOTS:
         QVERIFY(sheet->view()->page()->profile()->isOffTheRecord());
         // No window of the app is open: the sheet is a window of its own.
         QCOMPARE(sheet->dialog()->parentWidget(), nullptr);
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_s,
                                   30000);
 
         sheet->dialog()->reject();
         const auto outcome = awaitOutcome(std::move(connecting));
-        QCOMPARE(outcome.description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(outcome.description(), u"LinkedIn authorization was cancelled."_s);
         QCOMPARE(store->load(), std::nullopt);
         QVERIFY(backend->received("/api/linkedin/cli/result").empty());
 
@@ -138,7 +139,7 @@ private Q_SLOTS:
         QVERIFY(!sheetOf(*auth)->view()->page()->profile()->isOffTheRecord());
         sheetOf(*auth)->cancel();
         QCOMPARE(awaitOutcome(std::move(again)).description(),
-                 u"LinkedIn authorization was cancelled."_qs);
+                 u"LinkedIn authorization was cancelled."_s);
     }
 
     // The page has the keys; Escape still ends the sign-in as closing the sheet does.
@@ -148,7 +149,7 @@ private Q_SLOTS:
         auto connecting = auth->connect();
         QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->view());
         WebEngineAuthenticationSession* sheet = sheetOf(*auth);
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_qs,
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->view()->title(), u"Sign in to LinkedIn (stand-in)"_s,
                                   30000);
         QDialog* dialog = sheet->dialog();
         QApplication::setActiveWindow(dialog);
@@ -156,7 +157,7 @@ private Q_SLOTS:
         QTRY_VERIFY(dialog->focusWidget() && sheet->view()->isAncestorOf(dialog->focusWidget()));
         QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
         const auto outcome = awaitOutcome(std::move(connecting));
-        QCOMPARE(outcome.description(), u"LinkedIn authorization was cancelled."_qs);
+        QCOMPARE(outcome.description(), u"LinkedIn authorization was cancelled."_s);
         QCOMPARE(store->load(), std::nullopt);
     }
 
@@ -167,13 +168,13 @@ private Q_SLOTS:
         QWindow app;
         app.show();
         bool completed = false;
-        WebEngineAuthenticationSession sheet(backend.baseURL(), u"quillon"_qs,
+        WebEngineAuthenticationSession sheet(backend.baseURL(), u"quillon"_s,
                                              [&completed](auto, auto) { completed = true; });
         sheet.setTransientParent(&app);
         QVERIFY(sheet.start());
         QCOMPARE(sheet.dialog()->parentWidget(), nullptr);
         QCOMPARE(sheet.dialog()->windowHandle()->transientParent(), &app);
-        QCOMPARE(sheet.dialog()->windowTitle(), u"Sign in to LinkedIn \u2014 127.0.0.1"_qs);
+        QCOMPARE(sheet.dialog()->windowTitle(), u"Sign in to LinkedIn \u2014 127.0.0.1"_s);
         sheet.cancel();
         QVERIFY(completed);
     }
@@ -205,20 +206,20 @@ private Q_SLOTS:
         server.start();
         std::optional<QUrl> reached;
         bool completed = false;
-        WebEngineAuthenticationSession sheet(QUrl(server.url(u"/frames"_qs)), u"quillon"_qs,
+        WebEngineAuthenticationSession sheet(QUrl(server.url(u"/frames"_s)), u"quillon"_s,
                                              [&](std::optional<QUrl> url, auto) {
                                                  completed = true;
                                                  reached = std::move(url);
                                              });
         QVERIFY(sheet.start());
         QTRY_VERIFY_WITH_TIMEOUT(completed, 30000);
-        QCOMPARE(reached, std::optional<QUrl>(QUrl(u"quillon://linkedin/callback?from=top"_qs)));
+        QCOMPARE(reached, std::optional<QUrl>(QUrl(u"quillon://linkedin/callback?from=top"_s)));
     }
 
     // Until the page paints, the sheet shows the app's page colour: no flash of white.
     void theSheetPaintsThePageColourUntilThePageDoes() {
         TestBackend backend;
-        WebEngineAuthenticationSession sheet(backend.baseURL(), u"quillon"_qs, [](auto, auto) {});
+        WebEngineAuthenticationSession sheet(backend.baseURL(), u"quillon"_s, [](auto, auto) {});
         QVERIFY(sheet.start());
         QCOMPARE(sheet.view()->page()->backgroundColor(), Theme::background());
         QCOMPARE(sheet.dialog()->palette().color(QPalette::Window), Theme::background());
@@ -232,17 +233,17 @@ private Q_SLOTS:
         auto connecting = auth->connect();
         QTRY_VERIFY(sheetOf(*auth) && sheetOf(*auth)->view());
         QWebEngineView* view = sheetOf(*auth)->view();
-        QTRY_COMPARE_WITH_TIMEOUT(view->title(), u"Sign in to LinkedIn (stand-in)"_qs, 30000);
-        view->page()->runJavaScript(u"document.getElementById('decline').click();"_qs);
+        QTRY_COMPARE_WITH_TIMEOUT(view->title(), u"Sign in to LinkedIn (stand-in)"_s, 30000);
+        view->page()->runJavaScript(u"document.getElementById('decline').click();"_s);
 
         QCOMPARE(awaitOutcome(std::move(connecting)).description(),
-                 u"The member declined to sign in."_qs);
+                 u"The member declined to sign in."_s);
         QCOMPARE(store->load(), std::nullopt);
     }
 };
 
 int main(int argc, char* argv[]) {
-    WebEngineAuthenticationSession::registerCallbackScheme(u"quillon"_qs);
+    WebEngineAuthenticationSession::registerCallbackScheme(u"quillon"_s);
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     TestWebSignIn test;

@@ -7,6 +7,7 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 using namespace quillon::testsupport;
 
@@ -41,15 +42,14 @@ private Q_SLOTS:
     void sheetCannotStart() {
         QFETCH(bool, ownProgram);
         bool completed = false;
-        const QUrl url(u"https://signin.invalid/"_qs);
+        const QUrl url(u"https://signin.invalid/"_s);
         const auto completion = [&completed](auto, auto) { completed = true; };
         std::unique_ptr<WebAuthenticationSession> sheet;
         if (ownProgram) {
-            sheet = std::make_unique<SignInSheetSession>(u"/bin/false"_qs, url, u"quillon"_qs,
+            sheet = std::make_unique<SignInSheetSession>(u"/bin/false"_s, url, u"quillon"_s,
                                                          completion);
         } else {
-            sheet =
-                std::make_unique<WebEngineAuthenticationSession>(url, u"quillon"_qs, completion);
+            sheet = std::make_unique<WebEngineAuthenticationSession>(url, u"quillon"_s, completion);
         }
         QVERIFY(!sheet->start());
         QVERIFY(!completed);
@@ -60,12 +60,12 @@ private Q_SLOTS:
         QFETCH(bool, ownProgram);
         TestBackend backend;
         auto store = std::make_shared<NoTokenStore>();
-        LinkedInAuthService auth(backend.baseURL(), u"quillon"_qs, store,
-                                 ownProgram ? SignInSheetSession::factory(u"/bin/false"_qs)
+        LinkedInAuthService auth(backend.baseURL(), u"quillon"_s, store,
+                                 ownProgram ? SignInSheetSession::factory(u"/bin/false"_s)
                                             : WebEngineAuthenticationSession::factory());
 
         const auto outcome = awaitOutcome(auth.connect());
-        QCOMPARE(outcome.description(), u"Cannot open LinkedIn authorization."_qs);
+        QCOMPARE(outcome.description(), u"Cannot open LinkedIn authorization."_s);
         QVERIFY(backend->received("/api/linkedin/cli/result").empty());
         QCOMPARE(store->saves, 0);
     }

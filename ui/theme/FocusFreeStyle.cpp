@@ -3,6 +3,8 @@
 #include <QStyleFactory>
 #include <QStyleOption>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -22,7 +24,7 @@ template <typename Draw> void withoutFocus(const QStyleOption* option, Draw draw
 } // namespace
 
 FocusFreeStyle::FocusFreeStyle(QStyle* base)
-    : QProxyStyle(base ? base : QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    : QProxyStyle(base ? base : QStyleFactory::create(u"Fusion"_s)) {}
 
 void FocusFreeStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
                                    QPainter* painter, const QWidget* widget) const {

@@ -3,6 +3,8 @@
 #include <QPaintDevice>
 #include <QPainter>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 SymbolIconEngine::SymbolIconEngine(Symbol symbol, const QColor& color)
@@ -53,7 +55,7 @@ QIconEngine* SymbolIconEngine::clone() const {
 }
 
 QString SymbolIconEngine::key() const {
-    return u"quillon-symbol"_qs;
+    return u"quillon-symbol"_s;
 }
 
 } // namespace quillon

@@ -10,6 +10,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -22,29 +24,29 @@ SymbolNames namesFor(Symbol symbol) {
     // Symbolic names first (GNOME-style themes), then Breeze's, which backs every theme.
     switch (symbol) {
     case Symbol::chartLineUptrend:
-        return {{u"office-chart-line"_qs, u"view-statistics"_qs}, u"\u2197"_qs};
+        return {{u"office-chart-line"_s, u"view-statistics"_s}, u"\u2197"_s};
     case Symbol::docText:
-        return {{u"text-x-generic-symbolic"_qs, u"text-x-generic"_qs}, u"\u2263"_qs};
+        return {{u"text-x-generic-symbolic"_s, u"text-x-generic"_s}, u"\u2263"_s};
     case Symbol::squareAndPencil:
-        return {{u"document-edit-symbolic"_qs, u"document-edit"_qs}, u"\u270E"_qs};
+        return {{u"document-edit-symbolic"_s, u"document-edit"_s}, u"\u270E"_s};
     case Symbol::gearshape:
-        return {{u"emblem-system-symbolic"_qs, u"configure"_qs}, u"\u2699"_qs};
+        return {{u"emblem-system-symbolic"_s, u"configure"_s}, u"\u2699"_s};
     case Symbol::ladybug:
-        return {{u"bug-symbolic"_qs, u"tools-report-bug"_qs}, u"!"_qs};
+        return {{u"bug-symbolic"_s, u"tools-report-bug"_s}, u"!"_s};
     case Symbol::xmark:
-        return {{u"edit-delete-remove"_qs, u"window-close-symbolic"_qs}, u"\u00D7"_qs};
+        return {{u"edit-delete-remove"_s, u"window-close-symbolic"_s}, u"\u00D7"_s};
     case Symbol::chevronLeft:
-        return {{u"go-previous-symbolic"_qs, u"go-previous"_qs}, u"\u2039"_qs};
+        return {{u"go-previous-symbolic"_s, u"go-previous"_s}, u"\u2039"_s};
     case Symbol::listBullet:
-        return {{u"view-list-bullet-symbolic"_qs, u"format-list-unordered"_qs}, u"\u2022"_qs};
+        return {{u"view-list-bullet-symbolic"_s, u"format-list-unordered"_s}, u"\u2022"_s};
     case Symbol::listNumber:
-        return {{u"view-list-ordered-symbolic"_qs, u"format-list-ordered"_qs}, u"1."_qs};
+        return {{u"view-list-ordered-symbolic"_s, u"format-list-ordered"_s}, u"1."_s};
     case Symbol::person2:
-        return {{u"group"_qs, u"system-users-symbolic"_qs}, u"\u263A"_qs};
+        return {{u"group"_s, u"system-users-symbolic"_s}, u"\u263A"_s};
     case Symbol::line3Horizontal:
-        return {{u"open-menu-symbolic"_qs, u"application-menu"_qs}, u"\u2261"_qs};
+        return {{u"open-menu-symbolic"_s, u"application-menu"_s}, u"\u2261"_s};
     case Symbol::photoOnRectangle:
-        return {{u"insert-image-symbolic"_qs, u"insert-image"_qs}, u"\u25A3"_qs};
+        return {{u"insert-image-symbolic"_s, u"insert-image"_s}, u"\u25A3"_s};
     }
     return {};
 }
@@ -58,18 +60,18 @@ void prepareIconThemes() {
         const QStringList dataDirs =
             QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
         for (const QString& dir : dataDirs) {
-            const QString icons = QDir(dir).filePath(u"icons"_qs);
+            const QString icons = QDir(dir).filePath(u"icons"_s);
             if (!paths.contains(icons) && QDir(icons).exists()) {
                 paths.append(icons);
             }
         }
         QIcon::setThemeSearchPaths(paths);
         if (QIcon::themeName().isEmpty()) {
-            QIcon::setThemeName(u"hicolor"_qs);
+            QIcon::setThemeName(u"hicolor"_s);
         }
         const QString fallback = QIcon::fallbackThemeName();
         if (fallback.isEmpty() || fallback == u"hicolor") {
-            QIcon::setFallbackThemeName(u"breeze"_qs);
+            QIcon::setFallbackThemeName(u"breeze"_s);
         }
         return true;
     }();
@@ -152,7 +154,7 @@ void drawSymbol(QPainter& painter, Symbol symbol, int side) {
         digits.setWeight(QFont::Bold);
         painter.setFont(digits);
         painter.setPen(Qt::black);
-        const QString numbers[] = {u"1"_qs, u"2"_qs, u"3"_qs};
+        const QString numbers[] = {u"1"_s, u"2"_s, u"3"_s};
         for (int i = 0; i < 3; ++i) {
             painter.drawText(QRectF(0.0, 0.5 + 6.0 * i, 6.5, 7.0), Qt::AlignCenter, numbers[i]);
         }

@@ -3,6 +3,8 @@
 #include <QFontInfo>
 #include <QGuiApplication>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 TextStyleSpec textStyleSpec(TextStyle style) {
@@ -48,7 +50,7 @@ void resolveGenericDesktopFontFamily() {
     // fontconfig's sans-serif family under the names it and the toolkit give it. Renamed, it
     // still takes the glyphs it lacks from the same fonts; a monospace desktop font would take
     // some scripts and emoji from others.
-    static const QStringList generic{u"sans-serif"_qs, u"sans serif"_qs, u"sans"_qs};
+    static const QStringList generic{u"sans-serif"_s, u"sans serif"_s, u"sans"_s};
     QFont desktop = QGuiApplication::font();
     if (!generic.contains(desktop.family().toLower())) {
         return;

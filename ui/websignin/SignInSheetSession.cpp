@@ -15,6 +15,8 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 namespace {
@@ -39,7 +41,7 @@ SignInSheetSession::SignInSheetSession(QString program, QUrl url, QString callba
     m_windowBound.setInterval(windowBound);
     // A program that hangs before its window is up would hold the app's window still for good.
     connect(&m_windowBound, &QTimer::timeout, this,
-            [this] { finish(std::nullopt, failed(QStringLiteral("it did not open."))); });
+            [this] { finish(std::nullopt, failed(u"it did not open."_s)); });
 }
 
 SignInSheetSession::~SignInSheetSession() {
@@ -57,7 +59,7 @@ qint64 SignInSheetSession::processId() const {
 }
 
 QString SignInSheetSession::installedProgram() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillon-signin"));
+    return QDir(QCoreApplication::applicationDirPath()).filePath(u"quillon-signin"_s);
 }
 
 WebAuthenticationSessionFactory SignInSheetSession::factory(QString program,
@@ -89,16 +91,16 @@ bool SignInSheetSession::start() {
     }
     m_started = true;
 
-    QStringList arguments{QStringLiteral("--callback-scheme"), callbackURLScheme()};
+    QStringList arguments{u"--callback-scheme"_s, callbackURLScheme()};
     if (prefersEphemeralWebBrowserSession()) {
-        arguments << QStringLiteral("--private");
+        arguments << u"--private"_s;
     }
     QWidget* anchor = presentationAnchor();
     // Only an X window can be named to another program as the one to stay in front of.
     if (anchor && QGuiApplication::platformName() == u"xcb") {
-        arguments << QStringLiteral("--transient-for") << QString::number(anchor->winId());
+        arguments << u"--transient-for"_s << QString::number(anchor->winId());
     }
-    arguments << QStringLiteral("--") << QString::fromLatin1(url().toEncoded());
+    arguments << u"--"_s << QString::fromLatin1(url().toEncoded());
 
     if (anchor) {
         m_blocked = anchor;
@@ -183,7 +185,7 @@ void SignInSheetSession::readReplies() {
             SignInSheetReply::decode(QByteArrayView(m_output).first(end), callbackURLScheme());
         m_output.remove(0, end + 1);
         if (!reply || (reply->kind == SignInSheetReply::Kind::shown && m_shownWindow)) {
-            finish(std::nullopt, failed(QStringLiteral("it gave an answer that cannot be read.")));
+            finish(std::nullopt, failed(u"it gave an answer that cannot be read."_s));
             return;
         }
         switch (reply->kind) {
@@ -210,7 +212,7 @@ void SignInSheetSession::readReplies() {
         return;
     }
     if (m_output.size() > longestReply) {
-        finish(std::nullopt, failed(QStringLiteral("it gave an answer that cannot be read.")));
+        finish(std::nullopt, failed(u"it gave an answer that cannot be read."_s));
     }
 }
 
@@ -221,7 +223,7 @@ void SignInSheetSession::processFailed(QProcess::ProcessError error) {
         qWarning("The sign-in sheet %s could not be started: %s",
                  qUtf8Printable(QDir::toNativeSeparators(m_program)),
                  qUtf8Printable(m_process ? m_process->errorString() : QString()));
-        finish(std::nullopt, failed(QStringLiteral("it could not be opened.")));
+        finish(std::nullopt, failed(u"it could not be opened."_s));
     }
 }
 
@@ -232,10 +234,10 @@ void SignInSheetSession::processFinished(int exitCode, QProcess::ExitStatus stat
         return;
     }
     if (status == QProcess::CrashExit) {
-        finish(std::nullopt, failed(QStringLiteral("it closed unexpectedly.")));
+        finish(std::nullopt, failed(u"it closed unexpectedly."_s));
     } else {
         qWarning("The sign-in sheet ended with exit status %d and no answer.", exitCode);
-        finish(std::nullopt, failed(QStringLiteral("it closed without an answer.")));
+        finish(std::nullopt, failed(u"it closed without an answer."_s));
     }
 }
 

@@ -16,12 +16,14 @@
 #include <QWebEngineView>
 #include <QWindow>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 namespace {
 
 // The profile non-private sheets share, stored under the app's data folder.
-const QString sharedProfileName = QStringLiteral("signin");
+const QString sharedProfileName = u"signin"_s;
 
 } // namespace
 
@@ -64,8 +66,7 @@ void WebEngineAuthenticationSession::setTransientParent(QWindow* window) {
 
 QString WebEngineAuthenticationSession::titleFor(const QUrl& pageURL) {
     const QString host = pageURL.host();
-    return host.isEmpty() ? QStringLiteral("Sign in to LinkedIn")
-                          : QStringLiteral("Sign in to LinkedIn \u2014 %1").arg(host);
+    return host.isEmpty() ? u"Sign in to LinkedIn"_s : u"Sign in to LinkedIn \u2014 %1"_s.arg(host);
 }
 
 bool WebEngineAuthenticationSession::start() {
@@ -83,7 +84,7 @@ bool WebEngineAuthenticationSession::start() {
 
     QWidget* anchor = SignInSheetSession::presentationAnchor();
     m_dialog = new QDialog(anchor);
-    m_dialog->setObjectName(QStringLiteral("webAuthenticationSheet"));
+    m_dialog->setObjectName(u"webAuthenticationSheet"_s);
     m_dialog->setWindowModality(anchor ? Qt::WindowModal : Qt::ApplicationModal);
     m_dialog->setWindowTitle(titleFor(url()));
     m_dialog->resize(480, 640);

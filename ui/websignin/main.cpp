@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillon;
 
 namespace {
@@ -90,9 +91,9 @@ int main(int argc, char* argv[]) {
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     // The same name as the app's: a remembered sign-in stays where it always was.
-    QApplication::setApplicationName(QStringLiteral("Quillon"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("dev.tovrel.quillon"));
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setApplicationName(u"Quillon"_s);
+    QGuiApplication::setDesktopFileName(u"dev.tovrel.quillon"_s);
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
 
     WebEngineAuthenticationSession sheet(
         arguments->url, arguments->callbackScheme,

@@ -9,6 +9,8 @@
 #include <QRegion>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 // One pixel of margin keeps the antialiased edge of the circle inside the shaped widget.
@@ -22,8 +24,8 @@ FeedbackButton::FeedbackButton(QWidget* parent)
     setFixedSize(side, side);
     // Clicks beside the circle reach whatever lies under it.
     setMask(QRegion(0, 0, side, side, QRegion::Ellipse));
-    setAccessibleName(u"Send feedback"_qs);
-    setToolTip(u"Send feedback"_qs);
+    setAccessibleName(u"Send feedback"_s);
+    setToolTip(u"Send feedback"_s);
     setFocusPolicy(Qt::TabFocus);
     // Round like the button.
     setProperty("focusRingRadius", side / 2.0);

@@ -31,6 +31,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 
@@ -41,10 +43,10 @@ struct SidebarRow {
 };
 
 const SidebarRow sidebarRows[] = {
-    {MainSplitView::Section::insights, u"Insights"_qs, Symbol::chartLineUptrend},
-    {MainSplitView::Section::drafts, u"Drafts"_qs, Symbol::docText},
-    {MainSplitView::Section::editor, u"Editor"_qs, Symbol::squareAndPencil},
-    {MainSplitView::Section::settings, u"Settings"_qs, Symbol::gearshape},
+    {MainSplitView::Section::insights, u"Insights"_s, Symbol::chartLineUptrend},
+    {MainSplitView::Section::drafts, u"Drafts"_s, Symbol::docText},
+    {MainSplitView::Section::editor, u"Editor"_s, Symbol::squareAndPencil},
+    {MainSplitView::Section::settings, u"Settings"_s, Symbol::gearshape},
 };
 
 constexpr int sidebarWidth = 200;
@@ -75,8 +77,8 @@ MainSplitView::MainSplitView(DraftStore& draftStore, LinkedInSessionStore& sessi
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_splitter);
 
-    m_sidebar->setObjectName(u"sidebar"_qs);
-    m_sidebar->setAccessibleName(u"Sections"_qs);
+    m_sidebar->setObjectName(u"sidebar"_s);
+    m_sidebar->setAccessibleName(u"Sections"_s);
     m_sidebar->setFrameShape(QFrame::NoFrame);
     m_sidebar->setSelectionMode(QAbstractItemView::SingleSelection);
     m_sidebar->setIconSize(QSize(sidebarIconSize, sidebarIconSize));

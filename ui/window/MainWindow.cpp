@@ -6,6 +6,8 @@
 #include "ui/theme/Theme.h"
 #include "ui/window/MainSplitView.h"
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 
 MainWindow::MainWindow(AppContainer& container, QWidget* parent)
@@ -16,7 +18,7 @@ MainWindow::MainWindow(AppContainer& container, QWidget* parent)
                           container.postFlow(), container.connectFlow(), container.accountFlow(),
                           container.feedbackFlow(), sendTelemetryEvent, this);
     // A screen reader names the window by it; without one it says only "frame".
-    setAccessibleName(u"Quillon"_qs);
+    setAccessibleName(u"Quillon"_s);
     setPalette(Theme::lightPalette());
     setCentralWidget(root);
     setMinimumSize(720, 500);

@@ -11,6 +11,8 @@
 #include <QPropertyAnimation>
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace quillon {
 namespace {
 constexpr int topPadding = 12;
@@ -27,7 +29,7 @@ constexpr qreal cardRadius = 14;
 
 PostToast::PostToast(QWidget* parent)
     : QWidget(parent)
-    , m_text(u"Posted to LinkedIn"_qs)
+    , m_text(u"Posted to LinkedIn"_s)
     , m_shadow(new QGraphicsDropShadowEffect(this)) {
     NotificationAccessible::installFactory();
     // The text is painted; this is what a screen reader says.
@@ -56,7 +58,7 @@ QSize PostToast::sizeHint() const {
 
 void PostToast::setDetail(const QString& detail) {
     m_detail = detail;
-    setAccessibleName(detail.isEmpty() ? m_text : m_text + u". "_qs + detail);
+    setAccessibleName(detail.isEmpty() ? m_text : m_text + u". "_s + detail);
     resize(sizeHint());
     place();
 }

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray formatted = "int answer() {\n    return 42;\n}\n";
@@ -102,22 +104,21 @@ void FormatCheckTest::namesTheFilesToFormat() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     // The tree holds the script and the style, as the repository does.
-    const QString tree = dir.filePath(QStringLiteral("tree"));
+    const QString tree = dir.filePath(u"tree"_s);
     const QString source = qEnvironmentVariable("QUILLON_SOURCE_DIR");
-    QVERIFY(QDir().mkpath(tree + QStringLiteral("/scripts")));
-    const QString script = tree + QStringLiteral("/scripts/format-check");
-    QVERIFY(QFile::copy(source + QStringLiteral("/scripts/format-check"), script));
-    QVERIFY(QFile::copy(source + QStringLiteral("/.clang-format"),
-                        tree + QStringLiteral("/.clang-format")));
+    QVERIFY(QDir().mkpath(tree + u"/scripts"_s));
+    const QString script = tree + u"/scripts/format-check"_s;
+    QVERIFY(QFile::copy(source + u"/scripts/format-check"_s, script));
+    QVERIFY(QFile::copy(source + u"/.clang-format"_s, tree + u"/.clang-format"_s));
 
     if (git) {
-        QVERIFY(run(tree, QStringLiteral("git"), {QStringLiteral("init"), QStringLiteral("-q")}));
-        QVERIFY(write(tree + QStringLiteral("/.gitignore"), "/build*/\n"));
+        QVERIFY(run(tree, u"git"_s, {u"init"_s, u"-q"_s}));
+        QVERIFY(write(tree + u"/.gitignore"_s, "/build*/\n"));
     }
     for (const SourceFile& file : files) {
         QVERIFY(write(tree + u'/' + file.path, file.text));
         if (git && file.tracked) {
-            QVERIFY(run(tree, QStringLiteral("git"), {QStringLiteral("add"), file.path}));
+            QVERIFY(run(tree, u"git"_s, {u"add"_s, file.path}));
         }
         if (file.deleted) {
             QVERIFY(QFile::remove(tree + u'/' + file.path));
@@ -127,7 +128,7 @@ void FormatCheckTest::namesTheFilesToFormat() {
     QProcess check;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Without git of its own the tree must not be taken for part of a repository around it.
-    environment.insert(QStringLiteral("GIT_CEILING_DIRECTORIES"), dir.path());
+    environment.insert(u"GIT_CEILING_DIRECTORIES"_s, dir.path());
     check.setProcessEnvironment(environment);
     check.start(script, {});
     QVERIFY(check.waitForFinished());
@@ -137,14 +138,13 @@ void FormatCheckTest::namesTheFilesToFormat() {
 
     QStringList listed;
     for (const QString& line : errors.split(u'\n')) {
-        if (line.startsWith(QStringLiteral("    "))) {
+        if (line.startsWith(u"    "_s)) {
             listed.append(line.trimmed());
         }
     }
     QCOMPARE(listed, named);
     if (!named.isEmpty()) {
-        QVERIFY2(errors.contains(QStringLiteral("clang-format-14 -i ") + named.join(u' ')),
-                 qPrintable(errors));
+        QVERIFY2(errors.contains(u"clang-format-14 -i "_s + named.join(u' ')), qPrintable(errors));
     }
 }
 

@@ -12,10 +12,12 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString runner() {
-    return qEnvironmentVariable("QUILLON_SOURCE_DIR") + QStringLiteral("/tests/support/run-test");
+    return qEnvironmentVariable("QUILLON_SOURCE_DIR") + u"/tests/support/run-test"_s;
 }
 
 // Prints its sandbox and every process carrying it, leaves a process running, then exits with
@@ -51,9 +53,9 @@ exec sleep 600 >/dev/null
 
 QList<pid_t> childrenOf(pid_t parent) {
     QList<pid_t> children;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs);
     for (const QString& entry : entries) {
-        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        QFile stat(u"/proc/"_s + entry + u"/stat"_s);
         if (!stat.open(QIODevice::ReadOnly)) {
             continue;
         }
@@ -79,7 +81,7 @@ void killTree(pid_t pid) {
 
 // Gone, or a zombie that only its reaper still has to collect.
 bool isRunning(const QString& pid) {
-    QFile stat(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+    QFile stat(u"/proc/"_s + pid + u"/stat"_s);
     if (!stat.open(QIODevice::ReadOnly)) {
         return false;
     }
@@ -98,13 +100,11 @@ struct Listed {
 
 Listed listedIn(const QString& output) {
     Listed listed;
-    listed.sandbox =
-        QRegularExpression(QStringLiteral("^sandbox=(.+)$"), QRegularExpression::MultilineOption)
-            .match(output)
-            .captured(1);
-    auto matches =
-        QRegularExpression(QStringLiteral("^pid=(\\d+) (.*)$"), QRegularExpression::MultilineOption)
-            .globalMatch(output);
+    listed.sandbox = QRegularExpression(u"^sandbox=(.+)$"_s, QRegularExpression::MultilineOption)
+                         .match(output)
+                         .captured(1);
+    auto matches = QRegularExpression(u"^pid=(\\d+) (.*)$"_s, QRegularExpression::MultilineOption)
+                       .globalMatch(output);
     while (matches.hasNext()) {
         const auto match = matches.next();
         listed.pids.append(match.captured(1));
@@ -145,8 +145,7 @@ void RunTestTest::leavesNothingBehind() {
 
     QProcess run;
     run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    run.start(runner(), {mode, QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                         QString::fromLatin1(leavingBehind), QStringLiteral("sh"),
+    run.start(runner(), {mode, u"/bin/sh"_s, u"-c"_s, QString::fromLatin1(leavingBehind), u"sh"_s,
                          QString::number(exitStatus)});
     QVERIFY2(run.waitForFinished(120000), qPrintable(run.errorString()));
     QCOMPARE(run.exitStatus(), QProcess::NormalExit);
@@ -155,7 +154,7 @@ void RunTestTest::leavesNothingBehind() {
     const QString output = QString::fromUtf8(run.readAllStandardOutput());
     const Listed listed = listedIn(output);
     QVERIFY2(!listed.sandbox.isEmpty(), qPrintable(output));
-    QVERIFY(output.contains(QStringLiteral("home exists")));
+    QVERIFY(output.contains(u"home exists"_s));
     QVERIFY2(!QDir(listed.sandbox).exists(), qPrintable(listed.sandbox));
 
     // Every process the program saw in its sandbox, itself included, has ended.
@@ -181,14 +180,13 @@ void RunTestTest::leavesNothingBehindWhenKilled() {
 
     QProcess run;
     run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    run.start(runner(), {mode, QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                         QString::fromLatin1(waitingToBeKilled)});
+    run.start(runner(), {mode, u"/bin/sh"_s, u"-c"_s, QString::fromLatin1(waitingToBeKilled)});
     QVERIFY2(run.waitForStarted(), qPrintable(run.errorString()));
     QString output;
-    while (!output.contains(QStringLiteral("listed\n")) && run.waitForReadyRead(120000)) {
+    while (!output.contains(u"listed\n"_s) && run.waitForReadyRead(120000)) {
         output += QString::fromUtf8(run.readAllStandardOutput());
     }
-    QVERIFY2(output.contains(QStringLiteral("listed\n")), qPrintable(output));
+    QVERIFY2(output.contains(u"listed\n"_s), qPrintable(output));
     const Listed listed = listedIn(output);
     const QString& sandbox = listed.sandbox;
     QVERIFY2(QDir(sandbox).exists(), qPrintable(output));
@@ -201,11 +199,11 @@ void RunTestTest::leavesNothingBehindWhenKilled() {
     QCOMPARE(run.exitStatus(), QProcess::CrashExit);
 
     // The socket of a session bus killed with its test stays where the bus put it.
-    const QString bus = QRegularExpression(QStringLiteral("^bus=unix:path=([^,\\n]+)"),
-                                           QRegularExpression::MultilineOption)
-                            .match(output)
-                            .captured(1);
-    QCOMPARE(bus.isEmpty(), mode == QStringLiteral("plain"));
+    const QString bus =
+        QRegularExpression(u"^bus=unix:path=([^,\\n]+)"_s, QRegularExpression::MultilineOption)
+            .match(output)
+            .captured(1);
+    QCOMPARE(bus.isEmpty(), mode == u"plain"_s);
 
     // What the runner could not clean up is cleaned up for it, soon.
     QTRY_VERIFY2_WITH_TIMEOUT(!QDir(sandbox).exists(), qPrintable(sandbox), 30000);
@@ -219,7 +217,7 @@ void RunTestTest::webEngineSandboxIsOffWhereItCannotStart_data() {
     QTest::addColumn<int>("unshareStatus");
     QTest::addColumn<QString>("expected");
     // Root never gets the sandbox, whatever the machine allows.
-    const QString unlessRoot = geteuid() == 0 ? QStringLiteral("1") : QStringLiteral("unset");
+    const QString unlessRoot = geteuid() == 0 ? u"1"_s : u"unset"_s;
     QTest::newRow("user namespaces allowed") << 0 << unlessRoot;
     QTest::newRow("user namespaces refused") << 1 << "1";
 }
@@ -231,7 +229,7 @@ void RunTestTest::webEngineSandboxIsOffWhereItCannotStart() {
     // A stand-in for unshare answers the probe as a machine that allows or refuses namespaces.
     QTemporaryDir bin;
     QVERIFY(bin.isValid());
-    QFile unshare(bin.filePath(QStringLiteral("unshare")));
+    QFile unshare(bin.filePath(u"unshare"_s));
     QVERIFY(unshare.open(QIODevice::WriteOnly));
     unshare.write("#!/bin/sh\nexit " + QByteArray::number(unshareStatus) + "\n");
     unshare.close();
@@ -239,14 +237,13 @@ void RunTestTest::webEngineSandboxIsOffWhereItCannotStart() {
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // This test's own runner may have set it already.
-    environment.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
-    environment.insert(QStringLiteral("PATH"),
-                       bin.path() + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
+    environment.remove(u"QTWEBENGINE_DISABLE_SANDBOX"_s);
+    environment.insert(u"PATH"_s, bin.path() + QLatin1Char(':') + environment.value(u"PATH"_s));
     QProcess run;
     run.setProcessEnvironment(environment);
     run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    run.start(runner(), {QStringLiteral("plain"), QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                         QStringLiteral("echo \"${QTWEBENGINE_DISABLE_SANDBOX-unset}\"")});
+    run.start(runner(), {u"plain"_s, u"/bin/sh"_s, u"-c"_s,
+                         u"echo \"${QTWEBENGINE_DISABLE_SANDBOX-unset}\""_s});
     QVERIFY2(run.waitForFinished(120000), qPrintable(run.errorString()));
     QCOMPARE(run.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()).trimmed(), expected);
