@@ -69,8 +69,12 @@ public:
 private:
     void record(QAccessibleEvent* event) {
         QAccessibleInterface* target = event->accessibleInterface();
-        Event recorded{event->type(), target, target ? target->role() : QAccessible::NoRole,
-                       target ? target->text(QAccessible::Name) : QString()};
+        Event recorded{event->type(),
+                       target,
+                       target ? target->role() : QAccessible::NoRole,
+                       target ? target->text(QAccessible::Name) : QString(),
+                       -1,
+                       QString()};
         switch (event->type()) {
         case QAccessible::TextCaretMoved:
             recorded.position = static_cast<QAccessibleTextCursorEvent*>(event)->cursorPosition();
