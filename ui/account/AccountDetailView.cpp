@@ -74,13 +74,10 @@ AccountDetailView::AccountDetailView(LinkedInSessionStore& sessionStore, Account
     connect(&m_sessionStore, &LinkedInSessionStore::statusMessageChanged, this,
             &AccountDetailView::refreshStatus);
     connect(&m_accountFlow, &AccountFlow::loggingOutChanged, this,
-            &AccountDetailView::setLoggingOut);
+            &AccountDetailView::busyDidChange);
     connect(&m_accountFlow, &AccountFlow::deletingAccountChanged, this,
-            &AccountDetailView::setDeletingAccount);
+            &AccountDetailView::busyDidChange);
     connect(&m_accountFlow, &AccountFlow::settled, this, &AccountDetailView::dismissIfShown);
-    // A request started from an earlier page is still running.
-    m_isLoggingOut = m_accountFlow.isLoggingOut();
-    m_isDeletingAccount = m_accountFlow.isDeletingAccount();
     refreshCard();
     refreshStatus();
     refreshBottomBar();
@@ -184,24 +181,24 @@ void AccountDetailView::refreshBottomBar() {
 }
 
 void AccountDetailView::refreshButtons() {
-    const bool busy = m_isLoggingOut || m_isDeletingAccount;
     if (m_logOutButton) {
-        m_logOutButton->setText(m_isLoggingOut ? u"Logging out..."_s : u"Log out"_s);
+        m_logOutButton->setText(isLoggingOut() ? u"Logging out..."_s : u"Log out"_s);
     }
-    m_deleteButton->setText(m_isDeletingAccount ? u"Deleting..."_s : u"Delete account"_s);
+    m_deleteButton->setText(isDeletingAccount() ? u"Deleting..."_s : u"Delete account"_s);
     // Together: disabled one by one, "Log out" would hand its focus to "Delete account" and
     // that one would get it back afterwards.
-    m_buttonsFocus.setEnabled({m_logOutButton, m_deleteButton}, !busy);
+    m_buttonsFocus.setEnabled({m_logOutButton, m_deleteButton}, !m_accountFlow.isBusy());
 }
 
-void AccountDetailView::setLoggingOut(bool loggingOut) {
-    m_isLoggingOut = loggingOut;
-    refreshButtons();
-    Q_EMIT busyChanged();
+bool AccountDetailView::isLoggingOut() const {
+    return m_accountFlow.isLoggingOut();
 }
 
-void AccountDetailView::setDeletingAccount(bool deleting) {
-    m_isDeletingAccount = deleting;
+bool AccountDetailView::isDeletingAccount() const {
+    return m_accountFlow.isDeletingAccount();
+}
+
+void AccountDetailView::busyDidChange() {
     refreshButtons();
     Q_EMIT busyChanged();
 }
@@ -212,7 +209,7 @@ void AccountDetailView::logOut() {
 }
 
 void AccountDetailView::confirmDeletion() {
-    if (m_isLoggingOut || m_isDeletingAccount || m_confirmation) {
+    if (m_accountFlow.isBusy() || m_confirmation) {
         return;
     }
     m_showsDeleteConfirmation = true;

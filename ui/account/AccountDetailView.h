@@ -38,8 +38,8 @@ public:
     // gone still updates the stores but closes nothing.
     void setDismiss(std::function<void()> dismiss) { m_dismiss = std::move(dismiss); }
 
-    bool isLoggingOut() const { return m_isLoggingOut; }
-    bool isDeletingAccount() const { return m_isDeletingAccount; }
+    bool isLoggingOut() const;
+    bool isDeletingAccount() const;
     bool showsDeleteConfirmation() const { return m_showsDeleteConfirmation; }
     // The open confirmation, else null.
     DeleteAccountDialog* deleteConfirmation() const { return m_confirmation; }
@@ -62,8 +62,7 @@ private:
     void refreshStatus();
     void refreshBottomBar();
     void refreshButtons();
-    void setLoggingOut(bool loggingOut);
-    void setDeletingAccount(bool deleting);
+    void busyDidChange();
     // What ends a request that settled the account: closes the page.
     void dismissIfShown();
     QWidget* profileBlock();
@@ -72,8 +71,6 @@ private:
     AccountFlow& m_accountFlow;
     const TelemetrySink m_telemetry;
     std::function<void()> m_dismiss;
-    bool m_isLoggingOut = false;
-    bool m_isDeletingAccount = false;
     bool m_showsDeleteConfirmation = false;
 
     QVBoxLayout* m_cardColumn;

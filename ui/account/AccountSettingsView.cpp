@@ -81,9 +81,7 @@ AccountSettingsView::AccountSettingsView(LinkedInSessionStore& sessionStore,
     connect(&m_sessionStore, &LinkedInSessionStore::statusMessageChanged, this,
             &AccountSettingsView::refreshStatus);
     connect(&m_connectFlow, &ConnectFlow::connectingChanged, this,
-            &AccountSettingsView::setConnecting);
-    // A connect started from an earlier pane is still running.
-    m_isConnecting = m_connectFlow.isConnecting();
+            &AccountSettingsView::connectingDidChange);
     refresh();
     refreshStatus();
 }
@@ -171,9 +169,9 @@ void AccountSettingsView::refresh() {
         m_feedbackRow->setVisible(connected);
     }
     m_connectButton->setVisible(!connected);
-    m_connectButton->setText(m_isConnecting ? u"Connecting..."_s : u"Connect LinkedIn"_s);
+    m_connectButton->setText(isConnecting() ? u"Connecting..."_s : u"Connect LinkedIn"_s);
     // Once connected the button is gone; the account button that replaced it takes the focus.
-    m_connectFocus.setEnabled(m_connectButton, !m_isConnecting, m_accountButton);
+    m_connectFocus.setEnabled(m_connectButton, !isConnecting(), m_accountButton);
 }
 
 void AccountSettingsView::refreshStatus() {
@@ -184,8 +182,11 @@ AccountDetailView* AccountSettingsView::accountPage() const {
     return qobject_cast<AccountDetailView*>(m_navigation->top());
 }
 
-void AccountSettingsView::setConnecting(bool connecting) {
-    m_isConnecting = connecting;
+bool AccountSettingsView::isConnecting() const {
+    return m_connectFlow.isConnecting();
+}
+
+void AccountSettingsView::connectingDidChange(bool connecting) {
     refresh();
     Q_EMIT isConnectingChanged(connecting);
 }

@@ -36,7 +36,7 @@ public:
                         TelemetrySink telemetry = sendTelemetryEvent, QWidget* parent = nullptr);
     ~AccountSettingsView() override;
 
-    bool isConnecting() const { return m_isConnecting; }
+    bool isConnecting() const;
     bool showsFeedback() const { return m_showsFeedback; }
 
     NavigationStack* navigation() const { return m_navigation; }
@@ -64,7 +64,7 @@ private:
     QWidget* rootPage();
     void refresh();
     void refreshStatus();
-    void setConnecting(bool connecting);
+    void connectingDidChange(bool connecting);
     void setShowsFeedback(bool shown);
 
     LinkedInSessionStore& m_sessionStore;
@@ -72,7 +72,6 @@ private:
     AccountFlow& m_accountFlow;
     FeedbackFlow* const m_feedbackFlow;
     const TelemetrySink m_telemetry;
-    bool m_isConnecting = false;
     bool m_showsFeedback = false;
 
     QPushButton* m_accountButton = nullptr;

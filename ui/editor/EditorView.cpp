@@ -148,7 +148,9 @@ EditorView::EditorView(DraftStore& draftStore, LinkedInSessionStore& sessionStor
     refreshProfile();
     refreshStatus();
     // A post started from an earlier pane is still running.
-    setPosting(m_postFlow.isPosting());
+    if (m_postFlow.isPosting()) {
+        setPosting(true);
+    }
 }
 
 EditorView::~EditorView() = default;
@@ -496,11 +498,11 @@ void EditorView::saveDraft() {
     focusEditor();
 }
 
+bool EditorView::isPosting() const {
+    return m_postFlow.isPosting();
+}
+
 void EditorView::setPosting(bool posting) {
-    if (m_isPosting == posting) {
-        return;
-    }
-    m_isPosting = posting;
     m_postButton->setText(posting ? u"Posting..."_s : u"Post to LinkedIn"_s);
     // The focus comes back when the post ends, not left on the next control Qt moved it to.
     m_postFocus.setEnabled(m_postButton, !posting);

@@ -41,7 +41,7 @@ public:
                QWidget* parent = nullptr);
     ~EditorView() override;
 
-    bool isPosting() const { return m_isPosting; }
+    bool isPosting() const;
     std::optional<EditorFormatCommand> formatCommand() const;
     // The text trimmed of white space and line breaks is not empty.
     bool hasPostText() const;
@@ -89,7 +89,6 @@ private:
     const std::function<void()> m_onShowDrafts;
     PostFlow& m_postFlow;
     const TelemetrySink m_telemetry;
-    bool m_isPosting = false;
 
     QScrollArea* m_pane = nullptr;
     QToolButton* m_backButton = nullptr;

@@ -433,8 +433,11 @@ void FeedbackView::setStatusMessage(const QString& message) {
     Q_EMIT statusMessageChanged();
 }
 
+bool FeedbackView::isSending() const {
+    return m_feedbackFlow.isSending();
+}
+
 void FeedbackView::setSending(bool sending) {
-    m_isSending = sending;
     m_sendButton->setText(sending ? u"Sending..."_s : u"Send feedback"_s);
     m_sendFocus.setEnabled(m_sendButton, !sending);
     Q_EMIT isSendingChanged(sending);

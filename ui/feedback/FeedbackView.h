@@ -52,7 +52,7 @@ public:
     QString message() const;
     const QStringList& selectedImages() const { return m_selectedImages; }
     const QList<FeedbackImageAttachment>& attachments() const { return m_attachments; }
-    bool isSending() const { return m_isSending; }
+    bool isSending() const;
     const QString& statusMessage() const { return m_statusMessage; }
     // None while signed out.
     std::optional<FeedbackSenderIdentity> senderIdentity() const;
@@ -111,7 +111,6 @@ private:
     // Counts selections; a load applies its result only while its selection is the latest.
     quint64 m_selection = 0;
     QList<FeedbackImageAttachment> m_attachments;
-    bool m_isSending = false;
     QString m_statusMessage;
     // The refusal the status line shows for the current selection, so a later selection
     // without one clears it and leaves other messages alone.
