@@ -60,8 +60,6 @@ public:
     DraftStore& draftStore() const { return *m_draftStore; }
     LinkedInSessionStore& linkedInSessionStore() const { return *m_linkedInSessionStore; }
     LinkedInAuthService& authService() const { return *m_authService; }
-    LinkedInPostService& postService() const { return *m_postService; }
-    FeedbackService& feedbackService() const { return *m_feedbackService; }
     ConnectFlow& connectFlow() const { return *m_connectFlow; }
     PostFlow& postFlow() const { return *m_postFlow; }
     AccountFlow& accountFlow() const { return *m_accountFlow; }

@@ -6,7 +6,6 @@
 #include "core/storage/LinkedInSessionStore.h"
 
 #include <QPointer>
-#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -17,15 +16,6 @@ namespace {
 QString keyringProblem(TokenDeletion deletion) {
     return deletion == TokenDeletion::keyringLocked ? u"the keyring is locked."_s
                                                     : u"the keyring does not answer."_s;
-}
-
-// A signed-out page has nothing to ask the backend.
-QCoro::Task<> unlessSignedOut(std::optional<QString> memberID,
-                              std::function<QCoro::Task<>(QString)> request) {
-    if (memberID) {
-        QCoro::Task<> requesting = request(*memberID);
-        co_await std::move(requesting);
-    }
 }
 
 } // namespace
@@ -48,9 +38,11 @@ QCoro::Task<> AccountFlow::logOut() {
     // Read before the request; the store may hold another member by the time it answers.
     const std::optional<QString> memberID = m_sessionStore.memberID();
     setLoggingOut(true);
-    LinkedInAuthService& auth = m_authService;
-    const Attempt<void> disconnected = co_await attempt(
-        unlessSignedOut(memberID, [&auth](QString id) { return auth.disconnect(std::move(id)); }));
+    // A signed-out page has nothing to ask the backend.
+    Attempt<void> disconnected;
+    if (memberID) {
+        disconnected = co_await attempt(m_authService.disconnect(*memberID));
+    }
     if (!alive) {
         co_return;
     }
@@ -78,9 +70,10 @@ QCoro::Task<> AccountFlow::deleteAccount(TelemetrySink telemetry) {
     const QPointer<AccountFlow> alive(this);
     const std::optional<QString> memberID = m_sessionStore.memberID();
     setDeletingAccount(true);
-    LinkedInAuthService& auth = m_authService;
-    const Attempt<void> deleted = co_await attempt(unlessSignedOut(
-        memberID, [&auth](QString id) { return auth.deleteAccount(std::move(id)); }));
+    Attempt<void> deleted;
+    if (memberID) {
+        deleted = co_await attempt(m_authService.deleteAccount(*memberID));
+    }
     if (!alive) {
         co_return;
     }
@@ -91,7 +84,7 @@ QCoro::Task<> AccountFlow::deleteAccount(TelemetrySink telemetry) {
     }
     m_draftStore.clearAllLocal(memberID);
     const TokenDeletion deletion = m_sessionStore.forgetAccount();
-    auth.setRequiresEphemeralSignIn(true);
+    m_authService.setRequiresEphemeralSignIn(true);
     // The account is gone at the backend whatever the keyring did; a token it still holds is
     // said, not hidden behind "Account deleted.".
     m_sessionStore.setStatusMessage(

@@ -4,8 +4,6 @@
 
 #include <QCoroTask>
 #include <QObject>
-#include <QString>
-#include <optional>
 
 namespace quillon {
 

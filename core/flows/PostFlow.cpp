@@ -121,8 +121,7 @@ QCoro::Task<> PostFlow::publish(const QString& text) const {
         memberID = credentials->memberID;
     }
     // Untrimmed: the client trims it and refuses an empty post.
-    QCoro::Task<> publishing = m_postService.publish(text, accessToken, memberID);
-    co_await std::move(publishing);
+    return m_postService.publish(text, std::move(accessToken), std::move(memberID));
 }
 
 } // namespace quillon

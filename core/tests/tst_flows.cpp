@@ -355,6 +355,30 @@ private Q_SLOTS:
         QCOMPARE(f.container->authService().requiresEphemeralSignIn(), deletion && !refused);
     }
 
+    void aSignedOutAccountRequestAsksNothingOfTheBackend_data() {
+        QTest::addColumn<bool>("deletion");
+        QTest::addColumn<QString>("status");
+
+        QTest::newRow("log out") << false << u"Logged out."_s;
+        QTest::newRow("delete") << true << u"Account deleted."_s;
+    }
+    void aSignedOutAccountRequestAsksNothingOfTheBackend() {
+        QFETCH(bool, deletion);
+        QFETCH(QString, status);
+
+        Flows f;
+        QSignalSpy settled(&f.accountFlow, &AccountFlow::settled);
+        QVERIFY(
+            awaitOutcome(deletion ? f.accountFlow.deleteAccount(f.sink) : f.accountFlow.logOut())
+                .succeeded());
+
+        QVERIFY(f.backend->received("/api/linkedin/disconnect").empty());
+        QVERIFY(f.backend->received("/api/account/delete").empty());
+        QCOMPARE(f.sessionStatus(), status);
+        QCOMPARE(settled.size(), 1);
+        QVERIFY(!f.accountFlow.isBusy());
+    }
+
     // The form's status line hears the outcome before the send ends; the form empties itself
     // only once the feedback arrived and was counted.
     void aSendEndsInTheFormsStatusLine_data() {
