@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/backend/ServiceError.h"
+#include "core/flows/FailureText.h"
 
 #include <QCoroTask>
 #include <QEventLoop>
@@ -23,17 +23,15 @@ template <typename T> struct TaskOutcome {
 
     bool succeeded() const { return finished && !error; }
 
-    // The description of a ServiceError, what() of any other exception, empty when none.
+    // The words a status line gives the exception (failureText), empty when none.
     QString description() const {
         if (!error) {
             return {};
         }
         try {
             std::rethrow_exception(error);
-        } catch (const ServiceError& serviceError) {
-            return serviceError.description();
-        } catch (const std::exception& other) {
-            return QString::fromUtf8(other.what());
+        } catch (const std::exception& thrown) {
+            return failureText(thrown);
         }
         return {};
     }
